@@ -1,0 +1,92 @@
+#include "numbersyntax.h"
+
+#include <QTest>
+
+class TstNumberSyntax : public QObject {
+    Q_OBJECT
+private slots:
+    void acceptsOnlyPlainNumbers_data();
+    void acceptsOnlyPlainNumbers();
+    void leadingReaderStopsAtFirstForeignCharacter_data();
+    void leadingReaderStopsAtFirstForeignCharacter();
+};
+
+void TstNumberSyntax::acceptsOnlyPlainNumbers_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("isNumber");
+    QTest::addColumn<double>("value");
+
+    QTest::newRow("integer") << "230" << true << 230.0;
+    QTest::newRow("fraction") << "0.4" << true << 0.4;
+    QTest::newRow("negative") << "-5" << true << -5.0;
+    QTest::newRow("plus sign") << "+7" << true << 7.0;
+    QTest::newRow("exponent") << "1e3" << true << 1000.0;
+    QTest::newRow("capital exponent") << "1E3" << true << 1000.0;
+    QTest::newRow("signed exponent") << "25e-1" << true << 2.5;
+    QTest::newRow("leading space") << " 400" << true << 400.0;
+    QTest::newRow("leading spaces and fraction") << "  12.5" << true << 12.5;
+    QTest::newRow("point first") << ".5" << true << 0.5;
+    QTest::newRow("point last") << "5." << true << 5.0;
+    QTest::newRow("trailing space") << "400 " << false << 0.0;
+    QTest::newRow("comma") << "0,4" << false << 0.0;
+    QTest::newRow("12,5") << "12,5" << false << 0.0;
+    QTest::newRow("unit after") << "10 кВ" << false << 0.0;
+    QTest::newRow("two points") << "1.2.3" << false << 0.0;
+    QTest::newRow("empty") << "" << false << 0.0;
+    QTest::newRow("only spaces") << "   " << false << 0.0;
+    QTest::newRow("only sign") << "-" << false << 0.0;
+    QTest::newRow("only point") << "." << false << 0.0;
+    QTest::newRow("exponent without digits") << "1e" << false << 0.0;
+    QTest::newRow("exponent sign without digits") << "1e+" << false << 0.0;
+    QTest::newRow("Cyrillic letter") << "А123" << false << 0.0;
+    QTest::newRow("tab before") << "\t5" << false << 0.0;
+    QTest::newRow("two signs") << "+-5" << false << 0.0;
+    QTest::newRow("hex") << "0x10" << false << 0.0;
+    QTest::newRow("infinity word") << "inf" << false << 0.0;
+    QTest::newRow("exponent out of range") << "1e99999" << false << 0.0;
+}
+
+void TstNumberSyntax::acceptsOnlyPlainNumbers()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, isNumber);
+    QFETCH(double, value);
+    long double read = -12345;
+    const bool ok = ReadPlainNumber(text, read);
+    QCOMPARE(ok, isNumber);
+    if (isNumber) {
+        QVERIFY(IsPlainNumber(text));
+        QCOMPARE(double(read), value);
+    } else {
+        QCOMPARE(double(read), -12345.0); // a refused text leaves the value alone
+    }
+}
+
+void TstNumberSyntax::leadingReaderStopsAtFirstForeignCharacter_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("length");
+    QTest::addColumn<double>("value");
+
+    QTest::newRow("whole text") << "12.5" << 4 << 12.5;
+    QTest::newRow("stops at space") << "400 " << 3 << 400.0;
+    QTest::newRow("stops at comma") << "12,5" << 2 << 12.0;
+    QTest::newRow("stops at second point") << "1.2.3" << 3 << 1.2;
+    QTest::newRow("dangling exponent left out") << "3e+" << 1 << 3.0;
+    QTest::newRow("unit after") << "10 кВ" << 2 << 10.0;
+    QTest::newRow("nothing readable") << "кВ" << 0 << 0.0;
+}
+
+void TstNumberSyntax::leadingReaderStopsAtFirstForeignCharacter()
+{
+    QFETCH(QString, text);
+    QFETCH(int, length);
+    QFETCH(double, value);
+    long double read = 0;
+    QCOMPARE(int(ReadLeadingNumber(text, read)), length);
+    QCOMPARE(double(read), value);
+}
+
+QTEST_APPLESS_MAIN(TstNumberSyntax)
+#include "tst_numbersyntax.moc"

@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and starts the program against the bench emulator.
+# With no display it runs under Xvfb and saves a screenshot of the main window.
+set -euo pipefail
+cd "$(dirname "$0")"
+scripts/deps.sh
+scripts/build.sh
+exec scripts/start.sh "$@"

@@ -1,0 +1,271 @@
+#include "controls.h"
+
+#include <QButtonGroup>
+#include <QEvent>
+#include <QFocusEvent>
+#include <QGridLayout>
+#include <QHeaderView>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStackedWidget>
+#include <QVBoxLayout>
+
+// ---- RadioGroup ----
+
+RadioGroup::RadioGroup(const QString &caption, const QStringList &items, int columns,
+                       QWidget *parent)
+    : QGroupBox(caption, parent), m_items(items), m_columns(qMax(1, columns)),
+      m_group(new QButtonGroup(this))
+{
+    m_group->setExclusive(false); // "none selected" must be representable
+    auto *grid = new QGridLayout(this);
+    grid->setContentsMargins(6, 2, 6, 2);
+    grid->setVerticalSpacing(0);
+    connect(m_group, &QButtonGroup::idClicked, this, [this](int id) {
+        if (id == m_index) {
+            m_buttons[id]->setChecked(true);
+            return;
+        }
+        setItemIndex(id);
+    });
+    rebuild();
+}
+
+void RadioGroup::rebuild()
+{
+    auto *grid = static_cast<QGridLayout *>(layout());
+    for (QRadioButton *b : std::as_const(m_buttons)) {
+        m_group->removeButton(b);
+        delete b;
+    }
+    m_buttons.clear();
+    const int rows = (int(m_items.size()) + m_columns - 1) / m_columns;
+    for (int i = 0; i < m_items.size(); ++i) {
+        auto *b = new QRadioButton(m_items[i], this);
+        b->setAutoExclusive(false);
+        m_group->addButton(b, i);
+        // Items run down the first column, then the next, as in a classic radio group.
+        grid->addWidget(b, rows ? i % rows : 0, rows ? i / rows : 0);
+        m_buttons.append(b);
+    }
+    m_index = -1;
+}
+
+void RadioGroup::setItems(const QStringList &items)
+{
+    m_items = items;
+    rebuild();
+}
+
+void RadioGroup::setItemIndex(int index)
+{
+    if (index < -1 || index >= m_buttons.size())
+        index = -1;
+    const bool changed = index != m_index;
+    m_index = index;
+    for (int i = 0; i < m_buttons.size(); ++i)
+        m_buttons[i]->setChecked(i == index);
+    if (changed && index >= 0)
+        emit clicked();
+}
+
+QRadioButton *RadioGroup::button(int index) const
+{
+    return index >= 0 && index < m_buttons.size() ? m_buttons[index] : nullptr;
+}
+
+// ---- StringGrid ----
+
+StringGrid::StringGrid(int columns, int rows, int columnWidth, int rowHeight, QWidget *parent)
+    : QTableWidget(rows, columns, parent)
+{
+    horizontalHeader()->hide();
+    verticalHeader()->hide();
+    horizontalHeader()->setDefaultSectionSize(columnWidth);
+    horizontalHeader()->setMinimumSectionSize(1);
+    verticalHeader()->setMinimumSectionSize(1);
+    verticalHeader()->setDefaultSectionSize(rowHeight);
+    horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setSelectionMode(QAbstractItemView::NoSelection);
+    setFocusPolicy(Qt::NoFocus);
+    setFrameShape(QFrame::Box);
+    setAutoScroll(false);
+    setShowGrid(true);
+    for (int r = 0; r < rows; ++r)
+        for (int c = 0; c < columns; ++c) {
+            auto *item = new QTableWidgetItem;
+            item->setTextAlignment(Qt::AlignCenter);
+            item->setFlags(Qt::ItemIsEnabled);
+            setItem(r, c, item);
+        }
+}
+
+QString StringGrid::cell(int column, int row) const
+{
+    const QTableWidgetItem *it = item(row, column);
+    return it ? it->text() : QString();
+}
+
+void StringGrid::setCell(int column, int row, const QString &text)
+{
+    if (QTableWidgetItem *it = item(row, column))
+        it->setText(text);
+}
+
+void StringGrid::clearCells()
+{
+    for (int r = 0; r < rowCount(); ++r)
+        for (int c = 0; c < columnCount(); ++c)
+            setCell(c, r, QString());
+}
+
+// ---- PageControl ----
+
+namespace {
+constexpr int TabHeight = 20;
+}
+
+PageControl::PageControl(QWidget *parent)
+    : QWidget(parent), m_stack(new QStackedWidget(this)), m_tabGroup(new QButtonGroup(this))
+{
+    m_stack->setFrameShape(QFrame::Panel);
+    m_stack->setFrameShadow(QFrame::Raised);
+    m_stack->setLineWidth(2);
+    m_tabGroup->setExclusive(true);
+    connect(m_tabGroup, &QButtonGroup::idClicked, this, [this](int id) {
+        if (id == m_stack->currentIndex())
+            return;
+        m_stack->setCurrentIndex(id);
+        emit changedByOperator();
+    });
+}
+
+QWidget *PageControl::addPage(const QString &objectName, const QString &caption)
+{
+    auto *page = new QWidget;
+    page->setObjectName(objectName);
+    m_stack->addWidget(page);
+    auto *tab = new QPushButton(caption, this);
+    tab->setObjectName(objectName + QStringLiteral("Tab"));
+    tab->setCheckable(true);
+    tab->setFocusPolicy(Qt::TabFocus);
+    tab->setProperty("pageTab", true);
+    m_tabGroup->addButton(tab, int(m_tabs.size()));
+    m_tabs.append(tab);
+    m_pages.append(page);
+    if (m_pages.size() == 1)
+        tab->setChecked(true);
+    return page;
+}
+
+void PageControl::finishTabs()
+{
+    // Greedy rows: as many tabs as fit the width, each row stretched to the full width.
+    const int width = this->width();
+    QList<QList<int>> rows;
+    QList<int> row;
+    int used = 0;
+    for (int i = 0; i < m_tabs.size(); ++i) {
+        const int w = m_tabs[i]->fontMetrics().horizontalAdvance(m_tabs[i]->text()) + 20;
+        if (!row.isEmpty() && used + w > width) {
+            rows.append(row);
+            row.clear();
+            used = 0;
+        }
+        row.append(i);
+        used += w;
+    }
+    if (!row.isEmpty())
+        rows.append(row);
+    for (int r = 0; r < rows.size(); ++r) {
+        int natural = 0;
+        for (int i : rows[r])
+            natural += m_tabs[i]->fontMetrics().horizontalAdvance(m_tabs[i]->text()) + 20;
+        int x = 0;
+        for (int k = 0; k < rows[r].size(); ++k) {
+            const int i = rows[r][k];
+            const int w0 = m_tabs[i]->fontMetrics().horizontalAdvance(m_tabs[i]->text()) + 20;
+            const int w = (k == rows[r].size() - 1) ? width - x : w0 * width / qMax(1, natural);
+            m_tabs[i]->setGeometry(x, r * TabHeight, w, TabHeight);
+            x += w;
+        }
+    }
+    const int top = int(rows.size()) * TabHeight;
+    m_stack->setGeometry(0, top, width, height() - top);
+}
+
+int PageControl::activePageIndex() const { return m_stack->currentIndex(); }
+QWidget *PageControl::activePage() const { return m_stack->currentWidget(); }
+QWidget *PageControl::page(int index) const { return m_pages.value(index); }
+QAbstractButton *PageControl::tabButton(int index) const { return m_tabs.value(index); }
+int PageControl::pageCount() const { return int(m_pages.size()); }
+QSize PageControl::pageClientSize() const { return m_stack->contentsRect().size(); }
+
+void PageControl::setActivePage(QWidget *page)
+{
+    const int index = int(m_pages.indexOf(page));
+    if (index < 0)
+        return;
+    m_stack->setCurrentIndex(index);
+    m_tabs[index]->setChecked(true);
+}
+
+// ---- helpers ----
+
+namespace {
+class ExitFilter : public QObject {
+public:
+    ExitFilter(QObject *parent, std::function<void()> handler)
+        : QObject(parent), m_handler(std::move(handler)) {}
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::FocusOut) {
+            const auto reason = static_cast<QFocusEvent *>(event)->reason();
+            if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason
+                && reason != Qt::MenuBarFocusReason)
+                m_handler();
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::function<void()> m_handler;
+};
+} // namespace
+
+void OnExit(QWidget *widget, std::function<void()> handler)
+{
+    widget->installEventFilter(new ExitFilter(widget, std::move(handler)));
+}
+
+QLabel *MakeLabel(QWidget *parent, const char *name, int x, int y, const QString &text)
+{
+    auto *l = new QLabel(text, parent);
+    l->setObjectName(QString::fromLatin1(name));
+    l->move(x, y);
+    l->adjustSize();
+    return l;
+}
+
+QLabel *MakeFramed(QWidget *parent, const char *name, int x, int y, int w, int h,
+                   const QString &text, bool bold)
+{
+    auto *l = new QLabel(text, parent);
+    l->setObjectName(QString::fromLatin1(name));
+    l->setGeometry(x, y, w, h);
+    l->setFrameStyle(QFrame::Box | QFrame::Plain);
+    l->setAlignment(Qt::AlignCenter);
+    l->setProperty("framedText", true);
+    if (bold) {
+        QFont f = l->font();
+        f.setBold(true);
+        l->setFont(f);
+    }
+    return l;
+}

@@ -1,0 +1,87 @@
+#pragma once
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QTableWidget>
+#include <QWidget>
+#include <functional>
+
+class QButtonGroup;
+class QRadioButton;
+class QStackedWidget;
+class QAbstractButton;
+
+// A framed group of radio buttons in columns with an item index (-1: none selected).
+// `clicked` follows every change to a selected item, whether the operator or the
+// program made it, so state restored at start runs the same handlers as a click.
+class RadioGroup : public QGroupBox {
+    Q_OBJECT
+public:
+    RadioGroup(const QString &caption, const QStringList &items, int columns, QWidget *parent);
+
+    void setItems(const QStringList &items); // drops the selection
+    QStringList items() const { return m_items; }
+    int itemIndex() const { return m_index; }
+    void setItemIndex(int index);
+    QRadioButton *button(int index) const;
+
+signals:
+    void clicked();
+
+private:
+    void rebuild();
+    QStringList m_items;
+    int m_columns;
+    int m_index = -1;
+    QButtonGroup *m_group;
+    QList<QRadioButton *> m_buttons;
+};
+
+// A read-only table of text cells addressed by (column, row), with no scroll bars and
+// no editing; columns beyond the visible width exist and hold text like the others.
+class StringGrid : public QTableWidget {
+    Q_OBJECT
+public:
+    StringGrid(int columns, int rows, int columnWidth, int rowHeight, QWidget *parent);
+
+    QString cell(int column, int row) const;
+    void setCell(int column, int row, const QString &text);
+    void clearCells();
+};
+
+// A tab control whose tabs wrap onto more rows so every caption stays readable.
+// Only the operator's choice of a tab emits `changedByOperator`; a page chosen by
+// the program changes quietly.
+class PageControl : public QWidget {
+    Q_OBJECT
+public:
+    explicit PageControl(QWidget *parent);
+
+    QWidget *addPage(const QString &objectName, const QString &caption);
+    void finishTabs(); // lays the tabs out once all pages are added
+    int activePageIndex() const;
+    QWidget *activePage() const;
+    void setActivePage(QWidget *page);
+    QWidget *page(int index) const;
+    QAbstractButton *tabButton(int index) const;
+    int pageCount() const;
+    QSize pageClientSize() const;
+
+signals:
+    void changedByOperator();
+
+private:
+    QList<QAbstractButton *> m_tabs;
+    QList<QWidget *> m_pages;
+    QStackedWidget *m_stack;
+    QButtonGroup *m_tabGroup;
+};
+
+// Calls `handler` when `widget` loses the keyboard focus to another control of its
+// window; losing it to another window (a message box, a dialog) does not count.
+void OnExit(QWidget *widget, std::function<void()> handler);
+
+// Shared look of plain texts and framed read-only cells.
+QLabel *MakeLabel(QWidget *parent, const char *name, int x, int y, const QString &text);
+QLabel *MakeFramed(QWidget *parent, const char *name, int x, int y, int w, int h,
+                   const QString &text = QString(), bool bold = false);

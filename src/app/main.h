@@ -1,0 +1,214 @@
+#pragma once
+
+#include "benchreadings.h"
+#include "ratedvalues.h"
+
+#include <QWidget>
+#include <cstdint>
+#include <memory>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QTimer;
+class QFrame;
+class RadioGroup;
+class StringGrid;
+class PageControl;
+class SerialChannel;
+class TForm2;
+class TForm3;
+class TForm4;
+class TForm5;
+
+// The main window: live readouts on the left, the six pages of the tests and the
+// protocol entries on the right. Controls keep their layout names; handlers are named
+// after the control and its event.
+class TForm1 : public QWidget {
+    Q_OBJECT
+public:
+    explicit TForm1(QWidget *parent = nullptr);
+    ~TForm1() override;
+
+    // The other windows, set by the program entry once they exist.
+    TForm2 *Form2 = nullptr;
+    TForm3 *Form3 = nullptr;
+    TForm4 *Form4 = nullptr;
+    TForm5 *Form5 = nullptr;
+
+    // ---- left column ----
+    QLabel *sLabelFX3, *StaticText148, *StaticText149, *StaticText150;
+    QLabel *StaticText151, *Uab, *StaticText152, *Ia, *StaticText153, *U_AB;
+    QLabel *StaticText157, *Ubc, *StaticText159, *Ib, *StaticText161, *U_BC;
+    QLabel *StaticText163, *Uca, *StaticText165, *Ic, *StaticText167, *U_CA;
+    QLabel *StaticText19, *Uab2, *StaticText2, *Kf, *StaticText169, *Freq;
+    QFrame *sBevel1, *sBevel2, *sPanel1;
+    QLabel *sLabelFX4, *lbITN, *lbITT, *sLabel1, *sLabel2;
+    QComboBox *cbVoltage, *cbCurrent;
+    QLineEdit *Temperature;
+    QPushButton *sBitBtn2, *Gauge, *sBitBtn3;
+    QLabel *Label5, *lbCRC, *Label2, *Label6, *Label8, *Label7;
+    QCheckBox *VoltageTransformer;
+    RadioGroup *Current;
+
+    PageControl *PageControl1;
+    QWidget *Main, *Idle, *Chort, *Transformations, *Resistence, *sTabSheet6;
+    QLabel *StatusBarMain;
+
+    // ---- page "Трансформатор" ----
+    QLabel *sLabel3;
+    QComboBox *Name;
+    QPushButton *sButton6, *sButton7;
+    RadioGroup *FasNumber;
+    QLabel *sLabel4, *sLabel5, *sLabel6, *sLabel7, *sLabel10, *sLabel11;
+    QLineEdit *TransformerWeight, *Pnom;
+    QLabel *sLabel12, *sLabel8, *sLabel14, *sLabel13, *sLabel9, *sLabel15;
+    QLineEdit *Unom2, *Unom, *Inom2, *Inom;
+    QLabel *sLabel16, *sLabel17, *sLabel18;
+    QLineEdit *Freq2;
+    QComboBox *Circuit;
+    RadioGroup *Material;
+
+    // ---- page "Холостой ход" ----
+    QLabel *Uab00, *Ubc00, *Uca00, *Ia00, *Ib00, *Ic00, *Ixx00, *Ixx01, *Pxx00;
+    QPushButton *IdleState;
+    QLabel *Label3, *Label4;
+
+    // ---- page "Короткое замыкание" ----
+    QLabel *Uab10, *Ubc10, *Uca10, *Ukz100, *Ukz110, *Ia10, *Ib10, *Ic10, *Ikz10, *Pkz10;
+    QLabel *Ukz101, *Ukz111, *Pkz11, *Ukz102, *Ukz112, *Pkz12;
+    QLabel *StaticText111, *StaticText112;
+    QPushButton *ShortState;
+
+    // ---- page "Коэффициент трансформации" ----
+    RadioGroup *RadioGroup1;
+    StringGrid *TransformGrid, *TransformGrid1;
+    QLabel *Group;
+    QPushButton *Transform;
+
+    // ---- page "Омическое сопротивление" ----
+    RadioGroup *RadioGroup2, *RadioGroup3, *RadioGroup4, *ResistenceRange1;
+    StringGrid *ResistenceGrid;
+    QPushButton *sButton1, *Resist, *ResistStop, *Button1, *Button2;
+    QCheckBox *cbAutoStop;
+    QLabel *Label1;
+
+    // ---- page "Протокол" ----
+    QFrame *sPanel4, *sPanel5, *sBevel3, *sBevel4;
+    QPlainTextEdit *Firm, *Conclusion;
+    QLabel *sLabel30, *sLabel28, *sLabel29, *sLabel33, *sLabel31;
+    QLineEdit *Rem, *RepairNumber, *YearOfRepair;
+    QCheckBox *IsolationCheckBox;
+    QLineEdit *OilAnalysis, *ElectricStrength, *WaterContent, *MechanicalImpurities,
+        *WeightedCoalContent, *Color, *AcidNumber, *ReactionAqueousExtract, *FlashTemperature;
+    QLabel *sLabelFX1, *sLabelFX2;
+    QLineEdit *RHigh15, *RHigh60, *KabsHigh, *Uhigh, *Thigh;
+    QLineEdit *RLow15, *RLow60, *KabsLow, *Ulow, *Tlow;
+    QLineEdit *RHL15, *RHL60, *KabsHL, *UHL, *THL;
+    QLineEdit *ProtocolNumber, *Investigator, *ChiefName, *Chief;
+    QPushButton *Previw;
+
+    // ---- timers and the serial channel ----
+    QTimer *Timer1; // link supervision, 5000 ms
+    QTimer *Timer2; // resistance auto-stop, 30000 ms
+    SerialChannel *VaComm1 = nullptr;
+
+    // ---- values the tests compute with ----
+    BenchReadings Readings;
+    RatedValues Rated;
+    std::uint8_t CurrentRatio = 1;
+    std::uint8_t CurrentDigits = 3;
+    std::uint16_t VoltageRatio = 1;
+    std::uint8_t VoltageDigits = 1;
+    long double Resistance = 0;
+    bool ResistancePaused = false;
+    // Packet counters shown in Label2 (good signal), Label6 (good resistance), Label8 (failed).
+    int Label2Tag = 0, Label6Tag = 0, Label8Tag = 0;
+
+    // Hooks kept by the link code; defined where the link is wired up.
+    struct LinkState;
+    std::unique_ptr<LinkState> Link;
+
+    // ---- shell ----
+    void FormCreate();
+    void sBitBtn2Click();
+    void sPanel1Click();
+    void FormShow();
+    void FormClose();
+
+    // ---- link ----
+    void VaComm1RxChar(int count);
+    void DecodeSignalPacket();
+    void DecodeResistancePacket();
+    void cbCurrentChange();
+    void cbVoltageChange();
+    void VoltageTransformerClick();
+    void CurrentClick();
+    void PageControl1Change();
+    void Timer1Timer();
+    void sBitBtn3Click();
+    void GaugeClick();
+
+    // ---- tests ----
+    void IdleStateClick();
+    void ShortStateClick();
+    void TransformClick();
+    void TransformGridDblClick();
+    void ResistClick();
+    void ResistStopClick();
+    void Timer2Timer();
+    void RadioGroup3Click();
+    void RadioGroup4Click();
+    void sButton1Click();
+    void Button1Click();
+    void Button2Click();
+    void RIEnter();
+
+    // ---- rated values ----
+    void PnomExit();
+    void UnomExit();
+    void InomExit();
+    void Unom2Exit();
+    void Inom2Exit();
+    void TemperatureExit();
+    void MaterialClick();
+    void TEditExit(QLineEdit *sender);
+    void UlowExit(QLineEdit *sender);
+
+    // ---- records ----
+    void cbAutoStopClick();
+    void NameChange();
+    void sButton6Click();
+    void sButton7Click();
+    void PreviwClick();
+
+    // The tab pages in their order, for code that needs them by index.
+    enum PageIndex { PageMain, PageIdle, PageChort, PageTransformations, PageResistence, PageProtocol };
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildLeftColumn();
+    void buildPageMain();
+    void buildPageIdle();
+    void buildPageChort();
+    void buildPageTransformations();
+    void buildPageResistence();
+    void buildPageProtocol();
+    void connectShell();
+    // Wiring of the other areas, each defined beside its handlers.
+    void setupLink();
+    void setupTests();
+    void setupRecords();
+    void flipDiagnostics(bool labels34, bool label8, bool gauge);
+
+    bool m_shown = false;
+};

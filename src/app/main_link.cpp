@@ -1,0 +1,6 @@
+#include "formlink.h"
+
+void TForm1::setupLink()
+{
+    Link = std::make_unique<LinkState>();
+}
