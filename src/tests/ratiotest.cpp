@@ -1,0 +1,77 @@
+#include "ratiotest.h"
+
+#include "arithmetic.h"
+#include "fieldsink.h"
+#include "fixedpoint.h"
+
+namespace {
+
+const QString TapGrid = QStringLiteral("TransformGrid");
+const QString MeasureGrid = QStringLiteral("TransformGrid1");
+
+bool isTap(int tap) { return tap >= 0 && tap < TapCount; }
+
+} // namespace
+
+void runRatioTest(const BenchReadings &r, const RatedValues &rated, int voltageDigits, int tap,
+                  bool onePhase, FieldSink &sink)
+{
+    if (!isTap(tap))
+        return;
+    const int uCol = 2 * tap;
+    const int kCol = 2 * tap + 1;
+    const int vd = voltageDigits;
+    const long double un = rated.RatedVoltageLV;
+    auto tapCell = [&sink](int column, int row, long double value, int decimals) {
+        sink.setCell(TapGrid, column, row, FixedText(value, decimals, ResultWidth));
+    };
+    auto measureCell = [&sink](int column, int row, long double value, int decimals) {
+        sink.setCell(MeasureGrid, column, row, FixedText(value, decimals, ResultWidth));
+    };
+
+    // Rows BC and CA are emptied first so that a one-phase press leaves nothing of an
+    // earlier three-phase press of the same tap.
+    for (int row = 1; row <= 2; ++row) {
+        for (int column : {kCol, uCol, RatedVoltageColumn})
+            sink.setCell(TapGrid, column, row, QString());
+        for (int column : {1, 0, 2})
+            sink.setCell(MeasureGrid, column, row, QString());
+    }
+
+    sink.setText(QStringLiteral("Group"), FixedText(r.PhaseGroup, 0, 1));
+    tapCell(kCol, 0, r.Kab, 2);
+    measureCell(1, 0, r.Kab, 2);
+    tapCell(uCol, 0, un * r.Kab, vd);
+    tapCell(RatedVoltageColumn, 0, un, PrimaryVoltageDigits);
+
+    if (onePhase) {
+        measureCell(0, 0, r.U2ab, vd);
+        measureCell(2, 0, r.Uab, vd);
+        return;
+    }
+
+    tapCell(kCol, 1, r.Kbc, 2);
+    measureCell(1, 1, r.Kbc, 2);
+    tapCell(kCol, 2, r.Kca, 2);
+    measureCell(1, 2, r.Kca, 2);
+    tapCell(uCol, 1, un * r.Kbc, vd);
+    tapCell(uCol, 2, un * r.Kca, vd);
+    measureCell(0, 0, r.U2ab, vd);
+    measureCell(0, 1, r.U2bc, vd);
+    measureCell(0, 2, r.U2ca, vd);
+    tapCell(RatedVoltageColumn, 1, un, PrimaryVoltageDigits);
+    tapCell(RatedVoltageColumn, 2, un, PrimaryVoltageDigits);
+    measureCell(2, 0, r.Uab, vd);
+    measureCell(2, 1, r.Ubc, vd);
+    measureCell(2, 2, r.Uca, vd);
+}
+
+void clearRatioTap(int tap, FieldSink &sink)
+{
+    if (!isTap(tap))
+        return;
+    for (int row = 0; row < 3; ++row) {
+        sink.setCell(TapGrid, 2 * tap, row, QString());
+        sink.setCell(TapGrid, 2 * tap + 1, row, QString());
+    }
+}
