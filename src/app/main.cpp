@@ -3,6 +3,8 @@
 #include "controls.h"
 #include "errorreport.h"
 #include "formlink.h"
+#include "formrecords.h"
+#include "formtests.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -155,6 +157,7 @@ TForm1::TForm1(QWidget *parent) : QWidget(parent)
     setupLink();
     setupTests();
     setupRecords();
+    setupDialogs();
     FormCreate();
 }
 

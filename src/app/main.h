@@ -128,9 +128,14 @@ public:
     // Packet counters shown in Label2 (good signal), Label6 (good resistance), Label8 (failed).
     int Label2Tag = 0, Label6Tag = 0, Label8Tag = 0;
 
-    // Hooks kept by the link code; defined where the link is wired up.
+    // State of each area beside the controls, each defined with its handlers
+    // (formlink.h, formtests.h, formrecords.h).
     struct LinkState;
+    struct TestsState;
+    struct RecordsState;
     std::unique_ptr<LinkState> Link;
+    std::unique_ptr<TestsState> Tests;
+    std::unique_ptr<RecordsState> Records;
 
     // ---- shell ----
     void FormCreate();
@@ -208,6 +213,7 @@ private:
     void setupLink();
     void setupTests();
     void setupRecords();
+    void setupDialogs();
     void flipDiagnostics(bool labels34, bool label8, bool gauge);
 
     bool m_shown = false;

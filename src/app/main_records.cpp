@@ -1,9 +1,10 @@
-#include "main.h"
+#include "formrecords.h"
 
 #include "controls.h"
 
 void TForm1::setupRecords()
 {
+    Records = std::make_unique<RecordsState>();
 }
 
 void TForm1::FormShow()

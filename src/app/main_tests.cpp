@@ -1,5 +1,6 @@
-#include "main.h"
+#include "formtests.h"
 
 void TForm1::setupTests()
 {
+    Tests = std::make_unique<TestsState>();
 }

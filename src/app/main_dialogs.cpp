@@ -1,0 +1,5 @@
+#include "main.h"
+
+void TForm1::setupDialogs()
+{
+}
