@@ -13,7 +13,13 @@ namespace {
 constexpr int StopCode = 5;
 constexpr int EchoOffset = 50;
 
-QByteArray codePair(int code) { return QByteArray{char(code), char(code + EchoOffset)}; }
+QByteArray codePair(int code)
+{
+    QByteArray pair;
+    pair.append(char(code));
+    pair.append(char(code + EchoOffset));
+    return pair;
+}
 
 QByteArray serviceCommand(char lead)
 {
