@@ -158,6 +158,7 @@ TForm1::TForm1(QWidget *parent) : QWidget(parent)
     setupTests();
     setupRecords();
     setupDialogs();
+    setupRated();
     FormCreate();
 }
 

@@ -122,11 +122,12 @@ public:
     std::uint8_t CurrentRatio = 1;
     std::uint8_t CurrentDigits = 3;
     std::uint16_t VoltageRatio = 1;
-    std::uint8_t VoltageDigits = 1;
+    std::uint8_t VoltageDigits = 2;
     long double Resistance = 0;
-    bool ResistancePaused = false;
-    // Packet counters shown in Label2 (good signal), Label6 (good resistance), Label8 (failed).
-    int Label2Tag = 0, Label6Tag = 0, Label8Tag = 0;
+    // While set, complete resistance packets are thrown away unread (between the stop
+    // of a resistance measurement and the next start).
+    bool resistancePaused() const;
+    void setResistancePaused(bool paused);
 
     // State of each area beside the controls, each defined with its handlers
     // (formlink.h, formtests.h, formrecords.h).
@@ -146,8 +147,6 @@ public:
 
     // ---- link ----
     void VaComm1RxChar(int count);
-    void DecodeSignalPacket();
-    void DecodeResistancePacket();
     void cbCurrentChange();
     void cbVoltageChange();
     void VoltageTransformerClick();
@@ -156,6 +155,11 @@ public:
     void Timer1Timer();
     void sBitBtn3Click();
     void GaugeClick();
+    // The test controls made available by a good signal packet, blocked by a page change
+    // and by the loss of the link.
+    void setTestControlsEnabled(bool enabled);
+    void clearReadouts(bool withFormFactor);
+    QString portText(const char *suffix) const; // "COM" + n + suffix
 
     // ---- tests ----
     void IdleStateClick();
@@ -178,7 +182,8 @@ public:
     void InomExit();
     void Unom2Exit();
     void Inom2Exit();
-    void TemperatureExit();
+    // `sender` is the control whose exit raised it; the window itself at start-up.
+    void TemperatureExit(QObject *sender = nullptr);
     void MaterialClick();
     void TEditExit(QLineEdit *sender);
     void UlowExit(QLineEdit *sender);
@@ -214,6 +219,10 @@ private:
     void setupTests();
     void setupRecords();
     void setupDialogs();
+    void setupRated();
+    // Reads one rated text into `Rated`; false after reporting a text that is not a number.
+    bool enterRated(QLineEdit *field, int entryField);
+    void reportNotANumber(QLineEdit *field, const QString &message);
     void flipDiagnostics(bool labels34, bool label8, bool gauge);
 
     bool m_shown = false;

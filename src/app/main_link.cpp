@@ -1,6 +1,235 @@
 #include "formlink.h"
 
+#include "bencherror.h"
+#include "controls.h"
+#include "errorreport.h"
+#include "prompts.h"
+#include "ratedentry.h"
+#include "serialchannel.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+
+namespace {
+
+const QColor LayoutColour(0xD3, 0xD5, 0xDC);
+const QColor Red(255, 0, 0);
+const QColor Green(0, 128, 0);
+
+void setTextColour(QLabel *label, const QColor &colour)
+{
+    QPalette p = label->palette();
+    p.setColor(QPalette::WindowText, colour);
+    label->setPalette(p);
+}
+
+void setBackgroundColour(QWidget *w, const QColor &colour)
+{
+    QPalette p = w->palette();
+    p.setColor(QPalette::Window, colour);
+    w->setPalette(p);
+    w->setAutoFillBackground(true);
+}
+
+} // namespace
+
 void TForm1::setupLink()
 {
     Link = std::make_unique<LinkState>();
+    VaComm1 = new SerialChannel(this);
+    VaComm1->setObjectName(QStringLiteral("VaComm1"));
+    connect(VaComm1, &SerialChannel::rxChar, this,
+            [this](int count) { RunGuarded([this, count] { VaComm1RxChar(count); }); });
+    // An adapter pulled out under an open port: one quiet state, the watchdog reconnects.
+    connect(VaComm1, &SerialChannel::portLost, this, [this] {
+        StatusBarMain->setText(portText(" открыт, нет связи со стендом"));
+    });
+    connect(Timer1, &QTimer::timeout, this, [this] { RunGuarded([this] { Timer1Timer(); }); });
+    connect(PageControl1, &PageControl::changedByOperator, this,
+            [this] { RunGuarded([this] { PageControl1Change(); }); });
+    connect(cbCurrent, &QComboBox::currentIndexChanged, this,
+            [this] { RunGuarded([this] { cbCurrentChange(); }); });
+    connect(cbVoltage, &QComboBox::currentIndexChanged, this,
+            [this] { RunGuarded([this] { cbVoltageChange(); }); });
+    cbCurrentChange();
+    cbVoltageChange();
+}
+
+bool TForm1::resistancePaused() const { return Link->receiver.resistancePaused(); }
+void TForm1::setResistancePaused(bool paused) { Link->receiver.setResistancePaused(paused); }
+
+QString TForm1::portText(const char *suffix) const
+{
+    return QStringLiteral("COM") + QString::number(VaComm1->PortNum()) + QString::fromUtf8(suffix);
+}
+
+void TForm1::setTestControlsEnabled(bool enabled)
+{
+    for (QPushButton *b : {IdleState, ShortState, Transform, Resist, Gauge})
+        b->setEnabled(enabled);
+}
+
+void TForm1::clearReadouts(bool withFormFactor)
+{
+    for (QLabel *l : {Uab, Ubc, Uca, U_AB, U_BC, U_CA, Ia, Ib, Ic, Freq})
+        l->clear();
+    if (withFormFactor) {
+        Kf->clear();
+        Uab2->clear();
+    }
+}
+
+// Every packet of the event is counted and decoded; the screen is written once, with
+// what the last packets left, so a burst of packets cannot flood the window.
+void TForm1::VaComm1RxChar(int count)
+{
+    Timer1->stop();
+    Timer1->start();
+
+    LinkContext context;
+    context.scaling = {CurrentRatio, CurrentDigits, VoltageRatio, VoltageDigits};
+    context.onePhase = FasNumber->itemIndex() == 0;
+    context.resistanceRange = qMax(0, ResistenceRange1->itemIndex());
+    context.locale = QLocale::system();
+    const LinkUpdate u = Link->receiver.receive(
+        count, [this](std::uint8_t *buffer, int max) { return VaComm1->ReceiveBytes(buffer, max); },
+        Readings, context);
+
+    if (u.Label7)
+        Label7->setText(*u.Label7);
+    if (u.lbCRC)
+        lbCRC->setText(*u.lbCRC);
+    if (u.Label8)
+        Label8->setText(*u.Label8);
+    if (u.Label2)
+        Label2->setText(*u.Label2);
+    if (u.Label6)
+        Label6->setText(*u.Label6);
+    if (u.lastGoodKind) {
+        const bool signal = *u.lastGoodKind == PacketKind::Signal;
+        setTextColour(Label2, signal ? Green : Red);
+        setTextColour(Label6, signal ? Red : Green);
+    }
+
+    if (u.Resistance && u.resistanceText) {
+        Resistance = *u.Resistance;
+        ResistenceGrid->setCell(RadioGroup2->itemIndex(), RadioGroup3->itemIndex(), *u.resistanceText);
+    }
+
+    if (u.readings && u.signalTexts) {
+        Readings = *u.readings;
+        const SignalTexts &t = *u.signalTexts;
+        Label3->setText(t.Label3);
+        Label4->setText(t.Label4);
+        Uab2->setText(t.Uab2);
+        Uab->setText(t.Uab);
+        Ubc->setText(t.Ubc);
+        Uca->setText(t.Uca);
+        Ia->setText(t.Ia);
+        Ib->setText(t.Ib);
+        Ic->setText(t.Ic);
+        U_AB->setText(t.U_AB);
+        U_BC->setText(t.U_BC);
+        U_CA->setText(t.U_CA);
+        Freq->setText(t.Freq);
+        if (t.KfColour != FormFactorColour::Unchanged) {
+            Kf->setText(t.Kf);
+            const QColor c = t.KfColour == FormFactorColour::OutOfRange ? Red : LayoutColour;
+            setBackgroundColour(Kf, c);
+            setBackgroundColour(StaticText2, c);
+        }
+        setTestControlsEnabled(true);
+        for (RadioGroup *g : {RadioGroup2, RadioGroup3, RadioGroup4, ResistenceRange1})
+            g->setEnabled(true);
+        StatusBarMain->setText(portText(" открыт"));
+    }
+}
+
+void TForm1::cbCurrentChange()
+{
+    if (auto range = currentRangeAt(cbCurrent->currentIndex())) {
+        CurrentRatio = range->ratio;
+        CurrentDigits = range->digits;
+    }
+}
+
+void TForm1::cbVoltageChange()
+{
+    if (auto range = voltageRangeAt(cbVoltage->currentIndex())) {
+        VoltageRatio = range->ratio;
+        VoltageDigits = range->digits;
+    }
+}
+
+// The hidden controls of the old range selection take no part in the scaling.
+void TForm1::VoltageTransformerClick() {}
+void TForm1::CurrentClick() {}
+
+void TForm1::PageControl1Change()
+{
+    Timer1->stop();
+    setTestControlsEnabled(false);
+    clearReadouts(false);
+    StatusBarMain->clear();
+
+    QWidget *page = PageControl1->activePage();
+    if (page == Idle || page == Chort || page == Transformations) {
+        const QString missing =
+            missingRatedDataMessage({Pnom->text(), Unom->text(), Unom2->text(), Inom->text(), Inom2->text()});
+        if (!missing.isEmpty()) {
+            PageControl1->setActivePage(Main);
+            Prompts::current().showMessage(this, MissingRatedDataCaption, missing, PromptIcon::Error);
+        } else {
+            // A text that is not a number stops the page change on the page where it can be mended.
+            const std::pair<QLineEdit *, EntryField> rated[] = {
+                {Pnom, EntryField::Pnom},   {Unom, EntryField::Unom},   {Inom, EntryField::Inom},
+                {Unom2, EntryField::Unom2}, {Inom2, EntryField::Inom2}};
+            for (auto [field, kind] : rated) {
+                if (!enterRated(field, int(kind))) {
+                    PageControl1->setActivePage(Main);
+                    return;
+                }
+            }
+            MaterialClick();
+        }
+    }
+
+    page = PageControl1->activePage();
+    if (page != Idle && page != Chort && page != Transformations && page != Resistence) {
+        VaComm1->ClosePort();
+        return;
+    }
+    try {
+        if (!VaComm1->PortIsOpen())
+            VaComm1->OpenPort();
+        if (VaComm1->PortIsOpen()) {
+            StatusBarMain->setText(portText(" открыт"));
+            Timer1->start();
+        } else {
+            StatusBarMain->setText(portText(" закрыт"));
+        }
+    } catch (const BenchError &) {
+        StatusBarMain->setText(portText(" не найден"));
+    }
+}
+
+void TForm1::Timer1Timer()
+{
+    StatusBarMain->setText(portText(" открыт, нет связи со стендом"));
+    setTestControlsEnabled(false);
+    clearReadouts(true);
+    try {
+        VaComm1->ClosePort();
+    } catch (const BenchError &) {
+    }
+    try {
+        VaComm1->OpenPort();
+    } catch (const BenchError &) {
+    }
+    StatusBarMain->setText(QStringLiteral("Попытка восстановления связи"));
+    setTextColour(Label2, Red);
+    setTextColour(Label6, Red);
 }

@@ -1,0 +1,79 @@
+#include "main.h"
+
+#include "controls.h"
+#include "errorreport.h"
+#include "prompts.h"
+#include "ratedentry.h"
+
+#include <QLineEdit>
+#include <QTimer>
+
+void TForm1::setupRated()
+{
+    const std::pair<QLineEdit *, void (TForm1::*)()> rated[] = {
+        {Pnom, &TForm1::PnomExit},   {Unom, &TForm1::UnomExit},   {Inom, &TForm1::InomExit},
+        {Unom2, &TForm1::Unom2Exit}, {Inom2, &TForm1::Inom2Exit},
+    };
+    for (auto [field, handler] : rated)
+        OnExit(field, [this, handler] { RunGuarded([this, handler] { (this->*handler)(); }); });
+    OnExit(Temperature, [this] { RunGuarded([this] { TemperatureExit(Temperature); }); });
+    for (QLineEdit *e : {Thigh, RHigh60, RHigh15, RLow15, Uhigh, Tlow, RepairNumber, YearOfRepair,
+                         RLow60, ProtocolNumber, RHL15, RHL60, THL})
+        OnExit(e, [this, e] { RunGuarded([this, e] { TEditExit(e); }); });
+    for (QLineEdit *e : {Ulow, UHL})
+        OnExit(e, [this, e] { RunGuarded([this, e] { UlowExit(e); }); });
+    connect(Material, &RadioGroup::clicked, this, [this] { RunGuarded([this] { MaterialClick(); }); });
+}
+
+void TForm1::reportNotANumber(QLineEdit *field, const QString &message)
+{
+    Prompts::current().showMessage(this, InputErrorCaption, message, PromptIcon::Error);
+    // The focus is still on its way to the next control; take it back once it has arrived.
+    QTimer::singleShot(0, field, [field] {
+        field->setFocus(Qt::OtherFocusReason);
+        field->selectAll();
+    });
+}
+
+bool TForm1::enterRated(QLineEdit *field, int entryField)
+{
+    const EntryCheck check = enterValue(field->text(), EntryField(entryField), Rated);
+    if (check.outcome != EntryCheck::Outcome::NotANumber)
+        return true;
+    reportNotANumber(field, check.message);
+    return false;
+}
+
+void TForm1::PnomExit() { enterRated(Pnom, int(EntryField::Pnom)); }
+void TForm1::UnomExit() { enterRated(Unom, int(EntryField::Unom)); }
+void TForm1::InomExit() { enterRated(Inom, int(EntryField::Inom)); }
+void TForm1::Unom2Exit() { enterRated(Unom2, int(EntryField::Unom2)); }
+void TForm1::Inom2Exit() { enterRated(Inom2, int(EntryField::Inom2)); }
+
+void TForm1::TemperatureExit(QObject *sender)
+{
+    // The emptiness test belongs to the control that raised the event; at start-up that
+    // is the window, so an empty restored temperature is reported, not passed over.
+    const bool fromTemperature = sender == nullptr || sender == Temperature;
+    const EntryCheck check =
+        enterValue(Temperature->text(), EntryField::Temperature, Rated, fromTemperature);
+    if (check.outcome == EntryCheck::Outcome::NotANumber)
+        reportNotANumber(Temperature, check.message);
+}
+
+void TForm1::MaterialClick()
+{
+    Rated.MaterialConstant = materialConstantFor(Material->itemIndex());
+}
+
+void TForm1::TEditExit(QLineEdit *sender)
+{
+    const EntryCheck check = checkEntry(sender->text(), EntryField::Plain);
+    if (check.outcome == EntryCheck::Outcome::NotANumber)
+        reportNotANumber(sender, check.message);
+}
+
+void TForm1::UlowExit(QLineEdit *sender)
+{
+    TEditExit(sender);
+}
