@@ -197,7 +197,7 @@ void RatioTest::noTapSelectedLeavesEverything()
     RecordingSink sink;
     runRatioTest(ratios(25, 25, 25), ratedLV(400), 2, -1, false, sink);
     clearRatioTap(-1, sink);
-    runRatioTest(ratios(25, 25, 25), ratedLV(400), 2, TapCount, false, sink);
+    runRatioTest(ratios(25, 25, 25), ratedLV(400), 2, RatioTapCount, false, sink);
     QVERIFY(sink.written.isEmpty());
 }
 

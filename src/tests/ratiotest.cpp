@@ -9,7 +9,7 @@ namespace {
 const QString TapGrid = QStringLiteral("TransformGrid");
 const QString MeasureGrid = QStringLiteral("TransformGrid1");
 
-bool isTap(int tap) { return tap >= 0 && tap < TapCount; }
+bool isTap(int tap) { return tap >= 0 && tap < RatioTapCount; }
 
 } // namespace
 

@@ -5,7 +5,7 @@
 
 class FieldSink;
 
-inline constexpr int TapCount = 5;           // RadioGroup1 items "I" to "V"
+inline constexpr int RatioTapCount = 5; // RadioGroup1 items "I" to "V"
 inline constexpr int RatedVoltageColumn = 10; // TransformGrid column "Uном,B"
 
 // The ratio and vector-group test for tap position `tap` (0 for "I" to 4 for "V").

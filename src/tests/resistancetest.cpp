@@ -28,8 +28,8 @@ QByteArray serviceCommand(char lead)
     return bytes;
 }
 
-// Rounded once, half away from zero, at whichever comes first: the second decimal or
-// the fifth significant digit. Returns plain digits with a full stop and two decimals.
+// Rounded once, half away from zero, at the coarser of the second decimal and the
+// fifth significant digit. Returns plain digits with a full stop and two decimals.
 QString roundedPercent(long double value)
 {
     const long double magnitude = std::fabs(value);
