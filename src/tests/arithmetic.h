@@ -3,7 +3,6 @@
 #include <QString>
 
 // Texts of the arithmetic errors that end a test and reach the general error report.
-// They keep the wording of the runtime library the bench's operators already know.
 inline const QString DivisionByZeroText = QStringLiteral("Floating point division by zero");
 inline const QString InvalidOperationText = QStringLiteral("Invalid floating point operation");
 

@@ -14,9 +14,9 @@ inline constexpr int ResistanceAutoStopMs = 30000;
 inline constexpr int ImbalanceRow = 3;
 inline constexpr int ResistanceTapCount = 6; // RadioGroup2: "I" .. "V", "HH"
 
-// A command of the winding-resistance measurement. `lead` goes out, the line rests
-// ResistancePauseMs while the bench switches over, every byte received meanwhile is
-// drained and thrown away, then `tail` goes out.
+// A command of the winding-resistance measurement: `lead` goes out, then a blocking pause
+// of ResistancePauseMs, then every byte received meanwhile is drained and thrown away
+// (the bench's packets from before the command must not reach the table), then `tail`.
 struct ResistanceCommand {
     char lead = char(0xAA);
     QByteArray tail;
