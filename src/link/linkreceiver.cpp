@@ -1,0 +1,74 @@
+#include "linkreceiver.h"
+
+#include "resistancedecoder.h"
+
+#include <algorithm>
+
+QString packetVerdictText(PacketKind kind, PacketCheck check)
+{
+    const bool signal = kind == PacketKind::Signal;
+    switch (check) {
+    case PacketCheck::Good:
+        return signal ? QStringLiteral("CRCV OK") : QStringLiteral("CRCR OK");
+    case PacketCheck::BadChecksum:
+        return signal ? QStringLiteral("CRCV failed") : QStringLiteral("CRCR failed");
+    case PacketCheck::Discarded:
+        break;
+    }
+    return {};
+}
+
+LinkReceiver::LinkReceiver(Clock clock)
+    : m_clock(std::move(clock))
+{
+    m_sinceStart.start();
+    if (!m_clock)
+        m_clock = [this] { return m_sinceStart.elapsed(); };
+}
+
+LinkUpdate LinkReceiver::receive(int count, const Reader &read, const BenchReadings &current,
+                                 const LinkContext &context)
+{
+    LinkUpdate update;
+    const std::span<std::uint8_t> space = m_framer.freeSpace();
+    const int wanted = std::clamp(count, 0, int(space.size()));
+    if (wanted > 0)
+        update.bytesRead = m_framer.commit(read(space.data(), wanted));
+
+    BenchReadings readings = current;
+    FramedPacket packet;
+    while (m_framer.nextPacket(packet)) {
+        update.Label7 = m_interval.mark(m_clock());
+        if (packet.check == PacketCheck::Discarded)
+            continue;
+        update.lbCRC = packetVerdictText(packet.kind, packet.check);
+        if (packet.check == PacketCheck::BadChecksum) {
+            ++m_failedPackets;
+            update.Label8 = QStringLiteral("F %1").arg(m_failedPackets);
+            continue;
+        }
+        update.lastGoodKind = packet.kind;
+        if (packet.kind == PacketKind::Signal) {
+            SignalDecoding decoded = DecodeSignalPacket(packet.signalBytes(), readings,
+                                                        context.scaling, context.onePhase,
+                                                        context.locale);
+            readings = decoded.readings;
+            update.readings = readings;
+            if (update.signalTexts)
+                update.signalTexts->takeLater(decoded.texts);
+            else
+                update.signalTexts = std::move(decoded.texts);
+            ++m_signalPackets;
+            update.Label2 = QStringLiteral("VA %1").arg(m_signalPackets);
+        } else {
+            ResistanceDecoding decoded = DecodeResistancePacket(packet.resistanceBytes(),
+                                                                context.resistanceRange,
+                                                                context.locale);
+            update.Resistance = decoded.Resistance;
+            update.resistanceText = std::move(decoded.text);
+            ++m_resistancePackets;
+            update.Label6 = QStringLiteral("R %1").arg(m_resistancePackets);
+        }
+    }
+    return update;
+}

@@ -1,0 +1,85 @@
+#pragma once
+
+#include "benchreadings.h"
+#include "instrumentranges.h"
+#include "packetframer.h"
+#include "packetinterval.h"
+#include "signaldecoder.h"
+
+#include <QElapsedTimer>
+#include <QLocale>
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+// What the decoders need to know of the window at the moment bytes arrive.
+struct LinkContext {
+    InstrumentScaling scaling;
+    bool onePhase = false;   // "Одна" selected in `FasNumber`
+    int resistanceRange = 0; // item index of `ResistenceRange1`
+    QLocale locale;          // regional format of the power labels and resistance cells
+};
+
+// What one received-data event changes on the main window. An empty optional means:
+// leave that control as it is. Each packet is counted and decoded; the texts are those
+// the screen would show after the last of them, so the window writes them once.
+struct LinkUpdate {
+    int bytesRead = 0;
+    std::optional<QString> Label7; // interval before the last complete packet
+    std::optional<QString> lbCRC;  // verdict of the last checked packet
+    std::optional<QString> Label2; // "VA n"
+    std::optional<QString> Label6; // "R n"
+    std::optional<QString> Label8; // "F n"
+    // Kind of the last good packet: its counter turns green (0, 128, 0), the other red.
+    std::optional<PacketKind> lastGoodKind;
+
+    // After at least one good signal packet: the new `BenchReadings`, the readout texts;
+    // the test controls become available and the status bar reads "COM" n " открыт".
+    std::optional<BenchReadings> readings;
+    std::optional<SignalTexts> signalTexts;
+
+    // After at least one good resistance packet: the new `Resistance` and the text for
+    // the selected cell of `ResistenceGrid`.
+    std::optional<long double> Resistance;
+    std::optional<QString> resistanceText;
+};
+
+// "CRCV OK", "CRCV failed", "CRCR OK" or "CRCR failed"; empty for a discarded packet.
+QString packetVerdictText(PacketKind kind, PacketCheck check);
+
+// The receive side of the bench link: framer, packet interval, packet counters and the
+// two decoders, with no window behind it.
+class LinkReceiver {
+public:
+    using Clock = std::function<qint64()>;                           // monotonic ms
+    using Reader = std::function<int(std::uint8_t *buffer, int maxCount)>; // bytes read
+
+    // Without a clock the interval is measured from the receiver's creation.
+    explicit LinkReceiver(Clock clock = {});
+    LinkReceiver(const LinkReceiver &) = delete;
+    LinkReceiver &operator=(const LinkReceiver &) = delete;
+
+    // One received-data event with `count` bytes waiting: reads at most as many as the
+    // framer has room for through `read` (the rest waits for the next event), then
+    // handles every complete packet. `current` is the window's `BenchReadings`.
+    LinkUpdate receive(int count, const Reader &read, const BenchReadings &current,
+                       const LinkContext &context);
+
+    bool resistancePaused() const { return m_framer.resistancePaused(); }
+    void setResistancePaused(bool paused) { m_framer.setResistancePaused(paused); }
+
+    int signalPackets() const { return m_signalPackets; }
+    int resistancePackets() const { return m_resistancePackets; }
+    int failedPackets() const { return m_failedPackets; }
+    const PacketFramer &framer() const { return m_framer; }
+
+private:
+    PacketFramer m_framer;
+    PacketIntervalClock m_interval;
+    Clock m_clock;
+    QElapsedTimer m_sinceStart;
+    int m_signalPackets = 0;
+    int m_resistancePackets = 0;
+    int m_failedPackets = 0;
+};

@@ -1,0 +1,34 @@
+#include "resistancedecoder.h"
+
+#include "fixedpoint.h"
+
+#include <bit>
+#include <cstdint>
+
+long double resistanceValue(ResistancePacketBytes packet)
+{
+    const std::uint32_t pattern = std::uint32_t(packet[1]) << 24 | std::uint32_t(packet[2]) << 16
+                                  | std::uint32_t(packet[3]) << 8 | std::uint32_t(packet[4]);
+    const bool allExponentBits = (pattern & 0x7F800000u) == 0x7F800000u;
+    const bool quietBit = pattern & 0x00400000u;
+    const bool mantissa = pattern & 0x007FFFFFu;
+    if (allExponentBits && mantissa && !quietBit)
+        return 0;
+    return std::bit_cast<float>(pattern);
+}
+
+QString resistanceText(long double resistance, int rangeIndex, const QLocale &locale)
+{
+    QString text = FixedText(resistance, rangeIndex + 1);
+    text.replace(QLatin1Char('.'), locale.decimalPoint());
+    return text;
+}
+
+ResistanceDecoding DecodeResistancePacket(ResistancePacketBytes packet, int rangeIndex,
+                                          const QLocale &locale)
+{
+    ResistanceDecoding out;
+    out.Resistance = resistanceValue(packet);
+    out.text = resistanceText(out.Resistance, rangeIndex, locale);
+    return out;
+}

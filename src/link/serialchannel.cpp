@@ -1,0 +1,256 @@
+#include "serialchannel.h"
+
+#include "bencherror.h"
+#include "blockingpause.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+
+#include <cerrno>
+
+#ifdef Q_OS_UNIX
+#include <termios.h>
+#endif
+
+namespace {
+
+QString &folderOverride()
+{
+    static QString folder;
+    return folder;
+}
+
+BenchError whileOpenError()
+{
+    return BenchError(QStringLiteral("Can't perform this operation while port is open"));
+}
+
+BenchError notFoundError(const QString &device)
+{
+    return BenchError(QStringLiteral("Specified device not found (%1).").arg(device));
+}
+
+BenchError cantOpenError(const QString &device, int code, const QString &text)
+{
+    return BenchError(QStringLiteral("Can't open specified device %1").arg(device)
+                      + QStringLiteral(" (Error %1, %2)").arg(code).arg(text));
+}
+
+// RAII flag: set while a handler of rxChar runs, also when it throws.
+class Flag {
+public:
+    explicit Flag(bool &flag) : m_flag(flag) { m_flag = true; }
+    ~Flag() { m_flag = false; }
+
+private:
+    bool &m_flag;
+};
+
+} // namespace
+
+SerialChannel::SerialChannel(QObject *parent)
+    : QObject(parent)
+{
+    connect(&m_port, &QSerialPort::readyRead, this, &SerialChannel::scheduleDelivery);
+    connect(&m_port, &QSerialPort::errorOccurred, this, &SerialChannel::onError);
+}
+
+SerialChannel::~SerialChannel()
+{
+    if (m_port.isOpen())
+        m_port.close();
+}
+
+void SerialChannel::setDeviceFolder(const QString &folder)
+{
+    folderOverride() = folder;
+}
+
+QString SerialChannel::deviceFolder()
+{
+    return folderOverride().isEmpty() ? QCoreApplication::applicationDirPath() : folderOverride();
+}
+
+QString SerialChannel::deviceName() const
+{
+#ifdef Q_OS_WIN
+    return QStringLiteral("\\\\.\\COM%1").arg(m_portNum);
+#else
+    const QString local = QDir(deviceFolder()).filePath(QStringLiteral("COM%1").arg(m_portNum));
+    // A dangling link still names our device: the emulator or adapter is just absent,
+    // and falling back to a built-in port would talk to the wrong line.
+    const QFileInfo info(local);
+    if (info.exists() || info.isSymLink())
+        return local;
+    return QStringLiteral("/dev/ttyS%1").arg(m_portNum - 1);
+#endif
+}
+
+void SerialChannel::OpenPort()
+{
+    if (m_port.isOpen())
+        throw whileOpenError();
+
+    const QString device = deviceName();
+#ifndef Q_OS_WIN
+    if (!QFileInfo::exists(device))
+        throw notFoundError(device);
+#endif
+    m_port.setPortName(device);
+    m_port.setBaudRate(m_baudrate);
+    m_port.setDataBits(QSerialPort::Data8);
+    m_port.setParity(QSerialPort::NoParity);
+    m_port.setStopBits(QSerialPort::OneStop);
+    m_port.setFlowControl(QSerialPort::NoFlowControl);
+    m_port.setReadBufferSize(InputQueueSize);
+
+    errno = 0;
+    if (!m_port.open(QIODevice::ReadWrite)) {
+        const int systemError = errno;
+        const QSerialPort::SerialPortError error = m_port.error();
+        const QString text = m_port.errorString();
+        m_port.clearError();
+        if (error == QSerialPort::DeviceNotFoundError)
+            throw notFoundError(device);
+        throw cantOpenError(device, systemError != 0 ? systemError : int(error), text);
+    }
+    // Terminals without modem lines (pseudo-terminals) refuse these; that is harmless.
+    m_port.setDataTerminalReady(false);
+    m_port.setRequestToSend(false);
+    m_port.clearError();
+}
+
+void SerialChannel::ClosePort()
+{
+    if (!m_port.isOpen())
+        return;
+    m_port.close();
+    m_port.clearError();
+    // The bench's receiver needs the line to rest before the port is opened again.
+    blockingPause(std::chrono::milliseconds(ClosePauseMs));
+}
+
+bool SerialChannel::PortIsOpen() const
+{
+    return m_port.isOpen();
+}
+
+bool SerialChannel::SendByte(std::uint8_t byte)
+{
+    return SendBytes(&byte, 1) == 1;
+}
+
+int SerialChannel::SendBytes(const std::uint8_t *data, int length)
+{
+    if (!m_port.isOpen() || length <= 0)
+        return 0;
+    QElapsedTimer waited;
+    waited.start();
+    while (m_port.bytesToWrite() + length > OutputQueueSize) {
+        const qint64 left = WriteTimeoutMs - waited.elapsed();
+        if (left <= 0 || !m_port.waitForBytesWritten(int(left)))
+            throw BenchError(QStringLiteral("Output buffer is full. Please check comm status."));
+    }
+    const qint64 queued = m_port.write(reinterpret_cast<const char *>(data), length);
+    if (queued < 0)
+        throw BenchError(QStringLiteral("Output buffer is full. Please check comm status."));
+    // Qt writes from the event loop; without this a blocking pause right after a
+    // command would hold the command back until the pause is over.
+    m_port.flush();
+    return int(queued);
+}
+
+int SerialChannel::ReceiveBytes(std::uint8_t *buffer, int count)
+{
+    if (!m_port.isOpen() || count <= 0)
+        return 0;
+    const qint64 read = m_port.read(reinterpret_cast<char *>(buffer), count);
+    if (read < 0)
+        throw BenchError(QStringLiteral("Read error (%1), %2").arg(int(m_port.error())).arg(m_port.errorString()));
+    return int(read);
+}
+
+int SerialChannel::PendingInputCount() const
+{
+    return m_port.isOpen() ? int(m_port.bytesAvailable()) : 0;
+}
+
+void SerialChannel::drainInput()
+{
+    if (!m_port.isOpen())
+        return;
+    m_port.skip(m_port.bytesAvailable());
+#ifdef Q_OS_UNIX
+    ::tcflush(int(m_port.handle()), TCIFLUSH);
+#else
+    m_port.clear(QSerialPort::Input);
+#endif
+}
+
+void SerialChannel::setPortNum(int portNum)
+{
+    if (m_port.isOpen())
+        throw whileOpenError();
+    m_portNum = portNum;
+}
+
+void SerialChannel::setUserBaudrate(int baudrate)
+{
+    m_baudrate = baudrate;
+    if (m_port.isOpen()) {
+        m_port.setBaudRate(baudrate);
+        m_port.clearError();
+    }
+}
+
+void SerialChannel::scheduleDelivery()
+{
+    if (m_delivering) {
+        m_arrivedWhileDelivering = true;
+        return;
+    }
+    if (m_deliveryPending)
+        return;
+    m_deliveryPending = true;
+    // Delivered from a queued call rather than inside QSerialPort's own signal, so that
+    // an error thrown by the handler unwinds to the application's report and not
+    // through the port's internals.
+    QMetaObject::invokeMethod(this, &SerialChannel::deliver, Qt::QueuedConnection);
+}
+
+void SerialChannel::deliver()
+{
+    m_deliveryPending = false;
+    if (!m_port.isOpen() || m_delivering)
+        return;
+    const qint64 waiting = m_port.bytesAvailable();
+    if (waiting <= 0)
+        return;
+    m_arrivedWhileDelivering = false;
+    {
+        Flag delivering(m_delivering);
+        emit rxChar(int(waiting));
+    }
+    // Bytes the handler left, or that came while it ran, get an event of their own. A
+    // handler that read nothing is not called again until new bytes come, which keeps a
+    // failing handler from spinning.
+    const qint64 left = m_port.isOpen() ? m_port.bytesAvailable() : 0;
+    if (left > 0 && (left < waiting || m_arrivedWhileDelivering))
+        scheduleDelivery();
+}
+
+void SerialChannel::onError(QSerialPort::SerialPortError error)
+{
+    if (error != QSerialPort::ResourceError)
+        return;
+    // Closed from a queued call: the port is still inside its own code here.
+    QMetaObject::invokeMethod(this, [this] {
+        if (!m_port.isOpen())
+            return;
+        m_port.close();
+        m_port.clearError();
+        emit portLost();
+    }, Qt::QueuedConnection);
+}

@@ -1,0 +1,255 @@
+#include "signaldecoder.h"
+
+#include "fixedpoint.h"
+
+#include <charconv>
+#include <cmath>
+#include <string>
+
+namespace {
+
+std::uint32_t unsigned32(const std::uint8_t *p)
+{
+    return std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 | std::uint32_t(p[2]) << 8
+           | std::uint32_t(p[3]);
+}
+
+std::int32_t signed32(const std::uint8_t *p)
+{
+    return std::int32_t(unsigned32(p));
+}
+
+int unsigned16(const std::uint8_t *p)
+{
+    return int(p[0]) << 8 | int(p[1]);
+}
+
+long double roundHalfEven(long double x)
+{
+    const long double down = std::floor(x);
+    const long double fraction = x - down;
+    if (fraction > 0.5L)
+        return down + 1;
+    if (fraction < 0.5L)
+        return down;
+    return std::fmod(down, 2.0L) == 0 ? down : down + 1;
+}
+
+long double power(std::int32_t accumulator, std::uint8_t currentRatio)
+{
+    long double p = accumulator;
+    return p * 16384 * 1.633L / 4000 / 2048 / 65 * currentRatio;
+}
+
+long double current(std::uint32_t accumulator, std::uint8_t currentRatio)
+{
+    return std::sqrt(accumulator / 16000.0L) / 65 * currentRatio;
+}
+
+long double secondVoltage(std::uint32_t accumulator, std::uint16_t voltageRatio)
+{
+    return std::sqrt(accumulator / 16000.0L) / 2 * voltageRatio;
+}
+
+long double firstVoltage(std::uint32_t accumulator)
+{
+    return std::sqrt(accumulator / 6000.0L);
+}
+
+QString groupedInteger(const std::string &digits, const QString &separator)
+{
+    QString out;
+    const int n = int(digits.size());
+    for (int i = 0; i < n; ++i) {
+        if (i > 0 && (n - i) % 3 == 0)
+            out += separator;
+        out += QLatin1Char(digits[std::size_t(i)]);
+    }
+    return out;
+}
+
+} // namespace
+
+long double vectorGroupFromTicks(int tickDifference)
+{
+    long double x = tickDifference * 2.25L;
+    // One turn added is not enough for shifts below -360 degrees: they would give
+    // negative clock numbers.
+    if (x < 0)
+        x += 360 * std::ceil(-x / 360);
+    if (x > 360)
+        x = std::fmod(roundHalfEven(x), 360.0L);
+    x = roundHalfEven(x / 30);
+    if (x == 12)
+        x = 0;
+    return x;
+}
+
+QString regionalPowerText(long double value, const QLocale &locale)
+{
+    constexpr int Precision = 8;
+    constexpr int Decimals = 2;
+    if (!std::isfinite(value))
+        return FixedText(value, Decimals);
+
+    // Digits of the 80-bit value (18 significant), digit k having place value 10^(exponent - k).
+    std::string digits = "0";
+    int exponent = 0;
+    if (value != 0) {
+        char buf[64];
+        const auto res = std::to_chars(buf, buf + sizeof buf, std::fabs(value),
+                                       std::chars_format::scientific, 17);
+        const std::string text(buf, res.ptr);
+        const auto ePos = text.find('e');
+        exponent = std::stoi(text.substr(ePos + 1));
+        digits.clear();
+        for (std::size_t i = 0; i < ePos; ++i)
+            if (text[i] != '.')
+                digits += text[i];
+    }
+
+    // Keep the digits down to the second decimal, but no more than Precision of them.
+    int lowestPlace = std::max(-Decimals, exponent - Precision + 1);
+    int keep = exponent - lowestPlace + 1;
+    bool roundUp = false;
+    if (keep < int(digits.size()))
+        roundUp = keep >= 0 && digits[std::size_t(keep)] >= '5';
+    std::string kept = keep > 0 ? digits.substr(0, std::size_t(std::min<int>(keep, int(digits.size())))) : "";
+    while (int(kept.size()) < keep)
+        kept += '0';
+    if (roundUp) {
+        int i = int(kept.size()) - 1;
+        for (; i >= 0 && kept[std::size_t(i)] == '9'; --i)
+            kept[std::size_t(i)] = '0';
+        if (i >= 0) {
+            ++kept[std::size_t(i)];
+        } else {
+            kept.insert(kept.begin(), '1');
+            ++exponent;
+        }
+    }
+    if (kept.empty()) {
+        kept = "0";
+        exponent = lowestPlace;
+    }
+    const bool allZero = kept.find_first_not_of('0') == std::string::npos;
+    const QString sign = std::signbit(value) && !allZero ? QStringLiteral("-") : QString();
+
+    if (!allZero && exponent + 1 > Precision) {
+        std::string mantissa = kept.substr(0, std::size_t(Precision));
+        while (mantissa.size() > 1 && mantissa.back() == '0')
+            mantissa.pop_back();
+        QString text = sign + QLatin1Char(mantissa[0]);
+        if (mantissa.size() > 1)
+            text += locale.decimalPoint() + QString::fromLatin1(mantissa.substr(1).c_str());
+        return text + QLatin1Char('E') + QString::number(exponent);
+    }
+
+    // Lay the kept digits out on places exponent .. lowestPlace, then pad to 10^-Decimals.
+    std::string integer;
+    std::string fraction;
+    for (int k = 0; k < int(kept.size()); ++k) {
+        const int place = exponent - k;
+        if (place >= 0)
+            integer += kept[std::size_t(k)];
+        else
+            fraction += kept[std::size_t(k)];
+    }
+    if (integer.empty())
+        integer = "0";
+    if (exponent < -1)
+        fraction.insert(0, std::size_t(std::min(-exponent - 1, Decimals)), '0');
+    fraction.resize(std::size_t(Decimals), '0');
+    return sign + groupedInteger(integer, locale.groupSeparator()) + locale.decimalPoint()
+           + QString::fromLatin1(fraction.c_str());
+}
+
+void SignalTexts::takeLater(const SignalTexts &later)
+{
+    const QString keptKf = Kf;
+    const FormFactorColour keptColour = KfColour;
+    *this = later;
+    if (later.KfColour == FormFactorColour::Unchanged) {
+        Kf = keptKf;
+        KfColour = keptColour;
+    }
+}
+
+SignalDecoding DecodeSignalPacket(SignalPacketBytes packet, const BenchReadings &previous,
+                                  const InstrumentScaling &scaling, bool onePhase,
+                                  const QLocale &locale)
+{
+    const std::uint8_t *p = packet.data();
+    SignalDecoding out;
+    BenchReadings &r = out.readings;
+    SignalTexts &t = out.texts;
+
+    const int w0 = unsigned16(p + 45);
+    const int w1 = unsigned16(p + 47);
+    const int w2 = unsigned16(p + 49);
+    const int w3 = unsigned16(p + 51);
+
+    r.Frequency = previous.Frequency;
+    if (w2 != 0) {
+        const long double periods = (long double)(w2 - 1) * 8000;
+        r.Frequency = w1 == w0 ? 0 : periods / (w1 - w0);
+    }
+    r.PhaseGroup = vectorGroupFromTicks(w1 - w3);
+
+    r.P1 = power(signed32(p + 37), scaling.CurrentRatio);
+    r.P2 = power(signed32(p + 41), scaling.CurrentRatio);
+    t.Label3 = regionalPowerText(r.P1, locale);
+    t.Label4 = regionalPowerText(r.P2, locale);
+
+    r.UabMean = unsigned32(p + 54) / 16000.0L / std::sqrt(768.0L);
+    t.Uab2 = FixedText(r.UabMean, 1);
+
+    r.Uab = firstVoltage(unsigned32(p + 1));
+    r.Ubc = firstVoltage(unsigned32(p + 5));
+    r.Uca = firstVoltage(unsigned32(p + 9));
+    t.Uab = FixedText(r.Uab, PrimaryVoltageDigits);
+    t.Ubc = FixedText(r.Ubc, PrimaryVoltageDigits);
+    t.Uca = FixedText(r.Uca, PrimaryVoltageDigits);
+
+    r.Ia = current(unsigned32(p + 13), scaling.CurrentRatio);
+    r.Ib = current(unsigned32(p + 17), scaling.CurrentRatio);
+    r.Ic = current(unsigned32(p + 21), scaling.CurrentRatio);
+    t.Ia = FixedText(r.Ia, scaling.CurrentDigits);
+    t.Ib = FixedText(r.Ib, scaling.CurrentDigits);
+    t.Ic = FixedText(r.Ic, scaling.CurrentDigits);
+
+    r.U2ab = secondVoltage(unsigned32(p + 25), scaling.VoltageRatio);
+    r.U2bc = secondVoltage(unsigned32(p + 29), scaling.VoltageRatio);
+    r.U2ca = secondVoltage(unsigned32(p + 33), scaling.VoltageRatio);
+    t.U_AB = FixedText(r.U2ab, scaling.VoltageDigits);
+    t.U_BC = FixedText(r.U2bc, scaling.VoltageDigits);
+    t.U_CA = FixedText(r.U2ca, scaling.VoltageDigits);
+
+    if (r.Uab >= 1)
+        t.Freq = FixedText(r.Frequency, 2);
+
+    if (r.UabMean != 0) {
+        const long double k = r.Uab / r.UabMean;
+        t.Kf = FixedText(k, 4);
+        t.KfColour = k > FormFactorUpperBound || k < FormFactorLowerBound
+                         ? FormFactorColour::OutOfRange
+                         : FormFactorColour::Normal;
+    }
+
+    r.Ptotal = r.P1 + r.P2;
+    r.Iavg = r.Ia / 3 + r.Ib / 3 + r.Ic / 3;
+    r.Uavg = r.Uab / 3 + r.Ubc / 3 + r.Uca / 3;
+
+    r.Kab = r.Uab != 0 ? r.U2ab / r.Uab : 0;
+    r.Kbc = r.Ubc != 0 ? r.U2bc / r.Ubc : 0;
+    r.Kca = r.Uca != 0 ? r.U2ca / r.Uca : 0;
+
+    // Ia and P1 already carry the current ratio; applying it again would scale the
+    // one-phase results by the ratio a second time.
+    if (onePhase) {
+        r.Uavg = r.Uab;
+        r.Iavg = r.Ia;
+        r.Ptotal = r.P1;
+    }
+    return out;
+}
