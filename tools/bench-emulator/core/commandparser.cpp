@@ -1,0 +1,158 @@
+#include "commandparser.h"
+
+#include "crc8.h"
+
+#include <bit>
+
+namespace {
+
+constexpr std::uint8_t ResistanceCommand = 0xAA;
+constexpr std::uint8_t VoltageCurrentCalibration = 0xDD;
+constexpr std::uint8_t ResistanceCalibration = 0xCC;
+constexpr std::uint8_t ServiceB5Command = 0xB5;
+constexpr int CalibrationSize = 7;
+constexpr int ServiceSize = 6;
+constexpr int StopIndex = 5;
+constexpr int PairOffset = 50;
+
+std::uint8_t at(const QByteArray &b, int i)
+{
+    return std::uint8_t(b[i]);
+}
+
+// Whether the bytes after the command byte seen so far are all 0x01, the filler of the service commands.
+bool fillerSoFar(const QByteArray &b)
+{
+    for (int i = 1; i < b.size() && i < ServiceSize; ++i)
+        if (at(b, i) != 0x01)
+            return false;
+    return true;
+}
+
+BenchCommand calibration(const QByteArray &frame)
+{
+    BenchCommand c;
+    c.kind = BenchCommand::Kind::Calibration;
+    c.command = at(frame, 0);
+    c.selector = at(frame, 1);
+    std::uint32_t bits = 0;
+    for (int i = 0; i < 4; ++i)
+        bits |= std::uint32_t(at(frame, 2 + i)) << (8 * i);
+    c.value = std::bit_cast<float>(bits);
+    c.checksumOk = CRC8(reinterpret_cast<const std::uint8_t *>(frame.constData()), 6) == at(frame, 6);
+    c.bytes = frame.left(CalibrationSize);
+    return c;
+}
+
+BenchCommand service(BenchCommand::Kind kind, const QByteArray &bytes)
+{
+    BenchCommand c;
+    c.kind = kind;
+    c.bytes = bytes.left(ServiceSize);
+    return c;
+}
+
+} // namespace
+
+QList<BenchCommand> CommandParser::feed(QByteArrayView bytes)
+{
+    m_pending.append(bytes.data(), bytes.size());
+    return parse(false);
+}
+
+QList<BenchCommand> CommandParser::lineIdle()
+{
+    return parse(true);
+}
+
+QList<BenchCommand> CommandParser::parse(bool idle)
+{
+    QList<BenchCommand> out;
+    QByteArray stray;
+    auto flushStray = [&] {
+        if (stray.isEmpty())
+            return;
+        BenchCommand c;
+        c.bytes = stray;
+        out.append(c);
+        stray.clear();
+    };
+    // Emits a recognised command made of the first `size` pending bytes.
+    auto take = [&](BenchCommand c, int size) {
+        flushStray();
+        out.append(c);
+        m_pending.remove(0, size);
+    };
+    // The first pending byte starts nothing: set it aside and look again from the next one.
+    auto skip = [&] {
+        stray.append(m_pending[0]);
+        m_pending.remove(0, 1);
+    };
+
+    while (!m_pending.isEmpty()) {
+        const QByteArray &p = m_pending;
+        const int n = int(p.size());
+        const std::uint8_t first = at(p, 0);
+
+        if (first == ResistanceCommand) {
+            if (n >= 2 && at(p, 1) > StopIndex) {
+                skip();
+                continue;
+            }
+            if (n < 3)
+                break;
+            const int index = at(p, 1);
+            if (at(p, 2) != index + PairOffset) {
+                skip();
+                continue;
+            }
+            BenchCommand c;
+            c.kind = index == StopIndex ? BenchCommand::Kind::ResistanceStop : BenchCommand::Kind::ResistanceStart;
+            c.range = index == StopIndex ? -1 : index;
+            c.bytes = p.left(3);
+            take(c, 3);
+            continue;
+        }
+
+        if (first == ServiceB5Command) {
+            if (!fillerSoFar(p)) {
+                skip();
+                continue;
+            }
+            if (n < ServiceSize)
+                break;
+            take(service(BenchCommand::Kind::ServiceB5, p), ServiceSize);
+            continue;
+        }
+
+        if (first == ResistanceCalibration && fillerSoFar(p) && n >= ServiceSize) {
+            // Either the hidden "CC" command or a calibration frame that happens to look like it:
+            // the seventh byte decides if it is the frame's checksum.
+            if (n >= CalibrationSize) {
+                const BenchCommand frame = calibration(p);
+                if (frame.checksumOk)
+                    take(frame, CalibrationSize);
+                else
+                    take(service(BenchCommand::Kind::ServiceCC, p), ServiceSize);
+                continue;
+            }
+            if (!idle)
+                break;
+            take(service(BenchCommand::Kind::ServiceCC, p), ServiceSize);
+            continue;
+        }
+
+        if (first == VoltageCurrentCalibration || first == ResistanceCalibration) {
+            // A frame with a wrong checksum is still reported as one, so that a fault in the
+            // sender shows as such instead of as seven stray bytes.
+            if (n < CalibrationSize)
+                break;
+            take(calibration(p), CalibrationSize);
+            continue;
+        }
+
+        skip();
+    }
+    flushStray();
+    return out;
+}

@@ -1,0 +1,55 @@
+#include "benchemulator.h"
+#include "emulatoroptions.h"
+#include "pseudoterminal.h"
+#include "quitonsignal.h"
+
+#include <QCoreApplication>
+#include <QDir>
+
+#include <cstdio>
+
+#ifndef BENCH_APP_DIR
+#define BENCH_APP_DIR "."
+#endif
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("bench-emulator"));
+
+    const ParsedOptions parsed = parseEmulatorOptions(app.arguments(), QStringLiteral(BENCH_APP_DIR));
+    if (!parsed.output.isEmpty()) {
+        std::fputs(parsed.output.toLocal8Bit().constData(), stdout);
+        std::fflush(stdout);
+    }
+    if (!parsed.error.isEmpty())
+        note(parsed.error + QStringLiteral("\n(see --help)"));
+    if (!parsed.options)
+        return parsed.exitCode;
+    const EmulatorOptions &options = *parsed.options;
+
+    QuitOnSignal quitOnSignal;
+    PseudoTerminal line;
+    BenchEmulator emulator(options, &line);
+    QString error;
+    const QString linkPath = QDir(options.folder).absoluteFilePath(QStringLiteral("COM%1").arg(options.port));
+    if (!emulator.prepare(&error) || !line.open(&error) || !line.publish(linkPath, options.force, &error)) {
+        note(error);
+        return 1;
+    }
+
+    // The one line scripts wait for: the link exists once it is printed.
+    std::printf("COM%d -> %s\n", options.port, line.deviceName().toLocal8Bit().constData());
+    std::fflush(stdout);
+
+    QObject::connect(&emulator, &BenchEmulator::finished, &app, &QCoreApplication::exit);
+    QObject::connect(&quitOnSignal, &QuitOnSignal::received, &app, [&app](int number) {
+        note(QStringLiteral("stopped by signal %1").arg(number));
+        app.exit(0);
+    });
+    emulator.start();
+    const int exitCode = app.exec();
+    line.close();
+    note(QStringLiteral("%1 packets sent, %2 dropped for a full queue").arg(emulator.packetsSent()).arg(emulator.packetsDropped()));
+    return exitCode;
+}
