@@ -1,0 +1,112 @@
+#include "calibrationframe.h"
+
+#include "crc8.h"
+#include "numbersyntax.h"
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+namespace {
+
+constexpr int VoltageItems = 2;
+constexpr int ResistanceRanges = 5;
+constexpr std::uint8_t CurrentSelector = 3;
+constexpr std::uint8_t SecondVoltageSelector = 6;
+
+// Rounds to single precision; false when the value would round to infinity.
+bool toSingle(long double value, float &single)
+{
+    // Half an ulp above the largest float: from there on rounding gives infinity.
+    static const long double limit = std::ldexp(2.0L - std::ldexp(1.0L, -24), 127);
+    if (!(std::fabs(value) < limit))
+        return false;
+    single = static_cast<float>(value);
+    return true;
+}
+
+// factor × y², the square of a float being exact in long double, rounded once.
+bool scaledSquare(float y, long double factor, float &value)
+{
+    const long double square = static_cast<long double>(y) * y;
+    return toSingle(square * factor, value);
+}
+
+} // namespace
+
+CalibrationFrame layOutCalibrationFrame(std::uint8_t command, std::uint8_t selector, float value)
+{
+    static_assert(sizeof(float) == 4 && std::numeric_limits<float>::is_iec559);
+    std::uint32_t bits = 0;
+    std::memcpy(&bits, &value, sizeof bits);
+    CalibrationFrame frame{};
+    frame[0] = command;
+    frame[1] = selector;
+    for (int i = 0; i < 4; ++i)
+        frame[2 + i] = static_cast<std::uint8_t>(bits >> (8 * i));
+    frame[6] = CRC8(frame.data(), 6);
+    return frame;
+}
+
+CalibrationBuild buildCalibrationFrame(CalibrationQuantity quantity, int item, const QString &text)
+{
+    CalibrationBuild build;
+    switch (quantity) {
+    case CalibrationQuantity::Voltage:
+        if (item < 0 || item >= VoltageItems)
+            build.outcome = CalibrationBuild::Outcome::NoChannel;
+        break;
+    case CalibrationQuantity::Resistance:
+        if (item < 0 || item >= ResistanceRanges)
+            build.outcome = CalibrationBuild::Outcome::NoChannel;
+        break;
+    case CalibrationQuantity::Current:
+        break;
+    }
+    if (build.outcome == CalibrationBuild::Outcome::NoChannel)
+        return build;
+
+    long double typed = 0;
+    if (!ReadPlainNumber(text, typed)) {
+        build.outcome = CalibrationBuild::Outcome::NotANumber;
+        return build;
+    }
+
+    float x = 0;
+    float value = 0;
+    std::uint8_t command = SignalCalibrationCommand;
+    std::uint8_t selector = 0;
+    bool fits = toSingle(typed, x);
+    if (fits) {
+        switch (quantity) {
+        case CalibrationQuantity::Voltage:
+            if (item == 0) {
+                fits = scaledSquare(x, 6000, value);
+            } else {
+                float twice = 0;
+                fits = toSingle(2.0L * x, twice) && scaledSquare(twice, 16000, value);
+            }
+            selector = static_cast<std::uint8_t>(item * SecondVoltageSelector);
+            break;
+        case CalibrationQuantity::Current: {
+            float scaled = 0;
+            fits = toSingle(65.0L * x, scaled) && scaledSquare(scaled, 16000, value);
+            selector = CurrentSelector;
+            break;
+        }
+        case CalibrationQuantity::Resistance:
+            command = ResistanceCalibrationCommand;
+            selector = static_cast<std::uint8_t>(item);
+            value = x;
+            break;
+        }
+    }
+    if (!fits) {
+        build.outcome = CalibrationBuild::Outcome::Overflow;
+        return build;
+    }
+    build.outcome = CalibrationBuild::Outcome::Ready;
+    build.value = value;
+    build.frame = layOutCalibrationFrame(command, selector, value);
+    return build;
+}
