@@ -116,6 +116,8 @@ void SerialChannel::OpenPort()
             throw notFoundError(device);
         throw cantOpenError(device, systemError != 0 ? systemError : int(error), text);
     }
+    ++m_openings;
+    m_lossPending = false;
     // Terminals without modem lines (pseudo-terminals) refuse these; that is harmless.
     m_port.setDataTerminalReady(false);
     m_port.setRequestToSend(false);
@@ -243,11 +245,20 @@ void SerialChannel::deliver()
 
 void SerialChannel::onError(QSerialPort::SerialPortError error)
 {
-    if (error != QSerialPort::ResourceError)
+    // A read that fails means the line is gone (an unplugged adapter, a hung-up
+    // terminal); left open, the port would report the same failure on every turn of
+    // the event loop.
+    if (error != QSerialPort::ResourceError && error != QSerialPort::ReadError)
         return;
-    // Closed from a queued call: the port is still inside its own code here.
-    QMetaObject::invokeMethod(this, [this] {
-        if (!m_port.isOpen())
+    // Closed from a queued call: the port is still inside its own code here. One call
+    // per opening, so that a late one never closes the port after it was reopened.
+    if (m_lossPending)
+        return;
+    m_lossPending = true;
+    const int opening = m_openings;
+    QMetaObject::invokeMethod(this, [this, opening] {
+        m_lossPending = false;
+        if (!m_port.isOpen() || opening != m_openings)
             return;
         m_port.close();
         m_port.clearError();

@@ -80,4 +80,6 @@ private:
     bool m_deliveryPending = false;
     bool m_delivering = false;
     bool m_arrivedWhileDelivering = false;
+    bool m_lossPending = false;
+    int m_openings = 0;
 };

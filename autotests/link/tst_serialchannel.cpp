@@ -1,0 +1,300 @@
+#include "bencherror.h"
+#include "blockingpause.h"
+#include "serialchannel.h"
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+namespace {
+
+// The far end of the line: the master side of a pseudo-terminal whose slave the
+// channel opens through a COMn link.
+class FarEnd {
+public:
+    FarEnd()
+    {
+        m_master = ::posix_openpt(O_RDWR | O_NOCTTY);
+        if (m_master >= 0 && ::grantpt(m_master) == 0 && ::unlockpt(m_master) == 0)
+            m_slave = QString::fromLocal8Bit(::ptsname(m_master));
+    }
+    ~FarEnd() { close(); }
+    FarEnd(const FarEnd &) = delete;
+    FarEnd &operator=(const FarEnd &) = delete;
+
+    bool isReady() const { return !m_slave.isEmpty(); }
+    QString slavePath() const { return m_slave; }
+
+    void close()
+    {
+        if (m_master >= 0)
+            ::close(m_master);
+        m_master = -1;
+    }
+
+    bool write(const QByteArray &bytes)
+    {
+        return ::write(m_master, bytes.constData(), std::size_t(bytes.size())) == bytes.size();
+    }
+
+    // Whatever arrives within the time-out, up to `count` bytes.
+    QByteArray read(int count, int timeoutMs = 5000)
+    {
+        QByteArray got;
+        QDeadlineTimer deadline(timeoutMs);
+        while (got.size() < count && !deadline.hasExpired()) {
+            pollfd p{m_master, POLLIN, 0};
+            if (::poll(&p, 1, int(deadline.remainingTime())) <= 0)
+                break;
+            char buf[256];
+            const ssize_t n = ::read(m_master, buf, std::min<std::size_t>(sizeof buf, std::size_t(count - got.size())));
+            if (n <= 0)
+                break;
+            got.append(buf, n);
+        }
+        return got;
+    }
+
+private:
+    int m_master = -1;
+    QString m_slave;
+};
+
+constexpr int PortNumber = 73; // unlikely to collide with a real or emulated port
+
+QString errorText(const std::function<void()> &action)
+{
+    try {
+        action();
+    } catch (const BenchError &error) {
+        return error.text();
+    }
+    return QStringLiteral("no error");
+}
+
+} // namespace
+
+class TestSerialChannel : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void portNumberNamesTheFolderEntryOrABuiltInPort();
+    void openingAMissingDeviceSaysItIsNotFound_data();
+    void openingAMissingDeviceSaysItIsNotFound();
+    void openingSomethingThatIsNoTerminalGivesTheSystemError();
+    void closedPortDropsSendsAndReadsNothing();
+    void portNumberCannotChangeWhileOpen();
+    void bytesFromTheFarEndArriveThroughRxChar();
+    void bytesLeftUnreadRaiseAnotherEvent();
+    void drainEmptiesOurQueueAndTheSystemQueue();
+    void sentBytesLeaveBeforeABlockingPause();
+    void anyIntegerBaudrateIsAccepted();
+    void farEndGoingAwayClosesThePortQuietly();
+
+private:
+    void linkPort(const QString &target);
+
+    std::unique_ptr<QTemporaryDir> folder;
+    std::unique_ptr<FarEnd> farEnd;
+    std::unique_ptr<SerialChannel> channel;
+};
+
+void TestSerialChannel::init()
+{
+    folder = std::make_unique<QTemporaryDir>();
+    QVERIFY(folder->isValid());
+    SerialChannel::setDeviceFolder(folder->path());
+    farEnd = std::make_unique<FarEnd>();
+    QVERIFY(farEnd->isReady());
+    channel = std::make_unique<SerialChannel>();
+    channel->setPortNum(PortNumber);
+}
+
+void TestSerialChannel::cleanup()
+{
+    channel.reset();
+    farEnd.reset();
+    SerialChannel::setDeviceFolder({});
+    folder.reset();
+}
+
+void TestSerialChannel::linkPort(const QString &target)
+{
+    QVERIFY(QFile::link(target, folder->filePath(QStringLiteral("COM%1").arg(PortNumber))));
+}
+
+void TestSerialChannel::portNumberNamesTheFolderEntryOrABuiltInPort()
+{
+    QCOMPARE(channel->deviceName(), QStringLiteral("/dev/ttyS72"));
+    linkPort(farEnd->slavePath());
+    QCOMPARE(channel->deviceName(), folder->filePath(QStringLiteral("COM73")));
+}
+
+void TestSerialChannel::openingAMissingDeviceSaysItIsNotFound_data()
+{
+    QTest::addColumn<bool>("danglingLink");
+    QTest::newRow("no entry, no built-in port") << false;
+    QTest::newRow("entry pointing nowhere") << true;
+}
+
+void TestSerialChannel::openingAMissingDeviceSaysItIsNotFound()
+{
+    QFETCH(bool, danglingLink);
+    if (danglingLink)
+        linkPort(folder->filePath(QStringLiteral("gone")));
+    else
+        channel->setPortNum(4000);
+    const QString device = danglingLink ? folder->filePath(QStringLiteral("COM73"))
+                                        : QStringLiteral("/dev/ttyS3999");
+    QCOMPARE(errorText([&] { channel->OpenPort(); }),
+             QStringLiteral("Specified device not found (%1).").arg(device));
+    QVERIFY(!channel->PortIsOpen());
+}
+
+void TestSerialChannel::openingSomethingThatIsNoTerminalGivesTheSystemError()
+{
+    QFile plain(folder->filePath(QStringLiteral("COM73")));
+    QVERIFY(plain.open(QIODevice::WriteOnly));
+    plain.close();
+    const QString text = errorText([&] { channel->OpenPort(); });
+    QVERIFY2(text.startsWith(QStringLiteral("Can't open specified device %1 (Error ").arg(plain.fileName())),
+             qPrintable(text));
+    QVERIFY(!channel->PortIsOpen());
+}
+
+void TestSerialChannel::closedPortDropsSendsAndReadsNothing()
+{
+    std::uint8_t buffer[8] = {};
+    const std::uint8_t block[3] = {1, 2, 3};
+    QVERIFY(!channel->SendByte(0xAA));
+    QCOMPARE(channel->SendBytes(block, 3), 0);
+    QCOMPARE(channel->ReceiveBytes(buffer, 8), 0);
+    QCOMPARE(channel->PendingInputCount(), 0);
+    channel->drainInput();
+    channel->ClosePort();
+    QVERIFY(!channel->PortIsOpen());
+}
+
+void TestSerialChannel::portNumberCannotChangeWhileOpen()
+{
+    linkPort(farEnd->slavePath());
+    channel->OpenPort();
+    QVERIFY(channel->PortIsOpen());
+    const QString whileOpen = QStringLiteral("Can't perform this operation while port is open");
+    QCOMPARE(errorText([&] { channel->setPortNum(5); }), whileOpen);
+    QCOMPARE(errorText([&] { channel->OpenPort(); }), whileOpen);
+    QCOMPARE(channel->PortNum(), PortNumber);
+    channel->setUserBaudrate(115200);
+    QCOMPARE(channel->UserBaudrate(), 115200);
+
+    channel->ClosePort();
+    QVERIFY(!channel->PortIsOpen());
+    channel->setPortNum(5);
+    QCOMPARE(channel->PortNum(), 5);
+}
+
+void TestSerialChannel::bytesFromTheFarEndArriveThroughRxChar()
+{
+    linkPort(farEnd->slavePath());
+    channel->OpenPort();
+    QByteArray received;
+    QList<int> counts;
+    connect(channel.get(), &SerialChannel::rxChar, this, [&](int count) {
+        counts.append(count);
+        QByteArray chunk(count, '\0');
+        const int n = channel->ReceiveBytes(reinterpret_cast<std::uint8_t *>(chunk.data()), count);
+        received.append(chunk.left(n));
+    });
+    const QByteArray sent = QByteArray::fromHex("BB00AA55FF0102");
+    QVERIFY(farEnd->write(sent));
+    QTRY_COMPARE(received, sent);
+    for (int count : counts)
+        QVERIFY(count > 0);
+}
+
+void TestSerialChannel::bytesLeftUnreadRaiseAnotherEvent()
+{
+    linkPort(farEnd->slavePath());
+    channel->OpenPort();
+    QList<int> counts;
+    QByteArray consumed;
+    connect(channel.get(), &SerialChannel::rxChar, this, [&](int count) {
+        counts.append(count);
+        std::uint8_t one;
+        if (channel->ReceiveBytes(&one, 1) == 1)
+            consumed.append(char(one));
+    });
+    QVERIFY(farEnd->write("abc"));
+    QTRY_COMPARE(consumed, QByteArray("abc"));
+    QCOMPARE(counts.last(), 1);
+    QTest::qWait(100);
+    QCOMPARE(counts.size(), 3);
+}
+
+void TestSerialChannel::drainEmptiesOurQueueAndTheSystemQueue()
+{
+    linkPort(farEnd->slavePath());
+    channel->OpenPort();
+    QSignalSpy events(channel.get(), &SerialChannel::rxChar);
+    QVERIFY(farEnd->write(QByteArray(10, 'q')));
+    QTRY_COMPARE(channel->PendingInputCount(), 10);
+
+    // These arrive while the thread is blocked: they wait in the system's queue.
+    QVERIFY(farEnd->write(QByteArray(20, 's')));
+    blockingPause(std::chrono::milliseconds(50));
+    channel->drainInput();
+    QCOMPARE(channel->PendingInputCount(), 0);
+
+    events.clear();
+    QTest::qWait(200);
+    QCOMPARE(channel->PendingInputCount(), 0);
+    QVERIFY(events.isEmpty());
+
+    QVERIFY(farEnd->write("x"));
+    QTRY_COMPARE(channel->PendingInputCount(), 1);
+}
+
+void TestSerialChannel::sentBytesLeaveBeforeABlockingPause()
+{
+    linkPort(farEnd->slavePath());
+    channel->OpenPort();
+    QVERIFY(channel->SendByte(0xAA));
+    // No event loop runs from here on, as in the command senders' pause.
+    QCOMPARE(farEnd->read(1), QByteArray::fromHex("AA"));
+    const std::uint8_t args[2] = {2, 52};
+    QCOMPARE(channel->SendBytes(args, 2), 2);
+    QCOMPARE(farEnd->read(2), QByteArray::fromHex("0234"));
+}
+
+void TestSerialChannel::anyIntegerBaudrateIsAccepted()
+{
+    linkPort(farEnd->slavePath());
+    channel->setUserBaudrate(12345);
+    channel->OpenPort();
+    QVERIFY(channel->PortIsOpen());
+    channel->setUserBaudrate(1000000);
+    QVERIFY(channel->SendByte(0x55));
+    QCOMPARE(farEnd->read(1), QByteArray::fromHex("55"));
+}
+
+void TestSerialChannel::farEndGoingAwayClosesThePortQuietly()
+{
+    linkPort(farEnd->slavePath());
+    channel->OpenPort();
+    QSignalSpy lost(channel.get(), &SerialChannel::portLost);
+    farEnd->close();
+    QTRY_VERIFY(!channel->PortIsOpen());
+    QCOMPARE(lost.size(), 1);
+    std::uint8_t buffer[4];
+    QCOMPARE(channel->ReceiveBytes(buffer, 4), 0);
+}
+
+QTEST_GUILESS_MAIN(TestSerialChannel)
+#include "tst_serialchannel.moc"
