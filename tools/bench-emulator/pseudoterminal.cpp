@@ -166,8 +166,7 @@ void PseudoTerminal::setReaderPresent(bool present)
     // While nobody is there the hang-up would wake the read notifier without end.
     m_readNotifier->setEnabled(present);
     if (!present) {
-        // Whatever the last reader left unread would otherwise greet the next one.
-        ::tcflush(m_fd, TCOFLUSH);
+        discardUnread();
         m_tail.clear();
     }
     emit readerChanged(present);
@@ -192,6 +191,19 @@ void PseudoTerminal::readAvailable()
         setReaderPresent(false);
         return;
     }
+}
+
+// Whatever the last reader left unread would otherwise greet the next one as a backlog of
+// old packets. Most of it sits in the slave's input queue, which only a flush through the
+// slave itself reaches.
+void PseudoTerminal::discardUnread()
+{
+    ::tcflush(m_fd, TCOFLUSH);
+    const int slave = ::open(QFile::encodeName(m_deviceName).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (slave < 0)
+        return;  // a new reader holds it exclusively already
+    ::tcflush(slave, TCIFLUSH);
+    ::close(slave);
 }
 
 bool PseudoTerminal::flushPendingTail()

@@ -46,6 +46,7 @@ private:
     void checkReader();
     void setReaderPresent(bool present);
     void unpublish();
+    void discardUnread();
     bool flushPendingTail();
 
     int m_fd = -1;
