@@ -6,7 +6,26 @@
 #include "ratedentry.h"
 
 #include <QLineEdit>
+#include <QPointer>
 #include <QTimer>
+
+namespace {
+
+// The field whose focus is on its way back after its message.
+QPointer<QLineEdit> returningTo;
+// Set while the focus is given back: the field it leaves then is not left by the operator,
+// and checking it would start a tug of war between two fields that both hold bad texts.
+bool givingFocusBack = false;
+
+void onExit(QLineEdit *field, std::function<void()> handler)
+{
+    OnExit(field, [handler = std::move(handler)] {
+        if (!givingFocusBack)
+            RunGuarded(handler);
+    });
+}
+
+} // namespace
 
 void TForm1::setupRated()
 {
@@ -15,22 +34,30 @@ void TForm1::setupRated()
         {Unom2, &TForm1::Unom2Exit}, {Inom2, &TForm1::Inom2Exit},
     };
     for (auto [field, handler] : rated)
-        OnExit(field, [this, handler] { RunGuarded([this, handler] { (this->*handler)(); }); });
-    OnExit(Temperature, [this] { RunGuarded([this] { TemperatureExit(Temperature); }); });
+        onExit(field, [this, handler] { (this->*handler)(); });
+    onExit(Temperature, [this] { TemperatureExit(Temperature); });
     for (QLineEdit *e : {Thigh, RHigh60, RHigh15, RLow15, Uhigh, Tlow, RepairNumber, YearOfRepair,
                          RLow60, ProtocolNumber, RHL15, RHL60, THL})
-        OnExit(e, [this, e] { RunGuarded([this, e] { TEditExit(e); }); });
+        onExit(e, [this, e] { TEditExit(e); });
     for (QLineEdit *e : {Ulow, UHL})
-        OnExit(e, [this, e] { RunGuarded([this, e] { UlowExit(e); }); });
+        onExit(e, [this, e] { UlowExit(e); });
     connect(Material, &RadioGroup::clicked, this, [this] { RunGuarded([this] { MaterialClick(); }); });
 }
 
 void TForm1::reportNotANumber(QLineEdit *field, const QString &message)
 {
+    // A click on a tab leaves the field and changes the page at once, and both check it:
+    // one box for the one click.
+    if (returningTo == field)
+        return;
     Prompts::current().showMessage(this, InputErrorCaption, message, PromptIcon::Error);
+    returningTo = field;
     // The focus is still on its way to the next control; take it back once it has arrived.
     QTimer::singleShot(0, field, [field] {
+        returningTo = nullptr;
+        givingFocusBack = true;
         field->setFocus(Qt::OtherFocusReason);
+        givingFocusBack = false;
         field->selectAll();
     });
 }

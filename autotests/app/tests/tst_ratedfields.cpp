@@ -1,0 +1,247 @@
+#include "controls.h"
+#include "main.h"
+#include "operatortyping.h"
+#include "recordingprompts.h"
+
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QTest>
+
+#include <cmath>
+
+namespace {
+
+const QString NotANumber = QStringLiteral("Набор символов '");
+const QString PowerSuffix = QStringLiteral("' в поле Pном, не является числом.");
+const QString VoltageSuffix = QStringLiteral("' в поле Uном, не является числом.");
+const QString CurrentSuffix = QStringLiteral("' в поле Iном, не является числом.");
+const QString TemperatureSuffix = QStringLiteral("' в поле 'Температура', не является числом.");
+const QString PlainSuffix = QStringLiteral("', не является числом.");
+const QString InputErrorCaption = QStringLiteral("Ошибка ввода параметров");
+
+// A value no field holds until a handler stores one.
+constexpr long double Untouched = 7;
+
+enum class Store { None, Power, VoltageLV, VoltageHV, CurrentLV, CurrentHV, Temperature };
+
+long double stored(const RatedValues &r, Store s)
+{
+    switch (s) {
+    case Store::Power: return r.RatedPower;
+    case Store::VoltageLV: return r.RatedVoltageLV;
+    case Store::VoltageHV: return r.RatedVoltageHV;
+    case Store::CurrentLV: return r.RatedCurrentLV;
+    case Store::CurrentHV: return r.RatedCurrentHV;
+    case Store::Temperature: return r.WindingTemperature;
+    case Store::None: break;
+    }
+    return Untouched;
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(Store)
+
+class TstRatedFields : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void leavingAFieldChecksItsText_data();
+    void leavingAFieldChecksItsText();
+    void twoFieldsWithBadTextsDoNotBounceTheFocusBetweenThem();
+    void temperatureIsReadAtStartFromWhateverWasRestored_data();
+    void temperatureIsReadAtStartFromWhateverWasRestored();
+    void materialChoiceSetsItsConstant_data();
+    void materialChoiceSetsItsConstant();
+
+private:
+    QLineEdit *edit(const QString &name) const { return form->findChild<QLineEdit *>(name); }
+    void showPageOf(QWidget *field);
+
+    TForm1 *form = nullptr;
+    RecordingPrompts *prompts = nullptr;
+};
+
+void TstRatedFields::init()
+{
+    prompts = new RecordingPrompts;
+    form = new TForm1;
+    form->show();
+    form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(form));
+    RatedValues &r = form->Rated;
+    r.RatedPower = r.RatedVoltageLV = r.RatedVoltageHV = r.RatedCurrentLV = r.RatedCurrentHV =
+        r.WindingTemperature = Untouched;
+}
+
+void TstRatedFields::cleanup()
+{
+    delete form;
+    delete prompts;
+}
+
+void TstRatedFields::showPageOf(QWidget *field)
+{
+    for (int i = 0; i < form->PageControl1->pageCount(); ++i)
+        if (form->PageControl1->page(i)->isAncestorOf(field))
+            form->PageControl1->setActivePage(form->PageControl1->page(i));
+}
+
+void TstRatedFields::leavingAFieldChecksItsText_data()
+{
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("message"); // empty: none
+    QTest::addColumn<Store>("store");
+    QTest::addColumn<double>("value");
+
+    const double kept = double(Untouched);
+    QTest::newRow("400 after a space") << "Pnom" << " 400" << "" << Store::Power << 400.0;
+    QTest::newRow("400 followed by a space")
+        << "Pnom" << "400 " << NotANumber + "400 " + PowerSuffix << Store::Power << kept;
+    QTest::newRow("12.5 in Pnom") << "Pnom" << "12.5" << "" << Store::Power << 12.5;
+    QTest::newRow("12,5 in Pnom")
+        << "Pnom" << "12,5" << NotANumber + "12,5" + PowerSuffix << Store::Power << kept;
+    QTest::newRow("empty Pnom") << "Pnom" << "" << "" << Store::Power << kept;
+    QTest::newRow("1E3 in Unom") << "Unom" << "1E3" << "" << Store::VoltageLV << 1000.0;
+    QTest::newRow("0,4 in Unom")
+        << "Unom" << "0,4" << NotANumber + "0,4" + VoltageSuffix << Store::VoltageLV << kept;
+    QTest::newRow("0,4 in Unom2, same words")
+        << "Unom2" << "0,4" << NotANumber + "0,4" + VoltageSuffix << Store::VoltageHV << kept;
+    QTest::newRow("-5 in Inom") << "Inom" << "-5" << "" << Store::CurrentLV << -5.0;
+    QTest::newRow("units in Inom2")
+        << "Inom2" << "10 A" << NotANumber + "10 A" + CurrentSuffix << Store::CurrentHV << kept;
+    QTest::newRow("20 in Temperature") << "Temperature" << "20" << "" << Store::Temperature << 20.0;
+    QTest::newRow("letter O in Temperature")
+        << "Temperature" << "2O" << NotANumber + "2O" + TemperatureSuffix << Store::Temperature << kept;
+    QTest::newRow("letter in RepairNumber")
+        << "RepairNumber" << "А123" << NotANumber + "А123" + PlainSuffix << Store::None << kept;
+    QTest::newRow("two points in Ulow")
+        << "Ulow" << "1.2.3" << NotANumber + "1.2.3" + PlainSuffix << Store::None << kept;
+    QTest::newRow("number in RHigh15") << "RHigh15" << "1e3" << "" << Store::None << kept;
+}
+
+// The operator types, leaves with Tab; a text that is not a number is reported, the field
+// gets the focus back with all of its text selected, and leaving it again reports it again.
+void TstRatedFields::leavingAFieldChecksItsText()
+{
+    QFETCH(QString, field);
+    QFETCH(QString, typed);
+    QFETCH(QString, message);
+    QFETCH(Store, store);
+    QFETCH(double, value);
+
+    QLineEdit *e = edit(field);
+    QVERIFY(e);
+    showPageOf(e);
+    e->clear();
+    e->setFocus();
+    QTRY_VERIFY(e->hasFocus());
+    typeText(e, typed);
+    QTest::keyClick(e, Qt::Key_Tab);
+
+    if (message.isEmpty()) {
+        QVERIFY(!e->hasFocus());
+        QTest::qWait(20);
+        QVERIFY(prompts->messages.isEmpty());
+        QVERIFY(!e->hasFocus());
+    } else {
+        QCOMPARE(prompts->messages.size(), 1);
+        QCOMPARE(prompts->messages[0].caption, InputErrorCaption);
+        QCOMPARE(prompts->messages[0].text, message);
+        QCOMPARE(prompts->messages[0].icon, PromptIcon::Error);
+        QTRY_VERIFY(e->hasFocus());
+        QCOMPARE(e->selectedText(), typed);
+
+        QTest::keyClick(e, Qt::Key_Tab);
+        QCOMPARE(prompts->messages.size(), 2);
+        QCOMPARE(prompts->messages[1].text, message);
+        QTRY_VERIFY(e->hasFocus());
+    }
+    QCOMPARE(e->text(), typed);
+    QCOMPARE(double(stored(form->Rated, store)), value);
+}
+
+// Leaving Pnom for Unom2 when both hold texts that are not numbers: taking the focus back
+// to Pnom leaves Unom2, which must not start a second message and a tug of war.
+void TstRatedFields::twoFieldsWithBadTextsDoNotBounceTheFocusBetweenThem()
+{
+    form->Unom2->setText(QStringLiteral("0,4"));
+    form->Pnom->setFocus();
+    QTRY_VERIFY(form->Pnom->hasFocus());
+    typeText(form->Pnom, QStringLiteral("12,5"));
+    QTest::keyClick(form->Pnom, Qt::Key_Tab);
+    QTRY_VERIFY(form->Pnom->hasFocus());
+    QTest::qWait(50);
+    QCOMPARE(prompts->messages.size(), 1);
+    QCOMPARE(prompts->messages[0].text, NotANumber + "12,5" + PowerSuffix);
+    QVERIFY(form->Pnom->hasFocus());
+
+    // Once Pnom is mended, leaving Unom2 reports Unom2 as usual.
+    typeText(form->Pnom, QStringLiteral("12.5"));
+    QTest::keyClick(form->Pnom, Qt::Key_Tab);
+    QTRY_VERIFY(form->Unom2->hasFocus());
+    QTest::keyClick(form->Unom2, Qt::Key_Tab);
+    QCOMPARE(prompts->messages.size(), 2);
+    QCOMPARE(prompts->messages[1].text, NotANumber + "0,4" + VoltageSuffix);
+    QTRY_VERIFY(form->Unom2->hasFocus());
+    QVERIFY(form->Rated.RatedPower == 12.5L);
+}
+
+void TstRatedFields::temperatureIsReadAtStartFromWhateverWasRestored_data()
+{
+    QTest::addColumn<QString>("restored");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<double>("value");
+    QTest::newRow("20") << "20" << "" << 20.0;
+    QTest::newRow("empty, reported with nothing between the quotes")
+        << "" << NotANumber + TemperatureSuffix << double(Untouched);
+}
+
+void TstRatedFields::temperatureIsReadAtStartFromWhateverWasRestored()
+{
+    QFETCH(QString, restored);
+    QFETCH(QString, message);
+    QFETCH(double, value);
+
+    form->Temperature->setText(restored);
+    form->TemperatureExit(form);
+
+    if (message.isEmpty()) {
+        QVERIFY(prompts->messages.isEmpty());
+    } else {
+        QCOMPARE(prompts->messages.size(), 1);
+        QCOMPARE(prompts->messages[0].caption, InputErrorCaption);
+        QCOMPARE(prompts->messages[0].text, message);
+        QTRY_VERIFY(form->Temperature->hasFocus());
+    }
+    QCOMPARE(form->Temperature->text(), restored);
+    QCOMPARE(double(form->Rated.WindingTemperature), value);
+}
+
+void TstRatedFields::materialChoiceSetsItsConstant_data()
+{
+    QTest::addColumn<int>("item");
+    QTest::addColumn<int>("constant");
+    QTest::newRow("copper") << 0 << 235;
+    QTest::newRow("aluminium") << 1 << 225;
+}
+
+void TstRatedFields::materialChoiceSetsItsConstant()
+{
+    QFETCH(int, item);
+    QFETCH(int, constant);
+    QCOMPARE(form->Rated.MaterialConstant, std::uint8_t(0));
+    QTest::mouseClick(form->Material->button(item), Qt::LeftButton);
+    QCOMPARE(form->Material->itemIndex(), item);
+    QCOMPARE(int(form->Rated.MaterialConstant), constant);
+    // And back again to the other metal.
+    QTest::mouseClick(form->Material->button(1 - item), Qt::LeftButton);
+    QCOMPARE(int(form->Rated.MaterialConstant), 235 + 225 - constant);
+    QVERIFY(prompts->messages.isEmpty());
+}
+
+QTEST_MAIN(TstRatedFields)
+#include "tst_ratedfields.moc"
