@@ -1,5 +1,40 @@
 #include "main.h"
 
+#include "errorreport.h"
+#include "sets.h"
+#include "Unit5.h"
+
+#include <QLabel>
+#include <QPushButton>
+
 void TForm1::setupDialogs()
 {
+    connect(sBitBtn3, &QPushButton::clicked, this, [this] { RunGuarded([this] { sBitBtn3Click(); }); });
+    connect(Gauge, &QPushButton::clicked, this, [this] { RunGuarded([this] { GaugeClick(); }); });
+}
+
+// Modeless: the main window and its link keep working while the dialog is open.
+void TForm1::sBitBtn3Click()
+{
+    if (!Form2)
+        return;
+    Form2->show();
+    Form2->raise();
+    Form2->activateWindow();
+}
+
+// Packets keep arriving behind the modal dialog; the readouts are emptied around it so
+// that none of them is taken for a reading of the calibrated bench, and the page change
+// afterwards brings the link back as if the page had just been entered.
+void TForm1::GaugeClick()
+{
+    const auto emptyReadouts = [this] {
+        for (QLabel *l : {Uab, Ubc, Uca, U_AB, U_BC, U_CA, Ia, Ib, Ic})
+            l->clear();
+    };
+    emptyReadouts();
+    if (Form5)
+        Form5->ShowModal();
+    PageControl1Change();
+    emptyReadouts();
 }

@@ -2,13 +2,50 @@
 
 #include <QDialog>
 
+#include <functional>
+
+class QCheckBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QStatusBar;
+class RadioGroup;
 class TForm1;
 
-// Calibration dialog: sends reference values to the bench; modal.
+// Calibration dialog: sends the raw value the bench ought to report for a known
+// reference, one quantity at a time; modal.
 class TForm5 : public QDialog {
     Q_OBJECT
 public:
     explicit TForm5(TForm1 *form1, QWidget *parent = nullptr);
+
+    QFrame *VoltageGroupBox, *CurrentGroupBox, *ResistenceGroupBox;
+    QCheckBox *VoltageCheckBox, *CurrentCheckBox, *ResistenceCheckBox;
+    RadioGroup *VoltageRadioGroup, *ResistenceRadioGroup;
+    QLineEdit *VoltageEdit, *CurrentEdit, *ResistenceEdit;
+    QLabel *VoltageLabel, *CurrentLabel, *ResistenceLabel;
+    QPushButton *GaugeButton;
+    QStatusBar *StatusBar;
+
+    void FormCreate();
+    void FormActivate();
+    // The click of all three check boxes.
+    void VoltageCheckBoxClick();
+    void ResistenceRadioGroupClick();
+    void GaugeButtonClick();
+
+    // Shows the dialog modally and returns once it has closed.
+    void ShowModal();
+
+    // How ShowModal runs the dialog. A test's runner opens it without a nested event loop
+    // (open()), acts as the operator and closes it before returning, so no test waits on a
+    // real modal dialog. Returns the runner it replaces; an empty one restores exec().
+    using ModalRunner = std::function<void(TForm5 &)>;
+    static ModalRunner setModalRunnerForTests(ModalRunner runner);
+
+protected:
+    void showEvent(QShowEvent *event) override;
 
 private:
     TForm1 *m_form1;

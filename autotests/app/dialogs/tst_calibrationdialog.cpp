@@ -1,0 +1,457 @@
+#include "Unit5.h"
+#include "benchline.h"
+#include "controls.h"
+#include "errorreport.h"
+#include "main.h"
+#include "ratedentry.h"
+#include "recordingprompts.h"
+#include "serialchannel.h"
+
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QStatusBar>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+constexpr int BenchPort = 7;
+
+enum class Box { Voltage, Current, Resistance };
+
+} // namespace
+
+Q_DECLARE_METATYPE(Box)
+
+class TestCalibrationDialog : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void controlsShowTheirLetterExactCaptions_data();
+    void controlsShowTheirLetterExactCaptions();
+    void checkBoxesAllowOneQuantityAtATime_data();
+    void checkBoxesAllowOneQuantityAtATime();
+    void everyShowingStartsWithNothingTickedAndTheRangeText();
+    void choosingAResistanceRangeWritesItsText_data();
+    void choosingAResistanceRangeWritesItsText();
+    void frameReachesTheBenchAfterTheCommandByteAndAPause_data();
+    void frameReachesTheBenchAfterTheCommandByteAndAPause();
+    void bytesWaitingWhenTheFrameGoesOutAreThrownAway();
+    void referenceThatIsNotANumberIsReportedAndNothingIsSent_data();
+    void referenceThatIsNotANumberIsReportedAndNothingIsSent();
+    void referenceBeyondSinglePrecisionIsReportedAndNothingIsSent();
+    void closedPortDropsTheFrameWithoutAnyMessage();
+    void gaugeEmptiesTheReadoutsAroundTheDialogAndRedoesThePageChange();
+    void gaugeLetsTheOperatorCalibrateThroughTheRealChannel();
+
+private:
+    QCheckBox *box(Box which) const;
+    QLineEdit *edit(Box which) const;
+    void openOnTheBench(BenchLine &line);
+    void tick(Box which);
+    void typeInto(QLineEdit *field, const QString &text);
+
+    RecordingPrompts *prompts = nullptr;
+    TForm1 *form1 = nullptr;
+    TForm5 *form5 = nullptr;
+};
+
+void TestCalibrationDialog::init()
+{
+    prompts = new RecordingPrompts;
+    form1 = new TForm1;
+    form5 = new TForm5(form1);
+    form1->Form5 = form5;
+}
+
+void TestCalibrationDialog::cleanup()
+{
+    TForm5::setModalRunnerForTests({});
+    delete form5;
+    delete form1;
+    delete prompts;
+}
+
+QCheckBox *TestCalibrationDialog::box(Box which) const
+{
+    switch (which) {
+    case Box::Voltage: return form5->VoltageCheckBox;
+    case Box::Current: return form5->CurrentCheckBox;
+    case Box::Resistance: return form5->ResistenceCheckBox;
+    }
+    return nullptr;
+}
+
+QLineEdit *TestCalibrationDialog::edit(Box which) const
+{
+    switch (which) {
+    case Box::Voltage: return form5->VoltageEdit;
+    case Box::Current: return form5->CurrentEdit;
+    case Box::Resistance: return form5->ResistenceEdit;
+    }
+    return nullptr;
+}
+
+void TestCalibrationDialog::openOnTheBench(BenchLine &line)
+{
+    QVERIFY(line.isValid());
+    form1->VaComm1->setPortNum(BenchPort);
+    form1->VaComm1->OpenPort();
+    QVERIFY(form1->VaComm1->PortIsOpen());
+}
+
+// On the square, where the operator clicks: a check box ignores clicks beyond its text.
+void TestCalibrationDialog::tick(Box which)
+{
+    QCheckBox *b = box(which);
+    QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(6, b->height() / 2));
+}
+
+void TestCalibrationDialog::typeInto(QLineEdit *field, const QString &text)
+{
+    field->selectAll();
+    QTest::keyClick(field, Qt::Key_Backspace);
+    QTest::keyClicks(field, text);
+    QCOMPARE(field->text(), text);
+}
+
+void TestCalibrationDialog::controlsShowTheirLetterExactCaptions_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("caption");
+    QTest::newRow("window") << QStringLiteral("Form5") << QStringLiteral("Юстировка стенда");
+    QTest::newRow("VoltageCheckBox") << QStringLiteral("VoltageCheckBox") << QStringLiteral("Напряжение");
+    QTest::newRow("VoltageEdit") << QStringLiteral("VoltageEdit") << QStringLiteral("400");
+    QTest::newRow("VoltageLabel") << QStringLiteral("VoltageLabel") << QStringLiteral("Вольт");
+    QTest::newRow("CurrentCheckBox") << QStringLiteral("CurrentCheckBox") << QStringLiteral("Ток");
+    QTest::newRow("CurrentEdit") << QStringLiteral("CurrentEdit") << QStringLiteral("5");
+    QTest::newRow("CurrentLabel") << QStringLiteral("CurrentLabel") << QStringLiteral("Ампер");
+    QTest::newRow("ResistenceCheckBox") << QStringLiteral("ResistenceCheckBox") << QStringLiteral("Сопротивление");
+    QTest::newRow("ResistenceEdit") << QStringLiteral("ResistenceEdit") << QStringLiteral("200");
+    QTest::newRow("ResistenceLabel") << QStringLiteral("ResistenceLabel") << QStringLiteral("Ом");
+    QTest::newRow("GaugeButton") << QStringLiteral("GaugeButton") << QStringLiteral("Юстировать");
+}
+
+void TestCalibrationDialog::controlsShowTheirLetterExactCaptions()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, caption);
+    form5->open();
+    QWidget *w = name == form5->objectName() ? form5 : form5->findChild<QWidget *>(name);
+    QVERIFY(w);
+    QString shown;
+    if (w == form5)
+        shown = form5->windowTitle();
+    else if (auto *b = qobject_cast<QAbstractButton *>(w))
+        shown = b->text();
+    else if (auto *e = qobject_cast<QLineEdit *>(w))
+        shown = e->text();
+    else if (auto *l = qobject_cast<QLabel *>(w))
+        shown = l->text();
+    QCOMPARE(shown, caption);
+    QVERIFY(w->isVisible());
+}
+
+void TestCalibrationDialog::checkBoxesAllowOneQuantityAtATime_data()
+{
+    QTest::addColumn<QList<Box>>("clicks");
+    QTest::addColumn<QList<bool>>("boxesAvailable"); // voltage, current, resistance
+    QTest::addColumn<bool>("buttonAvailable");
+    QTest::addColumn<QList<bool>>("groupsAvailable"); // voltage, current, resistance entries
+
+    const QList<bool> all{true, true, true};
+    const QList<bool> none{false, false, false};
+    QTest::newRow("nothing ticked") << QList<Box>{} << all << false << none;
+    QTest::newRow("Напряжение ticked")
+        << QList<Box>{Box::Voltage} << QList<bool>{true, false, false} << true << QList<bool>{true, false, false};
+    QTest::newRow("Ток ticked")
+        << QList<Box>{Box::Current} << QList<bool>{false, true, false} << true << QList<bool>{false, true, false};
+    QTest::newRow("Сопротивление ticked")
+        << QList<Box>{Box::Resistance} << QList<bool>{false, false, true} << true << QList<bool>{false, false, true};
+    QTest::newRow("Ток ticked and unticked") << QList<Box>{Box::Current, Box::Current} << all << false << none;
+    QTest::newRow("a locked box ignores its click")
+        << QList<Box>{Box::Current, Box::Voltage, Box::Resistance} << QList<bool>{false, true, false} << true
+        << QList<bool>{false, true, false};
+    QTest::newRow("another quantity after unticking the first")
+        << QList<Box>{Box::Voltage, Box::Voltage, Box::Resistance} << QList<bool>{false, false, true} << true
+        << QList<bool>{false, false, true};
+}
+
+void TestCalibrationDialog::checkBoxesAllowOneQuantityAtATime()
+{
+    QFETCH(QList<Box>, clicks);
+    QFETCH(QList<bool>, boxesAvailable);
+    QFETCH(bool, buttonAvailable);
+    QFETCH(QList<bool>, groupsAvailable);
+
+    form5->open();
+    for (Box b : clicks)
+        tick(b);
+
+    const QList<bool> boxes{form5->VoltageCheckBox->isEnabled(), form5->CurrentCheckBox->isEnabled(),
+                            form5->ResistenceCheckBox->isEnabled()};
+    QCOMPARE(boxes, boxesAvailable);
+    QCOMPARE(form5->GaugeButton->isEnabled(), buttonAvailable);
+    const QList<QList<QWidget *>> groups{
+        {form5->VoltageRadioGroup, form5->VoltageEdit, form5->VoltageLabel},
+        {form5->CurrentEdit, form5->CurrentLabel},
+        {form5->ResistenceRadioGroup, form5->ResistenceEdit, form5->ResistenceLabel}};
+    for (int g = 0; g < groups.size(); ++g)
+        for (QWidget *w : groups[g])
+            QVERIFY2(w->isEnabled() == groupsAvailable[g], qPrintable(w->objectName()));
+    // However the clicks went, at most one quantity is chosen.
+    const int ticked = int(form5->VoltageCheckBox->isChecked()) + int(form5->CurrentCheckBox->isChecked())
+        + int(form5->ResistenceCheckBox->isChecked());
+    QCOMPARE(ticked, buttonAvailable ? 1 : 0);
+}
+
+void TestCalibrationDialog::everyShowingStartsWithNothingTickedAndTheRangeText()
+{
+    form5->open();
+    QCOMPARE(form5->GaugeButton->isEnabled(), false);
+    tick(Box::Voltage);
+    QTest::mouseClick(form5->VoltageRadioGroup->button(1), Qt::LeftButton);
+    typeInto(form5->VoltageEdit, QStringLiteral("98.5"));
+    tick(Box::Voltage);
+    tick(Box::Current);
+    typeInto(form5->CurrentEdit, QStringLiteral("2.5"));
+    tick(Box::Current);
+    tick(Box::Resistance);
+    QTest::mouseClick(form5->ResistenceRadioGroup->button(2), Qt::LeftButton);
+    typeInto(form5->ResistenceEdit, QStringLiteral("1.98"));
+    form5->accept();
+    QVERIFY(!form5->isVisible());
+
+    form5->open();
+    for (Box b : {Box::Voltage, Box::Current, Box::Resistance}) {
+        QVERIFY(!box(b)->isChecked());
+        QVERIFY(box(b)->isEnabled());
+        QVERIFY(!edit(b)->isEnabled());
+    }
+    QVERIFY(!form5->GaugeButton->isEnabled());
+    QCOMPARE(form5->VoltageRadioGroup->itemIndex(), 1);
+    QCOMPARE(form5->VoltageEdit->text(), QStringLiteral("98.5"));
+    QCOMPARE(form5->CurrentEdit->text(), QStringLiteral("2.5"));
+    QCOMPARE(form5->ResistenceRadioGroup->itemIndex(), 2);
+    QCOMPARE(form5->ResistenceEdit->text(), QStringLiteral("2"));
+}
+
+void TestCalibrationDialog::choosingAResistanceRangeWritesItsText_data()
+{
+    QTest::addColumn<int>("item");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("200") << 0 << QStringLiteral("200");
+    QTest::newRow("20") << 1 << QStringLiteral("20");
+    QTest::newRow("2") << 2 << QStringLiteral("2");
+    QTest::newRow("0.2") << 3 << QStringLiteral("0.2");
+    QTest::newRow("0.01") << 4 << QStringLiteral("0.01");
+}
+
+void TestCalibrationDialog::choosingAResistanceRangeWritesItsText()
+{
+    QFETCH(int, item);
+    QFETCH(QString, text);
+    form5->open();
+    tick(Box::Resistance);
+    // Start from another range so that every row sees a change.
+    QTest::mouseClick(form5->ResistenceRadioGroup->button(item == 1 ? 2 : 1), Qt::LeftButton);
+    typeInto(form5->ResistenceEdit, QStringLiteral("7"));
+    QTest::mouseClick(form5->ResistenceRadioGroup->button(item), Qt::LeftButton);
+    QCOMPARE(form5->ResistenceRadioGroup->itemIndex(), item);
+    QCOMPARE(form5->ResistenceEdit->text(), text);
+}
+
+void TestCalibrationDialog::frameReachesTheBenchAfterTheCommandByteAndAPause_data()
+{
+    QTest::addColumn<Box>("quantity");
+    QTest::addColumn<int>("item");        // voltage item or resistance range to click; -1 none
+    QTest::addColumn<QString>("reference"); // typed; empty keeps the field's text
+    QTest::addColumn<QByteArray>("bytes");
+
+    QTest::newRow("Напряжение 400, text 400")
+        << Box::Voltage << 0 << QStringLiteral("400") << QByteArray::fromHex("DD00C0E1644E68");
+    QTest::newRow("Напряжение 100, text 100")
+        << Box::Voltage << 1 << QStringLiteral("100") << QByteArray::fromHex("DD068096184E43");
+    QTest::newRow("Ток, text 5") << Box::Current << -1 << QStringLiteral("5") << QByteArray::fromHex("DD03B576C94E3C");
+    QTest::newRow("Сопротивление 200, text 200")
+        << Box::Resistance << 0 << QString() << QByteArray::fromHex("CC000000484397");
+    QTest::newRow("Сопротивление 0.2, the range's own text")
+        << Box::Resistance << 3 << QString() << QByteArray::fromHex("CC03CDCC4C3E20");
+}
+
+void TestCalibrationDialog::frameReachesTheBenchAfterTheCommandByteAndAPause()
+{
+    QFETCH(Box, quantity);
+    QFETCH(int, item);
+    QFETCH(QString, reference);
+    QFETCH(QByteArray, bytes);
+
+    BenchLine line(BenchPort);
+    openOnTheBench(line);
+    form5->open();
+    tick(quantity);
+    if (item >= 0) {
+        RadioGroup *group = quantity == Box::Voltage ? form5->VoltageRadioGroup : form5->ResistenceRadioGroup;
+        QTest::mouseClick(group->button(item), Qt::LeftButton);
+    }
+    if (!reference.isEmpty())
+        typeInto(edit(quantity), reference);
+
+    QElapsedTimer clock;
+    clock.start();
+    QTest::mouseClick(form5->GaugeButton, Qt::LeftButton);
+    QVERIFY(clock.elapsed() >= 1000);
+
+    QCOMPARE(line.read(int(bytes.size())).toHex(' '), bytes.toHex(' '));
+    QCOMPARE(line.readWaiting(), QByteArray());
+    QVERIFY(prompts->messages.isEmpty());
+    QVERIFY(form5->isVisible()); // several channels can be adjusted one after the other
+}
+
+// The received-data event is held back while the bytes come, so they wait in the
+// channel's queue and in the terminal's; click() keeps the event loop from reading them
+// before the frame goes out.
+void TestCalibrationDialog::bytesWaitingWhenTheFrameGoesOutAreThrownAway()
+{
+    BenchLine line(BenchPort);
+    openOnTheBench(line);
+    form5->open();
+    tick(Box::Current);
+
+    QSignalSpy received(form1->VaComm1, &SerialChannel::rxChar);
+    {
+        const QSignalBlocker quiet(form1->VaComm1);
+        QVERIFY(line.write(QByteArray(40, char(0xBB))));
+        QTRY_COMPARE(form1->VaComm1->PendingInputCount(), 40);
+        QVERIFY(line.write(QByteArray(25, char(0xAA))));
+    }
+    form5->GaugeButton->click();
+    QCOMPARE(line.read(7).toHex(' '), QByteArray("dd 03 b5 76 c9 4e 3c"));
+    QCOMPARE(form1->VaComm1->PendingInputCount(), 0);
+    QTest::qWait(200);
+    QCOMPARE(form1->VaComm1->PendingInputCount(), 0);
+    QCOMPARE(received.count(), 0);
+}
+
+void TestCalibrationDialog::referenceThatIsNotANumberIsReportedAndNothingIsSent_data()
+{
+    QTest::addColumn<Box>("quantity");
+    QTest::addColumn<QString>("reference");
+    QTest::newRow("letter O for zero") << Box::Voltage << QStringLiteral("4OO");
+    QTest::newRow("empty") << Box::Current << QString();
+    QTest::newRow("decimal comma") << Box::Resistance << QStringLiteral("0,2");
+    QTest::newRow("unit typed after the number") << Box::Current << QStringLiteral("5 A");
+}
+
+void TestCalibrationDialog::referenceThatIsNotANumberIsReportedAndNothingIsSent()
+{
+    QFETCH(Box, quantity);
+    QFETCH(QString, reference);
+
+    BenchLine line(BenchPort);
+    openOnTheBench(line);
+    form5->open();
+    tick(quantity);
+    edit(quantity)->clear();
+    QTest::keyClicks(edit(quantity), reference);
+    QTest::mouseClick(form5->GaugeButton, Qt::LeftButton);
+
+    QCOMPARE(prompts->messages.size(), 1);
+    QCOMPARE(prompts->messages[0].caption, InputErrorCaption);
+    QCOMPARE(prompts->messages[0].text, notANumberMessage(reference, EntryField::Plain));
+    QCOMPARE(prompts->messages[0].icon, PromptIcon::Error);
+    QCOMPARE(line.read(1, 100), QByteArray());
+    // The operator mends the text where it stands; the quantity stays ticked.
+    QCOMPARE(edit(quantity)->selectedText(), reference);
+    QVERIFY(box(quantity)->isChecked());
+}
+
+void TestCalibrationDialog::referenceBeyondSinglePrecisionIsReportedAndNothingIsSent()
+{
+    BenchLine line(BenchPort);
+    openOnTheBench(line);
+    form5->open();
+    tick(Box::Voltage);
+    typeInto(form5->VoltageEdit, QStringLiteral("1e20"));
+    QTest::mouseClick(form5->GaugeButton, Qt::LeftButton);
+
+    QCOMPARE(prompts->messages.size(), 1);
+    QCOMPARE(prompts->messages[0].caption, ErrorReportCaption);
+    QCOMPARE(prompts->messages[0].text, QStringLiteral("Floating point overflow"));
+    QCOMPARE(line.read(1, 100), QByteArray());
+}
+
+void TestCalibrationDialog::closedPortDropsTheFrameWithoutAnyMessage()
+{
+    QVERIFY(!form1->VaComm1->PortIsOpen());
+    form5->open();
+    tick(Box::Resistance);
+    QTest::mouseClick(form5->GaugeButton, Qt::LeftButton);
+    QVERIFY(prompts->messages.isEmpty());
+    QVERIFY(form5->isVisible());
+}
+
+void TestCalibrationDialog::gaugeEmptiesTheReadoutsAroundTheDialogAndRedoesThePageChange()
+{
+    const QList<QLabel *> nine{form1->Uab, form1->Ubc, form1->Uca, form1->U_AB, form1->U_BC,
+                               form1->U_CA, form1->Ia, form1->Ib, form1->Ic};
+    form1->show();
+    for (QLabel *l : nine)
+        l->setText(QStringLiteral("230.0"));
+    form1->Freq->setText(QStringLiteral("50.00"));
+    form1->Kf->setText(QStringLiteral("1.11"));
+    form1->Gauge->setEnabled(true); // as a good signal packet leaves it
+    form1->StatusBarMain->setText(QStringLiteral("COM10 открыт"));
+
+    int shown = 0;
+    TForm5::setModalRunnerForTests([&](TForm5 &dialog) {
+        ++shown;
+        dialog.open();
+        for (QLabel *l : nine)
+            QVERIFY2(l->text().isEmpty(), qPrintable(l->objectName()));
+        QCOMPARE(form1->Freq->text(), QStringLiteral("50.00"));
+        QVERIFY(!dialog.VoltageCheckBox->isChecked());
+        // Packets keep being decoded behind the dialog.
+        for (QLabel *l : nine)
+            l->setText(QStringLiteral("231.0"));
+        dialog.accept();
+    });
+    QTest::mouseClick(form1->Gauge, Qt::LeftButton);
+
+    QCOMPARE(shown, 1);
+    for (QLabel *l : nine)
+        QVERIFY2(l->text().isEmpty(), qPrintable(l->objectName()));
+    // The page change ran: it empties the frequency too, blocks the tests until the next
+    // good packet, and on "Трансформатор" leaves the port closed with an empty status.
+    QVERIFY(form1->Freq->text().isEmpty());
+    QCOMPARE(form1->Kf->text(), QStringLiteral("1.11"));
+    QVERIFY(!form1->Gauge->isEnabled());
+    QVERIFY(form1->StatusBarMain->text().isEmpty());
+    QVERIFY(!form1->VaComm1->PortIsOpen());
+}
+
+void TestCalibrationDialog::gaugeLetsTheOperatorCalibrateThroughTheRealChannel()
+{
+    BenchLine line(BenchPort);
+    openOnTheBench(line);
+    form1->show();
+    form1->Gauge->setEnabled(true);
+    TForm5::setModalRunnerForTests([&](TForm5 &dialog) {
+        dialog.open();
+        tick(Box::Current);
+        QTest::mouseClick(dialog.GaugeButton, Qt::LeftButton);
+        dialog.reject();
+    });
+    QTest::mouseClick(form1->Gauge, Qt::LeftButton);
+    QCOMPARE(line.read(7).toHex(' '), QByteArray("dd 03 b5 76 c9 4e 3c"));
+}
+
+QTEST_MAIN(TestCalibrationDialog)
+#include "tst_calibrationdialog.moc"
