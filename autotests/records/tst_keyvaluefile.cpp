@@ -90,6 +90,29 @@ private slots:
         QCOMPARE(KeyValueFile(m_path).readString(section, key, QStringLiteral("default")), expected);
     }
 
+    void everyLetterOfTheCodePageMatchesInEitherCase()
+    {
+        QByteArray bytes;
+        for (int b = 0x41; b < 0x100; ++b)
+            bytes.append(char(b));
+        QString letters;
+        // Letters whose other case the code page has (not µ, whose capital is Greek).
+        for (const QChar c : decodeWindows1251(bytes)) {
+            if (c.isLetter() && isWindows1251Text(QString(c).toUpper()) && isWindows1251Text(QString(c).toLower()))
+                letters += c;
+        }
+        QCOMPARE(letters.size(), 26 * 2 + 33 * 2 + 14 * 2); // Latin, Russian, other Cyrillic
+        givenFile(u'[' + letters.toUpper() + QStringLiteral("]\r\n") + letters.toLower() + QStringLiteral("=1\r\n"));
+        const KeyValueFile file(m_path);
+        QCOMPARE(file.readString(letters.toLower(), letters.toUpper()), QStringLiteral("1"));
+        QCOMPARE(file.readString(letters, letters), QStringLiteral("1"));
+        // Signs that are not letters stay apart.
+        givenFile(QStringLiteral("[a-1]\r\nk@=1\r\n"));
+        QCOMPARE(file.readString(QStringLiteral("a_1"), QStringLiteral("k@"), QStringLiteral("d")), QStringLiteral("d"));
+        QCOMPARE(file.readString(QStringLiteral("A-1"), QStringLiteral("K`"), QStringLiteral("d")), QStringLiteral("d"));
+        QCOMPARE(file.readString(QStringLiteral("A-1"), QStringLiteral("K@")), QStringLiteral("1"));
+    }
+
     void readCutsValuesAt2047Characters_data()
     {
         QTest::addColumn<QString>("stored");

@@ -10,6 +10,7 @@
 #include <QSet>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <limits>
 #include <new>
@@ -184,23 +185,43 @@ bool isBlankLine(QByteArrayView data, const Line &line)
     return trimmedBlanks(data.sliced(line.begin, line.contentEnd - line.begin)).isEmpty();
 }
 
-// A name as the file can hold it: without blanks around it and with the characters
-// the code page lacks turned into what a write would store.
-QString normalizedName(const QString &name)
+// Letter case in the code page: each byte stands for the first byte whose character
+// folds to the same one, so that names compare byte by byte without being decoded.
+const std::array<unsigned char, 256> &caseClasses()
 {
-    return decodeWindows1251(encodeWindows1251(trimmedBlanks(QStringView(name))));
+    static const std::array<unsigned char, 256> table = [] {
+        std::array<unsigned char, 256> classes{};
+        QHash<char16_t, unsigned char> firstOfFold;
+        for (int b = 0; b < 256; ++b) {
+            const char byte = char(b);
+            const char16_t folded = decodeWindows1251(QByteArrayView(&byte, 1)).toCaseFolded().at(0).unicode();
+            classes[size_t(b)] = firstOfFold.value(folded, static_cast<unsigned char>(b));
+            firstOfFold.insert(folded, classes[size_t(b)]);
+        }
+        return classes;
+    }();
+    return table;
 }
 
-// Looks names of the file up among a few wanted ones, letter case aside.
+void foldCase(QByteArrayView raw, QByteArray &out)
+{
+    const auto &classes = caseClasses();
+    out.resize(raw.size());
+    for (qsizetype i = 0; i < raw.size(); ++i)
+        out[i] = char(classes[static_cast<unsigned char>(raw[i])]);
+}
+
+// Looks names of the file up among a few wanted ones, letter case aside. A wanted name
+// is taken as the file would hold it: without blanks around it, in the code page.
 class NameSet {
 public:
     explicit NameSet(const QStringList &names)
     {
         for (const QString &name : names) {
-            const QString folded = normalizedName(name).toCaseFolded();
-            if (!m_slots.contains(folded))
-                m_slots.insert(folded, int(m_slots.size()));
-            m_longest = std::max(m_longest, folded.size());
+            foldCase(encodeWindows1251(trimmedBlanks(QStringView(name))), m_buffer);
+            if (!m_slots.contains(m_buffer))
+                m_slots.insert(m_buffer, int(m_slots.size()));
+            m_longest = std::max(m_longest, m_buffer.size());
         }
     }
 
@@ -209,21 +230,21 @@ public:
     // Slot of a wanted name, -1 for any other.
     int slotOf(QByteArrayView raw) const
     {
-        // One byte is one character in this code page, so a longer name cannot match
-        // and is never decoded.
         if (raw.size() > m_longest)
             return -1;
-        return m_slots.value(decodeWindows1251(raw).toCaseFolded(), -1);
+        foldCase(raw, m_buffer);
+        return m_slots.value(m_buffer, -1);
     }
 
-    int slotOf(const QString &name) const
+    int slotOfName(const QString &name) const
     {
-        return m_slots.value(normalizedName(name).toCaseFolded(), -1);
+        return slotOf(encodeWindows1251(trimmedBlanks(QStringView(name))));
     }
 
 private:
-    QHash<QString, int> m_slots;
+    QHash<QByteArray, int> m_slots;
     qsizetype m_longest = 0;
+    mutable QByteArray m_buffer;
 };
 
 QString valueText(QByteArrayView raw)
@@ -336,7 +357,7 @@ QHash<QString, QString> KeyValueFile::readValues(const QString &section, const Q
     });
 
     for (const QString &key : keys) {
-        const int slot = keySet.slotOf(key);
+        const int slot = keySet.slotOfName(key);
         if (found[size_t(slot)])
             result.insert(key, *found[size_t(slot)]);
     }
@@ -350,21 +371,24 @@ QStringList KeyValueFile::sectionNames(qsizetype bufferSize) const
     if (!file.readable())
         return names;
     const QByteArrayView data = file.bytes();
-    QSet<QString> seen;
+    QSet<QByteArray> seen;
+    QByteArray folded;
     qsizetype used = 0;
     forEachLine(data, [&](const Line &line) {
         const ParsedLine parsed = parseLine(data, line);
         if (parsed.kind != LineKind::Section)
             return true;
-        const QString name = decodeWindows1251(parsed.name);
-        const QString folded = name.toCaseFolded();
+        // Too long to fit and too long to repeat a listed name.
+        if (parsed.name.size() >= bufferSize)
+            return false;
+        foldCase(parsed.name, folded);
         if (seen.contains(folded))
             return true;
         if (used + parsed.name.size() + 1 > bufferSize)
             return false;
         used += parsed.name.size() + 1;
         seen.insert(folded);
-        names.append(name);
+        names.append(decodeWindows1251(parsed.name));
         return true;
     });
     return names;
@@ -408,7 +432,7 @@ void KeyValueFile::writeValues(const QString &section, const Entries &entries)
     };
     std::vector<Wanted> wanted(size_t(keySet.count()));
     for (const auto &entry : entries) {
-        Wanted &w = wanted[size_t(keySet.slotOf(entry.first))];
+        Wanted &w = wanted[size_t(keySet.slotOfName(entry.first))];
         if (w.key.isNull())
             w.key = trimmedBlanks(QStringView(entry.first)).toString();
         w.value = encodeWindows1251(firstLine(entry.second));
