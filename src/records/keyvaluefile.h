@@ -61,12 +61,12 @@ public:
     void eraseSection(const QString &section);
 
     // Integers are decimal with an optional sign, or hexadecimal after "0x", "0X" or
-    // "$"; anything else, an empty text and a number beyond 32 bits give nothing.
+    // "$"; anything else, an empty text and a number beyond the range of int give nothing.
     static std::optional<int> parseInteger(QStringView text);
 
     // False for a name that cannot stand between square brackets on a line of its own
     // and be found again: a closing bracket, an opening one at its start, a line break,
-    // or a character the code page lacks. Writers take only names that pass.
+    // or a character the code page lacks. Callers write only under names that pass.
     static bool isFitSectionName(QStringView name);
 
     // What a read gives back for `value` once written: its first line, in the code
