@@ -199,6 +199,14 @@ void BenchEmulator::handle(const QList<BenchCommand> &commands)
 void BenchEmulator::readerChanged(bool present)
 {
     note(present ? QStringLiteral("the port was opened") : QStringLiteral("the port was closed"));
+    if (!present) {
+        // Half a command from the last reader must not join the first bytes of the next one.
+        handle(m_parser.lineIdle());
+        const QByteArray unfinished = m_parser.discardPending();
+        if (!unfinished.isEmpty())
+            note(QStringLiteral("unfinished command dropped: %1").arg(hex(unfinished)));
+        m_lineIdle.stop();
+    }
     if (!present && m_countReached)
         emit finished(0);
 }

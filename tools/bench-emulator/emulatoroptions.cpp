@@ -113,7 +113,7 @@ ParsedOptions parseEmulatorOptions(const QStringList &arguments, const QString &
     add(QStringLiteral("port"), QStringLiteral("Port number n of the link COM<n> (default 10)."), QStringLiteral("n"));
     add(QStringLiteral("dir"), QStringLiteral("Folder for the link (default: %1, the folder of transformer-bench).").arg(defaultFolder),
         QStringLiteral("folder"));
-    add(QStringLiteral("force"), QStringLiteral("Replace an existing COM<n> that is not a dangling link."));
+    add(QStringLiteral("force"), QStringLiteral("Replace an existing COM<n> even if it is not a link left by a killed emulator."));
     add(QStringLiteral("rate"), QStringLiteral("Packets per second, 0.1 to 1000 (default 10)."), QStringLiteral("r"));
     add(QStringLiteral("preset"), QStringLiteral("Starting values: idle (default), short, ratio or zero."), QStringLiteral("name"));
     add(QStringLiteral("list-presets"), QStringLiteral("List the presets and stop."));

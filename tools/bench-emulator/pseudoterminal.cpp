@@ -87,8 +87,11 @@ bool PseudoTerminal::publish(const QString &linkPath, bool force, QString *error
 {
     const QFileInfo existing(linkPath);
     if (existing.isSymLink() || existing.exists()) {
-        const bool dangling = existing.isSymLink() && !existing.exists();
-        if (!dangling && !force) {
+        // A killed emulator leaves a link to a pseudo-terminal that is gone; a link to an
+        // unplugged adapter dangles as well but is the operator's and stays.
+        const bool leftByEmulator = existing.isSymLink() && !existing.exists()
+                && existing.symLinkTarget().startsWith(QLatin1String("/dev/pts/"));
+        if (!leftByEmulator && !force) {
             *error = QStringLiteral("%1 already exists (%2); remove it, choose another --port, or give --force")
                          .arg(linkPath,
                               existing.isSymLink() ? QStringLiteral("a link to %1").arg(existing.symLinkTarget())

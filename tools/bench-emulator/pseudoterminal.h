@@ -24,8 +24,8 @@ public:
     ~PseudoTerminal() override;
 
     bool open(QString *error);
-    // Publishes the device as `linkPath`. An existing dangling symlink (left by a killed
-    // emulator) is replaced; anything else there is replaced only with `force`.
+    // Publishes the device as `linkPath`. A dangling link to a pseudo-terminal (left by a
+    // killed emulator) is replaced; anything else there is replaced only with `force`.
     bool publish(const QString &linkPath, bool force, QString *error);
     // Removes the link (if it still points here) and closes the device: the reader sees a hang-up.
     void close();

@@ -3,6 +3,7 @@
 #include "crc8.h"
 
 #include <bit>
+#include <utility>
 
 namespace {
 
@@ -58,6 +59,11 @@ QList<BenchCommand> CommandParser::feed(QByteArrayView bytes)
 {
     m_pending.append(bytes.data(), bytes.size());
     return parse(false);
+}
+
+QByteArray CommandParser::discardPending()
+{
+    return std::exchange(m_pending, QByteArray());
 }
 
 QList<BenchCommand> CommandParser::lineIdle()

@@ -43,6 +43,10 @@ public:
     // Bytes held back because they may still become a command.
     QByteArray pendingBytes() const { return m_pending; }
 
+    // Gives up on a command that will never be finished (its sender closed the port) and
+    // returns its bytes.
+    QByteArray discardPending();
+
 private:
     QList<BenchCommand> parse(bool idle);
 

@@ -108,6 +108,13 @@ public:
         return {};
     }
 
+    // True if a byte arrives within `ms`; nothing is consumed.
+    bool waitForAnyByte(int ms)
+    {
+        pollfd p{m_fd, POLLIN, 0};
+        return ::poll(&p, 1, ms) > 0 && (p.revents & POLLIN);
+    }
+
     // Waits until the far end hangs up: a read gives 0 or an error other than "try again".
     bool waitForHangUp()
     {
@@ -138,16 +145,19 @@ private slots:
     void cleanup();
 
     void printsItsLinkAndStreamsWholeSignalPackets();
+    void resistanceCommandsSwitchThePacketKindAndAreLogged_data();
     void resistanceCommandsSwitchThePacketKindAndAreLogged();
     void packetsStartWithTheReaderAndNoBacklogOutlivesAClose();
     void everyThirdPacketHasABrokenChecksumOnRequest();
     void garbageComesOnlyBetweenWholePackets();
+    void silenceWithoutAnEndSendsNothing();
+    void silenceEndsAndWholePacketsFollow();
     void aStalledReaderLosesPacketsButNeverHalfAPacket();
     void closeAfterHangsUpAndRemovesTheLink();
     void countEndsTheRunOnceTheReaderLetsGo();
     void terminationRemovesTheLink();
-    void existingLinkIsReplacedOnlyWhenDangling_data();
-    void existingLinkIsReplacedOnlyWhenDangling();
+    void existingLinkIsReplacedOnlyWhenLeftByAnEmulator_data();
+    void existingLinkIsReplacedOnlyWhenLeftByAnEmulator();
     void badOptionIsRefusedBeforeAnyLinkIsMade();
 
 private:
@@ -218,29 +228,39 @@ void TestBenchEmulator::printsItsLinkAndStreamsWholeSignalPackets()
     }
 }
 
+void TestBenchEmulator::resistanceCommandsSwitchThePacketKindAndAreLogged_data()
+{
+    QTest::addColumn<QString>("ohms");
+    QTest::addColumn<QByteArray>("packet");
+    QTest::newRow("1.25 ohm") << "1.25" << QByteArray::fromHex("AA3FA0000000F3");
+    QTest::newRow("signalling not-a-number") << "snan" << BenchPackets::resistancePacketBits(0x7FA00000);
+}
+
 void TestBenchEmulator::resistanceCommandsSwitchThePacketKindAndAreLogged()
 {
+    QFETCH(QString, ohms);
+    QFETCH(QByteArray, packet);
     const QString log = m_dir->filePath(QStringLiteral("received.log"));
-    QVERIFY(start({"--rate", "50", "--resistance", "1.25", "--log", log}));
+    QVERIFY(start({"--rate", "50", "--resistance", ohms, "--log", log}));
     SerialEnd port(linkPath());
     QVERIFY(port.isOpen());
     QCOMPARE(port.nextPacket().size(), BenchPackets::SignalPacketSize);
 
     QVERIFY(port.send(QByteArray::fromHex("AA")));
     QVERIFY(port.send(QByteArray::fromHex("0234")));
-    QByteArray packet;
+    QByteArray got;
     do {
-        packet = port.nextPacket();
-        QVERIFY(!packet.isEmpty());
-    } while (packet.size() != BenchPackets::ResistancePacketSize);
-    QCOMPARE(packet, QByteArray::fromHex("AA3FA0000000F3"));
-    QCOMPARE(port.nextPacket(), QByteArray::fromHex("AA3FA0000000F3"));
+        got = port.nextPacket();
+        QVERIFY(!got.isEmpty());
+    } while (got.size() != BenchPackets::ResistancePacketSize);
+    QCOMPARE(got.toHex(' '), packet.toHex(' '));
+    QCOMPARE(port.nextPacket().toHex(' '), packet.toHex(' '));
 
     QVERIFY(port.send(QByteArray::fromHex("AA0537")));
     do {
-        packet = port.nextPacket();
-        QVERIFY(!packet.isEmpty());
-    } while (packet.size() != BenchPackets::SignalPacketSize);
+        got = port.nextPacket();
+        QVERIFY(!got.isEmpty());
+    } while (got.size() != BenchPackets::SignalPacketSize);
     for (int i = 0; i < 3; ++i)
         QCOMPARE(port.nextPacket().size(), BenchPackets::SignalPacketSize);
     port.close();
@@ -332,6 +352,22 @@ void TestBenchEmulator::garbageComesOnlyBetweenWholePackets()
     QVERIFY(packets >= 40);
 }
 
+void TestBenchEmulator::silenceWithoutAnEndSendsNothing()
+{
+    QVERIFY(start({"--rate", "100", "--silence-after", "0"}));
+    SerialEnd port(linkPath());
+    QVERIFY(port.isOpen());
+    QVERIFY(!port.waitForAnyByte(500));
+}
+
+void TestBenchEmulator::silenceEndsAndWholePacketsFollow()
+{
+    QVERIFY(start({"--rate", "100", "--silence-for", "0.3", "--preset", "zero"}));
+    SerialEnd port(linkPath());
+    QVERIFY(port.isOpen());
+    QCOMPARE(port.take(BenchPackets::SignalPacketSize), presetPacket("zero"));
+}
+
 void TestBenchEmulator::aStalledReaderLosesPacketsButNeverHalfAPacket()
 {
     QVERIFY(start({"--rate", "1000", "--preset", "zero"}));
@@ -390,16 +426,17 @@ void TestBenchEmulator::terminationRemovesTheLink()
     QVERIFY(!QFileInfo::exists(linkPath()));
 }
 
-void TestBenchEmulator::existingLinkIsReplacedOnlyWhenDangling_data()
+void TestBenchEmulator::existingLinkIsReplacedOnlyWhenLeftByAnEmulator_data()
 {
     QTest::addColumn<QString>("linkTarget");  // empty: a plain file
     QTest::addColumn<bool>("replaced");
     QTest::newRow("dangling link of a killed emulator") << "/dev/pts/999999" << true;
     QTest::newRow("link to a real device") << "/dev/null" << false;
+    QTest::newRow("dangling link to an unplugged adapter") << "/dev/ttyUSB99" << false;
     QTest::newRow("plain file") << QString() << false;
 }
 
-void TestBenchEmulator::existingLinkIsReplacedOnlyWhenDangling()
+void TestBenchEmulator::existingLinkIsReplacedOnlyWhenLeftByAnEmulator()
 {
     QFETCH(QString, linkTarget);
     QFETCH(bool, replaced);

@@ -67,6 +67,7 @@ private slots:
     void hiddenServiceCommandsAreTellable_data();
     void hiddenServiceCommandsAreTellable();
     void silenceDoesNotCutAWaitingCommandShort();
+    void abandonedCommandDoesNotJoinTheNextBytes();
 };
 
 void TestCommandParser::commandArrivesInTwoPartsAroundThePause_data()
@@ -186,6 +187,14 @@ void TestCommandParser::silenceDoesNotCutAWaitingCommandShort()
     QCOMPARE(describe(parser.feed(hex("05"))), QStringList());
     QCOMPARE(describe(parser.lineIdle()), QStringList());
     QCOMPARE(describe(parser.feed(hex("37"))), QStringList{"stop"});
+}
+
+void TestCommandParser::abandonedCommandDoesNotJoinTheNextBytes()
+{
+    CommandParser parser;
+    QCOMPARE(describe(parser.feed(hex("AA"))), QStringList());
+    QCOMPARE(parser.discardPending(), hex("AA"));
+    QCOMPARE(describe(parser.feed(hex("0537AA0133"))), (QStringList{"stray 0537", "start 1"}));
 }
 
 QTEST_GUILESS_MAIN(TestCommandParser)
