@@ -194,6 +194,12 @@ public:
     void sButton6Click();
     void sButton7Click();
     void PreviwClick();
+    // Loads the type named in `Name`; at start-up without emptying the entries first.
+    void loadType(bool clearFirst);
+    void setNameText(const QString &text);
+    void refillTypeList();
+    void restoreState();
+    void writeState();
 
     // The tab pages in their order, for code that needs them by index.
     enum PageIndex { PageMain, PageIdle, PageChort, PageTransformations, PageResistence, PageProtocol };
