@@ -164,11 +164,19 @@ private:
     bool start(const QStringList &extra);
     QString linkPath() const { return m_dir->filePath(QStringLiteral("COM%1").arg(PortNumber)); }
 
+    // Whether the emulator has said this on standard error so far.
+    bool noted(const char *text)
+    {
+        m_notes += m_process->readAllStandardError();
+        return m_notes.contains(text);
+    }
+
     bool finished() { return m_process->state() == QProcess::NotRunning || m_process->waitForFinished(PatienceMs); }
 
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<QProcess> m_process;
     QString m_device;
+    QByteArray m_notes;
 };
 
 void TestBenchEmulator::init()
@@ -177,6 +185,7 @@ void TestBenchEmulator::init()
     QVERIFY(m_dir->isValid());
     m_process = std::make_unique<QProcess>();
     m_device.clear();
+    m_notes.clear();
 }
 
 void TestBenchEmulator::cleanup()
@@ -299,7 +308,7 @@ void TestBenchEmulator::packetsStartWithTheReaderAndNoBacklogOutlivesAClose()
     QCOMPARE(port.take(20).size(), 20);
     QThread::msleep(100);
     port.close();
-    QThread::msleep(300);
+    QTRY_VERIFY_WITH_TIMEOUT(noted("the port was closed"), PatienceMs);
 
     SerialEnd again(linkPath());
     QVERIFY(again.isOpen());
