@@ -18,9 +18,12 @@ void TForm1::sBitBtn3Click()
 {
     if (!Form2)
         return;
-    Form2->show();
-    Form2->raise();
-    Form2->activateWindow();
+    if (Form2->isVisible()) {
+        Form2->raise();
+        Form2->activateWindow();
+    } else {
+        Form2->show();
+    }
 }
 
 // Packets keep arriving behind the modal dialog; the readouts are emptied around it so

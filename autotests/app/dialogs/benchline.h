@@ -33,11 +33,18 @@ public:
             ::cfmakeraw(&t);
             ::tcsetattr(m_fd, TCSANOW, &t);
         }
-        const QString link = QDir(m_folder.path()).filePath(QStringLiteral("COM%1").arg(portNum));
-        if (!m_folder.isValid() || ::symlink(name, QFile::encodeName(link).constData()) != 0)
+        m_slaveName = QByteArray(name);
+        if (!m_folder.isValid() || !linkAs(portNum))
             return;
         SerialChannel::setDeviceFolder(m_folder.path());
         m_valid = true;
+    }
+
+    // Makes the same line answer to another port number too.
+    bool linkAs(int portNum)
+    {
+        const QString link = QDir(m_folder.path()).filePath(QStringLiteral("COM%1").arg(portNum));
+        return ::symlink(m_slaveName.constData(), QFile::encodeName(link).constData()) == 0;
     }
 
     ~BenchLine()
@@ -82,6 +89,7 @@ public:
 
 private:
     QTemporaryDir m_folder;
+    QByteArray m_slaveName;
     int m_fd = -1;
     bool m_valid = false;
 };

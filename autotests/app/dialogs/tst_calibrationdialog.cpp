@@ -5,6 +5,7 @@
 #include "main.h"
 #include "ratedentry.h"
 #include "recordingprompts.h"
+#include "recordslocation.h"
 #include "serialchannel.h"
 
 #include <QCheckBox>
@@ -15,6 +16,7 @@
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QStatusBar>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -58,17 +60,24 @@ private:
     void tick(Box which);
     void typeInto(QLineEdit *field, const QString &text);
 
+    QTemporaryDir *records = nullptr;
     RecordingPrompts *prompts = nullptr;
     TForm1 *form1 = nullptr;
     TForm5 *form5 = nullptr;
 };
 
+// The main window is shown first, as at start, so that its start-up reading has set the
+// channel before a test opens it.
 void TestCalibrationDialog::init()
 {
+    records = new QTemporaryDir;
+    QVERIFY(records->isValid());
+    setRecordsDirectoryForTests(records->path());
     prompts = new RecordingPrompts;
     form1 = new TForm1;
     form5 = new TForm5(form1);
     form1->Form5 = form5;
+    form1->show();
 }
 
 void TestCalibrationDialog::cleanup()
@@ -77,6 +86,8 @@ void TestCalibrationDialog::cleanup()
     delete form5;
     delete form1;
     delete prompts;
+    setRecordsDirectoryForTests(QString());
+    delete records;
 }
 
 QCheckBox *TestCalibrationDialog::box(Box which) const
@@ -402,7 +413,6 @@ void TestCalibrationDialog::gaugeEmptiesTheReadoutsAroundTheDialogAndRedoesThePa
 {
     const QList<QLabel *> nine{form1->Uab, form1->Ubc, form1->Uca, form1->U_AB, form1->U_BC,
                                form1->U_CA, form1->Ia, form1->Ib, form1->Ic};
-    form1->show();
     for (QLabel *l : nine)
         l->setText(QStringLiteral("230.0"));
     form1->Freq->setText(QStringLiteral("50.00"));
@@ -441,7 +451,6 @@ void TestCalibrationDialog::gaugeLetsTheOperatorCalibrateThroughTheRealChannel()
 {
     BenchLine line(BenchPort);
     openOnTheBench(line);
-    form1->show();
     form1->Gauge->setEnabled(true);
     TForm5::setModalRunnerForTests([&](TForm5 &dialog) {
         dialog.open();
