@@ -136,6 +136,11 @@ PageControl::PageControl(QWidget *parent)
     m_stack->setFrameShadow(QFrame::Raised);
     m_stack->setLineWidth(2);
     m_tabGroup->setExclusive(true);
+    // The chosen tab joins its page: lighter, without the bottom edge.
+    setStyleSheet(QStringLiteral(
+        "QPushButton[pageTab=\"true\"] { border: 1px solid #8a8c94; border-radius: 0;"
+        " background: #c4c6ce; padding: 0 4px; }"
+        "QPushButton[pageTab=\"true\"]:checked { background: #eceef3; border-bottom: none; }"));
     connect(m_tabGroup, &QButtonGroup::idClicked, this, [this](int id) {
         if (id == m_stack->currentIndex())
             return;

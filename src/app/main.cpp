@@ -378,7 +378,8 @@ void TForm1::buildPageTransformations()
     MakeFramed(p, "", 2, 156, 49, 41, QStringLiteral("CA"), true);
     TransformGrid = new StringGrid(12, 3, 54, 38, p);
     TransformGrid->setObjectName(QStringLiteral("TransformGrid"));
-    TransformGrid->setGeometry(50, 78, 603, 118);
+    // Exactly the visible columns fit; the last column exists but lies beyond the width.
+    TransformGrid->setGeometry(50, 78, 11 * 54 + 2, 118);
     MakeFramed(p, "", 2, 195, 49, 40, QStringLiteral("Группа"), true);
     Group = MakeFramed(p, "Group", 50, 195, 56, 40);
     Transform = makeButton(p, "Transform", 5, 248, 649, 33, QStringLiteral("Пуск"));
@@ -393,7 +394,7 @@ void TForm1::buildPageTransformations()
     MakeFramed(p, "", 211, 420, 56, 40, QStringLiteral("CA"), true);
     TransformGrid1 = new StringGrid(4, 3, 54, 38, p);
     TransformGrid1->setObjectName(QStringLiteral("TransformGrid1"));
-    TransformGrid1->setGeometry(266, 342, 166, 118);
+    TransformGrid1->setGeometry(266, 342, 3 * 54 + 2, 118);
 }
 
 void TForm1::buildPageResistence()
@@ -415,7 +416,7 @@ void TForm1::buildPageResistence()
                                  1, 0);
     ResistenceGrid = new StringGrid(7, 4, 78, 24, p);
     ResistenceGrid->setObjectName(QStringLiteral("ResistenceGrid"));
-    ResistenceGrid->setGeometry(80, 89, 475, 101);
+    ResistenceGrid->setGeometry(80, 89, 6 * 78 + 2, 101);
     sButton1 = makeButton(p, "sButton1", 555, 165, 70, 25, QStringLiteral("%"));
     Resist = makeButton(p, "Resist", 10, 200, 295, 33, QStringLiteral("Пуск"));
     Resist->setEnabled(false);
