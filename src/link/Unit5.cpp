@@ -85,11 +85,11 @@ TForm5::TForm5(TForm1 *form1, QWidget *parent) : QDialog(parent), m_form1(form1)
     p.setColor(QPalette::Window, WindowColor);
     setPalette(p);
     setAutoFillBackground(true);
-    setFixedSize(281, 301);
+    setFixedSize(281, 315);
 
     VoltageGroupBox = makeGroup(this, "VoltageGroupBox", 8, 8, 265, 73);
     VoltageCheckBox = makeCheckBox(VoltageGroupBox, "VoltageCheckBox", 8, 6, 120);
-    VoltageRadioGroup = makeRadioGroup(VoltageGroupBox, "VoltageRadioGroup", 8, 28, 97, 37,
+    VoltageRadioGroup = makeRadioGroup(VoltageGroupBox, "VoltageRadioGroup", 8, 28, 108, 37,
                                        {QStringLiteral("400"), QStringLiteral("100")}, 2);
     VoltageEdit = makeEdit(VoltageGroupBox, "VoltageEdit", 120, 38, QStringLiteral("400"));
     VoltageLabel = makeUnit(VoltageGroupBox, "VoltageLabel", 208, 41);
@@ -99,25 +99,25 @@ TForm5::TForm5(TForm1 *form1, QWidget *parent) : QDialog(parent), m_form1(form1)
     CurrentEdit = makeEdit(CurrentGroupBox, "CurrentEdit", 120, 30, QStringLiteral("5"));
     CurrentLabel = makeUnit(CurrentGroupBox, "CurrentLabel", 208, 33);
 
-    ResistenceGroupBox = makeGroup(this, "ResistenceGroupBox", 8, 156, 265, 89);
+    ResistenceGroupBox = makeGroup(this, "ResistenceGroupBox", 8, 156, 265, 103);
     ResistenceCheckBox = makeCheckBox(ResistenceGroupBox, "ResistenceCheckBox", 8, 6, 120);
     ResistenceRadioGroup = makeRadioGroup(
-        ResistenceGroupBox, "ResistenceRadioGroup", 8, 28, 105, 53,
+        ResistenceGroupBox, "ResistenceRadioGroup", 8, 28, 108, 67,
         {QStringLiteral("200"), QStringLiteral("20"), QStringLiteral("2"), QStringLiteral("0.2"),
          QStringLiteral("0.01")},
         2);
-    ResistenceEdit = makeEdit(ResistenceGroupBox, "ResistenceEdit", 120, 44, QStringLiteral("200"));
-    ResistenceLabel = makeUnit(ResistenceGroupBox, "ResistenceLabel", 208, 47);
+    ResistenceEdit = makeEdit(ResistenceGroupBox, "ResistenceEdit", 120, 51, QStringLiteral("200"));
+    ResistenceLabel = makeUnit(ResistenceGroupBox, "ResistenceLabel", 208, 54);
 
     GaugeButton = new QPushButton(this);
     GaugeButton->setObjectName(QStringLiteral("GaugeButton"));
-    GaugeButton->setGeometry(8, 252, 265, 27);
+    GaugeButton->setGeometry(8, 266, 265, 27);
     GaugeButton->setAutoDefault(false);
 
     StatusBar = new QStatusBar(this);
     StatusBar->setObjectName(QStringLiteral("StatusBar"));
     StatusBar->setSizeGripEnabled(false);
-    StatusBar->setGeometry(0, 283, 281, 18);
+    StatusBar->setGeometry(0, 297, 281, 18);
 
     for (QCheckBox *box : {VoltageCheckBox, CurrentCheckBox, ResistenceCheckBox})
         connect(box, &QCheckBox::clicked, this, [this] { RunGuarded([this] { VoltageCheckBoxClick(); }); });

@@ -62,7 +62,7 @@ TForm2::TForm2(TForm1 *form1, QWidget *parent) : QDialog(parent), m_form1(form1)
     sLabel2->setGeometry(8, 50, 48, 16);
     sEdit1 = new QLineEdit(this);
     sEdit1->setObjectName(QStringLiteral("sEdit1"));
-    sEdit1->setGeometry(56, 47, 85, 21);
+    sEdit1->setGeometry(62, 47, 79, 21);
     sButton2 = new QPushButton(this);
     sButton2->setObjectName(QStringLiteral("sButton2"));
     sButton2->setGeometry(150, 45, 75, 25);
