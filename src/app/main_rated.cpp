@@ -53,9 +53,21 @@ void TForm1::reportNotANumber(QLineEdit *field, const QString &message)
     Prompts::current().showMessage(this, InputErrorCaption, message, PromptIcon::Error);
     returningTo = field;
     // The focus is still on its way to the next control; take it back once it has arrived.
-    QTimer::singleShot(0, field, [field] {
+    QTimer::singleShot(0, field, [this, field] {
         returningTo = nullptr;
         givingFocusBack = true;
+        // Left by a click on another tab, the field lies on a page no longer shown, where
+        // the focus would take the operator's keys unseen: back to its page, with the link
+        // as that page wants it.
+        if (isVisible() && !field->isVisible()) {
+            for (int i = 0; i < PageControl1->pageCount(); ++i) {
+                QWidget *page = PageControl1->page(i);
+                if (page->isAncestorOf(field) && page != PageControl1->activePage()) {
+                    PageControl1->setActivePage(page);
+                    RunGuarded([this] { PageControl1Change(); });
+                }
+            }
+        }
         field->setFocus(Qt::OtherFocusReason);
         givingFocusBack = false;
         field->selectAll();

@@ -7,6 +7,7 @@
 #include "serialchannel.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -24,6 +25,7 @@ const QString NotANumber = QStringLiteral("Набор символов '");
 const QString PowerSuffix = QStringLiteral("' в поле Pном, не является числом.");
 const QString VoltageSuffix = QStringLiteral("' в поле Uном, не является числом.");
 const QString CurrentSuffix = QStringLiteral("' в поле Iном, не является числом.");
+const QString PlainSuffix = QStringLiteral("', не является числом.");
 const QString MissingCaption = QStringLiteral("Нехватка параметров трансформатора");
 const QString MissingPower = QStringLiteral("Отсутствует номинальная мощность трансформатора.");
 const QString MissingVoltage = QStringLiteral("Отсутствует номинальное напряжение трансформатора.");
@@ -67,6 +69,8 @@ private slots:
     void portWithoutADeviceIsNotFoundUntilSelectedAgain();
     void ratedTextThatIsNoNumberStopsThePageChangeAtItsField_data();
     void ratedTextThatIsNoNumberStopsThePageChangeAtItsField();
+    void fieldLeftByAClickOnAnotherTabGetsItsPageBack_data();
+    void fieldLeftByAClickOnAnotherTabGetsItsPageBack();
     void silentBenchEmptiesTheReadoutsAndTheNextPacketBringsThemBack();
 
 private:
@@ -303,6 +307,55 @@ void TstPageChange::ratedTextThatIsNoNumberStopsThePageChangeAtItsField()
     QVERIFY(!form->Timer1->isActive());
     QCOMPARE(form->StatusBarMain->text(), QString());
     QTest::qWait(20);
+    QCOMPARE(prompts->messages.size(), 1);
+}
+
+void TstPageChange::fieldLeftByAClickOnAnotherTabGetsItsPageBack_data()
+{
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<int>("fromPage");
+    QTest::addColumn<int>("toPage");
+    QTest::newRow("RepairNumber, then the transformer page")
+        << "RepairNumber" << "А123" << NotANumber + "А123" + PlainSuffix << 5 << 0;
+    QTest::newRow("Pnom, then the protocol page")
+        << "Pnom" << "12,5" << NotANumber + "12,5" + PowerSuffix << 0 << 5;
+    QTest::newRow("Pnom, then the resistance page, which opens the port")
+        << "Pnom" << "12,5" << NotANumber + "12,5" + PowerSuffix << 0 << 4;
+}
+
+// The operator must not be left typing into a field that is not shown.
+void TstPageChange::fieldLeftByAClickOnAnotherTabGetsItsPageBack()
+{
+    QFETCH(QString, field);
+    QFETCH(QString, text);
+    QFETCH(QString, message);
+    QFETCH(int, fromPage);
+    QFETCH(int, toPage);
+    QLineEdit *e = form->findChild<QLineEdit *>(field);
+    if (fromPage != 0)
+        clickTab(fromPage);
+    e->setFocus();
+    QTRY_VERIFY(e->hasFocus());
+    typeText(e, text);
+
+    clickTab(toPage);
+
+    QCOMPARE(prompts->messages.size(), 1);
+    QCOMPARE(prompts->messages[0].caption, InputErrorCaption);
+    QCOMPARE(prompts->messages[0].text, message);
+    QTRY_VERIFY(e->hasFocus());
+    QVERIFY(e->isVisible());
+    QCOMPARE(form->PageControl1->activePageIndex(), fromPage);
+    QVERIFY(form->PageControl1->tabButton(fromPage)->isChecked());
+    QCOMPARE(e->selectedText(), text);
+    QVERIFY(!form->VaComm1->PortIsOpen());
+    QVERIFY(!form->Timer1->isActive());
+    QCOMPARE(form->StatusBarMain->text(), QString());
+
+    typeText(QApplication::focusWidget(), QStringLiteral("7"));
+    QCOMPARE(e->text(), QStringLiteral("7"));
     QCOMPARE(prompts->messages.size(), 1);
 }
 

@@ -1,0 +1,463 @@
+#include "controls.h"
+#include "main.h"
+#include "operatortyping.h"
+#include "packetbuilder.h"
+#include "pseudoterminal.h"
+#include "recordingprompts.h"
+#include "serialchannel.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStyle>
+#include <QStyleOptionButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+
+namespace {
+
+const QString ErrorCaption = QStringLiteral("Ошибка");
+const QString DivisionByZero = QStringLiteral("Floating point division by zero");
+const QString Old = QStringLiteral("old");
+
+constexpr int Port = 5;
+
+// What the bench last measured: three phases near 400 V, about 1.2 A, 1234.567 W.
+BenchReadings measured()
+{
+    BenchReadings r;
+    r.Uab = 400.04L;
+    r.Ubc = 401.0L;
+    r.Uca = 399.0L;
+    r.Ia = 1.2L;
+    r.Ib = 1.25L;
+    r.Ic = 1.252L;
+    r.Iavg = 1.234L;
+    r.Uavg = 400.0L;
+    r.Ptotal = 1234.567L;
+    return r;
+}
+
+QByteArray bytes(std::initializer_list<int> values)
+{
+    QByteArray b;
+    for (int v : values)
+        b.append(char(v));
+    return b;
+}
+
+} // namespace
+
+class TstTestPages : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void noLoadStartShowsTheReadingsOfItsPhases_data();
+    void noLoadStartShowsTheReadingsOfItsPhases();
+    void shortCircuitStartReducesToRatedCurrent();
+    void failingStepKeepsTheFieldsWrittenBeforeItAndIsReported_data();
+    void failingStepKeepsTheFieldsWrittenBeforeItAndIsReported();
+    void ratioStartFillsTheSelectedTapAndDoubleClickEmptiesIt();
+    void pairGroupsMirrorEachOther_data();
+    void pairGroupsMirrorEachOther();
+    void imbalanceButtonFillsTheLastRow();
+    void absorptionCoefficientsFollowTheTyping_data();
+    void absorptionCoefficientsFollowTheTyping();
+    void resistanceMeasurementSendsItsCommandsAndFillsTheSelectedCell_data();
+    void resistanceMeasurementSendsItsCommandsAndFillsTheSelectedCell();
+
+private:
+    void press(QPushButton *button);
+    QLabel *label(const QString &name) const { return form->findChild<QLabel *>(name); }
+    void showPageOf(QWidget *control);
+    void click(RadioGroup *group, int item);
+
+    std::unique_ptr<QTemporaryDir> devices;
+    RecordingPrompts *prompts = nullptr;
+    TForm1 *form = nullptr;
+};
+
+void TstTestPages::init()
+{
+    devices = std::make_unique<QTemporaryDir>();
+    QVERIFY(devices->isValid());
+    SerialChannel::setDeviceFolder(devices->path());
+    prompts = new RecordingPrompts;
+    form = new TForm1;
+    form->show();
+    form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(form));
+    form->VaComm1->setPortNum(Port);
+}
+
+void TstTestPages::cleanup()
+{
+    delete form;
+    delete prompts;
+    devices.reset();
+}
+
+// Brought to the front by the program, so no page change runs.
+void TstTestPages::showPageOf(QWidget *control)
+{
+    for (int i = 0; i < form->PageControl1->pageCount(); ++i)
+        if (form->PageControl1->page(i)->isAncestorOf(control))
+            form->PageControl1->setActivePage(form->PageControl1->page(i));
+}
+
+// On the round mark itself: a radio button takes clicks only on its mark and caption.
+void TstTestPages::click(RadioGroup *group, int item)
+{
+    showPageOf(group);
+    QRadioButton *b = group->button(item);
+    QStyleOptionButton option;
+    option.initFrom(b);
+    const QRect mark = b->style()->subElementRect(QStyle::SE_RadioButtonIndicator, &option, b);
+    QTest::mouseClick(b, Qt::LeftButton, Qt::NoModifier, mark.center());
+    QCOMPARE(group->itemIndex(), item);
+}
+
+// The button's page in front and the button available, as after a good signal packet.
+void TstTestPages::press(QPushButton *button)
+{
+    showPageOf(button);
+    button->setEnabled(true);
+    QTest::mouseClick(button, Qt::LeftButton);
+}
+
+void TstTestPages::noLoadStartShowsTheReadingsOfItsPhases_data()
+{
+    QTest::addColumn<int>("phases");
+    QTest::addColumn<QStringList>("texts"); // Uab00 Ubc00 Uca00 Ia00 Ib00 Ic00 Ixx00 Ixx01 Pxx00
+    QTest::newRow("one phase")
+        << 0 << QStringList{"400.0", "", "", "1.20", "", "", "1.23", "2.47", "1234.6"};
+    QTest::newRow("three phases")
+        << 1 << QStringList{"400.0", "401.0", "399.0", "1.20", "1.25", "1.25", "1.23", "2.47", "1234.6"};
+}
+
+// The current transformer 15 A / 5 A gives currents 2 decimals and powers 1.
+void TstTestPages::noLoadStartShowsTheReadingsOfItsPhases()
+{
+    QFETCH(int, phases);
+    QFETCH(QStringList, texts);
+    const QStringList fields{"Uab00", "Ubc00", "Uca00", "Ia00", "Ib00", "Ic00", "Ixx00", "Ixx01", "Pxx00"};
+    for (const QString &f : fields)
+        label(f)->setText(QStringLiteral("9.99")); // an earlier three-phase run
+    form->cbCurrent->setCurrentIndex(1);
+    click(form->FasNumber, phases);
+    form->Readings = measured();
+    form->Rated.RatedCurrentLV = 50;
+
+    press(form->IdleState);
+
+    for (int i = 0; i < fields.size(); ++i)
+        QCOMPARE(label(fields[i])->text(), texts[i]);
+    QVERIFY(prompts->messages.isEmpty());
+}
+
+void TstTestPages::shortCircuitStartReducesToRatedCurrent()
+{
+    click(form->FasNumber, 0);
+    for (const char *f : {"Ubc10", "Uca10", "Ib10", "Ic10"})
+        label(f)->setText(Old);
+    BenchReadings r = measured();
+    r.Ptotal = 900;
+    r.Iavg = 9;
+    r.Uavg = 36;
+    form->Readings = r;
+    form->Rated.RatedCurrentHV = 10;
+    form->Rated.RatedVoltageHV = 400;
+    form->Rated.RatedPower = 25;
+    form->Rated.WindingTemperature = 75;
+    click(form->Material, 0);
+
+    press(form->ShortState);
+
+    QVERIFY(prompts->messages.isEmpty());
+    QCOMPARE(form->Uab10->text(), QStringLiteral("400.0"));
+    for (QLabel *l : {form->Ubc10, form->Uca10, form->Ib10, form->Ic10})
+        QCOMPARE(l->text(), QString());
+    QCOMPARE(form->Ia10->text(), QStringLiteral("1.200"));
+    QCOMPARE(form->Ikz10->text(), QStringLiteral("9.000"));
+    QCOMPARE(form->Pkz10->text(), QStringLiteral("900.00"));
+    QCOMPARE(form->Pkz11->text(), QStringLiteral("1111.11"));
+    QCOMPARE(form->Pkz12->text(), QStringLiteral("1111.11")); // copper at 75 °C: K = 1
+    QCOMPARE(form->Ukz100->text(), QStringLiteral("36.0"));
+    QCOMPARE(form->Ukz110->text(), QStringLiteral("9.00"));
+    QCOMPARE(form->Ukz101->text(), QStringLiteral("40.0"));
+    QCOMPARE(form->Ukz111->text(), QStringLiteral("10.00"));
+    QCOMPARE(form->Ukz112->text(), QStringLiteral("10.0"));
+    QCOMPARE(form->Ukz102->text(), QStringLiteral("40.00"));
+}
+
+void TstTestPages::failingStepKeepsTheFieldsWrittenBeforeItAndIsReported_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("zero"); // the rated value that is 0
+    QTest::addColumn<QStringList>("written");
+    QTest::addColumn<QStringList>("emptied");
+    QTest::addColumn<QStringList>("kept");
+    QTest::newRow("no-load, rated LV current 0")
+        << "IdleState" << "RatedCurrentLV" << QStringList{"Ia00", "Pxx00", "Ixx00"}
+        << QStringList{"Uab00", "Ubc00", "Uca00", "Ib00", "Ic00", "Ixx01"} << QStringList{};
+    QTest::newRow("short-circuit, rated HV voltage 0")
+        << "ShortState" << "RatedVoltageHV"
+        << QStringList{"Ia10", "Uab10", "Ubc10", "Uca10", "Ib10", "Ic10", "Pkz10", "Pkz11", "Pkz12",
+                       "Ikz10", "Ukz100"}
+        << QStringList{} << QStringList{"Ukz110", "Ukz101", "Ukz111", "Ukz112", "Ukz102"};
+    QTest::newRow("short-circuit, rated power 0")
+        << "ShortState" << "RatedPower"
+        << QStringList{"Pkz12", "Ukz100", "Ukz110", "Ukz101", "Ukz111"} << QStringList{}
+        << QStringList{"Ukz112", "Ukz102"};
+}
+
+void TstTestPages::failingStepKeepsTheFieldsWrittenBeforeItAndIsReported()
+{
+    QFETCH(QString, button);
+    QFETCH(QString, zero);
+    QFETCH(QStringList, written);
+    QFETCH(QStringList, emptied);
+    QFETCH(QStringList, kept);
+    for (QLabel *l : form->Idle->findChildren<QLabel *>() + form->Chort->findChildren<QLabel *>())
+        if (l->frameShape() == QFrame::Box)
+            l->setText(Old);
+    click(form->FasNumber, 1);
+    click(form->Material, 0);
+    form->Readings = measured();
+    RatedValues &r = form->Rated;
+    r.RatedCurrentLV = r.RatedCurrentHV = 10;
+    r.RatedVoltageHV = 400;
+    r.RatedPower = 25;
+    r.WindingTemperature = 20;
+    if (zero == "RatedCurrentLV")
+        r.RatedCurrentLV = 0;
+    else if (zero == "RatedVoltageHV")
+        r.RatedVoltageHV = 0;
+    else
+        r.RatedPower = 0;
+
+    press(form->findChild<QPushButton *>(button));
+
+    QCOMPARE(prompts->messages.size(), 1);
+    QCOMPARE(prompts->messages[0].caption, ErrorCaption);
+    QCOMPARE(prompts->messages[0].text, DivisionByZero);
+    for (const QString &f : written)
+        QVERIFY2(!label(f)->text().isEmpty() && label(f)->text() != Old, qPrintable(f));
+    for (const QString &f : emptied)
+        QVERIFY2(label(f)->text().isEmpty(), qPrintable(f));
+    for (const QString &f : kept)
+        QVERIFY2(label(f)->text() == Old, qPrintable(f));
+}
+
+void TstTestPages::ratioStartFillsTheSelectedTapAndDoubleClickEmptiesIt()
+{
+    click(form->FasNumber, 1);
+    click(form->RadioGroup1, 2); // "III"
+    form->TransformGrid->setCell(0, 0, Old); // tap "I", measured before
+    BenchReadings r = measured();
+    r.Kab = 25.0L;
+    r.Kbc = 25.1L;
+    r.Kca = 24.9L;
+    r.U2ab = 10001;
+    r.PhaseGroup = 11;
+    form->Readings = r;
+    form->Rated.RatedVoltageLV = 400;
+
+    press(form->Transform);
+
+    StringGrid *g = form->TransformGrid;
+    const QStringList voltages{"10000.00", "10040.00", "9960.00"};
+    const QStringList ratios{"25.00", "25.10", "24.90"};
+    for (int row = 0; row < 3; ++row) {
+        QCOMPARE(g->cell(4, row), voltages[row]);
+        QCOMPARE(g->cell(5, row), ratios[row]);
+        QCOMPARE(g->cell(10, row), QStringLiteral("400.0"));
+        QCOMPARE(form->TransformGrid1->cell(1, row), ratios[row]);
+    }
+    QCOMPARE(form->TransformGrid1->cell(0, 0), QStringLiteral("10001.00"));
+    QCOMPARE(form->TransformGrid1->cell(2, 0), QStringLiteral("400.04"));
+    QCOMPARE(form->Group->text(), QStringLiteral("11"));
+    QCOMPARE(g->cell(0, 0), Old);
+
+    const QRect cell = g->visualItemRect(g->item(1, 7));
+    // As the window system delivers it: a click, then the second press as a double click.
+    QTest::mouseClick(g->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
+    QTest::mouseDClick(g->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
+
+    for (int row = 0; row < 3; ++row) {
+        QCOMPARE(g->cell(4, row), QString());
+        QCOMPARE(g->cell(5, row), QString());
+        QCOMPARE(g->cell(10, row), QStringLiteral("400.0"));
+        QCOMPARE(form->TransformGrid1->cell(1, row), ratios[row]);
+    }
+    QCOMPARE(g->cell(0, 0), Old);
+    QCOMPARE(form->Group->text(), QStringLiteral("11"));
+    QVERIFY(prompts->messages.isEmpty());
+}
+
+void TstTestPages::pairGroupsMirrorEachOther_data()
+{
+    QTest::addColumn<bool>("lineToLine"); // click RadioGroup3, else RadioGroup4
+    QTest::addColumn<int>("item");
+    QTest::newRow("BC selects C0") << true << 2;
+    QTest::newRow("CA selects B0") << true << 1;
+    QTest::newRow("B0 selects CA") << false << 1;
+    QTest::newRow("C0 selects BC") << false << 2;
+}
+
+void TstTestPages::pairGroupsMirrorEachOther()
+{
+    QFETCH(bool, lineToLine);
+    QFETCH(int, item);
+    form->PageControl1->setActivePage(form->Resistence);
+    click(lineToLine ? form->RadioGroup3 : form->RadioGroup4, item);
+    QCOMPARE(form->RadioGroup3->itemIndex(), item);
+    QCOMPARE(form->RadioGroup4->itemIndex(), item);
+    click(lineToLine ? form->RadioGroup3 : form->RadioGroup4, 0);
+    QCOMPARE(form->RadioGroup3->itemIndex(), 0);
+    QCOMPARE(form->RadioGroup4->itemIndex(), 0);
+}
+
+// Cells are written in the regional format and read back in it.
+void TstTestPages::imbalanceButtonFillsTheLastRow()
+{
+    const QLocale regional = QLocale::system();
+    auto r = [&](double ohms) { return regional.toString(ohms, 'f', 3); };
+    StringGrid *g = form->ResistenceGrid;
+    const QStringList column0{r(1.0), r(1.01), r(0.99)};
+    for (int row = 0; row < 3; ++row) {
+        g->setCell(0, row, column0[row]);
+        g->setCell(2, row, r(0));
+    }
+    g->setCell(1, 0, r(2.0));
+    g->setCell(1, 1, r(2.1));
+    g->setCell(1, 3, Old);
+
+    press(form->sButton1);
+
+    QCOMPARE(g->cell(0, 3), regional.toString(1.98, 'f', 2) + QStringLiteral(" %"));
+    QCOMPARE(g->cell(1, 3), QString()); // one cell empty
+    QCOMPARE(g->cell(2, 3), QString()); // three zeros
+    QVERIFY(prompts->messages.isEmpty());
+}
+
+void TstTestPages::absorptionCoefficientsFollowTheTyping_data()
+{
+    QTest::addColumn<QStringList>("before"); // name, text, name, text, ...
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QStringList>("coefficients"); // KabsHigh, KabsLow, KabsHL
+    QTest::newRow("1000 and 1300, over a hand-typed coefficient")
+        << QStringList{"RHigh15", "1000", "KabsHigh", "9"} << "RHigh60" << "1300"
+        << QStringList{"1.3000", "", ""};
+    QTest::newRow("3 and 4 in the LV row")
+        << QStringList{"RLow15", "3"} << "RLow60" << "4" << QStringList{"", "1.3333", ""};
+    QTest::newRow("far above the 15 s value")
+        << QStringList{"RHigh15", "100"} << "RHigh60" << "1234.56" << QStringList{"12.3456", "", ""};
+    QTest::newRow("0 in the 15 s field, silently empty")
+        << QStringList{"RHigh60", "1300"} << "RHigh15" << "0" << QStringList{"", "", ""};
+    QTest::newRow("0.5 typed through its zero")
+        << QStringList{"RHigh60", "1300"} << "RHigh15" << "0.5" << QStringList{"2600.0000", "", ""};
+    QTest::newRow("HV to LV row computed like the others")
+        << QStringList{"RHL15", "2"} << "RHL60" << "3" << QStringList{"", "", "1.5000"};
+}
+
+void TstTestPages::absorptionCoefficientsFollowTheTyping()
+{
+    QFETCH(QStringList, before);
+    QFETCH(QString, field);
+    QFETCH(QString, typed);
+    QFETCH(QStringList, coefficients);
+    form->PageControl1->setActivePage(form->sTabSheet6);
+    for (int i = 0; i + 1 < before.size(); i += 2)
+        form->findChild<QLineEdit *>(before[i])->setText(before[i + 1]);
+    QLineEdit *e = form->findChild<QLineEdit *>(field);
+    e->setFocus();
+    QTRY_VERIFY(e->hasFocus());
+
+    typeText(e, typed);
+
+    QCOMPARE(form->KabsHigh->text(), coefficients[0]);
+    QCOMPARE(form->KabsLow->text(), coefficients[1]);
+    QCOMPARE(form->KabsHL->text(), coefficients[2]);
+    QTest::qWait(20);
+    QVERIFY(prompts->messages.isEmpty());
+}
+
+void TstTestPages::resistanceMeasurementSendsItsCommandsAndFillsTheSelectedCell_data()
+{
+    QTest::addColumn<bool>("autoStop");
+    QTest::newRow("auto-stop ticked, stopped by its timer") << true;
+    QTest::newRow("auto-stop not ticked, stopped by hand") << false;
+}
+
+// Range "2", tap "HH", pair "CA": the value goes to column 5, row 1 with 3 decimals.
+void TstTestPages::resistanceMeasurementSendsItsCommandsAndFillsTheSelectedCell()
+{
+    QFETCH(bool, autoStop);
+    PseudoTerminal bench;
+    QVERIFY(bench.isValid());
+    QVERIFY(bench.linkAs(devices->path(), Port));
+    QTest::mouseClick(form->PageControl1->tabButton(4), Qt::LeftButton);
+    QVERIFY(form->VaComm1->PortIsOpen());
+    QVERIFY(bench.write(signalPacket({})));
+    QTRY_VERIFY(form->Resist->isEnabled());
+    click(form->RadioGroup2, 5);
+    click(form->RadioGroup3, 1);
+    click(form->ResistenceRange1, 2);
+    form->cbAutoStop->setChecked(autoStop);
+    StringGrid *g = form->ResistenceGrid;
+    g->setCell(5, 1, Old);
+
+    // A value still on its way from before the start: the drain after the pause takes it.
+    QVERIFY(bench.write(resistancePacket(7.0f)));
+    QElapsedTimer clock;
+    clock.start();
+    QTest::mouseClick(form->Resist, Qt::LeftButton);
+    QVERIFY(clock.elapsed() >= 1000);
+
+    QCOMPARE(bench.read(3), bytes({0xAA, 2, 52}));
+    QCOMPARE(g->cell(5, 1), QString());
+    QVERIFY(!form->Resist->isEnabled());
+    for (RadioGroup *group : {form->RadioGroup2, form->RadioGroup3, form->RadioGroup4, form->ResistenceRange1})
+        QVERIFY(!group->isEnabled());
+    QVERIFY(!form->Timer1->isActive());
+    QCOMPARE(form->Timer2->isActive(), autoStop);
+
+    QVERIFY(bench.write(resistancePacket(12.5f)));
+    QTRY_COMPARE(g->cell(5, 1), QStringLiteral("12.500"));
+    QCOMPARE(form->Label6->text(), QStringLiteral("R 1"));
+    QVERIFY(form->Timer1->isActive());
+
+    clock.restart();
+    if (autoStop)
+        form->Timer2Timer();
+    else
+        QTest::mouseClick(form->ResistStop, Qt::LeftButton);
+    QVERIFY(clock.elapsed() >= 1000);
+
+    QCOMPARE(bench.read(3), bytes({0xAA, 5, 55}));
+    QVERIFY(!form->Timer2->isActive());
+    for (RadioGroup *group : {form->RadioGroup2, form->RadioGroup3, form->RadioGroup4, form->ResistenceRange1})
+        QVERIFY(group->isEnabled());
+    QVERIFY(!form->Resist->isEnabled());
+
+    // After the stop a late value is thrown away; the next signal packet frees "Пуск".
+    QVERIFY(bench.write(resistancePacket(99.0f) + signalPacket({})));
+    QTRY_VERIFY(form->Resist->isEnabled());
+    QCOMPARE(g->cell(5, 1), QStringLiteral("12.500"));
+    QVERIFY(bench.readAvailable().isEmpty());
+    QVERIFY(prompts->messages.isEmpty());
+}
+
+QTEST_MAIN(TstTestPages)
+#include "tst_testpages.moc"
