@@ -4,7 +4,10 @@
 #include "recordslocation.h"
 #include "serialchannel.h"
 
+#include <QDateTime>
+#include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -12,6 +15,12 @@
 
 namespace {
 constexpr int Port = 31;
+
+// The cell shows the regional decimal separator.
+QString FixedTextWithSeparatorForTest(QString text)
+{
+    return text.replace(QLatin1Char('.'), QLocale::system().decimalPoint());
+}
 
 int counterOf(const QLabel *label)
 {
@@ -29,6 +38,8 @@ private slots:
     void readoutsFillWithTheEmulatorsValues();
     void corruptedPacketsAreCountedAndChangeNoReading();
     void aClosedFarEndLeavesTheWindowWorking();
+    void noLoadTestTakesTheLiveReadings();
+    void resistanceMeasurementSendsItsCommandsAndShowsTheValue();
 
 private:
     void startEmulator(const QStringList &extra);
@@ -147,6 +158,75 @@ void TstBenchLink::aClosedFarEndLeavesTheWindowWorking()
     QTRY_COMPARE_WITH_TIMEOUT(form->Uab->text(), QStringLiteral("231.0"), 10000);
     QCOMPARE(form->StatusBarMain->text(), QStringLiteral("COM31 открыт"));
     QVERIFY(form->Resist->isEnabled());
+}
+
+void TstBenchLink::noLoadTestTakesTheLiveReadings()
+{
+    startEmulator({"--preset", "zero", "--uab", "400", "--ubc", "400.04", "--uca", "399.96",
+                   "--ia", "1.5", "--ib", "1.5", "--ic", "1.5", "--p1", "60", "--p2", "60",
+                   "--current-ratio", "1", "--voltage-ratio", "1"});
+    form->Pnom->setText(QStringLiteral("250"));
+    form->Unom->setText(QStringLiteral("400"));
+    form->Unom2->setText(QStringLiteral("10000"));
+    form->Inom->setText(QStringLiteral("50"));
+    form->Inom2->setText(QStringLiteral("14.4"));
+    QTest::mouseClick(form->PageControl1->tabButton(TForm1::PageIdle), Qt::LeftButton);
+    QCOMPARE(form->PageControl1->activePage(), form->Idle);
+    QTRY_VERIFY_WITH_TIMEOUT(form->IdleState->isEnabled(), 10000);
+
+    QTest::mouseClick(form->IdleState, Qt::LeftButton);
+    QCOMPARE(form->Uab00->text(), QStringLiteral("400.0"));
+    QCOMPARE(form->Ubc00->text(), QStringLiteral("400.0"));
+    QCOMPARE(form->Uca00->text(), QStringLiteral("400.0"));
+    QCOMPARE(form->Ia00->text(), QStringLiteral("1.500"));
+    QCOMPARE(form->Ixx00->text(), QStringLiteral("1.500"));
+    QCOMPARE(form->Ixx01->text(), QStringLiteral("3.00"));
+    QCOMPARE(form->Pxx00->text(), QStringLiteral("120.00"));
+    QVERIFY(prompts->messages.isEmpty());
+}
+
+void TstBenchLink::resistanceMeasurementSendsItsCommandsAndShowsTheValue()
+{
+    const QString log = dir->filePath(QStringLiteral("received.log"));
+    startEmulator({"--preset", "zero", "--uab", "400", "--current-ratio", "1", "--voltage-ratio",
+                   "1", "--resistance", "1.25", "--log", log});
+    openResistancePage();
+    QTRY_VERIFY_WITH_TIMEOUT(form->Resist->isEnabled(), 10000);
+    form->RadioGroup2->setItemIndex(5); // "HH"
+    form->RadioGroup3->setItemIndex(1); // "CA"
+    form->ResistenceRange1->setItemIndex(2); // "2": three decimals
+    QTest::mouseClick(form->Resist, Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(form->ResistenceGrid->cell(5, 1),
+                              FixedTextWithSeparatorForTest(QStringLiteral("1.250")), 10000);
+    QTest::mouseClick(form->ResistStop, Qt::LeftButton);
+    QVERIFY(form->resistancePaused());
+
+    // The emulator logs every read with its time: AA, a second, then the pair.
+    QTRY_VERIFY_WITH_TIMEOUT(QFile(log).size() > 0, 5000);
+    QTest::qWait(300);
+    QFile file(log);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QList<QPair<QDateTime, QByteArray>> reads;
+    QByteArray all;
+    for (const QByteArray &line : file.readAll().split('\n')) {
+        if (line.trimmed().isEmpty())
+            continue;
+        const QList<QByteArray> parts = line.trimmed().split(' ');
+        QByteArray bytes;
+        for (qsizetype i = 1; i < parts.size(); ++i)
+            bytes += char(parts[i].toUInt(nullptr, 16));
+        reads.append({QDateTime::fromString(QString::fromLatin1(parts[0]), Qt::ISODateWithMs), bytes});
+        all += bytes;
+    }
+    QCOMPARE(all.toHex(' '), QByteArray("aa 02 34 aa 05 37"));
+    // The arguments follow their command byte after the one-second pause.
+    qint64 aaTime = -1;
+    for (const auto &[when, bytes] : reads) {
+        if (bytes.startsWith(char(0xAA)))
+            aaTime = when.toMSecsSinceEpoch();
+        else if (aaTime >= 0)
+            QVERIFY(when.toMSecsSinceEpoch() - aaTime >= 900);
+    }
 }
 
 QTEST_MAIN(TstBenchLink)
