@@ -19,7 +19,9 @@
 #include <QTest>
 #include <QTimer>
 
+#include <functional>
 #include <memory>
+#include <thread>
 
 namespace {
 
@@ -51,6 +53,38 @@ QByteArray bytes(std::initializer_list<int> values)
     for (int v : values)
         b.append(char(v));
     return b;
+}
+
+// What the bench receives of a three-byte command while `action` runs, read on a thread of
+// the test because the window blocks during the command's pause.
+struct Sent {
+    QByteArray bytes;
+    qint64 actionMs = -1;
+    qint64 leadToTailMs = -1; // between the first byte and the second
+};
+
+Sent sentDuring(const PseudoTerminal &bench, const std::function<void()> &action)
+{
+    Sent sent;
+    QElapsedTimer clock;
+    clock.start();
+    std::thread receiver([&] {
+        qint64 leadAt = 0;
+        for (int i = 0; i < 3; ++i) {
+            const QByteArray b = bench.read(1, 10000);
+            if (b.isEmpty())
+                return;
+            sent.bytes += b;
+            if (i == 0)
+                leadAt = clock.elapsed();
+            else if (i == 1)
+                sent.leadToTailMs = clock.elapsed() - leadAt;
+        }
+    });
+    action();
+    sent.actionMs = clock.elapsed();
+    receiver.join();
+    return sent;
 }
 
 } // namespace
@@ -420,12 +454,12 @@ void TstTestPages::resistanceMeasurementSendsItsCommandsAndFillsTheSelectedCell(
 
     // A value still on its way from before the start: the drain after the pause takes it.
     QVERIFY(bench.write(resistancePacket(7.0f)));
-    QElapsedTimer clock;
-    clock.start();
-    QTest::mouseClick(form->Resist, Qt::LeftButton);
-    QVERIFY(clock.elapsed() >= 1000);
+    const Sent start = sentDuring(bench, [&] { QTest::mouseClick(form->Resist, Qt::LeftButton); });
 
-    QCOMPARE(bench.read(3), bytes({0xAA, 2, 52}));
+    QCOMPARE(start.bytes, bytes({0xAA, 2, 52}));
+    QVERIFY(start.actionMs >= 1000);
+    // The lead goes out before the pause, not held back with the range bytes after it.
+    QVERIFY2(start.leadToTailMs >= 500, qPrintable(QString::number(start.leadToTailMs)));
     QCOMPARE(g->cell(5, 1), QString());
     QVERIFY(!form->Resist->isEnabled());
     for (RadioGroup *group : {form->RadioGroup2, form->RadioGroup3, form->RadioGroup4, form->ResistenceRange1})
@@ -438,14 +472,16 @@ void TstTestPages::resistanceMeasurementSendsItsCommandsAndFillsTheSelectedCell(
     QCOMPARE(form->Label6->text(), QStringLiteral("R 1"));
     QVERIFY(form->Timer1->isActive());
 
-    clock.restart();
-    if (autoStop)
-        form->Timer2Timer();
-    else
-        QTest::mouseClick(form->ResistStop, Qt::LeftButton);
-    QVERIFY(clock.elapsed() >= 1000);
+    const Sent stop = sentDuring(bench, [&] {
+        if (autoStop)
+            form->Timer2Timer();
+        else
+            QTest::mouseClick(form->ResistStop, Qt::LeftButton);
+    });
 
-    QCOMPARE(bench.read(3), bytes({0xAA, 5, 55}));
+    QCOMPARE(stop.bytes, bytes({0xAA, 5, 55}));
+    QVERIFY(stop.actionMs >= 1000);
+    QVERIFY2(stop.leadToTailMs >= 500, qPrintable(QString::number(stop.leadToTailMs)));
     QVERIFY(!form->Timer2->isActive());
     for (RadioGroup *group : {form->RadioGroup2, form->RadioGroup3, form->RadioGroup4, form->ResistenceRange1})
         QVERIFY(group->isEnabled());
