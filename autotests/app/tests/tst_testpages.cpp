@@ -1,4 +1,6 @@
+#include "arithmetic.h"
 #include "controls.h"
+#include "errorreport.h"
 #include "main.h"
 #include "operatortyping.h"
 #include "packetbuilder.h"
@@ -25,8 +27,6 @@
 
 namespace {
 
-const QString ErrorCaption = QStringLiteral("Ошибка");
-const QString DivisionByZero = QStringLiteral("Floating point division by zero");
 const QString Old = QStringLiteral("old");
 
 constexpr int Port = 5;
@@ -282,8 +282,9 @@ void TstTestPages::failingStepKeepsTheFieldsWrittenBeforeItAndIsReported()
     press(form->findChild<QPushButton *>(button));
 
     QCOMPARE(prompts->messages.size(), 1);
-    QCOMPARE(prompts->messages[0].caption, ErrorCaption);
-    QCOMPARE(prompts->messages[0].text, DivisionByZero);
+    QCOMPARE(prompts->messages[0].caption, ErrorReportCaption); // the general error report
+    QCOMPARE(prompts->messages[0].text, DivisionByZeroText);
+    QCOMPARE(prompts->messages[0].icon, PromptIcon::Error);
     for (const QString &f : written)
         QVERIFY2(!label(f)->text().isEmpty() && label(f)->text() != Old, qPrintable(f));
     for (const QString &f : emptied)
@@ -468,7 +469,8 @@ void TstTestPages::resistanceMeasurementSendsItsCommandsAndFillsTheSelectedCell(
     QCOMPARE(form->Timer2->isActive(), autoStop);
 
     QVERIFY(bench.write(resistancePacket(12.5f)));
-    QTRY_COMPARE(g->cell(5, 1), QStringLiteral("12.500"));
+    const QString value = QLocale::system().toString(12.5, 'f', 3);
+    QTRY_COMPARE(g->cell(5, 1), value);
     QCOMPARE(form->Label6->text(), QStringLiteral("R 1"));
     QVERIFY(form->Timer1->isActive());
 
@@ -490,7 +492,7 @@ void TstTestPages::resistanceMeasurementSendsItsCommandsAndFillsTheSelectedCell(
     // After the stop a late value is thrown away; the next signal packet frees "Пуск".
     QVERIFY(bench.write(resistancePacket(99.0f) + signalPacket({})));
     QTRY_VERIFY(form->Resist->isEnabled());
-    QCOMPARE(g->cell(5, 1), QStringLiteral("12.500"));
+    QCOMPARE(g->cell(5, 1), value);
     QVERIFY(bench.readAvailable().isEmpty());
     QVERIFY(prompts->messages.isEmpty());
 }
