@@ -1,0 +1,480 @@
+#include "restartfixture.h"
+
+#include "cataloguefile.h"
+#include "errorreport.h"
+#include "keyvaluefile.h"
+#include "ratedentry.h"
+#include "settingsfile.h"
+#include "statefile.h"
+
+#include <QDate>
+#include <QTimer>
+
+namespace {
+
+const QString UnusedRange = QStringLiteral("Не используется");
+const QString TypeName = QStringLiteral("ТМ-63/10");
+
+TransformerType type63()
+{
+    TransformerType t;
+    t.unom = QStringLiteral("400");
+    t.unom2 = QStringLiteral("10000");
+    t.inom = QStringLiteral("91");
+    t.inom2 = QStringLiteral("3.64");
+    t.pnom = QStringLiteral("63");
+    t.freq2 = QStringLiteral("60");
+    t.material = 1;
+    t.fasNumber = 0;
+    t.transformerWeight = QStringLiteral("480");
+    t.circuit = QStringLiteral("U / Uo - 0");
+    return t;
+}
+
+// What a hand edit or an older program left in the state file.
+void writeState(const QList<QPair<QString, QString>> &entries)
+{
+    KeyValueFile(StateFile::path()).writeValues(StateFile::Section, entries);
+}
+
+} // namespace
+
+class TstRestart : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void firstStartShowsTheLayoutAndCreatesNoFile();
+    void closingWritesTheStateAndNothingElse();
+    void thePortOfTheSettingsIsSetAndStaysClosed();
+    void storedResultsStayWhenTheTypeIsLoadedAtStart();
+    void everyEntryOfTheStateComesBackAsShown();
+    void aDeletedTypeLeavesItsNameAndTheLayoutFields();
+    void aConclusionComesBackWhole_data();
+    void aConclusionComesBackWhole();
+    void resultsEmptiedByALaterTestComeBackEmpty();
+    void aCurrentRangeWithoutVoltageRangeLeavesTheVoltageUnused();
+    void aRangeOutsideItsListFallsBackToTheFirstItem_data();
+    void aRangeOutsideItsListFallsBackToTheFirstItem();
+    void aTemperatureThatIsNoNumberIsReportedAndStartGoesOn_data();
+    void aTemperatureThatIsNoNumberIsReportedAndStartGoesOn();
+    void theYearShownIsAlwaysTheCurrentOne();
+    void leavingASettingsFieldStoresItsText_data();
+    void leavingASettingsFieldStoresItsText();
+    void aFirmNameOnTwoLinesComesBackJoinedByOneBlank();
+    void theAutoStopTickIsKeptAtEveryClick();
+    void aRecordThatCannotBeWrittenIsReportedAndTheWindowGoesOn_data();
+    void aRecordThatCannotBeWrittenIsReportedAndTheWindowGoesOn();
+    void aStateThatCannotBeWrittenIsReportedAndTheWindowStillCloses();
+
+private:
+    std::unique_ptr<RestartFixture> f;
+};
+
+void TstRestart::init()
+{
+    f = std::make_unique<RestartFixture>();
+    QVERIFY(f->isValid());
+}
+
+void TstRestart::cleanup()
+{
+    f.reset();
+}
+
+void TstRestart::firstStartShowsTheLayoutAndCreatesNoFile()
+{
+    QVERIFY(f->start());
+    TForm1 *w = f->form;
+    QCOMPARE(w->PageControl1->activePage(), w->Main);
+    QCOMPARE(w->FasNumber->itemIndex(), -1);
+    QCOMPARE(w->Material->itemIndex(), -1);
+    QCOMPARE(f->shown("Temperature"), QStringLiteral("25"));
+    QCOMPARE(f->shown("Freq2"), QStringLiteral("50"));
+    QCOMPARE(w->Name->count(), 0);
+    QCOMPARE(f->shown("Name"), QString());
+    QCOMPARE(f->shown("StatusBarMain"), QStringLiteral("0"));
+    QCOMPARE(f->shown("YearOfRepair"), QString::number(QDate::currentDate().year()));
+    QCOMPARE(f->shown("Conclusion"), QStringLiteral("+"));
+    // The title the layout puts there is not a stored title.
+    QCOMPARE(f->shown("ChiefName"), QString());
+    QVERIFY(w->cbAutoStop->isChecked());
+    QCOMPARE(w->VaComm1->PortNum(), 10);
+    QCOMPARE(w->VaComm1->UserBaudrate(), 1000000);
+    QVERIFY(!w->VaComm1->PortIsOpen());
+    QVERIFY(!w->Timer1->isActive());
+    for (QPushButton *b : {w->IdleState, w->ShortState, w->Transform, w->Resist, w->Gauge})
+        QVERIFY2(!b->isEnabled(), qPrintable(b->objectName()));
+    QCOMPARE(f->messageTexts(), QString());
+    QCOMPARE(f->files(), QStringList());
+}
+
+void TstRestart::closingWritesTheStateAndNothingElse()
+{
+    QVERIFY(f->start());
+    QVERIFY(f->close());
+    QCOMPARE(f->files(), QStringList{StateFile::FileName});
+    QCOMPARE(f->messageTexts(), QString());
+}
+
+void TstRestart::thePortOfTheSettingsIsSetAndStaysClosed()
+{
+    SettingsFile::writePort(7, 115200);
+    QVERIFY(f->start());
+    QCOMPARE(f->form->VaComm1->PortNum(), 7);
+    QCOMPARE(f->form->VaComm1->UserBaudrate(), 115200);
+    QVERIFY(!f->form->VaComm1->PortIsOpen());
+}
+
+void TstRestart::storedResultsStayWhenTheTypeIsLoadedAtStart()
+{
+    QCOMPARE(CatalogueFile::saveType(TypeName, type63()), CatalogueFile::SaveResult::Saved);
+    QVERIFY(f->start());
+    QVERIFY(f->choose(f->form->Name, TypeName));
+    TForm1 *w = f->form;
+    w->Uab00->setText(QStringLiteral("400.0"));
+    w->Pkz10->setText(QStringLiteral("1234.6"));
+    w->TransformGrid->setCell(1, 0, QStringLiteral("25.01"));
+    w->Group->setText(QStringLiteral("11"));
+    w->ResistenceGrid->setCell(1, 2, QStringLiteral("12.3"));
+    w->RepairNumber->setText(QStringLiteral("4711"));
+    w->Conclusion->setPlainText(QStringLiteral("Годен"));
+    w->RHigh15->setText(QStringLiteral("500"));
+    QVERIFY(f->restart());
+
+    w = f->form;
+    QCOMPARE(f->shown("Name"), TypeName);
+    QCOMPARE(f->shown("Unom"), QStringLiteral("400"));
+    QCOMPARE(f->shown("Unom2"), QStringLiteral("10000"));
+    QCOMPARE(f->shown("Inom2"), QStringLiteral("3.64"));
+    QCOMPARE(f->shown("Freq2"), QStringLiteral("60"));
+    QCOMPARE(w->Material->itemIndex(), 1);
+    QCOMPARE(w->FasNumber->itemIndex(), 0);
+    QCOMPARE(f->shown("Circuit"), QStringLiteral("U / Uo - 0"));
+    QCOMPARE(f->shown("Uab00"), QStringLiteral("400.0"));
+    QCOMPARE(f->shown("Pkz10"), QStringLiteral("1234.6"));
+    QCOMPARE(w->TransformGrid->cell(1, 0), QStringLiteral("25.01"));
+    QCOMPARE(f->shown("Group"), QStringLiteral("11"));
+    QCOMPARE(w->ResistenceGrid->cell(1, 2), QStringLiteral("12.3"));
+    QCOMPARE(f->shown("RepairNumber"), QStringLiteral("4711"));
+    QCOMPARE(f->shown("Conclusion"), QStringLiteral("Годен"));
+    QCOMPARE(f->shown("RHigh15"), QStringLiteral("500"));
+    QCOMPARE(w->Name->findText(TypeName), 0);
+    QCOMPARE(f->messageTexts(), QString());
+}
+
+// Each entry gets a text of its own; the coefficients hold texts their resistances would
+// not give, so recomputing them on restore would show.
+void TstRestart::everyEntryOfTheStateComesBackAsShown()
+{
+    QVERIFY(f->start());
+    TForm1 *w = f->form;
+    QHash<QString, QString> given;
+    int n = 100;
+    for (const StateKey &k : StateFile::keys()) {
+        const QString text = QString::number(n++);
+        switch (k.kind) {
+        case StateKey::Kind::Text: {
+            QWidget *c = w->findChild<QWidget *>(k.control);
+            QVERIFY2(c, qPrintable(k.control));
+            if (c == w->Name)
+                w->setNameText(QStringLiteral("Нет в каталоге"));
+            else if (auto *l = qobject_cast<QLabel *>(c))
+                l->setText(text);
+            else if (auto *e = qobject_cast<QLineEdit *>(c))
+                e->setText(text);
+            else if (auto *m = qobject_cast<QPlainTextEdit *>(c))
+                m->setPlainText(text);
+            given.insert(k.control, f->shown(k.control));
+            break;
+        }
+        case StateKey::Kind::GridCell:
+            w->findChild<StringGrid *>(k.control)->setCell(k.column, k.row, text);
+            break;
+        case StateKey::Kind::ListIndex:
+            break;
+        }
+    }
+    w->cbCurrent->setCurrentIndex(4);
+    w->cbVoltage->setCurrentIndex(2);
+    QVERIFY(f->restart());
+
+    w = f->form;
+    n = 100;
+    for (const StateKey &k : StateFile::keys()) {
+        const QString text = QString::number(n++);
+        if (k.kind == StateKey::Kind::Text)
+            QCOMPARE(f->shown(k.control), given.value(k.control));
+        else if (k.kind == StateKey::Kind::GridCell)
+            QCOMPARE(w->findChild<StringGrid *>(k.control)->cell(k.column, k.row), text);
+    }
+    QCOMPARE(f->shown("cbCurrent"), QStringLiteral("150А/5А"));
+    QCOMPARE(w->CurrentRatio, 30);
+    QCOMPARE(w->CurrentDigits, 1);
+    QCOMPARE(f->shown("cbVoltage"), QStringLiteral("35кВ/100В"));
+    QCOMPARE(w->VoltageRatio, 350);
+    QCOMPARE(double(w->Rated.WindingTemperature), f->shown("Temperature").toDouble());
+    QCOMPARE(f->messageTexts(), QString());
+}
+
+void TstRestart::aDeletedTypeLeavesItsNameAndTheLayoutFields()
+{
+    const QString other = QStringLiteral("ОМ-1,25");
+    QCOMPARE(CatalogueFile::saveType(TypeName, type63()), CatalogueFile::SaveResult::Saved);
+    QCOMPARE(CatalogueFile::saveType(other, type63()), CatalogueFile::SaveResult::Saved);
+    QVERIFY(f->start());
+    QVERIFY(f->choose(f->form->Name, TypeName));
+    QVERIFY(f->close());
+    CatalogueFile::deleteType(TypeName);
+    QVERIFY(f->start());
+
+    TForm1 *w = f->form;
+    QCOMPARE(f->shown("Name"), TypeName);
+    for (const char *field : {"Unom", "Unom2", "Inom", "Inom2", "Pnom", "TransformerWeight", "Circuit"})
+        QVERIFY2(f->shown(field).isEmpty(), field);
+    QCOMPARE(f->shown("Freq2"), QStringLiteral("50"));
+    QCOMPARE(w->Material->itemIndex(), -1);
+    QCOMPARE(w->FasNumber->itemIndex(), -1);
+    QCOMPARE(w->Name->count(), 1);
+    QCOMPARE(w->Name->itemText(0), other);
+}
+
+void TstRestart::aConclusionComesBackWhole_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::newRow("two lines") << QStringLiteral("Трансформатор годен\nк эксплуатации");
+    QTest::newRow("empty line inside and a break at the end")
+        << QStringLiteral("Первая\n\nТретья\n");
+    QTest::newRow("quotes and backslashes")
+        << QStringLiteral("\"C:\\temp\\\" и 'кавычки'\n\\n не перевод строки");
+    QTest::newRow("blanks around the lines") << QStringLiteral("  с отступом  \n  вторая  ");
+    QTest::newRow("one line with blanks around") << QStringLiteral("  одна строка  ");
+    QTest::newRow("letters outside the code page") << QStringLiteral("变压器 ✓\nΩ ok");
+    QTest::newRow("longer than one value")
+        << QString(1500, QChar(u'а')) + u'\n' + QString(1500, QChar(u'б'));
+}
+
+void TstRestart::aConclusionComesBackWhole()
+{
+    QFETCH(QString, text);
+    QVERIFY(f->start());
+    f->form->Conclusion->setPlainText(text);
+    QVERIFY(f->restart());
+    QCOMPARE(f->shown("Conclusion"), text);
+    // What a reader of the one key sees: the first line.
+    QCOMPARE(KeyValueFile(StateFile::path()).readString(StateFile::Section, StateFile::ConclusionKey),
+             KeyValueFile::valueAsReadBack(text));
+}
+
+// Three phases measured and stored, then a one-phase test empties some fields: the
+// next start must not bring the older values back.
+void TstRestart::resultsEmptiedByALaterTestComeBackEmpty()
+{
+    const char *phases[] = {"Ubc00", "Uca00", "Ib00", "Ic00", "Ubc10", "Uca10", "Ib10", "Ic10",
+                            "Ukz101", "Ukz102", "Pkz11", "Pkz12"};
+    QVERIFY(f->start());
+    for (const char *name : phases)
+        f->form->findChild<QLabel *>(name)->setText(QStringLiteral("1.23"));
+    f->form->ResistenceGrid->setCell(1, 1, QStringLiteral("7.5"));
+    QVERIFY(f->restart());
+    QCOMPARE(f->shown("Ubc00"), QStringLiteral("1.23"));
+
+    for (const char *name : phases)
+        f->form->findChild<QLabel *>(name)->clear();
+    f->form->ResistenceGrid->setCell(1, 1, QString());
+    f->form->Conclusion->clear();
+    QVERIFY(f->restart());
+    for (const char *name : phases)
+        QVERIFY2(f->shown(name).isEmpty(), name);
+    QVERIFY(f->form->ResistenceGrid->cell(1, 1).isEmpty());
+    QVERIFY(f->shown("Conclusion").isEmpty());
+}
+
+void TstRestart::aCurrentRangeWithoutVoltageRangeLeavesTheVoltageUnused()
+{
+    writeState({{QStringLiteral("CurrentInd"), QStringLiteral("3")}});
+    QVERIFY(f->start());
+    QCOMPARE(f->shown("cbCurrent"), QStringLiteral("100А/5А"));
+    QCOMPARE(f->form->CurrentRatio, 20);
+    QCOMPARE(f->form->CurrentDigits, 1);
+    QCOMPARE(f->shown("cbVoltage"), UnusedRange);
+    QCOMPARE(f->form->VoltageRatio, 1);
+}
+
+void TstRestart::aRangeOutsideItsListFallsBackToTheFirstItem_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("value");
+    QTest::newRow("current one beyond") << "CurrentInd" << "10";
+    QTest::newRow("current far beyond in hex") << "CurrentInd" << "0x40";
+    QTest::newRow("current none selected") << "CurrentInd" << "-1";
+    QTest::newRow("current a word") << "CurrentInd" << "три";
+    QTest::newRow("voltage one beyond") << "VoltageInd" << "3";
+    QTest::newRow("voltage negative") << "VoltageInd" << "-7";
+}
+
+// The ratios divide every reading: a range without an item would leave them unset.
+void TstRestart::aRangeOutsideItsListFallsBackToTheFirstItem()
+{
+    QFETCH(QString, key);
+    QFETCH(QString, value);
+    writeState({{key, value}});
+    QVERIFY(f->start());
+    QCOMPARE(f->form->cbCurrent->currentIndex(), 0);
+    QCOMPARE(f->form->cbVoltage->currentIndex(), 0);
+    QCOMPARE(f->shown("cbCurrent"), UnusedRange);
+    QCOMPARE(f->shown("cbVoltage"), UnusedRange);
+    QCOMPARE(f->form->CurrentRatio, 1);
+    QCOMPARE(f->form->VoltageRatio, 1);
+
+    // Stored back as an item of the list.
+    QVERIFY(f->close());
+    QCOMPARE(KeyValueFile(StateFile::path()).readString(StateFile::Section, key), QStringLiteral("0"));
+}
+
+void TstRestart::aTemperatureThatIsNoNumberIsReportedAndStartGoesOn_data()
+{
+    QTest::addColumn<QString>("stored");
+    QTest::newRow("empty") << QString();
+    QTest::newRow("a word") << QStringLiteral("двадцать");
+}
+
+void TstRestart::aTemperatureThatIsNoNumberIsReportedAndStartGoesOn()
+{
+    QFETCH(QString, stored);
+    QCOMPARE(CatalogueFile::saveType(TypeName, type63()), CatalogueFile::SaveResult::Saved);
+    writeState({{QStringLiteral("Name"), TypeName},
+                {QStringLiteral("Temperature"), stored},
+                {QStringLiteral("Uab00"), QStringLiteral("400.0")}});
+    QVERIFY(f->start());
+
+    QCOMPARE(f->prompts.messages.size(), 1);
+    const RecordingPrompts::Message &m = f->prompts.messages.first();
+    QCOMPARE(m.caption, InputErrorCaption);
+    QCOMPARE(m.text, QStringLiteral("Набор символов '") + stored
+                         + QStringLiteral("' в поле 'Температура', не является числом."));
+    QCOMPARE(m.icon, PromptIcon::Error);
+    QCOMPARE(f->shown("Temperature"), stored);
+    QCOMPARE(f->shown("Uab00"), QStringLiteral("400.0"));
+    QCOMPARE(f->shown("Unom"), QStringLiteral("400"));
+}
+
+void TstRestart::theYearShownIsAlwaysTheCurrentOne()
+{
+    const QString thisYear = QString::number(QDate::currentDate().year());
+    QVERIFY(f->start());
+    f->typeInto(f->form->YearOfRepair, QStringLiteral("1999"), f->form->RepairNumber);
+    QCOMPARE(f->shown("YearOfRepair"), QStringLiteral("1999"));
+    QVERIFY(f->close());
+    writeState({{QStringLiteral("YearOfRepair"), QStringLiteral("1999")}});
+    QVERIFY(f->start());
+    QCOMPARE(f->shown("YearOfRepair"), thisYear);
+}
+
+void TstRestart::leavingASettingsFieldStoresItsText_data()
+{
+    QTest::addColumn<QString>("field");
+    for (const char *name : {"Investigator", "Chief", "ChiefName", "OilAnalysis", "ElectricStrength",
+                             "WaterContent", "MechanicalImpurities", "WeightedCoalContent", "Color",
+                             "AcidNumber", "ReactionAqueousExtract", "FlashTemperature"})
+        QTest::newRow(name) << QString::fromLatin1(name);
+}
+
+void TstRestart::leavingASettingsFieldStoresItsText()
+{
+    QFETCH(QString, field);
+    const QString text = QStringLiteral("Петров П. П., № 5");
+    QVERIFY(f->start());
+    auto *edit = f->form->findChild<QLineEdit *>(field);
+    QVERIFY(edit);
+    f->typeInto(edit, text, f->form->ProtocolNumber);
+    QVERIFY(f->restart());
+    QCOMPARE(f->shown(field), text);
+    QCOMPARE(f->messageTexts(), QString());
+}
+
+void TstRestart::aFirmNameOnTwoLinesComesBackJoinedByOneBlank()
+{
+    QVERIFY(f->start());
+    f->typeInto(f->form->Firm, QStringLiteral("ООО «Энергоремонт»\nг. Самара"), f->form->ProtocolNumber);
+    QVERIFY(f->restart());
+    QCOMPARE(f->shown("Firm"), QStringLiteral("ООО «Энергоремонт» г. Самара"));
+}
+
+void TstRestart::theAutoStopTickIsKeptAtEveryClick()
+{
+    QVERIFY(f->start());
+    f->click(f->form->cbAutoStop);
+    QVERIFY(!f->form->cbAutoStop->isChecked());
+    QVERIFY(f->restart());
+    QVERIFY(!f->form->cbAutoStop->isChecked());
+    f->click(f->form->cbAutoStop);
+    QVERIFY(f->restart());
+    QVERIFY(f->form->cbAutoStop->isChecked());
+}
+
+enum class Edit { LeaveInvestigator, LeaveFirm, ClickAutoStop, SaveType };
+
+void TstRestart::aRecordThatCannotBeWrittenIsReportedAndTheWindowGoesOn_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<int>("edit");
+    QTest::newRow("leaving the tester") << SettingsFile::FileName << int(Edit::LeaveInvestigator);
+    QTest::newRow("leaving the firm") << SettingsFile::FileName << int(Edit::LeaveFirm);
+    QTest::newRow("auto-stop") << SettingsFile::FileName << int(Edit::ClickAutoStop);
+    QTest::newRow("saving a type") << CatalogueFile::FileName << int(Edit::SaveType);
+}
+
+// Run as root, a read-only folder would still be written; a folder in the file's place
+// cannot be written by anyone.
+void TstRestart::aRecordThatCannotBeWrittenIsReportedAndTheWindowGoesOn()
+{
+    QFETCH(QString, file);
+    QFETCH(int, edit);
+    const QString text = QStringLiteral("Сидоров");
+    QVERIFY(QDir().mkdir(f->filePath(file)));
+    QVERIFY(f->start());
+    TForm1 *w = f->form;
+    switch (Edit(edit)) {
+    case Edit::LeaveInvestigator:
+        f->typeInto(w->Investigator, text, w->ProtocolNumber);
+        QCOMPARE(f->shown("Investigator"), text);
+        break;
+    case Edit::LeaveFirm:
+        f->typeInto(w->Firm, text, w->ProtocolNumber);
+        QCOMPARE(f->shown("Firm"), text);
+        break;
+    case Edit::ClickAutoStop:
+        f->click(w->cbAutoStop);
+        break;
+    case Edit::SaveType:
+        w->Name->lineEdit()->setFocus(Qt::MouseFocusReason);
+        RestartFixture::typeKeys(w->Name->lineEdit(), text);
+        f->click(w->sButton6);
+        QCOMPARE(f->shown("Name"), text);
+        QCOMPARE(w->Name->count(), 0);
+        break;
+    }
+    QCOMPARE(f->messageTexts(), ErrorReportCaption + QStringLiteral(": Unable to write to ") + f->filePath(file));
+    QVERIFY(w->isVisible());
+}
+
+void TstRestart::aStateThatCannotBeWrittenIsReportedAndTheWindowStillCloses()
+{
+    QVERIFY(QDir().mkdir(f->filePath(StateFile::FileName)));
+    QVERIFY(f->start());
+    QCOMPARE(f->messageTexts(), QString());
+    f->form->Uab00->setText(QStringLiteral("400.0"));
+    QVERIFY(f->close());
+
+    QCOMPARE(f->prompts.messages.size(), 1);
+    QCOMPARE(f->prompts.messages.first().caption, ErrorReportCaption);
+    QCOMPARE(f->prompts.messages.first().text,
+             QStringLiteral("Unable to write to ") + f->filePath(StateFile::FileName));
+    QCOMPARE(f->prompts.messages.first().icon, PromptIcon::Error);
+    QVERIFY(QFileInfo(f->filePath(StateFile::FileName)).isDir());
+}
+
+QTEST_MAIN(TstRestart)
+#include "tst_restart.moc"

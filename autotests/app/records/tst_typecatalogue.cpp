@@ -1,0 +1,300 @@
+#include "restartfixture.h"
+
+#include "cataloguefile.h"
+#include "keyvaluefile.h"
+#include "ratedentry.h"
+
+#include <QFile>
+
+namespace {
+
+const QString Fit = QStringLiteral("Трансформатор годен к эксплуатации");
+const QString Tm40 = QStringLiteral("ТМ-40");
+const QString Om125 = QStringLiteral("ОМ-1,25");
+
+// Two types that differ in every value.
+TransformerType tm40()
+{
+    TransformerType t;
+    t.unom = QStringLiteral("400");
+    t.unom2 = QStringLiteral("10000");
+    t.inom = QStringLiteral("57.7");
+    t.inom2 = QStringLiteral("2.31");
+    t.pnom = QStringLiteral("40");
+    t.freq2 = QStringLiteral("60");
+    t.material = 1;
+    t.fasNumber = 1;
+    t.transformerWeight = QStringLiteral("390");
+    t.circuit = QStringLiteral("U / Uo - 0");
+    return t;
+}
+
+TransformerType om125()
+{
+    TransformerType t;
+    t.unom = QStringLiteral("230");
+    t.unom2 = QStringLiteral("6000");
+    t.inom = QStringLiteral("5.43");
+    t.inom2 = QStringLiteral("0.21");
+    t.pnom = QStringLiteral("1.25");
+    t.freq2 = QStringLiteral("400");
+    t.material = 0;
+    t.fasNumber = 0;
+    t.transformerWeight = QStringLiteral("35");
+    t.circuit = QStringLiteral("I / I - 0");
+    return t;
+}
+
+QByteArray bytesOf(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+class TstTypeCatalogue : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void typingANewNameEmptiesThePageAtTheFirstKeystrokeAndSaveKeepsWhatFollows();
+    void choosingATypeFromTheListLoadsAllTenValuesAndEmptiesTheResults();
+    void noSelectionIsStoredAsMinusOneAndLoadedAsNone_data();
+    void noSelectionIsStoredAsMinusOneAndLoadedAsNone();
+    void deletingEmptiesTheTypeFieldsAndKeepsTheRest_data();
+    void deletingEmptiesTheTypeFieldsAndKeepsTheRest();
+    void aNameThatCannotBeASectionIsRefusedAndNothingWritten_data();
+    void aNameThatCannotBeASectionIsRefusedAndNothingWritten();
+
+private:
+    void showType(const TransformerType &t);
+    void compareShown(const TransformerType &t);
+    void fillResults();
+    QStringList listed() const;
+
+    std::unique_ptr<RestartFixture> f;
+};
+
+void TstTypeCatalogue::init()
+{
+    f = std::make_unique<RestartFixture>();
+    QVERIFY(f->isValid());
+}
+
+void TstTypeCatalogue::cleanup()
+{
+    f.reset();
+}
+
+// As the operator fills the page: typing into the fields, a scheme and the two choices
+// picked with the mouse.
+void TstTypeCatalogue::showType(const TransformerType &t)
+{
+    TForm1 *w = f->form;
+    const std::pair<QLineEdit *, QString> fields[] = {
+        {w->Unom, t.unom}, {w->Unom2, t.unom2}, {w->Inom, t.inom}, {w->Inom2, t.inom2},
+        {w->Pnom, t.pnom}, {w->Freq2, t.freq2}, {w->TransformerWeight, t.transformerWeight}};
+    for (const auto &[edit, text] : fields)
+        f->typeInto(edit, text, w->Circuit);
+    QVERIFY(f->choose(w->Circuit, t.circuit));
+    f->click(w->Material, t.material);
+    f->click(w->FasNumber, t.fasNumber);
+}
+
+void TstTypeCatalogue::compareShown(const TransformerType &t)
+{
+    QCOMPARE(f->shown("Unom"), t.unom);
+    QCOMPARE(f->shown("Unom2"), t.unom2);
+    QCOMPARE(f->shown("Inom"), t.inom);
+    QCOMPARE(f->shown("Inom2"), t.inom2);
+    QCOMPARE(f->shown("Pnom"), t.pnom);
+    QCOMPARE(f->shown("Freq2"), t.freq2);
+    QCOMPARE(f->form->Material->itemIndex(), t.material);
+    QCOMPARE(f->form->FasNumber->itemIndex(), t.fasNumber);
+    QCOMPARE(f->shown("TransformerWeight"), t.transformerWeight);
+    QCOMPARE(f->shown("Circuit"), t.circuit);
+}
+
+// As the tests of the bench leave them.
+void TstTypeCatalogue::fillResults()
+{
+    TForm1 *w = f->form;
+    w->Uab00->setText(QStringLiteral("400.0"));
+    w->Pkz12->setText(QStringLiteral("1234.6"));
+    w->TransformGrid->setCell(2, 1, QStringLiteral("25.01"));
+    w->ResistenceGrid->setCell(1, 0, QStringLiteral("12.3"));
+    w->RepairNumber->setText(QStringLiteral("4711"));
+    w->Conclusion->setPlainText(QStringLiteral("Не годен"));
+}
+
+QStringList TstTypeCatalogue::listed() const
+{
+    QStringList items;
+    for (int i = 0; i < f->form->Name->count(); ++i)
+        items << f->form->Name->itemText(i);
+    return items;
+}
+
+void TstTypeCatalogue::typingANewNameEmptiesThePageAtTheFirstKeystrokeAndSaveKeepsWhatFollows()
+{
+    const QString name = QStringLiteral("ТМГ-100/10");
+    QCOMPARE(CatalogueFile::saveType(Om125, om125()), CatalogueFile::SaveResult::Saved);
+    QVERIFY(f->start());
+    TForm1 *w = f->form;
+    QVERIFY(f->choose(w->Name, Om125));
+    fillResults();
+
+    QLineEdit *nameEdit = w->Name->lineEdit();
+    nameEdit->setFocus(Qt::MouseFocusReason);
+    nameEdit->selectAll();
+    RestartFixture::typeKeys(nameEdit, name.left(1));
+    QCOMPARE(f->shown("Name"), name.left(1));
+    for (const char *field : {"Unom", "Unom2", "Inom", "Inom2", "Pnom", "TransformerWeight", "Circuit",
+                              "Uab00", "Pkz12", "RepairNumber"})
+        QVERIFY2(f->shown(field).isEmpty(), field);
+    QCOMPARE(f->shown("Freq2"), QStringLiteral("50"));
+    QVERIFY(w->TransformGrid->cell(2, 1).isEmpty());
+    QVERIFY(w->ResistenceGrid->cell(1, 0).isEmpty());
+    QCOMPARE(f->shown("Conclusion"), Fit);
+
+    RestartFixture::typeKeys(nameEdit, name.mid(1));
+    QCOMPARE(f->shown("Name"), name);
+    TransformerType typed = tm40();
+    showType(typed);
+    f->click(w->sButton6);
+
+    QCOMPARE(listed(), (QStringList{Om125, name}));
+    QCOMPARE(f->shown("Name"), name);
+    compareShown(typed);
+    QCOMPARE(f->messageTexts(), QString());
+
+    // The next start loads it through the name kept in the state.
+    QVERIFY(f->restart());
+    QCOMPARE(f->shown("Name"), name);
+    compareShown(typed);
+}
+
+void TstTypeCatalogue::choosingATypeFromTheListLoadsAllTenValuesAndEmptiesTheResults()
+{
+    QCOMPARE(CatalogueFile::saveType(Tm40, tm40()), CatalogueFile::SaveResult::Saved);
+    QCOMPARE(CatalogueFile::saveType(Om125, om125()), CatalogueFile::SaveResult::Saved);
+    QVERIFY(f->start());
+    QCOMPARE(listed(), (QStringList{Tm40, Om125}));
+    QVERIFY(f->choose(f->form->Name, Tm40));
+    compareShown(tm40());
+    fillResults();
+
+    QVERIFY(f->choose(f->form->Name, Om125));
+    QCOMPARE(f->shown("Name"), Om125);
+    compareShown(om125());
+    for (const char *field : {"Uab00", "Pkz12", "RepairNumber"})
+        QVERIFY2(f->shown(field).isEmpty(), field);
+    QVERIFY(f->form->TransformGrid->cell(2, 1).isEmpty());
+    QVERIFY(f->form->ResistenceGrid->cell(1, 0).isEmpty());
+    QCOMPARE(f->shown("Conclusion"), Fit);
+}
+
+void TstTypeCatalogue::noSelectionIsStoredAsMinusOneAndLoadedAsNone_data()
+{
+    QTest::addColumn<QString>("group");
+    QTest::addColumn<QString>("key");
+    QTest::newRow("material") << "Material" << CatalogueFile::MaterialKey;
+    QTest::newRow("phases") << "FasNumber" << CatalogueFile::FasNumberKey;
+}
+
+void TstTypeCatalogue::noSelectionIsStoredAsMinusOneAndLoadedAsNone()
+{
+    QFETCH(QString, group);
+    QFETCH(QString, key);
+    const QString name = QStringLiteral("Без выбора");
+    QCOMPARE(CatalogueFile::saveType(Tm40, tm40()), CatalogueFile::SaveResult::Saved);
+    QVERIFY(f->start());
+    auto *choices = f->form->findChild<RadioGroup *>(group);
+    QCOMPARE(choices->itemIndex(), -1);
+    QLineEdit *nameEdit = f->form->Name->lineEdit();
+    nameEdit->setFocus(Qt::MouseFocusReason);
+    RestartFixture::typeKeys(nameEdit, name);
+    f->click(f->form->sButton6);
+    QCOMPARE(KeyValueFile(CatalogueFile::path()).readString(name, key), QStringLiteral("-1"));
+
+    QVERIFY(f->choose(f->form->Name, Tm40));
+    QCOMPARE(choices->itemIndex(), 1);
+    QVERIFY(f->choose(f->form->Name, name));
+    QCOMPARE(choices->itemIndex(), -1);
+}
+
+void TstTypeCatalogue::deletingEmptiesTheTypeFieldsAndKeepsTheRest_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QStringList>("remaining");
+    QTest::newRow("a stored type") << Tm40 << QStringList{Om125};
+    QTest::newRow("a stored type in other letters") << QStringLiteral("тм-40") << QStringList{Om125};
+    QTest::newRow("a name not in the catalogue") << QStringLiteral("Нет такого")
+                                                 << QStringList{Tm40, Om125};
+}
+
+void TstTypeCatalogue::deletingEmptiesTheTypeFieldsAndKeepsTheRest()
+{
+    QFETCH(QString, name);
+    QFETCH(QStringList, remaining);
+    QCOMPARE(CatalogueFile::saveType(Tm40, tm40()), CatalogueFile::SaveResult::Saved);
+    QCOMPARE(CatalogueFile::saveType(Om125, om125()), CatalogueFile::SaveResult::Saved);
+    const QByteArray before = bytesOf(CatalogueFile::path());
+    QVERIFY(f->start());
+    TForm1 *w = f->form;
+    w->setNameText(name);
+    showType(tm40());
+    fillResults();
+    f->click(w->sButton7);
+
+    QCOMPARE(f->shown("Name"), QString());
+    QCOMPARE(listed(), remaining);
+    QCOMPARE(KeyValueFile(CatalogueFile::path()).sectionNames(), remaining);
+    if (remaining.size() == 2)
+        QCOMPARE(bytesOf(CatalogueFile::path()), before);
+    for (const char *field : {"Unom", "Unom2", "Inom", "Inom2", "Pnom", "TransformerWeight", "Circuit"})
+        QVERIFY2(f->shown(field).isEmpty(), field);
+    QCOMPARE(f->shown("Freq2"), QStringLiteral("50"));
+    QCOMPARE(w->Material->itemIndex(), 1);
+    QCOMPARE(w->FasNumber->itemIndex(), 1);
+    QCOMPARE(f->shown("Uab00"), QStringLiteral("400.0"));
+    QCOMPARE(w->ResistenceGrid->cell(1, 0), QStringLiteral("12.3"));
+    QCOMPARE(f->shown("Conclusion"), QStringLiteral("Не годен"));
+    QCOMPARE(f->messageTexts(), QString());
+}
+
+void TstTypeCatalogue::aNameThatCannotBeASectionIsRefusedAndNothingWritten_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("closing bracket") << QStringLiteral("ТМ]40");
+    QTest::newRow("opening bracket first") << QStringLiteral("[ТМ-40");
+    QTest::newRow("letters outside the code page") << QStringLiteral("变压器");
+}
+
+void TstTypeCatalogue::aNameThatCannotBeASectionIsRefusedAndNothingWritten()
+{
+    QFETCH(QString, name);
+    QCOMPARE(CatalogueFile::saveType(Om125, om125()), CatalogueFile::SaveResult::Saved);
+    const QByteArray before = bytesOf(CatalogueFile::path());
+    QVERIFY(f->start());
+    QLineEdit *nameEdit = f->form->Name->lineEdit();
+    nameEdit->setFocus(Qt::MouseFocusReason);
+    RestartFixture::typeKeys(nameEdit, name);
+    showType(tm40());
+    f->click(f->form->sButton6);
+
+    QCOMPARE(f->prompts.messages.size(), 1);
+    const RecordingPrompts::Message &m = f->prompts.messages.first();
+    QCOMPARE(m.caption, InputErrorCaption);
+    QCOMPARE(m.icon, PromptIcon::Error);
+    QVERIFY2(m.text.contains(u'\'' + name + u'\''), qPrintable(m.text));
+    QCOMPARE(bytesOf(CatalogueFile::path()), before);
+    QCOMPARE(listed(), QStringList{Om125});
+    QCOMPARE(f->shown("Name"), name);
+    compareShown(tm40());
+}
+
+QTEST_MAIN(TstTypeCatalogue)
+#include "tst_typecatalogue.moc"
