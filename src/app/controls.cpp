@@ -274,3 +274,18 @@ QLabel *MakeFramed(QWidget *parent, const char *name, int x, int y, int w, int h
     }
     return l;
 }
+
+void SetTextColour(QWidget *widget, const QColor &colour)
+{
+    QPalette p = widget->palette();
+    p.setColor(QPalette::WindowText, colour);
+    widget->setPalette(p);
+}
+
+void SetBackgroundColour(QWidget *widget, const QColor &colour)
+{
+    QPalette p = widget->palette();
+    p.setColor(QPalette::Window, colour);
+    widget->setPalette(p);
+    widget->setAutoFillBackground(true);
+}

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QColor>
 #include <QGroupBox>
 #include <QLabel>
 #include <QTableWidget>
@@ -80,6 +81,15 @@ private:
 // Calls `handler` when `widget` loses the keyboard focus to another control of its
 // window; losing it to another window (a message box, a dialog) does not count.
 void OnExit(QWidget *widget, std::function<void()> handler);
+
+// Colours of the main window: its background (also the normal colour of the form factor),
+// and the red and green of the packet counters.
+inline const QColor WindowColour(211, 213, 220);
+inline const QColor RedColour(255, 0, 0);
+inline const QColor GreenColour(0, 128, 0);
+
+void SetTextColour(QWidget *widget, const QColor &colour);
+void SetBackgroundColour(QWidget *widget, const QColor &colour);
 
 // Shared look of plain texts and framed read-only cells.
 QLabel *MakeLabel(QWidget *parent, const char *name, int x, int y, const QString &text);

@@ -20,8 +20,6 @@
 
 namespace {
 
-const QColor WindowColor(211, 213, 220);
-const QColor CounterRed(255, 0, 0);
 
 QLineEdit *makeEdit(QWidget *parent, const char *name, int x, int y, int w,
                     const QString &text = QString(), int h = 21)
@@ -90,21 +88,6 @@ RadioGroup *makeRadioGroup(QWidget *parent, const char *name, int x, int y, int 
     return g;
 }
 
-void setTextColor(QLabel *label, const QColor &color)
-{
-    QPalette p = label->palette();
-    p.setColor(QPalette::WindowText, color);
-    label->setPalette(p);
-}
-
-void setBackground(QWidget *w, const QColor &color)
-{
-    QPalette p = w->palette();
-    p.setColor(QPalette::Window, color);
-    w->setPalette(p);
-    w->setAutoFillBackground(true);
-}
-
 } // namespace
 
 TForm1::TForm1(QWidget *parent) : QWidget(parent)
@@ -115,7 +98,7 @@ TForm1::TForm1(QWidget *parent) : QWidget(parent)
                    | Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(896, 603);
     setFont(QFont(QStringLiteral("Liberation Sans"), 8));
-    setBackground(this, WindowColor);
+    SetBackgroundColour(this, WindowColour);
     setFocusPolicy(Qt::ClickFocus);
 
     buildLeftColumn();
@@ -198,8 +181,8 @@ void TForm1::buildLeftColumn()
     Uab2 = MakeFramed(this, "Uab2", 48, 144, 65, 33);
     StaticText2 = MakeFramed(this, "StaticText2", 111, 144, 34, 33, QStringLiteral("Кф"));
     Kf = MakeFramed(this, "Kf", 144, 144, 66, 33);
-    setBackground(Kf, WindowColor);
-    setBackground(StaticText2, WindowColor);
+    SetBackgroundColour(Kf, WindowColour);
+    SetBackgroundColour(StaticText2, WindowColour);
     StaticText169 = MakeFramed(this, "StaticText169", 15, 176, 98, 25, QStringLiteral("Частота, Гц"));
     Freq = MakeFramed(this, "Freq", 111, 176, 99, 25);
 
@@ -233,9 +216,9 @@ void TForm1::buildLeftColumn()
     Label7 = MakeLabel(this, "Label7", 160, 480, QString());
     for (QLabel *l : {Label2, Label6, Label8, Label7})
         l->setFixedWidth(l == Label2 ? 56 : l == Label7 ? 57 : 48);
-    setTextColor(Label2, CounterRed);
-    setTextColor(Label6, CounterRed);
-    setTextColor(Label8, CounterRed);
+    SetTextColour(Label2, RedColour);
+    SetTextColour(Label6, RedColour);
+    SetTextColour(Label8, RedColour);
     Label8->hide();
     Gauge = makeButton(this, "Gauge", 8, 504, 209, 33, QStringLiteral("Юстировка"));
     Gauge->setEnabled(false);

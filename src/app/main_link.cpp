@@ -13,29 +13,6 @@
 #include <QPushButton>
 #include <QTimer>
 
-namespace {
-
-const QColor LayoutColour(0xD3, 0xD5, 0xDC);
-const QColor Red(255, 0, 0);
-const QColor Green(0, 128, 0);
-
-void setTextColour(QLabel *label, const QColor &colour)
-{
-    QPalette p = label->palette();
-    p.setColor(QPalette::WindowText, colour);
-    label->setPalette(p);
-}
-
-void setBackgroundColour(QWidget *w, const QColor &colour)
-{
-    QPalette p = w->palette();
-    p.setColor(QPalette::Window, colour);
-    w->setPalette(p);
-    w->setAutoFillBackground(true);
-}
-
-} // namespace
-
 void TForm1::setupLink()
 {
     Link = std::make_unique<LinkState>();
@@ -110,8 +87,8 @@ void TForm1::VaComm1RxChar(int count)
         Label6->setText(*u.Label6);
     if (u.lastGoodKind) {
         const bool signal = *u.lastGoodKind == PacketKind::Signal;
-        setTextColour(Label2, signal ? Green : Red);
-        setTextColour(Label6, signal ? Red : Green);
+        SetTextColour(Label2, signal ? GreenColour : RedColour);
+        SetTextColour(Label6, signal ? RedColour : GreenColour);
     }
 
     if (u.Resistance && u.resistanceText) {
@@ -137,9 +114,9 @@ void TForm1::VaComm1RxChar(int count)
         Freq->setText(t.Freq);
         if (t.KfColour != FormFactorColour::Unchanged) {
             Kf->setText(t.Kf);
-            const QColor c = t.KfColour == FormFactorColour::OutOfRange ? Red : LayoutColour;
-            setBackgroundColour(Kf, c);
-            setBackgroundColour(StaticText2, c);
+            const QColor c = t.KfColour == FormFactorColour::OutOfRange ? RedColour : WindowColour;
+            SetBackgroundColour(Kf, c);
+            SetBackgroundColour(StaticText2, c);
         }
         setTestControlsEnabled(true);
         for (RadioGroup *g : {RadioGroup2, RadioGroup3, RadioGroup4, ResistenceRange1})
@@ -230,6 +207,6 @@ void TForm1::Timer1Timer()
     } catch (const BenchError &) {
     }
     StatusBarMain->setText(QStringLiteral("Попытка восстановления связи"));
-    setTextColour(Label2, Red);
-    setTextColour(Label6, Red);
+    SetTextColour(Label2, RedColour);
+    SetTextColour(Label6, RedColour);
 }
