@@ -55,9 +55,13 @@ void TForm1::setupRecords()
         {ReactionAqueousExtract, &SettingsFile::writeReactionAqueousExtract},
         {FlashTemperature, &SettingsFile::writeFlashTemperature},
     };
+    const auto addWriter = [this](QWidget *field, std::function<void()> write) {
+        Records->settingWriters.insert(field, write);
+        OnExit(field, [write] { RunGuarded(write); });
+    };
     for (auto [edit, writer] : settings)
-        OnExit(edit, [edit, writer] { RunGuarded([edit, writer] { writer(edit->text()); }); });
-    OnExit(Firm, [this] { RunGuarded([this] { SettingsFile::writeFirm(Firm->toPlainText()); }); });
+        addWriter(edit, [edit, writer] { writer(edit->text()); });
+    addWriter(Firm, [this] { SettingsFile::writeFirm(Firm->toPlainText()); });
     connect(cbAutoStop, &QCheckBox::clicked, this, [this] { RunGuarded([this] { cbAutoStopClick(); }); });
 
     connect(Name, &QComboBox::editTextChanged, this, [this] {
@@ -190,9 +194,13 @@ void TForm1::writeState()
 }
 
 // A state file that cannot be written is reported by the general error report, and the
-// window closes all the same: the operator must never be trapped in it.
+// window closes all the same: the operator must never be trapped in it. Closing does not
+// leave the field in edit, so a setting typed just before would be lost: it is written
+// here, on its own, so that its failure does not keep the state from being written.
 void TForm1::FormClose()
 {
+    if (const std::function<void()> write = Records->settingWriters.value(focusWidget()))
+        RunGuarded(write);
     writeState();
 }
 

@@ -63,6 +63,9 @@ private slots:
     void leavingASettingsFieldStoresItsText_data();
     void leavingASettingsFieldStoresItsText();
     void aFirmNameOnTwoLinesComesBackJoinedByOneBlank();
+    void aSettingStillBeingTypedAtCloseIsKept_data();
+    void aSettingStillBeingTypedAtCloseIsKept();
+    void aSettingThatCannotBeWrittenAtCloseLeavesTheStateWritten();
     void theAutoStopTickIsKeptAtEveryClick();
     void aRecordThatCannotBeWrittenIsReportedAndTheWindowGoesOn_data();
     void aRecordThatCannotBeWrittenIsReportedAndTheWindowGoesOn();
@@ -400,6 +403,42 @@ void TstRestart::aFirmNameOnTwoLinesComesBackJoinedByOneBlank()
     f->typeInto(f->form->Firm, QStringLiteral("ООО «Энергоремонт»\nг. Самара"), f->form->ProtocolNumber);
     QVERIFY(f->restart());
     QCOMPARE(f->shown("Firm"), QStringLiteral("ООО «Энергоремонт» г. Самара"));
+}
+
+void TstRestart::aSettingStillBeingTypedAtCloseIsKept_data()
+{
+    QTest::addColumn<QString>("field");
+    QTest::newRow("tester") << QStringLiteral("Investigator");
+    QTest::newRow("firm") << QStringLiteral("Firm");
+}
+
+// The operator types a name and closes the window without leaving the field first.
+void TstRestart::aSettingStillBeingTypedAtCloseIsKept()
+{
+    QFETCH(QString, field);
+    const QString text = QStringLiteral("Сидоров С. С.");
+    QVERIFY(f->start());
+    QWidget *edit = f->form->findChild<QWidget *>(field);
+    f->showPageOf(edit);
+    edit->setFocus(Qt::MouseFocusReason);
+    RestartFixture::typeKeys(edit, text);
+    QVERIFY(f->restart());
+    QCOMPARE(f->shown(field), text);
+    QCOMPARE(f->messageTexts(), QString());
+}
+
+void TstRestart::aSettingThatCannotBeWrittenAtCloseLeavesTheStateWritten()
+{
+    QVERIFY(QDir().mkdir(f->filePath(SettingsFile::FileName)));
+    QVERIFY(f->start());
+    f->form->Uab00->setText(QStringLiteral("400.0"));
+    f->showPageOf(f->form->Chief);
+    f->form->Chief->setFocus(Qt::MouseFocusReason);
+    RestartFixture::typeKeys(f->form->Chief, QStringLiteral("Кузнецов"));
+    QVERIFY(f->restart());
+    QCOMPARE(f->messageTexts(),
+             ErrorReportCaption + QStringLiteral(": Unable to write to ") + f->filePath(SettingsFile::FileName));
+    QCOMPARE(f->shown("Uab00"), QStringLiteral("400.0"));
 }
 
 void TstRestart::theAutoStopTickIsKeptAtEveryClick()
