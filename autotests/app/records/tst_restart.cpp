@@ -8,7 +8,7 @@
 #include "statefile.h"
 
 #include <QDate>
-#include <QTimer>
+#include <QFileInfo>
 
 namespace {
 
