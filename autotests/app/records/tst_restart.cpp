@@ -9,6 +9,7 @@
 
 #include <QDate>
 #include <QFileInfo>
+#include <QTimer>
 
 namespace {
 
