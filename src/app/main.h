@@ -3,6 +3,7 @@
 #include "benchreadings.h"
 #include "ratedvalues.h"
 
+#include <QHash>
 #include <QWidget>
 #include <cstdint>
 #include <memory>
@@ -23,6 +24,7 @@ class TForm2;
 class TForm3;
 class TForm4;
 class TForm5;
+struct TransformerType;
 
 // The main window: live readouts on the left, the six pages of the tests and the
 // protocol entries on the right. Controls keep their layout names; handlers are named
@@ -200,6 +202,8 @@ public:
     void refillTypeList();
     void restoreState();
     void writeState();
+    QHash<QString, QString> stateTexts() const;
+    TransformerType typeOnPage() const;
 
     // The tab pages in their order, for code that needs them by index.
     enum PageIndex { PageMain, PageIdle, PageChort, PageTransformations, PageResistence, PageProtocol };

@@ -121,25 +121,30 @@ void TForm1::FormShow()
         loadType(false);
 }
 
-void TForm1::restoreState()
+// The text every state key stands for as the window shows it now.
+QHash<QString, QString> TForm1::stateTexts() const
 {
-    QHash<QString, QString> current;
-    const QList<StateKey> &keys = StateFile::keys();
-    for (const StateKey &k : keys) {
+    QHash<QString, QString> texts;
+    for (const StateKey &k : StateFile::keys()) {
         switch (k.kind) {
         case StateKey::Kind::Text:
-            current.insert(k.key, controlText(findChild<QWidget *>(k.control)));
+            texts.insert(k.key, controlText(findChild<QWidget *>(k.control)));
             break;
         case StateKey::Kind::ListIndex:
-            current.insert(k.key, QString::number(findChild<QComboBox *>(k.control)->currentIndex()));
+            texts.insert(k.key, QString::number(findChild<QComboBox *>(k.control)->currentIndex()));
             break;
         case StateKey::Kind::GridCell:
-            current.insert(k.key, findChild<StringGrid *>(k.control)->cell(k.column, k.row));
+            texts.insert(k.key, findChild<StringGrid *>(k.control)->cell(k.column, k.row));
             break;
         }
     }
+    return texts;
+}
 
-    const StateEntries entries = StateFile::read(current);
+void TForm1::restoreState()
+{
+    const QList<StateKey> &keys = StateFile::keys();
+    const StateEntries entries = StateFile::read(stateTexts());
     for (qsizetype i = 0; i < entries.size() && i < keys.size(); ++i) {
         const StateKey &k = keys[i];
         const QString &text = entries[i].second;
@@ -176,21 +181,7 @@ void TForm1::restoreState()
 
 void TForm1::writeState()
 {
-    QHash<QString, QString> texts;
-    for (const StateKey &k : StateFile::keys()) {
-        switch (k.kind) {
-        case StateKey::Kind::Text:
-            texts.insert(k.key, controlText(findChild<QWidget *>(k.control)));
-            break;
-        case StateKey::Kind::ListIndex:
-            texts.insert(k.key, QString::number(findChild<QComboBox *>(k.control)->currentIndex()));
-            break;
-        case StateKey::Kind::GridCell:
-            texts.insert(k.key, findChild<StringGrid *>(k.control)->cell(k.column, k.row));
-            break;
-        }
-    }
-    StateFile::write(texts);
+    StateFile::write(stateTexts());
 }
 
 // A state file that cannot be written is reported by the general error report, and the
@@ -221,17 +212,7 @@ void TForm1::loadType(bool clearFirst)
     const QString name = Name->currentText();
     if (name.isEmpty())
         return;
-    TransformerType type;
-    type.unom = Unom->text();
-    type.unom2 = Unom2->text();
-    type.inom = Inom->text();
-    type.inom2 = Inom2->text();
-    type.pnom = Pnom->text();
-    type.freq2 = Freq2->text();
-    type.material = Material->itemIndex();
-    type.fasNumber = FasNumber->itemIndex();
-    type.transformerWeight = TransformerWeight->text();
-    type.circuit = Circuit->currentText();
+    TransformerType type = typeOnPage();
     CatalogueFile::loadType(name, type);
     Unom->setText(type.unom);
     Unom2->setText(type.unom2);
@@ -245,11 +226,8 @@ void TForm1::loadType(bool clearFirst)
     Circuit->setEditText(type.circuit);
 }
 
-void TForm1::sButton6Click()
+TransformerType TForm1::typeOnPage() const
 {
-    const QString name = Name->currentText();
-    if (name.isEmpty())
-        return;
     TransformerType type;
     type.unom = Unom->text();
     type.unom2 = Unom2->text();
@@ -261,6 +239,15 @@ void TForm1::sButton6Click()
     type.fasNumber = FasNumber->itemIndex();
     type.transformerWeight = TransformerWeight->text();
     type.circuit = Circuit->currentText();
+    return type;
+}
+
+void TForm1::sButton6Click()
+{
+    const QString name = Name->currentText();
+    if (name.isEmpty())
+        return;
+    const TransformerType type = typeOnPage();
     switch (CatalogueFile::saveType(name, type)) {
     case CatalogueFile::SaveResult::Saved:
         refillTypeList();
