@@ -184,6 +184,11 @@ void TstMainWindow::gridsHaveTheirSizeAndCannotBeEditedOrScrolled()
         QCOMPARE(g.grid->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
         QVERIFY(!(g.grid->item(0, 0)->flags() & Qt::ItemIsEditable));
     }
+    // Nothing scrolls the cells away from their headings.
+    form->TransformGrid->horizontalScrollBar()->setValue(2);
+    form->TransformGrid->scrollTo(form->TransformGrid->model()->index(0, 11));
+    QCOMPARE(form->TransformGrid->horizontalScrollBar()->value(), 0);
+    QCOMPARE(form->TransformGrid->columnViewportPosition(0), 0);
     // Eleven columns of TransformGrid are visible, the twelfth lies beyond the width.
     QVERIFY(11 * 54 <= form->TransformGrid->width());
     QVERIFY(12 * 54 > form->TransformGrid->width());

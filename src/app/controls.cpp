@@ -7,8 +7,10 @@
 #include <QHeaderView>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QStackedWidget>
 #include <QVBoxLayout>
+#include <QWheelEvent>
 
 // ---- RadioGroup ----
 
@@ -95,6 +97,9 @@ StringGrid::StringGrid(int columns, int rows, int columnWidth, int rowHeight, QW
     setFrameShape(QFrame::Box);
     setAutoScroll(false);
     setShowGrid(true);
+    // Cells must stay under their headings: whatever tries to scroll, the view stays put.
+    for (QScrollBar *bar : {horizontalScrollBar(), verticalScrollBar()})
+        connect(bar, &QScrollBar::valueChanged, bar, [bar] { bar->setValue(0); });
     for (int r = 0; r < rows; ++r)
         for (int c = 0; c < columns; ++c) {
             auto *item = new QTableWidgetItem;
@@ -121,6 +126,11 @@ void StringGrid::clearCells()
     for (int r = 0; r < rowCount(); ++r)
         for (int c = 0; c < columnCount(); ++c)
             setCell(c, r, QString());
+}
+
+void StringGrid::wheelEvent(QWheelEvent *event)
+{
+    event->ignore();
 }
 
 // ---- PageControl ----

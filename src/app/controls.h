@@ -48,6 +48,10 @@ public:
     QString cell(int column, int row) const;
     void setCell(int column, int row, const QString &text);
     void clearCells();
+
+protected:
+    // The operator can neither scroll nor type: a wheel turned over it scrolls nothing.
+    void wheelEvent(QWheelEvent *event) override;
 };
 
 // A tab control whose tabs wrap onto more rows so every caption stays readable.

@@ -7,8 +7,6 @@
 
 // State of the records kept by the main window.
 struct TForm1::RecordsState {
-    // Set while the program itself changes the text of `Name`, which must not load a type.
-    bool settingName = false;
     // The writer of each settings field: run when the field is left, and at close for
     // the field still being edited.
     QHash<QWidget *, std::function<void()>> settingWriters;

@@ -5,6 +5,7 @@
 #include "formlink.h"
 #include "formrecords.h"
 #include "formtests.h"
+#include "instrumentranges.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -192,16 +193,9 @@ void TForm1::buildLeftColumn()
     sLabelFX4 = makeTitledFrame(this, sBevel2, "sBevel2", "sLabelFX4", 8, 232, 209, 145,
                                 QStringLiteral("Параметры стенда"));
     lbITN = MakeLabel(this, "lbITN", 16, 283, QStringLiteral("ИТН"));
-    cbVoltage = makeCombo(this, "cbVoltage", 48, 280, 161,
-                          {QStringLiteral("Не используется"), QStringLiteral("10кВ/100В"),
-                           QStringLiteral("35кВ/100В")});
+    cbVoltage = makeCombo(this, "cbVoltage", 48, 280, 161, voltageTransformerItems());
     lbITT = MakeLabel(this, "lbITT", 16, 315, QStringLiteral("ИТТ"));
-    cbCurrent = makeCombo(this, "cbCurrent", 48, 312, 161,
-                          {QStringLiteral("Не используется"), QStringLiteral("15А/5А"),
-                           QStringLiteral("50А/5А"), QStringLiteral("100А/5А"),
-                           QStringLiteral("150А/5А"), QStringLiteral("200А/5А"),
-                           QStringLiteral("250А/5А"), QStringLiteral("300А/5А"),
-                           QStringLiteral("350А/5А"), QStringLiteral("400А/5А")});
+    cbCurrent = makeCombo(this, "cbCurrent", 48, 312, 161, currentTransformerItems());
     sLabel1 = MakeLabel(this, "sLabel1", 40, 347, QStringLiteral("Температура"));
     Temperature = makeEdit(this, "Temperature", 112, 344, 41, QStringLiteral("25"));
     sLabel2 = MakeLabel(this, "sLabel2", 160, 347, QStringLiteral("С"));
@@ -427,6 +421,7 @@ void TForm1::buildPageProtocol()
     sPanel4 = makeFrame(page, "sPanel4", 8, 8, 313, 297, QFrame::Panel, QFrame::Raised);
     QWidget *p = sPanel4;
     Firm = new QPlainTextEdit(p);
+    Firm->setTabChangesFocus(true);
     Firm->setObjectName(QStringLiteral("Firm"));
     Firm->setGeometry(16, 8, 281, 49);
     sLabel30 = MakeLabel(p, "sLabel30", 16, 75, QStringLiteral("Объем работ"));
@@ -490,6 +485,7 @@ void TForm1::buildPageProtocol()
                                 QStringLiteral("Заключение"));
     Conclusion = new QPlainTextEdit(QStringLiteral("+"), page);
     Conclusion->setObjectName(QStringLiteral("Conclusion"));
+    Conclusion->setTabChangesFocus(true);
     Conclusion->setGeometry(344, 352, 289, 49);
     sLabel33 = MakeLabel(page, "sLabel33", 344, 411, QStringLiteral("Протокол №"));
     ProtocolNumber = makeEdit(page, "ProtocolNumber", 416, 408, 217);
@@ -601,4 +597,5 @@ void TForm1::closeEvent(QCloseEvent *event)
 {
     RunGuarded([this] { FormClose(); });
     QWidget::closeEvent(event);
+    emit closed();
 }

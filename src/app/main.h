@@ -198,7 +198,6 @@ public:
     void PreviwClick();
     // Loads the type named in `Name`; at start-up without emptying the entries first.
     void loadType(bool clearFirst);
-    void setNameText(const QString &text);
     void refillTypeList();
     void restoreState();
     void writeState();
@@ -208,8 +207,13 @@ public:
     // The tab pages in their order, for code that needs them by index.
     enum PageIndex { PageMain, PageIdle, PageChort, PageTransformations, PageResistence, PageProtocol };
 
+signals:
+    // The window has closed; the program ends with it, whatever other windows are open.
+    void closed();
+
 protected:
     void showEvent(QShowEvent *event) override;
+
     void closeEvent(QCloseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;

@@ -20,9 +20,14 @@ void TForm1::setupLink()
     VaComm1->setObjectName(QStringLiteral("VaComm1"));
     connect(VaComm1, &SerialChannel::rxChar, this,
             [this](int count) { RunGuarded([this, count] { VaComm1RxChar(count); }); });
-    // An adapter pulled out under an open port: one quiet state, the watchdog reconnects.
+    // An adapter pulled out under an open port: one quiet state, and the watchdog keeps
+    // trying to reconnect even if no byte had restarted it yet.
     connect(VaComm1, &SerialChannel::portLost, this, [this] {
         StatusBarMain->setText(portText(" открыт, нет связи со стендом"));
+        setTestControlsEnabled(false);
+        clearReadouts(true);
+        if (!Timer1->isActive())
+            Timer1->start();
     });
     connect(Timer1, &QTimer::timeout, this, [this] { RunGuarded([this] { Timer1Timer(); }); });
     connect(PageControl1, &PageControl::changedByOperator, this,
@@ -158,17 +163,24 @@ void TForm1::PageControl1Change()
             missingRatedDataMessage({Pnom->text(), Unom->text(), Unom2->text(), Inom->text(), Inom2->text()});
         if (!missing.isEmpty()) {
             PageControl1->setActivePage(Main);
+            // Closed before the box: its events go on meanwhile and would bring the link up
+            // on a page that has none.
+            VaComm1->ClosePort();
             Prompts::current().showMessage(this, MissingRatedDataCaption, missing, PromptIcon::Error);
         } else {
-            // A text that is not a number stops the page change on the page where it can be mended.
+            // A text that is not a number stops the page change on the page where it can be
+            // mended, with the port closed as that page wants it.
             const std::pair<QLineEdit *, EntryField> rated[] = {
                 {Pnom, EntryField::Pnom},   {Unom, EntryField::Unom},   {Inom, EntryField::Inom},
                 {Unom2, EntryField::Unom2}, {Inom2, EntryField::Inom2}};
             for (auto [field, kind] : rated) {
-                if (!enterRated(field, int(kind))) {
+                if (checkEntry(field->text(), kind).outcome == EntryCheck::Outcome::NotANumber) {
                     PageControl1->setActivePage(Main);
+                    VaComm1->ClosePort();
+                    enterRated(field, int(kind));
                     return;
                 }
+                enterRated(field, int(kind));
             }
             MaterialClick();
         }

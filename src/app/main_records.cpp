@@ -64,30 +64,22 @@ void TForm1::setupRecords()
     addWriter(Firm, [this] { SettingsFile::writeFirm(Firm->toPlainText()); });
     connect(cbAutoStop, &QCheckBox::clicked, this, [this] { RunGuarded([this] { cbAutoStopClick(); }); });
 
-    connect(Name, &QComboBox::editTextChanged, this, [this] {
-        if (!Records->settingName)
-            RunGuarded([this] { NameChange(); });
-    });
+    // Only the operator's typing and choosing load a type, choosing the shown one again
+    // included; texts the program sets do not.
+    Name->setCompleter(nullptr);
+    connect(Name->lineEdit(), &QLineEdit::textEdited, this, [this] { RunGuarded([this] { NameChange(); }); });
+    connect(Name, &QComboBox::activated, this, [this] { RunGuarded([this] { NameChange(); }); });
     connect(sButton6, &QPushButton::clicked, this, [this] { RunGuarded([this] { sButton6Click(); }); });
     connect(sButton7, &QPushButton::clicked, this, [this] { RunGuarded([this] { sButton7Click(); }); });
-}
-
-void TForm1::setNameText(const QString &text)
-{
-    Records->settingName = true;
-    Name->setEditText(text);
-    Records->settingName = false;
 }
 
 void TForm1::refillTypeList()
 {
     const QString text = Name->currentText();
-    Records->settingName = true;
     Name->clear();
     Name->addItems(CatalogueFile::typeNames());
     Name->setCurrentIndex(-1);
     Name->setEditText(text);
-    Records->settingName = false;
 }
 
 void TForm1::FormShow()
@@ -152,7 +144,7 @@ void TForm1::restoreState()
         case StateKey::Kind::Text: {
             QWidget *w = findChild<QWidget *>(k.control);
             if (w == Name)
-                setNameText(text);
+                Name->setEditText(text);
             else if (auto *l = qobject_cast<QLabel *>(w))
                 l->setText(text);
             else if (auto *e = qobject_cast<QLineEdit *>(w))
@@ -270,7 +262,7 @@ void TForm1::sButton7Click()
 {
     CatalogueFile::deleteType(Name->currentText());
     refillTypeList();
-    setNameText(QString());
+    Name->setEditText(QString());
     for (QLineEdit *e : {TransformerWeight, Pnom, Unom, Unom2, Inom, Inom2})
         e->clear();
     Circuit->setEditText(QString());

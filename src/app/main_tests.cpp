@@ -1,7 +1,6 @@
 #include "formtests.h"
 
 #include "bencherror.h"
-#include "blockingpause.h"
 #include "controls.h"
 #include "errorreport.h"
 #include "fieldsink.h"
@@ -101,12 +100,9 @@ void TForm1::TransformGridDblClick()
 namespace {
 void sendCommand(SerialChannel *channel, const ResistanceCommand &command)
 {
-    channel->SendByte(std::uint8_t(command.lead));
-    // The bench needs the pause before the arguments; what it sends meanwhile is stale.
-    blockingPause(std::chrono::milliseconds(ResistancePauseMs));
-    channel->drainInput();
-    channel->SendBytes(reinterpret_cast<const std::uint8_t *>(command.tail.constData()),
-                       int(command.tail.size()));
+    SendPausedCommand(*channel, std::uint8_t(command.lead),
+                      reinterpret_cast<const std::uint8_t *>(command.tail.constData()),
+                      int(command.tail.size()));
 }
 } // namespace
 

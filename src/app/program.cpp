@@ -24,6 +24,8 @@ int main(int argc, char *argv[])
     form1.Form2 = &form2;
 
     form1.show();
-    QObject::connect(&app, &QApplication::lastWindowClosed, &app, &QApplication::quit);
+    // The preview and the port dialog are windows of their own; closing the main window
+    // still ends the program.
+    QObject::connect(&form1, &TForm1::closed, &app, &QApplication::quit);
     return app.exec();
 }

@@ -1,7 +1,6 @@
 #include "Unit5.h"
 
 #include "bencherror.h"
-#include "blockingpause.h"
 #include "calibrationframe.h"
 #include "controls.h"
 #include "errorreport.h"
@@ -19,10 +18,6 @@
 #include <QStatusBar>
 
 namespace {
-
-const QColor WindowColor(0xD3, 0xD5, 0xDC);
-// The bench needs this long after the command byte before it takes the frame's body.
-constexpr std::chrono::milliseconds CommandPause(1000);
 
 TForm5::ModalRunner &modalRunner()
 {
@@ -82,7 +77,7 @@ TForm5::TForm5(TForm1 *form1, QWidget *parent) : QDialog(parent), m_form1(form1)
     setModal(true);
     setFont(QFont(QStringLiteral("Liberation Sans"), 8));
     QPalette p = palette();
-    p.setColor(QPalette::Window, WindowColor);
+    p.setColor(QPalette::Window, WindowColour);
     setPalette(p);
     setAutoFillBackground(true);
     setFixedSize(281, 315);
@@ -255,9 +250,5 @@ void TForm5::GaugeButtonClick()
     }
 
     SerialChannel *channel = m_form1->VaComm1;
-    channel->SendByte(build.frame[0]);
-    blockingPause(CommandPause);
-    // Whatever came during the pause is not the bench's answer to this frame.
-    channel->drainInput();
-    channel->SendBytes(build.frame.data() + 1, int(build.frame.size()) - 1);
+    SendPausedCommand(*channel, build.frame[0], build.frame.data() + 1, int(build.frame.size()) - 1);
 }

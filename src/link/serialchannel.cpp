@@ -265,3 +265,12 @@ void SerialChannel::onError(QSerialPort::SerialPortError error)
         emit portLost();
     }, Qt::QueuedConnection);
 }
+
+void SendPausedCommand(SerialChannel &channel, std::uint8_t lead, const std::uint8_t *tail,
+                       int tailLength)
+{
+    channel.SendByte(lead);
+    blockingPause(std::chrono::milliseconds(1000));
+    channel.drainInput();
+    channel.SendBytes(tail, tailLength);
+}

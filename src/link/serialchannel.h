@@ -83,3 +83,8 @@ private:
     bool m_lossPending = false;
     int m_openings = 0;
 };
+
+// A bench command: its first byte, a one-second pause in which the bench gets ready
+// (blocking, not spinning), the input that arrived meanwhile thrown away, then the rest.
+void SendPausedCommand(SerialChannel &channel, std::uint8_t lead, const std::uint8_t *tail,
+                       int tailLength);

@@ -1,6 +1,7 @@
 #include "sets.h"
 
 #include "bencherror.h"
+#include "controls.h"
 #include "errorreport.h"
 #include "main.h"
 #include "serialchannel.h"
@@ -16,7 +17,6 @@
 
 namespace {
 
-const QColor WindowColor(0xD3, 0xD5, 0xDC);
 
 // The speed as a whole number: optional sign and decimal digits, blanks around them
 // tolerated, and it must fit an int.
@@ -37,7 +37,7 @@ TForm2::TForm2(TForm1 *form1, QWidget *parent) : QDialog(parent), m_form1(form1)
     setModal(false);
     setFont(QFont(QStringLiteral("Liberation Sans"), 8));
     QPalette p = palette();
-    p.setColor(QPalette::Window, WindowColor);
+    p.setColor(QPalette::Window, WindowColour);
     setPalette(p);
     setAutoFillBackground(true);
     setFixedSize(233, 81);

@@ -183,7 +183,7 @@ void TstRestart::everyEntryOfTheStateComesBackAsShown()
             QWidget *c = w->findChild<QWidget *>(k.control);
             QVERIFY2(c, qPrintable(k.control));
             if (c == w->Name)
-                w->setNameText(QStringLiteral("Нет в каталоге"));
+                w->Name->setEditText(QStringLiteral("Нет в каталоге"));
             else if (auto *l = qobject_cast<QLabel *>(c))
                 l->setText(text);
             else if (auto *e = qobject_cast<QLineEdit *>(c))

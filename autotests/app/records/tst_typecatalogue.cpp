@@ -61,6 +61,7 @@ private slots:
 
     void typingANewNameEmptiesThePageAtTheFirstKeystrokeAndSaveKeepsWhatFollows();
     void choosingATypeFromTheListLoadsAllTenValuesAndEmptiesTheResults();
+    void typingThePrefixOfAStoredNameLoadsNothing();
     void noSelectionIsStoredAsMinusOneAndLoadedAsNone_data();
     void noSelectionIsStoredAsMinusOneAndLoadedAsNone();
     void deletingEmptiesTheTypeFieldsAndKeepsTheRest_data();
@@ -194,6 +195,23 @@ void TstTypeCatalogue::choosingATypeFromTheListLoadsAllTenValuesAndEmptiesTheRes
     QVERIFY(f->form->TransformGrid->cell(2, 1).isEmpty());
     QVERIFY(f->form->ResistenceGrid->cell(1, 0).isEmpty());
     QCOMPARE(f->shown("Conclusion"), Fit);
+
+    // Choosing the type already shown loads it again over what was typed since.
+    f->form->Unom->setText(QStringLiteral("999"));
+    QVERIFY(f->choose(f->form->Name, Om125));
+    compareShown(om125());
+}
+
+// Typing a name that begins like a stored one must not complete it and load that type.
+void TstTypeCatalogue::typingThePrefixOfAStoredNameLoadsNothing()
+{
+    QCOMPARE(CatalogueFile::saveType(Tm40, tm40()), CatalogueFile::SaveResult::Saved);
+    QVERIFY(f->start());
+    QLineEdit *nameEdit = f->form->Name->lineEdit();
+    nameEdit->setFocus(Qt::MouseFocusReason);
+    RestartFixture::typeKeys(nameEdit, Tm40.left(2));
+    QCOMPARE(f->shown("Name"), Tm40.left(2));
+    QVERIFY(f->shown("Unom").isEmpty());
 }
 
 void TstTypeCatalogue::noSelectionIsStoredAsMinusOneAndLoadedAsNone_data()
@@ -244,7 +262,7 @@ void TstTypeCatalogue::deletingEmptiesTheTypeFieldsAndKeepsTheRest()
     const QByteArray before = bytesOf(CatalogueFile::path());
     QVERIFY(f->start());
     TForm1 *w = f->form;
-    w->setNameText(name);
+    w->Name->setEditText(name);
     showType(tm40());
     fillResults();
     f->click(w->sButton7);
