@@ -1,5 +1,7 @@
 #include "fixedpoint.h"
 
+#include <QLocale>
+
 #include <charconv>
 #include <cmath>
 #include <string>
@@ -8,22 +10,39 @@ namespace {
 
 constexpr int SignificantDigits = 18;
 
-// Decimal digits of |value| scaled so that the last one has place value 10^-decimals,
-// rounded half away from zero on the 18-digit expansion (the 80-bit value's own digits).
-std::string roundedDigits(long double magnitude, int decimals)
+// The 18 significant digits of a non-zero magnitude and the place of the first one.
+std::string expansion(long double magnitude, int &exponent)
 {
-    if (magnitude == 0)
-        return "0";
     char buf[64];
     auto res = std::to_chars(buf, buf + sizeof buf, magnitude, std::chars_format::scientific,
                              SignificantDigits - 1);
     std::string text(buf, res.ptr);
     const auto ePos = text.find('e');
-    const int exponent = std::stoi(text.substr(ePos + 1));
+    exponent = std::stoi(text.substr(ePos + 1));
     std::string digits;
     for (std::size_t i = 0; i < ePos; ++i)
         if (text[i] != '.')
             digits += text[i];
+    return digits;
+}
+
+} // namespace
+
+int DecimalExponent(long double magnitude)
+{
+    if (magnitude == 0)
+        return 0;
+    int exponent = 0;
+    expansion(std::fabs(magnitude), exponent);
+    return exponent;
+}
+
+std::string RoundedDecimalDigits(long double magnitude, int decimals)
+{
+    if (magnitude == 0)
+        return "0";
+    int exponent = 0;
+    const std::string digits = expansion(std::fabs(magnitude), exponent);
 
     // Digit k has place value 10^(exponent - k); keep those down to 10^-decimals.
     const long keep = long(exponent) + decimals + 1;
@@ -51,8 +70,6 @@ std::string roundedDigits(long double magnitude, int decimals)
     return kept;
 }
 
-} // namespace
-
 QString FixedText(long double value, int decimals, int minWidth)
 {
     if (decimals < 0)
@@ -63,7 +80,7 @@ QString FixedText(long double value, int decimals, int minWidth)
     } else if (std::isinf(value)) {
         out = value < 0 ? QStringLiteral("-INF") : QStringLiteral("INF");
     } else {
-        std::string digits = roundedDigits(std::fabs(value), decimals);
+        std::string digits = RoundedDecimalDigits(std::fabs(value), decimals);
         if (int(digits.size()) <= decimals)
             digits.insert(0, std::size_t(decimals + 1 - int(digits.size())), '0');
         std::string text = digits.substr(0, digits.size() - std::size_t(decimals));
@@ -85,4 +102,21 @@ QString FixedTextWithSeparator(long double value, int decimals, QChar separator)
     QString text = FixedText(value, decimals);
     text.replace(QLatin1Char('.'), separator);
     return text;
+}
+
+QString RegionalNumberText(const QString &fixedText, const QLocale &locale)
+{
+    const bool negative = fixedText.startsWith(QLatin1Char('-'));
+    const QString body = negative ? fixedText.mid(1) : fixedText;
+    const qsizetype point = body.indexOf(QLatin1Char('.'));
+    const QString whole = point < 0 ? body : body.left(point);
+    QString out = negative ? QStringLiteral("-") : QString();
+    for (qsizetype i = 0; i < whole.size(); ++i) {
+        if (i > 0 && (whole.size() - i) % 3 == 0)
+            out += locale.groupSeparator();
+        out += whole[i];
+    }
+    if (point >= 0)
+        out += locale.decimalPoint() + body.mid(point + 1);
+    return out;
 }

@@ -2,6 +2,10 @@
 
 #include <QString>
 
+#include <string>
+
+class QLocale;
+
 // Number to text the way every readout and result is written: exactly `decimals`
 // decimals (a negative count means none), a full stop whatever the locale, a leading
 // minus, rounded half away from zero at the last shown digit of the value's
@@ -10,3 +14,14 @@ QString FixedText(long double value, int decimals, int minWidth = 0);
 
 // The same text with the full stop replaced by the given decimal separator.
 QString FixedTextWithSeparator(long double value, int decimals, QChar separator);
+
+// Digits of round(|value| × 10^decimals), half away from zero on the 18-digit expansion;
+// `decimals` may be negative (rounding to tens, hundreds, ...). "0" for nothing left.
+std::string RoundedDecimalDigits(long double magnitude, int decimals);
+
+// Place of the first significant digit of the 18-digit expansion (0 for zero).
+int DecimalExponent(long double magnitude);
+
+// A fixed text ("-1234.50") in the regional format: the digit groups and the decimal
+// separator of `locale`.
+QString RegionalNumberText(const QString &fixedText, const QLocale &locale);

@@ -56,18 +56,6 @@ long double firstVoltage(std::uint32_t accumulator)
     return std::sqrt(accumulator / 6000.0L);
 }
 
-QString groupedInteger(const std::string &digits, const QString &separator)
-{
-    QString out;
-    const int n = int(digits.size());
-    for (int i = 0; i < n; ++i) {
-        if (i > 0 && (n - i) % 3 == 0)
-            out += separator;
-        out += QLatin1Char(digits[std::size_t(i)]);
-    }
-    return out;
-}
-
 } // namespace
 
 long double vectorGroupFromTicks(int tickDifference)
@@ -92,76 +80,26 @@ QString regionalPowerText(long double value, const QLocale &locale)
     if (!std::isfinite(value))
         return FixedText(value, Decimals);
 
-    // Digits of the 80-bit value (18 significant), digit k having place value 10^(exponent - k).
-    std::string digits = "0";
-    int exponent = 0;
-    if (value != 0) {
-        char buf[64];
-        const auto res = std::to_chars(buf, buf + sizeof buf, std::fabs(value),
-                                       std::chars_format::scientific, 17);
-        const std::string text(buf, res.ptr);
-        const auto ePos = text.find('e');
-        exponent = std::stoi(text.substr(ePos + 1));
-        digits.clear();
-        for (std::size_t i = 0; i < ePos; ++i)
-            if (text[i] != '.')
-                digits += text[i];
-    }
-
-    // Keep the digits down to the second decimal, but no more than Precision of them.
-    int lowestPlace = std::max(-Decimals, exponent - Precision + 1);
-    int keep = exponent - lowestPlace + 1;
-    bool roundUp = false;
-    if (keep < int(digits.size()))
-        roundUp = keep >= 0 && digits[std::size_t(keep)] >= '5';
-    std::string kept = keep > 0 ? digits.substr(0, std::size_t(std::min<int>(keep, int(digits.size())))) : "";
-    while (int(kept.size()) < keep)
-        kept += '0';
-    if (roundUp) {
-        int i = int(kept.size()) - 1;
-        for (; i >= 0 && kept[std::size_t(i)] == '9'; --i)
-            kept[std::size_t(i)] = '0';
-        if (i >= 0) {
-            ++kept[std::size_t(i)];
-        } else {
-            kept.insert(kept.begin(), '1');
-            ++exponent;
-        }
-    }
-    if (kept.empty()) {
-        kept = "0";
-        exponent = lowestPlace;
-    }
-    const bool allZero = kept.find_first_not_of('0') == std::string::npos;
-    const QString sign = std::signbit(value) && !allZero ? QStringLiteral("-") : QString();
-
-    if (!allZero && exponent + 1 > Precision) {
-        std::string mantissa = kept.substr(0, std::size_t(Precision));
+    // Rounded to the second decimal, or to eight significant digits where that is coarser.
+    const int decimals = std::min(Decimals, Precision - 1 - DecimalExponent(value));
+    const std::string digits = RoundedDecimalDigits(std::fabs(value), decimals);
+    const bool allZero = digits.find_first_not_of('0') == std::string::npos;
+    const int roundedExponent = allZero ? 0 : int(digits.size()) - 1 - decimals;
+    if (roundedExponent + 1 > Precision) {
+        std::string mantissa = digits.substr(0, std::size_t(Precision));
         while (mantissa.size() > 1 && mantissa.back() == '0')
             mantissa.pop_back();
-        QString text = sign + QLatin1Char(mantissa[0]);
+        QString text = std::signbit(value) ? QStringLiteral("-") : QString();
+        text += QLatin1Char(mantissa[0]);
         if (mantissa.size() > 1)
             text += locale.decimalPoint() + QString::fromLatin1(mantissa.substr(1).c_str());
-        return text + QLatin1Char('E') + QString::number(exponent);
+        return text + QLatin1Char('E') + QString::number(roundedExponent);
     }
-
-    // Lay the kept digits out on places exponent .. lowestPlace, then pad to 10^-Decimals.
-    std::string integer;
-    std::string fraction;
-    for (int k = 0; k < int(kept.size()); ++k) {
-        const int place = exponent - k;
-        if (place >= 0)
-            integer += kept[std::size_t(k)];
-        else
-            fraction += kept[std::size_t(k)];
-    }
-    if (integer.empty())
-        integer = "0";
-    if (exponent < -1)
-        fraction.insert(0, std::size_t(std::min(-exponent - 1, Decimals)), '0');
-    fraction.resize(std::size_t(Decimals), '0');
-    return sign + groupedInteger(integer, locale.groupSeparator()) + locale.decimalPoint()
-           + QString::fromLatin1(fraction.c_str());
+    QString text = FixedText(value, decimals);
+    if (decimals == 0)
+        text += QLatin1Char('.');
+    text += QString(Decimals - decimals, QLatin1Char('0'));
+    return RegionalNumberText(text, locale);
 }
 
 void SignalTexts::takeLater(const SignalTexts &later)

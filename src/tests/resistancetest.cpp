@@ -53,22 +53,6 @@ QString roundedPercent(long double value)
     return text;
 }
 
-QString withRegionalSeparators(const QString &plain, const QLocale &locale)
-{
-    const bool negative = plain.startsWith(QLatin1Char('-'));
-    const qsizetype point = plain.indexOf(QLatin1Char('.'));
-    const QString whole = plain.mid(negative ? 1 : 0, point - (negative ? 1 : 0));
-    QString grouped;
-    const bool group = !(locale.numberOptions() & QLocale::OmitGroupSeparator);
-    for (qsizetype i = 0; i < whole.size(); ++i) {
-        if (group && i > 0 && (whole.size() - i) % 3 == 0)
-            grouped += locale.groupSeparator();
-        grouped += whole[i];
-    }
-    return (negative ? QStringLiteral("-") : QString()) + grouped + locale.decimalPoint()
-        + plain.mid(point + 1);
-}
-
 } // namespace
 
 std::optional<ResistanceCommand> resistanceStartCommand(int rangeIndex)
@@ -121,7 +105,7 @@ QString imbalanceText(const QString &r0, const QString &r1, const QString &r2,
     const long double percent = (max - min) / max * 100;
     if (!std::isfinite(percent))
         return QString();
-    return withRegionalSeparators(roundedPercent(percent), locale) + QStringLiteral(" %");
+    return RegionalNumberText(roundedPercent(percent), locale) + QStringLiteral(" %");
 }
 
 void computeImbalances(const std::function<QString(int column, int row)> &cell,
