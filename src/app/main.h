@@ -4,6 +4,8 @@
 #include "ratedvalues.h"
 
 #include <QHash>
+#include <QLineEdit>
+#include <QPointer>
 #include <QWidget>
 #include <cstdint>
 #include <memory>
@@ -240,4 +242,8 @@ private:
     void flipDiagnostics(bool labels34, bool label8, bool gauge);
 
     bool m_shown = false;
+    // The field whose focus is on its way back after its message, and whether it is
+    // being given back right now.
+    QPointer<QLineEdit> m_returningTo;
+    bool m_givingFocusBack = false;
 };

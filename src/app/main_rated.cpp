@@ -9,26 +9,16 @@
 #include <QPointer>
 #include <QTimer>
 
-namespace {
-
-// The field whose focus is on its way back after its message.
-QPointer<QLineEdit> returningTo;
-// Set while the focus is given back: the field it leaves then is not left by the operator,
-// and checking it would start a tug of war between two fields that both hold bad texts.
-bool givingFocusBack = false;
-
-void onExit(QLineEdit *field, std::function<void()> handler)
-{
-    OnExit(field, [handler = std::move(handler)] {
-        if (!givingFocusBack)
-            RunGuarded(handler);
-    });
-}
-
-} // namespace
-
 void TForm1::setupRated()
 {
+    // While the focus is given back, the field it leaves is not left by the operator:
+    // checking it would start a tug of war between two fields that both hold bad texts.
+    auto onExit = [this](QLineEdit *field, std::function<void()> handler) {
+        OnExit(field, [this, handler = std::move(handler)] {
+            if (!m_givingFocusBack)
+                RunGuarded(handler);
+        });
+    };
     const std::pair<QLineEdit *, void (TForm1::*)()> rated[] = {
         {Pnom, &TForm1::PnomExit},   {Unom, &TForm1::UnomExit},   {Inom, &TForm1::InomExit},
         {Unom2, &TForm1::Unom2Exit}, {Inom2, &TForm1::Inom2Exit},
@@ -48,14 +38,14 @@ void TForm1::reportNotANumber(QLineEdit *field, const QString &message)
 {
     // A click on a tab leaves the field and changes the page at once, and both check it:
     // one box for the one click.
-    if (returningTo == field)
+    if (m_returningTo == field)
         return;
     Prompts::current().showMessage(this, InputErrorCaption, message, PromptIcon::Error);
-    returningTo = field;
+    m_returningTo = field;
     // The focus is still on its way to the next control; take it back once it has arrived.
     QTimer::singleShot(0, field, [this, field] {
-        returningTo = nullptr;
-        givingFocusBack = true;
+        m_returningTo = nullptr;
+        m_givingFocusBack = true;
         // Left by a click on another tab, the field lies on a page no longer shown, where
         // the focus would take the operator's keys unseen: back to its page, with the link
         // as that page wants it.
@@ -69,7 +59,7 @@ void TForm1::reportNotANumber(QLineEdit *field, const QString &message)
             }
         }
         field->setFocus(Qt::OtherFocusReason);
-        givingFocusBack = false;
+        m_givingFocusBack = false;
         field->selectAll();
     });
 }

@@ -249,10 +249,7 @@ void TForm1::sButton6Click()
     case CatalogueFile::SaveResult::UnfitName:
         Prompts::current().showMessage(
             this, UnfitNameCaption,
-            QStringLiteral("Набор символов '") + name
-                + QStringLiteral("' в поле 'Тип трансформатора' не может быть названием типа: "
-                                 "оно не должно начинаться с '[', содержать ']', перевод строки "
-                                 "или знаки вне кодировки Windows-1251."),
+            CatalogueFile::unfitNameMessage(name),
             PromptIcon::Error);
         break;
     }

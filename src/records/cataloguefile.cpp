@@ -95,4 +95,12 @@ int clampSelection(int stored, int itemCount)
     return std::clamp(stored, -1, itemCount - 1);
 }
 
+QString unfitNameMessage(const QString &name)
+{
+    return QStringLiteral("Набор символов '") + name
+        + QStringLiteral("' в поле 'Тип трансформатора' не может быть названием типа: "
+                         "оно не должно начинаться с '[', содержать ']', перевод строки "
+                         "или знаки вне кодировки Windows-1251.");
+}
+
 } // namespace CatalogueFile

@@ -67,6 +67,9 @@ void deleteType(const QString &name);
 // False for a name that cannot be a section name (see KeyValueFile::isFitSectionName).
 bool isFitTypeName(const QString &name);
 
+// What the operator is told when a name cannot be a type's name.
+QString unfitNameMessage(const QString &name);
+
 // A selection as stored, brought into -1 .. itemCount - 1.
 int clampSelection(int stored, int itemCount);
 
