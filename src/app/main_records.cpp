@@ -5,6 +5,7 @@
 #include "controls.h"
 #include "errorreport.h"
 #include "prompts.h"
+#include "ratedentry.h"
 #include "serialchannel.h"
 #include "settingsfile.h"
 #include "statefile.h"
@@ -18,8 +19,6 @@
 #include <QPushButton>
 
 namespace {
-
-const QString UnfitNameCaption = QStringLiteral("Ошибка ввода параметров");
 
 QString controlText(QWidget *w)
 {
@@ -248,7 +247,7 @@ void TForm1::sButton6Click()
         break;
     case CatalogueFile::SaveResult::UnfitName:
         Prompts::current().showMessage(
-            this, UnfitNameCaption,
+            this, InputErrorCaption,
             CatalogueFile::unfitNameMessage(name),
             PromptIcon::Error);
         break;
