@@ -1,8 +1,7 @@
 #include "controls.h"
 #include "errorreport.h"
-#include "main.h"
-#include "recordingprompts.h"
 #include "bencherror.h"
+#include "windowfixture.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -14,6 +13,8 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
+
+#include <memory>
 
 namespace {
 QString captionOf(QWidget *w)
@@ -55,20 +56,19 @@ private slots:
     void anErrorInAHandlerIsReportedAndTheProgramGoesOn();
 
 private:
-    TForm1 *form = nullptr;
-    RecordingPrompts *prompts = nullptr;
+    std::unique_ptr<WindowFixture> f;
 };
 
 void TstMainWindow::init()
 {
-    prompts = new RecordingPrompts;
-    form = new TForm1;
+    f = std::make_unique<WindowFixture>();
+    QVERIFY(f->isValid());
+    f->createWindow();
 }
 
 void TstMainWindow::cleanup()
 {
-    delete form;
-    delete prompts;
+    f.reset();
 }
 
 void TstMainWindow::controlsShowTheirLetterExactCaptions_data()
@@ -116,7 +116,7 @@ void TstMainWindow::controlsShowTheirLetterExactCaptions()
 {
     QFETCH(QString, name);
     QFETCH(QString, caption);
-    auto *w = form->findChild<QWidget *>(name);
+    auto *w = f->form->findChild<QWidget *>(name);
     QVERIFY2(w, qPrintable(name));
     QCOMPARE(captionOf(w), caption);
 }
@@ -144,7 +144,7 @@ void TstMainWindow::tableHeadsAreLetterExact()
     QFETCH(QString, page);
     QFETCH(QStringList, heads);
     QStringList shown;
-    for (QLabel *l : form->findChild<QWidget *>(page)->findChildren<QLabel *>())
+    for (QLabel *l : f->form->findChild<QWidget *>(page)->findChildren<QLabel *>())
         shown << l->text();
     for (const QString &h : heads)
         QVERIFY2(shown.contains(h), qPrintable(h));
@@ -152,30 +152,30 @@ void TstMainWindow::tableHeadsAreLetterExact()
 
 void TstMainWindow::windowHasItsFixedSizeAndCaption()
 {
-    QCOMPARE(form->size(), QSize(896, 603));
-    QCOMPARE(form->minimumSize(), form->maximumSize());
-    QVERIFY(!(form->windowFlags() & Qt::WindowMaximizeButtonHint));
-    QCOMPARE(form->windowTitle(), QStringLiteral("Электромагнитные испытания силовых трансформаторов"));
-    QCOMPARE(form->palette().color(QPalette::Window), QColor(211, 213, 220));
+    QCOMPARE(f->form->size(), QSize(896, 603));
+    QCOMPARE(f->form->minimumSize(), f->form->maximumSize());
+    QVERIFY(!(f->form->windowFlags() & Qt::WindowMaximizeButtonHint));
+    QCOMPARE(f->form->windowTitle(), QStringLiteral("Электромагнитные испытания силовых трансформаторов"));
+    QCOMPARE(f->form->palette().color(QPalette::Window), QColor(211, 213, 220));
 }
 
 void TstMainWindow::everyTabCaptionIsFullyReadable()
 {
     const QStringList captions{"Трансформатор", "Холостой ход", "Короткое замыкание",
                                "Коэффициент трансформации", "Омическое сопротивление", "Протокол"};
-    QCOMPARE(form->PageControl1->pageCount(), 6);
+    QCOMPARE(f->form->PageControl1->pageCount(), 6);
     for (int i = 0; i < 6; ++i) {
-        QAbstractButton *tab = form->PageControl1->tabButton(i);
+        QAbstractButton *tab = f->form->PageControl1->tabButton(i);
         QCOMPARE(tab->text(), captions[i]);
         QVERIFY(tab->width() >= tab->fontMetrics().horizontalAdvance(tab->text()) + 8);
-        QVERIFY(form->PageControl1->rect().contains(tab->geometry()));
+        QVERIFY(f->form->PageControl1->rect().contains(tab->geometry()));
     }
 }
 
 void TstMainWindow::gridsHaveTheirSizeAndCannotBeEditedOrScrolled()
 {
     struct { StringGrid *grid; int columns, rows; } grids[] = {
-        {form->TransformGrid, 12, 3}, {form->TransformGrid1, 4, 3}, {form->ResistenceGrid, 7, 4}};
+        {f->form->TransformGrid, 12, 3}, {f->form->TransformGrid1, 4, 3}, {f->form->ResistenceGrid, 7, 4}};
     for (auto g : grids) {
         QCOMPARE(g.grid->columnCount(), g.columns);
         QCOMPARE(g.grid->rowCount(), g.rows);
@@ -185,26 +185,26 @@ void TstMainWindow::gridsHaveTheirSizeAndCannotBeEditedOrScrolled()
         QVERIFY(!(g.grid->item(0, 0)->flags() & Qt::ItemIsEditable));
     }
     // Nothing scrolls the cells away from their headings.
-    form->TransformGrid->horizontalScrollBar()->setValue(2);
-    form->TransformGrid->scrollTo(form->TransformGrid->model()->index(0, 11));
-    QCOMPARE(form->TransformGrid->horizontalScrollBar()->value(), 0);
-    QCOMPARE(form->TransformGrid->columnViewportPosition(0), 0);
+    f->form->TransformGrid->horizontalScrollBar()->setValue(2);
+    f->form->TransformGrid->scrollTo(f->form->TransformGrid->model()->index(0, 11));
+    QCOMPARE(f->form->TransformGrid->horizontalScrollBar()->value(), 0);
+    QCOMPARE(f->form->TransformGrid->columnViewportPosition(0), 0);
     // Eleven columns of TransformGrid are visible, the twelfth lies beyond the width.
-    QVERIFY(11 * 54 <= form->TransformGrid->width());
-    QVERIFY(12 * 54 > form->TransformGrid->width());
+    QVERIFY(11 * 54 <= f->form->TransformGrid->width());
+    QVERIFY(12 * 54 > f->form->TransformGrid->width());
 }
 
 void TstMainWindow::radioGroupsStartWithNoSelection()
 {
-    QCOMPARE(form->FasNumber->itemIndex(), -1);
-    QCOMPARE(form->Material->itemIndex(), -1);
-    QCOMPARE(form->FasNumber->items(), (QStringList{"Одна", "Три"}));
-    QCOMPARE(form->Material->items(), (QStringList{"медь", "алюминий"}));
-    QCOMPARE(form->RadioGroup1->itemIndex(), 0);
-    QCOMPARE(form->RadioGroup2->items().last(), QStringLiteral("HH")); // Latin letters
-    QCOMPARE(form->RadioGroup3->items(), (QStringList{"AB", "CA", "BC"}));
-    QCOMPARE(form->RadioGroup4->items(), (QStringList{"A0", "B0", "C0"}));
-    QCOMPARE(form->ResistenceRange1->items(), (QStringList{"200", "20", "2", "0.2", "0.01"}));
+    QCOMPARE(f->form->FasNumber->itemIndex(), -1);
+    QCOMPARE(f->form->Material->itemIndex(), -1);
+    QCOMPARE(f->form->FasNumber->items(), (QStringList{"Одна", "Три"}));
+    QCOMPARE(f->form->Material->items(), (QStringList{"медь", "алюминий"}));
+    QCOMPARE(f->form->RadioGroup1->itemIndex(), 0);
+    QCOMPARE(f->form->RadioGroup2->items().last(), QStringLiteral("HH")); // Latin letters
+    QCOMPARE(f->form->RadioGroup3->items(), (QStringList{"AB", "CA", "BC"}));
+    QCOMPARE(f->form->RadioGroup4->items(), (QStringList{"A0", "B0", "C0"}));
+    QCOMPARE(f->form->ResistenceRange1->items(), (QStringList{"200", "20", "2", "0.2", "0.01"}));
 }
 
 void TstMainWindow::listsHoldTheirItems()
@@ -215,38 +215,38 @@ void TstMainWindow::listsHoldTheirItems()
             l << c->itemText(i);
         return l;
     };
-    QCOMPARE(items(form->cbVoltage), (QStringList{"Не используется", "10кВ/100В", "35кВ/100В"}));
-    QCOMPARE(items(form->cbCurrent),
+    QCOMPARE(items(f->form->cbVoltage), (QStringList{"Не используется", "10кВ/100В", "35кВ/100В"}));
+    QCOMPARE(items(f->form->cbCurrent),
              (QStringList{"Не используется", "15А/5А", "50А/5А", "100А/5А", "150А/5А", "200А/5А",
                           "250А/5А", "300А/5А", "350А/5А", "400А/5А"}));
-    QCOMPARE(form->cbVoltage->currentIndex(), 0);
-    QCOMPARE(form->cbCurrent->currentIndex(), 0);
-    QCOMPARE(items(form->Circuit),
+    QCOMPARE(f->form->cbVoltage->currentIndex(), 0);
+    QCOMPARE(f->form->cbCurrent->currentIndex(), 0);
+    QCOMPARE(items(f->form->Circuit),
              (QStringList{"U / Uo - 0", "U / U - 0", "U / D - 11", "U / Z - 11", "D / U - 11",
                           "I / I - 0", "D / D - 0"}));
-    QCOMPARE(form->Circuit->currentText(), QString());
+    QCOMPARE(f->form->Circuit->currentText(), QString());
 }
 
 void TstMainWindow::clearEmptiesTheEntriesOfTheTransformer()
 {
-    const QList<QLineEdit *> edits{form->TransformerWeight, form->Pnom, form->Unom, form->Unom2,
-                                   form->Inom, form->Inom2, form->RepairNumber, form->RHigh15,
-                                   form->RHigh60, form->RLow15, form->RLow60, form->Uhigh,
-                                   form->Ulow, form->Thigh, form->Tlow};
+    const QList<QLineEdit *> edits{f->form->TransformerWeight, f->form->Pnom, f->form->Unom, f->form->Unom2,
+                                   f->form->Inom, f->form->Inom2, f->form->RepairNumber, f->form->RHigh15,
+                                   f->form->RHigh60, f->form->RLow15, f->form->RLow60, f->form->Uhigh,
+                                   f->form->Ulow, f->form->Thigh, f->form->Tlow};
     for (QLineEdit *e : edits)
         e->setText(QStringLiteral("7"));
-    const QList<QLabel *> results{form->Uab00, form->Ixx01, form->Pxx00, form->Uab10,
-                                  form->Ukz112, form->Ikz10, form->Pkz12, form->Group};
+    const QList<QLabel *> results{f->form->Uab00, f->form->Ixx01, f->form->Pxx00, f->form->Uab10,
+                                  f->form->Ukz112, f->form->Ikz10, f->form->Pkz12, f->form->Group};
     for (QLabel *l : results)
         l->setText(QStringLiteral("1.0"));
-    form->TransformGrid->setCell(11, 2, QStringLiteral("x"));
-    form->TransformGrid->setCell(0, 0, QStringLiteral("x"));
-    form->ResistenceGrid->setCell(6, 3, QStringLiteral("x"));
-    form->Circuit->setEditText(QStringLiteral("U / U - 0"));
-    form->Freq2->clear();
-    form->Conclusion->setPlainText(QString());
+    f->form->TransformGrid->setCell(11, 2, QStringLiteral("x"));
+    f->form->TransformGrid->setCell(0, 0, QStringLiteral("x"));
+    f->form->ResistenceGrid->setCell(6, 3, QStringLiteral("x"));
+    f->form->Circuit->setEditText(QStringLiteral("U / U - 0"));
+    f->form->Freq2->clear();
+    f->form->Conclusion->setPlainText(QString());
 
-    QTest::mouseClick(form->sBitBtn2, Qt::LeftButton);
+    QTest::mouseClick(f->form->sBitBtn2, Qt::LeftButton);
 
     for (QLineEdit *e : edits)
         QVERIFY2(e->text().isEmpty(), qPrintable(e->objectName()));
@@ -254,91 +254,91 @@ void TstMainWindow::clearEmptiesTheEntriesOfTheTransformer()
         QVERIFY2(l->text().isEmpty(), qPrintable(l->objectName()));
     for (int c = 0; c < 12; ++c)
         for (int r = 0; r < 3; ++r)
-            QVERIFY(form->TransformGrid->cell(c, r).isEmpty());
+            QVERIFY(f->form->TransformGrid->cell(c, r).isEmpty());
     for (int c = 0; c < 7; ++c)
         for (int r = 0; r < 4; ++r)
-            QVERIFY(form->ResistenceGrid->cell(c, r).isEmpty());
-    QCOMPARE(form->Circuit->currentText(), QString());
-    QCOMPARE(form->Freq2->text(), QStringLiteral("50"));
-    QCOMPARE(form->Conclusion->toPlainText(), QStringLiteral("Трансформатор годен к эксплуатации"));
-    QVERIFY(prompts->messages.isEmpty());
+            QVERIFY(f->form->ResistenceGrid->cell(c, r).isEmpty());
+    QCOMPARE(f->form->Circuit->currentText(), QString());
+    QCOMPARE(f->form->Freq2->text(), QStringLiteral("50"));
+    QCOMPARE(f->form->Conclusion->toPlainText(), QStringLiteral("Трансформатор годен к эксплуатации"));
+    QVERIFY(f->prompts.messages.isEmpty());
 }
 
 void TstMainWindow::clearLeavesOtherEntriesAlone()
 {
-    form->Name->setEditText(QStringLiteral("ТМ-250"));
-    form->Temperature->setText(QStringLiteral("18"));
-    form->FasNumber->setItemIndex(1);
-    form->Material->setItemIndex(0);
-    for (QLineEdit *e : {form->RHL15, form->RHL60, form->UHL, form->THL, form->Rem,
-                         form->ProtocolNumber, form->Investigator, form->Chief, form->OilAnalysis})
+    f->form->Name->setEditText(QStringLiteral("ТМ-250"));
+    f->form->Temperature->setText(QStringLiteral("18"));
+    f->form->FasNumber->setItemIndex(1);
+    f->form->Material->setItemIndex(0);
+    for (QLineEdit *e : {f->form->RHL15, f->form->RHL60, f->form->UHL, f->form->THL, f->form->Rem,
+                         f->form->ProtocolNumber, f->form->Investigator, f->form->Chief, f->form->OilAnalysis})
         e->setText(QStringLiteral("5"));
-    form->TransformGrid1->setCell(0, 0, QStringLiteral("10000.00"));
-    form->Firm->setPlainText(QStringLiteral("Фирма"));
-    form->IsolationCheckBox->setChecked(true);
-    form->RadioGroup2->setItemIndex(3);
+    f->form->TransformGrid1->setCell(0, 0, QStringLiteral("10000.00"));
+    f->form->Firm->setPlainText(QStringLiteral("Фирма"));
+    f->form->IsolationCheckBox->setChecked(true);
+    f->form->RadioGroup2->setItemIndex(3);
 
-    QTest::mouseClick(form->sBitBtn2, Qt::LeftButton);
+    QTest::mouseClick(f->form->sBitBtn2, Qt::LeftButton);
 
-    QCOMPARE(form->Name->currentText(), QStringLiteral("ТМ-250"));
-    QCOMPARE(form->Temperature->text(), QStringLiteral("18"));
-    QCOMPARE(form->FasNumber->itemIndex(), 1);
-    QCOMPARE(form->Material->itemIndex(), 0);
-    for (QLineEdit *e : {form->RHL15, form->RHL60, form->UHL, form->THL, form->Rem,
-                         form->ProtocolNumber, form->Investigator, form->Chief, form->OilAnalysis})
+    QCOMPARE(f->form->Name->currentText(), QStringLiteral("ТМ-250"));
+    QCOMPARE(f->form->Temperature->text(), QStringLiteral("18"));
+    QCOMPARE(f->form->FasNumber->itemIndex(), 1);
+    QCOMPARE(f->form->Material->itemIndex(), 0);
+    for (QLineEdit *e : {f->form->RHL15, f->form->RHL60, f->form->UHL, f->form->THL, f->form->Rem,
+                         f->form->ProtocolNumber, f->form->Investigator, f->form->Chief, f->form->OilAnalysis})
         QCOMPARE(e->text(), QStringLiteral("5"));
-    QCOMPARE(form->TransformGrid1->cell(0, 0), QStringLiteral("10000.00"));
-    QCOMPARE(form->Firm->toPlainText(), QStringLiteral("Фирма"));
-    QVERIFY(form->IsolationCheckBox->isChecked());
-    QCOMPARE(form->RadioGroup2->itemIndex(), 3);
+    QCOMPARE(f->form->TransformGrid1->cell(0, 0), QStringLiteral("10000.00"));
+    QCOMPARE(f->form->Firm->toPlainText(), QStringLiteral("Фирма"));
+    QVERIFY(f->form->IsolationCheckBox->isChecked());
+    QCOMPARE(f->form->RadioGroup2->itemIndex(), 3);
 }
 
 void TstMainWindow::ctrlEFlipsDiagnosticsOnlyWhileTheWindowHoldsTheFocus()
 {
-    form->show();
-    QVERIFY(QTest::qWaitForWindowExposed(form));
-    QVERIFY(form->Label3->isHidden() && form->Label4->isHidden());
-    QVERIFY(!form->Gauge->isHidden());
+    f->form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(f->form));
+    QVERIFY(f->form->Label3->isHidden() && f->form->Label4->isHidden());
+    QVERIFY(!f->form->Gauge->isHidden());
 
-    form->PageControl1->setActivePage(form->sTabSheet6);
-    form->RepairNumber->setFocus();
-    QTest::keyClick(form->RepairNumber, Qt::Key_E, Qt::ControlModifier);
-    QVERIFY(form->Label3->isHidden());
-    QVERIFY(!form->Gauge->isHidden());
+    f->form->PageControl1->setActivePage(f->form->sTabSheet6);
+    f->form->RepairNumber->setFocus();
+    QTest::keyClick(f->form->RepairNumber, Qt::Key_E, Qt::ControlModifier);
+    QVERIFY(f->form->Label3->isHidden());
+    QVERIFY(!f->form->Gauge->isHidden());
 
-    form->RepairNumber->clearFocus();
-    form->setFocus();
-    QTest::keyClick(form, Qt::Key_E, Qt::ControlModifier);
-    QVERIFY(!form->Label3->isHidden() && !form->Label4->isHidden());
-    QVERIFY(form->Gauge->isHidden());
-    QVERIFY(form->Label8->isHidden());
+    f->form->RepairNumber->clearFocus();
+    f->form->setFocus();
+    QTest::keyClick(f->form, Qt::Key_E, Qt::ControlModifier);
+    QVERIFY(!f->form->Label3->isHidden() && !f->form->Label4->isHidden());
+    QVERIFY(f->form->Gauge->isHidden());
+    QVERIFY(f->form->Label8->isHidden());
 
-    QTest::keyClick(form, Qt::Key_E, Qt::ControlModifier | Qt::AltModifier);
-    QVERIFY(form->Label3->isHidden() && form->Label4->isHidden());
-    QVERIFY(!form->Gauge->isHidden());
+    QTest::keyClick(f->form, Qt::Key_E, Qt::ControlModifier | Qt::AltModifier);
+    QVERIFY(f->form->Label3->isHidden() && f->form->Label4->isHidden());
+    QVERIFY(!f->form->Gauge->isHidden());
 }
 
 void TstMainWindow::panelClickFlipsTheCountersAndPowers()
 {
-    QTest::mouseClick(form->sPanel1, Qt::LeftButton);
-    QVERIFY(!form->Label3->isHidden() && !form->Label4->isHidden() && !form->Label8->isHidden());
-    QVERIFY(!form->Gauge->isHidden());
-    QTest::mouseClick(form->sPanel1, Qt::LeftButton);
-    QVERIFY(form->Label3->isHidden() && form->Label4->isHidden() && form->Label8->isHidden());
+    QTest::mouseClick(f->form->sPanel1, Qt::LeftButton);
+    QVERIFY(!f->form->Label3->isHidden() && !f->form->Label4->isHidden() && !f->form->Label8->isHidden());
+    QVERIFY(!f->form->Gauge->isHidden());
+    QTest::mouseClick(f->form->sPanel1, Qt::LeftButton);
+    QVERIFY(f->form->Label3->isHidden() && f->form->Label4->isHidden() && f->form->Label8->isHidden());
 }
 
 void TstMainWindow::ctrlShiftClickOnTheWindowSurfaceFlipsThePowers()
 {
     const QPoint surface(100, 400); // between the frames of the left column
-    QVERIFY(form->childAt(surface) == nullptr);
-    QTest::mouseClick(form, Qt::LeftButton, Qt::ControlModifier, surface);
-    QVERIFY(form->Label3->isHidden());
-    QTest::mouseClick(form, Qt::LeftButton, Qt::ControlModifier | Qt::ShiftModifier, surface);
-    QVERIFY(!form->Label3->isHidden() && !form->Label4->isHidden());
-    QVERIFY(form->Label8->isHidden());
+    QVERIFY(f->form->childAt(surface) == nullptr);
+    QTest::mouseClick(f->form, Qt::LeftButton, Qt::ControlModifier, surface);
+    QVERIFY(f->form->Label3->isHidden());
+    QTest::mouseClick(f->form, Qt::LeftButton, Qt::ControlModifier | Qt::ShiftModifier, surface);
+    QVERIFY(!f->form->Label3->isHidden() && !f->form->Label4->isHidden());
+    QVERIFY(f->form->Label8->isHidden());
     // A click on a control is not a click on the window's surface.
-    QTest::mouseClick(form->Uab, Qt::LeftButton, Qt::ControlModifier | Qt::ShiftModifier);
-    QVERIFY(!form->Label3->isHidden());
+    QTest::mouseClick(f->form->Uab, Qt::LeftButton, Qt::ControlModifier | Qt::ShiftModifier);
+    QVERIFY(!f->form->Label3->isHidden());
 }
 
 void TstMainWindow::anErrorInAHandlerIsReportedAndTheProgramGoesOn()
@@ -349,9 +349,9 @@ void TstMainWindow::anErrorInAHandlerIsReportedAndTheProgramGoesOn()
         after = true;
     });
     QVERIFY(!after);
-    QCOMPARE(prompts->messages.size(), 1);
-    QCOMPARE(prompts->messages[0].text, QStringLiteral("Unable to write to /x/varnek.tmp"));
-    QCOMPARE(prompts->messages[0].icon, PromptIcon::Error);
+    QCOMPARE(f->prompts.messages.size(), 1);
+    QCOMPARE(f->prompts.messages[0].text, QStringLiteral("Unable to write to /x/varnek.tmp"));
+    QCOMPARE(f->prompts.messages[0].icon, PromptIcon::Error);
 }
 
 QTEST_MAIN(TstMainWindow)

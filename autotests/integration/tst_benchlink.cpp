@@ -1,8 +1,5 @@
 #include "controls.h"
-#include "main.h"
-#include "recordingprompts.h"
-#include "recordslocation.h"
-#include "serialchannel.h"
+#include "windowfixture.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -10,8 +7,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QTest>
+
+#include <memory>
 
 namespace {
 constexpr int Port = 31;
@@ -45,44 +43,37 @@ private:
     void startEmulator(const QStringList &extra);
     void openResistancePage();
 
-    QTemporaryDir *dir = nullptr;
+    std::unique_ptr<WindowFixture> f;
     QProcess *emulator = nullptr;
-    RecordingPrompts *prompts = nullptr;
-    TForm1 *form = nullptr;
 };
 
 void TstBenchLink::init()
 {
-    dir = new QTemporaryDir;
-    QVERIFY(dir->isValid());
-    SerialChannel::setDeviceFolder(dir->path());
-    setRecordsDirectoryForTests(dir->path());
-    prompts = new RecordingPrompts;
-    form = new TForm1;
-    form->VaComm1->setPortNum(Port);
+    f = std::make_unique<WindowFixture>();
+    QVERIFY(f->isValid());
+    f->createWindow();
+    f->form->VaComm1->setPortNum(Port);
 }
 
+// The window lets go of the port before the emulator ends, and the emulator ends
+// before its folder goes.
 void TstBenchLink::cleanup()
 {
-    delete form;
-    form = nullptr;
+    f->deleteWindow();
     if (emulator) {
         emulator->terminate();
         emulator->waitForFinished(3000);
         delete emulator;
         emulator = nullptr;
     }
-    delete prompts;
-    setRecordsDirectoryForTests(QString());
-    SerialChannel::setDeviceFolder(QString());
-    delete dir;
+    f.reset();
 }
 
 void TstBenchLink::startEmulator(const QStringList &extra)
 {
     emulator = new QProcess;
     emulator->setProgram(QStringLiteral(BENCH_EMULATOR));
-    emulator->setArguments(QStringList{"--port", QString::number(Port), "--dir", dir->path(),
+    emulator->setArguments(QStringList{"--port", QString::number(Port), "--dir", f->deviceFolder(),
                                        "--rate", "50"} + extra);
     emulator->start();
     QVERIFY(emulator->waitForStarted(5000));
@@ -94,8 +85,8 @@ void TstBenchLink::startEmulator(const QStringList &extra)
 void TstBenchLink::openResistancePage()
 {
     // The resistance page needs no rated data, so the port opens at once.
-    QTest::mouseClick(form->PageControl1->tabButton(TForm1::PageResistence), Qt::LeftButton);
-    QCOMPARE(form->PageControl1->activePage(), form->Resistence);
+    QTest::mouseClick(f->form->PageControl1->tabButton(TForm1::PageResistence), Qt::LeftButton);
+    QCOMPARE(f->form->PageControl1->activePage(), f->form->Resistence);
 }
 
 void TstBenchLink::readoutsFillWithTheEmulatorsValues()
@@ -104,22 +95,22 @@ void TstBenchLink::readoutsFillWithTheEmulatorsValues()
                    "--ia", "2", "--ib", "1.5", "--ic", "0.25", "--freq", "50",
                    "--current-ratio", "1", "--voltage-ratio", "1"});
     openResistancePage();
-    QCOMPARE(form->StatusBarMain->text(), QStringLiteral("COM31 открыт"));
+    QCOMPARE(f->form->StatusBarMain->text(), QStringLiteral("COM31 открыт"));
 
-    QTRY_VERIFY_WITH_TIMEOUT(counterOf(form->Label2) >= 3, 10000);
-    QCOMPARE(form->Uab->text(), QStringLiteral("400.0"));
-    QCOMPARE(form->Ubc->text(), QStringLiteral("230.5"));
-    QCOMPARE(form->Uca->text(), QStringLiteral("100.0"));
-    QCOMPARE(form->Ia->text(), QStringLiteral("2.000"));
-    QCOMPARE(form->Ib->text(), QStringLiteral("1.500"));
-    QCOMPARE(form->Ic->text(), QStringLiteral("0.250"));
-    QCOMPARE(form->Freq->text(), QStringLiteral("50.00"));
-    QCOMPARE(form->lbCRC->text(), QStringLiteral("CRCV OK"));
-    QCOMPARE(form->StatusBarMain->text(), QStringLiteral("COM31 открыт"));
-    QVERIFY(form->Resist->isEnabled());
-    QVERIFY(form->Gauge->isEnabled());
-    QVERIFY(form->Label7->text().contains(QLatin1Char('.')));
-    QCOMPARE(form->Label8->text(), QStringLiteral("F 0"));
+    QTRY_VERIFY_WITH_TIMEOUT(counterOf(f->form->Label2) >= 3, 10000);
+    QCOMPARE(f->form->Uab->text(), QStringLiteral("400.0"));
+    QCOMPARE(f->form->Ubc->text(), QStringLiteral("230.5"));
+    QCOMPARE(f->form->Uca->text(), QStringLiteral("100.0"));
+    QCOMPARE(f->form->Ia->text(), QStringLiteral("2.000"));
+    QCOMPARE(f->form->Ib->text(), QStringLiteral("1.500"));
+    QCOMPARE(f->form->Ic->text(), QStringLiteral("0.250"));
+    QCOMPARE(f->form->Freq->text(), QStringLiteral("50.00"));
+    QCOMPARE(f->form->lbCRC->text(), QStringLiteral("CRCV OK"));
+    QCOMPARE(f->form->StatusBarMain->text(), QStringLiteral("COM31 открыт"));
+    QVERIFY(f->form->Resist->isEnabled());
+    QVERIFY(f->form->Gauge->isEnabled());
+    QVERIFY(f->form->Label7->text().contains(QLatin1Char('.')));
+    QCOMPARE(f->form->Label8->text(), QStringLiteral("F 0"));
 }
 
 void TstBenchLink::corruptedPacketsAreCountedAndChangeNoReading()
@@ -127,12 +118,12 @@ void TstBenchLink::corruptedPacketsAreCountedAndChangeNoReading()
     startEmulator({"--preset", "zero", "--uab", "400", "--current-ratio", "1", "--voltage-ratio",
                    "1", "--bad-crc-every", "3", "--garbage-every", "2"});
     openResistancePage();
-    QTRY_VERIFY_WITH_TIMEOUT(counterOf(form->Label8) >= 3 && counterOf(form->Label2) >= 6, 15000);
+    QTRY_VERIFY_WITH_TIMEOUT(counterOf(f->form->Label8) >= 3 && counterOf(f->form->Label2) >= 6, 15000);
     // Garbage between packets never stops later good packets from being decoded.
-    const int good = counterOf(form->Label2);
-    QTRY_VERIFY_WITH_TIMEOUT(counterOf(form->Label2) > good + 3, 10000);
-    QCOMPARE(form->Uab->text(), QStringLiteral("400.0"));
-    QVERIFY(prompts->messages.isEmpty());
+    const int good = counterOf(f->form->Label2);
+    QTRY_VERIFY_WITH_TIMEOUT(counterOf(f->form->Label2) > good + 3, 10000);
+    QCOMPARE(f->form->Uab->text(), QStringLiteral("400.0"));
+    QVERIFY(f->prompts.messages.isEmpty());
 }
 
 void TstBenchLink::aClosedFarEndLeavesTheWindowWorking()
@@ -140,24 +131,24 @@ void TstBenchLink::aClosedFarEndLeavesTheWindowWorking()
     startEmulator({"--preset", "zero", "--uab", "400", "--current-ratio", "1", "--voltage-ratio",
                    "1", "--close-after", "1"});
     openResistancePage();
-    QTRY_VERIFY_WITH_TIMEOUT(counterOf(form->Label2) >= 1, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(counterOf(f->form->Label2) >= 1, 10000);
     QVERIFY(emulator->waitForFinished(10000));
     QTest::qWait(500);
     // The watchdog's turn: readouts empty, controls blocked, a quiet reconnect attempt.
-    form->Timer1Timer();
-    QCOMPARE(form->StatusBarMain->text(), QStringLiteral("Попытка восстановления связи"));
-    QVERIFY(form->Uab->text().isEmpty());
-    QVERIFY(!form->Resist->isEnabled());
-    QVERIFY(prompts->messages.isEmpty());
+    f->form->Timer1Timer();
+    QCOMPARE(f->form->StatusBarMain->text(), QStringLiteral("Попытка восстановления связи"));
+    QVERIFY(f->form->Uab->text().isEmpty());
+    QVERIFY(!f->form->Resist->isEnabled());
+    QVERIFY(f->prompts.messages.isEmpty());
 
     // The bench comes back on the same number: the next good packet brings the readings back.
     delete emulator;
     emulator = nullptr;
     startEmulator({"--preset", "zero", "--uab", "231", "--current-ratio", "1", "--voltage-ratio", "1"});
-    form->Timer1Timer();
-    QTRY_COMPARE_WITH_TIMEOUT(form->Uab->text(), QStringLiteral("231.0"), 10000);
-    QCOMPARE(form->StatusBarMain->text(), QStringLiteral("COM31 открыт"));
-    QVERIFY(form->Resist->isEnabled());
+    f->form->Timer1Timer();
+    QTRY_COMPARE_WITH_TIMEOUT(f->form->Uab->text(), QStringLiteral("231.0"), 10000);
+    QCOMPARE(f->form->StatusBarMain->text(), QStringLiteral("COM31 открыт"));
+    QVERIFY(f->form->Resist->isEnabled());
 }
 
 void TstBenchLink::noLoadTestTakesTheLiveReadings()
@@ -165,41 +156,41 @@ void TstBenchLink::noLoadTestTakesTheLiveReadings()
     startEmulator({"--preset", "zero", "--uab", "400", "--ubc", "400.04", "--uca", "399.96",
                    "--ia", "1.5", "--ib", "1.5", "--ic", "1.5", "--p1", "60", "--p2", "60",
                    "--current-ratio", "1", "--voltage-ratio", "1"});
-    form->Pnom->setText(QStringLiteral("250"));
-    form->Unom->setText(QStringLiteral("400"));
-    form->Unom2->setText(QStringLiteral("10000"));
-    form->Inom->setText(QStringLiteral("50"));
-    form->Inom2->setText(QStringLiteral("14.4"));
-    QTest::mouseClick(form->PageControl1->tabButton(TForm1::PageIdle), Qt::LeftButton);
-    QCOMPARE(form->PageControl1->activePage(), form->Idle);
-    QTRY_VERIFY_WITH_TIMEOUT(form->IdleState->isEnabled(), 10000);
+    f->form->Pnom->setText(QStringLiteral("250"));
+    f->form->Unom->setText(QStringLiteral("400"));
+    f->form->Unom2->setText(QStringLiteral("10000"));
+    f->form->Inom->setText(QStringLiteral("50"));
+    f->form->Inom2->setText(QStringLiteral("14.4"));
+    QTest::mouseClick(f->form->PageControl1->tabButton(TForm1::PageIdle), Qt::LeftButton);
+    QCOMPARE(f->form->PageControl1->activePage(), f->form->Idle);
+    QTRY_VERIFY_WITH_TIMEOUT(f->form->IdleState->isEnabled(), 10000);
 
-    QTest::mouseClick(form->IdleState, Qt::LeftButton);
-    QCOMPARE(form->Uab00->text(), QStringLiteral("400.0"));
-    QCOMPARE(form->Ubc00->text(), QStringLiteral("400.0"));
-    QCOMPARE(form->Uca00->text(), QStringLiteral("400.0"));
-    QCOMPARE(form->Ia00->text(), QStringLiteral("1.500"));
-    QCOMPARE(form->Ixx00->text(), QStringLiteral("1.500"));
-    QCOMPARE(form->Ixx01->text(), QStringLiteral("3.00"));
-    QCOMPARE(form->Pxx00->text(), QStringLiteral("120.00"));
-    QVERIFY(prompts->messages.isEmpty());
+    QTest::mouseClick(f->form->IdleState, Qt::LeftButton);
+    QCOMPARE(f->form->Uab00->text(), QStringLiteral("400.0"));
+    QCOMPARE(f->form->Ubc00->text(), QStringLiteral("400.0"));
+    QCOMPARE(f->form->Uca00->text(), QStringLiteral("400.0"));
+    QCOMPARE(f->form->Ia00->text(), QStringLiteral("1.500"));
+    QCOMPARE(f->form->Ixx00->text(), QStringLiteral("1.500"));
+    QCOMPARE(f->form->Ixx01->text(), QStringLiteral("3.00"));
+    QCOMPARE(f->form->Pxx00->text(), QStringLiteral("120.00"));
+    QVERIFY(f->prompts.messages.isEmpty());
 }
 
 void TstBenchLink::resistanceMeasurementSendsItsCommandsAndShowsTheValue()
 {
-    const QString log = dir->filePath(QStringLiteral("received.log"));
+    const QString log = QDir(f->deviceFolder()).filePath(QStringLiteral("received.log"));
     startEmulator({"--preset", "zero", "--uab", "400", "--current-ratio", "1", "--voltage-ratio",
                    "1", "--resistance", "1.25", "--log", log});
     openResistancePage();
-    QTRY_VERIFY_WITH_TIMEOUT(form->Resist->isEnabled(), 10000);
-    form->RadioGroup2->setItemIndex(5); // "HH"
-    form->RadioGroup3->setItemIndex(1); // "CA"
-    form->ResistenceRange1->setItemIndex(2); // "2": three decimals
-    QTest::mouseClick(form->Resist, Qt::LeftButton);
-    QTRY_COMPARE_WITH_TIMEOUT(form->ResistenceGrid->cell(5, 1),
+    QTRY_VERIFY_WITH_TIMEOUT(f->form->Resist->isEnabled(), 10000);
+    f->form->RadioGroup2->setItemIndex(5); // "HH"
+    f->form->RadioGroup3->setItemIndex(1); // "CA"
+    f->form->ResistenceRange1->setItemIndex(2); // "2": three decimals
+    QTest::mouseClick(f->form->Resist, Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(f->form->ResistenceGrid->cell(5, 1),
                               FixedTextWithSeparatorForTest(QStringLiteral("1.250")), 10000);
-    QTest::mouseClick(form->ResistStop, Qt::LeftButton);
-    QVERIFY(form->resistancePaused());
+    QTest::mouseClick(f->form->ResistStop, Qt::LeftButton);
+    QVERIFY(f->form->resistancePaused());
 
     // The emulator logs every read with its time: AA, a second, then the pair.
     QTRY_VERIFY_WITH_TIMEOUT(QFile(log).size() > 0, 5000);

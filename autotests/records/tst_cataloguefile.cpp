@@ -3,6 +3,7 @@
 #include "keyvaluefile.h"
 #include "recordsfixture.h"
 #include "recordslocation.h"
+#include "transformertypes.h"
 
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -11,22 +12,6 @@
 #include <memory>
 
 namespace {
-
-TransformerType tm100()
-{
-    TransformerType t;
-    t.unom = QStringLiteral("400");
-    t.unom2 = QStringLiteral("10000");
-    t.inom = QStringLiteral("144,3");
-    t.inom2 = QStringLiteral("5.77");
-    t.pnom = QStringLiteral("100");
-    t.freq2 = QStringLiteral("50");
-    t.material = 1;
-    t.fasNumber = 1;
-    t.transformerWeight = QStringLiteral("640");
-    t.circuit = QStringLiteral("Y/Yн-0");
-    return t;
-}
 
 // The fields as the page shows them after "Очистить".
 TransformerType clearedPage()

@@ -1,12 +1,8 @@
-#include "Unit5.h"
-#include "benchline.h"
 #include "controls.h"
 #include "errorreport.h"
-#include "main.h"
+#include "pseudoterminal.h"
 #include "ratedentry.h"
-#include "recordingprompts.h"
-#include "recordslocation.h"
-#include "serialchannel.h"
+#include "windowfixture.h"
 
 #include <QCheckBox>
 #include <QElapsedTimer>
@@ -16,9 +12,10 @@
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QStatusBar>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+
+#include <memory>
 
 namespace {
 
@@ -56,46 +53,35 @@ private slots:
 private:
     QCheckBox *box(Box which) const;
     QLineEdit *edit(Box which) const;
-    void openOnTheBench(BenchLine &line);
+    void openOnTheBench(PseudoTerminal &line);
     void tick(Box which);
     void typeInto(QLineEdit *field, const QString &text);
 
-    QTemporaryDir *records = nullptr;
-    RecordingPrompts *prompts = nullptr;
-    TForm1 *form1 = nullptr;
-    TForm5 *form5 = nullptr;
+    std::unique_ptr<WindowFixture> f;
 };
 
 // The main window is shown first, as at start, so that its start-up reading has set the
 // channel before a test opens it.
 void TestCalibrationDialog::init()
 {
-    records = new QTemporaryDir;
-    QVERIFY(records->isValid());
-    setRecordsDirectoryForTests(records->path());
-    prompts = new RecordingPrompts;
-    form1 = new TForm1;
-    form5 = new TForm5(form1);
-    form1->Form5 = form5;
-    form1->show();
+    f = std::make_unique<WindowFixture>();
+    QVERIFY(f->isValid());
+    f->createWindow();
+    f->addCalibrationDialog();
+    f->form->show();
 }
 
 void TestCalibrationDialog::cleanup()
 {
-    TForm5::setModalRunnerForTests({});
-    delete form5;
-    delete form1;
-    delete prompts;
-    setRecordsDirectoryForTests(QString());
-    delete records;
+    f.reset();
 }
 
 QCheckBox *TestCalibrationDialog::box(Box which) const
 {
     switch (which) {
-    case Box::Voltage: return form5->VoltageCheckBox;
-    case Box::Current: return form5->CurrentCheckBox;
-    case Box::Resistance: return form5->ResistenceCheckBox;
+    case Box::Voltage: return f->form5->VoltageCheckBox;
+    case Box::Current: return f->form5->CurrentCheckBox;
+    case Box::Resistance: return f->form5->ResistenceCheckBox;
     }
     return nullptr;
 }
@@ -103,19 +89,20 @@ QCheckBox *TestCalibrationDialog::box(Box which) const
 QLineEdit *TestCalibrationDialog::edit(Box which) const
 {
     switch (which) {
-    case Box::Voltage: return form5->VoltageEdit;
-    case Box::Current: return form5->CurrentEdit;
-    case Box::Resistance: return form5->ResistenceEdit;
+    case Box::Voltage: return f->form5->VoltageEdit;
+    case Box::Current: return f->form5->CurrentEdit;
+    case Box::Resistance: return f->form5->ResistenceEdit;
     }
     return nullptr;
 }
 
-void TestCalibrationDialog::openOnTheBench(BenchLine &line)
+void TestCalibrationDialog::openOnTheBench(PseudoTerminal &line)
 {
     QVERIFY(line.isValid());
-    form1->VaComm1->setPortNum(BenchPort);
-    form1->VaComm1->OpenPort();
-    QVERIFY(form1->VaComm1->PortIsOpen());
+    QVERIFY(line.linkAs(f->deviceFolder(), BenchPort));
+    f->form->VaComm1->setPortNum(BenchPort);
+    f->form->VaComm1->OpenPort();
+    QVERIFY(f->form->VaComm1->PortIsOpen());
 }
 
 // On the square, where the operator clicks: a check box ignores clicks beyond its text.
@@ -154,12 +141,12 @@ void TestCalibrationDialog::controlsShowTheirLetterExactCaptions()
 {
     QFETCH(QString, name);
     QFETCH(QString, caption);
-    form5->open();
-    QWidget *w = name == form5->objectName() ? form5 : form5->findChild<QWidget *>(name);
+    f->form5->open();
+    QWidget *w = name == f->form5->objectName() ? f->form5 : f->form5->findChild<QWidget *>(name);
     QVERIFY(w);
     QString shown;
-    if (w == form5)
-        shown = form5->windowTitle();
+    if (w == f->form5)
+        shown = f->form5->windowTitle();
     else if (auto *b = qobject_cast<QAbstractButton *>(w))
         shown = b->text();
     else if (auto *e = qobject_cast<QLineEdit *>(w))
@@ -202,56 +189,56 @@ void TestCalibrationDialog::checkBoxesAllowOneQuantityAtATime()
     QFETCH(bool, buttonAvailable);
     QFETCH(QList<bool>, groupsAvailable);
 
-    form5->open();
+    f->form5->open();
     for (Box b : clicks)
         tick(b);
 
-    const QList<bool> boxes{form5->VoltageCheckBox->isEnabled(), form5->CurrentCheckBox->isEnabled(),
-                            form5->ResistenceCheckBox->isEnabled()};
+    const QList<bool> boxes{f->form5->VoltageCheckBox->isEnabled(), f->form5->CurrentCheckBox->isEnabled(),
+                            f->form5->ResistenceCheckBox->isEnabled()};
     QCOMPARE(boxes, boxesAvailable);
-    QCOMPARE(form5->GaugeButton->isEnabled(), buttonAvailable);
+    QCOMPARE(f->form5->GaugeButton->isEnabled(), buttonAvailable);
     const QList<QList<QWidget *>> groups{
-        {form5->VoltageRadioGroup, form5->VoltageEdit, form5->VoltageLabel},
-        {form5->CurrentEdit, form5->CurrentLabel},
-        {form5->ResistenceRadioGroup, form5->ResistenceEdit, form5->ResistenceLabel}};
+        {f->form5->VoltageRadioGroup, f->form5->VoltageEdit, f->form5->VoltageLabel},
+        {f->form5->CurrentEdit, f->form5->CurrentLabel},
+        {f->form5->ResistenceRadioGroup, f->form5->ResistenceEdit, f->form5->ResistenceLabel}};
     for (int g = 0; g < groups.size(); ++g)
         for (QWidget *w : groups[g])
             QVERIFY2(w->isEnabled() == groupsAvailable[g], qPrintable(w->objectName()));
     // However the clicks went, at most one quantity is chosen.
-    const int ticked = int(form5->VoltageCheckBox->isChecked()) + int(form5->CurrentCheckBox->isChecked())
-        + int(form5->ResistenceCheckBox->isChecked());
+    const int ticked = int(f->form5->VoltageCheckBox->isChecked()) + int(f->form5->CurrentCheckBox->isChecked())
+        + int(f->form5->ResistenceCheckBox->isChecked());
     QCOMPARE(ticked, buttonAvailable ? 1 : 0);
 }
 
 void TestCalibrationDialog::everyShowingStartsWithNothingTickedAndTheRangeText()
 {
-    form5->open();
-    QCOMPARE(form5->GaugeButton->isEnabled(), false);
+    f->form5->open();
+    QCOMPARE(f->form5->GaugeButton->isEnabled(), false);
     tick(Box::Voltage);
-    QTest::mouseClick(form5->VoltageRadioGroup->button(1), Qt::LeftButton);
-    typeInto(form5->VoltageEdit, QStringLiteral("98.5"));
+    QTest::mouseClick(f->form5->VoltageRadioGroup->button(1), Qt::LeftButton);
+    typeInto(f->form5->VoltageEdit, QStringLiteral("98.5"));
     tick(Box::Voltage);
     tick(Box::Current);
-    typeInto(form5->CurrentEdit, QStringLiteral("2.5"));
+    typeInto(f->form5->CurrentEdit, QStringLiteral("2.5"));
     tick(Box::Current);
     tick(Box::Resistance);
-    QTest::mouseClick(form5->ResistenceRadioGroup->button(2), Qt::LeftButton);
-    typeInto(form5->ResistenceEdit, QStringLiteral("1.98"));
-    form5->accept();
-    QVERIFY(!form5->isVisible());
+    QTest::mouseClick(f->form5->ResistenceRadioGroup->button(2), Qt::LeftButton);
+    typeInto(f->form5->ResistenceEdit, QStringLiteral("1.98"));
+    f->form5->accept();
+    QVERIFY(!f->form5->isVisible());
 
-    form5->open();
+    f->form5->open();
     for (Box b : {Box::Voltage, Box::Current, Box::Resistance}) {
         QVERIFY(!box(b)->isChecked());
         QVERIFY(box(b)->isEnabled());
         QVERIFY(!edit(b)->isEnabled());
     }
-    QVERIFY(!form5->GaugeButton->isEnabled());
-    QCOMPARE(form5->VoltageRadioGroup->itemIndex(), 1);
-    QCOMPARE(form5->VoltageEdit->text(), QStringLiteral("98.5"));
-    QCOMPARE(form5->CurrentEdit->text(), QStringLiteral("2.5"));
-    QCOMPARE(form5->ResistenceRadioGroup->itemIndex(), 2);
-    QCOMPARE(form5->ResistenceEdit->text(), QStringLiteral("2"));
+    QVERIFY(!f->form5->GaugeButton->isEnabled());
+    QCOMPARE(f->form5->VoltageRadioGroup->itemIndex(), 1);
+    QCOMPARE(f->form5->VoltageEdit->text(), QStringLiteral("98.5"));
+    QCOMPARE(f->form5->CurrentEdit->text(), QStringLiteral("2.5"));
+    QCOMPARE(f->form5->ResistenceRadioGroup->itemIndex(), 2);
+    QCOMPARE(f->form5->ResistenceEdit->text(), QStringLiteral("2"));
 }
 
 void TestCalibrationDialog::choosingAResistanceRangeWritesItsText_data()
@@ -269,14 +256,14 @@ void TestCalibrationDialog::choosingAResistanceRangeWritesItsText()
 {
     QFETCH(int, item);
     QFETCH(QString, text);
-    form5->open();
+    f->form5->open();
     tick(Box::Resistance);
     // Start from another range so that every row sees a change.
-    QTest::mouseClick(form5->ResistenceRadioGroup->button(item == 1 ? 2 : 1), Qt::LeftButton);
-    typeInto(form5->ResistenceEdit, QStringLiteral("7"));
-    QTest::mouseClick(form5->ResistenceRadioGroup->button(item), Qt::LeftButton);
-    QCOMPARE(form5->ResistenceRadioGroup->itemIndex(), item);
-    QCOMPARE(form5->ResistenceEdit->text(), text);
+    QTest::mouseClick(f->form5->ResistenceRadioGroup->button(item == 1 ? 2 : 1), Qt::LeftButton);
+    typeInto(f->form5->ResistenceEdit, QStringLiteral("7"));
+    QTest::mouseClick(f->form5->ResistenceRadioGroup->button(item), Qt::LeftButton);
+    QCOMPARE(f->form5->ResistenceRadioGroup->itemIndex(), item);
+    QCOMPARE(f->form5->ResistenceEdit->text(), text);
 }
 
 void TestCalibrationDialog::frameReachesTheBenchAfterTheCommandByteAndAPause_data()
@@ -304,12 +291,12 @@ void TestCalibrationDialog::frameReachesTheBenchAfterTheCommandByteAndAPause()
     QFETCH(QString, reference);
     QFETCH(QByteArray, bytes);
 
-    BenchLine line(BenchPort);
+    PseudoTerminal line;
     openOnTheBench(line);
-    form5->open();
+    f->form5->open();
     tick(quantity);
     if (item >= 0) {
-        RadioGroup *group = quantity == Box::Voltage ? form5->VoltageRadioGroup : form5->ResistenceRadioGroup;
+        RadioGroup *group = quantity == Box::Voltage ? f->form5->VoltageRadioGroup : f->form5->ResistenceRadioGroup;
         QTest::mouseClick(group->button(item), Qt::LeftButton);
     }
     if (!reference.isEmpty())
@@ -317,13 +304,13 @@ void TestCalibrationDialog::frameReachesTheBenchAfterTheCommandByteAndAPause()
 
     QElapsedTimer clock;
     clock.start();
-    QTest::mouseClick(form5->GaugeButton, Qt::LeftButton);
+    QTest::mouseClick(f->form5->GaugeButton, Qt::LeftButton);
     QVERIFY(clock.elapsed() >= 1000);
 
     QCOMPARE(line.read(int(bytes.size())).toHex(' '), bytes.toHex(' '));
-    QCOMPARE(line.readWaiting(), QByteArray());
-    QVERIFY(prompts->messages.isEmpty());
-    QVERIFY(form5->isVisible()); // several channels can be adjusted one after the other
+    QCOMPARE(line.readAvailable(), QByteArray());
+    QVERIFY(f->prompts.messages.isEmpty());
+    QVERIFY(f->form5->isVisible()); // several channels can be adjusted one after the other
 }
 
 // The received-data event is held back while the bytes come, so they wait in the
@@ -331,23 +318,24 @@ void TestCalibrationDialog::frameReachesTheBenchAfterTheCommandByteAndAPause()
 // before the frame goes out.
 void TestCalibrationDialog::bytesWaitingWhenTheFrameGoesOutAreThrownAway()
 {
-    BenchLine line(BenchPort);
+    PseudoTerminal line;
     openOnTheBench(line);
-    form5->open();
+    f->form5->open();
     tick(Box::Current);
 
-    QSignalSpy received(form1->VaComm1, &SerialChannel::rxChar);
+    QSignalSpy received(f->form->VaComm1, &SerialChannel::rxChar);
     {
-        const QSignalBlocker quiet(form1->VaComm1);
+        const QSignalBlocker quiet(f->form->VaComm1);
         QVERIFY(line.write(QByteArray(40, char(0xBB))));
-        QTRY_COMPARE(form1->VaComm1->PendingInputCount(), 40);
+        QTRY_COMPARE(f->form->VaComm1->PendingInputCount(), 40);
         QVERIFY(line.write(QByteArray(25, char(0xAA))));
     }
-    form5->GaugeButton->click();
+    f->form5->GaugeButton->click();
     QCOMPARE(line.read(7).toHex(' '), QByteArray("dd 03 b5 76 c9 4e 3c"));
-    QCOMPARE(form1->VaComm1->PendingInputCount(), 0);
+    QCOMPARE(line.readAvailable(), QByteArray());
+    QCOMPARE(f->form->VaComm1->PendingInputCount(), 0);
     QTest::qWait(200);
-    QCOMPARE(form1->VaComm1->PendingInputCount(), 0);
+    QCOMPARE(f->form->VaComm1->PendingInputCount(), 0);
     QCOMPARE(received.count(), 0);
 }
 
@@ -366,18 +354,18 @@ void TestCalibrationDialog::referenceThatIsNotANumberIsReportedAndNothingIsSent(
     QFETCH(Box, quantity);
     QFETCH(QString, reference);
 
-    BenchLine line(BenchPort);
+    PseudoTerminal line;
     openOnTheBench(line);
-    form5->open();
+    f->form5->open();
     tick(quantity);
     edit(quantity)->clear();
     QTest::keyClicks(edit(quantity), reference);
-    QTest::mouseClick(form5->GaugeButton, Qt::LeftButton);
+    QTest::mouseClick(f->form5->GaugeButton, Qt::LeftButton);
 
-    QCOMPARE(prompts->messages.size(), 1);
-    QCOMPARE(prompts->messages[0].caption, InputErrorCaption);
-    QCOMPARE(prompts->messages[0].text, notANumberMessage(reference, EntryField::Plain));
-    QCOMPARE(prompts->messages[0].icon, PromptIcon::Error);
+    QCOMPARE(f->prompts.messages.size(), 1);
+    QCOMPARE(f->prompts.messages[0].caption, InputErrorCaption);
+    QCOMPARE(f->prompts.messages[0].text, notANumberMessage(reference, EntryField::Plain));
+    QCOMPARE(f->prompts.messages[0].icon, PromptIcon::Error);
     QCOMPARE(line.read(1, 100), QByteArray());
     // The operator mends the text where it stands; the quantity stays ticked.
     QCOMPARE(edit(quantity)->selectedText(), reference);
@@ -386,39 +374,39 @@ void TestCalibrationDialog::referenceThatIsNotANumberIsReportedAndNothingIsSent(
 
 void TestCalibrationDialog::referenceBeyondSinglePrecisionIsReportedAndNothingIsSent()
 {
-    BenchLine line(BenchPort);
+    PseudoTerminal line;
     openOnTheBench(line);
-    form5->open();
+    f->form5->open();
     tick(Box::Voltage);
-    typeInto(form5->VoltageEdit, QStringLiteral("1e20"));
-    QTest::mouseClick(form5->GaugeButton, Qt::LeftButton);
+    typeInto(f->form5->VoltageEdit, QStringLiteral("1e20"));
+    QTest::mouseClick(f->form5->GaugeButton, Qt::LeftButton);
 
-    QCOMPARE(prompts->messages.size(), 1);
-    QCOMPARE(prompts->messages[0].caption, ErrorReportCaption);
-    QCOMPARE(prompts->messages[0].text, QStringLiteral("Floating point overflow"));
+    QCOMPARE(f->prompts.messages.size(), 1);
+    QCOMPARE(f->prompts.messages[0].caption, ErrorReportCaption);
+    QCOMPARE(f->prompts.messages[0].text, QStringLiteral("Floating point overflow"));
     QCOMPARE(line.read(1, 100), QByteArray());
 }
 
 void TestCalibrationDialog::closedPortDropsTheFrameWithoutAnyMessage()
 {
-    QVERIFY(!form1->VaComm1->PortIsOpen());
-    form5->open();
+    QVERIFY(!f->form->VaComm1->PortIsOpen());
+    f->form5->open();
     tick(Box::Resistance);
-    QTest::mouseClick(form5->GaugeButton, Qt::LeftButton);
-    QVERIFY(prompts->messages.isEmpty());
-    QVERIFY(form5->isVisible());
+    QTest::mouseClick(f->form5->GaugeButton, Qt::LeftButton);
+    QVERIFY(f->prompts.messages.isEmpty());
+    QVERIFY(f->form5->isVisible());
 }
 
 void TestCalibrationDialog::gaugeEmptiesTheReadoutsAroundTheDialogAndRedoesThePageChange()
 {
-    const QList<QLabel *> nine{form1->Uab, form1->Ubc, form1->Uca, form1->U_AB, form1->U_BC,
-                               form1->U_CA, form1->Ia, form1->Ib, form1->Ic};
+    const QList<QLabel *> nine{f->form->Uab, f->form->Ubc, f->form->Uca, f->form->U_AB, f->form->U_BC,
+                               f->form->U_CA, f->form->Ia, f->form->Ib, f->form->Ic};
     for (QLabel *l : nine)
         l->setText(QStringLiteral("230.0"));
-    form1->Freq->setText(QStringLiteral("50.00"));
-    form1->Kf->setText(QStringLiteral("1.11"));
-    form1->Gauge->setEnabled(true); // as a good signal packet leaves it
-    form1->StatusBarMain->setText(QStringLiteral("COM10 открыт"));
+    f->form->Freq->setText(QStringLiteral("50.00"));
+    f->form->Kf->setText(QStringLiteral("1.11"));
+    f->form->Gauge->setEnabled(true); // as a good signal packet leaves it
+    f->form->StatusBarMain->setText(QStringLiteral("COM10 открыт"));
 
     int shown = 0;
     TForm5::setModalRunnerForTests([&](TForm5 &dialog) {
@@ -426,40 +414,41 @@ void TestCalibrationDialog::gaugeEmptiesTheReadoutsAroundTheDialogAndRedoesThePa
         dialog.open();
         for (QLabel *l : nine)
             QVERIFY2(l->text().isEmpty(), qPrintable(l->objectName()));
-        QCOMPARE(form1->Freq->text(), QStringLiteral("50.00"));
+        QCOMPARE(f->form->Freq->text(), QStringLiteral("50.00"));
         QVERIFY(!dialog.VoltageCheckBox->isChecked());
         // Packets keep being decoded behind the dialog.
         for (QLabel *l : nine)
             l->setText(QStringLiteral("231.0"));
         dialog.accept();
     });
-    QTest::mouseClick(form1->Gauge, Qt::LeftButton);
+    QTest::mouseClick(f->form->Gauge, Qt::LeftButton);
 
     QCOMPARE(shown, 1);
     for (QLabel *l : nine)
         QVERIFY2(l->text().isEmpty(), qPrintable(l->objectName()));
     // The page change ran: it empties the frequency too, blocks the tests until the next
     // good packet, and on "Трансформатор" leaves the port closed with an empty status.
-    QVERIFY(form1->Freq->text().isEmpty());
-    QCOMPARE(form1->Kf->text(), QStringLiteral("1.11"));
-    QVERIFY(!form1->Gauge->isEnabled());
-    QVERIFY(form1->StatusBarMain->text().isEmpty());
-    QVERIFY(!form1->VaComm1->PortIsOpen());
+    QVERIFY(f->form->Freq->text().isEmpty());
+    QCOMPARE(f->form->Kf->text(), QStringLiteral("1.11"));
+    QVERIFY(!f->form->Gauge->isEnabled());
+    QVERIFY(f->form->StatusBarMain->text().isEmpty());
+    QVERIFY(!f->form->VaComm1->PortIsOpen());
 }
 
 void TestCalibrationDialog::gaugeLetsTheOperatorCalibrateThroughTheRealChannel()
 {
-    BenchLine line(BenchPort);
+    PseudoTerminal line;
     openOnTheBench(line);
-    form1->Gauge->setEnabled(true);
+    f->form->Gauge->setEnabled(true);
     TForm5::setModalRunnerForTests([&](TForm5 &dialog) {
         dialog.open();
         tick(Box::Current);
         QTest::mouseClick(dialog.GaugeButton, Qt::LeftButton);
         dialog.reject();
     });
-    QTest::mouseClick(form1->Gauge, Qt::LeftButton);
+    QTest::mouseClick(f->form->Gauge, Qt::LeftButton);
     QCOMPARE(line.read(7).toHex(' '), QByteArray("dd 03 b5 76 c9 4e 3c"));
+    QCOMPARE(line.readAvailable(), QByteArray());
 }
 
 QTEST_MAIN(TestCalibrationDialog)

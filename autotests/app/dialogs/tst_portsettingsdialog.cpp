@@ -1,11 +1,7 @@
-#include "benchline.h"
 #include "errorreport.h"
-#include "main.h"
-#include "recordingprompts.h"
-#include "recordslocation.h"
-#include "serialchannel.h"
-#include "sets.h"
+#include "pseudoterminal.h"
 #include "settingsfile.h"
+#include "windowfixture.h"
 
 #include <QApplication>
 #include <QFile>
@@ -13,9 +9,10 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+
+#include <memory>
 
 class TestPortSettingsDialog : public QObject {
     Q_OBJECT
@@ -39,50 +36,40 @@ private:
     void typePort(const QString &text);
     void typeSpeed(const QString &text);
 
-    QTemporaryDir *records = nullptr;
-    RecordingPrompts *prompts = nullptr;
-    TForm1 *form1 = nullptr;
-    TForm2 *form2 = nullptr;
+    std::unique_ptr<WindowFixture> f;
 };
 
 void TestPortSettingsDialog::init()
 {
-    records = new QTemporaryDir;
-    QVERIFY(records->isValid());
-    setRecordsDirectoryForTests(records->path());
-    prompts = new RecordingPrompts;
-    form1 = new TForm1;
-    form2 = new TForm2(form1);
-    form1->Form2 = form2;
-    form1->show();
+    f = std::make_unique<WindowFixture>();
+    QVERIFY(f->isValid());
+    f->createWindow();
+    f->addPortSettingsDialog();
+    f->form->show();
 }
 
 void TestPortSettingsDialog::cleanup()
 {
-    delete form2;
-    delete form1;
-    delete prompts;
-    setRecordsDirectoryForTests(QString());
-    delete records;
+    f.reset();
 }
 
 void TestPortSettingsDialog::showDialog()
 {
-    QTest::mouseClick(form1->sBitBtn3, Qt::LeftButton);
-    QVERIFY(form2->isVisible());
+    QTest::mouseClick(f->form->sBitBtn3, Qt::LeftButton);
+    QVERIFY(f->form2->isVisible());
 }
 
 void TestPortSettingsDialog::typePort(const QString &text)
 {
-    form2->ComNum->selectAll();
-    QTest::keyClicks(form2->ComNum, text);
+    f->form2->ComNum->selectAll();
+    QTest::keyClicks(f->form2->ComNum, text);
 }
 
 void TestPortSettingsDialog::typeSpeed(const QString &text)
 {
-    form2->sEdit1->selectAll();
-    QTest::keyClick(form2->sEdit1, Qt::Key_Backspace);
-    QTest::keyClicks(form2->sEdit1, text);
+    f->form2->sEdit1->selectAll();
+    QTest::keyClick(f->form2->sEdit1, Qt::Key_Backspace);
+    QTest::keyClicks(f->form2->sEdit1, text);
 }
 
 void TestPortSettingsDialog::controlsShowTheirLetterExactCaptions_data()
@@ -102,11 +89,11 @@ void TestPortSettingsDialog::controlsShowTheirLetterExactCaptions()
     QFETCH(QString, name);
     QFETCH(QString, caption);
     showDialog();
-    QWidget *w = name == form2->objectName() ? form2 : form2->findChild<QWidget *>(name);
+    QWidget *w = name == f->form2->objectName() ? f->form2 : f->form2->findChild<QWidget *>(name);
     QVERIFY(w);
     QString shown;
-    if (w == form2)
-        shown = form2->windowTitle();
+    if (w == f->form2)
+        shown = f->form2->windowTitle();
     else if (auto *b = qobject_cast<QAbstractButton *>(w))
         shown = b->text();
     else if (auto *l = qobject_cast<QLabel *>(w))
@@ -133,14 +120,14 @@ void TestPortSettingsDialog::showingFillsThePortAndSpeedOfTheChannel()
     QFETCH(int, speed);
     QFETCH(QString, speedText);
     if (setChannel) {
-        form1->VaComm1->setPortNum(port);
-        form1->VaComm1->setUserBaudrate(speed);
+        f->form->VaComm1->setPortNum(port);
+        f->form->VaComm1->setUserBaudrate(speed);
     }
     showDialog();
-    QCOMPARE(form2->ComNum->value(), port);
-    QCOMPARE(form2->sEdit1->text(), speedText);
+    QCOMPARE(f->form2->ComNum->value(), port);
+    QCOMPARE(f->form2->sEdit1->text(), speedText);
     // Modeless: the main window goes on taking the operator's input.
-    QVERIFY(!form2->isModal());
+    QVERIFY(!f->form2->isModal());
     QCOMPARE(QApplication::activeModalWidget(), nullptr);
 }
 
@@ -150,40 +137,41 @@ void TestPortSettingsDialog::showingTheOpenDialogAgainKeepsWhatTheOperatorTyped(
     typePort(QStringLiteral("5"));
     typeSpeed(QStringLiteral("9600"));
     showDialog();
-    QCOMPARE(form2->ComNum->value(), 5);
-    QCOMPARE(form2->sEdit1->text(), QStringLiteral("9600"));
+    QCOMPARE(f->form2->ComNum->value(), 5);
+    QCOMPARE(f->form2->sEdit1->text(), QStringLiteral("9600"));
 }
 
 // The dialog leaves the watchdog alone: if it runs, it reopens the port with the new
 // settings on its next round.
 void TestPortSettingsDialog::okClosesThePortAppliesBothAndStoresThemForTheNextStart()
 {
-    BenchLine line(10);
+    PseudoTerminal line;
     QVERIFY(line.isValid());
-    QVERIFY(line.linkAs(3));
-    form1->VaComm1->OpenPort();
-    form1->Timer1->start();
+    QVERIFY(line.linkAs(f->deviceFolder(), 10));
+    QVERIFY(line.linkAs(f->deviceFolder(), 3));
+    f->form->VaComm1->OpenPort();
+    f->form->Timer1->start();
 
     showDialog();
     typePort(QStringLiteral("3"));
     typeSpeed(QStringLiteral("115200"));
-    QTest::mouseClick(form2->sButton1, Qt::LeftButton);
+    QTest::mouseClick(f->form2->sButton1, Qt::LeftButton);
 
-    QVERIFY(prompts->messages.isEmpty());
-    QVERIFY(!form2->isVisible());
-    QVERIFY(!form1->VaComm1->PortIsOpen());
-    QCOMPARE(form1->VaComm1->PortNum(), 3);
-    QCOMPARE(form1->VaComm1->UserBaudrate(), 115200);
-    QVERIFY(form1->Timer1->isActive());
+    QVERIFY(f->prompts.messages.isEmpty());
+    QVERIFY(!f->form2->isVisible());
+    QVERIFY(!f->form->VaComm1->PortIsOpen());
+    QCOMPARE(f->form->VaComm1->PortNum(), 3);
+    QCOMPARE(f->form->VaComm1->UserBaudrate(), 115200);
+    QVERIFY(f->form->Timer1->isActive());
 
     TForm1 nextStart;
     nextStart.show();
     QCOMPARE(nextStart.VaComm1->PortNum(), 3);
     QCOMPARE(nextStart.VaComm1->UserBaudrate(), 115200);
 
-    form1->Timer1Timer();
-    QVERIFY(form1->VaComm1->PortIsOpen());
-    QCOMPARE(form1->VaComm1->deviceName(), QDir(SerialChannel::deviceFolder()).filePath(QStringLiteral("COM3")));
+    f->form->Timer1Timer();
+    QVERIFY(f->form->VaComm1->PortIsOpen());
+    QCOMPARE(f->form->VaComm1->deviceName(), QDir(SerialChannel::deviceFolder()).filePath(QStringLiteral("COM3")));
 }
 
 void TestPortSettingsDialog::speedThatIsNotAWholeNumberKeepsTheDialogOpenAndWritesNothing_data()
@@ -199,36 +187,37 @@ void TestPortSettingsDialog::speedThatIsNotAWholeNumberKeepsTheDialogOpenAndWrit
 void TestPortSettingsDialog::speedThatIsNotAWholeNumberKeepsTheDialogOpenAndWritesNothing()
 {
     QFETCH(QString, speed);
-    BenchLine line(10);
+    PseudoTerminal line;
     QVERIFY(line.isValid());
-    form1->VaComm1->OpenPort();
+    QVERIFY(line.linkAs(f->deviceFolder(), 10));
+    f->form->VaComm1->OpenPort();
 
     showDialog();
     typePort(QStringLiteral("4"));
     typeSpeed(speed);
-    QTest::mouseClick(form2->sButton1, Qt::LeftButton);
+    QTest::mouseClick(f->form2->sButton1, Qt::LeftButton);
 
-    QCOMPARE(prompts->messages.size(), 1);
-    QCOMPARE(prompts->messages[0].caption, ErrorReportCaption);
-    QCOMPARE(prompts->messages[0].text, QStringLiteral("'%1' is not a valid integer value").arg(speed));
-    QVERIFY(form2->isVisible());
-    QVERIFY(!form1->VaComm1->PortIsOpen());
-    QCOMPARE(form1->VaComm1->PortNum(), 4);
-    QCOMPARE(form1->VaComm1->UserBaudrate(), 1000000);
+    QCOMPARE(f->prompts.messages.size(), 1);
+    QCOMPARE(f->prompts.messages[0].caption, ErrorReportCaption);
+    QCOMPARE(f->prompts.messages[0].text, QStringLiteral("'%1' is not a valid integer value").arg(speed));
+    QVERIFY(f->form2->isVisible());
+    QVERIFY(!f->form->VaComm1->PortIsOpen());
+    QCOMPARE(f->form->VaComm1->PortNum(), 4);
+    QCOMPARE(f->form->VaComm1->UserBaudrate(), 1000000);
     QVERIFY(!QFile::exists(SettingsFile::path()));
 
     // The operator mends the speed and presses "OK" again.
     typeSpeed(QStringLiteral("9600"));
-    QTest::mouseClick(form2->sButton1, Qt::LeftButton);
-    QCOMPARE(prompts->messages.size(), 1);
-    QVERIFY(!form2->isVisible());
+    QTest::mouseClick(f->form2->sButton1, Qt::LeftButton);
+    QCOMPARE(f->prompts.messages.size(), 1);
+    QVERIFY(!f->form2->isVisible());
     QCOMPARE(SettingsFile::readPort().userBaudrate, 9600);
 }
 
 void TestPortSettingsDialog::settingsFileThatCannotBeWrittenKeepsTheDialogOpen()
 {
     // A folder below a plain file cannot be created, not even by root.
-    QFile blocker(QDir(records->path()).filePath(QStringLiteral("not-a-folder")));
+    QFile blocker(f->filePath(QStringLiteral("not-a-folder")));
     QVERIFY(blocker.open(QIODevice::WriteOnly));
     blocker.close();
     setRecordsDirectoryForTests(QDir(blocker.fileName()).filePath(QStringLiteral("records")));
@@ -236,36 +225,37 @@ void TestPortSettingsDialog::settingsFileThatCannotBeWrittenKeepsTheDialogOpen()
     showDialog();
     typePort(QStringLiteral("3"));
     typeSpeed(QStringLiteral("115200"));
-    QTest::mouseClick(form2->sButton1, Qt::LeftButton);
+    QTest::mouseClick(f->form2->sButton1, Qt::LeftButton);
 
-    QCOMPARE(prompts->messages.size(), 1);
-    QCOMPARE(prompts->messages[0].caption, ErrorReportCaption);
-    QCOMPARE(prompts->messages[0].text, QStringLiteral("Unable to write to %1").arg(SettingsFile::path()));
-    QVERIFY(form2->isVisible());
-    QCOMPARE(form1->VaComm1->PortNum(), 3);
-    QCOMPARE(form1->VaComm1->UserBaudrate(), 115200);
+    QCOMPARE(f->prompts.messages.size(), 1);
+    QCOMPARE(f->prompts.messages[0].caption, ErrorReportCaption);
+    QCOMPARE(f->prompts.messages[0].text, QStringLiteral("Unable to write to %1").arg(SettingsFile::path()));
+    QVERIFY(f->form2->isVisible());
+    QCOMPARE(f->form->VaComm1->PortNum(), 3);
+    QCOMPARE(f->form->VaComm1->UserBaudrate(), 115200);
 }
 
 void TestPortSettingsDialog::cancelChangesNothingAndTheNextShowingShowsTheChannelAgain()
 {
-    BenchLine line(10);
+    PseudoTerminal line;
     QVERIFY(line.isValid());
-    form1->VaComm1->OpenPort();
+    QVERIFY(line.linkAs(f->deviceFolder(), 10));
+    f->form->VaComm1->OpenPort();
 
     showDialog();
     typePort(QStringLiteral("3"));
     typeSpeed(QStringLiteral("115200"));
-    QTest::mouseClick(form2->sButton2, Qt::LeftButton);
+    QTest::mouseClick(f->form2->sButton2, Qt::LeftButton);
 
-    QVERIFY(!form2->isVisible());
-    QVERIFY(form1->VaComm1->PortIsOpen());
-    QCOMPARE(form1->VaComm1->PortNum(), 10);
-    QCOMPARE(form1->VaComm1->UserBaudrate(), 1000000);
+    QVERIFY(!f->form2->isVisible());
+    QVERIFY(f->form->VaComm1->PortIsOpen());
+    QCOMPARE(f->form->VaComm1->PortNum(), 10);
+    QCOMPARE(f->form->VaComm1->UserBaudrate(), 1000000);
     QVERIFY(!QFile::exists(SettingsFile::path()));
 
     showDialog();
-    QCOMPARE(form2->ComNum->value(), 10);
-    QCOMPARE(form2->sEdit1->text(), QStringLiteral("1000000"));
+    QCOMPARE(f->form2->ComNum->value(), 10);
+    QCOMPARE(f->form2->sEdit1->text(), QStringLiteral("1000000"));
 }
 
 QTEST_MAIN(TestPortSettingsDialog)

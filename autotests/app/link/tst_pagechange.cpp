@@ -1,10 +1,8 @@
 #include "controls.h"
-#include "main.h"
 #include "operatortyping.h"
 #include "packetbuilder.h"
 #include "pseudoterminal.h"
-#include "recordingprompts.h"
-#include "serialchannel.h"
+#include "windowfixture.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -12,7 +10,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -75,68 +72,60 @@ private slots:
     void silentBenchEmptiesTheReadoutsAndTheNextPacketBringsThemBack();
 
 private:
-    void clickTab(int index) { QTest::mouseClick(form->PageControl1->tabButton(index), Qt::LeftButton); }
+    void clickTab(int index) { QTest::mouseClick(f->form->PageControl1->tabButton(index), Qt::LeftButton); }
     void fillRated();
     bool linkDangling(int port) const;
     QList<QLabel *> readouts() const;
     QList<QPushButton *> testButtons() const;
 
-    std::unique_ptr<QTemporaryDir> devices;
     std::unique_ptr<PseudoTerminal> bench;
-    RecordingPrompts *prompts = nullptr;
-    TForm1 *form = nullptr;
+    std::unique_ptr<WindowFixture> f;
 };
 
 void TstPageChange::init()
 {
-    devices = std::make_unique<QTemporaryDir>();
-    QVERIFY(devices->isValid());
-    SerialChannel::setDeviceFolder(devices->path());
     bench = std::make_unique<PseudoTerminal>();
     QVERIFY(bench->isValid());
-    QVERIFY(bench->linkAs(devices->path(), Port));
-    prompts = new RecordingPrompts;
-    form = new TForm1;
-    form->show();
-    form->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(form));
-    form->VaComm1->setPortNum(Port);
+    f = std::make_unique<WindowFixture>();
+    QVERIFY(f->isValid());
+    QVERIFY(bench->linkAs(f->deviceFolder(), Port));
+    QVERIFY(f->startWindow());
+    f->form->VaComm1->setPortNum(Port);
 }
 
+// The window closes its port before the bench goes away.
 void TstPageChange::cleanup()
 {
-    delete form;
-    delete prompts;
+    f.reset();
     bench.reset();
-    devices.reset();
 }
 
 void TstPageChange::fillRated()
 {
-    form->Pnom->setText(QStringLiteral("25"));
-    form->Unom->setText(QStringLiteral("400"));
-    form->Unom2->setText(QStringLiteral("10000"));
-    form->Inom->setText(QStringLiteral("36"));
-    form->Inom2->setText(QStringLiteral("1.44"));
+    f->form->Pnom->setText(QStringLiteral("25"));
+    f->form->Unom->setText(QStringLiteral("400"));
+    f->form->Unom2->setText(QStringLiteral("10000"));
+    f->form->Inom->setText(QStringLiteral("36"));
+    f->form->Inom2->setText(QStringLiteral("1.44"));
 }
 
 // The adapter is unplugged: its link stays, leading nowhere.
 bool TstPageChange::linkDangling(int port) const
 {
-    const QString path = QDir(devices->path()).filePath(QStringLiteral("COM%1").arg(port));
+    const QString path = QDir(f->deviceFolder()).filePath(QStringLiteral("COM%1").arg(port));
     QFile::remove(path);
-    return QFile::link(QDir(devices->path()).filePath(QStringLiteral("unplugged")), path);
+    return QFile::link(QDir(f->deviceFolder()).filePath(QStringLiteral("unplugged")), path);
 }
 
 QList<QLabel *> TstPageChange::readouts() const
 {
-    return {form->Uab, form->Ubc, form->Uca, form->U_AB, form->U_BC, form->U_CA,
-            form->Ia, form->Ib, form->Ic, form->Freq};
+    return {f->form->Uab, f->form->Ubc, f->form->Uca, f->form->U_AB, f->form->U_BC, f->form->U_CA,
+            f->form->Ia, f->form->Ib, f->form->Ic, f->form->Freq};
 }
 
 QList<QPushButton *> TstPageChange::testButtons() const
 {
-    return {form->IdleState, form->ShortState, form->Transform, form->Resist, form->Gauge};
+    return {f->form->IdleState, f->form->ShortState, f->form->Transform, f->form->Resist, f->form->Gauge};
 }
 
 void TstPageChange::missingRatedTextsAreListedInOneBoxAndThePageReturns_data()
@@ -159,19 +148,19 @@ void TstPageChange::missingRatedTextsAreListedInOneBoxAndThePageReturns()
     QFETCH(QString, message);
     fillRated();
     for (const QString &name : empty)
-        form->findChild<QLineEdit *>(name)->clear();
+        f->form->findChild<QLineEdit *>(name)->clear();
 
     clickTab(page);
 
-    QCOMPARE(prompts->messages.size(), 1);
-    QCOMPARE(prompts->messages[0].caption, MissingCaption);
-    QCOMPARE(prompts->messages[0].text, message);
-    QCOMPARE(prompts->messages[0].icon, PromptIcon::Error);
-    QCOMPARE(form->PageControl1->activePage(), form->Main);
-    QVERIFY(form->PageControl1->tabButton(0)->isChecked());
-    QCOMPARE(form->StatusBarMain->text(), QString());
-    QVERIFY(!form->VaComm1->PortIsOpen());
-    QVERIFY(!form->Timer1->isActive());
+    QCOMPARE(f->prompts.messages.size(), 1);
+    QCOMPARE(f->prompts.messages[0].caption, MissingCaption);
+    QCOMPARE(f->prompts.messages[0].text, message);
+    QCOMPARE(f->prompts.messages[0].icon, PromptIcon::Error);
+    QCOMPARE(f->form->PageControl1->activePage(), f->form->Main);
+    QVERIFY(f->form->PageControl1->tabButton(0)->isChecked());
+    QCOMPARE(f->form->StatusBarMain->text(), QString());
+    QVERIFY(!f->form->VaComm1->PortIsOpen());
+    QVERIFY(!f->form->Timer1->isActive());
 }
 
 // Events run while the box is up; with the port still open they would bring the link up
@@ -179,64 +168,64 @@ void TstPageChange::missingRatedTextsAreListedInOneBoxAndThePageReturns()
 void TstPageChange::portIsClosedBeforeTheMissingDataBox()
 {
     clickTab(4);
-    QVERIFY(form->VaComm1->PortIsOpen());
+    QVERIFY(f->form->VaComm1->PortIsOpen());
     bool openDuringBox = true;
-    prompts->onMessage = [&] { openDuringBox = form->VaComm1->PortIsOpen(); };
+    f->prompts.onMessage = [&] { openDuringBox = f->form->VaComm1->PortIsOpen(); };
 
     clickTab(1);
 
-    QCOMPARE(prompts->messages.size(), 1);
+    QCOMPARE(f->prompts.messages.size(), 1);
     QVERIFY(!openDuringBox);
-    QCOMPARE(form->PageControl1->activePage(), form->Main);
-    QVERIFY(!form->Timer1->isActive());
+    QCOMPARE(f->form->PageControl1->activePage(), f->form->Main);
+    QVERIFY(!f->form->Timer1->isActive());
 }
 
 void TstPageChange::resistancePageOpensThePortWithoutAnyRatedText()
 {
     clickTab(4);
 
-    QVERIFY(prompts->messages.isEmpty());
-    QCOMPARE(form->PageControl1->activePage(), form->Resistence);
-    QCOMPARE(form->StatusBarMain->text(), com(Port, Open));
-    QVERIFY(form->VaComm1->PortIsOpen());
-    QVERIFY(form->Timer1->isActive());
-    QVERIFY(!form->Resist->isEnabled()); // until the first good packet
+    QVERIFY(f->prompts.messages.isEmpty());
+    QCOMPARE(f->form->PageControl1->activePage(), f->form->Resistence);
+    QCOMPARE(f->form->StatusBarMain->text(), com(Port, Open));
+    QVERIFY(f->form->VaComm1->PortIsOpen());
+    QVERIFY(f->form->Timer1->isActive());
+    QVERIFY(!f->form->Resist->isEnabled()); // until the first good packet
 
     clickTab(0);
-    QVERIFY(!form->VaComm1->PortIsOpen());
-    QVERIFY(!form->Timer1->isActive());
+    QVERIFY(!f->form->VaComm1->PortIsOpen());
+    QVERIFY(!f->form->Timer1->isActive());
 }
 
 void TstPageChange::movingBetweenTestPagesKeepsThePortOpen()
 {
     fillRated();
     clickTab(1);
-    QVERIFY(form->VaComm1->PortIsOpen());
+    QVERIFY(f->form->VaComm1->PortIsOpen());
     QVERIFY(bench->write(livePacket()));
-    QTRY_VERIFY(form->IdleState->isEnabled());
-    QCOMPARE(form->Uab->text(), QStringLiteral("100.0"));
-    const QString kf = form->Kf->text();
-    const QString uab2 = form->Uab2->text();
+    QTRY_VERIFY(f->form->IdleState->isEnabled());
+    QCOMPARE(f->form->Uab->text(), QStringLiteral("100.0"));
+    const QString kf = f->form->Kf->text();
+    const QString uab2 = f->form->Uab2->text();
     QVERIFY(!kf.isEmpty() && !uab2.isEmpty());
 
     // Were the port opened again it could not be: the link now leads nowhere.
     QVERIFY(linkDangling(Port));
     clickTab(2);
 
-    QVERIFY(prompts->messages.isEmpty());
-    QCOMPARE(form->StatusBarMain->text(), com(Port, Open));
-    QVERIFY(form->VaComm1->PortIsOpen());
-    QVERIFY(form->Timer1->isActive());
+    QVERIFY(f->prompts.messages.isEmpty());
+    QCOMPARE(f->form->StatusBarMain->text(), com(Port, Open));
+    QVERIFY(f->form->VaComm1->PortIsOpen());
+    QVERIFY(f->form->Timer1->isActive());
     for (QLabel *l : readouts())
         QVERIFY2(l->text().isEmpty(), qPrintable(l->objectName()));
-    QCOMPARE(form->Kf->text(), kf);
-    QCOMPARE(form->Uab2->text(), uab2);
+    QCOMPARE(f->form->Kf->text(), kf);
+    QCOMPARE(f->form->Uab2->text(), uab2);
     for (QPushButton *b : testButtons())
         QVERIFY2(!b->isEnabled(), qPrintable(b->objectName()));
 
     QVERIFY(bench->write(livePacket()));
-    QTRY_VERIFY(form->ShortState->isEnabled());
-    QCOMPARE(form->Uab->text(), QStringLiteral("100.0"));
+    QTRY_VERIFY(f->form->ShortState->isEnabled());
+    QCOMPARE(f->form->Uab->text(), QStringLiteral("100.0"));
 }
 
 void TstPageChange::portWithoutADeviceIsNotFoundUntilSelectedAgain_data()
@@ -251,26 +240,26 @@ void TstPageChange::portWithoutADeviceIsNotFoundUntilSelectedAgain()
 {
     QFETCH(int, port);
     QFETCH(bool, dangling);
-    form->VaComm1->setPortNum(port);
+    f->form->VaComm1->setPortNum(port);
     if (dangling)
         QVERIFY(linkDangling(port));
-    else if (QFileInfo::exists(form->VaComm1->deviceName()))
+    else if (QFileInfo::exists(f->form->VaComm1->deviceName()))
         QSKIP("this machine has a built-in port of that number");
 
     clickTab(4);
 
-    QVERIFY(prompts->messages.isEmpty());
-    QCOMPARE(form->StatusBarMain->text(), com(port, NotFound));
-    QVERIFY(!form->VaComm1->PortIsOpen());
-    QVERIFY(!form->Timer1->isActive());
+    QVERIFY(f->prompts.messages.isEmpty());
+    QCOMPARE(f->form->StatusBarMain->text(), com(port, NotFound));
+    QVERIFY(!f->form->VaComm1->PortIsOpen());
+    QVERIFY(!f->form->Timer1->isActive());
 
     // The bench plugged in; selecting a measuring page again tries again.
-    QVERIFY(bench->linkAs(devices->path(), port));
+    QVERIFY(bench->linkAs(f->deviceFolder(), port));
     clickTab(0);
     clickTab(4);
-    QCOMPARE(form->StatusBarMain->text(), com(port, Open));
-    QVERIFY(form->VaComm1->PortIsOpen());
-    QVERIFY(form->Timer1->isActive());
+    QCOMPARE(f->form->StatusBarMain->text(), com(port, Open));
+    QVERIFY(f->form->VaComm1->PortIsOpen());
+    QVERIFY(f->form->Timer1->isActive());
 }
 
 void TstPageChange::ratedTextThatIsNoNumberStopsThePageChangeAtItsField_data()
@@ -299,7 +288,7 @@ void TstPageChange::ratedTextThatIsNoNumberStopsThePageChangeAtItsField()
     QFETCH(int, fromPage);
     QFETCH(int, toPage);
     fillRated();
-    QLineEdit *e = form->findChild<QLineEdit *>(field);
+    QLineEdit *e = f->form->findChild<QLineEdit *>(field);
     if (fromPage == 0) {
         e->setFocus();
         QTRY_VERIFY(e->hasFocus());
@@ -309,26 +298,26 @@ void TstPageChange::ratedTextThatIsNoNumberStopsThePageChangeAtItsField()
         e->setText(text);
         clickTab(fromPage);
     }
-    QCOMPARE(form->VaComm1->PortIsOpen(), fromPage == 4);
+    QCOMPARE(f->form->VaComm1->PortIsOpen(), fromPage == 4);
     bool openDuringBox = true;
-    prompts->onMessage = [&] { openDuringBox = form->VaComm1->PortIsOpen(); };
+    f->prompts.onMessage = [&] { openDuringBox = f->form->VaComm1->PortIsOpen(); };
 
     clickTab(toPage);
 
     QVERIFY(!openDuringBox);
-    QCOMPARE(prompts->messages.size(), 1);
-    QCOMPARE(prompts->messages[0].caption, InputErrorCaption);
-    QCOMPARE(prompts->messages[0].text, message);
-    QCOMPARE(form->PageControl1->activePage(), form->Main);
-    QVERIFY(form->PageControl1->tabButton(0)->isChecked());
+    QCOMPARE(f->prompts.messages.size(), 1);
+    QCOMPARE(f->prompts.messages[0].caption, InputErrorCaption);
+    QCOMPARE(f->prompts.messages[0].text, message);
+    QCOMPARE(f->form->PageControl1->activePage(), f->form->Main);
+    QVERIFY(f->form->PageControl1->tabButton(0)->isChecked());
     QTRY_VERIFY(e->hasFocus());
     QCOMPARE(e->selectedText(), text);
     QCOMPARE(e->text(), text);
-    QVERIFY(!form->VaComm1->PortIsOpen());
-    QVERIFY(!form->Timer1->isActive());
-    QCOMPARE(form->StatusBarMain->text(), QString());
+    QVERIFY(!f->form->VaComm1->PortIsOpen());
+    QVERIFY(!f->form->Timer1->isActive());
+    QCOMPARE(f->form->StatusBarMain->text(), QString());
     QTest::qWait(20);
-    QCOMPARE(prompts->messages.size(), 1);
+    QCOMPARE(f->prompts.messages.size(), 1);
 }
 
 void TstPageChange::fieldLeftByAClickOnAnotherTabGetsItsPageBack_data()
@@ -354,7 +343,7 @@ void TstPageChange::fieldLeftByAClickOnAnotherTabGetsItsPageBack()
     QFETCH(QString, message);
     QFETCH(int, fromPage);
     QFETCH(int, toPage);
-    QLineEdit *e = form->findChild<QLineEdit *>(field);
+    QLineEdit *e = f->form->findChild<QLineEdit *>(field);
     if (fromPage != 0)
         clickTab(fromPage);
     e->setFocus();
@@ -363,21 +352,21 @@ void TstPageChange::fieldLeftByAClickOnAnotherTabGetsItsPageBack()
 
     clickTab(toPage);
 
-    QCOMPARE(prompts->messages.size(), 1);
-    QCOMPARE(prompts->messages[0].caption, InputErrorCaption);
-    QCOMPARE(prompts->messages[0].text, message);
+    QCOMPARE(f->prompts.messages.size(), 1);
+    QCOMPARE(f->prompts.messages[0].caption, InputErrorCaption);
+    QCOMPARE(f->prompts.messages[0].text, message);
     QTRY_VERIFY(e->hasFocus());
     QVERIFY(e->isVisible());
-    QCOMPARE(form->PageControl1->activePageIndex(), fromPage);
-    QVERIFY(form->PageControl1->tabButton(fromPage)->isChecked());
+    QCOMPARE(f->form->PageControl1->activePageIndex(), fromPage);
+    QVERIFY(f->form->PageControl1->tabButton(fromPage)->isChecked());
     QCOMPARE(e->selectedText(), text);
-    QVERIFY(!form->VaComm1->PortIsOpen());
-    QVERIFY(!form->Timer1->isActive());
-    QCOMPARE(form->StatusBarMain->text(), QString());
+    QVERIFY(!f->form->VaComm1->PortIsOpen());
+    QVERIFY(!f->form->Timer1->isActive());
+    QCOMPARE(f->form->StatusBarMain->text(), QString());
 
     typeText(QApplication::focusWidget(), QStringLiteral("7"));
     QCOMPARE(e->text(), QStringLiteral("7"));
-    QCOMPARE(prompts->messages.size(), 1);
+    QCOMPARE(f->prompts.messages.size(), 1);
 }
 
 // The bench falls silent, is unplugged, and comes back on another line under the same
@@ -387,40 +376,40 @@ void TstPageChange::silentBenchEmptiesTheReadoutsAndTheNextPacketBringsThemBack(
     fillRated();
     clickTab(1);
     QVERIFY(bench->write(livePacket()));
-    QTRY_VERIFY(form->IdleState->isEnabled());
-    QVERIFY(!form->Kf->text().isEmpty() && !form->Uab2->text().isEmpty());
-    QCOMPARE(form->Label2->palette().color(QPalette::WindowText), Green);
+    QTRY_VERIFY(f->form->IdleState->isEnabled());
+    QVERIFY(!f->form->Kf->text().isEmpty() && !f->form->Uab2->text().isEmpty());
+    QCOMPARE(f->form->Label2->palette().color(QPalette::WindowText), Green);
 
     QVERIFY(linkDangling(Port));
-    form->Timer1Timer();
+    f->form->Timer1Timer();
 
-    for (QLabel *l : readouts() + QList<QLabel *>{form->Kf, form->Uab2})
+    for (QLabel *l : readouts() + QList<QLabel *>{f->form->Kf, f->form->Uab2})
         QVERIFY2(l->text().isEmpty(), qPrintable(l->objectName()));
     for (QPushButton *b : testButtons())
         QVERIFY2(!b->isEnabled(), qPrintable(b->objectName()));
-    QCOMPARE(form->Label2->palette().color(QPalette::WindowText), Red);
-    QCOMPARE(form->Label6->palette().color(QPalette::WindowText), Red);
-    QCOMPARE(form->StatusBarMain->text(), Reconnecting);
-    QVERIFY(!form->VaComm1->PortIsOpen());
-    QVERIFY(form->Timer1->isActive());
-    QVERIFY(prompts->messages.isEmpty());
+    QCOMPARE(f->form->Label2->palette().color(QPalette::WindowText), Red);
+    QCOMPARE(f->form->Label6->palette().color(QPalette::WindowText), Red);
+    QCOMPARE(f->form->StatusBarMain->text(), Reconnecting);
+    QVERIFY(!f->form->VaComm1->PortIsOpen());
+    QVERIFY(f->form->Timer1->isActive());
+    QVERIFY(f->prompts.messages.isEmpty());
 
     PseudoTerminal replugged;
     QVERIFY(replugged.isValid());
-    QVERIFY(replugged.linkAs(devices->path(), Port));
-    form->Timer1Timer();
-    QVERIFY(form->VaComm1->PortIsOpen());
-    QCOMPARE(form->StatusBarMain->text(), Reconnecting);
+    QVERIFY(replugged.linkAs(f->deviceFolder(), Port));
+    f->form->Timer1Timer();
+    QVERIFY(f->form->VaComm1->PortIsOpen());
+    QCOMPARE(f->form->StatusBarMain->text(), Reconnecting);
 
     QVERIFY(replugged.write(livePacket()));
-    QTRY_COMPARE(form->StatusBarMain->text(), com(Port, Open));
-    QCOMPARE(form->Uab->text(), QStringLiteral("100.0"));
-    QVERIFY(!form->Kf->text().isEmpty() && !form->Uab2->text().isEmpty());
+    QTRY_COMPARE(f->form->StatusBarMain->text(), com(Port, Open));
+    QCOMPARE(f->form->Uab->text(), QStringLiteral("100.0"));
+    QVERIFY(!f->form->Kf->text().isEmpty() && !f->form->Uab2->text().isEmpty());
     for (QPushButton *b : testButtons())
         QVERIFY2(b->isEnabled(), qPrintable(b->objectName()));
-    QCOMPARE(form->Label2->palette().color(QPalette::WindowText), Green);
-    QVERIFY(form->Timer1->isActive());
-    QVERIFY(prompts->messages.isEmpty());
+    QCOMPARE(f->form->Label2->palette().color(QPalette::WindowText), Green);
+    QVERIFY(f->form->Timer1->isActive());
+    QVERIFY(f->prompts.messages.isEmpty());
 }
 
 QTEST_MAIN(TstPageChange)

@@ -1,4 +1,5 @@
 #include "restartfixture.h"
+#include "transformertypes.h"
 
 #include "cataloguefile.h"
 #include "errorreport.h"
@@ -15,22 +16,6 @@ namespace {
 
 const QString UnusedRange = QStringLiteral("Не используется");
 const QString TypeName = QStringLiteral("ТМ-63/10");
-
-TransformerType type63()
-{
-    TransformerType t;
-    t.unom = QStringLiteral("400");
-    t.unom2 = QStringLiteral("10000");
-    t.inom = QStringLiteral("91");
-    t.inom2 = QStringLiteral("3.64");
-    t.pnom = QStringLiteral("63");
-    t.freq2 = QStringLiteral("60");
-    t.material = 1;
-    t.fasNumber = 0;
-    t.transformerWeight = QStringLiteral("480");
-    t.circuit = QStringLiteral("U / Uo - 0");
-    return t;
-}
 
 // What a hand edit or an older program left in the state file.
 void writeState(const QList<QPair<QString, QString>> &entries)
@@ -133,7 +118,7 @@ void TstRestart::thePortOfTheSettingsIsSetAndStaysClosed()
 
 void TstRestart::storedResultsStayWhenTheTypeIsLoadedAtStart()
 {
-    QCOMPARE(CatalogueFile::saveType(TypeName, type63()), CatalogueFile::SaveResult::Saved);
+    QCOMPARE(CatalogueFile::saveType(TypeName, tm63()), CatalogueFile::SaveResult::Saved);
     QVERIFY(f->start());
     QVERIFY(f->choose(f->form->Name, TypeName));
     TForm1 *w = f->form;
@@ -225,8 +210,8 @@ void TstRestart::everyEntryOfTheStateComesBackAsShown()
 void TstRestart::aDeletedTypeLeavesItsNameAndTheLayoutFields()
 {
     const QString other = QStringLiteral("ОМ-1,25");
-    QCOMPARE(CatalogueFile::saveType(TypeName, type63()), CatalogueFile::SaveResult::Saved);
-    QCOMPARE(CatalogueFile::saveType(other, type63()), CatalogueFile::SaveResult::Saved);
+    QCOMPARE(CatalogueFile::saveType(TypeName, tm63()), CatalogueFile::SaveResult::Saved);
+    QCOMPARE(CatalogueFile::saveType(other, tm63()), CatalogueFile::SaveResult::Saved);
     QVERIFY(f->start());
     QVERIFY(f->choose(f->form->Name, TypeName));
     QVERIFY(f->close());
@@ -347,7 +332,7 @@ void TstRestart::aTemperatureThatIsNoNumberIsReportedAndStartGoesOn_data()
 void TstRestart::aTemperatureThatIsNoNumberIsReportedAndStartGoesOn()
 {
     QFETCH(QString, stored);
-    QCOMPARE(CatalogueFile::saveType(TypeName, type63()), CatalogueFile::SaveResult::Saved);
+    QCOMPARE(CatalogueFile::saveType(TypeName, tm63()), CatalogueFile::SaveResult::Saved);
     writeState({{QStringLiteral("Name"), TypeName},
                 {QStringLiteral("Temperature"), stored},
                 {QStringLiteral("Uab00"), QStringLiteral("400.0")}});
@@ -422,7 +407,7 @@ void TstRestart::aSettingStillBeingTypedAtCloseIsKept()
     QWidget *edit = f->form->findChild<QWidget *>(field);
     f->showPageOf(edit);
     edit->setFocus(Qt::MouseFocusReason);
-    RestartFixture::typeKeys(edit, text);
+    typeText(edit, text);
     QVERIFY(f->restart());
     QCOMPARE(f->shown(field), text);
     QCOMPARE(f->messageTexts(), QString());
@@ -435,7 +420,7 @@ void TstRestart::aSettingThatCannotBeWrittenAtCloseLeavesTheStateWritten()
     f->form->Uab00->setText(QStringLiteral("400.0"));
     f->showPageOf(f->form->Chief);
     f->form->Chief->setFocus(Qt::MouseFocusReason);
-    RestartFixture::typeKeys(f->form->Chief, QStringLiteral("Кузнецов"));
+    typeText(f->form->Chief, QStringLiteral("Кузнецов"));
     QVERIFY(f->restart());
     QCOMPARE(f->messageTexts(),
              ErrorReportCaption + QStringLiteral(": Unable to write to ") + f->filePath(SettingsFile::FileName));
@@ -490,7 +475,7 @@ void TstRestart::aRecordThatCannotBeWrittenIsReportedAndTheWindowGoesOn()
         break;
     case Edit::SaveType:
         w->Name->lineEdit()->setFocus(Qt::MouseFocusReason);
-        RestartFixture::typeKeys(w->Name->lineEdit(), text);
+        typeText(w->Name->lineEdit(), text);
         f->click(w->sButton6);
         QCOMPARE(f->shown("Name"), text);
         QCOMPARE(w->Name->count(), 0);

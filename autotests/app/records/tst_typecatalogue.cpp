@@ -1,4 +1,5 @@
 #include "restartfixture.h"
+#include "transformertypes.h"
 
 #include "cataloguefile.h"
 #include "keyvaluefile.h"
@@ -11,39 +12,6 @@ namespace {
 const QString Fit = QStringLiteral("Трансформатор годен к эксплуатации");
 const QString Tm40 = QStringLiteral("ТМ-40");
 const QString Om125 = QStringLiteral("ОМ-1,25");
-
-// Two types that differ in every value.
-TransformerType tm40()
-{
-    TransformerType t;
-    t.unom = QStringLiteral("400");
-    t.unom2 = QStringLiteral("10000");
-    t.inom = QStringLiteral("57.7");
-    t.inom2 = QStringLiteral("2.31");
-    t.pnom = QStringLiteral("40");
-    t.freq2 = QStringLiteral("60");
-    t.material = 1;
-    t.fasNumber = 1;
-    t.transformerWeight = QStringLiteral("390");
-    t.circuit = QStringLiteral("U / Uo - 0");
-    return t;
-}
-
-TransformerType om125()
-{
-    TransformerType t;
-    t.unom = QStringLiteral("230");
-    t.unom2 = QStringLiteral("6000");
-    t.inom = QStringLiteral("5.43");
-    t.inom2 = QStringLiteral("0.21");
-    t.pnom = QStringLiteral("1.25");
-    t.freq2 = QStringLiteral("400");
-    t.material = 0;
-    t.fasNumber = 0;
-    t.transformerWeight = QStringLiteral("35");
-    t.circuit = QStringLiteral("I / I - 0");
-    return t;
-}
 
 QByteArray bytesOf(const QString &path)
 {
@@ -150,7 +118,7 @@ void TstTypeCatalogue::typingANewNameEmptiesThePageAtTheFirstKeystrokeAndSaveKee
     QLineEdit *nameEdit = w->Name->lineEdit();
     nameEdit->setFocus(Qt::MouseFocusReason);
     nameEdit->selectAll();
-    RestartFixture::typeKeys(nameEdit, name.left(1));
+    typeText(nameEdit, name.left(1));
     QCOMPARE(f->shown("Name"), name.left(1));
     for (const char *field : {"Unom", "Unom2", "Inom", "Inom2", "Pnom", "TransformerWeight", "Circuit",
                               "Uab00", "Pkz12", "RepairNumber"})
@@ -160,7 +128,7 @@ void TstTypeCatalogue::typingANewNameEmptiesThePageAtTheFirstKeystrokeAndSaveKee
     QVERIFY(w->ResistenceGrid->cell(1, 0).isEmpty());
     QCOMPARE(f->shown("Conclusion"), Fit);
 
-    RestartFixture::typeKeys(nameEdit, name.mid(1));
+    typeText(nameEdit, name.mid(1));
     QCOMPARE(f->shown("Name"), name);
     TransformerType typed = tm40();
     showType(typed);
@@ -209,7 +177,7 @@ void TstTypeCatalogue::typingThePrefixOfAStoredNameLoadsNothing()
     QVERIFY(f->start());
     QLineEdit *nameEdit = f->form->Name->lineEdit();
     nameEdit->setFocus(Qt::MouseFocusReason);
-    RestartFixture::typeKeys(nameEdit, Tm40.left(2));
+    typeText(nameEdit, Tm40.left(2));
     QCOMPARE(f->shown("Name"), Tm40.left(2));
     QVERIFY(f->shown("Unom").isEmpty());
 }
@@ -233,7 +201,7 @@ void TstTypeCatalogue::noSelectionIsStoredAsMinusOneAndLoadedAsNone()
     QCOMPARE(choices->itemIndex(), -1);
     QLineEdit *nameEdit = f->form->Name->lineEdit();
     nameEdit->setFocus(Qt::MouseFocusReason);
-    RestartFixture::typeKeys(nameEdit, name);
+    typeText(nameEdit, name);
     f->click(f->form->sButton6);
     QCOMPARE(KeyValueFile(CatalogueFile::path()).readString(name, key), QStringLiteral("-1"));
 
@@ -299,7 +267,7 @@ void TstTypeCatalogue::aNameThatCannotBeASectionIsRefusedAndNothingWritten()
     QVERIFY(f->start());
     QLineEdit *nameEdit = f->form->Name->lineEdit();
     nameEdit->setFocus(Qt::MouseFocusReason);
-    RestartFixture::typeKeys(nameEdit, name);
+    typeText(nameEdit, name);
     showType(tm40());
     f->click(f->form->sButton6);
 

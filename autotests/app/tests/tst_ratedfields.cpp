@@ -1,13 +1,13 @@
 #include "controls.h"
-#include "main.h"
 #include "operatortyping.h"
-#include "recordingprompts.h"
+#include "windowfixture.h"
 
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QTest>
 
 #include <cmath>
+#include <memory>
 
 namespace {
 
@@ -57,36 +57,24 @@ private slots:
     void materialChoiceSetsItsConstant();
 
 private:
-    QLineEdit *edit(const QString &name) const { return form->findChild<QLineEdit *>(name); }
-    void showPageOf(QWidget *field);
+    QLineEdit *edit(const QString &name) const { return f->form->findChild<QLineEdit *>(name); }
 
-    TForm1 *form = nullptr;
-    RecordingPrompts *prompts = nullptr;
+    std::unique_ptr<WindowFixture> f;
 };
 
 void TstRatedFields::init()
 {
-    prompts = new RecordingPrompts;
-    form = new TForm1;
-    form->show();
-    form->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(form));
-    RatedValues &r = form->Rated;
+    f = std::make_unique<WindowFixture>();
+    QVERIFY(f->isValid());
+    QVERIFY(f->startWindow());
+    RatedValues &r = f->form->Rated;
     r.RatedPower = r.RatedVoltageLV = r.RatedVoltageHV = r.RatedCurrentLV = r.RatedCurrentHV =
         r.WindingTemperature = Untouched;
 }
 
 void TstRatedFields::cleanup()
 {
-    delete form;
-    delete prompts;
-}
-
-void TstRatedFields::showPageOf(QWidget *field)
-{
-    for (int i = 0; i < form->PageControl1->pageCount(); ++i)
-        if (form->PageControl1->page(i)->isAncestorOf(field))
-            form->PageControl1->setActivePage(form->PageControl1->page(i));
+    f.reset();
 }
 
 void TstRatedFields::leavingAFieldChecksItsText_data()
@@ -135,7 +123,7 @@ void TstRatedFields::leavingAFieldChecksItsText()
 
     QLineEdit *e = edit(field);
     QVERIFY(e);
-    showPageOf(e);
+    f->showPageOf(e);
     e->clear();
     e->setFocus();
     QTRY_VERIFY(e->hasFocus());
@@ -145,49 +133,49 @@ void TstRatedFields::leavingAFieldChecksItsText()
     if (message.isEmpty()) {
         QVERIFY(!e->hasFocus());
         QTest::qWait(20);
-        QVERIFY(prompts->messages.isEmpty());
+        QVERIFY(f->prompts.messages.isEmpty());
         QVERIFY(!e->hasFocus());
     } else {
-        QCOMPARE(prompts->messages.size(), 1);
-        QCOMPARE(prompts->messages[0].caption, InputErrorCaption);
-        QCOMPARE(prompts->messages[0].text, message);
-        QCOMPARE(prompts->messages[0].icon, PromptIcon::Error);
+        QCOMPARE(f->prompts.messages.size(), 1);
+        QCOMPARE(f->prompts.messages[0].caption, InputErrorCaption);
+        QCOMPARE(f->prompts.messages[0].text, message);
+        QCOMPARE(f->prompts.messages[0].icon, PromptIcon::Error);
         QTRY_VERIFY(e->hasFocus());
         QCOMPARE(e->selectedText(), typed);
 
         QTest::keyClick(e, Qt::Key_Tab);
-        QCOMPARE(prompts->messages.size(), 2);
-        QCOMPARE(prompts->messages[1].text, message);
+        QCOMPARE(f->prompts.messages.size(), 2);
+        QCOMPARE(f->prompts.messages[1].text, message);
         QTRY_VERIFY(e->hasFocus());
     }
     QCOMPARE(e->text(), typed);
-    QCOMPARE(double(stored(form->Rated, store)), value);
+    QCOMPARE(double(stored(f->form->Rated, store)), value);
 }
 
 // Leaving Pnom for Unom2 when both hold texts that are not numbers: taking the focus back
 // to Pnom leaves Unom2, which must not start a second message and a tug of war.
 void TstRatedFields::twoFieldsWithBadTextsDoNotBounceTheFocusBetweenThem()
 {
-    form->Unom2->setText(QStringLiteral("0,4"));
-    form->Pnom->setFocus();
-    QTRY_VERIFY(form->Pnom->hasFocus());
-    typeText(form->Pnom, QStringLiteral("12,5"));
-    QTest::keyClick(form->Pnom, Qt::Key_Tab);
-    QTRY_VERIFY(form->Pnom->hasFocus());
+    f->form->Unom2->setText(QStringLiteral("0,4"));
+    f->form->Pnom->setFocus();
+    QTRY_VERIFY(f->form->Pnom->hasFocus());
+    typeText(f->form->Pnom, QStringLiteral("12,5"));
+    QTest::keyClick(f->form->Pnom, Qt::Key_Tab);
+    QTRY_VERIFY(f->form->Pnom->hasFocus());
     QTest::qWait(50);
-    QCOMPARE(prompts->messages.size(), 1);
-    QCOMPARE(prompts->messages[0].text, NotANumber + "12,5" + PowerSuffix);
-    QVERIFY(form->Pnom->hasFocus());
+    QCOMPARE(f->prompts.messages.size(), 1);
+    QCOMPARE(f->prompts.messages[0].text, NotANumber + "12,5" + PowerSuffix);
+    QVERIFY(f->form->Pnom->hasFocus());
 
     // Once Pnom is mended, leaving Unom2 reports Unom2 as usual.
-    typeText(form->Pnom, QStringLiteral("12.5"));
-    QTest::keyClick(form->Pnom, Qt::Key_Tab);
-    QTRY_VERIFY(form->Unom2->hasFocus());
-    QTest::keyClick(form->Unom2, Qt::Key_Tab);
-    QCOMPARE(prompts->messages.size(), 2);
-    QCOMPARE(prompts->messages[1].text, NotANumber + "0,4" + VoltageSuffix);
-    QTRY_VERIFY(form->Unom2->hasFocus());
-    QVERIFY(form->Rated.RatedPower == 12.5L);
+    typeText(f->form->Pnom, QStringLiteral("12.5"));
+    QTest::keyClick(f->form->Pnom, Qt::Key_Tab);
+    QTRY_VERIFY(f->form->Unom2->hasFocus());
+    QTest::keyClick(f->form->Unom2, Qt::Key_Tab);
+    QCOMPARE(f->prompts.messages.size(), 2);
+    QCOMPARE(f->prompts.messages[1].text, NotANumber + "0,4" + VoltageSuffix);
+    QTRY_VERIFY(f->form->Unom2->hasFocus());
+    QVERIFY(f->form->Rated.RatedPower == 12.5L);
 }
 
 void TstRatedFields::temperatureIsReadAtStartFromWhateverWasRestored_data()
@@ -206,19 +194,19 @@ void TstRatedFields::temperatureIsReadAtStartFromWhateverWasRestored()
     QFETCH(QString, message);
     QFETCH(double, value);
 
-    form->Temperature->setText(restored);
-    form->TemperatureExit(form);
+    f->form->Temperature->setText(restored);
+    f->form->TemperatureExit(f->form);
 
     if (message.isEmpty()) {
-        QVERIFY(prompts->messages.isEmpty());
+        QVERIFY(f->prompts.messages.isEmpty());
     } else {
-        QCOMPARE(prompts->messages.size(), 1);
-        QCOMPARE(prompts->messages[0].caption, InputErrorCaption);
-        QCOMPARE(prompts->messages[0].text, message);
-        QTRY_VERIFY(form->Temperature->hasFocus());
+        QCOMPARE(f->prompts.messages.size(), 1);
+        QCOMPARE(f->prompts.messages[0].caption, InputErrorCaption);
+        QCOMPARE(f->prompts.messages[0].text, message);
+        QTRY_VERIFY(f->form->Temperature->hasFocus());
     }
-    QCOMPARE(form->Temperature->text(), restored);
-    QCOMPARE(double(form->Rated.WindingTemperature), value);
+    QCOMPARE(f->form->Temperature->text(), restored);
+    QCOMPARE(double(f->form->Rated.WindingTemperature), value);
 }
 
 void TstRatedFields::materialChoiceSetsItsConstant_data()
@@ -233,14 +221,14 @@ void TstRatedFields::materialChoiceSetsItsConstant()
 {
     QFETCH(int, item);
     QFETCH(int, constant);
-    QCOMPARE(form->Rated.MaterialConstant, std::uint8_t(0));
-    QTest::mouseClick(form->Material->button(item), Qt::LeftButton);
-    QCOMPARE(form->Material->itemIndex(), item);
-    QCOMPARE(int(form->Rated.MaterialConstant), constant);
+    QCOMPARE(f->form->Rated.MaterialConstant, std::uint8_t(0));
+    QTest::mouseClick(f->form->Material->button(item), Qt::LeftButton);
+    QCOMPARE(f->form->Material->itemIndex(), item);
+    QCOMPARE(int(f->form->Rated.MaterialConstant), constant);
     // And back again to the other metal.
-    QTest::mouseClick(form->Material->button(1 - item), Qt::LeftButton);
-    QCOMPARE(int(form->Rated.MaterialConstant), 235 + 225 - constant);
-    QVERIFY(prompts->messages.isEmpty());
+    QTest::mouseClick(f->form->Material->button(1 - item), Qt::LeftButton);
+    QCOMPARE(int(f->form->Rated.MaterialConstant), 235 + 225 - constant);
+    QVERIFY(f->prompts.messages.isEmpty());
 }
 
 QTEST_MAIN(TstRatedFields)

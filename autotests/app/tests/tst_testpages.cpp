@@ -1,12 +1,10 @@
 #include "arithmetic.h"
 #include "controls.h"
 #include "errorreport.h"
-#include "main.h"
 #include "operatortyping.h"
 #include "packetbuilder.h"
 #include "pseudoterminal.h"
-#include "recordingprompts.h"
-#include "serialchannel.h"
+#include "windowfixture.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -14,10 +12,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRadioButton>
-#include <QStyle>
-#include <QStyleOptionButton>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -111,59 +105,35 @@ private slots:
 
 private:
     void press(QPushButton *button);
-    QLabel *label(const QString &name) const { return form->findChild<QLabel *>(name); }
-    void showPageOf(QWidget *control);
+    QLabel *label(const QString &name) const { return f->form->findChild<QLabel *>(name); }
     void click(RadioGroup *group, int item);
 
-    std::unique_ptr<QTemporaryDir> devices;
-    RecordingPrompts *prompts = nullptr;
-    TForm1 *form = nullptr;
+    std::unique_ptr<WindowFixture> f;
 };
 
 void TstTestPages::init()
 {
-    devices = std::make_unique<QTemporaryDir>();
-    QVERIFY(devices->isValid());
-    SerialChannel::setDeviceFolder(devices->path());
-    prompts = new RecordingPrompts;
-    form = new TForm1;
-    form->show();
-    form->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(form));
-    form->VaComm1->setPortNum(Port);
+    f = std::make_unique<WindowFixture>();
+    QVERIFY(f->isValid());
+    QVERIFY(f->startWindow());
+    f->form->VaComm1->setPortNum(Port);
 }
 
 void TstTestPages::cleanup()
 {
-    delete form;
-    delete prompts;
-    devices.reset();
+    f.reset();
 }
 
-// Brought to the front by the program, so no page change runs.
-void TstTestPages::showPageOf(QWidget *control)
-{
-    for (int i = 0; i < form->PageControl1->pageCount(); ++i)
-        if (form->PageControl1->page(i)->isAncestorOf(control))
-            form->PageControl1->setActivePage(form->PageControl1->page(i));
-}
-
-// On the round mark itself: a radio button takes clicks only on its mark and caption.
 void TstTestPages::click(RadioGroup *group, int item)
 {
-    showPageOf(group);
-    QRadioButton *b = group->button(item);
-    QStyleOptionButton option;
-    option.initFrom(b);
-    const QRect mark = b->style()->subElementRect(QStyle::SE_RadioButtonIndicator, &option, b);
-    QTest::mouseClick(b, Qt::LeftButton, Qt::NoModifier, mark.center());
+    f->click(group, item);
     QCOMPARE(group->itemIndex(), item);
 }
 
 // The button's page in front and the button available, as after a good signal packet.
 void TstTestPages::press(QPushButton *button)
 {
-    showPageOf(button);
+    f->showPageOf(button);
     button->setEnabled(true);
     QTest::mouseClick(button, Qt::LeftButton);
 }
@@ -186,51 +156,51 @@ void TstTestPages::noLoadStartShowsTheReadingsOfItsPhases()
     const QStringList fields{"Uab00", "Ubc00", "Uca00", "Ia00", "Ib00", "Ic00", "Ixx00", "Ixx01", "Pxx00"};
     for (const QString &f : fields)
         label(f)->setText(QStringLiteral("9.99")); // an earlier three-phase run
-    form->cbCurrent->setCurrentIndex(1);
-    click(form->FasNumber, phases);
-    form->Readings = measured();
-    form->Rated.RatedCurrentLV = 50;
+    f->form->cbCurrent->setCurrentIndex(1);
+    click(f->form->FasNumber, phases);
+    f->form->Readings = measured();
+    f->form->Rated.RatedCurrentLV = 50;
 
-    press(form->IdleState);
+    press(f->form->IdleState);
 
     for (int i = 0; i < fields.size(); ++i)
         QCOMPARE(label(fields[i])->text(), texts[i]);
-    QVERIFY(prompts->messages.isEmpty());
+    QVERIFY(f->prompts.messages.isEmpty());
 }
 
 void TstTestPages::shortCircuitStartReducesToRatedCurrent()
 {
-    click(form->FasNumber, 0);
+    click(f->form->FasNumber, 0);
     for (const char *f : {"Ubc10", "Uca10", "Ib10", "Ic10"})
         label(f)->setText(Old);
     BenchReadings r = measured();
     r.Ptotal = 900;
     r.Iavg = 9;
     r.Uavg = 36;
-    form->Readings = r;
-    form->Rated.RatedCurrentHV = 10;
-    form->Rated.RatedVoltageHV = 400;
-    form->Rated.RatedPower = 25;
-    form->Rated.WindingTemperature = 75;
-    click(form->Material, 0);
+    f->form->Readings = r;
+    f->form->Rated.RatedCurrentHV = 10;
+    f->form->Rated.RatedVoltageHV = 400;
+    f->form->Rated.RatedPower = 25;
+    f->form->Rated.WindingTemperature = 75;
+    click(f->form->Material, 0);
 
-    press(form->ShortState);
+    press(f->form->ShortState);
 
-    QVERIFY(prompts->messages.isEmpty());
-    QCOMPARE(form->Uab10->text(), QStringLiteral("400.0"));
-    for (QLabel *l : {form->Ubc10, form->Uca10, form->Ib10, form->Ic10})
+    QVERIFY(f->prompts.messages.isEmpty());
+    QCOMPARE(f->form->Uab10->text(), QStringLiteral("400.0"));
+    for (QLabel *l : {f->form->Ubc10, f->form->Uca10, f->form->Ib10, f->form->Ic10})
         QCOMPARE(l->text(), QString());
-    QCOMPARE(form->Ia10->text(), QStringLiteral("1.200"));
-    QCOMPARE(form->Ikz10->text(), QStringLiteral("9.000"));
-    QCOMPARE(form->Pkz10->text(), QStringLiteral("900.00"));
-    QCOMPARE(form->Pkz11->text(), QStringLiteral("1111.11"));
-    QCOMPARE(form->Pkz12->text(), QStringLiteral("1111.11")); // copper at 75 °C: K = 1
-    QCOMPARE(form->Ukz100->text(), QStringLiteral("36.0"));
-    QCOMPARE(form->Ukz110->text(), QStringLiteral("9.00"));
-    QCOMPARE(form->Ukz101->text(), QStringLiteral("40.0"));
-    QCOMPARE(form->Ukz111->text(), QStringLiteral("10.00"));
-    QCOMPARE(form->Ukz112->text(), QStringLiteral("10.0"));
-    QCOMPARE(form->Ukz102->text(), QStringLiteral("40.00"));
+    QCOMPARE(f->form->Ia10->text(), QStringLiteral("1.200"));
+    QCOMPARE(f->form->Ikz10->text(), QStringLiteral("9.000"));
+    QCOMPARE(f->form->Pkz10->text(), QStringLiteral("900.00"));
+    QCOMPARE(f->form->Pkz11->text(), QStringLiteral("1111.11"));
+    QCOMPARE(f->form->Pkz12->text(), QStringLiteral("1111.11")); // copper at 75 °C: K = 1
+    QCOMPARE(f->form->Ukz100->text(), QStringLiteral("36.0"));
+    QCOMPARE(f->form->Ukz110->text(), QStringLiteral("9.00"));
+    QCOMPARE(f->form->Ukz101->text(), QStringLiteral("40.0"));
+    QCOMPARE(f->form->Ukz111->text(), QStringLiteral("10.00"));
+    QCOMPARE(f->form->Ukz112->text(), QStringLiteral("10.0"));
+    QCOMPARE(f->form->Ukz102->text(), QStringLiteral("40.00"));
 }
 
 void TstTestPages::failingStepKeepsTheFieldsWrittenBeforeItAndIsReported_data()
@@ -261,13 +231,13 @@ void TstTestPages::failingStepKeepsTheFieldsWrittenBeforeItAndIsReported()
     QFETCH(QStringList, written);
     QFETCH(QStringList, emptied);
     QFETCH(QStringList, kept);
-    for (QLabel *l : form->Idle->findChildren<QLabel *>() + form->Chort->findChildren<QLabel *>())
+    for (QLabel *l : f->form->Idle->findChildren<QLabel *>() + f->form->Chort->findChildren<QLabel *>())
         if (l->frameShape() == QFrame::Box)
             l->setText(Old);
-    click(form->FasNumber, 1);
-    click(form->Material, 0);
-    form->Readings = measured();
-    RatedValues &r = form->Rated;
+    click(f->form->FasNumber, 1);
+    click(f->form->Material, 0);
+    f->form->Readings = measured();
+    RatedValues &r = f->form->Rated;
     r.RatedCurrentLV = r.RatedCurrentHV = 10;
     r.RatedVoltageHV = 400;
     r.RatedPower = 25;
@@ -279,12 +249,12 @@ void TstTestPages::failingStepKeepsTheFieldsWrittenBeforeItAndIsReported()
     else
         r.RatedPower = 0;
 
-    press(form->findChild<QPushButton *>(button));
+    press(f->form->findChild<QPushButton *>(button));
 
-    QCOMPARE(prompts->messages.size(), 1);
-    QCOMPARE(prompts->messages[0].caption, ErrorReportCaption); // the general error report
-    QCOMPARE(prompts->messages[0].text, DivisionByZeroText);
-    QCOMPARE(prompts->messages[0].icon, PromptIcon::Error);
+    QCOMPARE(f->prompts.messages.size(), 1);
+    QCOMPARE(f->prompts.messages[0].caption, ErrorReportCaption); // the general error report
+    QCOMPARE(f->prompts.messages[0].text, DivisionByZeroText);
+    QCOMPARE(f->prompts.messages[0].icon, PromptIcon::Error);
     for (const QString &f : written)
         QVERIFY2(!label(f)->text().isEmpty() && label(f)->text() != Old, qPrintable(f));
     for (const QString &f : emptied)
@@ -295,32 +265,32 @@ void TstTestPages::failingStepKeepsTheFieldsWrittenBeforeItAndIsReported()
 
 void TstTestPages::ratioStartFillsTheSelectedTapAndDoubleClickEmptiesIt()
 {
-    click(form->FasNumber, 1);
-    click(form->RadioGroup1, 2); // "III"
-    form->TransformGrid->setCell(0, 0, Old); // tap "I", measured before
+    click(f->form->FasNumber, 1);
+    click(f->form->RadioGroup1, 2); // "III"
+    f->form->TransformGrid->setCell(0, 0, Old); // tap "I", measured before
     BenchReadings r = measured();
     r.Kab = 25.0L;
     r.Kbc = 25.1L;
     r.Kca = 24.9L;
     r.U2ab = 10001;
     r.PhaseGroup = 11;
-    form->Readings = r;
-    form->Rated.RatedVoltageLV = 400;
+    f->form->Readings = r;
+    f->form->Rated.RatedVoltageLV = 400;
 
-    press(form->Transform);
+    press(f->form->Transform);
 
-    StringGrid *g = form->TransformGrid;
+    StringGrid *g = f->form->TransformGrid;
     const QStringList voltages{"10000.00", "10040.00", "9960.00"};
     const QStringList ratios{"25.00", "25.10", "24.90"};
     for (int row = 0; row < 3; ++row) {
         QCOMPARE(g->cell(4, row), voltages[row]);
         QCOMPARE(g->cell(5, row), ratios[row]);
         QCOMPARE(g->cell(10, row), QStringLiteral("400.0"));
-        QCOMPARE(form->TransformGrid1->cell(1, row), ratios[row]);
+        QCOMPARE(f->form->TransformGrid1->cell(1, row), ratios[row]);
     }
-    QCOMPARE(form->TransformGrid1->cell(0, 0), QStringLiteral("10001.00"));
-    QCOMPARE(form->TransformGrid1->cell(2, 0), QStringLiteral("400.04"));
-    QCOMPARE(form->Group->text(), QStringLiteral("11"));
+    QCOMPARE(f->form->TransformGrid1->cell(0, 0), QStringLiteral("10001.00"));
+    QCOMPARE(f->form->TransformGrid1->cell(2, 0), QStringLiteral("400.04"));
+    QCOMPARE(f->form->Group->text(), QStringLiteral("11"));
     QCOMPARE(g->cell(0, 0), Old);
 
     const QRect cell = g->visualItemRect(g->item(1, 7));
@@ -332,11 +302,11 @@ void TstTestPages::ratioStartFillsTheSelectedTapAndDoubleClickEmptiesIt()
         QCOMPARE(g->cell(4, row), QString());
         QCOMPARE(g->cell(5, row), QString());
         QCOMPARE(g->cell(10, row), QStringLiteral("400.0"));
-        QCOMPARE(form->TransformGrid1->cell(1, row), ratios[row]);
+        QCOMPARE(f->form->TransformGrid1->cell(1, row), ratios[row]);
     }
     QCOMPARE(g->cell(0, 0), Old);
-    QCOMPARE(form->Group->text(), QStringLiteral("11"));
-    QVERIFY(prompts->messages.isEmpty());
+    QCOMPARE(f->form->Group->text(), QStringLiteral("11"));
+    QVERIFY(f->prompts.messages.isEmpty());
 }
 
 void TstTestPages::pairGroupsMirrorEachOther_data()
@@ -353,13 +323,13 @@ void TstTestPages::pairGroupsMirrorEachOther()
 {
     QFETCH(bool, lineToLine);
     QFETCH(int, item);
-    form->PageControl1->setActivePage(form->Resistence);
-    click(lineToLine ? form->RadioGroup3 : form->RadioGroup4, item);
-    QCOMPARE(form->RadioGroup3->itemIndex(), item);
-    QCOMPARE(form->RadioGroup4->itemIndex(), item);
-    click(lineToLine ? form->RadioGroup3 : form->RadioGroup4, 0);
-    QCOMPARE(form->RadioGroup3->itemIndex(), 0);
-    QCOMPARE(form->RadioGroup4->itemIndex(), 0);
+    f->form->PageControl1->setActivePage(f->form->Resistence);
+    click(lineToLine ? f->form->RadioGroup3 : f->form->RadioGroup4, item);
+    QCOMPARE(f->form->RadioGroup3->itemIndex(), item);
+    QCOMPARE(f->form->RadioGroup4->itemIndex(), item);
+    click(lineToLine ? f->form->RadioGroup3 : f->form->RadioGroup4, 0);
+    QCOMPARE(f->form->RadioGroup3->itemIndex(), 0);
+    QCOMPARE(f->form->RadioGroup4->itemIndex(), 0);
 }
 
 // Cells are written in the regional format and read back in it.
@@ -367,7 +337,7 @@ void TstTestPages::imbalanceButtonFillsTheLastRow()
 {
     const QLocale regional = QLocale::system();
     auto r = [&](double ohms) { return regional.toString(ohms, 'f', 3); };
-    StringGrid *g = form->ResistenceGrid;
+    StringGrid *g = f->form->ResistenceGrid;
     const QStringList column0{r(1.0), r(1.01), r(0.99)};
     for (int row = 0; row < 3; ++row) {
         g->setCell(0, row, column0[row]);
@@ -377,12 +347,12 @@ void TstTestPages::imbalanceButtonFillsTheLastRow()
     g->setCell(1, 1, r(2.1));
     g->setCell(1, 3, Old);
 
-    press(form->sButton1);
+    press(f->form->sButton1);
 
     QCOMPARE(g->cell(0, 3), regional.toString(1.98, 'f', 2) + QStringLiteral(" %"));
     QCOMPARE(g->cell(1, 3), QString()); // one cell empty
     QCOMPARE(g->cell(2, 3), QString()); // three zeros
-    QVERIFY(prompts->messages.isEmpty());
+    QVERIFY(f->prompts.messages.isEmpty());
 }
 
 void TstTestPages::absorptionCoefficientsFollowTheTyping_data()
@@ -412,20 +382,20 @@ void TstTestPages::absorptionCoefficientsFollowTheTyping()
     QFETCH(QString, field);
     QFETCH(QString, typed);
     QFETCH(QStringList, coefficients);
-    form->PageControl1->setActivePage(form->sTabSheet6);
+    f->form->PageControl1->setActivePage(f->form->sTabSheet6);
     for (int i = 0; i + 1 < before.size(); i += 2)
-        form->findChild<QLineEdit *>(before[i])->setText(before[i + 1]);
-    QLineEdit *e = form->findChild<QLineEdit *>(field);
+        f->form->findChild<QLineEdit *>(before[i])->setText(before[i + 1]);
+    QLineEdit *e = f->form->findChild<QLineEdit *>(field);
     e->setFocus();
     QTRY_VERIFY(e->hasFocus());
 
     typeText(e, typed);
 
-    QCOMPARE(form->KabsHigh->text(), coefficients[0]);
-    QCOMPARE(form->KabsLow->text(), coefficients[1]);
-    QCOMPARE(form->KabsHL->text(), coefficients[2]);
+    QCOMPARE(f->form->KabsHigh->text(), coefficients[0]);
+    QCOMPARE(f->form->KabsLow->text(), coefficients[1]);
+    QCOMPARE(f->form->KabsHL->text(), coefficients[2]);
     QTest::qWait(20);
-    QVERIFY(prompts->messages.isEmpty());
+    QVERIFY(f->prompts.messages.isEmpty());
 }
 
 void TstTestPages::resistanceMeasurementSendsItsCommandsAndFillsTheSelectedCell_data()
@@ -441,60 +411,62 @@ void TstTestPages::resistanceMeasurementSendsItsCommandsAndFillsTheSelectedCell(
     QFETCH(bool, autoStop);
     PseudoTerminal bench;
     QVERIFY(bench.isValid());
-    QVERIFY(bench.linkAs(devices->path(), Port));
-    QTest::mouseClick(form->PageControl1->tabButton(4), Qt::LeftButton);
-    QVERIFY(form->VaComm1->PortIsOpen());
+    QVERIFY(bench.linkAs(f->deviceFolder(), Port));
+    QTest::mouseClick(f->form->PageControl1->tabButton(4), Qt::LeftButton);
+    QVERIFY(f->form->VaComm1->PortIsOpen());
     QVERIFY(bench.write(signalPacket({})));
-    QTRY_VERIFY(form->Resist->isEnabled());
-    click(form->RadioGroup2, 5);
-    click(form->RadioGroup3, 1);
-    click(form->ResistenceRange1, 2);
-    form->cbAutoStop->setChecked(autoStop);
-    StringGrid *g = form->ResistenceGrid;
+    QTRY_VERIFY(f->form->Resist->isEnabled());
+    click(f->form->RadioGroup2, 5);
+    click(f->form->RadioGroup3, 1);
+    click(f->form->ResistenceRange1, 2);
+    f->form->cbAutoStop->setChecked(autoStop);
+    StringGrid *g = f->form->ResistenceGrid;
     g->setCell(5, 1, Old);
 
     // A value still on its way from before the start: the drain after the pause takes it.
     QVERIFY(bench.write(resistancePacket(7.0f)));
-    const Sent start = sentDuring(bench, [&] { QTest::mouseClick(form->Resist, Qt::LeftButton); });
+    const Sent start = sentDuring(bench, [&] { QTest::mouseClick(f->form->Resist, Qt::LeftButton); });
 
     QCOMPARE(start.bytes, bytes({0xAA, 2, 52}));
     QVERIFY(start.actionMs >= 1000);
     // The lead goes out before the pause, not held back with the range bytes after it.
     QVERIFY2(start.leadToTailMs >= 500, qPrintable(QString::number(start.leadToTailMs)));
     QCOMPARE(g->cell(5, 1), QString());
-    QVERIFY(!form->Resist->isEnabled());
-    for (RadioGroup *group : {form->RadioGroup2, form->RadioGroup3, form->RadioGroup4, form->ResistenceRange1})
+    QVERIFY(!f->form->Resist->isEnabled());
+    for (RadioGroup *group :
+         {f->form->RadioGroup2, f->form->RadioGroup3, f->form->RadioGroup4, f->form->ResistenceRange1})
         QVERIFY(!group->isEnabled());
-    QVERIFY(!form->Timer1->isActive());
-    QCOMPARE(form->Timer2->isActive(), autoStop);
+    QVERIFY(!f->form->Timer1->isActive());
+    QCOMPARE(f->form->Timer2->isActive(), autoStop);
 
     QVERIFY(bench.write(resistancePacket(12.5f)));
     const QString value = QLocale::system().toString(12.5, 'f', 3);
     QTRY_COMPARE(g->cell(5, 1), value);
-    QCOMPARE(form->Label6->text(), QStringLiteral("R 1"));
-    QVERIFY(form->Timer1->isActive());
+    QCOMPARE(f->form->Label6->text(), QStringLiteral("R 1"));
+    QVERIFY(f->form->Timer1->isActive());
 
     const Sent stop = sentDuring(bench, [&] {
         if (autoStop)
-            form->Timer2Timer();
+            f->form->Timer2Timer();
         else
-            QTest::mouseClick(form->ResistStop, Qt::LeftButton);
+            QTest::mouseClick(f->form->ResistStop, Qt::LeftButton);
     });
 
     QCOMPARE(stop.bytes, bytes({0xAA, 5, 55}));
     QVERIFY(stop.actionMs >= 1000);
     QVERIFY2(stop.leadToTailMs >= 500, qPrintable(QString::number(stop.leadToTailMs)));
-    QVERIFY(!form->Timer2->isActive());
-    for (RadioGroup *group : {form->RadioGroup2, form->RadioGroup3, form->RadioGroup4, form->ResistenceRange1})
+    QVERIFY(!f->form->Timer2->isActive());
+    for (RadioGroup *group :
+         {f->form->RadioGroup2, f->form->RadioGroup3, f->form->RadioGroup4, f->form->ResistenceRange1})
         QVERIFY(group->isEnabled());
-    QVERIFY(!form->Resist->isEnabled());
+    QVERIFY(!f->form->Resist->isEnabled());
 
     // After the stop a late value is thrown away; the next signal packet frees "Пуск".
     QVERIFY(bench.write(resistancePacket(99.0f) + signalPacket({})));
-    QTRY_VERIFY(form->Resist->isEnabled());
+    QTRY_VERIFY(f->form->Resist->isEnabled());
     QCOMPARE(g->cell(5, 1), value);
     QVERIFY(bench.readAvailable().isEmpty());
-    QVERIFY(prompts->messages.isEmpty());
+    QVERIFY(f->prompts.messages.isEmpty());
 }
 
 QTEST_MAIN(TstTestPages)

@@ -1,8 +1,8 @@
 #pragma once
 
-// A pseudo-terminal standing in for the bench: the window opens its slave side through
+// A pseudo-terminal standing in for the bench: the program opens its slave side through
 // a COMn link in the channel's device folder, the test writes packets into the master
-// side and reads from it what the window sent.
+// side and reads from it what the program sent.
 
 #include <QByteArray>
 #include <QDeadlineTimer>
@@ -21,17 +21,19 @@ class PseudoTerminal {
 public:
     PseudoTerminal()
     {
-        m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+        m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
         if (m_master < 0)
             return;
-        if (::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0) {
+        char name[128];
+        if (::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0
+            || ::ptsname_r(m_master, name, sizeof name) != 0) {
             closeAll();
             return;
         }
-        m_slaveName = QString::fromLocal8Bit(::ptsname(m_master));
-        // Held open by the test so that the line outlives the window's close and reopen,
+        m_slaveName = QString::fromLocal8Bit(name);
+        // Held open by the test so that the line outlives the program's close and reopen,
         // and raw from the start so that nothing written is echoed back or translated.
-        m_slave = ::open(m_slaveName.toLocal8Bit().constData(), O_RDWR | O_NOCTTY);
+        m_slave = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
         termios t{};
         if (m_slave < 0 || ::tcgetattr(m_slave, &t) != 0) {
             closeAll();
@@ -46,7 +48,8 @@ public:
 
     bool isValid() const { return m_master >= 0 && m_slave >= 0; }
 
-    // Makes `folder`/COM<portNum> lead to this terminal, replacing whatever was there.
+    // Makes `folder`/COM<portNum> lead to this terminal, replacing whatever was there;
+    // one terminal may answer to several numbers.
     bool linkAs(const QString &folder, int portNum) const
     {
         const QString path = QDir(folder).filePath(QStringLiteral("COM%1").arg(portNum));
@@ -73,7 +76,8 @@ public:
         return true;
     }
 
-    // What the window sent: up to `count` bytes, waiting at most `timeoutMs` for them.
+    // What the program sent: up to `count` bytes, waiting at most `timeoutMs` for them, so
+    // a short answer shows in the comparison rather than as a hang.
     QByteArray read(int count, int timeoutMs = 5000) const
     {
         QByteArray bytes;
@@ -92,7 +96,7 @@ public:
         return bytes;
     }
 
-    // Everything the window has sent so far, without waiting.
+    // Everything the program has sent so far, without waiting.
     QByteArray readAvailable() const { return read(1 << 16, 0); }
 
 private:

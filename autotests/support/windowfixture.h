@@ -1,0 +1,124 @@
+#pragma once
+
+#include "Unit5.h"
+#include "controls.h"
+#include "main.h"
+#include "recordingprompts.h"
+#include "recordslocation.h"
+#include "serialchannel.h"
+#include "sets.h"
+
+#include <QCheckBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStyle>
+#include <QStyleOptionButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+// The main window on folders of its own: the key/value files in a temporary folder, and
+// an empty device folder where only what a test links there can be opened, so no real
+// record or serial device is ever touched. Message boxes are recorded, not shown.
+class WindowFixture {
+public:
+    WindowFixture()
+    {
+        setRecordsDirectoryForTests(m_records.path());
+        SerialChannel::setDeviceFolder(m_devices.path());
+    }
+
+    // The windows go before the prompts they may still use and before the folders they
+    // may still read; a calibration runner left by a test must not reach the next one.
+    ~WindowFixture()
+    {
+        TForm5::setModalRunnerForTests({});
+        deleteWindow();
+        SerialChannel::setDeviceFolder(QString());
+        setRecordsDirectoryForTests(QString());
+    }
+
+    WindowFixture(const WindowFixture &) = delete;
+    WindowFixture &operator=(const WindowFixture &) = delete;
+
+    bool isValid() const { return m_records.isValid() && m_devices.isValid(); }
+    QString recordsFolder() const { return m_records.path(); }
+    QString filePath(const QString &name) const { return m_records.filePath(name); }
+    QString deviceFolder() const { return m_devices.path(); }
+
+    // Not shown yet, so nothing of the start-up has run.
+    void createWindow() { form = new TForm1; }
+
+    // Shown and active, so start-up has run and focus changes count as leaving a field.
+    bool startWindow()
+    {
+        createWindow();
+        form->show();
+        form->activateWindow();
+        return QTest::qWaitForWindowActive(form);
+    }
+
+    // The dialogs handed to the window as the program entry does.
+    void addPortSettingsDialog()
+    {
+        form2 = new TForm2(form);
+        form->Form2 = form2;
+    }
+    void addCalibrationDialog()
+    {
+        form5 = new TForm5(form);
+        form->Form5 = form5;
+    }
+
+    void deleteWindow()
+    {
+        delete form5;
+        delete form2;
+        delete form;
+        form5 = nullptr;
+        form2 = nullptr;
+        form = nullptr;
+    }
+
+    // Brought to the front by the program, so no page change runs.
+    void showPageOf(QWidget *control)
+    {
+        for (int i = 0; i < form->PageControl1->pageCount(); ++i)
+            if (form->PageControl1->page(i)->isAncestorOf(control))
+                form->PageControl1->setActivePage(form->PageControl1->page(i));
+    }
+
+    // On the round mark itself: a radio button takes clicks only on its mark and caption.
+    void click(RadioGroup *group, int item)
+    {
+        showPageOf(group);
+        QRadioButton *b = group->button(item);
+        QStyleOptionButton option;
+        option.initFrom(b);
+        const QRect mark = b->style()->subElementRect(QStyle::SE_RadioButtonIndicator, &option, b);
+        QTest::mouseClick(b, Qt::LeftButton, Qt::NoModifier, mark.center());
+    }
+
+    void click(QCheckBox *box)
+    {
+        showPageOf(box);
+        QStyleOptionButton option;
+        option.initFrom(box);
+        const QRect mark = box->style()->subElementRect(QStyle::SE_CheckBoxIndicator, &option, box);
+        QTest::mouseClick(box, Qt::LeftButton, Qt::NoModifier, mark.center());
+    }
+
+    void click(QPushButton *button)
+    {
+        showPageOf(button);
+        QTest::mouseClick(button, Qt::LeftButton);
+    }
+
+    RecordingPrompts prompts;
+    TForm1 *form = nullptr;
+    TForm2 *form2 = nullptr;
+    TForm5 *form5 = nullptr;
+
+private:
+    QTemporaryDir m_records;
+    QTemporaryDir m_devices;
+};
