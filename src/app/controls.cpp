@@ -1,6 +1,9 @@
 #include "controls.h"
 
 #include <QButtonGroup>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QEvent>
 #include <QFocusEvent>
 #include <QGridLayout>
@@ -298,4 +301,17 @@ void SetBackgroundColour(QWidget *widget, const QColor &colour)
     p.setColor(QPalette::Window, colour);
     widget->setPalette(p);
     widget->setAutoFillBackground(true);
+}
+
+QString ControlText(const QWidget *widget)
+{
+    if (auto *l = qobject_cast<const QLabel *>(widget))
+        return l->text();
+    if (auto *e = qobject_cast<const QLineEdit *>(widget))
+        return e->text();
+    if (auto *m = qobject_cast<const QPlainTextEdit *>(widget))
+        return m->toPlainText();
+    if (auto *c = qobject_cast<const QComboBox *>(widget))
+        return c->currentText();
+    return QString();
 }

@@ -95,6 +95,9 @@ inline const QColor GreenColour(0, 128, 0);
 void SetTextColour(QWidget *widget, const QColor &colour);
 void SetBackgroundColour(QWidget *widget, const QColor &colour);
 
+// The text the operator reads in a label, edit, memo or combo box; empty for others.
+QString ControlText(const QWidget *widget);
+
 // Shared look of plain texts and framed read-only cells.
 QLabel *MakeLabel(QWidget *parent, const char *name, int x, int y, const QString &text);
 QLabel *MakeFramed(QWidget *parent, const char *name, int x, int y, int w, int h,

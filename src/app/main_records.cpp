@@ -18,22 +18,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
-namespace {
-
-QString controlText(QWidget *w)
-{
-    if (auto *l = qobject_cast<QLabel *>(w))
-        return l->text();
-    if (auto *e = qobject_cast<QLineEdit *>(w))
-        return e->text();
-    if (auto *m = qobject_cast<QPlainTextEdit *>(w))
-        return m->toPlainText();
-    if (auto *c = qobject_cast<QComboBox *>(w))
-        return c->currentText();
-    return QString();
-}
-
-} // namespace
 
 void TForm1::setupRecords()
 {
@@ -119,7 +103,7 @@ QHash<QString, QString> TForm1::stateTexts() const
     for (const StateKey &k : StateFile::keys()) {
         switch (k.kind) {
         case StateKey::Kind::Text:
-            texts.insert(k.key, controlText(findChild<QWidget *>(k.control)));
+            texts.insert(k.key, ControlText(findChild<QWidget *>(k.control)));
             break;
         case StateKey::Kind::ListIndex:
             texts.insert(k.key, QString::number(findChild<QComboBox *>(k.control)->currentIndex()));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "controls.h"
+
 #include "operatortyping.h"
 #include "windowfixture.h"
 
@@ -35,16 +37,8 @@ public:
     // The text the operator reads in the control of that name.
     QString shown(const QString &name) const
     {
-        QWidget *w = form->findChild<QWidget *>(name);
-        if (auto *l = qobject_cast<QLabel *>(w))
-            return l->text();
-        if (auto *e = qobject_cast<QLineEdit *>(w))
-            return e->text();
-        if (auto *m = qobject_cast<QPlainTextEdit *>(w))
-            return m->toPlainText();
-        if (auto *c = qobject_cast<QComboBox *>(w))
-            return c->currentText();
-        return QStringLiteral("<no control %1>").arg(name);
+        const QWidget *w = form->findChild<QWidget *>(name);
+        return w ? ControlText(w) : QStringLiteral("<no control %1>").arg(name);
     }
 
     // Typed over the field's text, and the field then left for `next`.
