@@ -4,6 +4,9 @@
 #include "windowfixture.h"
 
 #include <QAbstractButton>
+#include <QApplication>
+#include <QKeyEvent>
+#include <QRadioButton>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -31,6 +34,20 @@ QString captionOf(QWidget *w)
         return m->toPlainText();
     return QStringLiteral("<no caption>");
 }
+
+// The control the operator sees holding the focus: a radio button stands for its group,
+// the edit line of a combo box for the box.
+QString stopName(QWidget *w)
+{
+    for (; w; w = w->parentWidget())
+        if (!w->objectName().isEmpty() && !w->objectName().startsWith(QLatin1String("qt_")))
+            return w->objectName();
+    return QStringLiteral("<none>");
+}
+
+// Places along one axis, as (start, length) pairs; a length of 0 marks an index
+// without a head to line up with.
+using Spans = QList<QPoint>;
 } // namespace
 
 class TstMainWindow : public QObject {
@@ -46,11 +63,18 @@ private slots:
     void windowHasItsFixedSizeAndCaption();
     void everyTabCaptionIsFullyReadable();
     void gridsHaveTheirSizeAndCannotBeEditedOrScrolled();
+    void gridCellsSitUnderTheirHeads_data();
+    void gridCellsSitUnderTheirHeads();
+    void keyboardOrderRunsThroughThePage_data();
+    void keyboardOrderRunsThroughThePage();
+    void radioGroupIsOneStopAtItsCheckedItemAndArrowsMoveInside();
     void radioGroupsStartWithNoSelection();
     void listsHoldTheirItems();
     void clearEmptiesTheEntriesOfTheTransformer();
     void clearLeavesOtherEntriesAlone();
     void ctrlEFlipsDiagnosticsOnlyWhileTheWindowHoldsTheFocus();
+    void ctrlEWorksByTheKeyWhateverTheLayout_data();
+    void ctrlEWorksByTheKeyWhateverTheLayout();
     void panelClickFlipsTheCountersAndPowers();
     void ctrlShiftClickOnTheWindowSurfaceFlipsThePowers();
     void anErrorInAHandlerIsReportedAndTheProgramGoesOn();
@@ -194,6 +218,148 @@ void TstMainWindow::gridsHaveTheirSizeAndCannotBeEditedOrScrolled()
     QVERIFY(12 * 54 > f->form->TransformGrid->width());
 }
 
+void TstMainWindow::gridCellsSitUnderTheirHeads_data()
+{
+    QTest::addColumn<QString>("grid");
+    QTest::addColumn<QRect>("geometry");
+    QTest::addColumn<Spans>("columnHeads");
+    QTest::addColumn<Spans>("rowHeads");
+    Spans ratioColumns;
+    for (int t = 0; t < 5; ++t)
+        ratioColumns << QPoint(50 + 110 * t, 56) << QPoint(105 + 110 * t, 56);
+    ratioColumns << QPoint(600, 53);
+    QTest::newRow("ratio per tap") << "TransformGrid" << QRect(50, 78, 603, 118) << ratioColumns
+                                   << Spans{{78, 40}, {117, 40}, {156, 41}};
+    QTest::newRow("ratio of the second table") << "TransformGrid1" << QRect(266, 342, 166, 118)
+                                               << Spans{{266, 56}, {321, 56}, {376, 56}}
+                                               << Spans{{342, 40}, {381, 40}, {420, 40}};
+    Spans resistanceColumns;
+    for (int c = 0; c < 6; ++c)
+        resistanceColumns << QPoint(80 + 79 * c, 80);
+    // Row 3, the imbalance, is level with the button that computes it.
+    QTest::newRow("resistance") << "ResistenceGrid" << QRect(80, 89, 475, 101) << resistanceColumns
+                                << Spans{{0, 0}, {0, 0}, {0, 0}, {165, 25}};
+}
+
+// Each cell's edges lie within a pixel of its head's, a cut last cell ending at the
+// grid's border; the heads are looked up on the page, so moving either side fails.
+void TstMainWindow::gridCellsSitUnderTheirHeads()
+{
+    QFETCH(QString, grid);
+    QFETCH(QRect, geometry);
+    QFETCH(Spans, columnHeads);
+    QFETCH(Spans, rowHeads);
+    auto *g = f->form->findChild<StringGrid *>(grid);
+    QVERIFY(g);
+    f->showPageOf(g);
+    f->form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(f->form));
+    QCOMPARE(g->geometry(), geometry);
+    QWidget *page = g->parentWidget();
+    const QRect viewport = g->viewport()->geometry().translated(g->pos());
+
+    auto headAt = [page](bool column, QPoint span) {
+        for (QWidget *w : page->findChildren<QWidget *>()) {
+            if (w->parentWidget() != page || qobject_cast<StringGrid *>(w))
+                continue;
+            const QRect r = w->geometry();
+            if (column ? (r.x() == span.x() && r.width() == span.y())
+                       : (r.y() == span.x() && r.height() == span.y()))
+                return true;
+        }
+        return false;
+    };
+    auto check = [&](bool column, int index, QPoint head) {
+        const int start = column ? viewport.x() + g->columnViewportPosition(index)
+                                 : viewport.y() + g->rowViewportPosition(index);
+        const int size = column ? g->columnWidth(index) : g->rowHeight(index);
+        const int edge = column ? geometry.right() + 1 : geometry.bottom() + 1;
+        const int end = std::min(start + size, edge);
+        const QString where = QStringLiteral("%1 %2 at %3..%4, head %5..%6")
+                                  .arg(column ? "column" : "row").arg(index).arg(start).arg(end)
+                                  .arg(head.x()).arg(head.x() + head.y());
+        QVERIFY2(headAt(column, head), qPrintable(QStringLiteral("no head for ") + where));
+        QVERIFY2(std::abs(start - head.x()) <= 1, qPrintable(where));
+        QVERIFY2(std::abs(end - (head.x() + head.y())) <= 1, qPrintable(where));
+    };
+    for (int c = 0; c < columnHeads.size(); ++c)
+        check(true, c, columnHeads[c]);
+    for (int r = 0; r < rowHeads.size(); ++r)
+        if (rowHeads[r].y() > 0)
+            check(false, r, rowHeads[r]);
+    // The column after the last head lies wholly beyond the visible width.
+    QVERIFY(viewport.x() + g->columnViewportPosition(int(columnHeads.size())) >= viewport.right());
+}
+
+void TstMainWindow::keyboardOrderRunsThroughThePage_data()
+{
+    QTest::addColumn<QStringList>("order");
+    QTest::newRow("Трансформатор")
+        << QStringList{"Name", "FasNumber", "TransformerWeight", "Pnom", "Unom2", "Unom", "Inom2",
+                       "Inom", "Freq2", "Circuit", "Material", "sButton6", "sButton7"};
+    // "Пуск" waits for the bench and is no stop yet.
+    QTest::newRow("Омическое сопротивление")
+        << QStringList{"RadioGroup2", "RadioGroup3", "RadioGroup4", "sButton1", "ResistStop",
+                       "ResistenceRange1", "cbAutoStop"};
+    QTest::newRow("Протокол")
+        << QStringList{"Firm", "Rem", "RepairNumber", "YearOfRepair", "IsolationCheckBox",
+                       "OilAnalysis", "ElectricStrength", "WaterContent", "MechanicalImpurities",
+                       "WeightedCoalContent", "Color", "AcidNumber", "ReactionAqueousExtract",
+                       "FlashTemperature", "RHigh15", "RHigh60", "KabsHigh", "Uhigh", "Thigh",
+                       "RLow15", "RLow60", "KabsLow", "Ulow", "Tlow", "RHL15", "RHL60", "KabsHL",
+                       "UHL", "THL", "Conclusion", "ProtocolNumber", "Investigator", "ChiefName",
+                       "Chief", "Previw"};
+}
+
+void TstMainWindow::keyboardOrderRunsThroughThePage()
+{
+    QFETCH(QStringList, order);
+    f->deleteWindow();
+    QVERIFY(f->startWindow());
+    QWidget *first = f->form->findChild<QWidget *>(order.first());
+    f->showPageOf(first);
+    if (auto *group = qobject_cast<RadioGroup *>(first))
+        first = group->button(0);
+    first->setFocus(Qt::TabFocusReason);
+    QStringList shown{stopName(QApplication::focusWidget())};
+    for (int i = 1; i < order.size(); ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        shown << stopName(QApplication::focusWidget());
+    }
+    QCOMPARE(shown, order);
+    QVERIFY(f->prompts.messages.isEmpty());
+}
+
+void TstMainWindow::radioGroupIsOneStopAtItsCheckedItemAndArrowsMoveInside()
+{
+    f->deleteWindow();
+    QVERIFY(f->startWindow());
+    TForm1 *w = f->form;
+    auto tab = [](Qt::Key key = Qt::Key_Tab) {
+        QTest::keyClick(QApplication::focusWidget(), key);
+        return QApplication::focusWidget();
+    };
+    w->Name->setFocus(Qt::TabFocusReason);
+    // None selected: the first item is the stop, and it stays unselected until moved to.
+    QCOMPARE(tab(), w->FasNumber->button(0));
+    QCOMPARE(w->FasNumber->itemIndex(), -1);
+    QCOMPARE(tab(Qt::Key_Right), w->FasNumber->button(1));
+    QCOMPARE(w->FasNumber->itemIndex(), 1);
+    QCOMPARE(tab(Qt::Key_Down), w->FasNumber->button(0)); // round the end
+    QCOMPARE(w->FasNumber->itemIndex(), 0);
+    QCOMPARE(tab(Qt::Key_Up), w->FasNumber->button(1));
+    QCOMPARE(tab(), w->TransformerWeight);
+    QCOMPARE(tab(Qt::Key_Backtab), w->FasNumber->button(1));
+
+    // A selection made by the program moves the stop with it; an arrow runs the click's handler.
+    w->Material->setItemIndex(1);
+    w->Circuit->setFocus(Qt::TabFocusReason);
+    QCOMPARE(tab(), w->Material->button(1));
+    QCOMPARE(tab(Qt::Key_Left), w->Material->button(0));
+    QCOMPARE(int(w->Rated.MaterialConstant), 235);
+    QCOMPARE(tab(), w->sButton6);
+}
+
 void TstMainWindow::radioGroupsStartWithNoSelection()
 {
     QCOMPARE(f->form->FasNumber->itemIndex(), -1);
@@ -316,6 +482,42 @@ void TstMainWindow::ctrlEFlipsDiagnosticsOnlyWhileTheWindowHoldsTheFocus()
     QTest::keyClick(f->form, Qt::Key_E, Qt::ControlModifier | Qt::AltModifier);
     QVERIFY(f->form->Label3->isHidden() && f->form->Label4->isHidden());
     QVERIFY(!f->form->Gauge->isHidden());
+}
+
+void TstMainWindow::ctrlEWorksByTheKeyWhateverTheLayout_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<quint32>("scanCode");
+    QTest::addColumn<quint32>("virtualKey");
+    QTest::addColumn<bool>("flips");
+    const int cyrillicU = 0x0423, cyrillicK = 0x041A; // "У" on the key E, "К" on the key R
+    QTest::newRow("Latin layout") << int(Qt::Key_E) << 26u << 0x65u << true;
+    QTest::newRow("Russian layout under X11") << cyrillicU << 26u << 0x6d5u << true;
+    QTest::newRow("Russian layout under Windows") << cyrillicU << 0x12u << 0x45u << true;
+    QTest::newRow("the letter alone") << cyrillicU << 0u << 0u << true;
+    QTest::newRow("Russian layout, the key R") << cyrillicK << 27u << 0x6cbu << false;
+#if !defined(Q_OS_WIN) && !defined(Q_OS_MACOS)
+    QTest::newRow("the key alone, no letter known") << int(Qt::Key_unknown) << 26u << 0u << true;
+#endif
+}
+
+void TstMainWindow::ctrlEWorksByTheKeyWhateverTheLayout()
+{
+    QFETCH(int, key);
+    QFETCH(quint32, scanCode);
+    QFETCH(quint32, virtualKey);
+    QFETCH(bool, flips);
+    f->form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(f->form));
+    f->form->setFocus();
+    QKeyEvent press(QEvent::KeyPress, key, Qt::ControlModifier, scanCode, virtualKey, 0);
+    QApplication::sendEvent(f->form, &press);
+    QCOMPARE(!f->form->Label3->isHidden(), flips);
+    QCOMPARE(f->form->Gauge->isHidden(), flips);
+    // The same key without Ctrl is no switch.
+    QKeyEvent plain(QEvent::KeyPress, key, Qt::NoModifier, scanCode, virtualKey, 0);
+    QApplication::sendEvent(f->form, &plain);
+    QCOMPARE(!f->form->Label3->isHidden(), flips);
 }
 
 void TstMainWindow::panelClickFlipsTheCountersAndPowers()

@@ -7,6 +7,7 @@
 #include <QEvent>
 #include <QFocusEvent>
 #include <QGridLayout>
+#include <QKeyEvent>
 #include <QHeaderView>
 #include <QPushButton>
 #include <QRadioButton>
@@ -39,6 +40,10 @@ RadioGroup::RadioGroup(const QString &caption, const QStringList &items, int col
 void RadioGroup::rebuild()
 {
     auto *grid = static_cast<QGridLayout *>(layout());
+    // New items take the place of the old ones in the keyboard order, not its end.
+    QWidget *before = m_buttons.isEmpty() ? nullptr : m_buttons.first()->previousInFocusChain();
+    if (m_buttons.contains(before))
+        before = nullptr;
     for (QRadioButton *b : std::as_const(m_buttons)) {
         m_group->removeButton(b);
         delete b;
@@ -51,9 +56,58 @@ void RadioGroup::rebuild()
         m_group->addButton(b, i);
         // Items run down the first column, then the next, as in a classic radio group.
         grid->addWidget(b, rows ? i % rows : 0, rows ? i / rows : 0);
+        b->installEventFilter(this);
+        if (before)
+            QWidget::setTabOrder(before, b);
+        before = b;
         m_buttons.append(b);
     }
     m_index = -1;
+    updateTabStop();
+}
+
+// The group is one stop of the keyboard order: its selected item, or the first when
+// none is selected. The other items are reached with the arrow keys.
+void RadioGroup::updateTabStop()
+{
+    const int stop = m_index >= 0 ? m_index : 0;
+    for (int i = 0; i < m_buttons.size(); ++i)
+        m_buttons[i]->setFocusPolicy(i == stop ? Qt::StrongFocus : Qt::ClickFocus);
+}
+
+// An arrow key moves to the neighbouring item and selects it, round the ends, as a
+// click on it would.
+bool RadioGroup::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() != QEvent::KeyPress)
+        return QGroupBox::eventFilter(watched, event);
+    const int from = int(m_buttons.indexOf(static_cast<QRadioButton *>(watched)));
+    int step = 0;
+    switch (static_cast<QKeyEvent *>(event)->key()) {
+    case Qt::Key_Left:
+    case Qt::Key_Up:
+        step = -1;
+        break;
+    case Qt::Key_Right:
+    case Qt::Key_Down:
+        step = 1;
+        break;
+    default:
+        return QGroupBox::eventFilter(watched, event);
+    }
+    const int n = int(m_buttons.size());
+    if (from < 0 || n == 0)
+        return false;
+    for (int k = 1; k <= n; ++k) {
+        const int to = ((from + step * k) % n + n) % n;
+        QRadioButton *b = m_buttons[to];
+        if (!b->isEnabled() || b->isHidden())
+            continue;
+        b->setFocus(Qt::TabFocusReason);
+        setItemIndex(to);
+        break;
+    }
+    return true;
 }
 
 void RadioGroup::setItems(const QStringList &items)
@@ -70,6 +124,7 @@ void RadioGroup::setItemIndex(int index)
     m_index = index;
     for (int i = 0; i < m_buttons.size(); ++i)
         m_buttons[i]->setChecked(i == index);
+    updateTabStop();
     if (changed && index >= 0)
         emit clicked();
 }
@@ -86,10 +141,12 @@ StringGrid::StringGrid(int columns, int rows, int columnWidth, int rowHeight, QW
 {
     horizontalHeader()->hide();
     verticalHeader()->hide();
-    horizontalHeader()->setDefaultSectionSize(columnWidth);
+    // A cell is `columnWidth` wide plus the one-pixel line drawn inside its section, so
+    // the cells repeat every columnWidth + 1 pixels, the pitch of the heads above them.
     horizontalHeader()->setMinimumSectionSize(1);
     verticalHeader()->setMinimumSectionSize(1);
-    verticalHeader()->setDefaultSectionSize(rowHeight);
+    horizontalHeader()->setDefaultSectionSize(columnWidth + GridLineWidth);
+    verticalHeader()->setDefaultSectionSize(rowHeight + GridLineWidth);
     horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -98,6 +155,8 @@ StringGrid::StringGrid(int columns, int rows, int columnWidth, int rowHeight, QW
     setSelectionMode(QAbstractItemView::NoSelection);
     setFocusPolicy(Qt::NoFocus);
     setFrameShape(QFrame::Box);
+    setFrameShadow(QFrame::Plain);
+    setLineWidth(GridLineWidth);
     setAutoScroll(false);
     setShowGrid(true);
     // Cells must stay under their headings: whatever tries to scroll, the view stays put.
@@ -262,6 +321,21 @@ void OnExit(QWidget *widget, std::function<void()> handler)
     widget->installEventFilter(new ExitFilter(widget, std::move(handler)));
 }
 
+void SetTabChain(const QList<QWidget *> &controls)
+{
+    QList<QWidget *> stops;
+    for (QWidget *w : controls) {
+        if (auto *group = qobject_cast<RadioGroup *>(w)) {
+            for (int i = 0; group->button(i); ++i)
+                stops.append(group->button(i));
+        } else {
+            stops.append(w);
+        }
+    }
+    for (qsizetype i = 1; i < stops.size(); ++i)
+        QWidget::setTabOrder(stops[i - 1], stops[i]);
+}
+
 QLabel *MakeLabel(QWidget *parent, const char *name, int x, int y, const QString &text)
 {
     auto *l = new QLabel(text, parent);
@@ -301,6 +375,16 @@ void SetBackgroundColour(QWidget *widget, const QColor &colour)
     p.setColor(QPalette::Window, colour);
     widget->setPalette(p);
     widget->setAutoFillBackground(true);
+}
+
+void SelectAllText(QWidget *widget)
+{
+    if (auto *e = qobject_cast<QLineEdit *>(widget))
+        e->selectAll();
+    else if (auto *m = qobject_cast<QPlainTextEdit *>(widget))
+        m->selectAll();
+    else if (auto *c = qobject_cast<QComboBox *>(widget); c && c->lineEdit())
+        c->lineEdit()->selectAll();
 }
 
 QString ControlText(const QWidget *widget)

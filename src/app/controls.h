@@ -29,8 +29,12 @@ public:
 signals:
     void clicked();
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void rebuild();
+    void updateTabStop();
     QStringList m_items;
     int m_columns;
     int m_index = -1;
@@ -43,6 +47,8 @@ private:
 class StringGrid : public QTableWidget {
     Q_OBJECT
 public:
+    static constexpr int GridLineWidth = 1;
+
     StringGrid(int columns, int rows, int columnWidth, int rowHeight, QWidget *parent);
 
     QString cell(int column, int row) const;
@@ -82,6 +88,10 @@ private:
     QButtonGroup *m_tabGroup;
 };
 
+// Puts the controls into the keyboard order one after the other; a radio group takes
+// its place as one stop.
+void SetTabChain(const QList<QWidget *> &controls);
+
 // Calls `handler` when `widget` loses the keyboard focus to another control of its
 // window; losing it to another window (a message box, a dialog) does not count.
 void OnExit(QWidget *widget, std::function<void()> handler);
@@ -94,6 +104,9 @@ inline const QColor GreenColour(0, 128, 0);
 
 void SetTextColour(QWidget *widget, const QColor &colour);
 void SetBackgroundColour(QWidget *widget, const QColor &colour);
+
+// Selects the whole text of an edit, memo or combo box.
+void SelectAllText(QWidget *widget);
 
 // The text the operator reads in a label, edit, memo or combo box; empty for others.
 QString ControlText(const QWidget *widget);

@@ -275,10 +275,8 @@ void TForm1::buildPageMain()
     Material = makeRadioGroup(p, "Material", 32, 328, 169, 41, QStringLiteral("Материал обмоток"),
                               {QStringLiteral("медь"), QStringLiteral("алюминий")}, 2, 0);
 
-    QWidget *order[] = {Name, FasNumber, TransformerWeight, Pnom, Unom2, Unom, Inom2,
-                        Inom, Freq2, Circuit, Material, sButton6, sButton7};
-    for (std::size_t i = 1; i < std::size(order); ++i)
-        setTabOrder(order[i - 1], order[i]);
+    SetTabChain({Name, FasNumber, TransformerWeight, Pnom, Unom2, Unom, Inom2, Inom, Freq2,
+                 Circuit, Material, sButton6, sButton7});
 }
 
 void TForm1::buildPageIdle()
@@ -355,8 +353,8 @@ void TForm1::buildPageTransformations()
     MakeFramed(p, "", 2, 156, 49, 41, QStringLiteral("CA"), true);
     TransformGrid = new StringGrid(12, 3, 54, 38, p);
     TransformGrid->setObjectName(QStringLiteral("TransformGrid"));
-    // Exactly the visible columns fit; the last column exists but lies beyond the width.
-    TransformGrid->setGeometry(50, 78, 11 * 54 + 2, 118);
+    // Column 10 ends at the grid's edge under "Uном,B"; column 11 lies beyond the width.
+    TransformGrid->setGeometry(50, 78, 603, 118);
     MakeFramed(p, "", 2, 195, 49, 40, QStringLiteral("Группа"), true);
     Group = MakeFramed(p, "Group", 50, 195, 56, 40);
     Transform = makeButton(p, "Transform", 5, 248, 649, 33, QStringLiteral("Пуск"));
@@ -371,7 +369,7 @@ void TForm1::buildPageTransformations()
     MakeFramed(p, "", 211, 420, 56, 40, QStringLiteral("CA"), true);
     TransformGrid1 = new StringGrid(4, 3, 54, 38, p);
     TransformGrid1->setObjectName(QStringLiteral("TransformGrid1"));
-    TransformGrid1->setGeometry(266, 342, 3 * 54 + 2, 118);
+    TransformGrid1->setGeometry(266, 342, 166, 118);
 }
 
 void TForm1::buildPageResistence()
@@ -393,7 +391,7 @@ void TForm1::buildPageResistence()
                                  1, 0);
     ResistenceGrid = new StringGrid(7, 4, 78, 24, p);
     ResistenceGrid->setObjectName(QStringLiteral("ResistenceGrid"));
-    ResistenceGrid->setGeometry(80, 89, 6 * 78 + 2, 101);
+    ResistenceGrid->setGeometry(80, 89, 475, 101);
     sButton1 = makeButton(p, "sButton1", 555, 165, 70, 25, QStringLiteral("%"));
     Resist = makeButton(p, "Resist", 10, 200, 295, 33, QStringLiteral("Пуск"));
     Resist->setEnabled(false);
@@ -547,12 +545,33 @@ void TForm1::sPanel1Click()
     flipDiagnostics(true, true, false);
 }
 
+namespace {
+
+// The switch belongs to the key E wherever the layout puts its letter: operators type
+// Russian, and then the key gives "У". The native codes name the key itself (Windows'
+// virtual key 'E', the XKB keycode of E under X11 and Wayland, macOS' ANSI E).
+bool IsKeyE(const QKeyEvent *event)
+{
+    constexpr int KeyCyrillicU = 0x0423; // Qt's key for "У"/"у"
+    if (event->key() == Qt::Key_E || event->key() == KeyCyrillicU)
+        return true;
+#if defined(Q_OS_WIN)
+    return event->nativeVirtualKey() == 0x45;
+#elif defined(Q_OS_MACOS)
+    return event->nativeVirtualKey() == 0x0E;
+#else
+    return event->nativeScanCode() == 26;
+#endif
+}
+
+} // namespace
+
 void TForm1::keyPressEvent(QKeyEvent *event)
 {
     // Only while the window itself holds the focus: a key an edit field does not use
     // must not reach the switch.
     QWidget *focus = focusWidget();
-    if (event->key() == Qt::Key_E && (event->modifiers() & Qt::ControlModifier)
+    if (IsKeyE(event) && (event->modifiers() & Qt::ControlModifier)
         && (focus == nullptr || focus == this)) {
         flipDiagnostics(true, false, true);
         return;
@@ -571,6 +590,8 @@ void TForm1::mousePressEvent(QMouseEvent *event)
 
 bool TForm1::eventFilter(QObject *watched, QEvent *event)
 {
+    if (isIdleNameEnter(watched, event))
+        return true;
     if (watched == sPanel1 && event->type() == QEvent::MouseButtonRelease) {
         auto *me = static_cast<QMouseEvent *>(event);
         if (sPanel1->rect().contains(me->position().toPoint()))

@@ -238,12 +238,17 @@ private:
     void setupRated();
     // Reads one rated text into `Rated`; false after reporting a text that is not a number.
     bool enterRated(QLineEdit *field, int entryField);
-    void reportNotANumber(QLineEdit *field, const QString &message);
+    // Shows an input error and gives the focus back to `field` with its text selected.
+    void reportInputError(QWidget *field, const QString &message);
+    // True after refusing a text of `field` that the files cannot hold.
+    bool refuseUnstorableText(QWidget *field);
+    // Enter in `Name` whose text is the type already loaded: nothing to do.
+    bool isIdleNameEnter(QObject *watched, QEvent *event) const;
     void flipDiagnostics(bool labels34, bool label8, bool gauge);
 
     bool m_shown = false;
     // The field whose focus is on its way back after its message, and whether it is
     // being given back right now.
-    QPointer<QLineEdit> m_returningTo;
+    QPointer<QWidget> m_returningTo;
     bool m_givingFocusBack = false;
 };

@@ -34,7 +34,7 @@ void TForm1::setupRated()
     connect(Material, &RadioGroup::clicked, this, [this] { RunGuarded([this] { MaterialClick(); }); });
 }
 
-void TForm1::reportNotANumber(QLineEdit *field, const QString &message)
+void TForm1::reportInputError(QWidget *field, const QString &message)
 {
     // A click on a tab leaves the field and changes the page at once, and both check it:
     // one box for the one click.
@@ -60,7 +60,7 @@ void TForm1::reportNotANumber(QLineEdit *field, const QString &message)
         }
         field->setFocus(Qt::OtherFocusReason);
         m_givingFocusBack = false;
-        field->selectAll();
+        SelectAllText(field);
     });
 }
 
@@ -69,7 +69,7 @@ bool TForm1::enterRated(QLineEdit *field, int entryField)
     const EntryCheck check = enterValue(field->text(), EntryField(entryField), Rated);
     if (check.outcome != EntryCheck::Outcome::NotANumber)
         return true;
-    reportNotANumber(field, check.message);
+    reportInputError(field, check.message);
     return false;
 }
 
@@ -87,7 +87,7 @@ void TForm1::TemperatureExit(QObject *sender)
     const EntryCheck check =
         enterValue(Temperature->text(), EntryField::Temperature, Rated, fromTemperature);
     if (check.outcome == EntryCheck::Outcome::NotANumber)
-        reportNotANumber(Temperature, check.message);
+        reportInputError(Temperature, check.message);
 }
 
 void TForm1::MaterialClick()
@@ -99,7 +99,7 @@ void TForm1::TEditExit(QLineEdit *sender)
 {
     const EntryCheck check = checkEntry(sender->text(), EntryField::Plain);
     if (check.outcome == EntryCheck::Outcome::NotANumber)
-        reportNotANumber(sender, check.message);
+        reportInputError(sender, check.message);
 }
 
 void TForm1::UlowExit(QLineEdit *sender)

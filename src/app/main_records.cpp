@@ -2,6 +2,7 @@
 
 #include "bencherror.h"
 #include "cataloguefile.h"
+#include "codepage1251.h"
 #include "controls.h"
 #include "errorreport.h"
 #include "prompts.h"
@@ -13,11 +14,26 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDate>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 
+namespace {
+
+QString unstorableTextMessage(const QString &text, const QStringList &characters)
+{
+    QStringList named;
+    for (const QString &c : characters)
+        named << QStringLiteral("'%1' (U+%2)")
+                     .arg(c, QString::number(c.toUcs4().value(0), 16).toUpper().rightJustified(4, u'0'));
+    return QStringLiteral("Текст '") + text
+        + QStringLiteral("' нельзя сохранить: в кодировке Windows-1251 нет знаков ")
+        + named.join(QStringLiteral(", ")) + QStringLiteral(".");
+}
+
+} // namespace
 
 void TForm1::setupRecords()
 {
@@ -38,22 +54,58 @@ void TForm1::setupRecords()
         {ReactionAqueousExtract, &SettingsFile::writeReactionAqueousExtract},
         {FlashTemperature, &SettingsFile::writeFlashTemperature},
     };
+    // A text the file cannot hold is never written: refused when the field is left,
+    // passed over at close, so the stored value stays as it was.
     const auto addWriter = [this](QWidget *field, std::function<void()> write) {
-        Records->settingWriters.insert(field, write);
-        OnExit(field, [write] { RunGuarded(write); });
+        Records->settingWriters.insert(field, [field, write] {
+            if (unstorableCharacters(ControlText(field)).isEmpty())
+                write();
+        });
+        OnExit(field, [this, field, write] {
+            if (!refuseUnstorableText(field))
+                RunGuarded(write);
+        });
     };
     for (auto [edit, writer] : settings)
         addWriter(edit, [edit, writer] { writer(edit->text()); });
     addWriter(Firm, [this] { SettingsFile::writeFirm(Firm->toPlainText()); });
+    // The other texts the operator types and the files keep; those read as numbers are
+    // refused by their number check already, and the state file keeps any conclusion
+    // whole in escaped pieces.
+    for (QWidget *field : std::initializer_list<QWidget *>{Name, TransformerWeight, Freq2, Circuit,
+                                                           KabsHigh, KabsLow, KabsHL})
+        OnExit(field, [this, field] { refuseUnstorableText(field); });
     connect(cbAutoStop, &QCheckBox::clicked, this, [this] { RunGuarded([this] { cbAutoStopClick(); }); });
 
     // Only the operator's typing and choosing load a type, choosing the shown one again
-    // included; texts the program sets do not.
+    // included; texts the program sets do not. Enter on a listed text is a choice too.
     Name->setCompleter(nullptr);
+    Name->installEventFilter(this);
+    Name->lineEdit()->installEventFilter(this);
     connect(Name->lineEdit(), &QLineEdit::textEdited, this, [this] { RunGuarded([this] { NameChange(); }); });
     connect(Name, &QComboBox::activated, this, [this] { RunGuarded([this] { NameChange(); }); });
     connect(sButton6, &QPushButton::clicked, this, [this] { RunGuarded([this] { sButton6Click(); }); });
     connect(sButton7, &QPushButton::clicked, this, [this] { RunGuarded([this] { sButton7Click(); }); });
+}
+
+bool TForm1::refuseUnstorableText(QWidget *field)
+{
+    const QString text = ControlText(field);
+    const QStringList characters = unstorableCharacters(text);
+    if (characters.isEmpty())
+        return false;
+    // While the focus goes back to another refused field, this one waits for its turn.
+    if (!m_givingFocusBack)
+        reportInputError(field, unstorableTextMessage(text, characters));
+    return true;
+}
+
+bool TForm1::isIdleNameEnter(QObject *watched, QEvent *event) const
+{
+    if (event->type() != QEvent::KeyPress || (watched != Name && watched != Name->lineEdit()))
+        return false;
+    const int key = static_cast<QKeyEvent *>(event)->key();
+    return (key == Qt::Key_Return || key == Qt::Key_Enter) && sameTypeName(Name->currentText(), Records->loadedName);
 }
 
 void TForm1::refillTypeList()
@@ -154,9 +206,23 @@ void TForm1::restoreState()
     }
 }
 
+// A text the file cannot hold keeps the value stored before; a refusal already told the
+// operator when the field was left.
 void TForm1::writeState()
 {
-    StateFile::write(stateTexts());
+    QHash<QString, QString> texts = stateTexts();
+    QHash<QString, QString> storedOr = texts;
+    QStringList unstorable;
+    for (auto it = texts.cbegin(); it != texts.cend(); ++it)
+        if (it.key() != StateFile::ConclusionKey && !isWindows1251Text(it.value())) {
+            unstorable << it.key();
+            storedOr[it.key()] = QString();
+        }
+    if (!unstorable.isEmpty())
+        for (const auto &[key, text] : StateFile::read(storedOr))
+            if (unstorable.contains(key))
+                texts[key] = text;
+    StateFile::write(texts);
 }
 
 // A state file that cannot be written is reported by the general error report, and the
@@ -175,9 +241,11 @@ void TForm1::cbAutoStopClick()
     SettingsFile::writeAutoStop(cbAutoStop->isChecked());
 }
 
+// Only a new name empties the entries: choosing the loaded type again reloads its rated
+// data and keeps every result.
 void TForm1::NameChange()
 {
-    loadType(true);
+    loadType(!sameTypeName(Name->currentText(), Records->loadedName));
 }
 
 void TForm1::loadType(bool clearFirst)
@@ -185,6 +253,7 @@ void TForm1::loadType(bool clearFirst)
     if (clearFirst)
         sBitBtn2Click();
     const QString name = Name->currentText();
+    Records->loadedName = name;
     if (name.isEmpty())
         return;
     TransformerType type = typeOnPage();
@@ -222,6 +291,10 @@ void TForm1::sButton6Click()
     const QString name = Name->currentText();
     if (name.isEmpty())
         return;
+    for (QWidget *field : std::initializer_list<QWidget *>{Name, Unom, Unom2, Inom, Inom2, Pnom,
+                                                           Freq2, TransformerWeight, Circuit})
+        if (refuseUnstorableText(field))
+            return;
     const TransformerType type = typeOnPage();
     switch (CatalogueFile::saveType(name, type)) {
     case CatalogueFile::SaveResult::Saved:
@@ -243,6 +316,7 @@ void TForm1::sButton7Click()
     CatalogueFile::deleteType(Name->currentText());
     refillTypeList();
     Name->setEditText(QString());
+    Records->loadedName.clear();
     for (QLineEdit *e : {TransformerWeight, Pnom, Unom, Unom2, Inom, Inom2})
         e->clear();
     Circuit->setEditText(QString());

@@ -19,13 +19,16 @@ namespace {
 
 
 // The speed as a whole number: optional sign and decimal digits, blanks around them
-// tolerated, and it must fit an int.
-int wholeNumber(const QString &text)
+// tolerated, and it must fit an int. A speed of 0 or below would be stored and make
+// every later opening of the port fail, so it is refused here, where it was typed.
+int speedOf(const QString &text)
 {
     bool ok = false;
     const int value = text.toInt(&ok, 10);
     if (!ok)
         throw BenchError(QStringLiteral("'%1' is not a valid integer value").arg(text));
+    if (value <= 0)
+        throw BenchError(QStringLiteral("Скорость '%1' недопустима: она должна быть больше нуля.").arg(text));
     return value;
 }
 
@@ -107,7 +110,7 @@ void TForm2::sButton1Click()
     channel->ClosePort();
     ComNum->interpretText();
     channel->setPortNum(ComNum->value());
-    channel->setUserBaudrate(wholeNumber(sEdit1->text()));
+    channel->setUserBaudrate(speedOf(sEdit1->text()));
     SettingsFile::writePort(channel->PortNum(), channel->UserBaudrate());
     hide();
 }

@@ -86,3 +86,19 @@ bool isWindows1251Text(QStringView text)
     }
     return true;
 }
+
+QStringList unstorableCharacters(QStringView text)
+{
+    QStringList found;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        QString character(QChar{c});
+        if (QChar::isHighSurrogate(c) && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+            character += text[++i];
+        else if (!QChar::isSurrogate(c) && byteOf(c) >= 0)
+            continue;
+        if (!found.contains(character))
+            found.append(character);
+    }
+    return found;
+}

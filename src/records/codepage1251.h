@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
+#include <QStringList>
 #include <QStringView>
 
 // Windows-1251, the code page of the key/value files. Our own table: Qt reaches this
@@ -17,3 +18,8 @@ QByteArray encodeWindows1251(QStringView text);
 
 // True when every character of `text` has a byte of its own in the code page.
 bool isWindows1251Text(QStringView text);
+
+// The characters of `text` that the code page cannot hold, each once, in the order of
+// their first appearance; a surrogate pair stays one character. Empty when the whole
+// text can be stored.
+QStringList unstorableCharacters(QStringView text);

@@ -26,8 +26,8 @@ private slots:
     void showingFillsThePortAndSpeedOfTheChannel();
     void showingTheOpenDialogAgainKeepsWhatTheOperatorTyped();
     void okClosesThePortAppliesBothAndStoresThemForTheNextStart();
-    void speedThatIsNotAWholeNumberKeepsTheDialogOpenAndWritesNothing_data();
-    void speedThatIsNotAWholeNumberKeepsTheDialogOpenAndWritesNothing();
+    void refusedSpeedKeepsTheDialogOpenAndWritesNothing_data();
+    void refusedSpeedKeepsTheDialogOpenAndWritesNothing();
     void settingsFileThatCannotBeWrittenKeepsTheDialogOpen();
     void cancelChangesNothingAndTheNextShowingShowsTheChannelAgain();
 
@@ -174,19 +174,25 @@ void TestPortSettingsDialog::okClosesThePortAppliesBothAndStoresThemForTheNextSt
     QCOMPARE(f->form->VaComm1->deviceName(), QDir(SerialChannel::deviceFolder()).filePath(QStringLiteral("COM3")));
 }
 
-void TestPortSettingsDialog::speedThatIsNotAWholeNumberKeepsTheDialogOpenAndWritesNothing_data()
+void TestPortSettingsDialog::refusedSpeedKeepsTheDialogOpenAndWritesNothing_data()
 {
     QTest::addColumn<QString>("speed");
-    QTest::newRow("two digits and a letter") << QStringLiteral("96b");
-    QTest::newRow("empty") << QString();
-    QTest::newRow("a decimal point") << QStringLiteral("115200.0");
-    QTest::newRow("an exponent") << QStringLiteral("1e6");
-    QTest::newRow("beyond the integer range") << QStringLiteral("99999999999");
+    QTest::addColumn<QString>("message");
+    const QString notWhole = QStringLiteral("'%1' is not a valid integer value");
+    const QString notPositive = QStringLiteral("Скорость '%1' недопустима: она должна быть больше нуля.");
+    QTest::newRow("two digits and a letter") << QStringLiteral("96b") << notWhole;
+    QTest::newRow("empty") << QString() << notWhole;
+    QTest::newRow("a decimal point") << QStringLiteral("115200.0") << notWhole;
+    QTest::newRow("an exponent") << QStringLiteral("1e6") << notWhole;
+    QTest::newRow("beyond the integer range") << QStringLiteral("99999999999") << notWhole;
+    QTest::newRow("zero") << QStringLiteral("0") << notPositive;
+    QTest::newRow("negative") << QStringLiteral("-9600") << notPositive;
 }
 
-void TestPortSettingsDialog::speedThatIsNotAWholeNumberKeepsTheDialogOpenAndWritesNothing()
+void TestPortSettingsDialog::refusedSpeedKeepsTheDialogOpenAndWritesNothing()
 {
     QFETCH(QString, speed);
+    QFETCH(QString, message);
     PseudoTerminal line;
     QVERIFY(line.isValid());
     QVERIFY(line.linkAs(f->deviceFolder(), 10));
@@ -199,7 +205,7 @@ void TestPortSettingsDialog::speedThatIsNotAWholeNumberKeepsTheDialogOpenAndWrit
 
     QCOMPARE(f->prompts.messages.size(), 1);
     QCOMPARE(f->prompts.messages[0].caption, ErrorReportCaption);
-    QCOMPARE(f->prompts.messages[0].text, QStringLiteral("'%1' is not a valid integer value").arg(speed));
+    QCOMPARE(f->prompts.messages[0].text, message.arg(speed));
     QVERIFY(f->form2->isVisible());
     QVERIFY(!f->form->VaComm1->PortIsOpen());
     QCOMPARE(f->form->VaComm1->PortNum(), 4);

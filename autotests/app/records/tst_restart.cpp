@@ -9,6 +9,9 @@
 #include "statefile.h"
 
 #include <QDate>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QApplication>
 #include <QFileInfo>
 #include <QTimer>
 
@@ -49,6 +52,8 @@ private slots:
     void leavingASettingsFieldStoresItsText_data();
     void leavingASettingsFieldStoresItsText();
     void aFirmNameOnTwoLinesComesBackJoinedByOneBlank();
+    void aTextTheFilesCannotHoldIsRefusedAndTheStoredOneStays_data();
+    void aTextTheFilesCannotHoldIsRefusedAndTheStoredOneStays();
     void aSettingStillBeingTypedAtCloseIsKept_data();
     void aSettingStillBeingTypedAtCloseIsKept();
     void aSettingThatCannotBeWrittenAtCloseLeavesTheStateWritten();
@@ -425,6 +430,52 @@ void TstRestart::aSettingThatCannotBeWrittenAtCloseLeavesTheStateWritten()
     QCOMPARE(f->messageTexts(),
              ErrorReportCaption + QStringLiteral(": Unable to write to ") + f->filePath(SettingsFile::FileName));
     QCOMPARE(f->shown("Uab00"), QStringLiteral("400.0"));
+}
+
+void TstRestart::aTextTheFilesCannotHoldIsRefusedAndTheStoredOneStays_data()
+{
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("next");
+    QTest::newRow("settings, oil analysis") << "ElectricStrength" << "WaterContent";
+    QTest::newRow("settings, firm memo") << "Firm" << "Rem";
+    QTest::newRow("state, absorption coefficient") << "KabsHigh" << "Uhigh";
+    QTest::newRow("catalogue, weight") << "TransformerWeight" << "Pnom";
+}
+
+// Leaving the field refuses the text in the input-error box, takes the operator back to
+// it with the text selected, and neither the field's own writer, the catalogue's
+// "Сохранить" nor the close writes it: the next start shows the value stored before.
+void TstRestart::aTextTheFilesCannotHoldIsRefusedAndTheStoredOneStays()
+{
+    QFETCH(QString, field);
+    QFETCH(QString, next);
+    const QString good = QStringLiteral("3 Ом·м");
+    const QString bad = QStringLiteral("3 Ω·м");
+    QVERIFY(f->start());
+    f->typeInto(f->form->Name->lineEdit(), TypeName, f->form->Unom);
+    f->typeInto(f->form->findChild<QWidget *>(field), good, f->form->findChild<QWidget *>(next));
+    f->click(f->form->sButton6);
+    QVERIFY(f->restart());
+    QCOMPARE(f->shown(field), good);
+
+    QWidget *edit = f->form->findChild<QWidget *>(field);
+    f->typeInto(edit, bad, f->form->findChild<QWidget *>(next));
+    QCOMPARE(f->prompts.messages.size(), 1);
+    QCOMPARE(f->prompts.messages[0].caption, InputErrorCaption);
+    QCOMPARE(f->prompts.messages[0].icon, PromptIcon::Error);
+    QCOMPARE(f->prompts.messages[0].text,
+             QStringLiteral("Текст '3 Ω·м' нельзя сохранить: в кодировке Windows-1251 нет знаков 'Ω' (U+03A9)."));
+    QTRY_COMPARE(QApplication::focusWidget(), edit);
+    auto *line = qobject_cast<QLineEdit *>(edit);
+    const QString selected = line ? line->selectedText()
+                                  : qobject_cast<QPlainTextEdit *>(edit)->textCursor().selectedText();
+    QCOMPARE(selected, bad);
+
+    f->click(f->form->sButton6);
+    QVERIFY(f->restart());
+    QCOMPARE(f->shown(field), good);
+    for (const auto &m : f->prompts.messages)
+        QCOMPARE(m.caption, InputErrorCaption);
 }
 
 void TstRestart::theAutoStopTickIsKeptAtEveryClick()

@@ -5,6 +5,7 @@
 #include "keyvaluefile.h"
 #include "ratedentry.h"
 
+#include <QApplication>
 #include <QFile>
 
 namespace {
@@ -30,6 +31,7 @@ private slots:
     void typingANewNameEmptiesThePageAtTheFirstKeystrokeAndSaveKeepsWhatFollows();
     void choosingATypeFromTheListLoadsAllTenValuesAndEmptiesTheResults();
     void typingThePrefixOfAStoredNameLoadsNothing();
+    void theLoadedTypeChosenAgainOrEnteredKeepsTheResults();
     void noSelectionIsStoredAsMinusOneAndLoadedAsNone_data();
     void noSelectionIsStoredAsMinusOneAndLoadedAsNone();
     void deletingEmptiesTheTypeFieldsAndKeepsTheRest_data();
@@ -170,6 +172,38 @@ void TstTypeCatalogue::choosingATypeFromTheListLoadsAllTenValuesAndEmptiesTheRes
     compareShown(om125());
 }
 
+// Only a new name may empty the results: the same type chosen again reloads its rated
+// data, and Enter on the name changes nothing at all.
+void TstTypeCatalogue::theLoadedTypeChosenAgainOrEnteredKeepsTheResults()
+{
+    QCOMPARE(CatalogueFile::saveType(Tm40, tm40()), CatalogueFile::SaveResult::Saved);
+    QVERIFY(f->start());
+    TForm1 *w = f->form;
+    QVERIFY(f->choose(w->Name, Tm40));
+    fillResults();
+    auto resultsKept = [this, w] {
+        QCOMPARE(f->shown("Uab00"), QStringLiteral("400.0"));
+        QCOMPARE(f->shown("Pkz12"), QStringLiteral("1234.6"));
+        QCOMPARE(w->TransformGrid->cell(2, 1), QStringLiteral("25.01"));
+        QCOMPARE(w->ResistenceGrid->cell(1, 0), QStringLiteral("12.3"));
+        QCOMPARE(f->shown("RepairNumber"), QStringLiteral("4711"));
+        QCOMPARE(f->shown("Conclusion"), QStringLiteral("Не годен"));
+    };
+
+    w->Unom->setText(QStringLiteral("999"));
+    QVERIFY(f->choose(w->Name, Tm40));
+    compareShown(tm40());
+    resultsKept();
+
+    w->Unom->setText(QStringLiteral("999"));
+    w->Name->lineEdit()->setFocus(Qt::MouseFocusReason);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QCOMPARE(f->shown("Unom"), QStringLiteral("999"));
+    QCOMPARE(f->shown("Name"), Tm40);
+    resultsKept();
+    QCOMPARE(f->messageTexts(), QString());
+}
+
 // Typing a name that begins like a stored one must not complete it and load that type.
 void TstTypeCatalogue::typingThePrefixOfAStoredNameLoadsNothing()
 {
@@ -254,21 +288,26 @@ void TstTypeCatalogue::deletingEmptiesTheTypeFieldsAndKeepsTheRest()
 void TstTypeCatalogue::aNameThatCannotBeASectionIsRefusedAndNothingWritten_data()
 {
     QTest::addColumn<QString>("name");
-    QTest::newRow("closing bracket") << QStringLiteral("ТМ]40");
-    QTest::newRow("opening bracket first") << QStringLiteral("[ТМ-40");
-    QTest::newRow("letters outside the code page") << QStringLiteral("变压器");
+    QTest::addColumn<bool>("refusedOnLeaving");
+    QTest::newRow("closing bracket") << QStringLiteral("ТМ]40") << false;
+    QTest::newRow("opening bracket first") << QStringLiteral("[ТМ-40") << false;
+    // The state file keeps the name too, so it is refused as soon as it is left.
+    QTest::newRow("letters outside the code page") << QStringLiteral("变压器") << true;
 }
 
 void TstTypeCatalogue::aNameThatCannotBeASectionIsRefusedAndNothingWritten()
 {
     QFETCH(QString, name);
+    QFETCH(bool, refusedOnLeaving);
     QCOMPARE(CatalogueFile::saveType(Om125, om125()), CatalogueFile::SaveResult::Saved);
     const QByteArray before = bytesOf(CatalogueFile::path());
     QVERIFY(f->start());
     QLineEdit *nameEdit = f->form->Name->lineEdit();
     nameEdit->setFocus(Qt::MouseFocusReason);
     typeText(nameEdit, name);
-    showType(tm40());
+    if (!refusedOnLeaving)
+        showType(tm40());
+    // Pressed straight from the name, "Сохранить" adds no second box to the refusal.
     f->click(f->form->sButton6);
 
     QCOMPARE(f->prompts.messages.size(), 1);
@@ -279,7 +318,13 @@ void TstTypeCatalogue::aNameThatCannotBeASectionIsRefusedAndNothingWritten()
     QCOMPARE(bytesOf(CatalogueFile::path()), before);
     QCOMPARE(listed(), QStringList{Om125});
     QCOMPARE(f->shown("Name"), name);
-    compareShown(tm40());
+    if (refusedOnLeaving) {
+        QTRY_VERIFY(QApplication::focusWidget() == f->form->Name
+                    || f->form->Name->isAncestorOf(QApplication::focusWidget()));
+        QCOMPARE(nameEdit->selectedText(), name);
+    } else {
+        compareShown(tm40());
+    }
 }
 
 QTEST_MAIN(TstTypeCatalogue)
