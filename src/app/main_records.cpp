@@ -78,7 +78,8 @@ void TForm1::setupRecords()
     connect(cbAutoStop, &QCheckBox::clicked, this, [this] { RunGuarded([this] { cbAutoStopClick(); }); });
 
     // Only the operator's typing and choosing load a type, choosing the shown one again
-    // included; texts the program sets do not. Enter on a listed text is a choice too.
+    // included; texts the program sets do not. Enter on a listed text is a choice too,
+    // except on the loaded one, where it changes nothing.
     Name->setCompleter(nullptr);
     Name->installEventFilter(this);
     Name->lineEdit()->installEventFilter(this);
