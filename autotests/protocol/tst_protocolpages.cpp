@@ -6,6 +6,7 @@
 #include <QLocale>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSet>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -69,6 +70,7 @@ private slots:
     void elementsSitWhereTheLayoutPutsThem();
     void fixedTextsKeepTheirLookAlikeLetters();
     void variableFieldsStartEmpty();
+    void everyNameIsUniqueAcrossBothPages();
     void settersReachElementsByNameAndKindOnly();
     void eachPageIsOneSheetFromTheTopMargin();
     void bottomAlignedBandNeverRisesAboveThePosition();
@@ -169,6 +171,20 @@ void TestProtocolPages::variableFieldsStartEmpty()
         QVERIFY2(form.element(QString::fromLatin1(name))->caption.isEmpty(), name);
     for (const char *name : {"QRUI", "QRKV", "QRUnn", "QRResistenceI", "QRResistenceHH"})
         QVERIFY2(form.element(QString::fromLatin1(name))->lines.isEmpty(), name);
+}
+
+void TestProtocolPages::everyNameIsUniqueAcrossBothPages()
+{
+    // A name on both pages would let a setter write the wrong one.
+    TForm3 form;
+    QSet<QString> names;
+    for (const PageDocument *page : {&form.StendReport, &form.StendReport2}) {
+        for (const ReportElement &e : page->elements()) {
+            QVERIFY2(!e.name.isEmpty(), qPrintable(page->name()));
+            QVERIFY2(!names.contains(e.name), qPrintable(e.name));
+            names.insert(e.name);
+        }
+    }
 }
 
 void TestProtocolPages::settersReachElementsByNameAndKindOnly()
