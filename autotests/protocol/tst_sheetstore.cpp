@@ -7,6 +7,11 @@
 #include <QTest>
 #include <QtEndian>
 
+#include <csignal>
+#ifdef Q_OS_UNIX
+#include <sys/resource.h>
+#endif
+
 namespace {
 
 Sheet sampleSheet()
@@ -178,19 +183,29 @@ void TestSheetStore::failedSaveKeepsTheOldFile()
     QVERIFY(!store.save(dir.filePath(QStringLiteral("taken.qrp")), &error));
     const QByteArray before = [&] { QFile f(path); f.open(QIODevice::ReadOnly); return f.readAll(); }();
 
-    // A folder that cannot be written: the save reports failure and the old file stays whole.
-    QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner);
-    Sheet changed = sampleSheet();
-    changed.rects.clear();
-    store.setSheet(changed);
+#ifdef Q_OS_UNIX
+    // A disk that fills up mid-write, by a file size limit that binds root too.
+    Sheet larger = sampleSheet();
+    for (int i = 0; i < 200; ++i)
+        larger.texts.append(larger.texts.first());
+    store.setSheet(larger);
+    QVERIFY(SheetStore::serialize(larger).size() > 8192);
+    struct rlimit old;
+    QCOMPARE(getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = old;
+    small.rlim_cur = 4096;
+    QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
     const bool saved = store.save(path, &error);
-    QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    if (saved)
-        QSKIP("running with rights that ignore folder permissions");
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+    QVERIFY(!saved);
     QVERIFY(!error.isEmpty());
     QFile f(path);
     QVERIFY(f.open(QIODevice::ReadOnly));
     QCOMPARE(f.readAll(), before);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("page.qrp")});
+#endif
 }
 
 QTEST_GUILESS_MAIN(TestSheetStore)
