@@ -59,6 +59,8 @@ private slots:
     void goodResistancePacketGivesTheCellText();
     void bytesBeyondTheRoomWaitForTheNextEvent();
     void failingReadLeavesTheCollectedBytesAlone();
+    void afterARestartALonePacketIsTakenWhenTheLineStaysQuiet();
+    void updatesFoldIntoTheLatest();
 
 private:
     LinkUpdate receive(const QByteArray &bytes);
@@ -201,6 +203,47 @@ void TestLinkReceiver::failingReadLeavesTheCollectedBytesAlone()
                              }, readings, context));
     QCOMPARE(link->framer().rxCount(), 30);
     QCOMPARE(shown(receive(packet.mid(30)).Label2), QStringLiteral("VA 1"));
+}
+
+// Opening the port or a drain restarts the stream; one resistance packet and then
+// silence (a measurement's first value) must still reach the cell.
+void TestLinkReceiver::afterARestartALonePacketIsTakenWhenTheLineStaysQuiet()
+{
+    receive(signalPacket(fiftyHertz()).left(30));
+    link->restartStream();
+    LinkUpdate u = receive(resistancePacket(2.0f));
+    QVERIFY(!u.resistanceText && !u.Label6);
+    QVERIFY(link->awaitsQuietLine());
+    u = link->lineQuiet(readings, context);
+    QVERIFY(u.resistanceText);
+    QCOMPARE(shown(u.Label6), QStringLiteral("R 1"));
+    QVERIFY(!link->awaitsQuietLine());
+    QVERIFY(!link->lineQuiet(readings, context).Label6); // nothing waits any more
+}
+
+// The window writes several events at once: what the later sets wins, the rest stays,
+// and a form factor left unchanged by the later packet keeps the earlier one.
+void TestLinkReceiver::updatesFoldIntoTheLatest()
+{
+    LinkUpdate first = receive(signalPacket(fiftyHertz()) + resistancePacket(1.0f));
+    const LinkUpdate second = receive(withBadChecksum(signalPacket(fiftyHertz())));
+    QVERIFY(first.signalTexts && first.signalTexts->KfColour != FormFactorColour::Unchanged);
+    const QString kf = first.signalTexts->Kf;
+    first.absorb(second);
+    QCOMPARE(shown(first.lbCRC), QStringLiteral("CRCV failed"));
+    QCOMPARE(shown(first.Label8), QStringLiteral("F 1"));
+    QCOMPARE(shown(first.Label2), QStringLiteral("VA 1"));
+    QCOMPARE(shown(first.Label6), QStringLiteral("R 1"));
+    QCOMPARE(first.bytesRead, 58 + 7 + 58);
+
+    SignalFields noMean = fiftyHertz();
+    noMean.UabMean = 0; // leaves the form factor as it was
+    noMean.Uab = 15000000;
+    const LinkUpdate third = receive(signalPacket(noMean) + signalPacket(noMean));
+    first.absorb(third);
+    QCOMPARE(shown(first.Label2), QStringLiteral("VA 3"));
+    QCOMPARE(first.signalTexts->Uab, QStringLiteral("50.0"));
+    QCOMPARE(first.signalTexts->Kf, kf);
 }
 
 QTEST_APPLESS_MAIN(TestLinkReceiver)

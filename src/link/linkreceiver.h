@@ -43,6 +43,10 @@ struct LinkUpdate {
     // the selected cell of `ResistenceGrid`.
     std::optional<long double> Resistance;
     std::optional<QString> resistanceText;
+
+    // Folds a later update into this one, as if both had come in one event: what the
+    // later one sets wins, the rest stays.
+    void absorb(const LinkUpdate &later);
 };
 
 // "CRCV OK", "CRCV failed", "CRCR OK" or "CRCR failed"; empty for a discarded packet.
@@ -66,6 +70,14 @@ public:
     LinkUpdate receive(int count, const Reader &read, const BenchReadings &current,
                        const LinkContext &context);
 
+    // The bytes received from now on do not continue those before (the port was opened,
+    // the input drained): what the framer holds is dropped and it looks for its step.
+    void restartStream() { m_framer.restartStream(); }
+    // A packet waits, out of step, for the stream to confirm it; if the line stays quiet
+    // behind it, lineQuiet() takes it.
+    bool awaitsQuietLine() const { return m_framer.awaitsConfirmation(); }
+    LinkUpdate lineQuiet(const BenchReadings &current, const LinkContext &context);
+
     bool resistancePaused() const { return m_framer.resistancePaused(); }
     void setResistancePaused(bool paused) { m_framer.setResistancePaused(paused); }
 
@@ -75,6 +87,8 @@ public:
     const PacketFramer &framer() const { return m_framer; }
 
 private:
+    void takePackets(LinkUpdate &update, const BenchReadings &current, const LinkContext &context);
+
     PacketFramer m_framer;
     PacketIntervalClock m_interval;
     Clock m_clock;
