@@ -61,6 +61,7 @@ private slots:
     void failingReadLeavesTheCollectedBytesAlone();
     void afterARestartALonePacketIsTakenWhenTheLineStaysQuiet();
     void updatesFoldIntoTheLatest();
+    void deferredTextsAreTheTextsTheScreenWouldShow();
 
 private:
     LinkUpdate receive(const QByteArray &bytes);
@@ -244,6 +245,47 @@ void TestLinkReceiver::updatesFoldIntoTheLatest()
     QCOMPARE(shown(first.Label2), QStringLiteral("VA 3"));
     QCOMPARE(first.signalTexts->Uab, QStringLiteral("50.0"));
     QCOMPARE(first.signalTexts->Kf, kf);
+}
+
+// The window makes the readout texts only when it writes them; they must be those that
+// decoding every packet with its texts would have left, the kept form factor included.
+void TestLinkReceiver::deferredTextsAreTheTextsTheScreenWouldShow()
+{
+    SignalFields noMean = fiftyHertz();
+    noMean.UabMean = 0;
+    noMean.Uab = 15000000;
+    SignalFields distorted = fiftyHertz();
+    distorted.UabMean = 30000000;
+    const QList<QByteArray> events = {signalPacket(fiftyHertz()),
+                                      signalPacket(distorted) + signalPacket(noMean),
+                                      signalPacket(noMean)};
+    LinkReceiver deferred([] { return qint64(0); });
+    LinkContext lazy = context;
+    lazy.deferTexts = true;
+    LinkUpdate eagerAll;
+    LinkUpdate lazyAll;
+    BenchReadings lazyReadings;
+    for (const QByteArray &bytes : events) {
+        FakeLine other;
+        other.waiting = bytes;
+        const LinkUpdate u = deferred.receive(other.pending(), other.reader(), lazyReadings, lazy);
+        lazyReadings = u.readings.value_or(lazyReadings);
+        lazyAll.absorb(u);
+        eagerAll.absorb(receive(bytes));
+        QVERIFY(!lazyAll.signalTexts);
+        const SignalTexts a = eagerAll.shownTexts();
+        const SignalTexts b = lazyAll.shownTexts();
+        QCOMPARE(b.Uab, a.Uab);
+        QCOMPARE(b.Ia, a.Ia);
+        QCOMPARE(b.U_AB, a.U_AB);
+        QCOMPARE(b.Uab2, a.Uab2);
+        QCOMPARE(b.Freq, a.Freq);
+        QCOMPARE(b.Kf, a.Kf);
+        QCOMPARE(b.KfColour, a.KfColour);
+        QCOMPARE(b.Label3, a.Label3);
+    }
+    QCOMPARE(lazyAll.shownTexts().KfColour, FormFactorColour::OutOfRange);
+    QCOMPARE(shown(lazyAll.Label2), QStringLiteral("VA 4"));
 }
 
 QTEST_APPLESS_MAIN(TestLinkReceiver)

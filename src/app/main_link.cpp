@@ -128,6 +128,7 @@ LinkContext TForm1::linkContext() const
     context.onePhase = FasNumber->itemIndex() == 0;
     context.resistanceRange = qMax(0, ResistenceRange1->itemIndex());
     context.locale = QLocale::system();
+    context.deferTexts = true;
     return context;
 }
 
@@ -157,7 +158,7 @@ void TForm1::takeLinkUpdate(const LinkUpdate &u)
         StatusBarMain->setText(portText(" открыт"));
     }
 
-    if (!(u.Label7 || u.lbCRC || u.Label2 || u.Label6 || u.Label8 || u.signalTexts))
+    if (!(u.Label7 || u.lbCRC || u.Label2 || u.Label6 || u.Label8 || u.hasSignalTexts()))
         return;
     if (Link->hasPending)
         Link->pending.absorb(u);
@@ -191,8 +192,8 @@ void TForm1::writeLinkScreen()
         Label2->setText(*u.Label2);
     if (u.Label6)
         Label6->setText(*u.Label6);
-    if (u.signalTexts) {
-        const SignalTexts &t = *u.signalTexts;
+    if (u.hasSignalTexts()) {
+        const SignalTexts t = u.shownTexts();
         Label3->setText(t.Label3);
         Label4->setText(t.Label4);
         Uab2->setText(t.Uab2);
@@ -219,7 +220,7 @@ void TForm1::writeLinkScreen()
 // counters and the verdict stay due.
 void TForm1::dropPendingReadouts()
 {
-    Link->pending.signalTexts.reset();
+    Link->pending.dropSignalTexts();
 }
 
 void TForm1::cbCurrentChange()

@@ -64,7 +64,16 @@ void LinkReceiver::takePackets(LinkUpdate &update, const BenchReadings &current,
             continue;
         }
         update.lastGoodKind = packet.kind;
-        if (packet.kind == PacketKind::Signal) {
+        if (packet.kind == PacketKind::Signal && context.deferTexts) {
+            readings = DecodeSignalReadings(packet.signalBytes(), readings, context.scaling,
+                                            context.onePhase);
+            update.readings = readings;
+            update.textSource = SignalTextSource{readings, context.scaling, context.locale};
+            if (readings.UabMean != 0)
+                update.formFactorSource = update.textSource;
+            ++m_signalPackets;
+            update.Label2 = QStringLiteral("VA %1").arg(m_signalPackets);
+        } else if (packet.kind == PacketKind::Signal) {
             SignalDecoding decoded = DecodeSignalPacket(packet.signalBytes(), readings,
                                                         context.scaling, context.onePhase,
                                                         context.locale);
@@ -110,4 +119,27 @@ void LinkUpdate::absorb(const LinkUpdate &later)
         else
             signalTexts = later.signalTexts;
     }
+    take(textSource, later.textSource);
+    take(formFactorSource, later.formFactorSource);
+}
+
+SignalTexts LinkUpdate::shownTexts() const
+{
+    if (!textSource)
+        return signalTexts.value_or(SignalTexts());
+    SignalTexts t = SignalTextsOf(textSource->readings, textSource->scaling, textSource->locale);
+    if (t.KfColour == FormFactorColour::Unchanged && formFactorSource) {
+        const SignalTexts f = SignalTextsOf(formFactorSource->readings, formFactorSource->scaling,
+                                            formFactorSource->locale);
+        t.Kf = f.Kf;
+        t.KfColour = f.KfColour;
+    }
+    return t;
+}
+
+void LinkUpdate::dropSignalTexts()
+{
+    signalTexts.reset();
+    textSource.reset();
+    formFactorSource.reset();
 }

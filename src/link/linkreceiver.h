@@ -19,6 +19,16 @@ struct LinkContext {
     bool onePhase = false;   // "Одна" selected in `FasNumber`
     int resistanceRange = 0; // item index of `ResistenceRange1`
     QLocale locale;          // regional format of the power labels and resistance cells
+    // Leave the readout texts to be made when they are shown (LinkUpdate::shownTexts()):
+    // at full line rate most packets are never shown.
+    bool deferTexts = false;
+};
+
+// What the readout texts of a decoded signal packet are made from.
+struct SignalTextSource {
+    BenchReadings readings;
+    InstrumentScaling scaling;
+    QLocale locale;
 };
 
 // What one received-data event changes on the main window. An empty optional means:
@@ -38,6 +48,10 @@ struct LinkUpdate {
     // the test controls become available and the status bar reads "COM" n " открыт".
     std::optional<BenchReadings> readings;
     std::optional<SignalTexts> signalTexts;
+    // With deferred texts: the last good signal packet, and the last one that carried a
+    // form factor (a later packet without one leaves `Kf` as it was).
+    std::optional<SignalTextSource> textSource;
+    std::optional<SignalTextSource> formFactorSource;
 
     // After at least one good resistance packet: the new `Resistance` and the text for
     // the selected cell of `ResistenceGrid`.
@@ -47,6 +61,10 @@ struct LinkUpdate {
     // Folds a later update into this one, as if both had come in one event: what the
     // later one sets wins, the rest stays.
     void absorb(const LinkUpdate &later);
+    // Whether there are readout texts to show, and what they are, made or deferred.
+    bool hasSignalTexts() const { return signalTexts || textSource; }
+    SignalTexts shownTexts() const;
+    void dropSignalTexts();
 };
 
 // "CRCV OK", "CRCV failed", "CRCR OK" or "CRCR failed"; empty for a discarded packet.
