@@ -216,11 +216,13 @@ void TForm1::writeLinkScreen()
     }
 }
 
-// Readouts decoded before the readouts were emptied must not come back after it; the
+// Readouts decoded before the readouts were emptied must not come back after it, nor a
+// packet that waited for the line to fall quiet bring the link up afterwards; the
 // counters and the verdict stay due.
 void TForm1::dropPendingReadouts()
 {
     Link->pending.dropSignalTexts();
+    Link->quietTimer.stop();
 }
 
 void TForm1::cbCurrentChange()

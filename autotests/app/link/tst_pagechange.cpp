@@ -74,6 +74,7 @@ private slots:
     void lostAdapterLeavesTheStatusSayingThePortIsClosed();
     void timersNeverFireEarly();
     void readoutsAreWrittenAtMostOncePerIntervalWithTheLatestValues();
+    void drainBeforeAMeasurementAlsoEmptiesTheFramer();
 
 private:
     void clickTab(int index) { QTest::mouseClick(f->form->PageControl1->tabButton(index), Qt::LeftButton); }
@@ -486,6 +487,27 @@ void TstPageChange::readoutsAreWrittenAtMostOncePerIntervalWithTheLatestValues()
     f->form->writeLinkScreen();
     QVERIFY(f->form->Uab->text().isEmpty());
     QCOMPARE(f->form->Label2->text(), QStringLiteral("VA 5"));
+}
+
+// Half a packet held by the framer when "Пуск" drains the line would otherwise swallow the
+// measurement's first value as one failed signal packet.
+void TstPageChange::drainBeforeAMeasurementAlsoEmptiesTheFramer()
+{
+    clickTab(4);
+    QVERIFY(bench->write(livePacket() + livePacket()));
+    QTRY_VERIFY(f->form->Resist->isEnabled());
+    QVERIFY(bench->write(livePacket().left(30)));
+    QTRY_COMPARE(f->form->Link->receiver.framer().rxCount(), 30);
+
+    QTest::mouseClick(f->form->Resist, Qt::LeftButton);
+    QCOMPARE(f->form->Link->receiver.framer().rxCount(), 0);
+    QVERIFY(bench->write(resistancePacket(12.5f)));
+
+    QTRY_COMPARE(double(f->form->Resistance), 12.5);
+    QVERIFY(!f->form->ResistenceGrid->cell(f->form->RadioGroup2->itemIndex(),
+                                           f->form->RadioGroup3->itemIndex()).isEmpty());
+    QCOMPARE(f->form->Link->receiver.failedPackets(), 0);
+    f->form->ResistStopClick();
 }
 
 QTEST_MAIN(TstPageChange)
