@@ -7,6 +7,8 @@ class TstNumberSyntax : public QObject {
 private slots:
     void acceptsOnlyPlainNumbers_data();
     void acceptsOnlyPlainNumbers();
+    void numbersBeyondTheRange_data();
+    void numbersBeyondTheRange();
     void leadingReaderStopsAtFirstForeignCharacter_data();
     void leadingReaderStopsAtFirstForeignCharacter();
 };
@@ -44,7 +46,43 @@ void TstNumberSyntax::acceptsOnlyPlainNumbers_data()
     QTest::newRow("two signs") << "+-5" << false << 0.0;
     QTest::newRow("hex") << "0x10" << false << 0.0;
     QTest::newRow("infinity word") << "inf" << false << 0.0;
-    QTest::newRow("exponent out of range") << "1e99999" << false << 0.0;
+    QTest::newRow("beyond the extended range") << "1e99999" << false << 0.0;
+}
+
+Q_DECLARE_METATYPE(NumberReading)
+
+// A text of the syntax is a number whatever its size: too large is an overflow, never
+// "not a number", and too small is 0.
+void TstNumberSyntax::numbersBeyondTheRange_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<NumberReading>("reading");
+    QTest::addColumn<double>("value");
+
+    using R = NumberReading;
+    QTest::newRow("1e5000") << "1e5000" << R::Overflow << 0.0;
+    QTest::newRow("negative") << "-1e5000" << R::Overflow << 0.0;
+    QTest::newRow("many digits before the exponent") << "123456789e4925" << R::Overflow << 0.0;
+    QTest::newRow("exponent longer than any integer")
+        << "1e99999999999999999999999" << R::Overflow << 0.0;
+    QTest::newRow("1e-5000") << "1e-5000" << R::Number << 0.0;
+    QTest::newRow("small fraction, large negative exponent") << "0.0001e-4950" << R::Number << 0.0;
+    QTest::newRow("huge mantissa, huge negative exponent") << "1000000e-5000" << R::Number << 0.0;
+    QTest::newRow("negative exponent longer than any integer")
+        << "-5e-99999999999999999999999" << R::Number << 0.0;
+    QTest::newRow("zero with a huge exponent") << "0.000e99999" << R::Number << 0.0;
+    QTest::newRow("within the range") << "2.5e3" << R::Number << 2500.0;
+    QTest::newRow("not a number stays one") << "1e5000 " << R::NotANumber << 0.0;
+}
+
+void TstNumberSyntax::numbersBeyondTheRange()
+{
+    QFETCH(QString, text);
+    QFETCH(NumberReading, reading);
+    QFETCH(double, value);
+    long double read = -7;
+    QCOMPARE(ReadNumber(text, read), reading);
+    QCOMPARE(double(read), reading == NumberReading::Number ? value : -7.0);
 }
 
 void TstNumberSyntax::acceptsOnlyPlainNumbers()

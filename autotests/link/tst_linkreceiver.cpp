@@ -59,6 +59,9 @@ private slots:
     void goodResistancePacketGivesTheCellText();
     void bytesBeyondTheRoomWaitForTheNextEvent();
     void failingReadLeavesTheCollectedBytesAlone();
+    void afterARestartALonePacketIsTakenWhenTheLineStaysQuiet();
+    void updatesFoldIntoTheLatest();
+    void deferredTextsAreTheTextsTheScreenWouldShow();
 
 private:
     LinkUpdate receive(const QByteArray &bytes);
@@ -201,6 +204,88 @@ void TestLinkReceiver::failingReadLeavesTheCollectedBytesAlone()
                              }, readings, context));
     QCOMPARE(link->framer().rxCount(), 30);
     QCOMPARE(shown(receive(packet.mid(30)).Label2), QStringLiteral("VA 1"));
+}
+
+// Opening the port or a drain restarts the stream; one resistance packet and then
+// silence (a measurement's first value) must still reach the cell.
+void TestLinkReceiver::afterARestartALonePacketIsTakenWhenTheLineStaysQuiet()
+{
+    receive(signalPacket(fiftyHertz()).left(30));
+    link->restartStream();
+    LinkUpdate u = receive(resistancePacket(2.0f));
+    QVERIFY(!u.resistanceText && !u.Label6);
+    QVERIFY(link->awaitsQuietLine());
+    u = link->lineQuiet(readings, context);
+    QVERIFY(u.resistanceText);
+    QCOMPARE(shown(u.Label6), QStringLiteral("R 1"));
+    QVERIFY(!link->awaitsQuietLine());
+    QVERIFY(!link->lineQuiet(readings, context).Label6); // nothing waits any more
+}
+
+// The window writes several events at once: what the later sets wins, the rest stays,
+// and a form factor left unchanged by the later packet keeps the earlier one.
+void TestLinkReceiver::updatesFoldIntoTheLatest()
+{
+    LinkUpdate first = receive(signalPacket(fiftyHertz()) + resistancePacket(1.0f));
+    const LinkUpdate second = receive(withBadChecksum(signalPacket(fiftyHertz())));
+    QVERIFY(first.signalTexts && first.signalTexts->KfColour != FormFactorColour::Unchanged);
+    const QString kf = first.signalTexts->Kf;
+    first.absorb(second);
+    QCOMPARE(shown(first.lbCRC), QStringLiteral("CRCV failed"));
+    QCOMPARE(shown(first.Label8), QStringLiteral("F 1"));
+    QCOMPARE(shown(first.Label2), QStringLiteral("VA 1"));
+    QCOMPARE(shown(first.Label6), QStringLiteral("R 1"));
+    QCOMPARE(first.bytesRead, 58 + 7 + 58);
+
+    SignalFields noMean = fiftyHertz();
+    noMean.UabMean = 0; // leaves the form factor as it was
+    noMean.Uab = 15000000;
+    const LinkUpdate third = receive(signalPacket(noMean) + signalPacket(noMean));
+    first.absorb(third);
+    QCOMPARE(shown(first.Label2), QStringLiteral("VA 3"));
+    QCOMPARE(first.signalTexts->Uab, QStringLiteral("50.0"));
+    QCOMPARE(first.signalTexts->Kf, kf);
+}
+
+// The window makes the readout texts only when it writes them; they must be those that
+// decoding every packet with its texts would have left, the kept form factor included.
+void TestLinkReceiver::deferredTextsAreTheTextsTheScreenWouldShow()
+{
+    SignalFields noMean = fiftyHertz();
+    noMean.UabMean = 0;
+    noMean.Uab = 15000000;
+    SignalFields distorted = fiftyHertz();
+    distorted.UabMean = 30000000;
+    const QList<QByteArray> events = {signalPacket(fiftyHertz()),
+                                      signalPacket(distorted) + signalPacket(noMean),
+                                      signalPacket(noMean)};
+    LinkReceiver deferred([] { return qint64(0); });
+    LinkContext lazy = context;
+    lazy.deferTexts = true;
+    LinkUpdate eagerAll;
+    LinkUpdate lazyAll;
+    BenchReadings lazyReadings;
+    for (const QByteArray &bytes : events) {
+        FakeLine other;
+        other.waiting = bytes;
+        const LinkUpdate u = deferred.receive(other.pending(), other.reader(), lazyReadings, lazy);
+        lazyReadings = u.readings.value_or(lazyReadings);
+        lazyAll.absorb(u);
+        eagerAll.absorb(receive(bytes));
+        QVERIFY(!lazyAll.signalTexts);
+        const SignalTexts a = eagerAll.shownTexts();
+        const SignalTexts b = lazyAll.shownTexts();
+        QCOMPARE(b.Uab, a.Uab);
+        QCOMPARE(b.Ia, a.Ia);
+        QCOMPARE(b.U_AB, a.U_AB);
+        QCOMPARE(b.Uab2, a.Uab2);
+        QCOMPARE(b.Freq, a.Freq);
+        QCOMPARE(b.Kf, a.Kf);
+        QCOMPARE(b.KfColour, a.KfColour);
+        QCOMPARE(b.Label3, a.Label3);
+    }
+    QCOMPARE(lazyAll.shownTexts().KfColour, FormFactorColour::OutOfRange);
+    QCOMPARE(shown(lazyAll.Label2), QStringLiteral("VA 4"));
 }
 
 QTEST_APPLESS_MAIN(TestLinkReceiver)

@@ -30,6 +30,26 @@ QList<Seen> feed(PacketFramer &framer, const QByteArray &data)
     return seen;
 }
 
+// Delivers `data` as one read after which the line stays quiet.
+QList<Seen> feedThenQuiet(PacketFramer &framer, const QByteArray &data)
+{
+    QList<Seen> seen = feed(framer, data);
+    if (framer.awaitsConfirmation()) {
+        framer.confirmQuietLine();
+        seen += feed(framer, QByteArray());
+    }
+    return seen;
+}
+
+// A signal packet without kind bytes in it.
+QByteArray plainSignal(std::uint32_t seed = 1)
+{
+    SignalFields f;
+    f.Uab = 6000000 + seed;
+    f.UabMean = 0x01020304;
+    return signalPacket(f);
+}
+
 QByteArray someSignal(std::uint32_t seed = 1)
 {
     SignalFields f;
@@ -65,7 +85,13 @@ private slots:
     void badChecksumDropsOnlyItsOwnBytes();
     void bytesBehindTheSignalChecksumAreNotCovered();
     void pausedResistancePacketIsDiscardedWithoutCheck();
-    void strayKindByteTakesTheFollowingBytesAsOneBadPacket();
+    void strayKindByteFailsOnceAndThePacketBehindItIsFound();
+    void readThatBeginsMidPacketLosesNoPacketBehindIt_data();
+    void readThatBeginsMidPacketLosesNoPacketBehindIt();
+    void garbageThatLooksLikeAPacketIsNotTakenAfterARestart_data();
+    void garbageThatLooksLikeAPacketIsNotTakenAfterARestart();
+    void lonePacketAfterARestartWaitsForItsFollowerOrAQuietLine();
+    void restartDropsWhatIsHeld();
     void incompletePacketWaitsAtTheFrontOfTheBuffer();
     void commitNeverGoesPastTheBuffer();
     void streamLongerThanTheBufferIsReadInRoomSizedPieces();
@@ -109,7 +135,7 @@ void TestPacketFramer::readsAreCutIntoPacketsInOrder()
     QFETCH(QByteArray, read);
     QFETCH(QByteArray, kinds);
     QFETCH(int, skipped);
-    const QList<Seen> seen = feed(*framer, read);
+    const QList<Seen> seen = feedThenQuiet(*framer, read);
     QByteArray seenKinds;
     for (const Seen &p : seen) {
         QCOMPARE(p.check, PacketCheck::Good);
@@ -135,19 +161,25 @@ void TestPacketFramer::startOfTheNextPacketWaitsForTheNextRead()
     QCOMPARE(seen[0].bytes, second);
 }
 
+// A failed packet is reported and costs the step; the sound packets behind it confirm
+// each other and come out.
 void TestPacketFramer::badChecksumDropsOnlyItsOwnBytes()
 {
     const QByteArray good = resistancePacket(2.5f);
-    const QList<Seen> seen = feed(*framer, withBadChecksum(someSignal()) + good
-                                               + withBadChecksum(resistancePacket(1.0f)) + good);
-    QCOMPARE(seen.size(), 4);
+    const QByteArray other = resistancePacket(4.5f);
+    const QList<Seen> seen = feed(*framer, withBadChecksum(plainSignal()) + good + other
+                                               + withBadChecksum(resistancePacket(1.0f)) + good + other);
+    QCOMPARE(seen.size(), 6);
     QCOMPARE(seen[0].kind, PacketKind::Signal);
     QCOMPARE(seen[0].check, PacketCheck::BadChecksum);
     QCOMPARE(seen[1].check, PacketCheck::Good);
     QCOMPARE(seen[1].bytes, good);
-    QCOMPARE(seen[2].kind, PacketKind::Resistance);
-    QCOMPARE(seen[2].check, PacketCheck::BadChecksum);
-    QCOMPARE(seen[3].check, PacketCheck::Good);
+    QCOMPARE(seen[2].bytes, other);
+    QCOMPARE(seen[3].kind, PacketKind::Resistance);
+    QCOMPARE(seen[3].check, PacketCheck::BadChecksum);
+    QCOMPARE(seen[4].check, PacketCheck::Good);
+    QCOMPARE(seen[4].bytes, good);
+    QCOMPARE(seen[5].bytes, other);
 }
 
 void TestPacketFramer::bytesBehindTheSignalChecksumAreNotCovered()
@@ -170,22 +202,148 @@ void TestPacketFramer::pausedResistancePacketIsDiscardedWithoutCheck()
     QCOMPARE(seen[0].check, PacketCheck::Discarded);
     QCOMPARE(seen[1].check, PacketCheck::BadChecksum); // signal packets are still checked
 
+    // The kind bytes at the end of the failed signal packet wait for bytes enough to be
+    // judged; then every resistance packet behind them comes out checked.
     framer->setResistancePaused(false);
-    QCOMPARE(feed(*framer, resistancePacket(1.0f)).value(0).check, PacketCheck::Good);
+    QByteArray stream;
+    for (int i = 0; i < 10; ++i)
+        stream += resistancePacket(float(i));
+    int good = 0;
+    for (const Seen &p : feed(*framer, stream))
+        good += p.check == PacketCheck::Good ? 1 : 0;
+    QCOMPARE(good, 10);
 }
 
-// Framing has no marker but the kind byte: a stray 0xBB swallows the 57 bytes after
-// it as one (failing) packet, and framing is back in step behind them.
-void TestPacketFramer::strayKindByteTakesTheFollowingBytesAsOneBadPacket()
+// A stray 0xBB and the 57 bytes after it fail as one packet, counted once; the search
+// goes on from the byte after the stray one, and the real packet inside is found.
+void TestPacketFramer::strayKindByteFailsOnceAndThePacketBehindItIsFound()
 {
     SignalFields f;
-    f.UabMean = 0x01020304;
+    f.UabMean = 0xAABBAABB; // kind bytes inside the failed stretch are not failures of their own
+    const QByteArray real = signalPacket(f);
     const QByteArray next = resistancePacket(3.0f);
-    const QList<Seen> seen = feed(*framer, fromList({0xBB}) + signalPacket(f) + next);
-    QCOMPARE(seen.size(), 2);
+    const QList<Seen> seen = feed(*framer, fromList({0xBB}) + real + next);
+    QCOMPARE(seen.size(), 3);
+    QCOMPARE(seen[0].kind, PacketKind::Signal);
     QCOMPARE(seen[0].check, PacketCheck::BadChecksum);
-    QCOMPARE(seen[1].bytes, next);
-    QCOMPARE(framer->skippedBytes(), std::uint64_t(1));
+    QCOMPARE(seen[1].check, PacketCheck::Good);
+    QCOMPARE(seen[1].bytes, real);
+    QCOMPARE(seen[2].check, PacketCheck::Good);
+    QCOMPARE(seen[2].bytes, next);
+    QVERIFY(framer->inStep());
+}
+
+void TestPacketFramer::readThatBeginsMidPacketLosesNoPacketBehindIt_data()
+{
+    QTest::addColumn<QByteArray>("tail");    // what the read begins with
+    QTest::addColumn<QByteArray>("stream");  // whole packets behind it
+    QTest::addColumn<int>("failures");       // failed candidates reported
+
+    const QByteArray s1 = someSignal(1), s2 = someSignal(2), s3 = someSignal(3);
+    const QByteArray r1 = resistancePacket(1.5f), r2 = resistancePacket(2.5f), r3 = resistancePacket(3.5f);
+    QTest::newRow("signal tail holding a kind byte") << someSignal(9).mid(20) << s1 + s2 + s3 << 1;
+    QTest::newRow("resistance tail") << resistancePacket(9.0f).mid(3) << r1 + r2 + r3 << 0;
+    QTest::newRow("stray 0xBB before resistance packets") << fromList({0xBB}) << r1 + r2 + r3 + r1 + r2 + r3 + r1 + r2 + r3 << 1;
+    QTest::newRow("stray 0xAA before a signal packet") << fromList({0x10, 0xAA, 0x20}) << s1 + s2 << 1;
+}
+
+// After a restart the framer must find its step behind whatever the read begins with:
+// every whole packet comes out, and none is made up.
+void TestPacketFramer::readThatBeginsMidPacketLosesNoPacketBehindIt()
+{
+    QFETCH(QByteArray, tail);
+    QFETCH(QByteArray, stream);
+    QFETCH(int, failures);
+    framer->restartStream();
+    QVERIFY(!framer->inStep());
+    const QList<Seen> seen = feed(*framer, tail + stream);
+    QByteArray good;
+    int failed = 0;
+    for (const Seen &p : seen) {
+        if (p.check == PacketCheck::Good)
+            good += p.bytes;
+        else
+            ++failed;
+    }
+    QCOMPARE(good.toHex(), stream.toHex());
+    QCOMPARE(failed, failures);
+    QVERIFY(framer->inStep());
+}
+
+// Garbage that happens to pass its checksum and ends where a real packet begins: a
+// resistance packet's worth at the end of a signal packet's tail, or a signal packet's
+// worth swallowing resistance packets. Neither is taken; the real packets are.
+void TestPacketFramer::garbageThatLooksLikeAPacketIsNotTakenAfterARestart_data()
+{
+    QTest::addColumn<QByteArray>("read");
+    QTest::addColumn<QByteArray>("stream");
+
+    const QByteArray s1 = someSignal(1), s2 = someSignal(2);
+    // A tail of 20 bytes whose last seven are a sound resistance packet.
+    const QByteArray fakeShort = QByteArray(13, char(0x11)) + resistancePacket(42.0f);
+    QTest::newRow("short packet in front of signal packets") << fakeShort + s1 + s2 << s1 + s2;
+
+    // 0xBB two bytes before the first of a run of resistance packets, ending where the
+    // ninth begins; its checksum made to hold by the value of the eighth.
+    QByteArray fakeLong = fromList({0x00, 0x01, 0xBB, 0x02});
+    for (int i = 0; i < 7; ++i)
+        fakeLong += resistancePacket(float(i + 1));
+    QByteArray eighth = fromList({0xAA, 0x41, 0, 0x20, 0x30, 0});
+    fakeLong += eighth.left(2);
+    eighth[2] = char(CRC8(reinterpret_cast<const std::uint8_t *>(fakeLong.constData()) + 3, 52));
+    eighth += char(CRC8(reinterpret_cast<const std::uint8_t *>(eighth.constData()) + 1, 5));
+    fakeLong += eighth.mid(2);
+    for (int i = 0; i < 4; ++i)
+        fakeLong += resistancePacket(float(100 + i));
+    QCOMPARE(int(fakeLong.size()), 4 + 12 * 7);
+    QTest::newRow("long packet swallowing resistance packets") << fakeLong << fakeLong.mid(4);
+}
+
+void TestPacketFramer::garbageThatLooksLikeAPacketIsNotTakenAfterARestart()
+{
+    QFETCH(QByteArray, read);
+    QFETCH(QByteArray, stream);
+    framer->restartStream();
+    QByteArray good;
+    for (const Seen &p : feedThenQuiet(*framer, read))
+        if (p.check == PacketCheck::Good)
+            good += p.bytes;
+    QCOMPARE(good.toHex(), stream.toHex());
+}
+
+// A packet that ends where the bytes end cannot be confirmed by a follower: it waits,
+// and is taken when the follower comes or when the line stays quiet behind it.
+void TestPacketFramer::lonePacketAfterARestartWaitsForItsFollowerOrAQuietLine()
+{
+    const QByteArray r1 = resistancePacket(1.0f), r2 = resistancePacket(2.0f);
+    framer->restartStream();
+    QVERIFY(feed(*framer, r1).isEmpty());
+    QVERIFY(framer->awaitsConfirmation());
+    QList<Seen> seen = feed(*framer, r2);
+    QCOMPARE(seen.size(), 2);
+    QCOMPARE(seen[0].bytes, r1);
+    QCOMPARE(seen[1].bytes, r2);
+    QVERIFY(!framer->awaitsConfirmation());
+
+    framer->restartStream();
+    QVERIFY(feed(*framer, fromList({0x12}) + r1).isEmpty());
+    framer->confirmQuietLine();
+    seen = feed(*framer, QByteArray());
+    QCOMPARE(seen.size(), 1);
+    QCOMPARE(seen[0].bytes, r1);
+    QVERIFY(framer->inStep());
+}
+
+// What was held before a restart belongs to nothing that follows.
+void TestPacketFramer::restartDropsWhatIsHeld()
+{
+    QVERIFY(feed(*framer, plainSignal().left(30)).isEmpty());
+    framer->restartStream();
+    QCOMPARE(framer->rxCount(), 0);
+    const QByteArray r = resistancePacket(5.0f);
+    const QList<Seen> seen = feed(*framer, plainSignal().mid(30) + r + r);
+    QCOMPARE(seen.size(), 2);
+    QCOMPARE(seen[0].bytes, r);
 }
 
 void TestPacketFramer::incompletePacketWaitsAtTheFrontOfTheBuffer()
@@ -195,7 +353,7 @@ void TestPacketFramer::incompletePacketWaitsAtTheFrontOfTheBuffer()
     QCOMPARE(framer->rxCount(), 6);
     QCOMPARE(QByteArray(reinterpret_cast<const char *>(framer->collected()), 6), packet.left(6));
     QCOMPARE(framer->room(), PacketFramer::BufferSize - 6);
-    QCOMPARE(feed(*framer, packet.mid(6)).size(), 1);
+    QCOMPARE(feedThenQuiet(*framer, packet.mid(6)).size(), 1);
 }
 
 void TestPacketFramer::commitNeverGoesPastTheBuffer()

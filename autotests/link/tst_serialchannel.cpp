@@ -241,7 +241,9 @@ void TestSerialChannel::bytesLeftUnreadRaiseAnotherEvent()
 void TestSerialChannel::drainEmptiesOurQueueAndTheSystemQueue()
 {
     linkPort(farEnd->slavePath());
+    QSignalSpy restarts(channel.get(), &SerialChannel::inputRestarted);
     channel->OpenPort();
+    QCOMPARE(restarts.size(), 1); // an opening starts somewhere in the stream
     QSignalSpy events(channel.get(), &SerialChannel::rxChar);
     QVERIFY(farEnd->write(QByteArray(10, 'q')));
     QTRY_COMPARE(channel->PendingInputCount(), 10);
@@ -251,6 +253,7 @@ void TestSerialChannel::drainEmptiesOurQueueAndTheSystemQueue()
     blockingPause(std::chrono::milliseconds(50));
     channel->drainInput();
     QCOMPARE(channel->PendingInputCount(), 0);
+    QCOMPARE(restarts.size(), 2); // so does what follows a drain: the framer must know
 
     events.clear();
     QTest::qWait(200);

@@ -1,3 +1,4 @@
+#include "bencherror.h"
 #include "ratedentry.h"
 
 #include <QTest>
@@ -95,6 +96,8 @@ void RatedEntryTest::checkedText_data()
         << QStringLiteral("А123") << EntryField::Plain << Outcome::NotANumber << 0.0
         << Prefix + QStringLiteral("А123") + PlainSuffix;
     QTest::newRow("a year") << "2024" << EntryField::Plain << Outcome::Number << 2024.0 << "";
+    QTest::newRow("below the extended range reads as 0")
+        << "1e-5000" << EntryField::Pnom << Outcome::Number << 0.0 << "";
     QTest::newRow("empty passes quietly") << "" << EntryField::Pnom << Outcome::Empty << 0.0 << "";
     QTest::newRow("blanks are text") << "  " << EntryField::Inom << Outcome::NotANumber << 0.0
                                      << Prefix + "  " + CurrentSuffix;
@@ -164,15 +167,23 @@ void RatedEntryTest::emptyOrBadTextKeepsTheStoredValue_data()
     QTest::newRow("empty") << "";
     QTest::newRow("comma") << "12,5";
     QTest::newRow("trailing space") << "400 ";
+    QTest::newRow("beyond the extended range") << "1e5000";
 }
 
+// A number too large for any store is refused as an overflow, not as a text that is no
+// number; nothing is stored either way.
 void RatedEntryTest::emptyOrBadTextKeepsTheStoredValue()
 {
     QFETCH(QString, text);
     for (EntryField field : {EntryField::Pnom, EntryField::Unom, EntryField::Unom2, EntryField::Inom,
                              EntryField::Inom2, EntryField::Temperature}) {
         RatedValues rated = earlierValues();
-        enterValue(text, field, rated);
+        try {
+            enterValue(text, field, rated);
+            QVERIFY(text != "1e5000");
+        } catch (const BenchError &e) {
+            QCOMPARE(e.text(), QStringLiteral("Floating point overflow"));
+        }
         QCOMPARE(double(rated.RatedPower), 1.0);
         QCOMPARE(double(rated.RatedVoltageHV), 2.0);
         QCOMPARE(double(rated.RatedCurrentHV), 3.0);

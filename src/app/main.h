@@ -17,6 +17,8 @@ class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 class QTimer;
+struct LinkContext;
+struct LinkUpdate;
 class QFrame;
 class RadioGroup;
 class StringGrid;
@@ -164,6 +166,11 @@ public:
     void setTestControlsEnabled(bool enabled);
     void clearReadouts(bool withFormFactor);
     QString portText(const char *suffix) const; // "COM" + n + suffix
+    LinkContext linkContext() const;
+    void takeLinkUpdate(const LinkUpdate &update);
+    void writeLinkScreen();
+    void dropPendingReadouts();
+    void lineQuiet();
 
     // ---- tests ----
     void IdleStateClick();

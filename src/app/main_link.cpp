@@ -13,18 +13,55 @@
 #include <QPushButton>
 #include <QTimer>
 
+namespace {
+
+// A palette change repaints; at full line rate the same colour would be set thousands of
+// times a second.
+void setTextColourOnce(QWidget *w, const QColor &c)
+{
+    if (w->palette().color(QPalette::WindowText) != c)
+        SetTextColour(w, c);
+}
+
+void setBackgroundColourOnce(QWidget *w, const QColor &c)
+{
+    if (!w->autoFillBackground() || w->palette().color(QPalette::Window) != c)
+        SetBackgroundColour(w, c);
+}
+
+} // namespace
+
 void TForm1::setupLink()
 {
     Link = std::make_unique<LinkState>();
+    Link->clockSource.start();
+    // A coarse timer may fire 5 % early: the watchdog must never act before 5000 ms of
+    // silence.
+    Timer1->setTimerType(Qt::PreciseTimer);
+    Link->screenTimer.setSingleShot(true);
+    Link->screenTimer.setTimerType(Qt::PreciseTimer);
+    connect(&Link->screenTimer, &QTimer::timeout, this, [this] { RunGuarded([this] { writeLinkScreen(); }); });
+    Link->quietTimer.setSingleShot(true);
+    Link->quietTimer.setInterval(LinkState::QuietLineMs);
+    connect(&Link->quietTimer, &QTimer::timeout, this, [this] { RunGuarded([this] { lineQuiet(); }); });
+
     VaComm1 = new SerialChannel(this);
     VaComm1->setObjectName(QStringLiteral("VaComm1"));
     connect(VaComm1, &SerialChannel::rxChar, this,
             [this](int count) { RunGuarded([this, count] { VaComm1RxChar(count); }); });
-    // An adapter pulled out under an open port: one quiet state, and the watchdog keeps
-    // trying to reconnect even if no byte had restarted it yet.
+    // A fresh opening or a drain starts in the middle of some packet: what the framer
+    // held before belongs to nothing that follows.
+    connect(VaComm1, &SerialChannel::inputRestarted, this, [this] {
+        Link->receiver.restartStream();
+        Link->quietTimer.stop();
+    });
+    // An adapter pulled out under an open port: one quiet state that says the truth (the
+    // port is closed), and the watchdog keeps trying to reconnect even if no byte had
+    // restarted it yet; its own texts take over when it does.
     connect(VaComm1, &SerialChannel::portLost, this, [this] {
-        StatusBarMain->setText(portText(" открыт, нет связи со стендом"));
+        StatusBarMain->setText(portText(" закрыт"));
         setTestControlsEnabled(false);
+        dropPendingReadouts();
         clearReadouts(true);
         if (!Timer1->isActive())
             Timer1->start();
@@ -64,21 +101,86 @@ void TForm1::clearReadouts(bool withFormFactor)
     }
 }
 
-// Every packet of the event is counted and decoded; the screen is written once, with
-// what the last packets left, so a burst of packets cannot flood the window.
+// Every packet is counted and decoded at once, and what the tests and the link need
+// (`BenchReadings`, the resistance cell, the test controls, the status) is set at once;
+// the readouts, counters and verdict, which change with every packet, are written at most
+// about 30 times a second with the latest values, so a fast stream cannot keep the
+// window busy repainting.
 void TForm1::VaComm1RxChar(int count)
 {
     Timer1->stop();
     Timer1->start();
 
+    const LinkUpdate u = Link->receiver.receive(
+        count, [this](std::uint8_t *buffer, int max) { return VaComm1->ReceiveBytes(buffer, max); },
+        Readings, linkContext());
+    takeLinkUpdate(u);
+    if (Link->receiver.awaitsQuietLine())
+        Link->quietTimer.start();
+    else
+        Link->quietTimer.stop();
+}
+
+LinkContext TForm1::linkContext() const
+{
     LinkContext context;
     context.scaling = {CurrentRatio, CurrentDigits, VoltageRatio, VoltageDigits};
     context.onePhase = FasNumber->itemIndex() == 0;
     context.resistanceRange = qMax(0, ResistenceRange1->itemIndex());
     context.locale = QLocale::system();
-    const LinkUpdate u = Link->receiver.receive(
-        count, [this](std::uint8_t *buffer, int max) { return VaComm1->ReceiveBytes(buffer, max); },
-        Readings, context);
+    context.deferTexts = true;
+    return context;
+}
+
+// The line stayed quiet behind a packet that waited for the stream to confirm it.
+void TForm1::lineQuiet()
+{
+    takeLinkUpdate(Link->receiver.lineQuiet(Readings, linkContext()));
+}
+
+void TForm1::takeLinkUpdate(const LinkUpdate &u)
+{
+    if (u.lastGoodKind) {
+        const bool signal = *u.lastGoodKind == PacketKind::Signal;
+        setTextColourOnce(Label2, signal ? GreenColour : RedColour);
+        setTextColourOnce(Label6, signal ? RedColour : GreenColour);
+    }
+    // A result, not a readout: written at once into the cell selected now.
+    if (u.Resistance && u.resistanceText) {
+        Resistance = *u.Resistance;
+        ResistenceGrid->setCell(RadioGroup2->itemIndex(), RadioGroup3->itemIndex(), *u.resistanceText);
+    }
+    if (u.readings) {
+        Readings = *u.readings;
+        setTestControlsEnabled(true);
+        for (RadioGroup *g : {RadioGroup2, RadioGroup3, RadioGroup4, ResistenceRange1})
+            g->setEnabled(true);
+        StatusBarMain->setText(portText(" открыт"));
+    }
+
+    if (!(u.Label7 || u.lbCRC || u.Label2 || u.Label6 || u.Label8 || u.hasSignalTexts()))
+        return;
+    if (Link->hasPending)
+        Link->pending.absorb(u);
+    else
+        Link->pending = u;
+    Link->hasPending = true;
+    const qint64 wait = Link->pacer.changed(Link->clock());
+    if (wait == 0)
+        writeLinkScreen();
+    else if (wait > 0)
+        Link->screenTimer.start(int(wait));
+}
+
+void TForm1::writeLinkScreen()
+{
+    Link->screenTimer.stop();
+    Link->pacer.written(Link->clock());
+    if (!Link->hasPending)
+        return;
+    const LinkUpdate u = std::move(Link->pending);
+    Link->pending = LinkUpdate();
+    Link->hasPending = false;
 
     if (u.Label7)
         Label7->setText(*u.Label7);
@@ -90,20 +192,8 @@ void TForm1::VaComm1RxChar(int count)
         Label2->setText(*u.Label2);
     if (u.Label6)
         Label6->setText(*u.Label6);
-    if (u.lastGoodKind) {
-        const bool signal = *u.lastGoodKind == PacketKind::Signal;
-        SetTextColour(Label2, signal ? GreenColour : RedColour);
-        SetTextColour(Label6, signal ? RedColour : GreenColour);
-    }
-
-    if (u.Resistance && u.resistanceText) {
-        Resistance = *u.Resistance;
-        ResistenceGrid->setCell(RadioGroup2->itemIndex(), RadioGroup3->itemIndex(), *u.resistanceText);
-    }
-
-    if (u.readings && u.signalTexts) {
-        Readings = *u.readings;
-        const SignalTexts &t = *u.signalTexts;
+    if (u.hasSignalTexts()) {
+        const SignalTexts t = u.shownTexts();
         Label3->setText(t.Label3);
         Label4->setText(t.Label4);
         Uab2->setText(t.Uab2);
@@ -120,14 +210,19 @@ void TForm1::VaComm1RxChar(int count)
         if (t.KfColour != FormFactorColour::Unchanged) {
             Kf->setText(t.Kf);
             const QColor c = t.KfColour == FormFactorColour::OutOfRange ? RedColour : WindowColour;
-            SetBackgroundColour(Kf, c);
-            SetBackgroundColour(StaticText2, c);
+            setBackgroundColourOnce(Kf, c);
+            setBackgroundColourOnce(StaticText2, c);
         }
-        setTestControlsEnabled(true);
-        for (RadioGroup *g : {RadioGroup2, RadioGroup3, RadioGroup4, ResistenceRange1})
-            g->setEnabled(true);
-        StatusBarMain->setText(portText(" открыт"));
     }
+}
+
+// Readouts decoded before the readouts were emptied must not come back after it, nor a
+// packet that waited for the line to fall quiet bring the link up afterwards; the
+// counters and the verdict stay due.
+void TForm1::dropPendingReadouts()
+{
+    Link->pending.dropSignalTexts();
+    Link->quietTimer.stop();
 }
 
 void TForm1::cbCurrentChange()
@@ -154,6 +249,7 @@ void TForm1::PageControl1Change()
 {
     Timer1->stop();
     setTestControlsEnabled(false);
+    dropPendingReadouts();
     clearReadouts(false);
     StatusBarMain->clear();
 
@@ -209,6 +305,7 @@ void TForm1::Timer1Timer()
 {
     StatusBarMain->setText(portText(" открыт, нет связи со стендом"));
     setTestControlsEnabled(false);
+    dropPendingReadouts();
     clearReadouts(true);
     try {
         VaComm1->ClosePort();
@@ -219,6 +316,6 @@ void TForm1::Timer1Timer()
     } catch (const BenchError &) {
     }
     StatusBarMain->setText(QStringLiteral("Попытка восстановления связи"));
-    SetTextColour(Label2, RedColour);
-    SetTextColour(Label6, RedColour);
+    setTextColourOnce(Label2, RedColour);
+    setTextColourOnce(Label6, RedColour);
 }

@@ -62,6 +62,8 @@ void TForm1::setupTests()
     connect(TransformGrid, &QTableWidget::cellDoubleClicked, this, guard(&TForm1::TransformGridDblClick));
     connect(Resist, &QPushButton::clicked, this, guard(&TForm1::ResistClick));
     connect(ResistStop, &QPushButton::clicked, this, guard(&TForm1::ResistStopClick));
+    // A coarse timer may fire 5 % early; the auto-stop must never cut a measurement short.
+    Timer2->setTimerType(Qt::PreciseTimer);
     connect(Timer2, &QTimer::timeout, this, guard(&TForm1::Timer2Timer));
     connect(RadioGroup3, &RadioGroup::clicked, this, guard(&TForm1::RadioGroup3Click));
     connect(RadioGroup4, &RadioGroup::clicked, this, guard(&TForm1::RadioGroup4Click));

@@ -50,7 +50,42 @@ qsizetype scanNumber(const QString &text)
     return i;
 }
 
-bool convert(const QString &number, long double &value)
+// Beyond the range, from_chars tells neither the direction nor a value: the decimal
+// order of the first significant digit does. Only called for texts of the syntax.
+bool tooLarge(const std::string &s)
+{
+    long order = 0; // position of the first significant digit, relative to the point
+    bool seenPoint = false;
+    bool significant = false;
+    std::size_t i = s.find_first_of("0123456789.");
+    for (; i < s.size() && s[i] != 'e' && s[i] != 'E'; ++i) {
+        if (s[i] == '.') {
+            seenPoint = true;
+        } else if (!significant) {
+            if (s[i] != '0') {
+                significant = true;
+                if (!seenPoint)
+                    order = 1;
+            } else if (seenPoint) {
+                --order;
+            }
+        } else if (!seenPoint) {
+            ++order;
+        }
+    }
+    long exponent = 0;
+    if (i < s.size()) {
+        const char *first = s.data() + i + 1;
+        if (*first == '+')
+            ++first;
+        // An exponent too long even for a long is far out either way; its sign decides.
+        if (std::from_chars(first, s.data() + s.size(), exponent).ec != std::errc())
+            exponent = *first == '-' ? -1000000 : 1000000;
+    }
+    return significant && order + exponent > 0;
+}
+
+NumberReading convert(const QString &number, long double &value)
 {
     std::string s = number.trimmed().toStdString();
     if (!s.empty() && s.front() == '+')
@@ -59,10 +94,17 @@ bool convert(const QString &number, long double &value)
     const char *first = s.data();
     // from_chars takes no leading '+' and reads ".5" and "5." as C does.
     auto [ptr, ec] = std::from_chars(first, first + s.size(), parsed, std::chars_format::general);
-    if (ec != std::errc() || ptr != first + s.size())
-        return false;
+    if (ptr != first + s.size())
+        return NumberReading::NotANumber;
+    if (ec == std::errc::result_out_of_range) {
+        if (tooLarge(s))
+            return NumberReading::Overflow;
+        parsed = 0;
+    } else if (ec != std::errc()) {
+        return NumberReading::NotANumber;
+    }
     value = parsed;
-    return true;
+    return NumberReading::Number;
 }
 
 } // namespace
@@ -73,17 +115,22 @@ bool IsPlainNumber(const QString &text)
     return len > 0 && len == text.size();
 }
 
-bool ReadPlainNumber(const QString &text, long double &value)
+NumberReading ReadNumber(const QString &text, long double &value)
 {
     if (!IsPlainNumber(text))
-        return false;
+        return NumberReading::NotANumber;
     return convert(text, value);
+}
+
+bool ReadPlainNumber(const QString &text, long double &value)
+{
+    return ReadNumber(text, value) == NumberReading::Number;
 }
 
 qsizetype ReadLeadingNumber(const QString &text, long double &value)
 {
     const qsizetype len = scanNumber(text);
-    if (len == 0 || !convert(text.left(len), value))
+    if (len == 0 || convert(text.left(len), value) != NumberReading::Number)
         return 0;
     return len;
 }

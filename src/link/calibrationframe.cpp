@@ -67,7 +67,13 @@ CalibrationBuild buildCalibrationFrame(CalibrationQuantity quantity, int item, c
         return build;
 
     long double typed = 0;
-    if (!ReadPlainNumber(text, typed)) {
+    switch (ReadNumber(text, typed)) {
+    case NumberReading::Number:
+        break;
+    case NumberReading::Overflow:
+        build.outcome = CalibrationBuild::Outcome::Overflow;
+        return build;
+    case NumberReading::NotANumber:
         build.outcome = CalibrationBuild::Outcome::NotANumber;
         return build;
     }

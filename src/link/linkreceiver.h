@@ -19,6 +19,16 @@ struct LinkContext {
     bool onePhase = false;   // "Одна" selected in `FasNumber`
     int resistanceRange = 0; // item index of `ResistenceRange1`
     QLocale locale;          // regional format of the power labels and resistance cells
+    // Leave the readout texts to be made when they are shown (LinkUpdate::shownTexts()):
+    // at full line rate most packets are never shown.
+    bool deferTexts = false;
+};
+
+// What the readout texts of a decoded signal packet are made from.
+struct SignalTextSource {
+    BenchReadings readings;
+    InstrumentScaling scaling;
+    QLocale locale;
 };
 
 // What one received-data event changes on the main window. An empty optional means:
@@ -38,11 +48,23 @@ struct LinkUpdate {
     // the test controls become available and the status bar reads "COM" n " открыт".
     std::optional<BenchReadings> readings;
     std::optional<SignalTexts> signalTexts;
+    // With deferred texts: the last good signal packet, and the last one that carried a
+    // form factor (a later packet without one leaves `Kf` as it was).
+    std::optional<SignalTextSource> textSource;
+    std::optional<SignalTextSource> formFactorSource;
 
     // After at least one good resistance packet: the new `Resistance` and the text for
     // the selected cell of `ResistenceGrid`.
     std::optional<long double> Resistance;
     std::optional<QString> resistanceText;
+
+    // Folds a later update into this one, as if both had come in one event: what the
+    // later one sets wins, the rest stays.
+    void absorb(const LinkUpdate &later);
+    // Whether there are readout texts to show, and what they are, made or deferred.
+    bool hasSignalTexts() const { return signalTexts || textSource; }
+    SignalTexts shownTexts() const;
+    void dropSignalTexts();
 };
 
 // "CRCV OK", "CRCV failed", "CRCR OK" or "CRCR failed"; empty for a discarded packet.
@@ -66,6 +88,14 @@ public:
     LinkUpdate receive(int count, const Reader &read, const BenchReadings &current,
                        const LinkContext &context);
 
+    // The bytes received from now on do not continue those before (the port was opened,
+    // the input drained): what the framer holds is dropped and it looks for its step.
+    void restartStream() { m_framer.restartStream(); }
+    // A packet waits, out of step, for the stream to confirm it; if the line stays quiet
+    // behind it, lineQuiet() takes it.
+    bool awaitsQuietLine() const { return m_framer.awaitsConfirmation(); }
+    LinkUpdate lineQuiet(const BenchReadings &current, const LinkContext &context);
+
     bool resistancePaused() const { return m_framer.resistancePaused(); }
     void setResistancePaused(bool paused) { m_framer.setResistancePaused(paused); }
 
@@ -75,6 +105,8 @@ public:
     const PacketFramer &framer() const { return m_framer; }
 
 private:
+    void takePackets(LinkUpdate &update, const BenchReadings &current, const LinkContext &context);
+
     PacketFramer m_framer;
     PacketIntervalClock m_interval;
     Clock m_clock;

@@ -39,9 +39,24 @@ struct FramedPacket {
 // Collects the received bytes and cuts them into packets by kind byte and fixed length.
 //
 // Every complete packet is handed out in arrival order and whatever follows it is kept
-// for the next one, so a read that ends inside a packet loses nothing. Bytes that cannot
-// start a packet are skipped only up to the next kind byte, and a packet that fails its
-// checksum takes only its own bytes with it.
+// for the next one, so a read that ends inside a packet loses nothing.
+//
+// Resynchronisation. The line has no marker but the kind byte, and the checksum has
+// only 8 bits, so one candidate in 256 taken from garbage passes it. In step (every
+// packet so far sound and back to back) a sound packet is taken at once and a failed
+// one is reported. Out of step - after restartStream() (the window restarts it for every
+// opening of the port and every drain), after bytes that cannot start a packet, after a
+// failed candidate - the search resumes at the byte after the failed candidate's first
+// byte, so that a real packet hidden inside it is found, and a sound candidate is taken
+// only when the stream confirms it: the next packet follows it byte for byte and is sound
+// too, and the candidate does not look like the tail of an interrupted packet (see
+// endsLikeGarbage()). A sound candidate that ends exactly where the received bytes end
+// waits; should the line stay quiet behind it, confirmQuietLine() takes it, since a bench
+// that stops has sent whole packets, while garbage is followed by the stream.
+//
+// Only one failed candidate is reported per stretch of bytes it covered: the candidates
+// that start inside it are looked at silently, so a stray kind byte still shows one
+// failure and not one per kind byte that follows it.
 //
 // Usage per received-data event: read at most freeSpace().size() bytes into freeSpace(),
 // commit() them, then call nextPacket() until it returns false. Nothing is allocated.
@@ -60,6 +75,16 @@ public:
     // incomplete packet then waits at the front of the buffer for more bytes).
     bool nextPacket(FramedPacket &packet);
 
+    // The bytes received from now on do not continue those held: everything held is
+    // dropped and the next packet must be confirmed by the stream.
+    void restartStream();
+    // True while a sound candidate waits, out of step, for a follower to confirm it.
+    bool awaitsConfirmation() const { return m_waitingAt >= 0; }
+    // The line fell quiet behind the waiting candidate: take it as a packet.
+    void confirmQuietLine();
+    // False from a restart, garbage or a failed candidate until a packet is confirmed.
+    bool inStep() const { return m_inStep; }
+
     // Collected bytes not yet handed out as packets or skipped.
     int rxCount() const { return RxCount - m_scan; }
     const std::uint8_t *collected() const { return RxBuffer.data() + m_scan; }
@@ -73,10 +98,16 @@ public:
 
 private:
     void compact();
+    bool fitsAt(int offset, int &length) const;
+    bool endsLikeGarbage(int head, int length, int follower) const;
+
 
     std::array<std::uint8_t, BufferSize> RxBuffer{};
     int RxCount = 0;
     bool ResistancePaused = false;
     int m_scan = 0; // first byte of RxBuffer not yet handed out
     std::uint64_t m_skipped = 0;
+    bool m_inStep = true; // nothing received yet, nothing lost
+    int m_quietUntil = 0;  // failed candidates starting before this were already reported
+    int m_waitingAt = -1;  // offset of a sound candidate awaiting its follower
 };

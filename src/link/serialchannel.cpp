@@ -122,6 +122,8 @@ void SerialChannel::OpenPort()
     m_port.setDataTerminalReady(false);
     m_port.setRequestToSend(false);
     m_port.clearError();
+    m_lastSystemError = 0;
+    emit inputRestarted();
 }
 
 void SerialChannel::ClosePort()
@@ -168,9 +170,14 @@ int SerialChannel::ReceiveBytes(std::uint8_t *buffer, int count)
 {
     if (!m_port.isOpen() || count <= 0)
         return 0;
+    errno = 0;
     const qint64 read = m_port.read(reinterpret_cast<char *>(buffer), count);
-    if (read < 0)
-        throw BenchError(QStringLiteral("Read error (%1), %2").arg(int(m_port.error())).arg(m_port.errorString()));
+    if (read < 0) {
+        // The system's number, as the text has always carried; Qt's own enumeration
+        // means nothing to whoever reads the report.
+        const int code = errno != 0 ? errno : m_lastSystemError != 0 ? m_lastSystemError : EIO;
+        throw BenchError(QStringLiteral("Read error (%1), %2").arg(code).arg(m_port.errorString()));
+    }
     return int(read);
 }
 
@@ -189,6 +196,7 @@ void SerialChannel::drainInput()
 #else
     m_port.clear(QSerialPort::Input);
 #endif
+    emit inputRestarted();
 }
 
 void SerialChannel::setPortNum(int portNum)
@@ -245,6 +253,9 @@ void SerialChannel::deliver()
 
 void SerialChannel::onError(QSerialPort::SerialPortError error)
 {
+    // Qt reports the failure right after the system call that failed.
+    if (error != QSerialPort::NoError && errno != 0)
+        m_lastSystemError = errno;
     // A read that fails means the line is gone (an unplugged adapter, a hung-up
     // terminal); left open, the port would report the same failure on every turn of
     // the event loop.

@@ -68,6 +68,9 @@ signals:
     // The device went away under an open port (an unplugged adapter): the port has been
     // closed quietly; the next OpenPort tries again.
     void portLost();
+    // The bytes received from now on do not continue those received before: the port
+    // has just been opened, or its input drained.
+    void inputRestarted();
 
 private:
     void scheduleDelivery();
@@ -81,6 +84,7 @@ private:
     bool m_delivering = false;
     bool m_arrivedWhileDelivering = false;
     bool m_lossPending = false;
+    int m_lastSystemError = 0; // errno of the last failure the port reported
     int m_openings = 0;
 };
 

@@ -113,14 +113,11 @@ void SignalTexts::takeLater(const SignalTexts &later)
     }
 }
 
-SignalDecoding DecodeSignalPacket(SignalPacketBytes packet, const BenchReadings &previous,
-                                  const InstrumentScaling &scaling, bool onePhase,
-                                  const QLocale &locale)
+BenchReadings DecodeSignalReadings(SignalPacketBytes packet, const BenchReadings &previous,
+                                   const InstrumentScaling &scaling, bool onePhase)
 {
     const std::uint8_t *p = packet.data();
-    SignalDecoding out;
-    BenchReadings &r = out.readings;
-    SignalTexts &t = out.texts;
+    BenchReadings r;
 
     const int w0 = unsigned16(p + 45);
     const int w1 = unsigned16(p + 47);
@@ -136,43 +133,16 @@ SignalDecoding DecodeSignalPacket(SignalPacketBytes packet, const BenchReadings 
 
     r.P1 = power(signed32(p + 37), scaling.CurrentRatio);
     r.P2 = power(signed32(p + 41), scaling.CurrentRatio);
-    t.Label3 = regionalPowerText(r.P1, locale);
-    t.Label4 = regionalPowerText(r.P2, locale);
-
     r.UabMean = unsigned32(p + 54) / 16000.0L / std::sqrt(768.0L);
-    t.Uab2 = FixedText(r.UabMean, 1);
-
     r.Uab = firstVoltage(unsigned32(p + 1));
     r.Ubc = firstVoltage(unsigned32(p + 5));
     r.Uca = firstVoltage(unsigned32(p + 9));
-    t.Uab = FixedText(r.Uab, PrimaryVoltageDigits);
-    t.Ubc = FixedText(r.Ubc, PrimaryVoltageDigits);
-    t.Uca = FixedText(r.Uca, PrimaryVoltageDigits);
-
     r.Ia = current(unsigned32(p + 13), scaling.CurrentRatio);
     r.Ib = current(unsigned32(p + 17), scaling.CurrentRatio);
     r.Ic = current(unsigned32(p + 21), scaling.CurrentRatio);
-    t.Ia = FixedText(r.Ia, scaling.CurrentDigits);
-    t.Ib = FixedText(r.Ib, scaling.CurrentDigits);
-    t.Ic = FixedText(r.Ic, scaling.CurrentDigits);
-
     r.U2ab = secondVoltage(unsigned32(p + 25), scaling.VoltageRatio);
     r.U2bc = secondVoltage(unsigned32(p + 29), scaling.VoltageRatio);
     r.U2ca = secondVoltage(unsigned32(p + 33), scaling.VoltageRatio);
-    t.U_AB = FixedText(r.U2ab, scaling.VoltageDigits);
-    t.U_BC = FixedText(r.U2bc, scaling.VoltageDigits);
-    t.U_CA = FixedText(r.U2ca, scaling.VoltageDigits);
-
-    if (r.Uab >= 1)
-        t.Freq = FixedText(r.Frequency, 2);
-
-    if (r.UabMean != 0) {
-        const long double k = r.Uab / r.UabMean;
-        t.Kf = FixedText(k, 4);
-        t.KfColour = k > FormFactorUpperBound || k < FormFactorLowerBound
-                         ? FormFactorColour::OutOfRange
-                         : FormFactorColour::Normal;
-    }
 
     r.Ptotal = r.P1 + r.P2;
     r.Iavg = r.Ia / 3 + r.Ib / 3 + r.Ic / 3;
@@ -189,5 +159,43 @@ SignalDecoding DecodeSignalPacket(SignalPacketBytes packet, const BenchReadings 
         r.Iavg = r.Ia;
         r.Ptotal = r.P1;
     }
+    return r;
+}
+
+SignalTexts SignalTextsOf(const BenchReadings &r, const InstrumentScaling &scaling,
+                          const QLocale &locale)
+{
+    SignalTexts t;
+    t.Label3 = regionalPowerText(r.P1, locale);
+    t.Label4 = regionalPowerText(r.P2, locale);
+    t.Uab2 = FixedText(r.UabMean, 1);
+    t.Uab = FixedText(r.Uab, PrimaryVoltageDigits);
+    t.Ubc = FixedText(r.Ubc, PrimaryVoltageDigits);
+    t.Uca = FixedText(r.Uca, PrimaryVoltageDigits);
+    t.Ia = FixedText(r.Ia, scaling.CurrentDigits);
+    t.Ib = FixedText(r.Ib, scaling.CurrentDigits);
+    t.Ic = FixedText(r.Ic, scaling.CurrentDigits);
+    t.U_AB = FixedText(r.U2ab, scaling.VoltageDigits);
+    t.U_BC = FixedText(r.U2bc, scaling.VoltageDigits);
+    t.U_CA = FixedText(r.U2ca, scaling.VoltageDigits);
+    if (r.Uab >= 1)
+        t.Freq = FixedText(r.Frequency, 2);
+    if (r.UabMean != 0) {
+        const long double k = r.Uab / r.UabMean;
+        t.Kf = FixedText(k, 4);
+        t.KfColour = k > FormFactorUpperBound || k < FormFactorLowerBound
+                         ? FormFactorColour::OutOfRange
+                         : FormFactorColour::Normal;
+    }
+    return t;
+}
+
+SignalDecoding DecodeSignalPacket(SignalPacketBytes packet, const BenchReadings &previous,
+                                  const InstrumentScaling &scaling, bool onePhase,
+                                  const QLocale &locale)
+{
+    SignalDecoding out;
+    out.readings = DecodeSignalReadings(packet, previous, scaling, onePhase);
+    out.texts = SignalTextsOf(out.readings, scaling, locale);
     return out;
 }

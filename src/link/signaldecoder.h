@@ -55,3 +55,10 @@ long double vectorGroupFromTicks(int tickDifference);
 // A power reading in the regional number format: grouped digits, 2 decimals, at most
 // 8 significant digits, exponent form when the integer part needs more.
 QString regionalPowerText(long double value, const QLocale &locale);
+
+// The two halves of DecodeSignalPacket: the readings, and the texts that show them. The
+// texts are a function of the readings alone, so they can be made when they are shown.
+BenchReadings DecodeSignalReadings(SignalPacketBytes packet, const BenchReadings &previous,
+                                   const InstrumentScaling &scaling, bool onePhase);
+SignalTexts SignalTextsOf(const BenchReadings &readings, const InstrumentScaling &scaling,
+                          const QLocale &locale);

@@ -1,5 +1,6 @@
 #include "ratedentry.h"
 
+#include "bencherror.h"
 #include "numbersyntax.h"
 
 namespace {
@@ -59,9 +60,16 @@ EntryCheck checkEntry(const QString &text, EntryField field, bool emptyPasses)
     EntryCheck check;
     if (text.isEmpty() && emptyPasses)
         return check;
-    if (ReadPlainNumber(text, check.value)) {
+    switch (ReadNumber(text, check.value)) {
+    case NumberReading::Number:
         check.outcome = EntryCheck::Outcome::Number;
         return check;
+    case NumberReading::Overflow:
+        // A number, but none that a store can hold: refused the way the processor
+        // refuses it, and nothing is stored.
+        throw BenchError(OverflowText);
+    case NumberReading::NotANumber:
+        break;
     }
     check.value = 0;
     check.outcome = EntryCheck::Outcome::NotANumber;

@@ -25,7 +25,8 @@ struct EntryCheck {
 };
 
 // Checks one field's text with the plain number syntax. An empty text is Empty when
-// `emptyPasses`, else it is reported like any other text that is not a number.
+// `emptyPasses`, else it is reported like any other text that is not a number. A number
+// too large for the 80-bit range throws BenchError "Floating point overflow".
 EntryCheck checkEntry(const QString &text, EntryField field, bool emptyPasses = true);
 
 // checkEntry, and for a rated field or Temperature a number is stored in its place in

@@ -1,4 +1,5 @@
 #include "controls.h"
+#include "formlink.h"
 #include "operatortyping.h"
 #include "packetbuilder.h"
 #include "pseudoterminal.h"
@@ -70,6 +71,10 @@ private slots:
     void fieldLeftByAClickOnAnotherTabGetsItsPageBack_data();
     void fieldLeftByAClickOnAnotherTabGetsItsPageBack();
     void silentBenchEmptiesTheReadoutsAndTheNextPacketBringsThemBack();
+    void lostAdapterLeavesTheStatusSayingThePortIsClosed();
+    void timersNeverFireEarly();
+    void readoutsAreWrittenAtMostOncePerIntervalWithTheLatestValues();
+    void drainBeforeAMeasurementAlsoEmptiesTheFramer();
 
 private:
     void clickTab(int index) { QTest::mouseClick(f->form->PageControl1->tabButton(index), Qt::LeftButton); }
@@ -410,6 +415,99 @@ void TstPageChange::silentBenchEmptiesTheReadoutsAndTheNextPacketBringsThemBack(
     QCOMPARE(f->form->Label2->palette().color(QPalette::WindowText), Green);
     QVERIFY(f->form->Timer1->isActive());
     QVERIFY(f->prompts.messages.isEmpty());
+}
+
+// The adapter pulled out under an open port: no box, the status says the port is closed,
+// and the watchdog stays on to reconnect.
+void TstPageChange::lostAdapterLeavesTheStatusSayingThePortIsClosed()
+{
+    clickTab(4);
+    QVERIFY(bench->write(livePacket()));
+    QTRY_VERIFY(f->form->Resist->isEnabled());
+
+    bench.reset();
+
+    QTRY_VERIFY(!f->form->VaComm1->PortIsOpen());
+    QCOMPARE(f->form->StatusBarMain->text(), com(Port, QStringLiteral(" закрыт")));
+    QVERIFY(!f->form->Resist->isEnabled());
+    QVERIFY(f->form->Uab->text().isEmpty());
+    QVERIFY(f->form->Timer1->isActive());
+    QVERIFY(f->prompts.messages.isEmpty());
+}
+
+// A coarse timer may fire 5 % early; these two must not.
+void TstPageChange::timersNeverFireEarly()
+{
+    QCOMPARE(f->form->Timer1->timerType(), Qt::PreciseTimer);
+    QCOMPARE(f->form->Timer1->interval(), 5000);
+    QCOMPARE(f->form->Timer2->timerType(), Qt::PreciseTimer);
+    QCOMPARE(f->form->Timer2->interval(), 30000);
+}
+
+// The screen clock is the test's: a packet soon after a write waits for the pacer while
+// the tests already compute with it; a page change drops the readouts it would show.
+void TstPageChange::readoutsAreWrittenAtMostOncePerIntervalWithTheLatestValues()
+{
+    qint64 now = 1000000;
+    f->form->Link->clock = [&] { return now; };
+    f->form->Link->pacer = ScreenPacer(1000000); // the real timer never comes in this test
+    fillRated();
+    clickTab(1);
+    // Two packets in a row: the follower confirms the first after the port opened.
+    QVERIFY(bench->write(livePacket() + livePacket()));
+    QTRY_COMPARE(f->form->Link->receiver.signalPackets(), 2);
+    f->form->writeLinkScreen();
+    QCOMPARE(f->form->Uab->text(), QStringLiteral("100.0"));
+    QCOMPARE(f->form->Label2->text(), QStringLiteral("VA 2"));
+
+    now += 10;
+    SignalFields half;
+    half.Uab = half.Ubc = half.Uca = 15000000;
+    QVERIFY(bench->write(signalPacket(half)));
+    QTRY_VERIFY(qAbs(double(f->form->Readings.Uab) - 50.0) < 0.01);
+    QVERIFY(f->form->IdleState->isEnabled());
+    QCOMPARE(f->form->Uab->text(), QStringLiteral("100.0"));
+    QCOMPARE(f->form->Label2->text(), QStringLiteral("VA 2"));
+    QVERIFY(f->form->Link->screenTimer.isActive());
+
+    f->form->writeLinkScreen(); // what the screen timer does when it comes
+    QCOMPARE(f->form->Uab->text(), QStringLiteral("50.0"));
+    QCOMPARE(f->form->Label2->text(), QStringLiteral("VA 3"));
+
+    // After a quiet spell a packet shows at once.
+    now += 2000000;
+    QVERIFY(bench->write(livePacket()));
+    QTRY_COMPARE(f->form->Uab->text(), QStringLiteral("100.0"));
+    QCOMPARE(f->form->Label2->text(), QStringLiteral("VA 4"));
+
+    now += 10;
+    QVERIFY(bench->write(signalPacket(half)));
+    QTRY_VERIFY(qAbs(double(f->form->Readings.Uab) - 50.0) < 0.01);
+    clickTab(2);
+    f->form->writeLinkScreen();
+    QVERIFY(f->form->Uab->text().isEmpty());
+    QCOMPARE(f->form->Label2->text(), QStringLiteral("VA 5"));
+}
+
+// Half a packet held by the framer when "Пуск" drains the line would otherwise swallow the
+// measurement's first value as one failed signal packet.
+void TstPageChange::drainBeforeAMeasurementAlsoEmptiesTheFramer()
+{
+    clickTab(4);
+    QVERIFY(bench->write(livePacket() + livePacket()));
+    QTRY_VERIFY(f->form->Resist->isEnabled());
+    QVERIFY(bench->write(livePacket().left(30)));
+    QTRY_COMPARE(f->form->Link->receiver.framer().rxCount(), 30);
+
+    QTest::mouseClick(f->form->Resist, Qt::LeftButton);
+    QCOMPARE(f->form->Link->receiver.framer().rxCount(), 0);
+    QVERIFY(bench->write(resistancePacket(12.5f)));
+
+    QTRY_COMPARE(double(f->form->Resistance), 12.5);
+    QVERIFY(!f->form->ResistenceGrid->cell(f->form->RadioGroup2->itemIndex(),
+                                           f->form->RadioGroup3->itemIndex()).isEmpty());
+    QCOMPARE(f->form->Link->receiver.failedPackets(), 0);
+    f->form->ResistStopClick();
 }
 
 QTEST_MAIN(TstPageChange)
