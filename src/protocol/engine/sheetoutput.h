@@ -1,0 +1,22 @@
+#pragma once
+
+#include "sheet.h"
+
+#include <QImage>
+#include <QList>
+#include <QString>
+
+class QPrinter;
+class SheetStore;
+
+namespace SheetOutput {
+
+// Prints the store's sheet as one job with the printer's copies, page range and orientation.
+// Returns false with a reason when there is nothing to print or the printer fails.
+bool print(const SheetStore &store, QPrinter &printer, QString *error = nullptr);
+// Several sheets as one multi-page A4 PDF with vector text and embedded fonts.
+bool writePdf(const QList<Sheet> &sheets, const QString &path, QString *error = nullptr);
+// The whole paper at the given resolution, white background.
+QImage renderImage(const Sheet &sheet, double dpi);
+
+} // namespace SheetOutput
