@@ -38,7 +38,6 @@ public:
     bool startWindow()
     {
         f.createWindow();
-        f.form->VaComm1->setPortNum(Port);
         form3 = std::make_unique<TForm3>();
         form4 = std::make_unique<TForm4>();
         form4->setDocument(form3.get());
@@ -46,6 +45,8 @@ public:
         f.form->Form4 = form4.get();
         f.form->show();
         f.form->activateWindow();
+        // After the start-up reading, which sets the port from the settings file.
+        f.form->VaComm1->setPortNum(Port);
         return check(QTest::qWaitForWindowExposed(f.form), "the main window did not show");
     }
 
