@@ -168,6 +168,7 @@ public:
             {f.form->ReactionAqueousExtract, QStringLiteral("нейтральная")},
             {f.form->FlashTemperature, QStringLiteral("142 °C")},
             {f.form->Investigator, QStringLiteral("Иванов И.И.")},
+            {f.form->ChiefName, QStringLiteral("Начальник ОТК")},
             {f.form->Chief, QStringLiteral("Петров П.П.")},
         };
         for (const auto &[widget, text] : entries) {

@@ -135,8 +135,7 @@ QIcon pictureIcon(Picture picture)
         break;
     }
     p.end();
-    QIcon icon(pixmap);
-    return icon;
+    return QIcon(pixmap);
 }
 
 QSizeF paperOf(const SheetView *view)

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "report.h"
+
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 
@@ -10,7 +13,6 @@ class QPrinter;
 class QToolButton;
 class SheetStore;
 class SheetView;
-class TForm3;
 
 // Names of a saved protocol, a pair of files of which the second is derived from the first.
 namespace ProtocolFiles {
@@ -71,7 +73,7 @@ private:
     bool saveStore(const SheetView *view, const QString &path);
     void reportSaveFailure(const QString &path);
 
-    TForm3 *m_document = nullptr;
+    QPointer<TForm3> m_document;
     std::unique_ptr<QPrinter> m_printer;
     QString m_proposedName;
 };
