@@ -98,6 +98,8 @@ QImage renderImage(const Sheet &sheet, double dpi)
     const QSize size(qMax(1, qRound(Units::mmToDevice(paper.width(), dpi))),
                      qMax(1, qRound(Units::mmToDevice(paper.height(), dpi))));
     QImage image(size, QImage::Format_RGB32);
+    if (image.isNull()) // too large to hold in memory
+        return image;
     const int dotsPerMeter = qRound(dpi / Units::MmPerInch * 1000.0);
     image.setDotsPerMeterX(dotsPerMeter);
     image.setDotsPerMeterY(dotsPerMeter);

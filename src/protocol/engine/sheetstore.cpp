@@ -241,7 +241,6 @@ std::optional<Sheet> SheetStore::deserialize(const QByteArray &data, QString *er
         if (r.ok() && (op.pointSize <= 0.0 || op.pointSize > 1000.0))
             r.fail(QStringLiteral("a font size is impossible"));
         const quint32 lines = r.count(MinStringBytes, "the text lines");
-        op.lines.reserve(lines);
         for (quint32 j = 0; j < lines && r.ok(); ++j)
             op.lines.append(r.string("the text lines"));
         sheet.texts.append(op);

@@ -5,7 +5,7 @@
 #include <QStringList>
 
 // Measures text with font metrics at one fixed resolution, never the screen's,
-// so a sheet lays out the same headless, in a test and on paper.
+// so a sheet lays out the same headless, in a test and on paper. Fonts need a QGuiApplication.
 namespace TextFitter {
 
 inline constexpr double MeasureDpi = 1200.0;

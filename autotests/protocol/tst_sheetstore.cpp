@@ -1,0 +1,212 @@
+#include "sheetstore.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QtEndian>
+
+#include <csignal>
+#ifdef Q_OS_UNIX
+#include <sys/resource.h>
+#endif
+
+namespace {
+
+Sheet sampleSheet()
+{
+    Sheet sheet;
+    sheet.rects.append({QRectF(15.3, 15.3, 180.2, 20.4), 0.2646, true});
+    sheet.rects.append({QRectF(15.3, 15.3, 180.2, 20.4), 0.2646, false});
+    SheetTextOp text;
+    text.rectMm = QRectF(16.6, 16.6, 177.5, 16.9);
+    text.clipMm = text.rectMm;
+    text.family = QStringLiteral("Liberation Serif");
+    text.pointSize = 18;
+    text.bold = true;
+    text.centred = true;
+    text.lineHeightMm = 7.3;
+    text.lines = {QStringLiteral("Протокол №12"), QString(), QString::fromUtf8("Υ / Δ - 11")};
+    sheet.texts.append(text);
+    SheetTextOp opaque = text;
+    opaque.opaque = true;
+    opaque.italic = true;
+    opaque.bold = false;
+    opaque.centred = false;
+    opaque.lines.clear();
+    sheet.texts.append(opaque);
+    return sheet;
+}
+
+// Offsets of the sections in the sample's file, for cutting it at each.
+constexpr int HeaderEnd = 8 + 4;
+constexpr int PaperEnd = HeaderEnd + 8 + 8 + 1;
+constexpr int RectCountEnd = PaperEnd + 4;
+
+QByteArray withCountAt(QByteArray data, int offset, quint32 count)
+{
+    const quint32 be = qToBigEndian(count);
+    data.replace(offset, 4, reinterpret_cast<const char *>(&be), 4);
+    return data;
+}
+
+} // namespace
+
+class TestSheetStore : public QObject {
+    Q_OBJECT
+private slots:
+    void savedSheetLoadsBackUnchanged();
+    void brokenFilesFailCleanlyAndEmptyTheStore_data();
+    void brokenFilesFailCleanlyAndEmptyTheStore();
+    void everyTruncationFails();
+    void missingFileFailsWithItsReason();
+    void storeBeingGeneratedIsSkippedBySaving();
+    void failedSaveKeepsTheOldFile();
+};
+
+void TestSheetStore::savedSheetLoadsBackUnchanged()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("Протокол №12.qrp"));
+    SheetStore store;
+    store.setSheet(sampleSheet());
+    QString error;
+    QVERIFY2(store.save(path, &error), qPrintable(error));
+
+    SheetStore loaded;
+    QSignalSpy changed(&loaded, &SheetStore::changed);
+    QVERIFY2(loaded.load(path, &error), qPrintable(error));
+    QVERIFY(loaded.isComplete());
+    QCOMPARE(*loaded.sheet(), sampleSheet());
+    QCOMPARE(changed.count(), 1);
+
+    Sheet landscape = sampleSheet();
+    landscape.orientation = QPageLayout::Landscape;
+    QCOMPARE(SheetStore::deserialize(SheetStore::serialize(landscape))->orientation, QPageLayout::Landscape);
+}
+
+void TestSheetStore::brokenFilesFailCleanlyAndEmptyTheStore_data()
+{
+    const QByteArray good = SheetStore::serialize(sampleSheet());
+    QTest::addColumn<QByteArray>("data");
+    QTest::newRow("empty") << QByteArray();
+    QTest::newRow("wrong magic") << QByteArray("PK\x03\x04").append(good.mid(4));
+    QTest::newRow("text file") << QByteArray("[Stend]\r\nPort=10\r\n");
+    QTest::newRow("newer version") << withCountAt(good, 8, 2);
+    QTest::newRow("version 0") << withCountAt(good, 8, 0);
+    QTest::newRow("huge rectangle count") << withCountAt(good, PaperEnd, 0xFFFFFFFFu);
+    QTest::newRow("rectangle count one too many") << withCountAt(good, PaperEnd, 3);
+    QTest::newRow("huge text count") << withCountAt(good, RectCountEnd + 2 * 41, 0x7FFFFFFFu);
+    QTest::newRow("huge string length") << withCountAt(good, RectCountEnd + 2 * 41 + 4 + 64, 0xFFFFFFF0u);
+    QTest::newRow("trailing bytes") << QByteArray(good).append("junk");
+    QByteArray nanPaper = good;
+    nanPaper.replace(HeaderEnd, 8, QByteArray::fromHex("7ff8000000000000"));
+    QTest::newRow("paper width not a number") << nanPaper;
+    QByteArray zeroPaper = good;
+    zeroPaper.replace(HeaderEnd, 8, QByteArray(8, '\0'));
+    QTest::newRow("paper width zero") << zeroPaper;
+}
+
+void TestSheetStore::brokenFilesFailCleanlyAndEmptyTheStore()
+{
+    QFETCH(QByteArray, data);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("broken.qrp"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(data);
+    file.close();
+
+    SheetStore store;
+    store.setSheet(sampleSheet());
+    QString error;
+    QVERIFY(!store.load(path, &error));
+    QVERIFY(!error.isEmpty());
+    QVERIFY(!store.hasSheet());
+    QVERIFY(store.isComplete());
+    // An emptied store is skipped by saving, so nothing is written over a file.
+    const QString other = dir.filePath(QStringLiteral("other.qrp"));
+    QVERIFY(store.save(other));
+    QVERIFY(!QFile::exists(other));
+}
+
+void TestSheetStore::everyTruncationFails()
+{
+    const QByteArray good = SheetStore::serialize(sampleSheet());
+    for (qsizetype size = 0; size < good.size(); ++size) {
+        QString error;
+        QVERIFY2(!SheetStore::deserialize(good.left(size), &error), qPrintable(QString::number(size)));
+        QVERIFY(!error.isEmpty());
+    }
+    QVERIFY(SheetStore::deserialize(good));
+}
+
+void TestSheetStore::missingFileFailsWithItsReason()
+{
+    QTemporaryDir dir;
+    SheetStore store;
+    store.setSheet(sampleSheet());
+    QString error;
+    QVERIFY(!store.load(dir.filePath(QStringLiteral("absent.qrp")), &error));
+    QVERIFY(!error.isEmpty());
+    QVERIFY(!store.hasSheet());
+}
+
+void TestSheetStore::storeBeingGeneratedIsSkippedBySaving()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("page.qrp"));
+    SheetStore store;
+    store.beginGeneration();
+    QVERIFY(!store.isComplete());
+    QVERIFY(store.save(path));
+    QVERIFY(!QFile::exists(path));
+    store.setSheet(sampleSheet());
+    QVERIFY(store.isComplete());
+    QVERIFY(store.save(path));
+    QVERIFY(QFile::exists(path));
+}
+
+void TestSheetStore::failedSaveKeepsTheOldFile()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("page.qrp"));
+    SheetStore store;
+    store.setSheet(sampleSheet());
+    QVERIFY(store.save(path));
+    QString error;
+    QVERIFY(!store.save(dir.filePath(QStringLiteral("no/such/folder/page.qrp")), &error));
+    QVERIFY(!error.isEmpty());
+    // A folder in place of the file.
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("taken.qrp")));
+    QVERIFY(!store.save(dir.filePath(QStringLiteral("taken.qrp")), &error));
+    const QByteArray before = [&] { QFile f(path); f.open(QIODevice::ReadOnly); return f.readAll(); }();
+
+#ifdef Q_OS_UNIX
+    // A disk that fills up mid-write, by a file size limit that binds root too.
+    Sheet larger = sampleSheet();
+    for (int i = 0; i < 200; ++i)
+        larger.texts.append(larger.texts.first());
+    store.setSheet(larger);
+    QVERIFY(SheetStore::serialize(larger).size() > 8192);
+    struct rlimit old;
+    QCOMPARE(getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = old;
+    small.rlim_cur = 4096;
+    QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const bool saved = store.save(path, &error);
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+    QVERIFY(!saved);
+    QVERIFY(!error.isEmpty());
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), before);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("page.qrp")});
+#endif
+}
+
+QTEST_GUILESS_MAIN(TestSheetStore)
+#include "tst_sheetstore.moc"
