@@ -12,6 +12,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPrinter>
+#include <QScreen>
 #include <QShowEvent>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -266,6 +267,10 @@ void TForm4::StendReportPreview(const std::shared_ptr<SheetStore> &store)
         activateWindow();
         return;
     }
+    // Page 1 is fitted to the view's width as soon as it is generated, which is before the
+    // window manager's maximising arrives: lay the window out at the screen's size now.
+    if (QScreen *s = screen())
+        setGeometry(s->availableGeometry());
     showMaximized();
 }
 

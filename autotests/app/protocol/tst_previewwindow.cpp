@@ -3,6 +3,7 @@
 #include "report.h"
 #include "sheetstore.h"
 #include "sheetview.h"
+#include "viewzoom.h"
 
 #include <QDir>
 #include <QFile>
@@ -169,6 +170,12 @@ void TstPreviewWindow::firstRequestOpensMaximisedOnPage1WithPage2Ready()
     QCOMPARE(form4->QRPreview1->store(), form3->stendReportStore());
     QVERIFY(sheetText(form4->QRPreview1->store().get()).contains(Title12));
     QVERIFY(sheetText(form4->QRPreview2->store().get()).contains(u"Годен"_s));
+    // Page 1 arrives fitted to the width of the view as it stands on the maximised window.
+    QTest::qWait(50);
+    QCOMPARE(form4->QRPreview1->zoom(),
+             ViewZoom::fitToWidth({210.0, 297.0}, form4->QRPreview1->viewport()->width(),
+                                  form4->QRPreview1->logicalDpiX()));
+    QCOMPARE(form4->QRPreview2->zoom(), 100);
     QVERIFY(form4->windowFlags() & Qt::WindowCloseButtonHint);
     QVERIFY(!(form4->windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
 
