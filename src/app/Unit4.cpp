@@ -184,7 +184,7 @@ TForm4::TForm4(QWidget *parent)
     QRPreview2->setObjectName(u"QRPreview2"_s);
     for (SheetView *view : {QRPreview1, QRPreview2}) {
         view->setFrameShape(QFrame::NoFrame);
-        // Views without a document yet show an empty store rather than nothing at all.
+        // Every handler can count on a store, even before the first request.
         view->setStore(std::make_shared<SheetStore>());
     }
     QRPreview2->hide();
