@@ -37,3 +37,13 @@ fi
 shot="$PWD/build/main-window.png"
 import -window root "$shot"
 echo "Screenshot: $shot"
+
+# A protocol filled through the real windows against an emulator of its own, as pictures and a PDF.
+sample=build/autotests/integration/protocol-sample
+if [ -x "$sample" ]; then
+  if paths=$(cd build && QT_QPA_PLATFORM=offscreen "../$sample" 2>/tmp/protocol-sample.err); then
+    while read -r p; do echo "Protocol: $p"; done <<<"$paths"
+  else
+    echo "Protocol sample failed, see /tmp/protocol-sample.err"
+  fi
+fi

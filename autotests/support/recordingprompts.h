@@ -3,14 +3,21 @@
 #include "prompts.h"
 
 #include <QList>
+#include <functional>
 
-// Stands in for the message boxes: records what would have been shown and returns at once.
+// Stands in for the message boxes and dialogs: records what would have been shown and
+// returns at once with the answers the test scripted.
 class RecordingPrompts : public Prompts {
 public:
     struct Message {
         QString caption;
         QString text;
         PromptIcon icon;
+    };
+    enum class FileDialogKind { Open, Save };
+    struct FileDialog {
+        FileDialogKind kind;
+        FileRequest request;
     };
 
     RecordingPrompts() { m_previous = Prompts::install(this); }
@@ -23,9 +30,39 @@ public:
             onMessage();
     }
 
+    QString openFileName(QWidget *, const FileRequest &request) override
+    {
+        return answerFileDialog(FileDialogKind::Open, request);
+    }
+
+    QString saveFileName(QWidget *, const FileRequest &request) override
+    {
+        return answerFileDialog(FileDialogKind::Save, request);
+    }
+
+    // Cancelled unless the test scripts the operator's choice.
+    bool setUpPrinter(QWidget *, QPrinter *printer) override
+    {
+        ++printSetups;
+        return onPrinterSetUp ? onPrinterSetUp(printer) : false;
+    }
+
     QList<Message> messages;
     std::function<void()> onMessage; // runs while the "box" is up, as a modal box would let events run
 
+    // Answers of the file dialogs in the order they are asked; none left is a cancel.
+    QStringList fileAnswers;
+    QList<FileDialog> fileDialogs;
+
+    std::function<bool(QPrinter *)> onPrinterSetUp;
+    int printSetups = 0;
+
 private:
+    QString answerFileDialog(FileDialogKind kind, const FileRequest &request)
+    {
+        fileDialogs.append({kind, request});
+        return fileAnswers.isEmpty() ? QString() : fileAnswers.takeFirst();
+    }
+
     Prompts *m_previous = nullptr;
 };

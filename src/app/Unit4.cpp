@@ -1,7 +1,442 @@
 #include "Unit4.h"
 
-TForm4::TForm4(QWidget *parent) : QWidget(parent, Qt::Window)
+#include "prompts.h"
+#include "report.h"
+#include "sheetoutput.h"
+#include "sheetstore.h"
+#include "sheetview.h"
+#include "viewzoom.h"
+
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPrinter>
+#include <QScreen>
+#include <QShowEvent>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString OpenErrorCaption = u"Ошибка открытия протокола"_s;
+const QString SaveErrorCaption = u"Ошибка сохранения протокола"_s;
+const QString PrintErrorCaption = u"Ошибка печати протокола"_s;
+const QStringList ProtocolFilters = {u"Файлы протокола (*.qrp)"_s, u"Все файлы (*.*)"_s};
+
+enum class Picture { Open, Save, Print, Setup, Actual, Width, Page, Sheet1, Sheet2, Pdf };
+
+// A sheet of paper with a folded corner, the base of several pictures.
+void drawPaper(QPainter &p, const QRectF &r)
 {
-    setObjectName(QStringLiteral("Form4"));
-    setWindowTitle(QStringLiteral("Протокол"));
+    QPainterPath path;
+    path.moveTo(r.topLeft());
+    path.lineTo(r.right() - 5, r.top());
+    path.lineTo(r.right(), r.top() + 5);
+    path.lineTo(r.bottomRight());
+    path.lineTo(r.bottomLeft());
+    path.closeSubpath();
+    p.setBrush(Qt::white);
+    p.drawPath(path);
+    p.drawLine(QPointF(r.right() - 5, r.top()), QPointF(r.right() - 5, r.top() + 5));
+    p.drawLine(QPointF(r.right() - 5, r.top() + 5), QPointF(r.right(), r.top() + 5));
+}
+
+void drawPrinter(QPainter &p)
+{
+    p.setBrush(Qt::white);
+    p.drawRect(QRectF(7, 3, 10, 7));
+    p.setBrush(QColor(150, 150, 160));
+    p.drawRoundedRect(QRectF(3, 10, 18, 8), 2, 2);
+    p.setBrush(Qt::white);
+    p.drawRect(QRectF(7, 15, 10, 6));
+}
+
+void drawArrow(QPainter &p, QPointF from, QPointF to)
+{
+    p.drawLine(from, to);
+    const QPointF d = (to - from) / std::hypot(to.x() - from.x(), to.y() - from.y());
+    const QPointF n(-d.y(), d.x());
+    QPolygonF head{to, to - 3.5 * d + 2.5 * n, to - 3.5 * d - 2.5 * n};
+    p.setBrush(p.pen().color());
+    p.drawPolygon(head);
+}
+
+QIcon pictureIcon(Picture picture)
+{
+    QPixmap pixmap(24, 24);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(40, 40, 60), 1.2));
+    QFont font(u"Liberation Sans"_s);
+    font.setBold(true);
+    switch (picture) {
+    case Picture::Open:
+        p.setBrush(QColor(230, 190, 80));
+        p.drawPolygon(QPolygonF{{2, 6}, {9, 6}, {11, 8}, {21, 8}, {21, 19}, {2, 19}});
+        p.setBrush(QColor(250, 215, 110));
+        p.drawPolygon(QPolygonF{{5, 11}, {23, 11}, {20, 19}, {2, 19}});
+        break;
+    case Picture::Save:
+        p.setBrush(QColor(60, 90, 160));
+        p.drawRoundedRect(QRectF(3, 3, 18, 18), 2, 2);
+        p.setBrush(Qt::white);
+        p.drawRect(QRectF(6, 3, 12, 7));
+        p.setBrush(QColor(200, 200, 210));
+        p.drawRect(QRectF(7, 14, 10, 7));
+        break;
+    case Picture::Print:
+        drawPrinter(p);
+        break;
+    case Picture::Setup:
+        drawPrinter(p);
+        p.setBrush(QColor(220, 160, 40));
+        p.drawEllipse(QPointF(18, 18), 4.5, 4.5);
+        p.setBrush(Qt::white);
+        p.drawEllipse(QPointF(18, 18), 1.6, 1.6);
+        break;
+    case Picture::Actual:
+        drawPaper(p, QRectF(4, 2, 16, 20));
+        font.setPixelSize(8);
+        p.setFont(font);
+        p.drawText(QRectF(4, 6, 16, 12), Qt::AlignCenter, u"1:1"_s);
+        break;
+    case Picture::Width:
+        drawPaper(p, QRectF(5, 2, 14, 20));
+        p.setPen(QPen(QColor(30, 90, 180), 1.4));
+        drawArrow(p, {12, 12}, {1.5, 12});
+        drawArrow(p, {12, 12}, {22.5, 12});
+        break;
+    case Picture::Page:
+        drawPaper(p, QRectF(5, 2, 14, 20));
+        p.setPen(QPen(QColor(30, 90, 180), 1.4));
+        drawArrow(p, {12, 12}, {12, 3.5});
+        drawArrow(p, {12, 12}, {12, 20.5});
+        break;
+    case Picture::Sheet1:
+    case Picture::Sheet2:
+        drawPaper(p, QRectF(4, 2, 16, 20));
+        font.setPixelSize(12);
+        p.setFont(font);
+        p.drawText(QRectF(4, 5, 16, 16), Qt::AlignCenter,
+                   picture == Picture::Sheet1 ? u"1"_s : u"2"_s);
+        break;
+    case Picture::Pdf:
+        drawPaper(p, QRectF(4, 2, 16, 20));
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(200, 30, 30));
+        p.drawRect(QRectF(1, 12, 20, 8));
+        p.setPen(Qt::white);
+        font.setPixelSize(7);
+        p.setFont(font);
+        p.drawText(QRectF(1, 12, 20, 8), Qt::AlignCenter, u"PDF"_s);
+        break;
+    }
+    p.end();
+    return QIcon(pixmap);
+}
+
+QSizeF paperOf(const SheetView *view)
+{
+    const Sheet *sheet = view->store() ? view->store()->sheet() : nullptr;
+    return sheet ? sheet->orientedPaperMm() : QSizeF(210.0, 297.0);
+}
+
+QWidget *separator(QWidget *parent)
+{
+    auto *gap = new QWidget(parent);
+    gap->setFixedSize(8, 30);
+    return gap;
+}
+
+} // namespace
+
+QString ProtocolFiles::proposedName(const QString &title)
+{
+    const qsizetype at = title.indexOf(u"исп"_s);
+    if (at < 0)
+        return title;
+    const qsizetype end = at > 0 && title.at(at - 1) == u' ' ? at - 1 : at;
+    return title.left(end);
+}
+
+QString ProtocolFiles::secondPageName(const QString &firstPage)
+{
+    return firstPage.size() > 4 ? firstPage.left(firstPage.size() - 4) : QString();
+}
+
+TForm4::TForm4(QWidget *parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                          | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+      m_printer(std::make_unique<QPrinter>(QPrinter::HighResolution))
+{
+    setObjectName(u"Form4"_s);
+    setWindowTitle(u"Протокол"_s);
+    setWindowState(Qt::WindowMaximized);
+
+    buildToolBar();
+    QRPreview1 = new SheetView(this);
+    QRPreview1->setObjectName(u"QRPreview1"_s);
+    QRPreview2 = new SheetView(this);
+    QRPreview2->setObjectName(u"QRPreview2"_s);
+    for (SheetView *view : {QRPreview1, QRPreview2}) {
+        view->setFrameShape(QFrame::NoFrame);
+        // Every handler can count on a store, even before the first request.
+        view->setStore(std::make_shared<SheetStore>());
+    }
+    QRPreview2->hide();
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(ToolBar, 0, Qt::AlignLeft);
+    layout->addWidget(QRPreview1, 1);
+    layout->addWidget(QRPreview2, 1);
+}
+
+TForm4::~TForm4()
+{
+    if (m_document)
+        m_document->StendReportPreview = nullptr;
+}
+
+void TForm4::buildToolBar()
+{
+    ToolBar = new QFrame(this);
+    ToolBar->setObjectName(u"ToolBar"_s);
+    ToolBar->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    auto *row = new QHBoxLayout(ToolBar);
+    row->setContentsMargins(2, 2, 2, 2);
+    row->setSpacing(0);
+    row->setSizeConstraint(QLayout::SetFixedSize);
+
+    const auto button = [this, row](QToolButton *&member, const char *name, const QString &hint,
+                                    Picture picture, void (TForm4::*handler)()) {
+        member = new QToolButton(ToolBar);
+        member->setObjectName(QString::fromLatin1(name));
+        member->setAutoRaise(true);
+        member->setFixedSize(30, 30);
+        member->setIconSize(QSize(24, 24));
+        member->setIcon(pictureIcon(picture));
+        member->setToolTip(hint);
+        member->setAccessibleName(hint);
+        connect(member, &QToolButton::clicked, this, handler);
+        row->addWidget(member);
+    };
+
+    row->addWidget(separator(ToolBar));
+    button(QROpen, "QROpen", u"Открыть"_s, Picture::Open, &TForm4::QROpenClick);
+    button(QRSave, "QRSave", u"Сохранить"_s, Picture::Save, &TForm4::QRSaveClick);
+    row->addWidget(separator(ToolBar));
+    button(QRPrint, "QRPrint", u"Печать"_s, Picture::Print, &TForm4::QRPrintClick);
+    button(QRSetup, "QRSetup", u"Принтер"_s, Picture::Setup, &TForm4::QRSetupClick);
+    row->addWidget(separator(ToolBar));
+    button(QRFitToText, "QRFitToText", u"100 %"_s, Picture::Actual, &TForm4::QRFitToTextClick);
+    button(FitToWidth, "FitToWidth", u"По ширине"_s, Picture::Width, &TForm4::FitToWidthClick);
+    button(FitToPage, "FitToPage", u"Весь лист"_s, Picture::Page, &TForm4::FitToPageClick);
+    row->addWidget(separator(ToolBar));
+    button(Previous, "Previous", u"Лист 1"_s, Picture::Sheet1, &TForm4::PreviousClick);
+    button(Next, "Next", u"Лист 2"_s, Picture::Sheet2, &TForm4::NextClick);
+    row->addWidget(separator(ToolBar));
+    button(QRSavePdf, "QRSavePdf", u"Сохранить в PDF"_s, Picture::Pdf, &TForm4::QRSavePdfClick);
+    Previous->setEnabled(false);
+}
+
+void TForm4::setDocument(TForm3 *form3)
+{
+    if (m_document)
+        m_document->StendReportPreview = nullptr;
+    m_document = form3;
+    if (m_document)
+        m_document->StendReportPreview = [this](const std::shared_ptr<SheetStore> &store) {
+            StendReportPreview(store);
+        };
+}
+
+void TForm4::StendReportPreview(const std::shared_ptr<SheetStore> &store)
+{
+    QRPreview1->setStore(store);
+    if (isVisible()) {
+        // A request while the window is open would otherwise leave page 2, the caption and
+        // the proposed name from the earlier fill beside a new page 1.
+        refreshFromDocument();
+        raise();
+        activateWindow();
+        return;
+    }
+    // Page 1 is fitted to the view's width as soon as it is generated, which is before the
+    // window manager's maximising arrives: lay the window out at the screen's size now.
+    if (QScreen *s = screen())
+        setGeometry(s->availableGeometry());
+    showMaximized();
+}
+
+void TForm4::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (!event->spontaneous())
+        FormShow();
+}
+
+void TForm4::FormShow()
+{
+    refreshFromDocument();
+}
+
+void TForm4::refreshFromDocument()
+{
+    if (!m_document)
+        return;
+    const ReportElement *title = m_document->element(u"QRProtocolNumber"_s);
+    const QString caption = title ? title->caption : QString();
+    setWindowTitle(caption);
+    m_proposedName = ProtocolFiles::proposedName(caption);
+    QRPreview2->setStore(m_document->prepareStendReport2());
+}
+
+void TForm4::PreviousClick()
+{
+    QRPreview2->hide();
+    QRPreview1->show();
+    Previous->setEnabled(false);
+    Next->setEnabled(true);
+}
+
+void TForm4::NextClick()
+{
+    QRPreview1->hide();
+    QRPreview2->show();
+    Previous->setEnabled(true);
+    Next->setEnabled(false);
+}
+
+void TForm4::QRFitToTextClick()
+{
+    for (SheetView *view : {QRPreview1, QRPreview2})
+        view->setZoom(100);
+}
+
+// The hidden view has not been laid out since it was hidden (or ever), so both views fit
+// to the shown view's area, which is the place the hidden one will take.
+void TForm4::FitToWidthClick()
+{
+    SheetView *shown = QRPreview1->isVisible() ? QRPreview1 : QRPreview2;
+    const QSize area = shown->viewport()->size();
+    for (SheetView *view : {QRPreview1, QRPreview2})
+        view->setZoom(ViewZoom::fitToWidth(paperOf(view), area.width(), view->logicalDpiX()));
+}
+
+void TForm4::FitToPageClick()
+{
+    SheetView *shown = QRPreview1->isVisible() ? QRPreview1 : QRPreview2;
+    const QSize area = shown->viewport()->size();
+    for (SheetView *view : {QRPreview1, QRPreview2})
+        view->setZoom(ViewZoom::fitToPage(paperOf(view), QSizeF(area), view->logicalDpiX(),
+                                          view->logicalDpiY()));
+}
+
+void TForm4::QRPrintClick()
+{
+    int page = 0;
+    for (SheetView *view : {QRPreview1, QRPreview2}) {
+        ++page;
+        // An emptied store has nothing to print, as it has nothing to save.
+        if (!view->store() || !view->store()->hasSheet() || !view->store()->isComplete())
+            continue;
+        QString error;
+        if (!SheetOutput::print(*view->store(), *m_printer, &error)) {
+            Prompts::current().showMessage(this, PrintErrorCaption,
+                                           u"Невозможно напечатать лист "_s + QString::number(page),
+                                           PromptIcon::Error);
+            return;
+        }
+        emit pagePrinted(page);
+    }
+}
+
+void TForm4::QRSetupClick()
+{
+    Prompts::current().setUpPrinter(this, m_printer.get());
+}
+
+void TForm4::QRSaveClick()
+{
+    const QString first = Prompts::current().saveFileName(
+        this, {u"Сохранение протокола"_s, ProtocolFilters, u"qrp"_s, m_proposedName});
+    if (first.isEmpty())
+        return;
+    const QString second = ProtocolFiles::secondPageName(first);
+    if (!saveStore(QRPreview1, first)) {
+        reportSaveFailure(first);
+        return;
+    }
+    if (!saveStore(QRPreview2, second))
+        reportSaveFailure(second);
+}
+
+// A store without a finished sheet (emptied by a failed load) is skipped, not an error.
+bool TForm4::saveStore(const SheetView *view, const QString &path)
+{
+    const std::shared_ptr<SheetStore> store = view->store();
+    if (!store || !store->hasSheet() || !store->isComplete())
+        return true;
+    if (path.isEmpty())
+        return false;
+    return store->save(path);
+}
+
+void TForm4::reportSaveFailure(const QString &path)
+{
+    Prompts::current().showMessage(this, SaveErrorCaption,
+                                   u"Невозможно сохранить файл '"_s + path + u"'"_s,
+                                   PromptIcon::Error);
+}
+
+void TForm4::QROpenClick()
+{
+    // The dialog starts without a name.
+    const QString first = Prompts::current().openFileName(this, {QString(), ProtocolFilters, u"qrp"_s, QString()});
+    if (first.isEmpty())
+        return;
+    m_proposedName = first;
+    setWindowTitle(first);
+    if (!loadInto(QRPreview1, first))
+        return;
+    loadInto(QRPreview2, ProtocolFiles::secondPageName(first));
+}
+
+bool TForm4::loadInto(SheetView *view, const QString &path)
+{
+    // A fresh store keeps the one still held by the document untouched; a failed load
+    // leaves the view with an empty store.
+    auto store = std::make_shared<SheetStore>();
+    const bool loaded = !path.isEmpty() && store->load(path);
+    if (!loaded)
+        store->clear();
+    view->setStore(store);
+    view->viewport()->update();
+    if (!loaded)
+        Prompts::current().showMessage(this, OpenErrorCaption,
+                                       u"Невозможно открыть файл '"_s + path + u"'"_s,
+                                       PromptIcon::Error);
+    return loaded;
+}
+
+void TForm4::QRSavePdfClick()
+{
+    QList<Sheet> sheets;
+    for (SheetView *view : {QRPreview1, QRPreview2})
+        if (view->store() && view->store()->hasSheet() && view->store()->isComplete())
+            sheets.append(*view->store()->sheet());
+    if (sheets.isEmpty())
+        return;
+    const QString path = Prompts::current().saveFileName(
+        this, {u"Сохранение протокола в PDF"_s, {u"PDF (*.pdf)"_s}, u"pdf"_s, m_proposedName});
+    if (path.isEmpty())
+        return;
+    if (!SheetOutput::writePdf(sheets, path))
+        reportSaveFailure(path);
 }

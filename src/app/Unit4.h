@@ -1,10 +1,79 @@
 #pragma once
 
+#include "report.h"
+
+#include <QPointer>
+#include <QString>
 #include <QWidget>
 
-// Preview window of the protocol.
+#include <memory>
+
+class QFrame;
+class QPrinter;
+class QToolButton;
+class SheetStore;
+class SheetView;
+
+// Names of a saved protocol, a pair of files of which the second is derived from the first.
+namespace ProtocolFiles {
+// The protocol title cut before its first "исп", together with the one blank in front of it.
+QString proposedName(const QString &title);
+// The page-2 partner of a page-1 file: its name less the last four characters
+// (normally the extension); empty when nothing would be left.
+QString secondPageName(const QString &firstPage);
+} // namespace ProtocolFiles
+
+// Preview window of the protocol: page 1 and page 2 in two views, zoom, print, printer
+// set-up, save and open of the pair of files, and a two-page PDF.
 class TForm4 : public QWidget {
     Q_OBJECT
 public:
     explicit TForm4(QWidget *parent = nullptr);
+    ~TForm4() override;
+
+    // The document holder whose pages the window shows; installs its preview hook.
+    void setDocument(TForm3 *form3);
+
+    QFrame *ToolBar;
+    QToolButton *QROpen, *QRSave, *QRPrint, *QRSetup, *QRFitToText, *FitToWidth, *FitToPage,
+        *Previous, *Next, *QRSavePdf;
+    SheetView *QRPreview1, *QRPreview2;
+
+    // The printer settings in force for both pages.
+    QPrinter &printer() { return *m_printer; }
+    QString proposedFileName() const { return m_proposedName; }
+
+    // The hook of page 1: its new store goes to the first view and the window shows.
+    void StendReportPreview(const std::shared_ptr<SheetStore> &store);
+    void FormShow();
+
+    void QROpenClick();
+    void QRSaveClick();
+    void QRPrintClick();
+    void QRSetupClick();
+    void QRFitToTextClick();
+    void FitToWidthClick();
+    void FitToPageClick();
+    void PreviousClick();
+    void NextClick();
+    void QRSavePdfClick();
+
+signals:
+    // A print job of one page (1 or 2) has been handed to the printer.
+    void pagePrinted(int page);
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void buildToolBar();
+    // Caption, proposed name and a freshly generated page 2.
+    void refreshFromDocument();
+    bool loadInto(SheetView *view, const QString &path);
+    bool saveStore(const SheetView *view, const QString &path);
+    void reportSaveFailure(const QString &path);
+
+    QPointer<TForm3> m_document;
+    std::unique_ptr<QPrinter> m_printer;
+    QString m_proposedName;
 };

@@ -5,14 +5,17 @@
 #include "codepage1251.h"
 #include "controls.h"
 #include "errorreport.h"
+#include "filling.h"
 #include "prompts.h"
 #include "ratedentry.h"
+#include "report.h"
 #include "serialchannel.h"
 #include "settingsfile.h"
 #include "statefile.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDate>
 #include <QKeyEvent>
 #include <QLabel>
@@ -87,6 +90,7 @@ void TForm1::setupRecords()
     connect(Name, &QComboBox::activated, this, [this] { RunGuarded([this] { NameChange(); }); });
     connect(sButton6, &QPushButton::clicked, this, [this] { RunGuarded([this] { sButton6Click(); }); });
     connect(sButton7, &QPushButton::clicked, this, [this] { RunGuarded([this] { sButton7Click(); }); });
+    connect(Previw, &QPushButton::clicked, this, [this] { RunGuarded([this] { PreviwClick(); }); });
 }
 
 bool TForm1::refuseUnstorableText(QWidget *field)
@@ -324,4 +328,41 @@ void TForm1::sButton7Click()
     Freq2->setText(QStringLiteral("50"));
 }
 
-void TForm1::PreviwClick() {}
+void TForm1::PreviwClick()
+{
+    if (!Form3)
+        return;
+    FillingInput input;
+    for (const QString &name : FillingControlNames())
+        input.texts.insert(name, ControlText(findChild<QWidget *>(name)));
+    input.firm = Firm->toPlainText();
+    input.conclusion = Conclusion->toPlainText();
+    input.circuitIndex = Circuit->currentIndex();
+    // No phase count chosen yet prints an empty field instead of abandoning the protocol.
+    input.fasNumber = FasNumber->items().value(FasNumber->itemIndex());
+    input.isolationTicked = IsolationCheckBox->isChecked();
+    const auto columns = [](const StringGrid *grid, int count) {
+        QList<QStringList> out;
+        for (int c = 0; c < count; ++c) {
+            QStringList cells;
+            for (int r = 0; r < grid->rowCount(); ++r)
+                cells.append(grid->cell(c, r));
+            out.append(cells);
+        }
+        return out;
+    };
+    input.transformColumns = columns(TransformGrid, TransformColumnsPrinted);
+    input.resistenceColumns = columns(ResistenceGrid, ResistenceColumnsPrinted);
+
+    for (const FieldValue &v : FillProtocol(input)) {
+        switch (v.kind) {
+        case FieldValue::Kind::Caption: Form3->setCaption(v.field, v.text); break;
+        case FieldValue::Kind::Lines: Form3->setLines(v.field, v.lines); break;
+        case FieldValue::Kind::WidthPx: Form3->setWidthPx(v.field, v.widthPx); break;
+        }
+    }
+
+    // The main window repaints before page 1 is laid out.
+    QCoreApplication::processEvents();
+    Form3->previewStendReport();
+}

@@ -22,6 +22,7 @@ int main(int argc, char *argv[])
     form1.Form4 = &form4;
     form1.Form5 = &form5;
     form1.Form2 = &form2;
+    form4.setDocument(&form3);
 
     form1.show();
     // The preview and the port dialog are windows of their own; closing the main window

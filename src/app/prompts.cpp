@@ -1,6 +1,9 @@
 #include "prompts.h"
 
+#include <QFileDialog>
 #include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
 
 namespace {
 Prompts *installed = nullptr;
@@ -35,4 +38,39 @@ void WidgetPrompts::showMessage(QWidget *owner, const QString &caption, const QS
     }
     box.setStandardButtons(QMessageBox::Ok);
     box.exec();
+}
+
+namespace {
+QString runFileDialog(QWidget *owner, const FileRequest &request, QFileDialog::AcceptMode mode)
+{
+    QFileDialog dialog(owner, request.title);
+    dialog.setAcceptMode(mode);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilters(request.filters);
+    if (!request.filters.isEmpty())
+        dialog.selectNameFilter(request.filters.first());
+    dialog.setDefaultSuffix(request.defaultExtension);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    dialog.selectFile(request.proposedName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return QString();
+    return dialog.selectedFiles().first();
+}
+} // namespace
+
+QString WidgetPrompts::openFileName(QWidget *owner, const FileRequest &request)
+{
+    return runFileDialog(owner, request, QFileDialog::AcceptOpen);
+}
+
+QString WidgetPrompts::saveFileName(QWidget *owner, const FileRequest &request)
+{
+    return runFileDialog(owner, request, QFileDialog::AcceptSave);
+}
+
+bool WidgetPrompts::setUpPrinter(QWidget *owner, QPrinter *printer)
+{
+    // The dialog hands its choice to `printer` only when it is accepted.
+    QPrintDialog dialog(printer, owner);
+    return dialog.exec() == QDialog::Accepted;
 }

@@ -1,0 +1,450 @@
+#include "Unit4.h"
+#include "recordingprompts.h"
+#include "report.h"
+#include "sheetstore.h"
+#include "sheetview.h"
+#include "viewzoom.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QPrinter>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+
+#include <memory>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+const QString Title12 = u"Протокол №12 испытания трансформатора ТМ-250/10"_s;
+
+QString sheetText(const SheetStore *store)
+{
+    if (!store || !store->sheet())
+        return QString();
+    QStringList all;
+    for (const SheetTextOp &op : store->sheet()->texts)
+        all += op.lines;
+    return all.join(u'\n');
+}
+
+QString pdfText(const QString &path)
+{
+    QProcess p;
+    p.start(u"pdftotext"_s, {u"-layout"_s, path, u"-"_s});
+    if (!p.waitForFinished(20000))
+        return QString();
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+int pdfPages(const QString &path)
+{
+    QProcess p;
+    p.start(u"pdfinfo"_s, {path});
+    p.waitForFinished(20000);
+    for (const QString &line : QString::fromUtf8(p.readAllStandardOutput()).split(u'\n'))
+        if (line.startsWith(u"Pages:"_s))
+            return line.mid(6).trimmed().toInt();
+    return -1;
+}
+} // namespace
+
+// The preview window on a real document holder; dialogs answered by the test.
+class TstPreviewWindow : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void proposedNameIsTheTitleCutBeforeIsp_data();
+    void proposedNameIsTheTitleCutBeforeIsp();
+    void secondPageNameDropsTheLastFourCharacters_data();
+    void secondPageNameDropsTheLastFourCharacters();
+
+    void firstRequestOpensMaximisedOnPage1WithPage2Ready();
+    void reopeningKeepsPage2InViewAndPreparesItAfresh();
+    void requestWhileOpenRefreshesBothPagesAndTheNames();
+    void zoomButtonsActOnBothViews();
+
+    void saveWritesThePairUnderTheChosenName_data();
+    void saveWritesThePairUnderTheChosenName();
+    void saveIntoAnUnwritableFolderIsReported();
+    void openedPairShowsTheSavedSheets();
+    void openWithoutPage2ReportsThePartnerAndEmptiesPage2();
+    void openOfANameThatDoesNotExistEmptiesPage1Only();
+
+    void printSendsPage1ThenPage2ToTheChosenPrinter();
+    void pdfButtonWritesBothPagesAsOneDocument();
+
+private:
+    void request(const QString &title = Title12, const QString &conclusion = u"Годен"_s);
+
+    std::unique_ptr<RecordingPrompts> prompts;
+    std::unique_ptr<TForm3> form3;
+    std::unique_ptr<TForm4> form4;
+    std::unique_ptr<QTemporaryDir> dir;
+};
+
+void TstPreviewWindow::init()
+{
+    prompts = std::make_unique<RecordingPrompts>();
+    form3 = std::make_unique<TForm3>();
+    form4 = std::make_unique<TForm4>();
+    form4->setDocument(form3.get());
+    dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(dir->isValid());
+}
+
+void TstPreviewWindow::cleanup()
+{
+    form4.reset();
+    form3.reset();
+    prompts.reset();
+    dir.reset();
+}
+
+void TstPreviewWindow::request(const QString &title, const QString &conclusion)
+{
+    QVERIFY(form3->setCaption(u"QRProtocolNumber"_s, title));
+    QVERIFY(form3->setCaption(u"QRConclusion"_s, conclusion));
+    form3->previewStendReport();
+}
+
+void TstPreviewWindow::proposedNameIsTheTitleCutBeforeIsp_data()
+{
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("proposed");
+    QTest::newRow("number 12") << Title12 << u"Протокол №12"_s;
+    QTest::newRow("empty number") << u"Протокол № испытания трансформатора ТМ"_s << u"Протокол №"_s;
+    QTest::newRow("number holding isp") << u"Протокол №3исп испытания трансформатора"_s << u"Протокол №3"_s;
+    QTest::newRow("blank then isp in the number") << u"Протокол №5 исп7 испытания"_s << u"Протокол №5"_s;
+    QTest::newRow("only the one blank goes") << u"Протокол №5  испытания"_s << u"Протокол №5 "_s;
+    QTest::newRow("no isp at all") << u"Протокол"_s << u"Протокол"_s;
+    QTest::newRow("empty") << QString() << QString();
+}
+
+void TstPreviewWindow::proposedNameIsTheTitleCutBeforeIsp()
+{
+    QFETCH(QString, title);
+    QFETCH(QString, proposed);
+    QCOMPARE(ProtocolFiles::proposedName(title), proposed);
+}
+
+void TstPreviewWindow::secondPageNameDropsTheLastFourCharacters_data()
+{
+    QTest::addColumn<QString>("first");
+    QTest::addColumn<QString>("second");
+    QTest::newRow("qrp") << u"/d/Протокол №12.qrp"_s << u"/d/Протокол №12"_s;
+    QTest::newRow("other extension") << u"/d/p.txt"_s << u"/d/p"_s;
+    QTest::newRow("no extension") << u"/d/protocol"_s << u"/d/prot"_s;
+    QTest::newRow("five characters") << u"a.qrp"_s << u"a"_s;
+    QTest::newRow("four characters") << u".qrp"_s << QString();
+    QTest::newRow("shorter") << u"ab"_s << QString();
+}
+
+void TstPreviewWindow::secondPageNameDropsTheLastFourCharacters()
+{
+    QFETCH(QString, first);
+    QFETCH(QString, second);
+    QCOMPARE(ProtocolFiles::secondPageName(first), second);
+}
+
+void TstPreviewWindow::firstRequestOpensMaximisedOnPage1WithPage2Ready()
+{
+    QCOMPARE(form4->windowTitle(), u"Протокол"_s);
+    QVERIFY(!form4->isVisible());
+    request();
+
+    QVERIFY(form4->isVisible());
+    QVERIFY(form4->isMaximized());
+    QCOMPARE(form4->windowTitle(), Title12);
+    QCOMPARE(form4->proposedFileName(), u"Протокол №12"_s);
+    QVERIFY(form4->QRPreview1->isVisible());
+    QVERIFY(!form4->QRPreview2->isVisible());
+    QVERIFY(!form4->Previous->isEnabled());
+    QVERIFY(form4->Next->isEnabled());
+    QCOMPARE(form4->QRPreview1->store(), form3->stendReportStore());
+    QVERIFY(sheetText(form4->QRPreview1->store().get()).contains(Title12));
+    QVERIFY(sheetText(form4->QRPreview2->store().get()).contains(u"Годен"_s));
+    // Page 1 arrives fitted to the width of the view as it stands on the maximised window.
+    QTest::qWait(50);
+    QCOMPARE(form4->QRPreview1->zoom(),
+             ViewZoom::fitToWidth({210.0, 297.0}, form4->QRPreview1->viewport()->width(),
+                                  form4->QRPreview1->logicalDpiX()));
+    QCOMPARE(form4->QRPreview2->zoom(), 100);
+    QVERIFY(form4->windowFlags() & Qt::WindowCloseButtonHint);
+    QVERIFY(!(form4->windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
+
+    // The toolbar in its order, every button with its hint, picture and size.
+    const QStringList hints = {u"Открыть"_s, u"Сохранить"_s, u"Печать"_s, u"Принтер"_s, u"100 %"_s,
+                               u"По ширине"_s, u"Весь лист"_s, u"Лист 1"_s, u"Лист 2"_s,
+                               u"Сохранить в PDF"_s};
+    const QList<QToolButton *> buttons = {form4->QROpen, form4->QRSave, form4->QRPrint, form4->QRSetup,
+                                          form4->QRFitToText, form4->FitToWidth, form4->FitToPage,
+                                          form4->Previous, form4->Next, form4->QRSavePdf};
+    int lastX = -1;
+    for (int i = 0; i < buttons.size(); ++i) {
+        QCOMPARE(buttons[i]->toolTip(), hints[i]);
+        QCOMPARE(buttons[i]->size(), QSize(30, 30));
+        QVERIFY(!buttons[i]->icon().isNull());
+        QVERIFY(buttons[i]->x() > lastX);
+        lastX = buttons[i]->x();
+    }
+}
+
+void TstPreviewWindow::reopeningKeepsPage2InViewAndPreparesItAfresh()
+{
+    request();
+    QTest::mouseClick(form4->Next, Qt::LeftButton);
+    QVERIFY(form4->QRPreview2->isVisible());
+    QVERIFY(!form4->QRPreview1->isVisible());
+    QVERIFY(form4->Previous->isEnabled());
+    QVERIFY(!form4->Next->isEnabled());
+    const SheetStore *oldPage2 = form4->QRPreview2->store().get();
+    form4->close();
+    QVERIFY(!form4->isVisible());
+
+    request(u"Протокол №13 испытания трансформатора ТМ"_s, u"Не годен"_s);
+    QVERIFY(form4->isVisible());
+    QVERIFY(form4->QRPreview2->isVisible());
+    QVERIFY(!form4->QRPreview1->isVisible());
+    QVERIFY(form4->QRPreview2->store().get() != oldPage2);
+    QVERIFY(sheetText(form4->QRPreview2->store().get()).contains(u"Не годен"_s));
+    QCOMPARE(form4->windowTitle(), u"Протокол №13 испытания трансформатора ТМ"_s);
+
+    QTest::mouseClick(form4->Previous, Qt::LeftButton);
+    QVERIFY(form4->QRPreview1->isVisible());
+    QVERIFY(!form4->QRPreview2->isVisible());
+}
+
+void TstPreviewWindow::requestWhileOpenRefreshesBothPagesAndTheNames()
+{
+    request();
+    QTest::mouseClick(form4->Next, Qt::LeftButton);
+    request(u"Протокол №14 испытания трансформатора ТМ"_s, u"Годен к эксплуатации"_s);
+    QCOMPARE(form4->windowTitle(), u"Протокол №14 испытания трансформатора ТМ"_s);
+    QCOMPARE(form4->proposedFileName(), u"Протокол №14"_s);
+    QVERIFY(sheetText(form4->QRPreview1->store().get()).contains(u"Протокол №14"_s));
+    QVERIFY(sheetText(form4->QRPreview2->store().get()).contains(u"Годен к эксплуатации"_s));
+    QVERIFY(form4->QRPreview2->isVisible());
+}
+
+void TstPreviewWindow::zoomButtonsActOnBothViews()
+{
+    request();
+    QTest::mouseClick(form4->FitToPage, Qt::LeftButton);
+    const int page1Zoom = form4->QRPreview1->zoom();
+    QTest::mouseClick(form4->QRFitToText, Qt::LeftButton);
+    QCOMPARE(form4->QRPreview1->zoom(), 100);
+    QCOMPARE(form4->QRPreview2->zoom(), 100);
+    QTest::mouseClick(form4->FitToWidth, Qt::LeftButton);
+    QVERIFY(form4->QRPreview1->zoom() != 100 || page1Zoom != 100);
+    QCOMPARE(form4->QRPreview2->zoom(), form4->QRPreview1->zoom());
+}
+
+void TstPreviewWindow::saveWritesThePairUnderTheChosenName_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("partner");
+    QTest::newRow("proposed name") << u"Протокол №12.qrp"_s << u"Протокол №12"_s;
+    QTest::newRow("another extension") << u"p.txt"_s << u"p"_s;
+}
+
+void TstPreviewWindow::saveWritesThePairUnderTheChosenName()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, partner);
+    request();
+    // An existing partner is replaced without a question.
+    QFile old(dir->filePath(partner));
+    QVERIFY(old.open(QIODevice::WriteOnly));
+    old.write("old");
+    old.close();
+
+    prompts->fileAnswers = {dir->filePath(name)};
+    QTest::mouseClick(form4->QRSave, Qt::LeftButton);
+    QCOMPARE(prompts->fileDialogs.size(), 1);
+    const FileRequest &asked = prompts->fileDialogs[0].request;
+    QCOMPARE(prompts->fileDialogs[0].kind, RecordingPrompts::FileDialogKind::Save);
+    QCOMPARE(asked.title, u"Сохранение протокола"_s);
+    QCOMPARE(asked.defaultExtension, u"qrp"_s);
+    QCOMPARE(asked.filters, (QStringList{u"Файлы протокола (*.qrp)"_s, u"Все файлы (*.*)"_s}));
+    QCOMPARE(asked.proposedName, u"Протокол №12"_s);
+    QVERIFY(prompts->messages.isEmpty());
+
+    SheetStore page1, page2;
+    QVERIFY(page1.load(dir->filePath(name)));
+    QVERIFY(page2.load(dir->filePath(partner)));
+    QCOMPARE(*page1.sheet(), *form4->QRPreview1->store()->sheet());
+    QCOMPARE(*page2.sheet(), *form4->QRPreview2->store()->sheet());
+
+    // A cancelled dialog writes nothing.
+    QVERIFY(QFile::remove(dir->filePath(name)));
+    QTest::mouseClick(form4->QRSave, Qt::LeftButton);
+    QVERIFY(!QFile::exists(dir->filePath(name)));
+}
+
+void TstPreviewWindow::saveIntoAnUnwritableFolderIsReported()
+{
+    request();
+    const QString name = dir->filePath(u"missing/folder/p.qrp"_s);
+    prompts->fileAnswers = {name};
+    QTest::mouseClick(form4->QRSave, Qt::LeftButton);
+    QCOMPARE(prompts->messages.size(), 1);
+    QCOMPARE(prompts->messages[0].caption, u"Ошибка сохранения протокола"_s);
+    QCOMPARE(prompts->messages[0].text, u"Невозможно сохранить файл '"_s + name + u"'"_s);
+    QCOMPARE(prompts->messages[0].icon, PromptIcon::Error);
+}
+
+void TstPreviewWindow::openedPairShowsTheSavedSheets()
+{
+    request();
+    const Sheet saved1 = *form4->QRPreview1->store()->sheet();
+    const Sheet saved2 = *form4->QRPreview2->store()->sheet();
+    const QString name = dir->filePath(u"p.qrp"_s);
+    prompts->fileAnswers = {name};
+    QTest::mouseClick(form4->QRSave, Qt::LeftButton);
+
+    request(u"Протокол №99 испытания трансформатора X"_s, u"другое"_s);
+    form4->QRPreview1->setZoom(55);
+    prompts->fileAnswers = {name};
+    QTest::mouseClick(form4->QROpen, Qt::LeftButton);
+    QCOMPARE(prompts->fileDialogs.last().kind, RecordingPrompts::FileDialogKind::Open);
+    QCOMPARE(prompts->fileDialogs.last().request.proposedName, QString());
+    QCOMPARE(prompts->fileDialogs.last().request.defaultExtension, u"qrp"_s);
+    QVERIFY(prompts->messages.isEmpty());
+    QCOMPARE(*form4->QRPreview1->store()->sheet(), saved1);
+    QCOMPARE(*form4->QRPreview2->store()->sheet(), saved2);
+    QCOMPARE(form4->windowTitle(), name);
+    QCOMPARE(form4->proposedFileName(), name);
+    QCOMPARE(form4->QRPreview1->zoom(), 55);
+
+    // Saving again writes the loaded sheets.
+    const QString again = dir->filePath(u"again.qrp"_s);
+    prompts->fileAnswers = {again};
+    QTest::mouseClick(form4->QRSave, Qt::LeftButton);
+    SheetStore reread;
+    QVERIFY(reread.load(dir->filePath(u"again"_s)));
+    QCOMPARE(*reread.sheet(), saved2);
+}
+
+void TstPreviewWindow::openWithoutPage2ReportsThePartnerAndEmptiesPage2()
+{
+    request();
+    const Sheet saved1 = *form4->QRPreview1->store()->sheet();
+    const QString name = dir->filePath(u"p.qrp"_s);
+    prompts->fileAnswers = {name};
+    QTest::mouseClick(form4->QRSave, Qt::LeftButton);
+    QVERIFY(QFile::remove(dir->filePath(u"p"_s)));
+
+    prompts->fileAnswers = {name};
+    QTest::mouseClick(form4->QROpen, Qt::LeftButton);
+    QCOMPARE(prompts->messages.size(), 1);
+    QCOMPARE(prompts->messages[0].caption, u"Ошибка открытия протокола"_s);
+    QCOMPARE(prompts->messages[0].text, u"Невозможно открыть файл '"_s + dir->filePath(u"p"_s) + u"'"_s);
+    QCOMPARE(prompts->messages[0].icon, PromptIcon::Error);
+    QCOMPARE(*form4->QRPreview1->store()->sheet(), saved1);
+    QVERIFY(!form4->QRPreview2->store()->hasSheet());
+    QCOMPARE(form4->windowTitle(), name);
+
+    // The emptied page 2 is skipped by a save; page 1 is still written.
+    const QString copy = dir->filePath(u"copy.qrp"_s);
+    prompts->fileAnswers = {copy};
+    QTest::mouseClick(form4->QRSave, Qt::LeftButton);
+    QVERIFY(QFile::exists(copy));
+    QVERIFY(!QFile::exists(dir->filePath(u"copy"_s)));
+    QCOMPARE(prompts->messages.size(), 1);
+}
+
+void TstPreviewWindow::openOfANameThatDoesNotExistEmptiesPage1Only()
+{
+    request();
+    const auto page2 = form4->QRPreview2->store();
+    const Sheet sheet2 = *page2->sheet();
+    const QString name = dir->filePath(u"nothing.qrp"_s);
+    prompts->fileAnswers = {name};
+    QTest::mouseClick(form4->QROpen, Qt::LeftButton);
+    QCOMPARE(prompts->messages.size(), 1);
+    QCOMPARE(prompts->messages[0].text, u"Невозможно открыть файл '"_s + name + u"'"_s);
+    QVERIFY(!form4->QRPreview1->store()->hasSheet());
+    QCOMPARE(form4->QRPreview2->store(), page2);
+    QCOMPARE(*form4->QRPreview2->store()->sheet(), sheet2);
+    QCOMPARE(form4->proposedFileName(), name);
+
+    // A file that is not a store is a failed load too.
+    QFile junk(dir->filePath(u"junk.qrp"_s));
+    QVERIFY(junk.open(QIODevice::WriteOnly));
+    junk.write("not a protocol at all");
+    junk.close();
+    prompts->fileAnswers = {junk.fileName()};
+    QTest::mouseClick(form4->QROpen, Qt::LeftButton);
+    QCOMPARE(prompts->messages.size(), 2);
+    QCOMPARE(prompts->messages[1].text, u"Невозможно открыть файл '"_s + junk.fileName() + u"'"_s);
+
+    // A cancelled dialog changes nothing.
+    QTest::mouseClick(form4->QROpen, Qt::LeftButton);
+    QCOMPARE(prompts->messages.size(), 2);
+    QCOMPARE(form4->proposedFileName(), junk.fileName());
+}
+
+void TstPreviewWindow::printSendsPage1ThenPage2ToTheChosenPrinter()
+{
+    if (QStandardPaths::findExecutable(u"pdftotext"_s).isEmpty())
+        QSKIP("pdftotext is not installed");
+    request();
+    const QString out = dir->filePath(u"printer.pdf"_s);
+    prompts->onPrinterSetUp = [&out](QPrinter *printer) {
+        printer->setOutputFormat(QPrinter::PdfFormat);
+        printer->setOutputFileName(out);
+        return true;
+    };
+    QTest::mouseClick(form4->QRSetup, Qt::LeftButton);
+    QCOMPARE(prompts->printSetups, 1);
+
+    // Each job replaces the printer's file, so each is moved aside as it ends.
+    QStringList jobs;
+    connect(form4.get(), &TForm4::pagePrinted, this, [&](int page) {
+        const QString kept = dir->filePath(u"job%1-page%2.pdf"_s.arg(jobs.size() + 1).arg(page));
+        QVERIFY(QFile::rename(out, kept));
+        jobs.append(kept);
+    });
+    QTest::mouseClick(form4->QRPrint, Qt::LeftButton);
+    QCOMPARE(jobs.size(), 2);
+    QVERIFY(jobs[0].endsWith(u"job1-page1.pdf"_s));
+    QVERIFY(pdfText(jobs[0]).contains(u"Паспортные данные"_s));
+    QVERIFY(!pdfText(jobs[0]).contains(u"Заключение"_s));
+    QVERIFY(pdfText(jobs[1]).contains(u"Заключение"_s));
+    QCOMPARE(pdfPages(jobs[0]), 1);
+    QCOMPARE(pdfPages(jobs[1]), 1);
+    QVERIFY(prompts->messages.isEmpty());
+
+    // A cancelled set-up keeps the chosen printer.
+    prompts->onPrinterSetUp = [](QPrinter *) { return false; };
+    QTest::mouseClick(form4->QRSetup, Qt::LeftButton);
+    QCOMPARE(form4->printer().outputFileName(), out);
+}
+
+void TstPreviewWindow::pdfButtonWritesBothPagesAsOneDocument()
+{
+    if (QStandardPaths::findExecutable(u"pdfinfo"_s).isEmpty())
+        QSKIP("poppler's tools are not installed");
+    request();
+    const QString pdf = dir->filePath(u"p.pdf"_s);
+    prompts->fileAnswers = {pdf};
+    QTest::mouseClick(form4->QRSavePdf, Qt::LeftButton);
+    QCOMPARE(prompts->fileDialogs.size(), 1);
+    QCOMPARE(prompts->fileDialogs[0].request.filters, QStringList{u"PDF (*.pdf)"_s});
+    QCOMPARE(prompts->fileDialogs[0].request.defaultExtension, u"pdf"_s);
+    QCOMPARE(pdfPages(pdf), 2);
+    const QString text = pdfText(pdf);
+    QVERIFY(text.indexOf(u"Паспортные данные"_s) >= 0);
+    QVERIFY(text.indexOf(u"Заключение"_s) > text.indexOf(u"Паспортные данные"_s));
+    QVERIFY(prompts->messages.isEmpty());
+}
+
+QTEST_MAIN(TstPreviewWindow)
+#include "tst_previewwindow.moc"

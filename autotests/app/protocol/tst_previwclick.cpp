@@ -1,0 +1,180 @@
+#include "Unit4.h"
+#include "filling.h"
+#include "operatortyping.h"
+#include "report.h"
+#include "sheetstore.h"
+#include "sheetview.h"
+#include "windowfixture.h"
+
+#include <QComboBox>
+#include <QToolButton>
+#include <QPlainTextEdit>
+
+#include <memory>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+QString allText(const SheetStore *store)
+{
+    QStringList all;
+    if (store && store->sheet())
+        for (const SheetTextOp &op : store->sheet()->texts)
+            all += op.lines;
+    return all.join(u'\n');
+}
+} // namespace
+
+// "Протокол" on the main window fills the document and opens the preview.
+class TstPreviwClick : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void everyNameOfTheFillingResolves();
+    void controlTextsReachBothPages();
+    void noPhaseCountChosenPrintsAnEmptyFieldAndGoesOn();
+    void askingAgainWhileOpenRefreshesBothPages();
+
+private:
+    QString caption(const char *field) const
+    {
+        const ReportElement *e = form3->element(QString::fromLatin1(field));
+        return e ? e->caption : u"<missing>"_s;
+    }
+    void press() { f->click(f->form->Previw); }
+
+    std::unique_ptr<WindowFixture> f;
+    std::unique_ptr<TForm3> form3;
+    std::unique_ptr<TForm4> form4;
+};
+
+void TstPreviwClick::init()
+{
+    f = std::make_unique<WindowFixture>();
+    QVERIFY(f->isValid());
+    QVERIFY(f->startWindow());
+    form3 = std::make_unique<TForm3>();
+    form4 = std::make_unique<TForm4>();
+    form4->setDocument(form3.get());
+    f->form->Form3 = form3.get();
+    f->form->Form4 = form4.get();
+}
+
+void TstPreviwClick::cleanup()
+{
+    f->form->Form3 = nullptr;
+    f->form->Form4 = nullptr;
+    form4.reset();
+    form3.reset();
+    f.reset();
+}
+
+// A renamed control or field must fail here, not leave a blank on paper.
+void TstPreviwClick::everyNameOfTheFillingResolves()
+{
+    for (const QString &name : FillingControlNames()) {
+        QWidget *control = f->form->findChild<QWidget *>(name);
+        QVERIFY2(control, qPrintable(name));
+        QVERIFY2(qobject_cast<QLabel *>(control) || qobject_cast<QLineEdit *>(control)
+                     || qobject_cast<QComboBox *>(control),
+                 qPrintable(name));
+    }
+    for (const FieldValue &v : FillProtocol({})) {
+        bool ok = false;
+        switch (v.kind) {
+        case FieldValue::Kind::Caption: ok = form3->setCaption(v.field, v.text); break;
+        case FieldValue::Kind::Lines: ok = form3->setLines(v.field, v.lines); break;
+        case FieldValue::Kind::WidthPx: ok = form3->setWidthPx(v.field, v.widthPx); break;
+        }
+        QVERIFY2(ok, qPrintable(v.field));
+    }
+}
+
+void TstPreviwClick::controlTextsReachBothPages()
+{
+    TForm1 *w = f->form;
+    w->ProtocolNumber->setText(u"12"_s);
+    w->Name->setEditText(u"ТМ-250/10"_s);
+    w->Circuit->setCurrentIndex(6); // "D / D - 0"
+    w->FasNumber->setItemIndex(1);
+    w->Unom2->setText(u"10000"_s);
+    w->Unom->setText(u"400"_s);
+    w->Temperature->setText(u"25"_s);
+    w->Ixx01->setText(u"2.10"_s);
+    w->Pkz12->setText(u"3700"_s);
+    w->TransformGrid->setCell(0, 0, u"2625.0"_s);
+    w->TransformGrid->setCell(0, 2, u"2624.0"_s);
+    w->ResistenceGrid->setCell(5, 1, u"0,006"_s);
+    w->Firm->setPlainText(u"ООО Ромашка\nцех 2"_s);
+    f->showPageOf(w->Conclusion);
+    w->Conclusion->clear();
+    typeText(w->Conclusion, u"Годен\nк работе"_s);
+    w->Color->setText(QString());
+    f->click(w->IsolationCheckBox);
+    QVERIFY(w->IsolationCheckBox->isChecked());
+
+    press();
+    QVERIFY(f->prompts.messages.isEmpty());
+    QVERIFY(form4->isVisible());
+    QCOMPARE(form4->windowTitle(), u"Протокол №12 испытания трансформатора ТМ-250/10"_s);
+    QCOMPARE(caption("QRUnom"), u"10000 В / 400 В"_s);
+    QCOMPARE(caption("QRTemperature"), u"Короткое замыкание при 25 °C"_s);
+    QCOMPARE(caption("QRFasNumber"), u"Три"_s);
+    QCOMPARE(caption("QRFirm"), u"ООО Ромашка цех 2"_s);
+    QCOMPARE(caption("QRConclusion"), u"Годен к работе"_s);
+    QCOMPARE(caption("QRColor"), u"Цвет "_s);
+    QCOMPARE(form3->element(u"QRUI"_s)->lines, (QStringList{u"2625.0"_s, QString(), u"2624.0"_s}));
+    QCOMPARE(form3->element(u"QRResistenceHH"_s)->lines, (QStringList{QString(), u"0,006"_s, QString(), QString()}));
+    QCOMPARE(form3->element(u"QRRichText6"_s)->geometryMm.width(), 0.0);
+    QVERIFY(qAbs(form3->element(u"QRRichText2"_s)->geometryMm.width() - 20.1) < 0.05);
+
+    const QString page1 = allText(form4->QRPreview1->store().get());
+    QVERIFY(page1.contains(u"Протокол №12 испытания трансформатора ТМ-250/10"_s));
+    QVERIFY(page1.contains(u"2.10"_s));
+    QVERIFY(page1.contains(u"\u0394 / \u0394 - 0"_s));
+    QVERIFY(page1.contains(u"ab\nca\nbc\n%"_s));
+    const QString page2 = allText(form4->QRPreview2->store().get());
+    QVERIFY(page2.contains(u"Проведено испытание изоляции индуцированным напряжением 800 В"_s));
+    QVERIFY(page2.contains(u"Годен к работе"_s));
+    // The controls are left as they were.
+    QCOMPARE(w->Conclusion->toPlainText(), u"Годен\nк работе"_s);
+}
+
+void TstPreviwClick::noPhaseCountChosenPrintsAnEmptyFieldAndGoesOn()
+{
+    TForm1 *w = f->form;
+    QCOMPARE(w->FasNumber->itemIndex(), -1);
+    w->Pkz12->setText(u"3700"_s);
+    w->ResistenceGrid->setCell(0, 0, u"5,92"_s);
+    press();
+    QVERIFY(f->prompts.messages.isEmpty());
+    QCOMPARE(caption("QRFasNumber"), QString());
+    QCOMPARE(caption("QRPkz12"), u"Pкз приведенного к 75°С 3700 Вт"_s);
+    QCOMPARE(form3->element(u"QRResistenceI"_s)->lines.first(), u"5,92"_s);
+    QVERIFY(form4->isVisible());
+    QVERIFY(form3->stendReportStore()->hasSheet());
+}
+
+void TstPreviwClick::askingAgainWhileOpenRefreshesBothPages()
+{
+    TForm1 *w = f->form;
+    w->ProtocolNumber->setText(u"1"_s);
+    w->Conclusion->setPlainText(u"первый"_s);
+    press();
+    QTest::mouseClick(form4->Next, Qt::LeftButton);
+    QVERIFY(form4->isVisible());
+
+    w->ProtocolNumber->setText(u"2"_s);
+    w->Conclusion->setPlainText(u"второй"_s);
+    press();
+    QCOMPARE(form4->windowTitle(), u"Протокол №2 испытания трансформатора "_s);
+    QCOMPARE(form4->proposedFileName(), u"Протокол №2"_s);
+    QVERIFY(allText(form4->QRPreview1->store().get()).contains(u"Протокол №2"_s));
+    QVERIFY(allText(form4->QRPreview2->store().get()).contains(u"второй"_s));
+    QVERIFY(form4->QRPreview2->isVisible());
+}
+
+QTEST_MAIN(TstPreviwClick)
+#include "tst_previwclick.moc"

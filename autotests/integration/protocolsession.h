@@ -1,0 +1,254 @@
+#pragma once
+
+#include "Unit4.h"
+#include "cataloguefile.h"
+#include "controls.h"
+#include "operatortyping.h"
+#include "report.h"
+#include "sheetstore.h"
+#include "sheetview.h"
+#include "windowfixture.h"
+
+#include <QComboBox>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QTest>
+#include <QToolButton>
+
+#include <functional>
+#include <memory>
+
+// The whole record of a 250 kVA 10/0.4 kV three-phase transformer made through the real
+// window against the bench emulator: the type from the catalogue, the no-load,
+// short-circuit, ratio and resistance tests, and the typed insulation and oil entries.
+// Each step returns false with `error` set, so a test and a tool can both drive it.
+class ProtocolSession {
+public:
+    static constexpr int Port = 32;
+    static inline const QString TypeName = QStringLiteral("ТМ-250/10");
+
+    ProtocolSession(WindowFixture &fixture, QString emulatorPath)
+        : f(fixture), m_emulatorPath(std::move(emulatorPath))
+    {
+    }
+    ~ProtocolSession() { stopEmulator(); }
+
+    // The window with the protocol's document holder and preview window, as the program
+    // entry wires them.
+    bool startWindow()
+    {
+        f.createWindow();
+        form3 = std::make_unique<TForm3>();
+        form4 = std::make_unique<TForm4>();
+        form4->setDocument(form3.get());
+        f.form->Form3 = form3.get();
+        f.form->Form4 = form4.get();
+        f.form->show();
+        f.form->activateWindow();
+        // After the start-up reading, which sets the port from the settings file.
+        f.form->VaComm1->setPortNum(Port);
+        return check(QTest::qWaitForWindowExposed(f.form), "the main window did not show");
+    }
+
+    // Before the fixture deletes the main window.
+    void closeWindows()
+    {
+        stopEmulator();
+        if (f.form) {
+            f.form->Form3 = nullptr;
+            f.form->Form4 = nullptr;
+        }
+        form4.reset();
+        form3.reset();
+    }
+
+    bool loadType()
+    {
+        const TransformerType type{.unom = "400", .unom2 = "10000", .inom = "361", .inom2 = "14.4",
+                                   .pnom = "250", .freq2 = "50", .material = 1, .fasNumber = 1,
+                                   .transformerWeight = "1080", .circuit = "U / D - 11"};
+        if (!check(CatalogueFile::saveType(TypeName, type) == CatalogueFile::SaveResult::Saved,
+                   "the type could not be stored"))
+            return false;
+        f.form->refillTypeList();
+        f.showPageOf(f.form->Name);
+        typeText(f.form->Name->lineEdit(), TypeName);
+        // The operator picks the scheme from the list, which also sets the item index.
+        f.form->Circuit->setCurrentIndex(f.form->Circuit->findText(type.circuit));
+        f.form->cbCurrent->setCurrentIndex(1); // 15А/5А
+        f.form->cbVoltage->setCurrentIndex(1); // 10кВ/100В
+        f.form->Temperature->setText(QStringLiteral("20"));
+        f.form->TemperatureExit(f.form->Temperature);
+        return check(f.form->Pnom->text() == QLatin1String("250")
+                         && f.form->FasNumber->itemIndex() == 1,
+                     "the type did not load");
+    }
+
+    bool runNoLoad()
+    {
+        return startEmulator({"--preset", "idle"}) && openPage(TForm1::PageIdle, f.form->IdleState)
+               && press(f.form->IdleState, f.form->Pxx00);
+    }
+
+    bool runShortCircuit()
+    {
+        return startEmulator({"--preset", "short"}) && openPage(TForm1::PageChort, f.form->ShortState)
+               && press(f.form->ShortState, f.form->Pkz12);
+    }
+
+    // Taps I and III: 10.5 kV and 10 kV on the high side, 100 V on the low side.
+    bool runRatio()
+    {
+        const std::pair<int, const char *> taps[] = {{0, "2625"}, {2, "2500"}};
+        for (const auto &[tap, highVolts] : taps) {
+            if (!startEmulator({"--preset", "ratio", "--u2ab", highVolts, "--u2bc", highVolts,
+                                "--u2ca", highVolts})
+                || !openPage(TForm1::PageTransformations, f.form->Transform))
+                return false;
+            f.form->RadioGroup1->setItemIndex(tap);
+            QTest::mouseClick(f.form->Transform, Qt::LeftButton);
+            if (!check(!f.form->TransformGrid->cell(2 * tap + 1, 0).isEmpty(), "no ratio in the grid"))
+                return false;
+        }
+        return true;
+    }
+
+    // Tap III on the three phase pairs, then the spread; with `lowSide` the low-voltage
+    // winding too.
+    bool runResistance(bool lowSide = false)
+    {
+        struct Measurement {
+            int tap;
+            int pair;
+            int range;
+            const char *ohms;
+        };
+        QList<Measurement> plan = {{2, 0, 1, "5.921"}, {2, 1, 1, "5.954"}, {2, 2, 1, "5.937"}};
+        if (lowSide)
+            plan += {{5, 0, 4, "0.00612"}, {5, 1, 4, "0.00618"}, {5, 2, 4, "0.00615"}};
+        for (const Measurement &m : plan) {
+            if (!startEmulator({"--preset", "zero", "--resistance", m.ohms})
+                || !openPage(TForm1::PageResistence, f.form->Resist))
+                return false;
+            f.form->RadioGroup2->setItemIndex(m.tap);
+            f.form->RadioGroup3->setItemIndex(m.pair);
+            f.form->ResistenceRange1->setItemIndex(m.range);
+            QTest::mouseClick(f.form->Resist, Qt::LeftButton);
+            if (!check(QTest::qWaitFor([&] { return !f.form->ResistenceGrid->cell(m.tap, m.pair).isEmpty(); },
+                                       10000),
+                       "no resistance arrived"))
+                return false;
+            QTest::mouseClick(f.form->ResistStop, Qt::LeftButton);
+        }
+        QTest::mouseClick(f.form->sButton1, Qt::LeftButton);
+        return check(!f.form->ResistenceGrid->cell(2, 3).isEmpty(), "no spread computed");
+    }
+
+    void typeEntries()
+    {
+        stopEmulator();
+        f.showPageOf(f.form->Previw);
+        const std::pair<QWidget *, QString> entries[] = {
+            {f.form->ProtocolNumber, QStringLiteral("12")},
+            {f.form->RepairNumber, QStringLiteral("104587")},
+            {f.form->YearOfRepair, QStringLiteral("2026")},
+            {f.form->RHigh15, QStringLiteral("2500")}, {f.form->RHigh60, QStringLiteral("4000")},
+            {f.form->Uhigh, QStringLiteral("2.5")}, {f.form->Thigh, QStringLiteral("60")},
+            {f.form->RLow15, QStringLiteral("1200")}, {f.form->RLow60, QStringLiteral("1800")},
+            {f.form->Ulow, QStringLiteral("2.5")}, {f.form->Tlow, QStringLiteral("60")},
+            {f.form->RHL15, QStringLiteral("2000")}, {f.form->RHL60, QStringLiteral("3100")},
+            {f.form->UHL, QStringLiteral("2.5")}, {f.form->THL, QStringLiteral("60")},
+            {f.form->OilAnalysis, QStringLiteral("17")},
+            {f.form->ElectricStrength, QStringLiteral("52 кВ")},
+            {f.form->WaterContent, QStringLiteral("0,0015 %")},
+            {f.form->MechanicalImpurities, QStringLiteral("отсутствуют")},
+            {f.form->WeightedCoalContent, QStringLiteral("отсутствует")},
+            {f.form->Color, QStringLiteral("светло-желтый")},
+            {f.form->AcidNumber, QStringLiteral("0,02 мг")},
+            {f.form->ReactionAqueousExtract, QStringLiteral("нейтральная")},
+            {f.form->FlashTemperature, QStringLiteral("142 °C")},
+            {f.form->Investigator, QStringLiteral("Иванов И.И.")},
+            {f.form->ChiefName, QStringLiteral("Начальник ОТК")},
+            {f.form->Chief, QStringLiteral("Петров П.П.")},
+        };
+        for (const auto &[widget, text] : entries) {
+            if (auto *edit = qobject_cast<QLineEdit *>(widget))
+                edit->clear();
+            typeText(widget, text);
+        }
+        f.form->Firm->clear();
+        typeText(f.form->Firm, QStringLiteral("ООО \"Энергоремонт\"\nцех трансформаторов"));
+        f.form->Conclusion->clear();
+        typeText(f.form->Conclusion, QStringLiteral("Трансформатор испытания выдержал и пригоден к эксплуатации."));
+        if (!f.form->IsolationCheckBox->isChecked())
+            f.click(f.form->IsolationCheckBox);
+    }
+
+    // "Протокол" on its page; true once both pages are generated.
+    bool pressProtocol()
+    {
+        f.click(f.form->Previw);
+        return check(form4->isVisible() && form3->stendReportStore()
+                         && form3->stendReportStore()->hasSheet()
+                         && form4->QRPreview2->store() && form4->QRPreview2->store()->hasSheet(),
+                     "the protocol did not open");
+    }
+
+    bool startEmulator(const QStringList &args)
+    {
+        stopEmulator();
+        emulator = std::make_unique<QProcess>();
+        emulator->setProgram(m_emulatorPath);
+        emulator->setArguments(QStringList{"--port", QString::number(Port), "--dir", f.deviceFolder(),
+                                           "--rate", "50"}
+                               + args);
+        emulator->start();
+        if (!check(emulator->waitForStarted(5000), "the emulator did not start"))
+            return false;
+        return check(QTest::qWaitFor([this] { return emulator->canReadLine(); }, 5000)
+                         && emulator->readLine().startsWith("COM" + QByteArray::number(Port)),
+                     "the emulator did not link its port");
+    }
+
+    void stopEmulator()
+    {
+        if (!emulator)
+            return;
+        emulator->terminate();
+        emulator->waitForFinished(3000);
+        emulator.reset();
+    }
+
+    WindowFixture &f;
+    std::unique_ptr<TForm3> form3;
+    std::unique_ptr<TForm4> form4;
+    std::unique_ptr<QProcess> emulator;
+    QString error;
+
+private:
+    bool check(bool ok, const char *what)
+    {
+        if (!ok && error.isEmpty())
+            error = QString::fromUtf8(what);
+        return ok;
+    }
+
+    // Leaves for the first page and comes back, so the port opens on the new link.
+    bool openPage(TForm1::PageIndex page, QPushButton *start)
+    {
+        QTest::mouseClick(f.form->PageControl1->tabButton(TForm1::PageMain), Qt::LeftButton);
+        QTest::mouseClick(f.form->PageControl1->tabButton(page), Qt::LeftButton);
+        if (!check(f.form->PageControl1->activePageIndex() == page, "the test page did not open"))
+            return false;
+        return check(QTest::qWaitFor([start] { return start->isEnabled(); }, 10000),
+                     "no packets reached the window");
+    }
+
+    bool press(QPushButton *start, QLabel *lastResult)
+    {
+        QTest::mouseClick(start, Qt::LeftButton);
+        return check(!lastResult->text().isEmpty(), "the test left no result");
+    }
+
+    QString m_emulatorPath;
+};

@@ -1,0 +1,78 @@
+// How long a press of "Протокол" takes until page 1 is painted in the preview, with every
+// field of both pages filled. The operator presses it after each change, so it should stay
+// well under 100 ms; the first press also opens the window.
+
+#include "Unit4.h"
+#include "controls.h"
+#include "main.h"
+#include "recordingprompts.h"
+#include "recordslocation.h"
+#include "report.h"
+#include "sheetview.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cstdio>
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    QTemporaryDir records;
+    setRecordsDirectoryForTests(records.path());
+    RecordingPrompts prompts;
+    {
+        TForm1 form1;
+        TForm3 form3;
+        TForm4 form4;
+        form4.setDocument(&form3);
+        form1.Form3 = &form3;
+        form1.Form4 = &form4;
+        form1.show();
+
+        // Every control the protocol reads holds a text.
+        for (QLineEdit *e : form1.findChildren<QLineEdit *>())
+            if (e->text().isEmpty())
+                e->setText(QStringLiteral("123.45"));
+        for (QLabel *l : {form1.Uab00, form1.Ubc00, form1.Uca00, form1.Ia00, form1.Ib00, form1.Ic00,
+                          form1.Ixx00, form1.Ixx01, form1.Pxx00, form1.Uab10, form1.Ubc10, form1.Uca10,
+                          form1.Ukz100, form1.Ia10, form1.Ib10, form1.Ic10, form1.Ukz101, form1.Ukz111,
+                          form1.Pkz11, form1.Ukz102, form1.Pkz12, form1.Group})
+            l->setText(QStringLiteral("401.7"));
+        for (int c = 0; c < 12; ++c)
+            for (int r = 0; r < 3; ++r)
+                form1.TransformGrid->setCell(c, r, QStringLiteral("25.03"));
+        for (int c = 0; c < 7; ++c)
+            for (int r = 0; r < 4; ++r)
+                form1.ResistenceGrid->setCell(c, r, QStringLiteral("5,921"));
+        form1.Firm->setPlainText(QStringLiteral("ООО \"Энергоремонт\"\nцех трансформаторов"));
+        form1.Conclusion->setPlainText(QStringLiteral("Трансформатор испытания выдержал."));
+        form1.Circuit->setCurrentIndex(2);
+        form1.FasNumber->setItemIndex(1);
+        form1.IsolationCheckBox->setChecked(true);
+
+        const auto press = [&] {
+            QElapsedTimer timer;
+            timer.start();
+            form1.PreviwClick();
+            form4.QRPreview1->viewport()->repaint();
+            return timer.nsecsElapsed() / 1e6;
+        };
+        const double first = press();
+        std::vector<double> again;
+        for (int i = 0; i < 50; ++i)
+            again.push_back(press());
+        std::sort(again.begin(), again.end());
+        std::printf("first press (opens the window, prepares page 2): %.1f ms\n", first);
+        std::printf("press with the window open (both pages again): median %.1f ms, worst %.1f ms of %zu\n",
+                    again[again.size() / 2], again.back(), again.size());
+    }
+    setRecordsDirectoryForTests(QString());
+    return 0;
+}

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QHash>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// The texts of the main window's controls at the moment the protocol is asked for.
+struct FillingInput {
+    // Shown text of each edit field, static text and combo box, by control name
+    // (FillingControlNames()); a name missing here reads as an empty text.
+    QHash<QString, QString> texts;
+    QString firm;       // memo texts as the operator typed them, '\n' between lines
+    QString conclusion;
+    int circuitIndex = -1;   // chosen item of the scheme box, -1 for none
+    QString fasNumber;       // text of the chosen phase count, empty for none
+    bool isolationTicked = false;
+    // Columns of the grids, each its cells from the top row down.
+    QList<QStringList> transformColumns;
+    QList<QStringList> resistenceColumns;
+};
+
+// One write to an element of the protocol document.
+struct FieldValue {
+    enum class Kind { Caption, Lines, WidthPx };
+    QString field;
+    Kind kind = Kind::Caption;
+    QString text;
+    QStringList lines;
+    int widthPx = 0;
+
+    bool operator==(const FieldValue &) const = default;
+};
+
+// Every variable field of both pages and both overlaid-header widths, computed from the
+// control texts alone: nothing is rounded, checked or converted, and an empty control
+// gives an empty field (or only the fixed words around it).
+QList<FieldValue> FillProtocol(const FillingInput &input);
+
+// The controls whose shown text goes into FillingInput::texts.
+QStringList FillingControlNames();
+
+// A memo's lines joined by single blanks; a final line break adds no blank.
+QString MemoText(const QString &plainText);
+
+// Grid columns consumed by the two tables.
+inline constexpr int TransformColumnsPrinted = 11;
+inline constexpr int ResistenceColumnsPrinted = 6;
+// Width of the shown low-voltage row header of the resistance table, in layout pixels.
+inline constexpr int LowVoltageHeaderWidthPx = 76;
