@@ -51,5 +51,9 @@ int main(int argc, char **argv)
     const int exitCode = app.exec();
     line.close();
     note(QStringLiteral("%1 packets sent, %2 dropped for a full queue").arg(emulator.packetsSent()).arg(emulator.packetsDropped()));
+    if (!emulator.writeReport(&error)) {
+        note(error);
+        return exitCode == 0 ? 1 : exitCode;
+    }
     return exitCode;
 }
