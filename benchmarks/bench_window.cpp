@@ -317,12 +317,11 @@ int link(int argc, char **argv, const QStringList &args)
     out("rss_start_kib", QString::number(residentKiB()));
 
     const QString reportFile = dir.filePath(QStringLiteral("sent.txt"));
-    const qint64 count = std::llround(rate * seconds);
     QProcess bench;
     QByteArray notes;
     bench.start(emulator, {QStringLiteral("--dir"), dir.path(), QStringLiteral("--port"), QStringLiteral("10"),
-                           QStringLiteral("--rate"), QString::number(rate), QStringLiteral("--count"),
-                           QString::number(count), QStringLiteral("--report"), reportFile});
+                           QStringLiteral("--rate"), QString::number(rate), QStringLiteral("--duration"),
+                           QString::number(seconds), QStringLiteral("--report"), reportFile});
     if (!waitFor([&] { return bench.canReadLine() || bench.state() == QProcess::NotRunning; }, 10000)
         || !bench.readLine().startsWith("COM10 -> ")) {
         out("error", QStringLiteral("the emulator did not start: ") + QString::fromLocal8Bit(bench.readAllStandardError()));
@@ -348,7 +347,7 @@ int link(int argc, char **argv, const QStringList &args)
     if (rssAt >= 0)
         QTimer::singleShot(std::chrono::milliseconds(std::llround(rssAt * 1000)), &app,
                            [&] { rssAtMark = residentKiB(); });
-    // The emulator says when its count is out; a generous limit in case it falls behind.
+    // The emulator says when its time is out; a generous limit in case it falls behind.
     const bool done = waitFor([&] { return noted("packets sent; stopping"); }, int(seconds * 3000) + 30000);
     const double elapsed = double(wall.nsecsElapsed()) / 1e9;
     const double cpu = processorSeconds() - cpu0;

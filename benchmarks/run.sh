@@ -66,8 +66,7 @@ real_cpu() {
   mkdir -p "$dir"
   # A copy in a folder of its own: no settings, catalogue or state of an earlier run.
   cp "$app" "$dir/"
-  "$emulator" --dir "$dir" --port 10 --rate "$rate" --count "$(awk -v r="$rate" -v s="$link_s" 'BEGIN { printf "%d", r * s + 0.5 }')" \
-    >"$dir/emu.out" 2>"$dir/emu.err" &
+  "$emulator" --dir "$dir" --port 10 --rate "$rate" --duration "$link_s" >"$dir/emu.out" 2>"$dir/emu.err" &
   emu=$!
   pids+=($emu)
   for _ in $(seq 100); do [ -s "$dir/emu.out" ] && break; sleep 0.1; done
@@ -159,7 +158,7 @@ if "$harness" link --emulator "$emulator" --rate $((line_rate * 10)) --seconds "
   sent=$(val "$f" sent); counted=$(val "$f" counted)
   if [[ $start =~ ^[0-9]+$ && $mark =~ ^[0-9]+$ && $end =~ ^[0-9]+$ && $sent =~ ^[0-9]+$ && $counted =~ ^[0-9]+$ ]]; then
     row "Memory: resident size after start" "$start KiB"
-    row "Memory: resident after $mark_s s / after $memory_s s at 10x ($((sent - counted)) of $sent packets lost)" \
+    row "Memory: resident after $mark_s s / after $memory_s s at 10x ($((sent - counted)) of $sent packets lost, $(val "$f" refused) refused)" \
         "$mark KiB / $end KiB: growth after the first $mark_s s $((end - mark)) KiB, since start $((end - start)) KiB"
   else
     row "Memory" "failed: the harness gave no sizes (start $start, mark $mark, end $end)"

@@ -133,13 +133,40 @@ void BenchEmulator::tick()
         return;  // nobody has the port open
     // The first packet goes out as the reader comes; what falls due while silent is
     // never sent later.
-    const qint64 due = qint64(std::floor(m_options.rate * double(m_paceClock.nsecsElapsed()) / 1e9)) + 1;
+    qint64 due = qint64(std::floor(m_options.rate * double(m_paceClock.nsecsElapsed()) / 1e9)) + 1;
+    if (m_options.duration > 0)
+        due = std::min(due, durationPackets());
     qint64 owed = due - m_offered;
     m_offered = std::max(m_offered, due);
-    if (silent || owed <= 0)
-        return;
+    if (!silent && owed > 0)
+        send(owed);
+    const bool countOut = m_options.count > 0 && m_sent >= m_options.count;
+    const bool timeOut = m_options.duration > 0 && m_offered >= durationPackets();
+    if (countOut || timeOut) {
+        m_tick.stop();
+        m_countReached = true;
+        note(QStringLiteral("%1 packets sent; stopping once the port is closed").arg(m_sent));
+        if (!m_line->readerPresent())
+            emit finished(0);
+    }
+}
+
+qint64 BenchEmulator::durationPackets() const
+{
+    return std::max<qint64>(1, std::llround(m_options.rate * m_options.duration));
+}
+
+void BenchEmulator::send(qint64 owed)
+{
     if (m_options.count > 0)
         owed = std::min(owed, m_options.count - m_sent);
+    // After a stall of more than a second (a suspended machine) the rest is lost, as on a
+    // line that was cut, rather than sent in one burst the size of the stall.
+    const qint64 most = std::max<qint64>(1, qint64(m_options.rate));
+    if (owed > most) {
+        m_dropped += owed - most;
+        owed = most;
+    }
 
     // One write for everything owed: at thirty times the line rate a write per packet
     // would cost the emulator more than the program it feeds.
@@ -167,13 +194,6 @@ void BenchEmulator::tick()
     m_lastSentNs = m_clock.nsecsElapsed();
     if (m_firstSentNs < 0)
         m_firstSentNs = m_lastSentNs;
-    if (m_options.count > 0 && m_sent >= m_options.count) {
-        m_tick.stop();
-        m_countReached = true;
-        note(QStringLiteral("%1 packets sent; stopping once the port is closed").arg(m_sent));
-        if (!m_line->readerPresent())
-            emit finished(0);
-    }
 }
 
 double BenchEmulator::sendingSeconds() const

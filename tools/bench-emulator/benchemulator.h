@@ -36,6 +36,8 @@ signals:
 
 private:
     void tick();
+    void send(qint64 owed);
+    qint64 durationPackets() const;  // what --duration makes due
     void received(const QByteArray &bytes);
     void readerChanged(bool present);
     void handle(const QList<BenchCommand> &commands);

@@ -145,6 +145,10 @@ ParsedOptions parseEmulatorOptions(const QStringList &arguments, const QString &
         QStringLiteral("s"));
     add(QStringLiteral("log"), QStringLiteral("Write every received byte to this file: one line per read, time and hex bytes."),
         QStringLiteral("file"));
+    add(QStringLiteral("duration"),
+        QStringLiteral("Send for s seconds from the opening of the port (rate x s packets fall due; those "
+                       "a full queue refuses are dropped, not made up), then stop as with --count."),
+        QStringLiteral("s"));
     add(QStringLiteral("report"),
         QStringLiteral("On the way out (a signal included) write what was sent to this file: "
                        "lines \"sent n\", \"dropped n\", \"seconds s\", \"rate r\"."),
@@ -261,7 +265,8 @@ ParsedOptions parseEmulatorOptions(const QStringList &arguments, const QString &
         o.silenceAfter = 0;
     o.logFile = r.text(QStringLiteral("log"));
     o.reportFile = r.text(QStringLiteral("report"));
-    if (!r.integer(QStringLiteral("count"), 1, std::numeric_limits<qint64>::max(), o.count))
+    if (!r.integer(QStringLiteral("count"), 1, std::numeric_limits<qint64>::max(), o.count)
+        || !r.number(QStringLiteral("duration"), 0.001, 1e7, o.duration))
         return failed();
 
     // Refuse values the packet cannot carry now rather than at the first packet.

@@ -29,6 +29,7 @@ struct EmulatorOptions {
     QString logFile;
     QString reportFile;        // what was sent, written on the way out
     qint64 count = 0;          // 0: no limit
+    double duration = 0;       // seconds of sending from the port's opening; 0: no limit
 };
 
 struct ParsedOptions {

@@ -159,6 +159,7 @@ private slots:
     void reportTellsWhatReachedTheReader_data();
     void reportTellsWhatReachedTheReader();
     void thirtyTimesTheLineRateStreamsWholePackets();
+    void durationMakesRateTimesSecondsDue();
     void terminationRemovesTheLink();
     void existingLinkIsReplacedOnlyWhenLeftByAnEmulator_data();
     void existingLinkIsReplacedOnlyWhenLeftByAnEmulator();
@@ -504,6 +505,24 @@ void TestBenchEmulator::thirtyTimesTheLineRateStreamsWholePackets()
     QVERIFY(finished());
     QCOMPARE(m_process->exitCode(), 0);
     QCOMPARE(report(reportFile).value("sent"), QByteArray("3000"));
+}
+
+// Whatever the reader does, rate x duration packets fall due: each is sent or counted as
+// dropped, none is made up later.
+void TestBenchEmulator::durationMakesRateTimesSecondsDue()
+{
+    const QString reportFile = m_dir->filePath(QStringLiteral("report.txt"));
+    QVERIFY(start({"--rate", "100", "--duration", "0.3", "--report", reportFile}));
+    SerialEnd port(linkPath());
+    QVERIFY(port.isOpen());
+    QCOMPARE(port.nextPacket().size(), BenchPackets::SignalPacketSize);
+    QTRY_VERIFY_WITH_TIMEOUT(noted("packets sent; stopping once the port is closed"), PatienceMs);
+    QCOMPARE(m_process->state(), QProcess::Running);
+    port.close();
+    QVERIFY(finished());
+    QCOMPARE(m_process->exitCode(), 0);
+    const QHash<QByteArray, QByteArray> values = report(reportFile);
+    QCOMPARE(values.value("sent").toLongLong() + values.value("dropped").toLongLong(), 30);
 }
 
 void TestBenchEmulator::terminationRemovesTheLink()
