@@ -4,7 +4,9 @@
 
 #include <QDateTime>
 #include <QLocale>
+#include <QSaveFile>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -53,7 +55,8 @@ BenchEmulator::BenchEmulator(const EmulatorOptions &options, PseudoTerminal *lin
     , m_random(options.seed ? *options.seed : QRandomGenerator::global()->generate())
 {
     m_tick.setTimerType(Qt::PreciseTimer);
-    m_tick.setInterval(std::max(1, int(std::lround(1000.0 / options.rate))));
+    // The tick only looks at the clock; a short one keeps high rates smooth.
+    m_tick.setInterval(std::clamp(int(std::lround(1000.0 / options.rate)), 1, 10));
     connect(&m_tick, &QTimer::timeout, this, &BenchEmulator::tick);
     // A command's second half follows its first byte after about a second; a pause this
     // long inside the second half means the line has gone quiet.
@@ -126,32 +129,94 @@ void BenchEmulator::tick()
         m_silent = silent;
         note(silent ? QStringLiteral("silent") : QStringLiteral("sending again"));
     }
-    if (silent)
-        return;
-
-    QByteArray packet = m_measuring ? m_resistancePacket : m_signalPacket;
-    const qint64 serial = m_sent + 1;
-    if (m_options.badCrcEvery > 0 && serial % m_options.badCrcEvery == 0)
-        packet = BenchPackets::withBrokenChecksum(packet);
-    switch (m_line->write(packet)) {
-    case PseudoTerminal::WriteResult::NoReader:
-        return;
-    case PseudoTerminal::WriteResult::Dropped:
-        ++m_dropped;
-        return;
-    case PseudoTerminal::WriteResult::Written:
-        break;
-    }
-    m_sent = serial;
-    if (m_options.garbageEvery > 0 && m_sent % m_options.garbageEvery == 0)
-        m_line->write(garbage());
-    if (m_options.count > 0 && m_sent >= m_options.count) {
+    if (!m_paceClock.isValid())
+        return;  // nobody has the port open
+    // The first packet goes out as the reader comes; what falls due while silent is
+    // never sent later.
+    qint64 due = qint64(std::floor(m_options.rate * double(m_paceClock.nsecsElapsed()) / 1e9)) + 1;
+    if (m_options.duration > 0)
+        due = std::min(due, durationPackets());
+    qint64 owed = due - m_offered;
+    m_offered = std::max(m_offered, due);
+    if (!silent && owed > 0)
+        send(owed);
+    const bool countOut = m_options.count > 0 && m_sent >= m_options.count;
+    const bool timeOut = m_options.duration > 0 && m_offered >= durationPackets();
+    if (countOut || timeOut) {
         m_tick.stop();
         m_countReached = true;
         note(QStringLiteral("%1 packets sent; stopping once the port is closed").arg(m_sent));
         if (!m_line->readerPresent())
             emit finished(0);
     }
+}
+
+qint64 BenchEmulator::durationPackets() const
+{
+    return std::max<qint64>(1, std::llround(m_options.rate * m_options.duration));
+}
+
+void BenchEmulator::send(qint64 owed)
+{
+    if (m_options.count > 0)
+        owed = std::min(owed, m_options.count - m_sent);
+    // After a stall of more than a second (a suspended machine) the rest is lost, as on a
+    // line that was cut, rather than sent in one burst the size of the stall.
+    const qint64 most = std::max<qint64>(1, qint64(m_options.rate));
+    if (owed > most) {
+        m_dropped += owed - most;
+        owed = most;
+    }
+
+    // One write for everything owed: at thirty times the line rate a write per packet
+    // would cost the emulator more than the program it feeds.
+    QByteArray batch;
+    batch.reserve(int(owed) * (m_signalPacket.size() + (m_options.garbageEvery > 0 ? 16 : 0)));
+    for (qint64 i = 1; i <= owed; ++i) {
+        const qint64 serial = m_sent + i;
+        QByteArray packet = m_measuring ? m_resistancePacket : m_signalPacket;
+        if (m_options.badCrcEvery > 0 && serial % m_options.badCrcEvery == 0)
+            packet = BenchPackets::withBrokenChecksum(packet);
+        batch += packet;
+        if (m_options.garbageEvery > 0 && serial % m_options.garbageEvery == 0)
+            batch += garbage();
+    }
+    switch (m_line->write(batch)) {
+    case PseudoTerminal::WriteResult::NoReader:
+        return;
+    case PseudoTerminal::WriteResult::Dropped:
+        m_dropped += owed;
+        return;
+    case PseudoTerminal::WriteResult::Written:
+        break;
+    }
+    m_sent += owed;
+    m_lastSentNs = m_clock.nsecsElapsed();
+    if (m_firstSentNs < 0)
+        m_firstSentNs = m_lastSentNs;
+}
+
+double BenchEmulator::sendingSeconds() const
+{
+    return m_firstSentNs < 0 ? 0.0 : double(m_lastSentNs - m_firstSentNs) / 1e9;
+}
+
+bool BenchEmulator::writeReport(QString *error) const
+{
+    if (m_options.reportFile.isEmpty())
+        return true;
+    QSaveFile file(m_options.reportFile);
+    if (file.open(QIODevice::WriteOnly)) {
+        const QString text = QStringLiteral("sent %1\ndropped %2\nseconds %3\nrate %4\n")
+                                     .arg(m_sent)
+                                     .arg(m_dropped)
+                                     .arg(QString::number(sendingSeconds(), 'f', 3), number(m_options.rate));
+        file.write(text.toLatin1());
+        if (file.commit())
+            return true;
+    }
+    *error = QStringLiteral("cannot write the report %1: %2").arg(m_options.reportFile, file.errorString());
+    return false;
 }
 
 void BenchEmulator::received(const QByteArray &bytes)
@@ -199,6 +264,13 @@ void BenchEmulator::handle(const QList<BenchCommand> &commands)
 void BenchEmulator::readerChanged(bool present)
 {
     note(present ? QStringLiteral("the port was opened") : QStringLiteral("the port was closed"));
+    // Each reader's session is paced from its own start: no backlog from before it came.
+    if (present) {
+        m_paceClock.start();
+        m_offered = 0;
+    } else {
+        m_paceClock.invalidate();
+    }
     if (!present) {
         // Half a command from the last reader must not join the first bytes of the next one.
         handle(m_parser.lineIdle());

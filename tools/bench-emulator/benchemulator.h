@@ -26,12 +26,18 @@ public:
 
     qint64 packetsSent() const { return m_sent; }
     qint64 packetsDropped() const { return m_dropped; }
+    // Seconds from the first packet offered to a reader to the last one written.
+    double sendingSeconds() const;
+    // Writes what was sent to the --report file, if one was asked for; false if it cannot.
+    bool writeReport(QString *error) const;
 
 signals:
     void finished(int exitCode);
 
 private:
     void tick();
+    void send(qint64 owed);
+    qint64 durationPackets() const;  // what --duration makes due
     void received(const QByteArray &bytes);
     void readerChanged(bool present);
     void handle(const QList<BenchCommand> &commands);
@@ -47,6 +53,12 @@ private:
     QTimer m_tick;
     QTimer m_lineIdle;
     QElapsedTimer m_clock;
+    // Paces by the clock, not by the timer: the packets due are rate x time since the
+    // reader came, so a late tick sends what it owes and the rate holds on average.
+    QElapsedTimer m_paceClock;
+    qint64 m_offered = 0;       // packets due so far in this reader's session
+    qint64 m_firstSentNs = -1;  // m_clock times of the first and the last packet written
+    qint64 m_lastSentNs = -1;
     QFile m_log;
     QRandomGenerator m_random;
     qint64 m_sent = 0;

@@ -34,6 +34,9 @@ const ValueOption valueOptions[] = {
     {"mean", "V", "Rectified mean of Uab (default with --uab: that of a pure sine)", &SignalValues::UabMean},
 };
 
+// Thirty times the 1724 packets a second of a 1 Mbit/s line fit with room to spare.
+constexpr double MaxRate = 100000;
+
 // A signalling not-a-number pattern, which the program must read as 0.
 constexpr quint32 SignallingNaN = 0x7FA00000u;
 
@@ -114,7 +117,8 @@ ParsedOptions parseEmulatorOptions(const QStringList &arguments, const QString &
     add(QStringLiteral("dir"), QStringLiteral("Folder for the link (default: %1, the folder of transformer-bench).").arg(defaultFolder),
         QStringLiteral("folder"));
     add(QStringLiteral("force"), QStringLiteral("Replace an existing COM<n> even if it is not a link left by a killed emulator."));
-    add(QStringLiteral("rate"), QStringLiteral("Packets per second, 0.1 to 1000 (default 10)."), QStringLiteral("r"));
+    add(QStringLiteral("rate"), QStringLiteral("Packets per second, 0.1 to 100000 (default 10; 1724 fill a 1 Mbit/s line)."),
+        QStringLiteral("r"));
     add(QStringLiteral("preset"), QStringLiteral("Starting values: idle (default), short, ratio or zero."), QStringLiteral("name"));
     add(QStringLiteral("list-presets"), QStringLiteral("List the presets and stop."));
     for (const ValueOption &o : valueOptions)
@@ -140,6 +144,14 @@ ParsedOptions parseEmulatorOptions(const QStringList &arguments, const QString &
     add(QStringLiteral("close-after"), QStringLiteral("Close the bench's end after s seconds, remove the link and stop."),
         QStringLiteral("s"));
     add(QStringLiteral("log"), QStringLiteral("Write every received byte to this file: one line per read, time and hex bytes."),
+        QStringLiteral("file"));
+    add(QStringLiteral("duration"),
+        QStringLiteral("Send for s seconds from the opening of the port (rate x s packets fall due; those "
+                       "a full queue refuses are dropped, not made up), then stop as with --count."),
+        QStringLiteral("s"));
+    add(QStringLiteral("report"),
+        QStringLiteral("On the way out (a signal included) write what was sent to this file: "
+                       "lines \"sent n\", \"dropped n\", \"seconds s\", \"rate r\"."),
         QStringLiteral("file"));
     add(QStringLiteral("count"),
         QStringLiteral("Stop after n packets have been sent, once the reader has closed the port."), QStringLiteral("n"));
@@ -189,7 +201,7 @@ ParsedOptions parseEmulatorOptions(const QStringList &arguments, const QString &
         return failed();
     }
     o.force = r.has(QStringLiteral("force"));
-    if (!r.number(QStringLiteral("rate"), 0.1, 1000, o.rate))
+    if (!r.number(QStringLiteral("rate"), 0.1, MaxRate, o.rate))
         return failed();
 
     for (const ValueOption &v : valueOptions)
@@ -252,7 +264,9 @@ ParsedOptions parseEmulatorOptions(const QStringList &arguments, const QString &
     if (o.silenceFor > 0 && o.silenceAfter < 0)
         o.silenceAfter = 0;
     o.logFile = r.text(QStringLiteral("log"));
-    if (!r.integer(QStringLiteral("count"), 1, std::numeric_limits<qint64>::max(), o.count))
+    o.reportFile = r.text(QStringLiteral("report"));
+    if (!r.integer(QStringLiteral("count"), 1, std::numeric_limits<qint64>::max(), o.count)
+        || !r.number(QStringLiteral("duration"), 0.001, 1e7, o.duration))
         return failed();
 
     // Refuse values the packet cannot carry now rather than at the first packet.

@@ -13,7 +13,7 @@ struct EmulatorOptions {
     int port = 10;
     QString folder;
     bool force = false;
-    double rate = 10;  // packets per second
+    double rate = 10;  // packets per second; 1724 fill a 1 Mbit/s line
     QString presetName;
     SignalValues values;
     InstrumentRatios ratios;
@@ -27,7 +27,9 @@ struct EmulatorOptions {
     double silenceFor = -1;    // seconds; < 0: for good
     double closeAfter = -1;    // seconds; < 0: never
     QString logFile;
+    QString reportFile;        // what was sent, written on the way out
     qint64 count = 0;          // 0: no limit
+    double duration = 0;       // seconds of sending from the port's opening; 0: no limit
 };
 
 struct ParsedOptions {

@@ -50,6 +50,10 @@ int main(int argc, char **argv)
     emulator.start();
     const int exitCode = app.exec();
     line.close();
-    note(QStringLiteral("%1 packets sent, %2 dropped for a full queue").arg(emulator.packetsSent()).arg(emulator.packetsDropped()));
+    note(QStringLiteral("%1 packets sent, %2 dropped for a full queue or a stall").arg(emulator.packetsSent()).arg(emulator.packetsDropped()));
+    if (!emulator.writeReport(&error)) {
+        note(error);
+        return exitCode == 0 ? 1 : exitCode;
+    }
     return exitCode;
 }

@@ -5,6 +5,7 @@
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -155,9 +156,14 @@ private slots:
     void aStalledReaderLosesPacketsButNeverHalfAPacket();
     void closeAfterHangsUpAndRemovesTheLink();
     void countEndsTheRunOnceTheReaderLetsGo();
+    void reportTellsWhatReachedTheReader_data();
+    void reportTellsWhatReachedTheReader();
+    void thirtyTimesTheLineRateStreamsWholePackets();
+    void durationMakesRateTimesSecondsDue();
     void terminationRemovesTheLink();
     void existingLinkIsReplacedOnlyWhenLeftByAnEmulator_data();
     void existingLinkIsReplacedOnlyWhenLeftByAnEmulator();
+    void badOptionIsRefusedBeforeAnyLinkIsMade_data();
     void badOptionIsRefusedBeforeAnyLinkIsMade();
 
 private:
@@ -169,6 +175,21 @@ private:
     {
         m_notes += m_process->readAllStandardError();
         return m_notes.contains(text);
+    }
+
+    // The report's lines "name value" as a table; empty if there is no report.
+    QHash<QByteArray, QByteArray> report(const QString &path)
+    {
+        QHash<QByteArray, QByteArray> values;
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            return values;
+        for (const QByteArray &line : file.readAll().split('\n')) {
+            const QList<QByteArray> parts = line.split(' ');
+            if (parts.size() == 2)
+                values.insert(parts[0], parts[1]);
+        }
+        return values;
     }
 
     bool finished() { return m_process->state() == QProcess::NotRunning || m_process->waitForFinished(PatienceMs); }
@@ -423,6 +444,87 @@ void TestBenchEmulator::countEndsTheRunOnceTheReaderLetsGo()
     QVERIFY(!QFileInfo(linkPath()).isSymLink());
 }
 
+void TestBenchEmulator::reportTellsWhatReachedTheReader_data()
+{
+    QTest::addColumn<bool>("terminated");  // else the count ends the run
+    QTest::newRow("count reached") << false;
+    QTest::newRow("terminated") << true;
+}
+
+void TestBenchEmulator::reportTellsWhatReachedTheReader()
+{
+    QFETCH(bool, terminated);
+    const QString reportFile = m_dir->filePath(QStringLiteral("report.txt"));
+    QStringList options{"--rate", "200", "--report", reportFile, "--bad-crc-every", "4"};
+    if (!terminated)
+        options += QStringList{"--count", "30"};
+    QVERIFY(start(options));
+    SerialEnd port(linkPath());
+    QVERIFY(port.isOpen());
+    for (int i = 0; i < 30; ++i)
+        QCOMPARE(port.nextPacket().size(), BenchPackets::SignalPacketSize);
+    if (terminated) {
+        m_process->terminate();
+        QVERIFY(finished());
+    } else {
+        // Nothing beyond the count, and the emulator waits for the port to close.
+        QVERIFY(!port.waitForAnyByte(200));
+        port.close();
+        QVERIFY(finished());
+    }
+    QCOMPARE(m_process->exitCode(), 0);
+    const QHash<QByteArray, QByteArray> values = report(reportFile);
+    bool ok = false;
+    const qint64 sent = values.value("sent").toLongLong(&ok);
+    QVERIFY2(ok, values.value("sent").constData());
+    if (terminated)
+        QVERIFY(sent >= 30);
+    else
+        QCOMPARE(sent, 30);
+    // A reader that stalls long enough loses packets; they are counted, never sent.
+    QVERIFY(values.value("dropped").toLongLong(&ok) >= 0 && ok);
+    QCOMPARE(values.value("rate"), QByteArray("200"));
+    QVERIFY(values.value("seconds").toDouble(&ok) >= 0 && ok);
+}
+
+// 30 x 1724 packets a second: whatever the reader keeps up with, each packet is whole and
+// the report counts exactly those that went onto the line.
+void TestBenchEmulator::thirtyTimesTheLineRateStreamsWholePackets()
+{
+    const QString reportFile = m_dir->filePath(QStringLiteral("report.txt"));
+    QVERIFY(start({"--rate", "51720", "--count", "3000", "--report", reportFile, "--preset", "short"}));
+    SerialEnd port(linkPath());
+    QVERIFY(port.isOpen());
+    const QByteArray expected = presetPacket("short");
+    for (int i = 0; i < 3000; ++i) {
+        const QByteArray packet = port.take(BenchPackets::SignalPacketSize);
+        QVERIFY2(packet == expected, qPrintable(QStringLiteral("packet %1").arg(i)));
+    }
+    QVERIFY(!port.waitForAnyByte(200));
+    port.close();
+    QVERIFY(finished());
+    QCOMPARE(m_process->exitCode(), 0);
+    QCOMPARE(report(reportFile).value("sent"), QByteArray("3000"));
+}
+
+// Whatever the reader does, rate x duration packets fall due: each is sent or counted as
+// dropped, none is made up later.
+void TestBenchEmulator::durationMakesRateTimesSecondsDue()
+{
+    const QString reportFile = m_dir->filePath(QStringLiteral("report.txt"));
+    QVERIFY(start({"--rate", "100", "--duration", "0.3", "--report", reportFile}));
+    SerialEnd port(linkPath());
+    QVERIFY(port.isOpen());
+    QCOMPARE(port.nextPacket().size(), BenchPackets::SignalPacketSize);
+    QTRY_VERIFY_WITH_TIMEOUT(noted("packets sent; stopping once the port is closed"), PatienceMs);
+    QCOMPARE(m_process->state(), QProcess::Running);
+    port.close();
+    QVERIFY(finished());
+    QCOMPARE(m_process->exitCode(), 0);
+    const QHash<QByteArray, QByteArray> values = report(reportFile);
+    QCOMPARE(values.value("sent").toLongLong() + values.value("dropped").toLongLong(), 30);
+}
+
 void TestBenchEmulator::terminationRemovesTheLink()
 {
     QVERIFY(start({}));
@@ -475,9 +577,17 @@ void TestBenchEmulator::existingLinkIsReplacedOnlyWhenLeftByAnEmulator()
     }
 }
 
+void TestBenchEmulator::badOptionIsRefusedBeforeAnyLinkIsMade_data()
+{
+    QTest::addColumn<QString>("rate");
+    QTest::newRow("no rate") << "0";
+    QTest::newRow("above the most") << "100001";
+}
+
 void TestBenchEmulator::badOptionIsRefusedBeforeAnyLinkIsMade()
 {
-    QVERIFY(!start({"--rate", "0"}));
+    QFETCH(QString, rate);
+    QVERIFY(!start({"--rate", rate}));
     QVERIFY(finished());
     QCOMPARE(m_process->exitCode(), 2);
     QVERIFY(m_process->readAllStandardError().contains("--rate"));

@@ -1,0 +1,208 @@
+#!/usr/bin/env bash
+# Measures the whole program and prints one table, also written to docs/benchmarks.md.
+#
+#   benchmarks/run.sh          link 10 s per rate, memory over 5 minutes at 10x (about 8 minutes)
+#   benchmarks/run.sh --quick  short runs to try it in about a minute; table to build/benchmarks-quick.md
+#   benchmarks/run.sh --hour   memory over 60 minutes at 10x
+#
+# Runs on its own Xvfb display; needs Xvfb and xdotool (scripts/deps.sh installs them).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+line_rate=1724   # signal packets a second on a 1 Mbit/s line
+link_s=10
+memory_s=300
+mark_s=60
+runs=5
+table=docs/benchmarks.md
+kind="full run"
+for a in "$@"; do
+  case $a in
+    --quick) link_s=2; memory_s=20; mark_s=5; runs=3; table=build/benchmarks-quick.md; kind="quick run (--quick): short durations, not for comparison" ;;
+    --hour) memory_s=3600; kind="full run, memory over 60 minutes (--hour)" ;;
+    *) echo "usage: $0 [--quick|--hour]" >&2; exit 2 ;;
+  esac
+done
+
+# ---- build ----
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" >/dev/null
+echo "building..." >&2
+cmake --build build -j"$(nproc)" --target transformer-bench bench-emulator bench_window >/dev/null
+if cmake --build build --target help 2>/dev/null | grep -qw bench_resync; then
+  cmake --build build -j"$(nproc)" --target bench_resync >/dev/null || true
+fi
+app=build/src/app/transformer-bench
+emulator=build/tools/bench-emulator/bench-emulator
+harness=build/benchmarks/bench_window
+
+tmp=$(mktemp -d)
+pids=()
+cleanup() {
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+  rm -rf "$tmp"
+}
+trap cleanup EXIT
+
+# ---- a display of our own ----
+Xvfb -displayfd 5 -screen 0 1280x1024x24 -nolisten tcp 5>"$tmp/display" 2>/dev/null &
+pids+=($!)
+for _ in $(seq 100); do [ -s "$tmp/display" ] && break; sleep 0.1; done
+export DISPLAY=":$(cat "$tmp/display")"
+export QT_QPA_PLATFORM=xcb
+load_before=$(cut -d' ' -f1-3 /proc/loadavg)
+
+# Value of "name value" in a harness output file, or "?".
+val() { awk -v k="$2" '$1 == k { $1 = ""; sub(/^ /, ""); print; found = 1 } END { if (!found) print "?" }' "$1"; }
+# Why a harness run failed, for the table.
+why() { local e; e=$(val "$1" error); [ "$e" = "?" ] && e="harness failed, see its output"; echo "failed: $e"; }
+
+# ---- the real program: processor share over the same stream ----
+# Its counter cannot be read from outside without a hook, so the window harness counts;
+# this only checks that the program itself costs what the harness says.
+real_cpu() {
+  local rate=$1 dir="$tmp/real-$1" ticks0 ticks1 t0 t1 pid emu wid
+  mkdir -p "$dir"
+  # A copy in a folder of its own: no settings, catalogue or state of an earlier run.
+  cp "$app" "$dir/"
+  "$emulator" --dir "$dir" --port 10 --rate "$rate" --duration "$link_s" >"$dir/emu.out" 2>"$dir/emu.err" &
+  emu=$!
+  pids+=($emu)
+  for _ in $(seq 100); do [ -s "$dir/emu.out" ] && break; sleep 0.1; done
+  "$dir/transformer-bench" >/dev/null 2>&1 &
+  pid=$!
+  pids+=($pid)
+  wid=$(timeout 30 xdotool search --sync --onlyvisible --pid "$pid" --name "Электромагнитные" 2>/dev/null | head -n 1 || true)
+  if [ -z "$wid" ]; then echo "window not found"; kill "$pid" "$emu" 2>/dev/null; return; fi
+  sleep 1
+  # The tab "Омическое сопротивление" opens the port without rated data.
+  xdotool mousemove --window "$wid" 810 10 click 1
+  for _ in $(seq 100); do grep -q "the port was opened" "$dir/emu.err" && break; sleep 0.05; done
+  if ! grep -q "the port was opened" "$dir/emu.err"; then echo "the click did not open the port"; kill "$pid" "$emu" 2>/dev/null; return; fi
+  t0=$(date +%s%N)
+  ticks0=$(awk '{ print $14 + $15 }' "/proc/$pid/stat")
+  for _ in $(seq $((link_s * 30 + 300))); do grep -q "packets sent; stopping" "$dir/emu.err" && break; sleep 0.1; done
+  ticks1=$(awk '{ print $14 + $15 }' "/proc/$pid/stat")
+  t1=$(date +%s%N)
+  kill "$pid" "$emu" 2>/dev/null || true
+  wait "$pid" "$emu" 2>/dev/null || true
+  awk -v d="$((ticks1 - ticks0))" -v hz="$(getconf CLK_TCK)" -v ns="$((t1 - t0))" \
+    'BEGIN { printf "%.1f %%", 100 * d / hz / (ns / 1e9) }'
+}
+
+rows=()
+row() { rows+=("| $1 | $2 |"); echo "  $1: $2" >&2; }
+
+# ---- link ----
+for m in 1 10 30; do
+  rate=$((line_rate * m))
+  f="$tmp/link-$m.txt"
+  echo "link ${m}x..." >&2
+  if "$harness" link --emulator "$emulator" --rate "$rate" --seconds "$link_s" >"$f" 2>"$f.err"; then
+    sent=$(val "$f" sent); counted=$(val "$f" counted)
+    lost="?"; [[ $sent =~ ^[0-9]+$ && $counted =~ ^[0-9]+$ ]] && lost=$((sent - counted))
+    note=""; [ "$(val "$f" finished)" = "yes" ] || note=" (the emulator had not sent its count in time)"
+    row "Link ${m}x ($rate packets/s, ${link_s} s): sent / refused by a full line / counted (\"VA n\") / lost / failed" \
+        "$sent / $(val "$f" refused) / $counted / $lost / $(val "$f" failed)$note"
+    row "Link ${m}x: processor, share of one core (window harness / real program)" \
+        "$(val "$f" cpu_percent) % / $(real_cpu "$rate")"
+    row "Link ${m}x: screen updates per second of the main window (widget paints per second)" \
+        "$(val "$f" updates_per_s) ($(val "$f" paints_per_s))"
+  else
+    row "Link ${m}x ($rate packets/s)" "$(why "$f")"
+  fi
+done
+qt=$(val "$tmp/link-1.txt" qt)
+
+# ---- start-up ----
+echo "start-up..." >&2
+for files in none full; do
+  f="$tmp/startup-$files.txt"
+  args=(startup --runs "$runs")
+  label="no files"
+  if [ $files = full ]; then args+=(--catalogue 10000); label="catalogue of 10 000 types and a full state file"; fi
+  if "$harness" "${args[@]}" >"$f" 2>"$f.err"; then
+    read_back=""
+    [ $files = full ] && read_back="; the type list shows $(val "$f" types) names, the stored type \"$(val "$f" name)\" loaded"
+    row "Start-up to the main window painted, $label (median of $runs)" \
+        "$(val "$f" startup_median_ms) ms (fastest $(val "$f" startup_min_ms), slowest $(val "$f" startup_max_ms)$read_back)"
+  else
+    row "Start-up, $label" "$(why "$f")"
+  fi
+done
+
+# ---- protocol ----
+echo "protocol..." >&2
+f="$tmp/protocol.txt"
+if "$harness" protocol >"$f" 2>"$f.err"; then
+  preview=$(val "$f" preview_ms)
+  if [ "$preview" != "?" ]; then
+    row "Protocol: press of \"Протокол\" to page 1 painted" "$preview ms"
+    row "Protocol: both pages to PDF" "not measured: run.sh does not drive the preview's save yet"
+    row "Protocol: both pages to the printer's file output" "not measured: run.sh does not drive the preview's print yet"
+  else
+    row "Protocol: press of \"Протокол\" to page 1 painted" "$(val "$f" preview)"
+    row "Protocol: both pages to PDF" "not built (no preview)"
+    row "Protocol: both pages to the printer's file output" "not built (no preview)"
+  fi
+else
+  row "Protocol" "$(why "$f")"
+fi
+
+# ---- memory ----
+echo "memory over $memory_s s at 10x..." >&2
+f="$tmp/memory.txt"
+if "$harness" link --emulator "$emulator" --rate $((line_rate * 10)) --seconds "$memory_s" --rss-at "$mark_s" >"$f" 2>"$f.err"; then
+  start=$(val "$f" rss_start_kib); mark=$(val "$f" rss_mark_kib); end=$(val "$f" rss_end_kib)
+  sent=$(val "$f" sent); counted=$(val "$f" counted)
+  if [[ $start =~ ^[0-9]+$ && $mark =~ ^[0-9]+$ && $end =~ ^[0-9]+$ && $sent =~ ^[0-9]+$ && $counted =~ ^[0-9]+$ ]]; then
+    row "Memory: resident size after start" "$start KiB"
+    row "Memory: resident after $mark_s s / after $memory_s s at 10x ($((sent - counted)) of $sent packets lost, $(val "$f" refused) refused)" \
+        "$mark KiB / $end KiB: growth after the first $mark_s s $((end - mark)) KiB, since start $((end - start)) KiB"
+  else
+    row "Memory" "failed: the harness gave no sizes (start $start, mark $mark, end $end)"
+  fi
+else
+  row "Memory" "$(why "$f")"
+fi
+
+# ---- resynchronisation of the framer ----
+if [ -x build/benchmarks/bench_resync ]; then
+  f="$tmp/resync.txt"
+  if build/benchmarks/bench_resync >"$f" 2>"$f.err"; then
+    g() { sed -n "s/^$1 \([0-9][0-9]*\).*/\1/p" "$f" | head -n 1; }
+    row "Framer resynchronisation: good packets lost / false packets taken, reads beginning mid-packet" \
+        "$(g "good packets lost") / $(g "false packets taken") per $(g reads) reads"
+  else
+    row "Framer resynchronisation" "failed: build/benchmarks/bench_resync exited with an error"
+  fi
+else
+  row "Framer resynchronisation" "not built (build/benchmarks/bench_resync does not exist)"
+fi
+
+load_after=$(cut -d' ' -f1-3 /proc/loadavg)
+cpu=$(lscpu | sed -n 's/^Model name: *//p' | head -n 1)
+mkdir -p "$(dirname "$table")"
+{
+  echo "# Benchmarks"
+  echo
+  echo "Made by \`benchmarks/run.sh\` ($kind) on $(date -u '+%Y-%m-%d %H:%M UTC'), commit $(git rev-parse --short HEAD 2>/dev/null || echo '?')."
+  echo "Machine: ${cpu:-unknown processor}, $(nproc) cores, Qt $qt, $(uname -sr), display Xvfb;"
+  echo "load average $load_before at the start and $load_after at the end (other work shares the machine)."
+  echo
+  echo "| Measure | Value |"
+  echo "|---|---|"
+  printf '%s\n' "${rows[@]}"
+  echo
+  echo "Sent and refused come from the emulator's report; counted is the main window's own counter"
+  echo "(\"VA n\"), failed its checksum counter (\"F n\"); lost = sent - counted. Refused packets fell due"
+  echo "while the pseudo-terminal's queue (about 64 KiB, 20 ms at 30x) was full: the program had not read"
+  echo "in time, or the emulator, starved of the processor, caught up in a burst. They never reached the"
+  echo "line, so they are not in sent. The window harness (benchmarks/bench_window.cpp) creates the program's windows as the"
+  echo "program does and counts from inside; the real program is build/src/app/transformer-bench under"
+  echo "the same stream, its processor time read from /proc. A screen update is one repaint of the main"
+  echo "window sent to the display."
+} >"$table"
+echo >&2
+cat "$table"
