@@ -76,6 +76,7 @@ private slots:
     void bottomAlignedBandNeverRisesAboveThePosition();
     void overlaidHeaderWithWidthZeroDisappears();
     void schemeAndDatePrintAsOnPaper();
+    void oneLineCaptionTooWideKeepsItsBeginning();
     void previewHookSeesTheNewStoreBeforeGeneration();
     void renderedPagesPutLinesAndTextsInTheirCells_data();
     void renderedPagesPutLinesAndTextsInTheirCells();
@@ -272,6 +273,25 @@ void TestProtocolPages::schemeAndDatePrintAsOnPaper()
     QVERIFY(date);
     QCOMPARE(date->lines, QStringList{QLocale::system().toString(Today, QLocale::ShortFormat)});
     QVERIFY(date->centred);
+}
+
+// The ratio table's tap headers are wider than their cells at 9 pt: each must still start
+// with its own numeral, while the narrow ones stay centred.
+void TestProtocolPages::oneLineCaptionTooWideKeepsItsBeginning()
+{
+    TForm3 form;
+    const Sheet sheet = form.StendReport.generate(Today);
+    QHash<QString, bool> centredByText;
+    for (const SheetTextOp &op : sheet.texts) {
+        if (op.lines.size() == 1)
+            centredByText.insert(op.lines.first(), op.centred);
+    }
+    for (const char *tap : {"II ступень", "III ступень", "IV ступень", "V ступень"}) {
+        const QString text = QString::fromUtf8(tap);
+        QVERIFY2(centredByText.contains(text), tap);
+        QVERIFY2(!centredByText.value(text), tap);
+    }
+    QVERIFY(centredByText.value(QStringLiteral("K")));
 }
 
 void TestProtocolPages::previewHookSeesTheNewStoreBeforeGeneration()

@@ -337,7 +337,9 @@ void TForm1::PreviwClick()
         input.texts.insert(name, ControlText(findChild<QWidget *>(name)));
     input.firm = Firm->toPlainText();
     input.conclusion = Conclusion->toPlainText();
-    input.circuitIndex = Circuit->currentIndex();
+    // The scheme by the text shown: a loaded type sets the text only, and its delta must
+    // still give the delta headers.
+    input.circuitIndex = Circuit->findText(Circuit->currentText(), Qt::MatchExactly);
     // No phase count chosen yet prints an empty field instead of abandoning the protocol.
     input.fasNumber = FasNumber->items().value(FasNumber->itemIndex());
     input.isolationTicked = IsolationCheckBox->isChecked();

@@ -35,6 +35,8 @@ private slots:
     void everyNameOfTheFillingResolves();
     void controlTextsReachBothPages();
     void noPhaseCountChosenPrintsAnEmptyFieldAndGoesOn();
+    void resistanceHeadersFollowTheSchemeShown_data();
+    void resistanceHeadersFollowTheSchemeShown();
     void askingAgainWhileOpenRefreshesBothPages();
 
 private:
@@ -90,6 +92,30 @@ void TstPreviwClick::everyNameOfTheFillingResolves()
         }
         QVERIFY2(ok, qPrintable(v.field));
     }
+}
+
+// A type loaded from the catalogue sets the scheme's text without choosing an item; its
+// delta low-voltage winding must still print the delta headers.
+void TstPreviwClick::resistanceHeadersFollowTheSchemeShown_data()
+{
+    QTest::addColumn<QString>("scheme");
+    QTest::addColumn<bool>("delta");
+    QTest::newRow("star/delta typed") << u"U / D - 11"_s << true;
+    QTest::newRow("delta/delta typed") << u"D / D - 0"_s << true;
+    QTest::newRow("star/zigzag typed") << u"U / Z - 11"_s << false;
+    QTest::newRow("not a listed scheme") << u"U / D - 5"_s << false;
+    QTest::newRow("empty") << QString() << false;
+}
+
+void TstPreviwClick::resistanceHeadersFollowTheSchemeShown()
+{
+    QFETCH(QString, scheme);
+    QFETCH(bool, delta);
+    f->form->Circuit->setCurrentIndex(-1);
+    f->form->Circuit->setEditText(scheme);
+    press();
+    QCOMPARE(form3->element(u"QRRichText2"_s)->geometryMm.width() > 0.0, delta);
+    QCOMPARE(form3->element(u"QRRichText6"_s)->geometryMm.width() > 0.0, !delta);
 }
 
 void TstPreviwClick::controlTextsReachBothPages()

@@ -113,11 +113,16 @@ Sheet PageDocument::generate(const QDate &today) const
         switch (e.kind) {
         case ElementKind::Rectangle:
             break;
-        case ElementKind::Label:
-            sheet.texts.append(textOp(e, r, e.centred,
+        case ElementKind::Label: {
+            // A one-line caption wider than its box is cut on the right only: centred, it
+            // would lose its first letters too, and "III ступень" would read "II ступень".
+            const bool centred = e.centred
+                && (e.wordWrap || TextFitter::textWidthMm(e.font, e.caption) <= r.width());
+            sheet.texts.append(textOp(e, r, centred,
                                       TextFitter::fitLines(e.font, e.caption, r.width(), r.height(),
                                                            e.wordWrap)));
             break;
+        }
         case ElementKind::SysDate: {
             const QString date = QLocale::system().toString(today, QLocale::ShortFormat);
             sheet.texts.append(textOp(e, r, true,
