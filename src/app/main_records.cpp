@@ -6,6 +6,7 @@
 #include "errorreport.h"
 #include "prompts.h"
 #include "ratedentry.h"
+#include "recordslocation.h"
 #include "serialchannel.h"
 #include "settingsfile.h"
 #include "statefile.h"
@@ -69,6 +70,7 @@ void TForm1::FormShow()
 {
     PageControl1->setActivePage(Main);
 
+    removeLeftOverTemporaries();
     const StendSettings s = SettingsFile::read();
     Chief->setText(s.chief);
     ChiefName->setText(s.chiefName);
