@@ -33,7 +33,9 @@ QByteArray readAll(const QString &path)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
-    static const QString path = QDir::temp().filePath(QStringLiteral("fuzz-keyvalue-%1.ini").arg(getpid()));
+    // In memory where there is such a folder: every write syncs the file to the disk.
+    static const QString folder = QDir(QStringLiteral("/dev/shm")).exists() ? QStringLiteral("/dev/shm") : QDir::tempPath();
+    static const QString path = QDir(folder).filePath(QStringLiteral("fuzz-keyvalue-%1.ini").arg(getpid()));
     FuzzInput input(data, size);
     const QString section = nameFrom(input);
     const QString key = nameFrom(input);

@@ -35,15 +35,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const std::uint8_t *textBytes = input.rest(textSize);
     const QString text = QString::fromUtf8(reinterpret_cast<const char *>(textBytes), qsizetype(textSize));
     long double value = 0;
-    const bool plain = IsPlainNumber(text);
-    if (ReadPlainNumber(text, value))
-        FUZZ_ASSERT(plain && !std::isnan(value));
+    const bool read = ReadPlainNumber(text, value);
     long double leading = 0;
     const qsizetype used = ReadLeadingNumber(text, leading);
     FUZZ_ASSERT(used >= 0 && used <= text.size());
     if (used > 0)
         FUZZ_ASSERT(IsPlainNumber(text.left(used)));
-    if (plain)
-        FUZZ_ASSERT(used == text.size());
+    // A whole text read as a number is its own longest leading number, with the same value.
+    if (read) {
+        FUZZ_ASSERT(IsPlainNumber(text) && !std::isnan(value));
+        FUZZ_ASSERT(used == text.size() && leading == value);
+    }
     return 0;
 }

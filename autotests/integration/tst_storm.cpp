@@ -141,12 +141,17 @@ void TstStorm::theWindowOutlivesAStormOnItsLine()
     QTRY_COMPARE_WITH_TIMEOUT(f->form->Uab->text(), reading, 5000);
     const qint64 before = residentKb();
 
+    const int failedBefore = counterOf(f->form->Label8);
     const qint64 sent = burst(line, 8000);
+    // About one byte in 128 of random bytes starts a packet that fails its checksum: so
+    // many failures show the bytes were read, not lost on the way.
+    const int failed = counterOf(f->form->Label8) - failedBefore;
+    QVERIFY2(failed > sent / 1024, qPrintable(QStringLiteral("%1 failed packets in %2 bytes").arg(failed).arg(sent)));
     const int goodBefore = counterOf(f->form->Label2);
     flood(line, good + good + good);
     QTRY_VERIFY_WITH_TIMEOUT(counterOf(f->form->Label2) > goodBefore, 5000);
     QCOMPARE(f->form->Uab->text(), reading);
-    qInfo("random burst: %lld MB", sent >> 20);
+    qInfo("random burst: %lld MB, %d packets failed their checksum", sent >> 20, failed);
 
     // Then the bench itself: garbage after every packet, every third checksum broken, six
     // seconds of silence (the watchdog steps in), and its end closed.

@@ -83,22 +83,22 @@ public:
         QFile file(path);
         if (info.isDir() || !file.open(QIODevice::ReadOnly))
             return;
-        // Read to the end rather than to the size seen at opening: the file may shrink or
-        // grow meanwhile, and what was read is then one consistent prefix of it.
+        // Read to the end rather than to the size seen at opening: another program may
+        // shorten or lengthen the file meanwhile, and then it simply ends sooner or later.
         try {
-            constexpr qint64 Chunk = 1 << 20;
-            const qint64 expected = file.size();
-            if (expected > 0)
-                m_bytes.reserve(qsizetype(std::min<qint64>(expected, qint64(1) << 40)) + Chunk);
+            // The size seen at opening and one byte more, so that a file that has not
+            // changed is read in one go and its end seen by the next read.
+            qint64 chunk = std::max<qint64>(file.size(), 0) + 1;
             for (;;) {
                 const qsizetype at = m_bytes.size();
-                m_bytes.resize(at + Chunk);
-                const qint64 got = file.read(m_bytes.data() + at, Chunk);
+                m_bytes.resize(at + qsizetype(chunk));
+                const qint64 got = file.read(m_bytes.data() + at, chunk);
                 if (got < 0)
                     return;
-                m_bytes.resize(at + got);
+                m_bytes.resize(at + qsizetype(got));
                 if (got == 0)
                     break;
+                chunk = 64 * 1024;
             }
         } catch (const std::bad_alloc &) {
             m_bytes = QByteArray();
