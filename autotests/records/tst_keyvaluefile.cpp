@@ -8,7 +8,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <atomic>
 #include <memory>
+#include <thread>
 
 #ifdef Q_OS_LINUX
 #include <csignal>
@@ -394,6 +396,36 @@ private slots:
         QCOMPARE(after.size(), noise.size() + tail.size() - 2);
         QVERIFY(after.startsWith(noise));
         QVERIFY(after.endsWith("k=new\r\n"));
+    }
+
+    // Another program (an editor, a synchronisation tool) cuts the file short and fills it
+    // again while it is read: the read gives some version of it, never a crash.
+    void aFileShortenedDuringTheReadGivesNoCrash()
+    {
+        const QByteArray full = "[s]\r\nk=v\r\n" + QByteArray(8 * 1024 * 1024, 'x');
+        QVERIFY(writeRaw(m_path, full));
+        std::atomic<bool> done = false;
+        std::thread other([&] {
+            for (int round = 0; round < 30; ++round) {
+                QFile file(m_path);
+                if (file.open(QIODevice::ReadWrite)) {
+                    file.resize(0);
+                    file.write(full);
+                }
+            }
+            done = true;
+        });
+        // A key that is missing makes every read go through the whole file.
+        KeyValueFile file(m_path);
+        const QStringList keys{QStringLiteral("k"), QStringLiteral("missing")};
+        int reads = 0;
+        while (!done) {
+            file.readValues(QStringLiteral("s"), keys);
+            ++reads;
+        }
+        other.join();
+        QVERIFY(reads > 0);
+        QCOMPARE(file.readString(QStringLiteral("s"), QStringLiteral("k")), QStringLiteral("v"));
     }
 
     void aFileWithoutLineBreaksIsOneLine()

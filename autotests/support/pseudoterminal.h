@@ -76,6 +76,14 @@ public:
         return true;
     }
 
+    // As many of `bytes` as the line takes now, without waiting: for a test that must keep
+    // its own event loop (and so the program's reading) running while it floods the line.
+    qsizetype writeSome(QByteArrayView bytes) const
+    {
+        const ssize_t n = ::write(m_master, bytes.data(), size_t(bytes.size()));
+        return n > 0 ? qsizetype(n) : 0;
+    }
+
     // What the program sent: up to `count` bytes, waiting at most `timeoutMs` for them, so
     // a short answer shows in the comparison rather than as a hang.
     QByteArray read(int count, int timeoutMs = 5000) const

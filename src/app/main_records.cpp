@@ -9,6 +9,7 @@
 #include "prompts.h"
 #include "ratedentry.h"
 #include "report.h"
+#include "recordslocation.h"
 #include "serialchannel.h"
 #include "settingsfile.h"
 #include "statefile.h"
@@ -126,6 +127,7 @@ void TForm1::FormShow()
 {
     PageControl1->setActivePage(Main);
 
+    removeLeftOverTemporaries();
     const StendSettings s = SettingsFile::read();
     Chief->setText(s.chief);
     ChiefName->setText(s.chiefName);

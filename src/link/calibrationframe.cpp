@@ -107,6 +107,10 @@ CalibrationBuild buildCalibrationFrame(CalibrationQuantity quantity, int item, c
             break;
         }
     }
+    // A reference too small for single precision would send 0, telling the bench that the
+    // applied reference reads nothing: refused as one too large is.
+    if (fits && value == 0 && typed != 0)
+        fits = false;
     if (!fits) {
         build.outcome = CalibrationBuild::Outcome::Overflow;
         return build;

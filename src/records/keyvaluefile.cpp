@@ -69,54 +69,50 @@ QStringView firstLine(QStringView text)
     return text;
 }
 
-// The bytes of a file for one group of reads or writes. Mapped rather than copied, so
-// a file of any size costs no heap.
+// The bytes of a file for one group of reads or writes, copied into memory and the file
+// closed at once: a mapping would die of SIGBUS when another program shortens the file
+// while it is read, and a file left open would keep Windows from renaming over it.
 class FileContents {
 public:
     explicit FileContents(const QString &path)
-        : m_file(path)
     {
         const QFileInfo info(path);
         if (!info.exists())
             return;
         m_exists = true;
-        if (info.isDir() || !m_file.open(QIODevice::ReadOnly))
+        QFile file(path);
+        if (info.isDir() || !file.open(QIODevice::ReadOnly))
             return;
-        const qint64 size = m_file.size();
-        if (size > 0) {
-            if (uchar *map = m_file.map(0, size)) {
-                m_view = QByteArrayView(reinterpret_cast<const char *>(map), size);
-            } else {
-                try {
-                    m_copy = m_file.readAll();
-                } catch (const std::bad_alloc &) {
+        // Read to the end rather than to the size seen at opening: another program may
+        // shorten or lengthen the file meanwhile, and then it simply ends sooner or later.
+        try {
+            // The size seen at opening and one byte more, so that a file that has not
+            // changed is read in one go and its end seen by the next read.
+            qint64 chunk = std::max<qint64>(file.size(), 0) + 1;
+            for (;;) {
+                const qsizetype at = m_bytes.size();
+                m_bytes.resize(at + qsizetype(chunk));
+                const qint64 got = file.read(m_bytes.data() + at, chunk);
+                if (got < 0)
                     return;
-                }
-                if (m_copy.size() != size)
-                    return;
-                m_view = m_copy;
+                m_bytes.resize(at + qsizetype(got));
+                if (got == 0)
+                    break;
+                chunk = 64 * 1024;
             }
+        } catch (const std::bad_alloc &) {
+            m_bytes = QByteArray();
+            return;
         }
         m_readable = true;
     }
 
     bool exists() const { return m_exists; }
     bool readable() const { return m_readable; }
-    QByteArrayView bytes() const { return m_view; }
-
-    // Lets go of the file before it is replaced: Windows will not rename over an open
-    // or mapped file.
-    void close()
-    {
-        m_view = QByteArrayView();
-        m_copy.clear();
-        m_file.close();
-    }
+    QByteArrayView bytes() const { return m_bytes; }
 
 private:
-    QFile m_file;
-    QByteArray m_copy;
-    QByteArrayView m_view;
+    QByteArray m_bytes;
     bool m_exists = false;
     bool m_readable = false;
 };
@@ -290,9 +286,15 @@ void replaceFile(const QString &path, FileContents &old, const std::vector<Splic
         pos = s.at + s.removed;
     }
     put(data.sliced(pos));
-    old.close();
-    // An unfinished QSaveFile throws its temporary file away and leaves the old one.
-    if (!ok || !out.commit())
+    // write() only fills a buffer, and commit() has been seen to return true after the
+    // buffer's own write failed on a full disk, renaming a cut-off file over the old one.
+    // So the buffer is written out and the file's error checked before committing.
+    ok = ok && out.flush() && out.error() == QFileDevice::NoError;
+    if (!ok) {
+        out.cancelWriting();
+        throw BenchError(KeyValueFile::writeErrorText(path));
+    }
+    if (!out.commit())
         throw BenchError(KeyValueFile::writeErrorText(path));
 }
 

@@ -45,6 +45,7 @@ private slots:
     void bytesWaitingWhenTheFrameGoesOutAreThrownAway();
     void referenceThatIsNotANumberIsReportedAndNothingIsSent_data();
     void referenceThatIsNotANumberIsReportedAndNothingIsSent();
+    void referenceBeyondSinglePrecisionIsReportedAndNothingIsSent_data();
     void referenceBeyondSinglePrecisionIsReportedAndNothingIsSent();
     void closedPortDropsTheFrameWithoutAnyMessage();
     void gaugeEmptiesTheReadoutsAroundTheDialogAndRedoesThePageChange();
@@ -372,13 +373,21 @@ void TestCalibrationDialog::referenceThatIsNotANumberIsReportedAndNothingIsSent(
     QVERIFY(box(quantity)->isChecked());
 }
 
+void TestCalibrationDialog::referenceBeyondSinglePrecisionIsReportedAndNothingIsSent_data()
+{
+    QTest::addColumn<QString>("reference");
+    QTest::newRow("too large") << QStringLiteral("1e20");
+    QTest::newRow("not 0 but its square is 0") << QStringLiteral("1e-30");
+}
+
 void TestCalibrationDialog::referenceBeyondSinglePrecisionIsReportedAndNothingIsSent()
 {
+    QFETCH(QString, reference);
     PseudoTerminal line;
     openOnTheBench(line);
     f->form5->open();
     tick(Box::Voltage);
-    typeInto(f->form5->VoltageEdit, QStringLiteral("1e20"));
+    typeInto(f->form5->VoltageEdit, reference);
     QTest::mouseClick(f->form5->GaugeButton, Qt::LeftButton);
 
     QCOMPARE(f->prompts.messages.size(), 1);

@@ -54,6 +54,8 @@ void TestCalibrationFrame::frameCarriesTheAccumulatorTheBenchShouldReport_data()
         << Q::Resistance << 1 << QStringLiteral("3.4028235e38") << QByteArray::fromHex("CC01FFFF7F7F7C");
     QTest::newRow("leading blanks and an exponent are a number")
         << Q::Voltage << 0 << QStringLiteral("  4e2") << QByteArray::fromHex("DD00C0E1644E68");
+    QTest::newRow("a typed zero is sent as zero")
+        << Q::Voltage << 0 << QStringLiteral("0") << QByteArray::fromHex("DD000000000095");
     QTest::newRow("current ignores the voltage item")
         << Q::Current << 1 << QStringLiteral("5") << QByteArray::fromHex("DD03B576C94E3C");
 }
@@ -90,6 +92,14 @@ void TestCalibrationFrame::referenceThatCannotBeSentGivesNoFrame_data()
         << Q::Voltage << 0 << QStringLiteral("1e20") << O::Overflow;
     QTest::newRow("65 times the current squared beyond single precision")
         << Q::Current << 0 << QStringLiteral("-1e17") << O::Overflow;
+    QTest::newRow("a voltage whose scaled square is 0 in single precision")
+        << Q::Voltage << 0 << QStringLiteral("1e-30") << O::Overflow;
+    QTest::newRow("a second-channel voltage whose scaled square is 0")
+        << Q::Voltage << 1 << QStringLiteral("-1e-28") << O::Overflow;
+    QTest::newRow("a current whose scaled square is 0 in single precision")
+        << Q::Current << 0 << QStringLiteral("1e-30") << O::Overflow;
+    QTest::newRow("a resistance that is 0 in single precision")
+        << Q::Resistance << 2 << QStringLiteral("1e-50") << O::Overflow;
     QTest::newRow("no voltage item selected") << Q::Voltage << -1 << QStringLiteral("400") << O::NoChannel;
     QTest::newRow("a voltage item the group does not have")
         << Q::Voltage << 2 << QStringLiteral("400") << O::NoChannel;

@@ -1,0 +1,183 @@
+#include "controls.h"
+#include "packetbuilder.h"
+#include "pseudoterminal.h"
+#include "windowfixture.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+constexpr int Port = 32;
+
+int counterOf(const QLabel *label)
+{
+    return label->text().section(QLatin1Char(' '), 1).toInt();
+}
+
+// Resident memory of this process in kB.
+qint64 residentKb()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toLongLong();
+    }
+    return -1;
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool MemoryIsMeasurable = false; // the sanitizer keeps freed memory in quarantine
+#else
+constexpr bool MemoryIsMeasurable = true;
+#endif
+} // namespace
+
+// Everything a broken line can do, for about half a minute, against the real window: the
+// window stays alive, reads right afterwards, and holds no more memory than before.
+class TstStorm : public QObject {
+    Q_OBJECT
+private slots:
+    void init()
+    {
+        f = std::make_unique<WindowFixture>();
+        QVERIFY(f->isValid());
+        f->createWindow();
+        f->form->VaComm1->setPortNum(Port);
+    }
+
+    void cleanup()
+    {
+        f->deleteWindow();
+        stopEmulator();
+        f.reset();
+    }
+
+    void theWindowOutlivesAStormOnItsLine();
+
+private:
+    // Offers `bytes` to the line while the program goes on reading.
+    void flood(const PseudoTerminal &line, QByteArrayView bytes)
+    {
+        while (!bytes.isEmpty()) {
+            const qsizetype n = line.writeSome(bytes.first(std::min<qsizetype>(bytes.size(), 4096)));
+            bytes = bytes.sliced(n);
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        }
+    }
+
+    // Random bytes for `ms`; returns how many went out.
+    qint64 burst(const PseudoTerminal &line, int ms)
+    {
+        QByteArray noise(1 << 16, Qt::Uninitialized);
+        qint64 sent = 0;
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < ms) {
+            QRandomGenerator::global()->fillRange(reinterpret_cast<quint32 *>(noise.data()), noise.size() / 4);
+            flood(line, noise);
+            sent += noise.size();
+        }
+        return sent;
+    }
+
+    void startEmulator(const QStringList &extra)
+    {
+        emulator = new QProcess;
+        emulator->setProgram(QStringLiteral(BENCH_EMULATOR));
+        emulator->setArguments(QStringList{"--port", QString::number(Port), "--dir", f->deviceFolder(), "--force",
+                                           "--preset", "zero", "--uab", "400", "--ia", "2", "--current-ratio", "1",
+                                           "--voltage-ratio", "1"} + extra);
+        emulator->start();
+        QVERIFY(emulator->waitForStarted(5000));
+        QTRY_VERIFY_WITH_TIMEOUT(emulator->canReadLine(), 5000);
+    }
+
+    void stopEmulator()
+    {
+        if (!emulator)
+            return;
+        emulator->terminate();
+        emulator->waitForFinished(3000);
+        delete emulator;
+        emulator = nullptr;
+    }
+
+    void openResistancePage()
+    {
+        QTest::mouseClick(f->form->PageControl1->tabButton(TForm1::PageResistence), Qt::LeftButton);
+        QCOMPARE(f->form->PageControl1->activePage(), f->form->Resistence);
+    }
+
+    std::unique_ptr<WindowFixture> f;
+    QProcess *emulator = nullptr;
+};
+
+void TstStorm::theWindowOutlivesAStormOnItsLine()
+{
+    // First a line of our own, for megabytes faster than any bench sends.
+    PseudoTerminal line;
+    QVERIFY(line.isValid());
+    QVERIFY(line.linkAs(f->deviceFolder(), Port));
+    openResistancePage();
+    SignalFields fields;
+    fields.Uab = fields.Ubc = fields.Uca = 123456789;
+    const QByteArray good = signalPacket(fields);
+    flood(line, good + good);
+    QTRY_VERIFY_WITH_TIMEOUT(!f->form->Uab->text().isEmpty(), 5000);
+    const QString reading = f->form->Uab->text();
+    burst(line, 1000); // the allocator's pools and Qt's caches settle first
+    flood(line, good + good);
+    QTRY_COMPARE_WITH_TIMEOUT(f->form->Uab->text(), reading, 5000);
+    const qint64 before = residentKb();
+
+    const int failedBefore = counterOf(f->form->Label8);
+    const qint64 sent = burst(line, 8000);
+    // About one byte in 128 of random bytes starts a packet that fails its checksum: so
+    // many failures show the bytes were read, not lost on the way.
+    const int failed = counterOf(f->form->Label8) - failedBefore;
+    QVERIFY2(failed > sent / 1024, qPrintable(QStringLiteral("%1 failed packets in %2 bytes").arg(failed).arg(sent)));
+    const int goodBefore = counterOf(f->form->Label2);
+    flood(line, good + good + good);
+    QTRY_VERIFY_WITH_TIMEOUT(counterOf(f->form->Label2) > goodBefore, 5000);
+    QCOMPARE(f->form->Uab->text(), reading);
+    qInfo("random burst: %lld MB, %d packets failed their checksum", sent >> 20, failed);
+
+    // Then the bench itself: garbage after every packet, every third checksum broken, six
+    // seconds of silence (the watchdog steps in), and its end closed.
+    QTest::mouseClick(f->form->PageControl1->tabButton(TForm1::PageMain), Qt::LeftButton);
+    QFile::remove(QDir(f->deviceFolder()).filePath(QStringLiteral("COM%1").arg(Port)));
+    startEmulator({"--rate", "1000", "--garbage-every", "1", "--bad-crc-every", "3", "--silence-after", "4",
+                   "--silence-for", "6", "--close-after", "14"});
+    openResistancePage();
+    QTRY_VERIFY_WITH_TIMEOUT(counterOf(f->form->Label8) > 100, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(f->form->StatusBarMain->text(), QStringLiteral("Попытка восстановления связи"), 15000);
+    QVERIFY(emulator->waitForFinished(15000));
+    stopEmulator();
+
+    // The bench comes back, clean: the readings are right at once.
+    startEmulator({"--rate", "50"});
+    f->form->Timer1Timer();
+    QTRY_COMPARE_WITH_TIMEOUT(f->form->Uab->text(), QStringLiteral("400.0"), 10000);
+    QCOMPARE(f->form->Ia->text(), QStringLiteral("2.000"));
+    QCOMPARE(f->form->StatusBarMain->text(), QStringLiteral("COM%1 открыт").arg(Port));
+    QVERIFY(f->prompts.messages.isEmpty());
+
+    const qint64 after = residentKb();
+    qInfo("resident memory: %lld kB before the storm, %lld kB after", before, after);
+    if (MemoryIsMeasurable)
+        QVERIFY2(after - before < 5 * 1024, qPrintable(QStringLiteral("grew by %1 kB").arg(after - before)));
+}
+
+QTEST_MAIN(TstStorm)
+#include "tst_storm.moc"

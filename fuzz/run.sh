@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets with clang into build-fuzz/ and runs each for SECONDS
+# (default 15) on its seed corpus; a failing property or a sanitizer finding stops the
+# script with the input that caused it (crash-*, in build-fuzz/findings/).
+# Usage: fuzz/run.sh [SECONDS] [target...]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+seconds=${1:-15}
+shift || true
+targets=("$@")
+[ ${#targets[@]} -gt 0 ] || targets=(fuzz_framer fuzz_keyvaluefile fuzz_numbers fuzz_calibrationframe)
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFUZZING=ON "${launcher[@]}" >/dev/null
+cmake --build build-fuzz -j"$(nproc)" --target "${targets[@]}" >/dev/null
+mkdir -p build-fuzz/findings
+for t in "${targets[@]}"; do
+  work=build-fuzz/corpus/$t
+  mkdir -p "$work"
+  cp -n fuzz/corpus/"$t"/* "$work"/ 2>/dev/null || true
+  log=build-fuzz/findings/$t.log
+  echo "== $t, ${seconds} s"
+  if ! build-fuzz/fuzz/"$t" -max_total_time="$seconds" -print_final_stats=1 \
+       -artifact_prefix=build-fuzz/findings/ "$work" >"$log" 2>&1; then
+    tail -40 "$log"
+    echo "FAILED: $t (log: $log)"
+    exit 1
+  fi
+  grep -E "stat::number_of_executed_units|stat::peak_rss_mb" "$log" | sed "s/^/  /"
+done
