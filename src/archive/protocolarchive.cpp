@@ -224,10 +224,12 @@ bool ProtocolArchive::openConnection(QString *error)
         *error = db.lastError().text().trimmed();
         return false;
     }
-    ArchiveSql sql{db, {}};
     if (!server) {
-        // The first statement is the one that finds out whether the file is a database at all.
-        if (!sql.run(QStringLiteral("PRAGMA journal_mode=WAL")) || !sql.run(QStringLiteral("PRAGMA foreign_keys=ON"))) {
+        // The first read finds out whether the file is a database at all; nothing is
+        // written to it before its schema is known to be ours.
+        ArchiveSql sql{db, {}};
+        if (!sql.run(QStringLiteral("PRAGMA foreign_keys=ON"))
+            || !sql.run(QStringLiteral("SELECT count(*) FROM sqlite_master"))) {
             *error = sql.error;
             return false;
         }
@@ -270,6 +272,13 @@ bool ProtocolArchive::migrate(QString *error)
     if (stored > SchemaVersion) {
         *error = QStringLiteral("архив создан более новой версией программы (версия схемы %1)").arg(stored);
         return false;
+    }
+    if (!m_settings.isServer()) {
+        ArchiveSql sql{database(), {}};
+        if (!sql.run(QStringLiteral("PRAGMA journal_mode=WAL"))) {
+            *error = sql.error;
+            return false;
+        }
     }
     if (stored < SchemaVersion) {
         ArchiveSql sql{database(), {}};
@@ -348,8 +357,10 @@ QByteArray ProtocolArchive::contentHash(const ArchiveRecord &record)
     QByteArray bytes;
     QDataStream out(&bytes, QIODevice::WriteOnly);
     out.setVersion(QDataStream::Qt_6_0);
+    QMap<QString, QString> fields = record.fields;
+    fields.remove(QStringLiteral("QRSysData1")); // the day of printing is no change of the protocol
     out << record.protocolNumber << record.type << record.serialNumber << record.firm
-        << record.fields << record.results;
+        << fields << record.results;
     return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
 }
 
@@ -413,21 +424,25 @@ ProtocolArchive::StoreResult ProtocolArchive::store(const ArchiveRecord &record)
 {
     if (!open())
         return failed(m_lastError);
-    ArchiveSql sql{database(), {}};
     std::optional<StoreResult> result;
-    if (sql.run(m_settings.isServer() ? QStringLiteral("BEGIN") : QStringLiteral("BEGIN IMMEDIATE"))) {
-        result = insertRecord(sql, record, false);
-        if (result && !sql.run(QStringLiteral("COMMIT")))
-            result.reset();
-        if (!result) {
-            const QString error = sql.error;
-            sql.run(QStringLiteral("ROLLBACK"));
-            sql.error = error;
+    QString error;
+    {
+        ArchiveSql sql{database(), {}};
+        if (sql.run(m_settings.isServer() ? QStringLiteral("BEGIN") : QStringLiteral("BEGIN IMMEDIATE"))) {
+            result = insertRecord(sql, record, false);
+            if (result && !sql.run(QStringLiteral("COMMIT")))
+                result.reset();
+            if (!result) {
+                error = sql.error;
+                sql.run(QStringLiteral("ROLLBACK"));
+            }
+        } else {
+            error = sql.error;
         }
     }
     if (!result) {
         lostConnection();
-        return failed(fail(QStringLiteral("Протокол не записан в архив %1").arg(m_settings.description()), sql.error));
+        return failed(fail(QStringLiteral("Протокол не записан в архив %1").arg(m_settings.description()), error));
     }
     m_reported = false;
     m_lastError.clear();
@@ -449,30 +464,34 @@ std::optional<QList<ArchiveSummary>> ProtocolArchive::summaries()
 {
     if (!open())
         return std::nullopt;
-    ArchiveSql sql{database(), {}};
-    QSqlQuery query(sql.db);
-    if (!sql.run(query, QStringLiteral("SELECT r.id, r.revision, r.stored_at, p.protocol_number, r.type, "
-                                       "p.serial_number, r.firm FROM revisions r "
-                                       "JOIN protocols p ON p.id = r.protocol_id "
-                                       "ORDER BY r.stored_at DESC, r.id DESC"))) {
-        fail(QStringLiteral("Архив протоколов не читается"), sql.error);
-        lostConnection();
-        return std::nullopt;
-    }
     QList<ArchiveSummary> list;
-    while (query.next()) {
-        ArchiveSummary row;
-        row.id = query.value(0).toLongLong();
-        row.revision = query.value(1).toInt();
-        row.msecs = query.value(2).toLongLong();
-        row.protocolNumber = query.value(3).toString();
-        row.type = query.value(4).toString();
-        row.serialNumber = query.value(5).toString();
-        row.firm = query.value(6).toString();
-        list.append(std::move(row));
+    QString error;
+    {
+        ArchiveSql sql{database(), {}};
+        QSqlQuery query(sql.db);
+        if (sql.run(query, QStringLiteral("SELECT r.id, r.revision, r.stored_at, p.protocol_number, r.type, "
+                                          "p.serial_number, r.firm FROM revisions r "
+                                          "JOIN protocols p ON p.id = r.protocol_id "
+                                          "ORDER BY r.stored_at DESC, r.id DESC"))) {
+            while (query.next()) {
+                ArchiveSummary row;
+                row.id = query.value(0).toLongLong();
+                row.revision = query.value(1).toInt();
+                row.msecs = query.value(2).toLongLong();
+                row.protocolNumber = query.value(3).toString();
+                row.type = query.value(4).toString();
+                row.serialNumber = query.value(5).toString();
+                row.firm = query.value(6).toString();
+                list.append(std::move(row));
+            }
+            if (query.lastError().isValid())
+                error = describe(query);
+        } else {
+            error = sql.error;
+        }
     }
-    if (query.lastError().isValid()) {
-        fail(QStringLiteral("Архив протоколов не читается"), describe(query));
+    if (!error.isEmpty()) {
+        fail(QStringLiteral("Архив протоколов не читается"), error);
         lostConnection();
         return std::nullopt;
     }
@@ -483,32 +502,40 @@ std::optional<ArchiveRecord> ProtocolArchive::record(qint64 id)
 {
     if (!open())
         return std::nullopt;
-    ArchiveSql sql{database(), {}};
-    QSqlQuery query(sql.db);
-    if (!sql.run(query, QStringLiteral("SELECT r.revision, r.stored_at, p.protocol_number, r.type, p.serial_number, "
-                                       "r.firm, c.fields, c.results, c.sheet1, c.sheet2 FROM revisions r "
-                                       "JOIN protocols p ON p.id = r.protocol_id "
-                                       "JOIN contents c ON c.revision_id = r.id WHERE r.id = ?"),
-                 {id})) {
-        fail(QStringLiteral("Архив протоколов не читается"), sql.error);
-        lostConnection();
-        return std::nullopt;
+    std::optional<ArchiveRecord> found;
+    QString error;
+    {
+        ArchiveSql sql{database(), {}};
+        QSqlQuery query(sql.db);
+        if (!sql.run(query, QStringLiteral("SELECT r.revision, r.stored_at, p.protocol_number, r.type, p.serial_number, "
+                                           "r.firm, c.fields, c.results, c.sheet1, c.sheet2 FROM revisions r "
+                                           "JOIN protocols p ON p.id = r.protocol_id "
+                                           "JOIN contents c ON c.revision_id = r.id WHERE r.id = ?"),
+                     {id})) {
+            error = sql.error;
+        } else if (query.next()) {
+            ArchiveRecord record;
+            record.id = id;
+            record.revision = query.value(0).toInt();
+            record.moment = QDateTime::fromMSecsSinceEpoch(query.value(1).toLongLong(), Qt::UTC);
+            record.protocolNumber = query.value(2).toString();
+            record.type = query.value(3).toString();
+            record.serialNumber = query.value(4).toString();
+            record.firm = query.value(5).toString();
+            record.fields = fromJson(query.value(6).toString());
+            record.results = fromJson(query.value(7).toString());
+            record.sheet1 = query.value(8).toByteArray();
+            record.sheet2 = query.value(9).toByteArray();
+            found = std::move(record);
+        } else if (query.lastError().isValid()) {
+            error = describe(query);
+        }
     }
-    if (!query.next())
-        return std::nullopt;
-    ArchiveRecord record;
-    record.id = id;
-    record.revision = query.value(0).toInt();
-    record.moment = QDateTime::fromMSecsSinceEpoch(query.value(1).toLongLong(), Qt::UTC);
-    record.protocolNumber = query.value(2).toString();
-    record.type = query.value(3).toString();
-    record.serialNumber = query.value(4).toString();
-    record.firm = query.value(5).toString();
-    record.fields = fromJson(query.value(6).toString());
-    record.results = fromJson(query.value(7).toString());
-    record.sheet1 = query.value(8).toByteArray();
-    record.sheet2 = query.value(9).toByteArray();
-    return record;
+    if (!error.isEmpty()) {
+        fail(QStringLiteral("Архив протоколов не читается"), error);
+        lostConnection();
+    }
+    return found;
 }
 
 QString ProtocolArchive::check(const ArchiveSettings &settings)
