@@ -4,6 +4,7 @@
 #include "protocolarchive.h"
 
 #include <QObject>
+#include <QSignalSpy>
 #include <QTest>
 #include <memory>
 
@@ -14,10 +15,10 @@ class StoreTests : public QObject {
 protected:
     virtual ArchiveSettings freshArchive() = 0;
 
-    std::unique_ptr<ProtocolArchive> openFresh()
+    // A fresh archive ready for use (a server archive has passed its connection check).
+    virtual std::unique_ptr<ProtocolArchive> openFresh()
     {
-        auto archive = std::make_unique<ProtocolArchive>(freshArchive());
-        return archive;
+        return std::make_unique<ProtocolArchive>(freshArchive());
     }
 
 private slots:

@@ -92,6 +92,14 @@ struct ArchiveSql {
     bool run(QSqlQuery &query, const QString &statement, const QVariantList &values = {})
     {
         query.setForwardOnly(true);
+        // Transaction statements cannot be prepared on a server.
+        if (values.isEmpty()) {
+            if (!query.exec(statement)) {
+                error = describe(query);
+                return false;
+            }
+            return true;
+        }
         if (!query.prepare(statement)) {
             error = describe(query);
             return false;
