@@ -1,5 +1,6 @@
 #include "prompts.h"
 
+#include <QFileDialog>
 #include <QMessageBox>
 
 namespace {
@@ -35,4 +36,10 @@ void WidgetPrompts::showMessage(QWidget *owner, const QString &caption, const QS
     }
     box.setStandardButtons(QMessageBox::Ok);
     box.exec();
+}
+
+QString WidgetPrompts::askSaveFileName(QWidget *owner, const QString &caption, const QString &proposedPath,
+                                       const QString &filter)
+{
+    return QFileDialog::getSaveFileName(owner, caption, proposedPath, filter);
 }
