@@ -50,6 +50,8 @@ ArchiveCompareWindow::ArchiveCompareWindow(QWidget *parent)
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
     table->verticalHeader()->hide();
+    table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 6);
+    table->setFocusPolicy(Qt::NoFocus);
     table->horizontalHeader()->setSectionResizeMode(QuantityColumn, QHeaderView::Stretch);
     legend->setText(QStringLiteral("Изменения больше %1 % выделены красным.")
                         .arg(QString::number(ArchiveComparison::MarkAbovePercent)));
@@ -68,7 +70,9 @@ void ArchiveCompareWindow::showComparison(const ArchiveRecord &before, const Arc
     table->setRowCount(int(rows.size()));
     for (int r = 0; r < rows.size(); ++r) {
         const ArchiveComparison::Row &row = rows[r];
-        const QStringList texts = {row.section, row.quantity, row.before, row.after,
+        // The test's name stands once, on the first of its rows.
+        const bool firstOfSection = r == 0 || rows[r - 1].section != row.section;
+        const QStringList texts = {firstOfSection ? row.section : QString(), row.quantity, row.before, row.after,
                                    ArchiveComparison::changeText(row.changePercent)};
         for (int c = 0; c < texts.size(); ++c) {
             auto *item = new QTableWidgetItem(texts[c]);
