@@ -183,6 +183,28 @@ private slots:
         QCOMPARE(prompts.messages[0].icon, PromptIcon::Error);
     }
 
+    void storingAfterPrintReportsOnlyTheFirstFailure()
+    {
+        RecordingPrompts prompts;
+        m_window->show();
+        QVERIFY(recordInArchive(m_window.get(), *m_archive, sampleRecord("1")).ok());
+        QCOMPARE(m_window->model->rowCount(), 1); // the open window follows
+
+        m_window.reset();
+        m_archive.reset();
+        {
+            QFile file(m_dir->filePath(QStringLiteral("varnek.db")));
+            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            file.write(QByteArray(4096, 'x'));
+        }
+        m_archive = std::make_unique<ProtocolArchive>(ArchiveSettings::sqliteDefault());
+        for (int i = 0; i < 3; ++i)
+            QVERIFY(!recordInArchive(nullptr, *m_archive, sampleRecord(QString::number(2 + i))).ok());
+        QCOMPARE(prompts.messages.size(), 1);
+        QCOMPARE(prompts.messages[0].caption, QStringLiteral("Архив протоколов"));
+        QVERIFY(prompts.messages[0].text.contains(QStringLiteral("печатаются")));
+    }
+
     void unreadableArchiveShowsOneMessage()
     {
         RecordingPrompts prompts;

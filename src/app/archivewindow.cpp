@@ -32,6 +32,14 @@ QString recordTitle(const ArchiveRecord &record)
 
 } // namespace
 
+ProtocolArchive::StoreResult recordInArchive(QWidget *owner, ProtocolArchive &archive, const ArchiveRecord &record)
+{
+    const ProtocolArchive::StoreResult result = archive.store(record);
+    if (result.report)
+        Prompts::current().showMessage(owner, ProtocolArchive::Caption, result.message, PromptIcon::Warning);
+    return result;
+}
+
 // ---- ArchiveCompareWindow ----
 
 ArchiveCompareWindow::ArchiveCompareWindow(QWidget *parent)
@@ -164,6 +172,15 @@ ArchiveWindow::ArchiveWindow(ProtocolArchive *archive, QWidget *parent)
     connect(table, &QTableView::doubleClicked, this, [this](const QModelIndex &index) {
         if (index.isValid())
             emit openRequested(model->idAt(index.row()));
+    });
+    // A protocol printed or a server back while the window is open shows at once.
+    connect(m_archive, &ProtocolArchive::recordStored, this, [this] {
+        if (isVisible())
+            reload();
+    });
+    connect(m_archive, &ProtocolArchive::availabilityChanged, this, [this](bool available) {
+        if (available && isVisible())
+            reload();
     });
     connect(openButton, &QPushButton::clicked, this, &ArchiveWindow::openSelected);
     connect(compareButton, &QPushButton::clicked, this, &ArchiveWindow::compareSelected);

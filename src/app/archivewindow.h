@@ -2,12 +2,12 @@
 
 #include "archivecomparison.h"
 #include "archiverecord.h"
+#include "protocolarchive.h"
 
 #include <QWidget>
 #include <optional>
 
 class ArchiveListModel;
-class ProtocolArchive;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -29,6 +29,13 @@ public:
     QTableWidget *table;
     QLabel *legend;
 };
+
+// Stores a protocol that has just been printed, saved or written as PDF. Never stops the
+// paper: a failure shows one message (the first of a spell of failures) and is otherwise
+// quiet. The record carries the field texts of both pages, the two sheets in the sheet
+// store's saved form, the results by state key, and the protocol number, type, serial
+// number and firm as the main window shows them.
+ProtocolArchive::StoreResult recordInArchive(QWidget *owner, ProtocolArchive &archive, const ArchiveRecord &record);
 
 // The window "Архив протоколов": every stored protocol, newest first, narrowed by a
 // filter as one types; a record opens in the preview window (openRequested), two of one

@@ -457,6 +457,8 @@ ProtocolArchive::StoreResult ProtocolArchive::store(const ArchiveRecord &record)
     }
     m_reported = false;
     m_lastError.clear();
+    if (result->status == StoreResult::Status::Stored)
+        emit recordStored(result->id);
     return *result;
 }
 

@@ -83,6 +83,8 @@ public:
 
 signals:
     void availabilityChanged(bool available, const QString &problem);
+    // A new record or revision was written (not for an unchanged repeat).
+    void recordStored(qint64 id);
 
 private:
     QSqlDatabase database() const;
