@@ -36,6 +36,10 @@ QString serverBinary(const QString &name)
 // refuses to run as root, so as root it runs as the user "postgres".
 class tst_ProtocolArchivePg : public StoreTests {
     Q_OBJECT
+public:
+    // A test that ends the run early must not leave the server behind.
+    ~tst_ProtocolArchivePg() override { cleanupTestCase(); }
+
 protected:
     ArchiveSettings freshArchive() override
     {
