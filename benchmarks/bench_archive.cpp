@@ -20,6 +20,7 @@
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
+#include <ctime>
 
 namespace {
 
@@ -141,15 +142,20 @@ int main(int argc, char **argv)
     }
 
     Stats load, window, filter, store;
+    // Processor time too: on a shared machine the wall clock also counts the others' work.
+    QList<double> loadCpu;
     for (int run = 0; run < 5; ++run) {
         ProtocolArchive archive(ArchiveSettings::sqliteDefault());
         ArchiveListModel model;
         QElapsedTimer t;
         t.start();
+        const std::clock_t cpu = std::clock();
         auto list = archive.summaries();
         model.setRecords(std::move(*list));
         load.add(t);
+        loadCpu.append((std::clock() - cpu) * 1000.0 / CLOCKS_PER_SEC);
     }
+    std::sort(loadCpu.begin(), loadCpu.end());
     {
         ProtocolArchive archive(ArchiveSettings::sqliteDefault());
         for (int run = 0; run < 3; ++run) {
@@ -211,6 +217,7 @@ int main(int argc, char **argv)
     }
     std::printf("list of %d records into the model: median %.1f ms, max %.1f ms (aim 300)\n", Records,
                 load.median(), load.max());
+    std::printf("  of which processor time:        median %.1f ms\n", loadCpu[loadCpu.size() / 2]);
     std::printf("window shown with the list:       median %.1f ms, max %.1f ms (aim 300)\n", window.median(),
                 window.max());
     std::printf("filter per keystroke (%lld keys):   median %.1f ms, max %.1f ms (aim 50)\n",

@@ -85,6 +85,26 @@ private slots:
         QCOMPARE(archive->record(second.id)->results.value(QStringLiteral("Pxx00")), QStringLiteral("1300.0"));
     }
 
+    void listIsNewestFirstWhateverTheStoreOrder()
+    {
+        auto archive = openFresh();
+        const QDateTime base = sampleRecord().moment;
+        const int offsets[] = {0, 3600, -7200, 60, 0};
+        QList<qint64> ids;
+        for (int i = 0; i < 5; ++i) {
+            ArchiveRecord record = sampleRecord(QString::number(100 + i));
+            record.moment = base.addSecs(offsets[i]);
+            ids.append(archive->store(record).id);
+        }
+        const std::optional<QList<ArchiveSummary>> list = archive->summaries();
+        QVERIFY(list);
+        QList<qint64> listed;
+        for (const ArchiveSummary &row : *list)
+            listed.append(row.id);
+        // Equal moments: the later stored first.
+        QCOMPARE(listed, (QList<qint64>{ids[1], ids[3], ids[4], ids[0], ids[2]}));
+    }
+
     void absentRecordIsNothing()
     {
         auto archive = openFresh();

@@ -138,6 +138,7 @@ ArchiveWindow::ArchiveWindow(ProtocolArchive *archive, QWidget *parent)
     table->setAlternatingRowColors(true);
     table->verticalHeader()->hide();
     table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 6);
+    table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed); // no per-row sizing of 100 000 rows
     table->horizontalHeader()->setStretchLastSection(true);
     table->setColumnWidth(ArchiveListModel::DateColumn, 120);
     table->setColumnWidth(ArchiveListModel::ProtocolColumn, 90);

@@ -511,9 +511,13 @@ std::optional<QList<ArchiveSummary>> ProtocolArchive::summaries()
         lostConnection();
         return std::nullopt;
     }
-    std::sort(list.begin(), list.end(), [](const ArchiveSummary &a, const ArchiveSummary &b) {
+    // Records are mostly stored in time order, so the reversed scan is usually sorted already.
+    std::reverse(list.begin(), list.end());
+    const auto newerFirst = [](const ArchiveSummary &a, const ArchiveSummary &b) {
         return a.msecs != b.msecs ? a.msecs > b.msecs : a.id > b.id;
-    });
+    };
+    if (!std::is_sorted(list.begin(), list.end(), newerFirst))
+        std::sort(list.begin(), list.end(), newerFirst);
     return list;
 }
 
