@@ -25,6 +25,11 @@ struct ArchiveSql;
 // it is made, and again after every failure.
 //
 // Each record is written in one transaction: a crash leaves it whole or absent.
+//
+// One archive lives as long as the main window:
+//   ProtocolArchive archive(ArchiveSettings::fromSettingsFile());
+// printing, saving or writing a PDF then calls recordInArchive() (src/app/archivewindow.h),
+// and the archive window asks record(id) for the sheets of the record it opens.
 class ProtocolArchive : public QObject {
     Q_OBJECT
 public:
