@@ -1,0 +1,115 @@
+#pragma once
+
+#include "archivefixture.h"
+#include "protocolarchive.h"
+
+#include <QObject>
+#include <QSignalSpy>
+#include <QTest>
+#include <memory>
+
+// Store and read-back behaviour that every kind of database must show. A subclass
+// says where a fresh, empty archive lives.
+class StoreTests : public QObject {
+    Q_OBJECT
+protected:
+    virtual ArchiveSettings freshArchive() = 0;
+
+    // A fresh archive ready for use (a server archive has passed its connection check).
+    virtual std::unique_ptr<ProtocolArchive> openFresh()
+    {
+        return std::make_unique<ProtocolArchive>(freshArchive());
+    }
+
+private slots:
+    void storedRecordReadsBackExactly()
+    {
+        auto archive = openFresh();
+        const ArchiveRecord record = sampleRecord();
+        const ProtocolArchive::StoreResult stored = archive->store(record);
+        QVERIFY2(stored.ok(), qPrintable(stored.message));
+        QCOMPARE(stored.status, ProtocolArchive::StoreResult::Status::Stored);
+        QCOMPARE(stored.revision, 1);
+
+        const std::optional<ArchiveRecord> back = archive->record(stored.id);
+        QVERIFY(back);
+        QCOMPARE(back->moment, record.moment);
+        QCOMPARE(back->protocolNumber, record.protocolNumber);
+        QCOMPARE(back->type, record.type);
+        QCOMPARE(back->serialNumber, record.serialNumber);
+        QCOMPARE(back->firm, record.firm);
+        QCOMPARE(back->fields, record.fields);
+        QCOMPARE(back->results, record.results);
+        QCOMPARE(back->sheet1, record.sheet1);
+        QCOMPARE(back->sheet2, record.sheet2);
+        QCOMPARE(back->revision, 1);
+    }
+
+    void sameProtocolAgainIsNotStoredTwice()
+    {
+        auto archive = openFresh();
+        const ArchiveRecord record = sampleRecord();
+        const auto first = archive->store(record);
+        ArchiveRecord printedAgain = record;
+        printedAgain.moment = record.moment.addDays(1);
+        printedAgain.sheet1 += "drawn on another day";
+        const auto second = archive->store(printedAgain);
+        QCOMPARE(second.status, ProtocolArchive::StoreResult::Status::Unchanged);
+        QCOMPARE(second.id, first.id);
+        QCOMPARE(archive->summaries()->size(), 1);
+    }
+
+    void changedProtocolBecomesNextRevision()
+    {
+        auto archive = openFresh();
+        ArchiveRecord record = sampleRecord();
+        const auto first = archive->store(record);
+        record.results[QStringLiteral("Pxx00")] = QStringLiteral("1300.0");
+        record.moment = record.moment.addSecs(60);
+        const auto second = archive->store(record);
+        QCOMPARE(second.status, ProtocolArchive::StoreResult::Status::Stored);
+        QCOMPARE(second.revision, 2);
+        QVERIFY(second.id != first.id);
+        // Another transformer under the same protocol number starts its own revisions.
+        const auto other = archive->store(sampleRecord(QStringLiteral("17"), QStringLiteral("9000")));
+        QCOMPARE(other.revision, 1);
+        // Back to the first texts is a change against the latest revision, so it is kept.
+        record.results[QStringLiteral("Pxx00")] = QStringLiteral("1240.5");
+        QCOMPARE(archive->store(record).revision, 3);
+
+        const auto list = archive->summaries();
+        QVERIFY(list);
+        QCOMPARE(list->size(), 4);
+        QCOMPARE(list->at(0).revision, 3); // newest first
+        QCOMPARE(archive->record(first.id)->results.value(QStringLiteral("Pxx00")), QStringLiteral("1240.5"));
+        QCOMPARE(archive->record(second.id)->results.value(QStringLiteral("Pxx00")), QStringLiteral("1300.0"));
+    }
+
+    void listIsNewestFirstWhateverTheStoreOrder()
+    {
+        auto archive = openFresh();
+        const QDateTime base = sampleRecord().moment;
+        const int offsets[] = {0, 3600, -7200, 60, 0};
+        QList<qint64> ids;
+        for (int i = 0; i < 5; ++i) {
+            ArchiveRecord record = sampleRecord(QString::number(100 + i));
+            record.moment = base.addSecs(offsets[i]);
+            ids.append(archive->store(record).id);
+        }
+        const std::optional<QList<ArchiveSummary>> list = archive->summaries();
+        QVERIFY(list);
+        QList<qint64> listed;
+        for (const ArchiveSummary &row : *list)
+            listed.append(row.id);
+        // Equal moments: the later stored first.
+        QCOMPARE(listed, (QList<qint64>{ids[1], ids[3], ids[4], ids[0], ids[2]}));
+    }
+
+    void absentRecordIsNothing()
+    {
+        auto archive = openFresh();
+        QVERIFY(archive->open());
+        QVERIFY(!archive->record(987654));
+        QVERIFY(archive->lastError().isEmpty());
+    }
+};

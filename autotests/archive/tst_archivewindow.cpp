@@ -1,0 +1,226 @@
+#include "archivefixture.h"
+#include "archivelistmodel.h"
+#include "archivewindow.h"
+#include "protocolarchive.h"
+#include "operatortyping.h"
+#include "recordingprompts.h"
+#include "recordslocation.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTableView>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+// Answers the save dialog with a path chosen by the test (empty: cancel).
+class SavePrompts : public RecordingPrompts {
+public:
+    QString saveFileName(QWidget *, const FileRequest &request) override
+    {
+        saveCaptions.append(request.title);
+        return savePath;
+    }
+    QString savePath;
+    QStringList saveCaptions;
+};
+
+ArchiveRecord withResults(ArchiveRecord record, const QString &losses, const QString &current, int minute)
+{
+    record.results[QStringLiteral("Pxx00")] = losses;
+    record.results[QStringLiteral("Ixx00")] = current;
+    record.moment = QDateTime(QDate(2026, 3, 14), QTime(9, minute), Qt::UTC);
+    return record;
+}
+
+} // namespace
+
+class tst_ArchiveWindow : public QObject {
+    Q_OBJECT
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<ProtocolArchive> m_archive;
+    std::unique_ptr<ArchiveWindow> m_window;
+
+    int rowOfId(qint64 id) const
+    {
+        for (int row = 0; row < m_window->model->rowCount(); ++row) {
+            if (m_window->model->idAt(row) == id)
+                return row;
+        }
+        return -1;
+    }
+
+private slots:
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        setRecordsDirectoryForTests(m_dir->path());
+        m_archive = std::make_unique<ProtocolArchive>(ArchiveSettings::sqliteDefault());
+        m_window = std::make_unique<ArchiveWindow>(m_archive.get());
+    }
+    void cleanup()
+    {
+        m_window.reset();
+        m_archive.reset();
+        setRecordsDirectoryForTests(QString());
+    }
+
+    void filterNarrowsAsOneTypes_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("rows");
+        QTest::newRow("type, other case") << "тмг" << 2;
+        QTest::newRow("serial number") << "4411" << 1;
+        QTest::newRow("protocol number") << "17" << 1;
+        QTest::newRow("type and size") << "ТМГ-250" << 1;
+        QTest::newRow("nothing matches") << "ТМЗ" << 0;
+    }
+    void filterNarrowsAsOneTypes()
+    {
+        QFETCH(QString, typed);
+        QFETCH(int, rows);
+        QVERIFY(m_archive->store(sampleRecord("17", "4411", "ТМ-630/10")).ok());
+        QVERIFY(m_archive->store(sampleRecord("21", "5120", "ТМГ-100/10")).ok());
+        QVERIFY(m_archive->store(sampleRecord("22", "5188", "ТМГ-250/10")).ok());
+        m_window->show();
+        QCOMPARE(m_window->model->rowCount(), 3);
+
+        typeText(m_window->filterEdit, typed);
+        QCOMPARE(m_window->model->rowCount(), rows);
+        for (int row = 0; row < rows; ++row) {
+            const ArchiveSummary &shown = m_window->model->summaryAt(row);
+            QVERIFY(shown.type.contains(typed, Qt::CaseInsensitive) || shown.serialNumber.contains(typed)
+                    || shown.protocolNumber.contains(typed));
+        }
+        m_window->filterEdit->clear();
+        QCOMPARE(m_window->model->rowCount(), 3);
+    }
+
+    void compareMarksChangesBeyondTwoPercentOlderFirst()
+    {
+        const auto older = m_archive->store(withResults(sampleRecord("17", "4411"), "1200", "0.500", 10));
+        const auto newer = m_archive->store(withResults(sampleRecord("31", "4411"), "1300", "0.505", 40));
+        QVERIFY(older.ok() && newer.ok());
+        m_window->show();
+        m_window->selectRows({rowOfId(newer.id), rowOfId(older.id)});
+        QVERIFY(m_window->compareButton->isEnabled());
+        QVERIFY(!m_window->openButton->isEnabled());
+        QTest::mouseClick(m_window->compareButton, Qt::LeftButton);
+
+        QTableWidget *table = m_window->compareWindow->table;
+        QVERIFY(m_window->compareWindow->isVisible());
+        QHash<QString, int> rowOf;
+        for (int row = 0; row < table->rowCount(); ++row)
+            rowOf.insert(table->item(row, ArchiveCompareWindow::QuantityColumn)->text(), row);
+        const int losses = rowOf.value(QStringLiteral("Потери холостого хода, Вт"), -1);
+        const int current = rowOf.value(QStringLiteral("Ток холостого хода, А"), -1);
+        QVERIFY(losses >= 0 && current >= 0);
+        QCOMPARE(table->item(losses, ArchiveCompareWindow::BeforeColumn)->text(), QStringLiteral("1200"));
+        QCOMPARE(table->item(losses, ArchiveCompareWindow::ChangeColumn)->text(), QStringLiteral("+8.3"));
+        QVERIFY(table->item(losses, ArchiveCompareWindow::ChangeColumn)->data(ArchiveCompareWindow::MarkedRole).toBool());
+        QCOMPARE(table->item(current, ArchiveCompareWindow::ChangeColumn)->text(), QStringLiteral("+1.0"));
+        QVERIFY(!table->item(current, ArchiveCompareWindow::ChangeColumn)->data(ArchiveCompareWindow::MarkedRole).toBool());
+    }
+
+    void compareOfTwoTransformersIsRefused()
+    {
+        RecordingPrompts prompts;
+        const auto a = m_archive->store(sampleRecord("17", "4411"));
+        const auto b = m_archive->store(sampleRecord("18", "4412"));
+        m_window->show();
+        m_window->selectRows({rowOfId(a.id), rowOfId(b.id)});
+        QTest::mouseClick(m_window->compareButton, Qt::LeftButton);
+        QCOMPARE(prompts.messages.size(), 1);
+        QVERIFY(prompts.messages[0].text.contains(QStringLiteral("4412")));
+        QVERIFY(!m_window->compareWindow->isVisible());
+    }
+
+    void openRequestsTheRecordWithItsSheets()
+    {
+        const auto stored = m_archive->store(sampleRecord());
+        m_window->show();
+        QSignalSpy opened(m_window.get(), &ArchiveWindow::openRequested);
+        m_window->selectRows({0});
+        QTest::mouseClick(m_window->openButton, Qt::LeftButton);
+        QCOMPARE(opened.size(), 1);
+        QCOMPARE(opened.at(0).at(0).toLongLong(), stored.id);
+        QCOMPARE(m_window->record(stored.id)->sheet2, sampleRecord().sheet2);
+    }
+
+    void exportWritesTheChosenRecordsOrNothingWhenCancelled()
+    {
+        SavePrompts prompts;
+        m_archive->store(sampleRecord("17", "4411"));
+        m_archive->store(sampleRecord("18", "4412"));
+        m_window->show();
+        m_window->selectRows({1});
+
+        QTest::mouseClick(m_window->csvButton, Qt::LeftButton); // cancelled
+        QCOMPARE(prompts.saveCaptions.size(), 1);
+        QVERIFY(prompts.messages.isEmpty());
+
+        prompts.savePath = m_dir->filePath(QStringLiteral("out.json"));
+        QTest::mouseClick(m_window->jsonButton, Qt::LeftButton);
+        QFile file(prompts.savePath);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QJsonArray array = QJsonDocument::fromJson(file.readAll()).array();
+        QCOMPARE(array.size(), 1);
+        QCOMPARE(array[0].toObject().value(QStringLiteral("Заводской №")).toString(),
+                 m_window->model->summaryAt(1).serialNumber);
+
+        prompts.savePath = m_dir->filePath(QStringLiteral("missing/folder/out.csv"));
+        QTest::mouseClick(m_window->csvButton, Qt::LeftButton);
+        QCOMPARE(prompts.messages.size(), 1);
+        QCOMPARE(prompts.messages[0].icon, PromptIcon::Error);
+    }
+
+    void storingAfterPrintReportsOnlyTheFirstFailure()
+    {
+        RecordingPrompts prompts;
+        m_window->show();
+        QVERIFY(recordInArchive(m_window.get(), *m_archive, sampleRecord("1")).ok());
+        QCOMPARE(m_window->model->rowCount(), 1); // the open window follows
+
+        m_window.reset();
+        m_archive.reset();
+        {
+            QFile file(m_dir->filePath(QStringLiteral("varnek.db")));
+            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            file.write(QByteArray(4096, 'x'));
+        }
+        m_archive = std::make_unique<ProtocolArchive>(ArchiveSettings::sqliteDefault());
+        for (int i = 0; i < 3; ++i)
+            QVERIFY(!recordInArchive(nullptr, *m_archive, sampleRecord(QString::number(2 + i))).ok());
+        QCOMPARE(prompts.messages.size(), 1);
+        QCOMPARE(prompts.messages[0].caption, QStringLiteral("Архив протоколов"));
+        QVERIFY(prompts.messages[0].text.contains(QStringLiteral("печатаются")));
+    }
+
+    void unreadableArchiveShowsOneMessage()
+    {
+        RecordingPrompts prompts;
+        {
+            QFile file(m_dir->filePath(QStringLiteral("varnek.db")));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(QByteArray(4096, 'x'));
+        }
+        m_window->show();
+        m_window->reload();
+        QCOMPARE(prompts.messages.size(), 1);
+        QCOMPARE(prompts.messages[0].caption, QStringLiteral("Архив протоколов"));
+        QVERIFY(m_window->statusLabel->text().contains(QStringLiteral("varnek.db")));
+        QCOMPARE(m_window->model->rowCount(), 0);
+    }
+};
+
+QTEST_MAIN(tst_ArchiveWindow)
+#include "tst_archivewindow.moc"

@@ -1,0 +1,261 @@
+#include "archivefixture.h"
+#include "keyvaluefile.h"
+#include "protocolarchive.h"
+#include "recordslocation.h"
+#include "storetests.h"
+
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+// The archive on its default SQLite file, each test in a folder of its own.
+class tst_ProtocolArchive : public StoreTests {
+    Q_OBJECT
+protected:
+    ArchiveSettings freshArchive() override
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        setRecordsDirectoryForTests(m_dir->path());
+        return ArchiveSettings::sqliteDefault();
+    }
+
+private:
+    QString dbPath() const { return m_dir->filePath(QStringLiteral("varnek.db")); }
+    std::unique_ptr<QTemporaryDir> m_dir;
+
+    static QByteArray readAll(const QString &path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+private slots:
+    void cleanupTestCase() { setRecordsDirectoryForTests(QString()); }
+
+    void fileLiesBesideTheProgramInWalMode()
+    {
+        const ArchiveSettings settings = freshArchive();
+        QCOMPARE(settings.database, dbPath());
+        ProtocolArchive archive(settings);
+        QVERIFY(archive.store(sampleRecord()).ok());
+        QCOMPARE(archive.schemaVersion(), ProtocolArchive::SchemaVersion);
+        QVERIFY(QFile::exists(dbPath() + QStringLiteral("-wal")));
+    }
+
+    void versionOneFileIsMigratedWithEveryRow()
+    {
+        freshArchive();
+        const QString fields1 = QStringLiteral("{\"QRPxx00\":\"1240.5\",\"QRKI\":\"25.01\\n25.02\"}");
+        const QString results1 = QStringLiteral("{\"Pxx00\":\"1240.5\"}");
+        const QString results2 = QStringLiteral("{\"Pxx00\":\"1310.0\"}");
+        QString error;
+        QVERIFY2(writeVersion1File(dbPath(),
+                                   {{"2025-02-01T10:00:00.000Z", "5", "ТМ-400", "77", "Фирма", fields1, results1},
+                                    {"2025-02-03T11:00:00.000Z", "5", "ТМ-400", "77", "Фирма", fields1, results2},
+                                    {"2025-01-20T08:30:00.000Z", "4", "ТМГ-100", "12", "Фирма", "{}", "{}"}},
+                                   &error),
+                 qPrintable(error));
+
+        ProtocolArchive archive(ArchiveSettings::sqliteDefault());
+        const auto list = archive.summaries();
+        QVERIFY2(list, qPrintable(archive.lastError()));
+        QCOMPARE(archive.schemaVersion(), 2);
+        QCOMPARE(list->size(), 3);
+        QCOMPARE(list->at(0).protocolNumber, QStringLiteral("5"));
+        QCOMPARE(list->at(0).revision, 2);
+        QCOMPARE(list->at(1).revision, 1);
+        QCOMPARE(list->at(2).type, QStringLiteral("ТМГ-100"));
+
+        const auto latest = archive.record(list->at(0).id);
+        QVERIFY(latest);
+        QCOMPARE(latest->moment, QDateTime(QDate(2025, 2, 3), QTime(11, 0), Qt::UTC));
+        QCOMPARE(latest->fields.value(QStringLiteral("QRKI")), QStringLiteral("25.01\n25.02"));
+        QCOMPARE(latest->results.value(QStringLiteral("Pxx00")), QStringLiteral("1310.0"));
+        QCOMPARE(latest->sheet1, QByteArray("v1 sheet 1"));
+
+        // The migrated hash is the one a new store computes: a repeat stays one record.
+        ArchiveRecord again = *latest;
+        QCOMPARE(archive.store(again).status, ProtocolArchive::StoreResult::Status::Unchanged);
+    }
+
+    void unusableFileIsReportedOnceAndLeftAlone_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::newRow("garbage") << QByteArray(8192, '\x5A');
+        QTest::newRow("truncated database") << QByteArray("SQLite format 3\0", 16) + QByteArray(84, '\0');
+    }
+    void unusableFileIsReportedOnceAndLeftAlone()
+    {
+        QFETCH(QByteArray, content);
+        freshArchive();
+        {
+            QFile file(dbPath());
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(content);
+        }
+        ProtocolArchive archive(ArchiveSettings::sqliteDefault());
+        const auto first = archive.store(sampleRecord());
+        QCOMPARE(first.status, ProtocolArchive::StoreResult::Status::Failed);
+        QVERIFY(first.report);
+        QVERIFY2(first.message.contains(dbPath()), qPrintable(first.message));
+        const auto second = archive.store(sampleRecord());
+        QCOMPARE(second.status, ProtocolArchive::StoreResult::Status::Failed);
+        QVERIFY(!second.report);
+        QVERIFY(!archive.summaries());
+        QCOMPARE(readAll(dbPath()), content);
+    }
+
+    void foreignOrNewerDatabaseIsRefused_data()
+    {
+        QTest::addColumn<QStringList>("statements");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("another program's")
+            << QStringList{"CREATE TABLE invoices (id INTEGER PRIMARY KEY)"} << QStringLiteral("не является архивом");
+        QTest::newRow("newer schema")
+            << QStringList{"CREATE TABLE archive_meta (name TEXT PRIMARY KEY, value TEXT NOT NULL)",
+                           "INSERT INTO archive_meta VALUES ('schema_version', '3')"}
+            << QStringLiteral("более новой версией");
+    }
+    void foreignOrNewerDatabaseIsRefused()
+    {
+        QFETCH(QStringList, statements);
+        QFETCH(QString, expected);
+        freshArchive();
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("setup"));
+            db.setDatabaseName(dbPath());
+            QVERIFY(db.open());
+            QSqlQuery query(db);
+            for (const QString &statement : statements)
+                QVERIFY(query.exec(statement));
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("setup"));
+        const QByteArray before = readAll(dbPath());
+
+        ProtocolArchive archive(ArchiveSettings::sqliteDefault());
+        const auto result = archive.store(sampleRecord());
+        QCOMPARE(result.status, ProtocolArchive::StoreResult::Status::Failed);
+        QVERIFY2(result.message.contains(expected), qPrintable(result.message));
+        QCOMPARE(readAll(dbPath()), before);
+    }
+
+    void lockedFileFailsQuicklyAndWorksAgainWhenReleased()
+    {
+        ProtocolArchive archive(freshArchive());
+        QVERIFY(archive.store(sampleRecord(QStringLiteral("1"))).ok());
+
+        const QString holder = QStringLiteral("lock-holder");
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), holder);
+            db.setDatabaseName(dbPath());
+            QVERIFY(db.open());
+            QSqlQuery lock(db);
+            QVERIFY(lock.exec(QStringLiteral("BEGIN EXCLUSIVE")));
+
+            const auto first = archive.store(sampleRecord(QStringLiteral("2")));
+            QCOMPARE(first.status, ProtocolArchive::StoreResult::Status::Failed);
+            QVERIFY(first.report);
+            const auto second = archive.store(sampleRecord(QStringLiteral("3")));
+            QCOMPARE(second.status, ProtocolArchive::StoreResult::Status::Failed);
+            QVERIFY2(!second.report, "one message for one spell of failure");
+
+            QVERIFY(lock.exec(QStringLiteral("ROLLBACK")));
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(holder);
+
+        const auto afterRelease = archive.store(sampleRecord(QStringLiteral("2")));
+        QVERIFY2(afterRelease.ok(), qPrintable(afterRelease.message));
+        QCOMPARE(archive.summaries()->size(), 2); // nothing half-written by the failed stores
+
+        // A new spell of failure is reported again.
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), holder);
+            db.setDatabaseName(dbPath());
+            QVERIFY(db.open());
+            QSqlQuery lock(db);
+            QVERIFY(lock.exec(QStringLiteral("BEGIN EXCLUSIVE")));
+            QVERIFY(archive.store(sampleRecord(QStringLiteral("4"))).report);
+            QVERIFY(lock.exec(QStringLiteral("ROLLBACK")));
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(holder);
+    }
+
+    void settingsComeFromTheArchiveSection()
+    {
+        freshArchive();
+        QCOMPARE(ArchiveSettings::fromSettingsFile().driver, ArchiveSettings::Driver::SQLite);
+        KeyValueFile ini(recordFilePath(QStringLiteral("varnek.ini")));
+        ini.writeValues(ArchiveSettings::Section, {{"Driver", "PostgreSQL"}, {"Host", "bench-server"},
+                                                   {"Port", "5433"}, {"Database", "archive"}, {"User", "bench"}});
+        const ArchiveSettings settings = ArchiveSettings::fromSettingsFile();
+        QVERIFY(settings.isServer());
+        QCOMPARE(settings.host, QStringLiteral("bench-server"));
+        QCOMPARE(settings.port, 5433);
+        QCOMPARE(settings.database, QStringLiteral("archive"));
+        QCOMPARE(settings.user, QStringLiteral("bench"));
+        QCOMPARE(settings.passwordFile, recordFilePath(QStringLiteral("varnek.pass")));
+        QVERIFY(settings.problem.isEmpty());
+
+        ini.writeValues(ArchiveSettings::Section, {{"Port", "seventy"}});
+        QVERIFY(!ArchiveSettings::fromSettingsFile().problem.isEmpty());
+        ini.writeValues(ArchiveSettings::Section, {{"Driver", "Oracle"}});
+        const ArchiveSettings unknown = ArchiveSettings::fromSettingsFile();
+        QVERIFY(unknown.problem.contains(QStringLiteral("Oracle")));
+        QVERIFY(!unknown.isServer());
+    }
+
+    void passwordFileOpenToOthersIsRefused_data()
+    {
+        QTest::addColumn<int>("permissions");
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("owner only") << int(QFile::ReadOwner | QFile::WriteOwner) << true;
+        QTest::newRow("group may read") << int(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup) << false;
+        QTest::newRow("others may read") << int(QFile::ReadOwner | QFile::ReadOther) << false;
+        QTest::newRow("others may write") << int(QFile::ReadOwner | QFile::WriteOther) << false;
+    }
+    void passwordFileOpenToOthersIsRefused()
+    {
+        QFETCH(int, permissions);
+        QFETCH(bool, accepted);
+        freshArchive();
+        const QString path = m_dir->filePath(QStringLiteral("varnek.pass"));
+        {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("s3cret pass\r\nsecond line\n");
+        }
+        QVERIFY(QFile::setPermissions(path, QFile::Permissions(permissions)));
+        const PasswordFileResult result = readPasswordFile(path);
+        QCOMPARE(result.problem.isEmpty(), accepted);
+        QCOMPARE(result.password, accepted ? QStringLiteral("s3cret pass") : QString());
+        if (!accepted)
+            QVERIFY(result.problem.contains(QStringLiteral("chmod 600")));
+        QVERIFY(readPasswordFile(m_dir->filePath(QStringLiteral("absent"))).problem.isEmpty());
+    }
+
+    void unreachableServerNeverConnectsOnTheCallersThread()
+    {
+        freshArchive();
+        ArchiveSettings settings;
+        settings.driver = ArchiveSettings::Driver::PostgreSQL;
+        settings.host = m_dir->path(); // a socket folder with no server in it
+        settings.port = 1;
+        settings.database = QStringLiteral("archive");
+        settings.user = QStringLiteral("bench");
+        ProtocolArchive archive(settings);
+        QSignalSpy checked(&archive, &ProtocolArchive::availabilityChanged);
+        const auto result = archive.store(sampleRecord());
+        QCOMPARE(result.status, ProtocolArchive::StoreResult::Status::Failed);
+        QVERIFY(result.report);
+        QVERIFY(checked.wait(10000));
+        QCOMPARE(checked.at(0).at(0).toBool(), false);
+        QVERIFY(!archive.store(sampleRecord()).report);
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_ProtocolArchive)
+#include "tst_protocolarchive.moc"

@@ -1,0 +1,330 @@
+#include "archivewindow.h"
+
+#include "archiveexport.h"
+#include "archivelistmodel.h"
+#include "controls.h"
+#include "prompts.h"
+#include "protocolarchive.h"
+
+#include <QDir>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QStandardPaths>
+#include <QTableView>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+const QColor MarkedRowColour(255, 220, 220);
+
+QString recordTitle(const ArchiveRecord &record)
+{
+    return QStringLiteral("протокол №%1 от %2, ред. %3")
+        .arg(record.protocolNumber, ArchiveListModel::dateText(record.moment.toMSecsSinceEpoch()))
+        .arg(record.revision);
+}
+
+} // namespace
+
+ProtocolArchive::StoreResult recordInArchive(QWidget *owner, ProtocolArchive &archive, const ArchiveRecord &record)
+{
+    const ProtocolArchive::StoreResult result = archive.store(record);
+    if (result.report)
+        Prompts::current().showMessage(owner, ProtocolArchive::Caption, result.message, PromptIcon::Warning);
+    return result;
+}
+
+// ---- ArchiveCompareWindow ----
+
+ArchiveCompareWindow::ArchiveCompareWindow(QWidget *parent)
+    : QWidget(parent, Qt::Window), title(new QLabel(this)), table(new QTableWidget(this)), legend(new QLabel(this))
+{
+    setObjectName(QStringLiteral("ArchiveCompareWindow"));
+    setWindowTitle(QStringLiteral("Сравнение протоколов"));
+    resize(760, 620);
+    title->setWordWrap(true);
+    QFont bold = title->font();
+    bold.setBold(true);
+    title->setFont(bold);
+    table->setColumnCount(ColumnCount);
+    table->setHorizontalHeaderLabels({QStringLiteral("Испытание"), QStringLiteral("Величина"), QStringLiteral("Ранее"),
+                                      QStringLiteral("Теперь"), QStringLiteral("Изменение, %")});
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table->verticalHeader()->hide();
+    table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 6);
+    table->setFocusPolicy(Qt::NoFocus);
+    table->horizontalHeader()->setSectionResizeMode(QuantityColumn, QHeaderView::Stretch);
+    legend->setText(QStringLiteral("Изменения больше %1 % выделены красным.")
+                        .arg(QString::number(ArchiveComparison::MarkAbovePercent)));
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(title);
+    layout->addWidget(table, 1);
+    layout->addWidget(legend);
+}
+
+void ArchiveCompareWindow::showComparison(const ArchiveRecord &before, const ArchiveRecord &after)
+{
+    title->setText(QStringLiteral("%1, заводской № %2\nРанее: %3\nТеперь: %4")
+                       .arg(after.type, after.serialNumber, recordTitle(before), recordTitle(after)));
+    const QList<ArchiveComparison::Row> rows = ArchiveComparison::compare(before, after);
+    table->clearContents();
+    table->setRowCount(int(rows.size()));
+    for (int r = 0; r < rows.size(); ++r) {
+        const ArchiveComparison::Row &row = rows[r];
+        // The test's name stands once, on the first of its rows.
+        const bool firstOfSection = r == 0 || rows[r - 1].section != row.section;
+        const QStringList texts = {firstOfSection ? row.section : QString(), row.quantity, row.before, row.after,
+                                   ArchiveComparison::changeText(row.changePercent)};
+        for (int c = 0; c < texts.size(); ++c) {
+            auto *item = new QTableWidgetItem(texts[c]);
+            if (c >= BeforeColumn)
+                item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            if (row.marked) {
+                item->setBackground(MarkedRowColour);
+                if (c == ChangeColumn) {
+                    item->setForeground(RedColour);
+                    QFont font = item->font();
+                    font.setBold(true);
+                    item->setFont(font);
+                }
+            }
+            if (c == ChangeColumn)
+                item->setData(MarkedRole, row.marked);
+            table->setItem(r, c, item);
+        }
+    }
+    table->resizeColumnToContents(SectionColumn);
+    for (int c = BeforeColumn; c < ColumnCount; ++c)
+        table->resizeColumnToContents(c);
+    legend->setVisible(true);
+}
+
+// ---- ArchiveWindow ----
+
+ArchiveWindow::ArchiveWindow(ProtocolArchive *archive, QWidget *parent)
+    : QWidget(parent, Qt::Window),
+      filterEdit(new QLineEdit(this)),
+      table(new QTableView(this)),
+      openButton(new QPushButton(QStringLiteral("Открыть"), this)),
+      compareButton(new QPushButton(QStringLiteral("Сравнить"), this)),
+      csvButton(new QPushButton(QStringLiteral("Выгрузить в CSV"), this)),
+      jsonButton(new QPushButton(QStringLiteral("Выгрузить в JSON"), this)),
+      statusLabel(new QLabel(this)),
+      model(new ArchiveListModel(this)),
+      compareWindow(new ArchiveCompareWindow(this)),
+      m_archive(archive)
+{
+    setObjectName(QStringLiteral("ArchiveWindow"));
+    setWindowTitle(ProtocolArchive::Caption);
+    resize(820, 560);
+
+    filterEdit->setObjectName(QStringLiteral("ArchiveFilter"));
+    filterEdit->setPlaceholderText(QStringLiteral("Тип, заводской № или № протокола"));
+    filterEdit->setClearButtonEnabled(true);
+    auto *filterLabel = new QLabel(QStringLiteral("Поиск:"), this);
+    filterLabel->setBuddy(filterEdit);
+
+    table->setModel(model);
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->setAlternatingRowColors(true);
+    table->verticalHeader()->hide();
+    table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 6);
+    table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed); // no per-row sizing of 100 000 rows
+    table->horizontalHeader()->setStretchLastSection(true);
+    table->setColumnWidth(ArchiveListModel::DateColumn, 120);
+    table->setColumnWidth(ArchiveListModel::ProtocolColumn, 90);
+    table->setColumnWidth(ArchiveListModel::RevisionColumn, 70);
+    table->setColumnWidth(ArchiveListModel::TypeColumn, 170);
+    table->setColumnWidth(ArchiveListModel::SerialColumn, 110);
+
+    openButton->setToolTip(QStringLiteral("Открыть протокол в окне просмотра"));
+    compareButton->setToolTip(QStringLiteral("Сравнить две записи одного трансформатора"));
+
+    auto *top = new QHBoxLayout;
+    top->addWidget(filterLabel);
+    top->addWidget(filterEdit, 1);
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(openButton);
+    buttons->addWidget(compareButton);
+    buttons->addStretch(1);
+    buttons->addWidget(csvButton);
+    buttons->addWidget(jsonButton);
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addWidget(table, 1);
+    layout->addLayout(buttons);
+    layout->addWidget(statusLabel);
+
+    connect(filterEdit, &QLineEdit::textChanged, this, [this](const QString &text) {
+        model->setFilterText(text);
+        updateButtons();
+    });
+    connect(table->selectionModel(), &QItemSelectionModel::selectionChanged, this, &ArchiveWindow::updateButtons);
+    connect(model, &QAbstractItemModel::modelReset, this, &ArchiveWindow::updateButtons);
+    connect(table, &QTableView::doubleClicked, this, [this](const QModelIndex &index) {
+        if (index.isValid())
+            emit openRequested(model->idAt(index.row()));
+    });
+    // A protocol printed or a server back while the window is open shows at once.
+    connect(m_archive, &ProtocolArchive::recordStored, this, [this] {
+        if (isVisible())
+            reload();
+    });
+    connect(m_archive, &ProtocolArchive::availabilityChanged, this, [this](bool available) {
+        if (available && isVisible())
+            reload();
+    });
+    connect(openButton, &QPushButton::clicked, this, &ArchiveWindow::openSelected);
+    connect(compareButton, &QPushButton::clicked, this, &ArchiveWindow::compareSelected);
+    connect(csvButton, &QPushButton::clicked, this, [this] { exportSelected(false); });
+    connect(jsonButton, &QPushButton::clicked, this, [this] { exportSelected(true); });
+    updateButtons();
+}
+
+void ArchiveWindow::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (!event->spontaneous())
+        reload();
+}
+
+void ArchiveWindow::reload()
+{
+    std::optional<QList<ArchiveSummary>> list = m_archive->summaries();
+    if (!list) {
+        model->setRecords({});
+        showProblem(m_archive->lastError());
+        return;
+    }
+    m_problemShown = false;
+    const qsizetype count = list->size();
+    model->setRecords(std::move(*list));
+    statusLabel->setText(QStringLiteral("Записей в архиве: %1").arg(count));
+}
+
+void ArchiveWindow::showProblem(const QString &problem)
+{
+    statusLabel->setText(problem);
+    if (m_problemShown)
+        return;
+    m_problemShown = true;
+    Prompts::current().showMessage(this, ProtocolArchive::Caption, problem, PromptIcon::Warning);
+}
+
+void ArchiveWindow::message(const QString &text, bool error)
+{
+    Prompts::current().showMessage(this, ProtocolArchive::Caption, text,
+                                   error ? PromptIcon::Error : PromptIcon::Information);
+}
+
+std::optional<ArchiveRecord> ArchiveWindow::record(qint64 id) const
+{
+    return m_archive->record(id);
+}
+
+QList<qint64> ArchiveWindow::selectedIds() const
+{
+    QList<int> rows;
+    for (const QModelIndex &index : table->selectionModel()->selectedRows())
+        rows.append(index.row());
+    std::sort(rows.begin(), rows.end());
+    QList<qint64> ids;
+    for (int row : rows)
+        ids.append(model->idAt(row));
+    return ids;
+}
+
+void ArchiveWindow::selectRows(const QList<int> &rows)
+{
+    QItemSelection selection;
+    for (int row : rows)
+        selection.select(model->index(row, 0), model->index(row, ArchiveListModel::ColumnCount - 1));
+    table->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+}
+
+void ArchiveWindow::updateButtons()
+{
+    const qsizetype chosen = table->selectionModel()->selectedRows().size();
+    openButton->setEnabled(chosen == 1);
+    compareButton->setEnabled(chosen == 2);
+    csvButton->setEnabled(chosen > 0);
+    jsonButton->setEnabled(chosen > 0);
+}
+
+void ArchiveWindow::openSelected()
+{
+    const QList<qint64> ids = selectedIds();
+    if (ids.size() == 1)
+        emit openRequested(ids.first());
+}
+
+void ArchiveWindow::compareSelected()
+{
+    const QList<qint64> ids = selectedIds();
+    if (ids.size() != 2)
+        return;
+    std::optional<ArchiveRecord> first = m_archive->record(ids[0]);
+    std::optional<ArchiveRecord> second = m_archive->record(ids[1]);
+    if (!first || !second) {
+        showProblem(m_archive->lastError().isEmpty() ? QStringLiteral("Запись не найдена в архиве.")
+                                                     : m_archive->lastError());
+        return;
+    }
+    if (first->serialNumber.trimmed() != second->serialNumber.trimmed()) {
+        message(QStringLiteral("Сравнивать можно только записи одного трансформатора: заводские номера "
+                               "\"%1\" и \"%2\" различаются.")
+                    .arg(first->serialNumber, second->serialNumber),
+                false);
+        return;
+    }
+    if (first->moment > second->moment || (first->moment == second->moment && first->id > second->id))
+        std::swap(first, second);
+    compareWindow->showComparison(*first, *second);
+    compareWindow->show();
+    compareWindow->raise();
+}
+
+void ArchiveWindow::exportSelected(bool json)
+{
+    const QList<qint64> ids = selectedIds();
+    if (ids.isEmpty())
+        return;
+    const QString extension = json ? QStringLiteral("json") : QStringLiteral("csv");
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    FileRequest request;
+    request.title = json ? QStringLiteral("Выгрузка протоколов в JSON") : QStringLiteral("Выгрузка протоколов в CSV");
+    request.filters = {json ? QStringLiteral("Файлы JSON (*.json)") : QStringLiteral("Файлы CSV (*.csv)")};
+    request.defaultExtension = extension;
+    request.proposedName = QDir(folder).filePath(QStringLiteral("протоколы.") + extension);
+    const QString path = Prompts::current().saveFileName(this, request);
+    if (path.isEmpty())
+        return;
+    QList<ArchiveRecord> records;
+    for (qint64 id : ids) {
+        std::optional<ArchiveRecord> one = m_archive->record(id);
+        if (!one) {
+            showProblem(m_archive->lastError().isEmpty() ? QStringLiteral("Запись не найдена в архиве.")
+                                                         : m_archive->lastError());
+            return;
+        }
+        records.append(std::move(*one));
+    }
+    QString error;
+    const QByteArray bytes = json ? ArchiveExport::toJson(records) : ArchiveExport::toCsv(records);
+    if (!ArchiveExport::writeFile(path, bytes, &error)) {
+        message(error, true);
+        return;
+    }
+    statusLabel->setText(QStringLiteral("Выгружено записей: %1 в файл %2")
+                             .arg(records.size())
+                             .arg(QDir::toNativeSeparators(path)));
+}

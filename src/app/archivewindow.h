@@ -1,0 +1,85 @@
+#pragma once
+
+#include "archivecomparison.h"
+#include "archiverecord.h"
+#include "protocolarchive.h"
+
+#include <QWidget>
+#include <optional>
+
+class ArchiveListModel;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTableView;
+class QTableWidget;
+
+// Two records of one transformer side by side; changes beyond 2 % stand out in red.
+class ArchiveCompareWindow : public QWidget {
+    Q_OBJECT
+public:
+    // The role of a change cell that tells whether it is marked.
+    static constexpr int MarkedRole = Qt::UserRole + 1;
+    enum Column { SectionColumn, QuantityColumn, BeforeColumn, AfterColumn, ChangeColumn, ColumnCount };
+
+    explicit ArchiveCompareWindow(QWidget *parent = nullptr);
+    void showComparison(const ArchiveRecord &before, const ArchiveRecord &after);
+
+    QLabel *title;
+    QTableWidget *table;
+    QLabel *legend;
+};
+
+// Stores a protocol that has just been printed, saved or written as PDF. Never stops the
+// paper: a failure shows one message (the first of a spell of failures) and is otherwise
+// quiet. The record carries the field texts of both pages, the two sheets in the sheet
+// store's saved form, the results by state key, and the protocol number, type, serial
+// number and firm as the main window shows them.
+ProtocolArchive::StoreResult recordInArchive(QWidget *owner, ProtocolArchive &archive, const ArchiveRecord &record);
+
+// The window "Архив протоколов": every stored protocol, newest first, narrowed by a
+// filter as one types; a record opens in the preview window (openRequested), two of one
+// serial number are compared, the chosen ones are exported to CSV or JSON.
+// Every message and file dialog goes through Prompts.
+class ArchiveWindow : public QWidget {
+    Q_OBJECT
+public:
+    explicit ArchiveWindow(ProtocolArchive *archive, QWidget *parent = nullptr);
+
+    // Reads the list from the archive again; showing the window does it too.
+    void reload();
+    // The whole record (sheets included) for the preview window; nullopt when unreadable.
+    std::optional<ArchiveRecord> record(qint64 id) const;
+
+    // The ids of the chosen rows, in the list's order.
+    QList<qint64> selectedIds() const;
+    void selectRows(const QList<int> &rows);
+
+    void openSelected();
+    void compareSelected();
+    void exportSelected(bool json);
+
+    QLineEdit *filterEdit;
+    QTableView *table;
+    QPushButton *openButton;
+    QPushButton *compareButton;
+    QPushButton *csvButton;
+    QPushButton *jsonButton;
+    QLabel *statusLabel;
+    ArchiveListModel *model;
+    ArchiveCompareWindow *compareWindow;
+
+signals:
+    void openRequested(qint64 id);
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void updateButtons();
+    void showProblem(const QString &problem);
+    void message(const QString &text, bool error);
+
+    ProtocolArchive *m_archive;
+    bool m_problemShown = false; // one box for one spell of failure
+};
