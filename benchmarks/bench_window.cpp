@@ -8,6 +8,7 @@
 //   bench_window protocol
 
 #include "errorreport.h"
+#include "prompts.h"
 #include "main.h"
 #include "report.h"
 #include "sets.h"
@@ -30,6 +31,7 @@
 #include <QFont>
 #include <QLabel>
 #include <QProcess>
+#include <QPrinter>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -419,6 +421,39 @@ int protocol(int argc, char **argv)
         return 0;
     }
     out("preview_ms", QString::number(double(wall.nsecsElapsed()) / 1e6, 'f', 1));
+
+    // The save dialog answers with a file of the temporary folder; nothing else is asked.
+    class FilePrompts : public Prompts {
+    public:
+        QString path;
+        void showMessage(QWidget *, const QString &caption, const QString &text, PromptIcon) override
+        {
+            out("message", caption + QStringLiteral(": ") + text);
+        }
+        QString openFileName(QWidget *, const FileRequest &) override { return {}; }
+        QString saveFileName(QWidget *, const FileRequest &) override { return path; }
+        bool setUpPrinter(QWidget *, QPrinter *) override { return false; }
+    } prompts;
+    Prompts *previous = Prompts::install(&prompts);
+    prompts.path = dir.filePath(QStringLiteral("protocol.pdf"));
+    const auto medianMs = [](const std::function<void()> &run) {
+        QList<double> ms;
+        for (int i = 0; i < 5; ++i) {
+            QElapsedTimer t;
+            t.start();
+            run();
+            ms.append(double(t.nsecsElapsed()) / 1e6);
+        }
+        std::sort(ms.begin(), ms.end());
+        return ms[ms.size() / 2];
+    };
+    out("pdf_ms", QString::number(medianMs([&] { w.form4.QRSavePdfClick(); }), 'f', 1));
+    out("pdf_bytes", QString::number(QFile(prompts.path).size()));
+    // The printer's own file output, as a print to a file from the print dialog gives it.
+    w.form4.printer().setOutputFormat(QPrinter::PdfFormat);
+    w.form4.printer().setOutputFileName(dir.filePath(QStringLiteral("printed.pdf")));
+    out("print_ms", QString::number(medianMs([&] { w.form4.QRPrintClick(); }), 'f', 1));
+    Prompts::install(previous);
     return 0;
 }
 

@@ -1,6 +1,7 @@
 // protocol-render: both protocol pages, filled with sample texts, to PNG and PDF.
 //
 //   protocol-render [--dpi 150] [--png1 page1.png] [--png2 page2.png] [--pdf both.pdf]
+//                   [--qrp name.qrp]
 //                   [--date 2026-01-31] [--values fill.json]
 //                   [--set NAME=TEXT]... [--lines NAME=LINE|LINE|...]... [--width NAME=PX]...
 //
@@ -90,7 +91,10 @@ int main(int argc, char *argv[])
     const QCommandLineOption set(QStringLiteral("set"), QStringLiteral("A label's caption."), QStringLiteral("name=text"));
     const QCommandLineOption lines(QStringLiteral("lines"), QStringLiteral("A rich text's lines, split by |."), QStringLiteral("name=a|b"));
     const QCommandLineOption width(QStringLiteral("width"), QStringLiteral("An element's width in layout px."), QStringLiteral("name=px"));
-    parser.addOptions({dpi, png1, png2, pdf, date, values, set, lines, width});
+    const QCommandLineOption qrp(QStringLiteral("qrp"),
+                                 QStringLiteral("The saved pair: page 1 to FILE, page 2 to FILE less its last four characters."),
+                                 QStringLiteral("file"));
+    parser.addOptions({dpi, png1, png2, pdf, qrp, date, values, set, lines, width});
     parser.process(app);
 
     TForm3 form;
@@ -136,5 +140,14 @@ int main(int argc, char *argv[])
     QString error;
     if (parser.isSet(pdf) && !SheetOutput::writePdf({page1, page2}, parser.value(pdf), &error))
         ok = fail(QStringLiteral("%1: %2").arg(parser.value(pdf), error));
+    if (parser.isSet(qrp)) {
+        const QString first = parser.value(qrp);
+        if (first.size() <= 4)
+            return fail(QStringLiteral("%1: the name needs more than four characters").arg(first)), 2;
+        if (!form.stendReportStore()->save(first, &error))
+            ok = fail(QStringLiteral("%1: %2").arg(first, error));
+        else if (!form.stendReport2Store()->save(first.chopped(4), &error))
+            ok = fail(QStringLiteral("%1: %2").arg(first.chopped(4), error));
+    }
     return ok ? 0 : 1;
 }
