@@ -9,11 +9,7 @@
 
 #include "errorreport.h"
 #include "prompts.h"
-#include "main.h"
-#include "report.h"
-#include "sets.h"
-#include "Unit4.h"
-#include "Unit5.h"
+#include "programwindows.h"
 
 #include "cataloguefile.h"
 #include "codepage1251.h"
@@ -119,21 +115,7 @@ private:
 };
 
 // The windows of the program, created in the program's order.
-struct Windows {
-    TForm1 form1;
-    TForm3 form3;
-    TForm4 form4;
-    TForm5 form5{&form1};
-    TForm2 form2{&form1};
-
-    Windows()
-    {
-        form1.Form3 = &form3;
-        form1.Form4 = &form4;
-        form1.Form5 = &form5;
-        form1.Form2 = &form2;
-    }
-};
+using Windows = ProgramWindows;
 
 // A catalogue of `types` types and a state file with every key filled, as a workshop's
 // files look after years of use; written directly, since saving type by type would

@@ -30,7 +30,9 @@ command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" >/dev/null
 echo "building..." >&2
 cmake --build build -j"$(nproc)" --target transformer-bench bench-emulator bench_window >/dev/null
-if cmake --build build --target help 2>/dev/null | grep -qw bench_resync; then
+# The target list is read whole first: grep -q stopping early would fail the pipe.
+targets=$(cmake --build build --target help 2>/dev/null || true)
+if grep -qw bench_resync <<<"$targets"; then
   cmake --build build -j"$(nproc)" --target bench_resync >/dev/null || true
 fi
 app=build/src/app/transformer-bench
