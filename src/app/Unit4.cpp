@@ -272,6 +272,9 @@ void TForm4::StendReportPreview(const std::shared_ptr<SheetStore> &store)
     if (QScreen *s = screen())
         setGeometry(s->availableGeometry());
     showMaximized();
+    // In front of the main window whose button asked for it, with or without a window manager.
+    raise();
+    activateWindow();
 }
 
 void TForm4::showEvent(QShowEvent *event)
