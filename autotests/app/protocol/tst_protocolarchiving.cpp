@@ -79,6 +79,7 @@ void TstProtocolArchiving::init()
     form4->printer().setOutputFormat(QPrinter::PdfFormat);
     form4->printer().setOutputFileName(f->filePath(u"printer.pdf"_s));
     pagesPrinted = 0;
+    files = 0;
     connect(form4.get(), &TForm4::pagePrinted, this, [this] { ++pagesPrinted; });
 }
 
