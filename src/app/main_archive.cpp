@@ -56,7 +56,7 @@ void TForm1::setupArchive()
 
     ArchiveButton = new QPushButton(u"Архив протоколов"_s, sTabSheet6);
     ArchiveButton->setObjectName(u"ArchiveButton"_s);
-    ArchiveButton->setGeometry(344, 536, 289, 25);
+    ArchiveButton->setGeometry(344, 507, 289, 19);
     setTabOrder(Previw, ArchiveButton);
     connect(ArchiveButton, &QPushButton::clicked, this, [this] { RunGuarded([this] { ArchiveButtonClick(); }); });
 
