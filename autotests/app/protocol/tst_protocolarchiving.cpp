@@ -30,6 +30,14 @@ QString allText(const SheetStore *store)
     return all.join(u'\n');
 }
 
+QWidget *nextTabStop(QWidget *from)
+{
+    QWidget *w = from->nextInFocusChain();
+    while (w != from && !(w->focusPolicy() & Qt::TabFocus))
+        w = w->nextInFocusChain();
+    return w;
+}
+
 QMap<QString, QString> asMap(const QHash<QString, QString> &hash)
 {
     QMap<QString, QString> map;
@@ -249,6 +257,8 @@ void TstProtocolArchiving::archivedRecordOpensInThePreviewAndIsNotKeptAgain()
     fillAndPress(u"Не годен"_s);
     QVERIFY(allText(form4->QRPreview2->store().get()) != page2);
 
+    QCOMPARE(f->form->ArchiveButton->text(), u"Архив протоколов"_s);
+    QCOMPARE(nextTabStop(f->form->Previw), f->form->ArchiveButton);
     f->click(f->form->ArchiveButton);
     ArchiveWindow *window = nullptr;
     for (QWidget *w : QApplication::topLevelWidgets())
