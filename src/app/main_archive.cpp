@@ -117,13 +117,14 @@ void TForm1::openArchivedRecord(qint64 id)
         return;
     QWidget *owner = Archive->window ? static_cast<QWidget *>(Archive->window) : this;
     const std::optional<ArchiveRecord> record = Archive->archive->record(id);
-    QString error;
+    QString error = record ? QString() : Archive->archive->lastError();
     std::shared_ptr<SheetStore> page1, page2;
-    if (!record)
-        error = Archive->archive->lastError();
-    else if (!(page1 = storeOf(record->sheet1, &error)) || !(page2 = storeOf(record->sheet2, &error)))
-        error = error.isEmpty() ? u"листы протокола повреждены"_s : error;
-    if (!record || !page1 || !page2) {
+    if (record) {
+        page1 = storeOf(record->sheet1, &error);
+        if (page1)
+            page2 = storeOf(record->sheet2, &error);
+    }
+    if (!page1 || !page2) {
         Prompts::current().showMessage(owner, ProtocolArchive::Caption,
                                        u"Протокол не открыт из архива"_s
                                            + (error.isEmpty() ? QString() : u": "_s + error),
