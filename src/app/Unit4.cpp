@@ -258,6 +258,7 @@ void TForm4::setDocument(TForm3 *form3)
 
 void TForm4::StendReportPreview(const std::shared_ptr<SheetStore> &store)
 {
+    m_documentPages = true;
     QRPreview1->setStore(store);
     if (isVisible()) {
         // A request while the window is open would otherwise leave page 2, the caption and
@@ -280,7 +281,8 @@ void TForm4::StendReportPreview(const std::shared_ptr<SheetStore> &store)
 void TForm4::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
-    if (!event->spontaneous())
+    // Sheets opened or handed in stay as they are; only the document's pages are refreshed.
+    if (!event->spontaneous() && m_documentPages)
         FormShow();
 }
 
@@ -294,10 +296,41 @@ void TForm4::refreshFromDocument()
     if (!m_document)
         return;
     const ReportElement *title = m_document->element(u"QRProtocolNumber"_s);
-    const QString caption = title ? title->caption : QString();
-    setWindowTitle(caption);
-    m_proposedName = ProtocolFiles::proposedName(caption);
+    showTitle(title ? title->caption : QString());
     QRPreview2->setStore(m_document->prepareStendReport2());
+}
+
+void TForm4::showTitle(const QString &title)
+{
+    setWindowTitle(title);
+    m_proposedName = ProtocolFiles::proposedName(title);
+}
+
+void TForm4::showSheets(const std::shared_ptr<SheetStore> &page1, const std::shared_ptr<SheetStore> &page2,
+                        const QString &title)
+{
+    m_documentPages = false;
+    QRPreview1->setStore(page1 ? page1 : std::make_shared<SheetStore>());
+    QRPreview2->setStore(page2 ? page2 : std::make_shared<SheetStore>());
+    showTitle(title);
+    for (SheetView *view : {QRPreview1, QRPreview2})
+        view->viewport()->update();
+    if (isVisible()) {
+        raise();
+        activateWindow();
+        return;
+    }
+    if (QScreen *s = screen())
+        setGeometry(s->availableGeometry());
+    showMaximized();
+}
+
+bool TForm4::bothPagesReady() const
+{
+    for (const SheetView *view : {QRPreview1, QRPreview2})
+        if (!view->store() || !view->store()->hasSheet() || !view->store()->isComplete())
+            return false;
+    return true;
 }
 
 void TForm4::PreviousClick()
@@ -358,6 +391,8 @@ void TForm4::QRPrintClick()
         }
         emit pagePrinted(page);
     }
+    if (m_documentPages && bothPagesReady())
+        emit protocolProduced();
 }
 
 void TForm4::QRSetupClick()
@@ -376,8 +411,12 @@ void TForm4::QRSaveClick()
         reportSaveFailure(first);
         return;
     }
-    if (!saveStore(QRPreview2, second))
+    if (!saveStore(QRPreview2, second)) {
         reportSaveFailure(second);
+        return;
+    }
+    if (m_documentPages && bothPagesReady())
+        emit protocolProduced();
 }
 
 // A store without a finished sheet (emptied by a failed load) is skipped, not an error.
@@ -404,6 +443,7 @@ void TForm4::QROpenClick()
     const QString first = Prompts::current().openFileName(this, {QString(), ProtocolFilters, u"qrp"_s, QString()});
     if (first.isEmpty())
         return;
+    m_documentPages = false;
     m_proposedName = first;
     setWindowTitle(first);
     if (!loadInto(QRPreview1, first))
@@ -440,6 +480,10 @@ void TForm4::QRSavePdfClick()
         this, {u"Сохранение протокола в PDF"_s, {u"PDF (*.pdf)"_s}, u"pdf"_s, m_proposedName});
     if (path.isEmpty())
         return;
-    if (!SheetOutput::writePdf(sheets, path))
+    if (!SheetOutput::writePdf(sheets, path)) {
         reportSaveFailure(path);
+        return;
+    }
+    if (m_documentPages && bothPagesReady())
+        emit protocolProduced();
 }

@@ -58,9 +58,18 @@ public:
     void NextClick();
     void QRSavePdfClick();
 
+    // Shows sheets that come from elsewhere (an archived record) in place of the
+    // document's pages; `title` gives the caption and the proposed file name.
+    void showSheets(const std::shared_ptr<SheetStore> &page1, const std::shared_ptr<SheetStore> &page2,
+                    const QString &title);
+    // The views hold the pages generated from the document, not ones opened or handed in.
+    bool showsDocumentPages() const { return m_documentPages; }
+
 signals:
     // A print job of one page (1 or 2) has been handed to the printer.
     void pagePrinted(int page);
+    // The document's own pages went to paper, to a saved pair or to a PDF, whole.
+    void protocolProduced();
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -72,8 +81,11 @@ private:
     bool loadInto(SheetView *view, const QString &path);
     bool saveStore(const SheetView *view, const QString &path);
     void reportSaveFailure(const QString &path);
+    void showTitle(const QString &title);
+    bool bothPagesReady() const;
 
     QPointer<TForm3> m_document;
     std::unique_ptr<QPrinter> m_printer;
     QString m_proposedName;
+    bool m_documentPages = true;
 };

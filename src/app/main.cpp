@@ -2,6 +2,7 @@
 
 #include "controls.h"
 #include "errorreport.h"
+#include "formarchive.h"
 #include "formlink.h"
 #include "formrecords.h"
 #include "formtests.h"
@@ -143,6 +144,7 @@ TForm1::TForm1(QWidget *parent) : QWidget(parent)
     setupRecords();
     setupDialogs();
     setupRated();
+    setupArchive();
     FormCreate();
 }
 

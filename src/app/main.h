@@ -115,7 +115,7 @@ public:
     QLineEdit *RLow15, *RLow60, *KabsLow, *Ulow, *Tlow;
     QLineEdit *RHL15, *RHL60, *KabsHL, *UHL, *THL;
     QLineEdit *ProtocolNumber, *Investigator, *ChiefName, *Chief;
-    QPushButton *Previw;
+    QPushButton *Previw, *ArchiveButton;
 
     // ---- timers and the serial channel ----
     QTimer *Timer1; // link supervision, 5000 ms
@@ -140,9 +140,11 @@ public:
     struct LinkState;
     struct TestsState;
     struct RecordsState;
+    struct ArchiveState;
     std::unique_ptr<LinkState> Link;
     std::unique_ptr<TestsState> Tests;
     std::unique_ptr<RecordsState> Records;
+    std::unique_ptr<ArchiveState> Archive;
 
     // ---- shell ----
     void FormCreate();
@@ -213,6 +215,11 @@ public:
     QHash<QString, QString> stateTexts() const;
     TransformerType typeOnPage() const;
 
+    // ---- archive of protocols (formarchive.h) ----
+    void ArchiveButtonClick();
+    void recordProducedProtocol();
+    void openArchivedRecord(qint64 id);
+
     // The tab pages in their order, for code that needs them by index.
     enum PageIndex { PageMain, PageIdle, PageChort, PageTransformations, PageResistence, PageProtocol };
 
@@ -243,6 +250,7 @@ private:
     void setupRecords();
     void setupDialogs();
     void setupRated();
+    void setupArchive();
     // Reads one rated text into `Rated`; false after reporting a text that is not a number.
     bool enterRated(QLineEdit *field, int entryField);
     // Shows an input error and gives the focus back to `field` with its text selected.

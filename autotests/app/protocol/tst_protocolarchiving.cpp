@@ -1,0 +1,297 @@
+#include "Unit4.h"
+#include "archivewindow.h"
+#include "report.h"
+#include "sheetstore.h"
+#include "sheetview.h"
+#include "windowfixture.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QPlainTextEdit>
+#include <QPrinter>
+#include <QTableView>
+#include <QToolButton>
+
+#include <memory>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+enum class Way { Print, Save, Pdf };
+
+QString allText(const SheetStore *store)
+{
+    QStringList all;
+    if (store && store->sheet())
+        for (const SheetTextOp &op : store->sheet()->texts)
+            all += op.lines;
+    return all.join(u'\n');
+}
+
+QWidget *nextTabStop(QWidget *from)
+{
+    QWidget *w = from->nextInFocusChain();
+    while (w != from && !(w->focusPolicy() & Qt::TabFocus))
+        w = w->nextInFocusChain();
+    return w;
+}
+
+QMap<QString, QString> asMap(const QHash<QString, QString> &hash)
+{
+    QMap<QString, QString> map;
+    for (auto it = hash.cbegin(); it != hash.cend(); ++it)
+        map.insert(it.key(), it.value());
+    return map;
+}
+} // namespace
+
+// Each protocol that leaves the preview as paper, a saved pair or a PDF is kept in the
+// archive; the archive's records open again in the preview.
+class TstProtocolArchiving : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void producedProtocolIsKeptOnceAndRevisedWhenChanged_data();
+    void producedProtocolIsKeptOnceAndRevisedWhenChanged();
+    void pairOpenedFromFilesIsNotKept();
+    void unusableArchiveStillPrintsWithOneMessage_data();
+    void unusableArchiveStillPrintsWithOneMessage();
+    void archivedRecordOpensInThePreviewAndIsNotKeptAgain();
+
+private:
+    void fillAndPress(const QString &conclusion = u"Годен"_s);
+    void produce(Way way);
+    QList<ArchiveSummary> summaries();
+
+    std::unique_ptr<WindowFixture> f;
+    std::unique_ptr<TForm3> form3;
+    std::unique_ptr<TForm4> form4;
+    int pagesPrinted = 0;
+    int files = 0;
+};
+
+void TstProtocolArchiving::init()
+{
+    f = std::make_unique<WindowFixture>();
+    QVERIFY(f->isValid());
+    QVERIFY(f->startWindow());
+    form3 = std::make_unique<TForm3>();
+    form4 = std::make_unique<TForm4>();
+    form4->setDocument(form3.get());
+    f->form->Form3 = form3.get();
+    f->form->Form4 = form4.get();
+    form4->printer().setOutputFormat(QPrinter::PdfFormat);
+    form4->printer().setOutputFileName(f->filePath(u"printer.pdf"_s));
+    pagesPrinted = 0;
+    files = 0;
+    connect(form4.get(), &TForm4::pagePrinted, this, [this] { ++pagesPrinted; });
+}
+
+void TstProtocolArchiving::cleanup()
+{
+    f->form->Form3 = nullptr;
+    f->form->Form4 = nullptr;
+    form4.reset();
+    form3.reset();
+    f.reset();
+}
+
+void TstProtocolArchiving::fillAndPress(const QString &conclusion)
+{
+    TForm1 *w = f->form;
+    w->ProtocolNumber->setText(u"12"_s);
+    w->Name->setEditText(u"ТМ-250/10"_s);
+    w->RepairNumber->setText(u"4711"_s);
+    w->Firm->setPlainText(u"ООО Ромашка"_s);
+    w->Pxx00->setText(u"1240"_s);
+    w->Conclusion->setPlainText(conclusion);
+    f->click(w->Previw);
+    QVERIFY(form4->isVisible());
+}
+
+void TstProtocolArchiving::produce(Way way)
+{
+    const QString name = f->filePath(u"out%1"_s.arg(++files));
+    switch (way) {
+    case Way::Print: QTest::mouseClick(form4->QRPrint, Qt::LeftButton); break;
+    case Way::Save:
+        f->prompts.fileAnswers = {name + u".qrp"_s};
+        QTest::mouseClick(form4->QRSave, Qt::LeftButton);
+        QVERIFY(QFile::exists(name + u".qrp"_s) && QFile::exists(name));
+        break;
+    case Way::Pdf:
+        f->prompts.fileAnswers = {name + u".pdf"_s};
+        QTest::mouseClick(form4->QRSavePdf, Qt::LeftButton);
+        QVERIFY(QFile::exists(name + u".pdf"_s));
+        break;
+    }
+}
+
+// A reader of its own on the same file, as a second bench would see it.
+QList<ArchiveSummary> TstProtocolArchiving::summaries()
+{
+    ProtocolArchive reader(ArchiveSettings::sqliteDefault());
+    return reader.summaries().value_or(QList<ArchiveSummary>{});
+}
+
+void TstProtocolArchiving::producedProtocolIsKeptOnceAndRevisedWhenChanged_data()
+{
+    QTest::addColumn<Way>("way");
+    QTest::newRow("printed") << Way::Print;
+    QTest::newRow("saved") << Way::Save;
+    QTest::newRow("PDF") << Way::Pdf;
+}
+
+void TstProtocolArchiving::producedProtocolIsKeptOnceAndRevisedWhenChanged()
+{
+    QFETCH(Way, way);
+    fillAndPress();
+    produce(way);
+    QList<ArchiveSummary> list = summaries();
+    QCOMPARE(list.size(), 1);
+
+    ProtocolArchive reader(ArchiveSettings::sqliteDefault());
+    const std::optional<ArchiveRecord> record = reader.record(list[0].id);
+    QVERIFY(record);
+    QCOMPARE(record->revision, 1);
+    QCOMPARE(record->protocolNumber, u"12"_s);
+    QCOMPARE(record->type, u"ТМ-250/10"_s);
+    QCOMPARE(record->serialNumber, u"4711"_s);
+    QCOMPARE(record->firm, u"ООО Ромашка"_s);
+    QCOMPARE(record->fields.value(u"QRProtocolNumber"_s), u"Протокол №12 испытания трансформатора ТМ-250/10"_s);
+    QCOMPARE(record->fields.value(u"QRConclusion"_s), u"Годен"_s);
+    QCOMPARE(record->results, asMap(f->form->stateTexts()));
+    QVERIFY(record->results.values().contains(u"1240"_s));
+    for (const auto &[data, view] : {std::pair{record->sheet1, form4->QRPreview1},
+                                     std::pair{record->sheet2, form4->QRPreview2}}) {
+        const std::optional<Sheet> sheet = SheetStore::deserialize(data);
+        QVERIFY(sheet);
+        QCOMPARE(SheetStore::serialize(*sheet), SheetStore::serialize(*view->store()->sheet()));
+    }
+
+    // The same protocol asked for and produced again is the same record.
+    fillAndPress();
+    produce(way);
+    QCOMPARE(summaries().size(), 1);
+
+    fillAndPress(u"Годен к работе"_s);
+    produce(way);
+    list = summaries();
+    QCOMPARE(list.size(), 2);
+    QCOMPARE(list[0].revision, 2);
+    QCOMPARE(list[0].protocolNumber, u"12"_s);
+    QVERIFY(f->prompts.messages.isEmpty());
+}
+
+void TstProtocolArchiving::pairOpenedFromFilesIsNotKept()
+{
+    fillAndPress();
+    produce(Way::Save);
+    QCOMPARE(summaries().size(), 1);
+
+    // A pair of another protocol, so a record would be new if one were written.
+    fillAndPress(u"Не годен"_s);
+    const QString pair = f->filePath(u"other.qrp"_s);
+    f->prompts.fileAnswers = {pair};
+    QTest::mouseClick(form4->QRSave, Qt::LeftButton);
+    QCOMPARE(summaries().size(), 2);
+
+    f->prompts.fileAnswers = {f->filePath(u"out1.qrp"_s)};
+    QTest::mouseClick(form4->QROpen, Qt::LeftButton);
+    QVERIFY(!form4->showsDocumentPages());
+    produce(Way::Print);
+    produce(Way::Pdf);
+    produce(Way::Save);
+    QCOMPARE(pagesPrinted, 2);
+    QCOMPARE(summaries().size(), 2);
+    QVERIFY(f->prompts.messages.isEmpty());
+
+    // "Протокол" brings the document's pages back, and with them the recording.
+    fillAndPress(u"Годен после ремонта"_s);
+    produce(Way::Print);
+    QCOMPARE(summaries().size(), 3);
+}
+
+void TstProtocolArchiving::unusableArchiveStillPrintsWithOneMessage_data()
+{
+    QTest::addColumn<bool>("directory");
+    QTest::newRow("varnek.db is a folder") << true;
+    QTest::newRow("varnek.db is not a database") << false;
+}
+
+void TstProtocolArchiving::unusableArchiveStillPrintsWithOneMessage()
+{
+    QFETCH(bool, directory);
+    const QString db = f->filePath(u"varnek.db"_s);
+    if (directory) {
+        QVERIFY(QDir().mkpath(db));
+    } else {
+        QFile garbage(db);
+        QVERIFY(garbage.open(QIODevice::WriteOnly));
+        garbage.write(QByteArray(8192, 'x'));
+    }
+    fillAndPress();
+    produce(Way::Print);
+    produce(Way::Print);
+    QCOMPARE(pagesPrinted, 4);
+    QVERIFY(QFile::exists(f->filePath(u"printer.pdf"_s)));
+    QCOMPARE(f->prompts.messages.size(), 1);
+    QCOMPARE(f->prompts.messages[0].caption, ProtocolArchive::Caption);
+    if (!directory) {
+        QFile kept(db);
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), QByteArray(8192, 'x'));
+    }
+}
+
+void TstProtocolArchiving::archivedRecordOpensInThePreviewAndIsNotKeptAgain()
+{
+    fillAndPress();
+    const QString page1 = allText(form4->QRPreview1->store().get());
+    const QString page2 = allText(form4->QRPreview2->store().get());
+    produce(Way::Print);
+    fillAndPress(u"Не годен"_s);
+    QVERIFY(allText(form4->QRPreview2->store().get()) != page2);
+
+    QCOMPARE(f->form->ArchiveButton->text(), u"Архив протоколов"_s);
+    QCOMPARE(nextTabStop(f->form->Previw), f->form->ArchiveButton);
+    f->click(f->form->ArchiveButton);
+    ArchiveWindow *window = nullptr;
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (auto *a = qobject_cast<ArchiveWindow *>(w))
+            window = a;
+    QVERIFY(window);
+    QVERIFY(window->isVisible());
+    QCOMPARE(window->table->model()->rowCount(), 1);
+    f->click(f->form->ArchiveButton);
+    int windows = 0;
+    for (QWidget *w : QApplication::topLevelWidgets())
+        windows += qobject_cast<ArchiveWindow *>(w) != nullptr;
+    QCOMPARE(windows, 1);
+
+    window->selectRows({0});
+    window->openSelected();
+    QVERIFY(!form4->showsDocumentPages());
+    QCOMPARE(allText(form4->QRPreview1->store().get()), page1);
+    QCOMPARE(allText(form4->QRPreview2->store().get()), page2);
+    QCOMPARE(form4->windowTitle(), u"Протокол №12 испытания трансформатора ТМ-250/10"_s);
+    QCOMPARE(form4->proposedFileName(), u"Протокол №12"_s);
+
+    // Shown again, the window keeps the record's sheets.
+    form4->hide();
+    form4->show();
+    QCOMPARE(allText(form4->QRPreview2->store().get()), page2);
+
+    produce(Way::Print);
+    produce(Way::Pdf);
+    QCOMPARE(pagesPrinted, 4);
+    QCOMPARE(summaries().size(), 1);
+    QVERIFY(f->prompts.messages.isEmpty());
+}
+
+QTEST_MAIN(TstProtocolArchiving)
+#include "tst_protocolarchiving.moc"
