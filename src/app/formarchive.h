@@ -17,4 +17,7 @@ struct TForm1::ArchiveState {
     QPointer<ArchiveWindow> window;
     QPointer<TForm4> preview;
     QMetaObject::Connection produced;
+    // What the main window held when "Протокол" filled the document: the record must
+    // describe the paper, not entries changed while the preview was open.
+    ArchiveRecord filled;
 };

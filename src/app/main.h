@@ -29,6 +29,7 @@ class TForm3;
 class TForm4;
 class TForm5;
 struct TransformerType;
+struct ArchiveRecord;
 
 // The main window: live readouts on the left, the six pages of the tests and the
 // protocol entries on the right. Controls keep their layout names; handlers are named
@@ -218,6 +219,7 @@ public:
     // ---- archive of protocols (formarchive.h) ----
     void ArchiveButtonClick();
     void recordProducedProtocol();
+    ArchiveRecord mainWindowPartOfRecord() const;
     void openArchivedRecord(qint64 id);
 
     // The tab pages in their order, for code that needs them by index.

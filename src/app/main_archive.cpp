@@ -63,6 +63,7 @@ void TForm1::setupArchive()
     // The preview is handed over after the window exists; by the time "Протокол" fills it,
     // its protocols are recorded here.
     connect(Previw, &QPushButton::clicked, this, [this] {
+        Archive->filled = mainWindowPartOfRecord();
         if (Archive->preview == Form4)
             return;
         disconnect(Archive->produced);
@@ -77,21 +78,27 @@ void TForm1::recordProducedProtocol()
 {
     if (!Form3 || !Form4 || !Form4->showsDocumentPages())
         return;
-    ArchiveRecord record;
+    ArchiveRecord record = Archive->filled;
     record.moment = QDateTime::currentDateTime();
-    record.protocolNumber = ProtocolNumber->text();
-    record.type = Name->currentText();
-    record.serialNumber = RepairNumber->text();
-    record.firm = Firm->toPlainText();
     addFields(record.fields, Form3->StendReport);
     addFields(record.fields, Form3->StendReport2);
     record.sheet1 = serializedSheet(Form4->QRPreview1);
     record.sheet2 = serializedSheet(Form4->QRPreview2);
+    // The paper is out already; a failure only shows its one message.
+    recordInArchive(Form4, *Archive->archive, record);
+}
+
+ArchiveRecord TForm1::mainWindowPartOfRecord() const
+{
+    ArchiveRecord record;
+    record.protocolNumber = ProtocolNumber->text();
+    record.type = Name->currentText();
+    record.serialNumber = RepairNumber->text();
+    record.firm = Firm->toPlainText();
     const QHash<QString, QString> results = stateTexts();
     for (auto it = results.cbegin(); it != results.cend(); ++it)
         record.results.insert(it.key(), it.value());
-    // The paper is out already; a failure only shows its one message.
-    recordInArchive(Form4, *Archive->archive, record);
+    return record;
 }
 
 void TForm1::ArchiveButtonClick()

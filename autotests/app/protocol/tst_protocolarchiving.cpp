@@ -57,6 +57,7 @@ private slots:
 
     void producedProtocolIsKeptOnceAndRevisedWhenChanged_data();
     void producedProtocolIsKeptOnceAndRevisedWhenChanged();
+    void entriesChangedAfterTheFillingDoNotReachTheRecord();
     void pairOpenedFromFilesIsNotKept();
     void unusableArchiveStillPrintsWithOneMessage_data();
     void unusableArchiveStillPrintsWithOneMessage();
@@ -185,6 +186,26 @@ void TstProtocolArchiving::producedProtocolIsKeptOnceAndRevisedWhenChanged()
     QCOMPARE(list[0].revision, 2);
     QCOMPARE(list[0].protocolNumber, u"12"_s);
     QVERIFY(f->prompts.messages.isEmpty());
+}
+
+// The record describes the paper: what the operator types while the preview is open
+// belongs to the next protocol, not to the one being printed.
+void TstProtocolArchiving::entriesChangedAfterTheFillingDoNotReachTheRecord()
+{
+    fillAndPress();
+    f->form->RepairNumber->setText(u"9999"_s);
+    f->form->Name->setEditText(u"ТМ-400/10"_s);
+    f->form->Pxx00->setText(u"2000"_s);
+    produce(Way::Print);
+    const QList<ArchiveSummary> list = summaries();
+    QCOMPARE(list.size(), 1);
+    ProtocolArchive reader(ArchiveSettings::sqliteDefault());
+    const std::optional<ArchiveRecord> record = reader.record(list[0].id);
+    QVERIFY(record);
+    QCOMPARE(record->serialNumber, u"4711"_s);
+    QCOMPARE(record->type, u"ТМ-250/10"_s);
+    QVERIFY(record->results.values().contains(u"1240"_s));
+    QVERIFY(!record->results.values().contains(u"2000"_s));
 }
 
 void TstProtocolArchiving::pairOpenedFromFilesIsNotKept()
