@@ -1,5 +1,6 @@
 #include "main.h"
 
+#include "benchtables.h"
 #include "controls.h"
 #include "errorreport.h"
 #include "formlink.h"
@@ -137,6 +138,11 @@ TForm1::TForm1(QWidget *parent) : QWidget(parent)
     Timer2->setObjectName(QStringLiteral("Timer2"));
     Timer2->setInterval(30000);
 
+    for (QWidget *w : findChildren<QWidget *>()) {
+        if (!w->objectName().isEmpty())
+            m_controls.insert(w->objectName(), w);
+    }
+
     connectShell();
     setupLink();
     setupTests();
@@ -147,6 +153,16 @@ TForm1::TForm1(QWidget *parent) : QWidget(parent)
 }
 
 TForm1::~TForm1() = default;
+
+QWidget *TForm1::control(const QString &name) const
+{
+    return m_controls.value(name);
+}
+
+StringGrid *TForm1::grid(const QString &name) const
+{
+    return qobject_cast<StringGrid *>(m_controls.value(name));
+}
 
 void TForm1::buildLeftColumn()
 {
@@ -351,7 +367,7 @@ void TForm1::buildPageTransformations()
     MakeFramed(p, "", 2, 78, 49, 40, QStringLiteral("AB"), true);
     MakeFramed(p, "", 2, 117, 49, 40, QStringLiteral("BC"), true);
     MakeFramed(p, "", 2, 156, 49, 41, QStringLiteral("CA"), true);
-    TransformGrid = new StringGrid(12, 3, 54, 38, p);
+    TransformGrid = new StringGrid(TransformGridColumns, TransformGridRows, 54, 38, p);
     TransformGrid->setObjectName(QStringLiteral("TransformGrid"));
     // Column 10 ends at the grid's edge under "Uном,B"; column 11 lies beyond the width.
     TransformGrid->setGeometry(50, 78, 603, 118);
@@ -389,7 +405,7 @@ void TForm1::buildPageResistence()
     RadioGroup4 = makeRadioGroup(p, "RadioGroup4", 554, 77, 70, 88, QString(),
                                  {QStringLiteral("A0"), QStringLiteral("B0"), QStringLiteral("C0")},
                                  1, 0);
-    ResistenceGrid = new StringGrid(7, 4, 78, 24, p);
+    ResistenceGrid = new StringGrid(ResistenceGridColumns, ResistenceGridRows, 78, 24, p);
     ResistenceGrid->setObjectName(QStringLiteral("ResistenceGrid"));
     ResistenceGrid->setGeometry(80, 89, 475, 101);
     sButton1 = makeButton(p, "sButton1", 555, 165, 70, 25, QStringLiteral("%"));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "benchreadings.h"
+#include "instrumentranges.h"
 #include "ratedvalues.h"
 
 #include <QHash>
@@ -125,10 +126,8 @@ public:
     // ---- values the tests compute with ----
     BenchReadings Readings;
     RatedValues Rated;
-    std::uint8_t CurrentRatio = 1;
-    std::uint8_t CurrentDigits = 3;
-    std::uint16_t VoltageRatio = 1;
-    std::uint8_t VoltageDigits = 2;
+    // CurrentRatio, CurrentDigits, VoltageRatio, VoltageDigits of the two range lists.
+    InstrumentScaling Scaling;
     long double Resistance = 0;
     // While set, complete resistance packets are thrown away unread (between the stop
     // of a resistance measurement and the next start).
@@ -213,6 +212,12 @@ public:
     QHash<QString, QString> stateTexts() const;
     TransformerType typeOnPage() const;
 
+    // Every named control of the window, bound once when the window is built. The state
+    // file's keys, the calculations' fields and the filling reach controls only through
+    // it, so a test can prove that each of their names still stands for a control.
+    QWidget *control(const QString &name) const;
+    StringGrid *grid(const QString &name) const;
+
     // The tab pages in their order, for code that needs them by index.
     enum PageIndex { PageMain, PageIdle, PageChort, PageTransformations, PageResistence, PageProtocol };
 
@@ -253,6 +258,7 @@ private:
     bool isIdleNameEnter(QObject *watched, QEvent *event) const;
     void flipDiagnostics(bool labels34, bool label8, bool gauge);
 
+    QHash<QString, QWidget *> m_controls;
     bool m_shown = false;
     // The field whose focus is on its way back after its message, and whether it is
     // being given back right now.

@@ -160,13 +160,13 @@ QHash<QString, QString> TForm1::stateTexts() const
     for (const StateKey &k : StateFile::keys()) {
         switch (k.kind) {
         case StateKey::Kind::Text:
-            texts.insert(k.key, ControlText(findChild<QWidget *>(k.control)));
+            texts.insert(k.key, ControlText(control(k.control)));
             break;
         case StateKey::Kind::ListIndex:
-            texts.insert(k.key, QString::number(findChild<QComboBox *>(k.control)->currentIndex()));
+            texts.insert(k.key, QString::number(qobject_cast<QComboBox *>(control(k.control))->currentIndex()));
             break;
         case StateKey::Kind::GridCell:
-            texts.insert(k.key, findChild<StringGrid *>(k.control)->cell(k.column, k.row));
+            texts.insert(k.key, grid(k.control)->cell(k.column, k.row));
             break;
         }
     }
@@ -182,7 +182,7 @@ void TForm1::restoreState()
         const QString &text = entries[i].second;
         switch (k.kind) {
         case StateKey::Kind::Text: {
-            QWidget *w = findChild<QWidget *>(k.control);
+            QWidget *w = control(k.control);
             if (w == Name)
                 Name->setEditText(text);
             else if (auto *l = qobject_cast<QLabel *>(w))
@@ -196,7 +196,7 @@ void TForm1::restoreState()
             break;
         }
         case StateKey::Kind::ListIndex: {
-            auto *combo = findChild<QComboBox *>(k.control);
+            auto *combo = qobject_cast<QComboBox *>(control(k.control));
             combo->setCurrentIndex(text.toInt());
             if (combo == cbCurrent)
                 cbCurrentChange();
@@ -205,7 +205,7 @@ void TForm1::restoreState()
             break;
         }
         case StateKey::Kind::GridCell:
-            findChild<StringGrid *>(k.control)->setCell(k.column, k.row, text);
+            grid(k.control)->setCell(k.column, k.row, text);
             break;
         }
     }
@@ -334,7 +334,7 @@ void TForm1::PreviwClick()
         return;
     FillingInput input;
     for (const QString &name : FillingControlNames())
-        input.texts.insert(name, ControlText(findChild<QWidget *>(name)));
+        input.texts.insert(name, ControlText(control(name)));
     input.firm = Firm->toPlainText();
     input.conclusion = Conclusion->toPlainText();
     input.circuitIndex = Circuit->currentIndex();
