@@ -124,7 +124,7 @@ void TForm1::VaComm1RxChar(int count)
 LinkContext TForm1::linkContext() const
 {
     LinkContext context;
-    context.scaling = {CurrentRatio, CurrentDigits, VoltageRatio, VoltageDigits};
+    context.scaling = Scaling;
     context.onePhase = FasNumber->itemIndex() == 0;
     context.resistanceRange = qMax(0, ResistenceRange1->itemIndex());
     context.locale = QLocale::system();
@@ -227,18 +227,12 @@ void TForm1::dropPendingReadouts()
 
 void TForm1::cbCurrentChange()
 {
-    if (auto range = currentRangeAt(cbCurrent->currentIndex())) {
-        CurrentRatio = range->ratio;
-        CurrentDigits = range->digits;
-    }
+    applyCurrentRange(Scaling, cbCurrent->currentIndex());
 }
 
 void TForm1::cbVoltageChange()
 {
-    if (auto range = voltageRangeAt(cbVoltage->currentIndex())) {
-        VoltageRatio = range->ratio;
-        VoltageDigits = range->digits;
-    }
+    applyVoltageRange(Scaling, cbVoltage->currentIndex());
 }
 
 // The hidden controls of the old range selection take no part in the scaling.
