@@ -10,6 +10,7 @@
 #include <QWidget>
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 class QCheckBox;
 class QComboBox;
@@ -30,6 +31,7 @@ class TForm3;
 class TForm4;
 class TForm5;
 struct TransformerType;
+enum class EntryField;
 
 // The main window: live readouts on the left, the six pages of the tests and the
 // protocol entries on the right. Controls keep their layout names; handlers are named
@@ -250,6 +252,9 @@ private:
     void setupRated();
     // Reads one rated text into `Rated`; false after reporting a text that is not a number.
     bool enterRated(QLineEdit *field, int entryField);
+    // Reads the rated texts in their page-change order into `Rated` and the material's
+    // constant after them; stops, reporting it, at the field `stopAt`.
+    bool enterRatedFields(std::optional<EntryField> stopAt);
     // Shows an input error and gives the focus back to `field` with its text selected.
     void reportInputError(QWidget *field, const QString &message);
     // True after refusing a text of `field` that the files cannot hold.

@@ -249,31 +249,18 @@ void TForm1::PageControl1Change()
 
     QWidget *page = PageControl1->activePage();
     if (page == Idle || page == Chort || page == Transformations) {
-        const QString missing =
-            missingRatedDataMessage({Pnom->text(), Unom->text(), Unom2->text(), Inom->text(), Inom2->text()});
-        if (!missing.isEmpty()) {
+        const RatedDataGap gap =
+            firstRatedDataGap({Pnom->text(), Unom->text(), Unom2->text(), Inom->text(), Inom2->text()});
+        if (!gap.complete()) {
+            // Back where the data can be mended. The port is closed before the box: its
+            // events go on meanwhile and would bring the link up on a page that has none.
             PageControl1->setActivePage(Main);
-            // Closed before the box: its events go on meanwhile and would bring the link up
-            // on a page that has none.
             VaComm1->ClosePort();
-            Prompts::current().showMessage(this, MissingRatedDataCaption, missing, PromptIcon::Error);
-        } else {
-            // A text that is not a number stops the page change on the page where it can be
-            // mended, with the port closed as that page wants it.
-            const std::pair<QLineEdit *, EntryField> rated[] = {
-                {Pnom, EntryField::Pnom},   {Unom, EntryField::Unom},   {Inom, EntryField::Inom},
-                {Unom2, EntryField::Unom2}, {Inom2, EntryField::Inom2}};
-            for (auto [field, kind] : rated) {
-                if (checkEntry(field->text(), kind).outcome == EntryCheck::Outcome::NotANumber) {
-                    PageControl1->setActivePage(Main);
-                    VaComm1->ClosePort();
-                    enterRated(field, int(kind));
-                    return;
-                }
-                enterRated(field, int(kind));
-            }
-            MaterialClick();
         }
+        if (!gap.missing.isEmpty())
+            Prompts::current().showMessage(this, MissingRatedDataCaption, gap.missing, PromptIcon::Error);
+        else if (!enterRatedFields(gap.notANumber))
+            return;
     }
 
     page = PageControl1->activePage();

@@ -73,6 +73,22 @@ bool TForm1::enterRated(QLineEdit *field, int entryField)
     return false;
 }
 
+bool TForm1::enterRatedFields(std::optional<EntryField> stopAt)
+{
+    const std::pair<QLineEdit *, EntryField> fields[] = {
+        {Pnom, EntryField::Pnom}, {Unom, EntryField::Unom}, {Unom2, EntryField::Unom2},
+        {Inom, EntryField::Inom}, {Inom2, EntryField::Inom2}};
+    for (EntryField kind : RatedFieldOrder) {
+        QLineEdit *field = std::find_if(std::begin(fields), std::end(fields),
+                                        [kind](const auto &f) { return f.second == kind; })->first;
+        enterRated(field, int(kind));
+        if (kind == stopAt)
+            return false;
+    }
+    MaterialClick();
+    return true;
+}
+
 void TForm1::PnomExit() { enterRated(Pnom, int(EntryField::Pnom)); }
 void TForm1::UnomExit() { enterRated(Unom, int(EntryField::Unom)); }
 void TForm1::InomExit() { enterRated(Inom, int(EntryField::Inom)); }
