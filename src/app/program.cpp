@@ -16,8 +16,8 @@ int main(int argc, char *argv[])
     TForm1 form1;
     TForm3 form3;
     TForm4 form4;
-    TForm5 form5(&form1);
-    TForm2 form2(&form1);
+    TForm5 form5(form1.VaComm1);
+    TForm2 form2(form1.VaComm1);
     form1.Form3 = &form3;
     form1.Form4 = &form4;
     form1.Form5 = &form5;
