@@ -158,12 +158,12 @@ void TstControlNames::everyFieldTheCalculationsWriteResolves()
 
 void TstControlNames::everyNameOfTheFillingResolves()
 {
-    for (const QString &name : FillingControlNames()) {
+    for (const QString &name : fillingControlNames()) {
         QWidget *w = f->form->control(name);
         QVERIFY2(w && holdsText(w) && !qobject_cast<QPlainTextEdit *>(w), qPrintable(name));
     }
     TForm3 form3;
-    for (const FieldValue &v : FillProtocol({})) {
+    for (const FieldValue &v : fillProtocol({})) {
         bool ok = false;
         switch (v.kind) {
         case FieldValue::Kind::Caption: ok = form3.setCaption(v.field, v.text); break;

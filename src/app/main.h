@@ -261,7 +261,10 @@ private:
     bool refuseUnstorableText(QWidget *field);
     // Enter in `Name` whose text is the type already loaded: nothing to do.
     bool isIdleNameEnter(QObject *watched, QEvent *event) const;
-    void flipDiagnostics(bool labels34, bool label8, bool gauge);
+    // The service controls an operator never needs, each shown or hidden in turn.
+    enum class Diagnostic { Labels3And4 = 1, Label8 = 2, Gauge = 4 };
+    Q_DECLARE_FLAGS(Diagnostics, Diagnostic)
+    void toggleDiagnostics(Diagnostics which);
 
     QHash<QString, QWidget *> m_controls;
     bool m_shown = false;

@@ -20,13 +20,13 @@ namespace {
 void setTextColourOnce(QWidget *w, const QColor &c)
 {
     if (w->palette().color(QPalette::WindowText) != c)
-        SetTextColour(w, c);
+        setTextColour(w, c);
 }
 
 void setBackgroundColourOnce(QWidget *w, const QColor &c)
 {
     if (!w->autoFillBackground() || w->palette().color(QPalette::Window) != c)
-        SetBackgroundColour(w, c);
+        setBackgroundColour(w, c);
 }
 
 } // namespace

@@ -61,10 +61,10 @@ void TForm1::setupRecords()
     // passed over at close, so the stored value stays as it was.
     const auto addWriter = [this](QWidget *field, std::function<void()> write) {
         Records->settingWriters.insert(field, [field, write] {
-            if (unstorableCharacters(ControlText(field)).isEmpty())
+            if (unstorableCharacters(controlText(field)).isEmpty())
                 write();
         });
-        OnExit(field, [this, field, write] {
+        onExit(field, [this, field, write] {
             if (!refuseUnstorableText(field))
                 RunGuarded(write);
         });
@@ -77,7 +77,7 @@ void TForm1::setupRecords()
     // whole in escaped pieces.
     for (QWidget *field : std::initializer_list<QWidget *>{Name, TransformerWeight, Freq2, Circuit,
                                                            KabsHigh, KabsLow, KabsHL})
-        OnExit(field, [this, field] { refuseUnstorableText(field); });
+        onExit(field, [this, field] { refuseUnstorableText(field); });
     connect(cbAutoStop, &QCheckBox::clicked, this, [this] { RunGuarded([this] { cbAutoStopClick(); }); });
 
     // Only the operator's typing and choosing load a type, choosing the shown one again
@@ -95,7 +95,7 @@ void TForm1::setupRecords()
 
 bool TForm1::refuseUnstorableText(QWidget *field)
 {
-    const QString text = ControlText(field);
+    const QString text = controlText(field);
     const QStringList characters = unstorableCharacters(text);
     if (characters.isEmpty())
         return false;
@@ -126,7 +126,7 @@ void TForm1::FormShow()
 {
     PageControl1->setActivePage(Main);
 
-    const StendSettings s = SettingsFile::read();
+    const BenchSettings s = SettingsFile::read();
     Chief->setText(s.chief);
     ChiefName->setText(s.chiefName);
     Investigator->setText(s.investigator);
@@ -160,7 +160,7 @@ QHash<QString, QString> TForm1::stateTexts() const
     for (const StateKey &k : StateFile::keys()) {
         switch (k.kind) {
         case StateKey::Kind::Text:
-            texts.insert(k.key, ControlText(control(k.control)));
+            texts.insert(k.key, controlText(control(k.control)));
             break;
         case StateKey::Kind::ListIndex:
             texts.insert(k.key, QString::number(qobject_cast<QComboBox *>(control(k.control))->currentIndex()));
@@ -333,8 +333,8 @@ void TForm1::PreviwClick()
     if (!Form3)
         return;
     FillingInput input;
-    for (const QString &name : FillingControlNames())
-        input.texts.insert(name, ControlText(control(name)));
+    for (const QString &name : fillingControlNames())
+        input.texts.insert(name, controlText(control(name)));
     input.firm = Firm->toPlainText();
     input.conclusion = Conclusion->toPlainText();
     input.circuitIndex = Circuit->currentIndex();
@@ -354,7 +354,7 @@ void TForm1::PreviwClick()
     input.transformColumns = columns(TransformGrid, TransformColumnsPrinted);
     input.resistenceColumns = columns(ResistenceGrid, ResistenceColumnsPrinted);
 
-    for (const FieldValue &v : FillProtocol(input)) {
+    for (const FieldValue &v : fillProtocol(input)) {
         switch (v.kind) {
         case FieldValue::Kind::Caption: Form3->setCaption(v.field, v.text); break;
         case FieldValue::Kind::Lines: Form3->setLines(v.field, v.lines); break;
