@@ -50,19 +50,6 @@ BenchReadings everyReadingSet()
     return r;
 }
 
-RatedValues everyRatedValueSet()
-{
-    RatedValues rated;
-    rated.RatedPower = 25;
-    rated.RatedVoltageHV = 400;
-    rated.RatedCurrentHV = 10;
-    rated.RatedVoltageLV = 230;
-    rated.RatedCurrentLV = 20;
-    rated.WindingTemperature = 20;
-    rated.MaterialConstant = CopperConstant;
-    return rated;
-}
-
 bool holdsText(const QWidget *w)
 {
     return qobject_cast<const QLabel *>(w) || qobject_cast<const QLineEdit *>(w)
@@ -129,7 +116,7 @@ void TstControlNames::everyStateKeyResolvesToItsControl()
 void TstControlNames::everyFieldTheCalculationsWriteResolves()
 {
     const BenchReadings readings = everyReadingSet();
-    const RatedValues rated = everyRatedValueSet();
+    const RatedValues rated{25, 400, 10, 230, 20, 20, CopperConstant};
     NameSink sink;
     for (bool onePhase : {true, false}) {
         runNoLoadTest(readings, rated, 3, onePhase, sink);

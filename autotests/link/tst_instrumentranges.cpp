@@ -59,68 +59,48 @@ int ratioOfItemText(const QString &text)
 class TestInstrumentRanges : public QObject {
     Q_OBJECT
 private slots:
-    void currentItemSetsRatioAndDigits_data();
-    void currentItemSetsRatioAndDigits();
-    void voltageItemSetsRatioAndDigits_data();
-    void voltageItemSetsRatioAndDigits();
+    void eachItemScalesTheNextPacket_data();
+    void eachItemScalesTheNextPacket();
     void ratioIsPrimaryOverSecondaryRatingOfTheItemText();
     void indexOutsideTheListKeepsThePreviousValues_data();
     void indexOutsideTheListKeepsThePreviousValues();
     void scalingIsZeroUntilARangeIsApplied();
 };
 
-void TestInstrumentRanges::currentItemSetsRatioAndDigits_data()
+void TestInstrumentRanges::eachItemScalesTheNextPacket_data()
 {
+    QTest::addColumn<bool>("current"); // an item of cbCurrent, else of cbVoltage
     QTest::addColumn<QString>("ia");
-    QTest::newRow("Не используется") << "1.000";
-    QTest::newRow("15А/5А") << "3.00";
-    QTest::newRow("50А/5А") << "10.00";
-    QTest::newRow("100А/5А") << "20.0";
-    QTest::newRow("150А/5А") << "30.0";
-    QTest::newRow("200А/5А") << "40.0";
-    QTest::newRow("250А/5А") << "50";
-    QTest::newRow("300А/5А") << "60";
-    QTest::newRow("350А/5А") << "70";
-    QTest::newRow("400А/5А") << "80";
-}
-
-// The chosen item scales the currents of the next packet and leaves the voltages alone.
-void TestInstrumentRanges::currentItemSetsRatioAndDigits()
-{
-    QFETCH(QString, ia);
-    const int index = currentTransformerItems().indexOf(QString::fromUtf8(QTest::currentDataTag()));
-    QVERIFY(index >= 0);
-    InstrumentScaling scaling;
-    applyVoltageRange(scaling, 0);
-    applyCurrentRange(scaling, index);
-    const SignalTexts shown = shownWith(scaling);
-    QCOMPARE(shown.Ia, ia);
-    QCOMPARE(shown.Ib, ia);
-    QCOMPARE(shown.Ic, ia);
-    QCOMPARE(shown.U_AB, QStringLiteral("1.00"));
-}
-
-void TestInstrumentRanges::voltageItemSetsRatioAndDigits_data()
-{
     QTest::addColumn<QString>("u2");
-    QTest::newRow("Не используется") << "1.00";
-    QTest::newRow("10кВ/100В") << "100";
-    QTest::newRow("35кВ/100В") << "350"; // beyond 8 bits
+    QTest::newRow("Не используется") << true << "1.000" << "1.00";
+    QTest::newRow("15А/5А") << true << "3.00" << "1.00";
+    QTest::newRow("50А/5А") << true << "10.00" << "1.00";
+    QTest::newRow("100А/5А") << true << "20.0" << "1.00";
+    QTest::newRow("150А/5А") << true << "30.0" << "1.00";
+    QTest::newRow("200А/5А") << true << "40.0" << "1.00";
+    QTest::newRow("250А/5А") << true << "50" << "1.00";
+    QTest::newRow("300А/5А") << true << "60" << "1.00";
+    QTest::newRow("350А/5А") << true << "70" << "1.00";
+    QTest::newRow("400А/5А") << true << "80" << "1.00";
+    QTest::newRow("10кВ/100В") << false << "1.000" << "100";
+    QTest::newRow("35кВ/100В") << false << "1.000" << "350"; // beyond 8 bits
 }
 
-void TestInstrumentRanges::voltageItemSetsRatioAndDigits()
+// The chosen item scales its own quantity in the next packet and leaves the other alone.
+void TestInstrumentRanges::eachItemScalesTheNextPacket()
 {
+    QFETCH(bool, current);
+    QFETCH(QString, ia);
     QFETCH(QString, u2);
-    const int index = voltageTransformerItems().indexOf(QString::fromUtf8(QTest::currentDataTag()));
+    const QString item = QString::fromUtf8(QTest::currentDataTag());
+    const int index = (current ? currentTransformerItems() : voltageTransformerItems()).indexOf(item);
     QVERIFY(index >= 0);
     InstrumentScaling scaling;
-    applyCurrentRange(scaling, 0);
-    applyVoltageRange(scaling, index);
+    applyCurrentRange(scaling, current ? index : 0);
+    applyVoltageRange(scaling, current ? 0 : index);
     const SignalTexts shown = shownWith(scaling);
-    QCOMPARE(shown.U_AB, u2);
-    QCOMPARE(shown.U_BC, u2);
-    QCOMPARE(shown.U_CA, u2);
-    QCOMPARE(shown.Ia, QStringLiteral("1.000"));
+    QCOMPARE(QStringList({shown.Ia, shown.Ib, shown.Ic}), QStringList({ia, ia, ia}));
+    QCOMPARE(QStringList({shown.U_AB, shown.U_BC, shown.U_CA}), QStringList({u2, u2, u2}));
 }
 
 void TestInstrumentRanges::ratioIsPrimaryOverSecondaryRatingOfTheItemText()
