@@ -3,6 +3,7 @@
 // Builds bench packets for the link tests: raw fields in, bytes with a correct CRC out.
 
 #include "crc8.h"
+#include "packetframer.h"
 
 #include <QByteArray>
 
@@ -40,7 +41,8 @@ inline QByteArray signalPacket(const SignalFields &f)
         putBigEndian(bytes, offset, w, 2);
         offset += 2;
     }
-    bytes[53] = char(CRC8(reinterpret_cast<const std::uint8_t *>(bytes.constData()) + 1, 52));
+    constexpr int at = checksumOffset(PacketKind::Signal);
+    bytes[at] = char(CRC8(reinterpret_cast<const std::uint8_t *>(bytes.constData()) + 1, at - 1));
     putBigEndian(bytes, 54, f.UabMean, 4);
     return bytes;
 }
@@ -53,13 +55,15 @@ inline QByteArray resistancePacket(float ohms, std::uint8_t spare = 0)
     bytes[0] = char(0xAA);
     putBigEndian(bytes, 1, pattern, 4);
     bytes[5] = char(spare);
-    bytes[6] = char(CRC8(reinterpret_cast<const std::uint8_t *>(bytes.constData()) + 1, 5));
+    constexpr int at = checksumOffset(PacketKind::Resistance);
+    bytes[at] = char(CRC8(reinterpret_cast<const std::uint8_t *>(bytes.constData()) + 1, at - 1));
     return bytes;
 }
 
 inline QByteArray withBadChecksum(QByteArray packet)
 {
-    const int crcAt = packet.size() == 58 ? 53 : 6;
+    const int crcAt = checksumOffset(packet.size() == SignalPacketLength ? PacketKind::Signal
+                                                                        : PacketKind::Resistance);
     packet[crcAt] = char(packet[crcAt] ^ 0x5A);
     return packet;
 }

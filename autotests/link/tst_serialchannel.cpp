@@ -1,69 +1,13 @@
 #include "bencherror.h"
 #include "blockingpause.h"
+#include "pseudoterminal.h"
 #include "serialchannel.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <fcntl.h>
-#include <poll.h>
-#include <stdlib.h>
-#include <unistd.h>
-
 namespace {
-
-// The far end of the line: the master side of a pseudo-terminal whose slave the
-// channel opens through a COMn link.
-class FarEnd {
-public:
-    FarEnd()
-    {
-        m_master = ::posix_openpt(O_RDWR | O_NOCTTY);
-        if (m_master >= 0 && ::grantpt(m_master) == 0 && ::unlockpt(m_master) == 0)
-            m_slave = QString::fromLocal8Bit(::ptsname(m_master));
-    }
-    ~FarEnd() { close(); }
-    FarEnd(const FarEnd &) = delete;
-    FarEnd &operator=(const FarEnd &) = delete;
-
-    bool isReady() const { return !m_slave.isEmpty(); }
-    QString slavePath() const { return m_slave; }
-
-    void close()
-    {
-        if (m_master >= 0)
-            ::close(m_master);
-        m_master = -1;
-    }
-
-    bool write(const QByteArray &bytes)
-    {
-        return ::write(m_master, bytes.constData(), std::size_t(bytes.size())) == bytes.size();
-    }
-
-    // Whatever arrives within the time-out, up to `count` bytes.
-    QByteArray read(int count, int timeoutMs = 5000)
-    {
-        QByteArray got;
-        QDeadlineTimer deadline(timeoutMs);
-        while (got.size() < count && !deadline.hasExpired()) {
-            pollfd p{m_master, POLLIN, 0};
-            if (::poll(&p, 1, int(deadline.remainingTime())) <= 0)
-                break;
-            char buf[256];
-            const ssize_t n = ::read(m_master, buf, std::min<std::size_t>(sizeof buf, std::size_t(count - got.size())));
-            if (n <= 0)
-                break;
-            got.append(buf, n);
-        }
-        return got;
-    }
-
-private:
-    int m_master = -1;
-    QString m_slave;
-};
 
 constexpr int PortNumber = 73; // unlikely to collide with a real or emulated port
 
@@ -102,7 +46,7 @@ private:
     void linkPort(const QString &target);
 
     std::unique_ptr<QTemporaryDir> folder;
-    std::unique_ptr<FarEnd> farEnd;
+    std::unique_ptr<PseudoTerminal> farEnd; // the bench's end of the line
     std::unique_ptr<SerialChannel> channel;
 };
 
@@ -111,8 +55,8 @@ void TestSerialChannel::init()
     folder = std::make_unique<QTemporaryDir>();
     QVERIFY(folder->isValid());
     SerialChannel::setDeviceFolder(folder->path());
-    farEnd = std::make_unique<FarEnd>();
-    QVERIFY(farEnd->isReady());
+    farEnd = std::make_unique<PseudoTerminal>();
+    QVERIFY(farEnd->isValid());
     channel = std::make_unique<SerialChannel>();
     channel->setPortNum(PortNumber);
 }
@@ -133,7 +77,7 @@ void TestSerialChannel::linkPort(const QString &target)
 void TestSerialChannel::portNumberNamesTheFolderEntryOrABuiltInPort()
 {
     QCOMPARE(channel->deviceName(), QStringLiteral("/dev/ttyS72"));
-    linkPort(farEnd->slavePath());
+    linkPort(farEnd->slaveName());
     QCOMPARE(channel->deviceName(), folder->filePath(QStringLiteral("COM73")));
 }
 
@@ -184,7 +128,7 @@ void TestSerialChannel::closedPortDropsSendsAndReadsNothing()
 
 void TestSerialChannel::portNumberCannotChangeWhileOpen()
 {
-    linkPort(farEnd->slavePath());
+    linkPort(farEnd->slaveName());
     channel->OpenPort();
     QVERIFY(channel->PortIsOpen());
     const QString whileOpen = QStringLiteral("Can't perform this operation while port is open");
@@ -202,7 +146,7 @@ void TestSerialChannel::portNumberCannotChangeWhileOpen()
 
 void TestSerialChannel::bytesFromTheFarEndArriveThroughRxChar()
 {
-    linkPort(farEnd->slavePath());
+    linkPort(farEnd->slaveName());
     channel->OpenPort();
     QByteArray received;
     QList<int> counts;
@@ -221,7 +165,7 @@ void TestSerialChannel::bytesFromTheFarEndArriveThroughRxChar()
 
 void TestSerialChannel::bytesLeftUnreadRaiseAnotherEvent()
 {
-    linkPort(farEnd->slavePath());
+    linkPort(farEnd->slaveName());
     channel->OpenPort();
     QList<int> counts;
     QByteArray consumed;
@@ -240,7 +184,7 @@ void TestSerialChannel::bytesLeftUnreadRaiseAnotherEvent()
 
 void TestSerialChannel::drainEmptiesOurQueueAndTheSystemQueue()
 {
-    linkPort(farEnd->slavePath());
+    linkPort(farEnd->slaveName());
     QSignalSpy restarts(channel.get(), &SerialChannel::inputRestarted);
     channel->OpenPort();
     QCOMPARE(restarts.size(), 1); // an opening starts somewhere in the stream
@@ -266,7 +210,7 @@ void TestSerialChannel::drainEmptiesOurQueueAndTheSystemQueue()
 
 void TestSerialChannel::sentBytesLeaveBeforeABlockingPause()
 {
-    linkPort(farEnd->slavePath());
+    linkPort(farEnd->slaveName());
     channel->OpenPort();
     QVERIFY(channel->SendByte(0xAA));
     // No event loop runs from here on, as in the command senders' pause.
@@ -278,7 +222,7 @@ void TestSerialChannel::sentBytesLeaveBeforeABlockingPause()
 
 void TestSerialChannel::anyIntegerBaudrateIsAccepted()
 {
-    linkPort(farEnd->slavePath());
+    linkPort(farEnd->slaveName());
     channel->setUserBaudrate(12345);
     channel->OpenPort();
     QVERIFY(channel->PortIsOpen());
@@ -289,7 +233,7 @@ void TestSerialChannel::anyIntegerBaudrateIsAccepted()
 
 void TestSerialChannel::farEndGoingAwayClosesThePortQuietly()
 {
-    linkPort(farEnd->slavePath());
+    linkPort(farEnd->slaveName());
     channel->OpenPort();
     QSignalSpy lost(channel.get(), &SerialChannel::portLost);
     farEnd->close();

@@ -81,7 +81,7 @@ void TstFilling::composedFieldsAddTheirFixedWords()
     QFETCH(QString, expected);
     FillingInput input;
     input.texts.insert(control, text);
-    QCOMPARE(captionOf(FillProtocol(input), field), expected);
+    QCOMPARE(captionOf(fillProtocol(input), field), expected);
 }
 
 void TstFilling::copiedFieldsTakeTheTextAsItStands()
@@ -92,7 +92,7 @@ void TstFilling::copiedFieldsTakeTheTextAsItStands()
                    {u"Inom2"_s, u"14.4"_s}, {u"Inom"_s, u"361"_s},
                    {u"Circuit"_s, u"U / Uo - 0"_s}, {u"Ixx01"_s, u" 2.10"_s},
                    {u"Rem"_s, u"Капитальный ремонт"_s}, {u"THL"_s, u"60"_s}};
-    const QList<FieldValue> out = FillProtocol(input);
+    const QList<FieldValue> out = fillProtocol(input);
     QCOMPARE(captionOf(out, u"QRProtocolNumber"_s), u"Протокол №12 испытания трансформатора ТМ-250/10"_s);
     QCOMPARE(captionOf(out, u"QRUnom"_s), u"10000 В / 400 В"_s);
     QCOMPARE(captionOf(out, u"QRInom"_s), u"14.4 А / 361 А"_s);
@@ -102,7 +102,7 @@ void TstFilling::copiedFieldsTakeTheTextAsItStands()
     QCOMPARE(captionOf(out, u"QRLabel9"_s), u"Капитальный ремонт"_s);
     QCOMPARE(captionOf(out, u"QRTHL"_s), u"60"_s);
 
-    const QList<FieldValue> empty = FillProtocol({});
+    const QList<FieldValue> empty = fillProtocol({});
     QCOMPARE(captionOf(empty, u"QRProtocolNumber"_s), u"Протокол № испытания трансформатора "_s);
     QCOMPARE(captionOf(empty, u"QRUnom"_s), u" В /  В"_s);
     QCOMPARE(captionOf(empty, u"QRIxx01"_s), QString());
@@ -128,7 +128,7 @@ void TstFilling::lowVoltageHeaderFollowsTheScheme()
     QFETCH(bool, delta);
     FillingInput input;
     input.circuitIndex = index;
-    const QList<FieldValue> out = FillProtocol(input);
+    const QList<FieldValue> out = fillProtocol(input);
     const FieldValue *star = find(out, u"QRRichText6"_s);
     const FieldValue *triangle = find(out, u"QRRichText2"_s);
     QVERIFY(star && triangle);
@@ -157,7 +157,7 @@ void TstFilling::memoLinesAreJoinedByOneBlank()
     FillingInput input;
     input.firm = memo;
     input.conclusion = memo;
-    const QList<FieldValue> out = FillProtocol(input);
+    const QList<FieldValue> out = fillProtocol(input);
     QCOMPARE(captionOf(out, u"QRFirm"_s), expected);
     QCOMPARE(captionOf(out, u"QRConclusion"_s), expected);
 }
@@ -170,7 +170,7 @@ void TstFilling::gridColumnsBecomeLinesKeepingEmptyCells()
     // Only three resistance columns were ever measured; the rest are absent.
     input.resistenceColumns = {{u"5.92"_s, u"5.93"_s, QString(), u"0.2"_s},
                                {}, {QString(), u"x"_s}};
-    const QList<FieldValue> out = FillProtocol(input);
+    const QList<FieldValue> out = fillProtocol(input);
 
     const QStringList ratio = {u"QRUI"_s, u"QRKI"_s, u"QRUII"_s, u"QRKII"_s, u"QRUIII"_s, u"QRKIII"_s,
                                u"QRUIV"_s, u"QRKIV"_s, u"QRUV"_s, u"QRKV"_s, u"QRUnn"_s};
@@ -194,12 +194,12 @@ void TstFilling::gridColumnsBecomeLinesKeepingEmptyCells()
 void TstFilling::phaseCountAndInducedVoltageSentence()
 {
     FillingInput input;
-    QCOMPARE(captionOf(FillProtocol(input), u"QRFasNumber"_s), QString());
-    QCOMPARE(captionOf(FillProtocol(input), u"QRIsolation"_s), QString());
+    QCOMPARE(captionOf(fillProtocol(input), u"QRFasNumber"_s), QString());
+    QCOMPARE(captionOf(fillProtocol(input), u"QRIsolation"_s), QString());
     input.fasNumber = u"Три"_s;
     input.isolationTicked = true;
-    QCOMPARE(captionOf(FillProtocol(input), u"QRFasNumber"_s), u"Три"_s);
-    QCOMPARE(captionOf(FillProtocol(input), u"QRIsolation"_s),
+    QCOMPARE(captionOf(fillProtocol(input), u"QRFasNumber"_s), u"Три"_s);
+    QCOMPARE(captionOf(fillProtocol(input), u"QRIsolation"_s),
              u"Проведено испытание изоляции индуцированным напряжением 800 В при частоте 100 Гц "
              u"в течение одной минуты"_s);
 }
@@ -207,7 +207,7 @@ void TstFilling::phaseCountAndInducedVoltageSentence()
 // Every fill overwrites the whole document, so nothing of an earlier fill can survive.
 void TstFilling::everyFieldIsWrittenOnceEvenFromEmptyControls()
 {
-    const QList<FieldValue> out = FillProtocol({});
+    const QList<FieldValue> out = fillProtocol({});
     QSet<QString> seen;
     for (const FieldValue &v : out) {
         QVERIFY2(!seen.contains(v.field), qPrintable(v.field));

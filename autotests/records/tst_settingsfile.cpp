@@ -18,26 +18,26 @@ struct TextField {
     const char *name;
     std::function<void(const QString &)> write;
     QString key;
-    QString StendSettings::*field;
+    QString BenchSettings::*field;
 };
 
 const QList<TextField> &textFields()
 {
     using namespace SettingsFile;
     static const QList<TextField> fields = {
-        {"Chief", writeChief, ChiefKey, &StendSettings::chief},
-        {"ChiefName", writeChiefName, ChiefNameKey, &StendSettings::chiefName},
-        {"Investigator", writeInvestigator, InvestigatorKey, &StendSettings::investigator},
-        {"Firm", writeFirm, FirmKey, &StendSettings::firm},
-        {"OilAnalysis", writeOilAnalysis, OilAnalysisKey, &StendSettings::oilAnalysis},
-        {"ElectricStrength", writeElectricStrength, ElectricStrengthKey, &StendSettings::electricStrength},
-        {"WaterContent", writeWaterContent, WaterContentKey, &StendSettings::waterContent},
-        {"MechanicalImpurities", writeMechanicalImpurities, MechanicalImpuritiesKey, &StendSettings::mechanicalImpurities},
-        {"WeightedCoalContent", writeWeightedCoalContent, WeightedCoalContentKey, &StendSettings::weightedCoalContent},
-        {"Color", writeColor, ColorKey, &StendSettings::color},
-        {"AcidNumber", writeAcidNumber, AcidNumberKey, &StendSettings::acidNumber},
-        {"ReactionAqueousExtract", writeReactionAqueousExtract, ReactionAqueousExtractKey, &StendSettings::reactionAqueousExtract},
-        {"FlashTemperature", writeFlashTemperature, FlashTemperatureKey, &StendSettings::flashTemperature},
+        {"Chief", writeChief, ChiefKey, &BenchSettings::chief},
+        {"ChiefName", writeChiefName, ChiefNameKey, &BenchSettings::chiefName},
+        {"Investigator", writeInvestigator, InvestigatorKey, &BenchSettings::investigator},
+        {"Firm", writeFirm, FirmKey, &BenchSettings::firm},
+        {"OilAnalysis", writeOilAnalysis, OilAnalysisKey, &BenchSettings::oilAnalysis},
+        {"ElectricStrength", writeElectricStrength, ElectricStrengthKey, &BenchSettings::electricStrength},
+        {"WaterContent", writeWaterContent, WaterContentKey, &BenchSettings::waterContent},
+        {"MechanicalImpurities", writeMechanicalImpurities, MechanicalImpuritiesKey, &BenchSettings::mechanicalImpurities},
+        {"WeightedCoalContent", writeWeightedCoalContent, WeightedCoalContentKey, &BenchSettings::weightedCoalContent},
+        {"Color", writeColor, ColorKey, &BenchSettings::color},
+        {"AcidNumber", writeAcidNumber, AcidNumberKey, &BenchSettings::acidNumber},
+        {"ReactionAqueousExtract", writeReactionAqueousExtract, ReactionAqueousExtractKey, &BenchSettings::reactionAqueousExtract},
+        {"FlashTemperature", writeFlashTemperature, FlashTemperatureKey, &BenchSettings::flashTemperature},
     };
     return fields;
 }
@@ -72,7 +72,7 @@ private slots:
 
     void firstStartWithoutTheFileGivesTheDefaults()
     {
-        const StendSettings s = SettingsFile::read();
+        const BenchSettings s = SettingsFile::read();
         for (const TextField &f : textFields())
             QVERIFY2((s.*f.field).isEmpty(), f.name);
         QCOMPARE(s.autoStop, true);
@@ -98,7 +98,7 @@ private slots:
         const QString text = QStringLiteral("Иванов И. И. (") + QString::fromLatin1(f.name) + u')';
         f.write(text);
         QCOMPARE(stored(f.key), text);
-        const StendSettings s = SettingsFile::read();
+        const BenchSettings s = SettingsFile::read();
         QCOMPARE(s.*f.field, text);
         for (const TextField &other : textFields()) {
             if (&other != &f)
@@ -112,7 +112,7 @@ private slots:
             f.write(QStringLiteral("текст ") + QString::fromLatin1(f.name));
         SettingsFile::writeAutoStop(false);
         SettingsFile::writePort(3, 115200);
-        const StendSettings s = SettingsFile::read();
+        const BenchSettings s = SettingsFile::read();
         for (const TextField &f : textFields())
             QCOMPARE(s.*f.field, QStringLiteral("текст ") + QString::fromLatin1(f.name));
         QCOMPARE(s.autoStop, false);
@@ -147,7 +147,7 @@ private slots:
         QFETCH(int, portNum);
         QFETCH(int, userBaudrate);
         QVERIFY(writeRaw(SettingsFile::path(), cp1251(QStringLiteral("[STEND]\r\n") + line + QStringLiteral("\r\n"))));
-        const StendSettings s = SettingsFile::read();
+        const BenchSettings s = SettingsFile::read();
         QCOMPARE(s.autoStop, autoStop);
         QCOMPARE(s.portNum, portNum);
         QCOMPARE(s.userBaudrate, userBaudrate);

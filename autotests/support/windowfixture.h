@@ -60,12 +60,12 @@ public:
     // The dialogs handed to the window as the program entry does.
     void addPortSettingsDialog()
     {
-        form2 = new TForm2(form);
+        form2 = new TForm2(form->VaComm1);
         form->Form2 = form2;
     }
     void addCalibrationDialog()
     {
-        form5 = new TForm5(form);
+        form5 = new TForm5(form->VaComm1);
         form->Form5 = form5;
     }
 

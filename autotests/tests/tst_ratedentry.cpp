@@ -56,6 +56,8 @@ private slots:
     void materialConstant();
     void missingRatedData_data();
     void missingRatedData();
+    void firstGapKeepsATestPageShut_data();
+    void firstGapKeepsATestPageShut();
 };
 
 void RatedEntryTest::captionsAreTheOperatorsOwn()
@@ -253,6 +255,51 @@ void RatedEntryTest::missingRatedData()
     QFETCH(RatedTexts, texts);
     QFETCH(QString, expected);
     QCOMPARE(missingRatedDataMessage(texts), expected);
+}
+
+void RatedEntryTest::firstGapKeepsATestPageShut_data()
+{
+    QTest::addColumn<RatedTexts>("texts");
+    QTest::addColumn<bool>("missing");
+    QTest::addColumn<int>("notANumber"); // an EntryField, -1 for none
+
+    QTest::newRow("all present and numbers") << allPresent() << false << -1;
+
+    RatedTexts t = allPresent();
+    t.Inom.clear();
+    t.Pnom = "x";
+    QTest::newRow("missing data is told before a bad text") << t << true << -1;
+
+    t = allPresent();
+    t.Inom2 = "1,44";
+    t.Unom2 = "0,4";
+    t.Inom = "10 000";
+    QTest::newRow("HV current comes before the LV fields") << t << false << int(EntryField::Inom);
+
+    t = allPresent();
+    t.Inom2 = "1,44";
+    t.Unom2 = "0,4";
+    QTest::newRow("LV voltage comes before LV current") << t << false << int(EntryField::Unom2);
+
+    t = allPresent();
+    t.Pnom = " ";
+    QTest::newRow("a blank is text that is no number") << t << false << int(EntryField::Pnom);
+
+    t = allPresent();
+    t.Unom = "1e99999";
+    QTest::newRow("a number too large is left to its reading") << t << false << -1;
+}
+
+void RatedEntryTest::firstGapKeepsATestPageShut()
+{
+    QFETCH(RatedTexts, texts);
+    QFETCH(bool, missing);
+    QFETCH(int, notANumber);
+    const RatedDataGap gap = firstRatedDataGap(texts);
+    QCOMPARE(gap.missing.isEmpty(), !missing);
+    QCOMPARE(gap.missing, missingRatedDataMessage(texts));
+    QCOMPARE(gap.notANumber ? int(*gap.notANumber) : -1, notANumber);
+    QCOMPARE(gap.complete(), !missing && notANumber < 0);
 }
 
 QTEST_GUILESS_MAIN(RatedEntryTest)

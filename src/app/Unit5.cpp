@@ -4,7 +4,6 @@
 #include "calibrationframe.h"
 #include "controls.h"
 #include "errorreport.h"
-#include "main.h"
 #include "prompts.h"
 #include "ratedentry.h"
 #include "serialchannel.h"
@@ -71,7 +70,7 @@ RadioGroup *makeRadioGroup(QWidget *parent, const char *name, int x, int y, int 
 
 } // namespace
 
-TForm5::TForm5(TForm1 *form1, QWidget *parent) : QDialog(parent), m_form1(form1)
+TForm5::TForm5(SerialChannel *channel, QWidget *parent) : QDialog(parent), m_channel(channel)
 {
     setObjectName(QStringLiteral("Form5"));
     setModal(true);
@@ -249,6 +248,5 @@ void TForm5::GaugeButtonClick()
         return;
     }
 
-    SerialChannel *channel = m_form1->VaComm1;
-    SendPausedCommand(*channel, build.frame[0], build.frame.data() + 1, int(build.frame.size()) - 1);
+    SendPausedCommand(*m_channel, build.frame[0], build.frame.data() + 1, int(build.frame.size()) - 1);
 }

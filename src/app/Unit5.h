@@ -11,14 +11,14 @@ class QLineEdit;
 class QPushButton;
 class QStatusBar;
 class RadioGroup;
-class TForm1;
+class SerialChannel;
 
 // Calibration dialog: sends the raw value the bench ought to report for a known
-// reference, one quantity at a time; modal.
+// reference, one quantity at a time, through `channel`; modal.
 class TForm5 : public QDialog {
     Q_OBJECT
 public:
-    explicit TForm5(TForm1 *form1, QWidget *parent = nullptr);
+    explicit TForm5(SerialChannel *channel, QWidget *parent = nullptr);
 
     QFrame *VoltageGroupBox, *CurrentGroupBox, *ResistenceGroupBox;
     QCheckBox *VoltageCheckBox, *CurrentCheckBox, *ResistenceCheckBox;
@@ -48,5 +48,5 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
-    TForm1 *m_form1;
+    SerialChannel *m_channel;
 };

@@ -316,12 +316,12 @@ private:
 };
 } // namespace
 
-void OnExit(QWidget *widget, std::function<void()> handler)
+void onExit(QWidget *widget, std::function<void()> handler)
 {
     widget->installEventFilter(new ExitFilter(widget, std::move(handler)));
 }
 
-void SetTabChain(const QList<QWidget *> &controls)
+void setTabChain(const QList<QWidget *> &controls)
 {
     QList<QWidget *> stops;
     for (QWidget *w : controls) {
@@ -336,7 +336,7 @@ void SetTabChain(const QList<QWidget *> &controls)
         QWidget::setTabOrder(stops[i - 1], stops[i]);
 }
 
-QLabel *MakeLabel(QWidget *parent, const char *name, int x, int y, const QString &text)
+QLabel *makeLabel(QWidget *parent, const char *name, int x, int y, const QString &text)
 {
     auto *l = new QLabel(text, parent);
     l->setObjectName(QString::fromLatin1(name));
@@ -345,7 +345,7 @@ QLabel *MakeLabel(QWidget *parent, const char *name, int x, int y, const QString
     return l;
 }
 
-QLabel *MakeFramed(QWidget *parent, const char *name, int x, int y, int w, int h,
+QLabel *makeFramedLabel(QWidget *parent, const char *name, int x, int y, int w, int h,
                    const QString &text, bool bold)
 {
     auto *l = new QLabel(text, parent);
@@ -362,14 +362,14 @@ QLabel *MakeFramed(QWidget *parent, const char *name, int x, int y, int w, int h
     return l;
 }
 
-void SetTextColour(QWidget *widget, const QColor &colour)
+void setTextColour(QWidget *widget, const QColor &colour)
 {
     QPalette p = widget->palette();
     p.setColor(QPalette::WindowText, colour);
     widget->setPalette(p);
 }
 
-void SetBackgroundColour(QWidget *widget, const QColor &colour)
+void setBackgroundColour(QWidget *widget, const QColor &colour)
 {
     QPalette p = widget->palette();
     p.setColor(QPalette::Window, colour);
@@ -377,7 +377,7 @@ void SetBackgroundColour(QWidget *widget, const QColor &colour)
     widget->setAutoFillBackground(true);
 }
 
-void SelectAllText(QWidget *widget)
+void selectAllText(QWidget *widget)
 {
     if (auto *e = qobject_cast<QLineEdit *>(widget))
         e->selectAll();
@@ -387,7 +387,7 @@ void SelectAllText(QWidget *widget)
         c->lineEdit()->selectAll();
 }
 
-QString ControlText(const QWidget *widget)
+QString controlText(const QWidget *widget)
 {
     if (auto *l = qobject_cast<const QLabel *>(widget))
         return l->text();

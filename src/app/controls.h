@@ -90,11 +90,11 @@ private:
 
 // Puts the controls into the keyboard order one after the other; a radio group takes
 // its place as one stop.
-void SetTabChain(const QList<QWidget *> &controls);
+void setTabChain(const QList<QWidget *> &controls);
 
 // Calls `handler` when `widget` loses the keyboard focus to another control of its
 // window; losing it to another window (a message box, a dialog) does not count.
-void OnExit(QWidget *widget, std::function<void()> handler);
+void onExit(QWidget *widget, std::function<void()> handler);
 
 // Colours of the main window: its background (also the normal colour of the form factor),
 // and the red and green of the packet counters.
@@ -102,16 +102,16 @@ inline const QColor WindowColour(211, 213, 220);
 inline const QColor RedColour(255, 0, 0);
 inline const QColor GreenColour(0, 128, 0);
 
-void SetTextColour(QWidget *widget, const QColor &colour);
-void SetBackgroundColour(QWidget *widget, const QColor &colour);
+void setTextColour(QWidget *widget, const QColor &colour);
+void setBackgroundColour(QWidget *widget, const QColor &colour);
 
 // Selects the whole text of an edit, memo or combo box.
-void SelectAllText(QWidget *widget);
+void selectAllText(QWidget *widget);
 
 // The text the operator reads in a label, edit, memo or combo box; empty for others.
-QString ControlText(const QWidget *widget);
+QString controlText(const QWidget *widget);
 
 // Shared look of plain texts and framed read-only cells.
-QLabel *MakeLabel(QWidget *parent, const char *name, int x, int y, const QString &text);
-QLabel *MakeFramed(QWidget *parent, const char *name, int x, int y, int w, int h,
+QLabel *makeLabel(QWidget *parent, const char *name, int x, int y, const QString &text);
+QLabel *makeFramedLabel(QWidget *parent, const char *name, int x, int y, int w, int h,
                    const QString &text = QString(), bool bold = false);

@@ -1,5 +1,6 @@
 #include "main.h"
 
+#include "benchtables.h"
 #include "controls.h"
 #include "errorreport.h"
 #include "formarchive.h"
@@ -100,7 +101,7 @@ TForm1::TForm1(QWidget *parent) : QWidget(parent)
                    | Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(896, 603);
     setFont(QFont(QStringLiteral("Liberation Sans"), 8));
-    SetBackgroundColour(this, WindowColour);
+    setBackgroundColour(this, WindowColour);
     setFocusPolicy(Qt::ClickFocus);
 
     buildLeftColumn();
@@ -138,6 +139,11 @@ TForm1::TForm1(QWidget *parent) : QWidget(parent)
     Timer2->setObjectName(QStringLiteral("Timer2"));
     Timer2->setInterval(30000);
 
+    for (QWidget *w : findChildren<QWidget *>()) {
+        if (!w->objectName().isEmpty())
+            m_controls.insert(w->objectName(), w);
+    }
+
     connectShell();
     setupLink();
     setupTests();
@@ -150,71 +156,81 @@ TForm1::TForm1(QWidget *parent) : QWidget(parent)
 
 TForm1::~TForm1() = default;
 
+QWidget *TForm1::control(const QString &name) const
+{
+    return m_controls.value(name);
+}
+
+StringGrid *TForm1::grid(const QString &name) const
+{
+    return qobject_cast<StringGrid *>(m_controls.value(name));
+}
+
 void TForm1::buildLeftColumn()
 {
     sLabelFX3 = makeTitledFrame(this, sBevel1, "sBevel1", "sLabelFX3", 8, 8, 209, 201,
                                 QStringLiteral("Параметры входного сигнала"));
-    StaticText148 = MakeFramed(this, "StaticText148", 15, 40, 66, 25, QStringLiteral("Uнн,B"));
-    StaticText149 = MakeFramed(this, "StaticText149", 80, 40, 66, 25, QStringLiteral("Iнн,B"));
-    StaticText150 = MakeFramed(this, "StaticText150", 145, 40, 66, 25, QStringLiteral("Uвн,B"));
+    StaticText148 = makeFramedLabel(this, "StaticText148", 15, 40, 66, 25, QStringLiteral("Uнн,B"));
+    StaticText149 = makeFramedLabel(this, "StaticText149", 80, 40, 66, 25, QStringLiteral("Iнн,B"));
+    StaticText150 = makeFramedLabel(this, "StaticText150", 145, 40, 66, 25, QStringLiteral("Uвн,B"));
 
-    StaticText151 = MakeFramed(this, "StaticText151", 15, 64, 26, 25, QStringLiteral("Uab"));
-    Uab = MakeFramed(this, "Uab", 40, 64, 41, 25);
-    StaticText152 = MakeFramed(this, "StaticText152", 80, 64, 26, 25, QStringLiteral("Ia"));
-    Ia = MakeFramed(this, "Ia", 105, 64, 41, 25);
-    StaticText153 = MakeFramed(this, "StaticText153", 145, 64, 26, 25, QStringLiteral("Uab"));
-    U_AB = MakeFramed(this, "U_AB", 170, 64, 41, 25);
+    StaticText151 = makeFramedLabel(this, "StaticText151", 15, 64, 26, 25, QStringLiteral("Uab"));
+    Uab = makeFramedLabel(this, "Uab", 40, 64, 41, 25);
+    StaticText152 = makeFramedLabel(this, "StaticText152", 80, 64, 26, 25, QStringLiteral("Ia"));
+    Ia = makeFramedLabel(this, "Ia", 105, 64, 41, 25);
+    StaticText153 = makeFramedLabel(this, "StaticText153", 145, 64, 26, 25, QStringLiteral("Uab"));
+    U_AB = makeFramedLabel(this, "U_AB", 170, 64, 41, 25);
 
-    StaticText157 = MakeFramed(this, "StaticText157", 15, 88, 26, 25, QStringLiteral("Ubc"));
-    Ubc = MakeFramed(this, "Ubc", 40, 88, 41, 25);
-    StaticText159 = MakeFramed(this, "StaticText159", 80, 88, 26, 25, QStringLiteral("Ib"));
-    Ib = MakeFramed(this, "Ib", 105, 88, 41, 25);
-    StaticText161 = MakeFramed(this, "StaticText161", 145, 88, 26, 25, QStringLiteral("Ubc"));
-    U_BC = MakeFramed(this, "U_BC", 170, 88, 41, 25);
+    StaticText157 = makeFramedLabel(this, "StaticText157", 15, 88, 26, 25, QStringLiteral("Ubc"));
+    Ubc = makeFramedLabel(this, "Ubc", 40, 88, 41, 25);
+    StaticText159 = makeFramedLabel(this, "StaticText159", 80, 88, 26, 25, QStringLiteral("Ib"));
+    Ib = makeFramedLabel(this, "Ib", 105, 88, 41, 25);
+    StaticText161 = makeFramedLabel(this, "StaticText161", 145, 88, 26, 25, QStringLiteral("Ubc"));
+    U_BC = makeFramedLabel(this, "U_BC", 170, 88, 41, 25);
 
-    StaticText163 = MakeFramed(this, "StaticText163", 15, 112, 26, 25, QStringLiteral("Uca"));
-    Uca = MakeFramed(this, "Uca", 40, 112, 41, 25);
-    StaticText165 = MakeFramed(this, "StaticText165", 80, 112, 26, 25, QStringLiteral("Ic"));
-    Ic = MakeFramed(this, "Ic", 105, 112, 41, 25);
-    StaticText167 = MakeFramed(this, "StaticText167", 145, 112, 26, 25, QStringLiteral("Uca"));
-    U_CA = MakeFramed(this, "U_CA", 170, 112, 41, 25);
+    StaticText163 = makeFramedLabel(this, "StaticText163", 15, 112, 26, 25, QStringLiteral("Uca"));
+    Uca = makeFramedLabel(this, "Uca", 40, 112, 41, 25);
+    StaticText165 = makeFramedLabel(this, "StaticText165", 80, 112, 26, 25, QStringLiteral("Ic"));
+    Ic = makeFramedLabel(this, "Ic", 105, 112, 41, 25);
+    StaticText167 = makeFramedLabel(this, "StaticText167", 145, 112, 26, 25, QStringLiteral("Uca"));
+    U_CA = makeFramedLabel(this, "U_CA", 170, 112, 41, 25);
 
-    StaticText19 = MakeFramed(this, "StaticText19", 15, 144, 34, 33, QStringLiteral("Uab ср,В"));
+    StaticText19 = makeFramedLabel(this, "StaticText19", 15, 144, 34, 33, QStringLiteral("Uab ср,В"));
     StaticText19->setWordWrap(true);
-    Uab2 = MakeFramed(this, "Uab2", 48, 144, 65, 33);
-    StaticText2 = MakeFramed(this, "StaticText2", 111, 144, 34, 33, QStringLiteral("Кф"));
-    Kf = MakeFramed(this, "Kf", 144, 144, 66, 33);
-    SetBackgroundColour(Kf, WindowColour);
-    SetBackgroundColour(StaticText2, WindowColour);
-    StaticText169 = MakeFramed(this, "StaticText169", 15, 176, 98, 25, QStringLiteral("Частота, Гц"));
-    Freq = MakeFramed(this, "Freq", 111, 176, 99, 25);
+    Uab2 = makeFramedLabel(this, "Uab2", 48, 144, 65, 33);
+    StaticText2 = makeFramedLabel(this, "StaticText2", 111, 144, 34, 33, QStringLiteral("Кф"));
+    Kf = makeFramedLabel(this, "Kf", 144, 144, 66, 33);
+    setBackgroundColour(Kf, WindowColour);
+    setBackgroundColour(StaticText2, WindowColour);
+    StaticText169 = makeFramedLabel(this, "StaticText169", 15, 176, 98, 25, QStringLiteral("Частота, Гц"));
+    Freq = makeFramedLabel(this, "Freq", 111, 176, 99, 25);
 
     sPanel1 = makeFrame(this, "sPanel1", 8, 208, 209, 25, QFrame::Panel, QFrame::Sunken);
     sPanel1->installEventFilter(this);
 
     sLabelFX4 = makeTitledFrame(this, sBevel2, "sBevel2", "sLabelFX4", 8, 232, 209, 145,
                                 QStringLiteral("Параметры стенда"));
-    lbITN = MakeLabel(this, "lbITN", 16, 283, QStringLiteral("ИТН"));
+    lbITN = makeLabel(this, "lbITN", 16, 283, QStringLiteral("ИТН"));
     cbVoltage = makeCombo(this, "cbVoltage", 48, 280, 161, voltageTransformerItems());
-    lbITT = MakeLabel(this, "lbITT", 16, 315, QStringLiteral("ИТТ"));
+    lbITT = makeLabel(this, "lbITT", 16, 315, QStringLiteral("ИТТ"));
     cbCurrent = makeCombo(this, "cbCurrent", 48, 312, 161, currentTransformerItems());
-    sLabel1 = MakeLabel(this, "sLabel1", 40, 347, QStringLiteral("Температура"));
+    sLabel1 = makeLabel(this, "sLabel1", 40, 347, QStringLiteral("Температура"));
     Temperature = makeEdit(this, "Temperature", 112, 344, 41, QStringLiteral("25"));
-    sLabel2 = MakeLabel(this, "sLabel2", 160, 347, QStringLiteral("С"));
+    sLabel2 = makeLabel(this, "sLabel2", 160, 347, QStringLiteral("С"));
 
     sBitBtn2 = makeButton(this, "sBitBtn2", 8, 424, 209, 33, QStringLiteral("Очистить"));
-    Label5 = MakeLabel(this, "Label5", 16, 464, QStringLiteral("Получено пакетов"));
-    lbCRC = MakeLabel(this, "lbCRC", 140, 464, QString());
+    Label5 = makeLabel(this, "Label5", 16, 464, QStringLiteral("Получено пакетов"));
+    lbCRC = makeLabel(this, "lbCRC", 140, 464, QString());
     lbCRC->setFixedWidth(77);
-    Label2 = MakeLabel(this, "Label2", 16, 480, QStringLiteral("VA 0"));
-    Label6 = MakeLabel(this, "Label6", 72, 480, QStringLiteral("R 0"));
-    Label8 = MakeLabel(this, "Label8", 120, 480, QStringLiteral("F 0"));
-    Label7 = MakeLabel(this, "Label7", 160, 480, QString());
+    Label2 = makeLabel(this, "Label2", 16, 480, QStringLiteral("VA 0"));
+    Label6 = makeLabel(this, "Label6", 72, 480, QStringLiteral("R 0"));
+    Label8 = makeLabel(this, "Label8", 120, 480, QStringLiteral("F 0"));
+    Label7 = makeLabel(this, "Label7", 160, 480, QString());
     for (QLabel *l : {Label2, Label6, Label8, Label7})
         l->setFixedWidth(l == Label2 ? 56 : l == Label7 ? 57 : 48);
-    SetTextColour(Label2, RedColour);
-    SetTextColour(Label6, RedColour);
-    SetTextColour(Label8, RedColour);
+    setTextColour(Label2, RedColour);
+    setTextColour(Label6, RedColour);
+    setTextColour(Label8, RedColour);
     Label8->hide();
     Gauge = makeButton(this, "Gauge", 8, 504, 209, 33, QStringLiteral("Юстировка"));
     Gauge->setEnabled(false);
@@ -231,7 +247,7 @@ void TForm1::buildLeftColumn()
 void TForm1::buildPageMain()
 {
     QWidget *p = Main;
-    sLabel3 = MakeLabel(p, "sLabel3", 24, 24, QStringLiteral("Тип трансформатора"));
+    sLabel3 = makeLabel(p, "sLabel3", 24, 24, QStringLiteral("Тип трансформатора"));
     Name = makeCombo(p, "Name", 24, 40, 201, {});
     Name->setCurrentIndex(-1);
     Name->setEditText(QString());
@@ -239,34 +255,34 @@ void TForm1::buildPageMain()
     sButton7 = makeButton(p, "sButton7", 344, 40, 75, 25, QStringLiteral("Удалить"));
     FasNumber = makeRadioGroup(p, "FasNumber", 24, 72, 121, 41, QStringLiteral("Число фаз"),
                                {QStringLiteral("Одна"), QStringLiteral("Три")}, 2, 1);
-    sLabel4 = MakeLabel(p, "sLabel4", 24, 130, QStringLiteral("Вес трансформатора"));
+    sLabel4 = makeLabel(p, "sLabel4", 24, 130, QStringLiteral("Вес трансформатора"));
     TransformerWeight = makeEdit(p, "TransformerWeight", 136, 128, 41);
-    sLabel5 = MakeLabel(p, "sLabel5", 184, 130, QStringLiteral("кг"));
-    sLabel6 = MakeLabel(p, "sLabel6", 24, 154, QStringLiteral("Рном"));
+    sLabel5 = makeLabel(p, "sLabel5", 184, 130, QStringLiteral("кг"));
+    sLabel6 = makeLabel(p, "sLabel6", 24, 154, QStringLiteral("Рном"));
     Pnom = makeEdit(p, "Pnom", 136, 152, 41);
-    sLabel7 = MakeLabel(p, "sLabel7", 184, 154, QStringLiteral("кВА"));
-    sLabel10 = MakeLabel(p, "sLabel10", 80, 192, QStringLiteral("ВН"));
-    sLabel11 = MakeLabel(p, "sLabel11", 144, 192, QStringLiteral("НН"));
-    sLabel12 = MakeLabel(p, "sLabel12", 24, 210, QStringLiteral("Uном"));
+    sLabel7 = makeLabel(p, "sLabel7", 184, 154, QStringLiteral("кВА"));
+    sLabel10 = makeLabel(p, "sLabel10", 80, 192, QStringLiteral("ВН"));
+    sLabel11 = makeLabel(p, "sLabel11", 144, 192, QStringLiteral("НН"));
+    sLabel12 = makeLabel(p, "sLabel12", 24, 210, QStringLiteral("Uном"));
     Unom2 = makeEdit(p, "Unom2", 64, 208, 49);
-    sLabel8 = MakeLabel(p, "sLabel8", 118, 208, QStringLiteral("/"));
+    sLabel8 = makeLabel(p, "sLabel8", 118, 208, QStringLiteral("/"));
     Unom = makeEdit(p, "Unom", 128, 208, 49);
-    sLabel14 = MakeLabel(p, "sLabel14", 184, 210, QStringLiteral("B"));
-    sLabel13 = MakeLabel(p, "sLabel13", 24, 234, QStringLiteral("Iном"));
+    sLabel14 = makeLabel(p, "sLabel14", 184, 210, QStringLiteral("B"));
+    sLabel13 = makeLabel(p, "sLabel13", 24, 234, QStringLiteral("Iном"));
     Inom2 = makeEdit(p, "Inom2", 64, 232, 49);
-    sLabel9 = MakeLabel(p, "sLabel9", 118, 232, QStringLiteral("/"));
+    sLabel9 = makeLabel(p, "sLabel9", 118, 232, QStringLiteral("/"));
     Inom = makeEdit(p, "Inom", 128, 232, 49);
-    sLabel15 = MakeLabel(p, "sLabel15", 184, 234, QStringLiteral("A"));
+    sLabel15 = makeLabel(p, "sLabel15", 184, 234, QStringLiteral("A"));
     for (QLabel *slash : {sLabel8, sLabel9}) {
         QFont f = slash->font();
         f.setPixelSize(16);
         slash->setFont(f);
         slash->adjustSize();
     }
-    sLabel16 = MakeLabel(p, "sLabel16", 24, 266, QStringLiteral("Частота"));
+    sLabel16 = makeLabel(p, "sLabel16", 24, 266, QStringLiteral("Частота"));
     Freq2 = makeEdit(p, "Freq2", 128, 264, 49, QStringLiteral("50"));
-    sLabel17 = MakeLabel(p, "sLabel17", 184, 266, QStringLiteral("Гц"));
-    sLabel18 = MakeLabel(p, "sLabel18", 24, 298, QStringLiteral("Схема"));
+    sLabel17 = makeLabel(p, "sLabel17", 184, 266, QStringLiteral("Гц"));
+    sLabel18 = makeLabel(p, "sLabel18", 24, 298, QStringLiteral("Схема"));
     Circuit = makeCombo(p, "Circuit", 64, 296, 137,
                         {QStringLiteral("U / Uo - 0"), QStringLiteral("U / U - 0"),
                          QStringLiteral("U / D - 11"), QStringLiteral("U / Z - 11"),
@@ -277,7 +293,7 @@ void TForm1::buildPageMain()
     Material = makeRadioGroup(p, "Material", 32, 328, 169, 41, QStringLiteral("Материал обмоток"),
                               {QStringLiteral("медь"), QStringLiteral("алюминий")}, 2, 0);
 
-    SetTabChain({Name, FasNumber, TransformerWeight, Pnom, Unom2, Unom, Inom2, Inom, Freq2,
+    setTabChain({Name, FasNumber, TransformerWeight, Pnom, Unom2, Unom, Inom2, Inom, Freq2,
                  Circuit, Material, sButton6, sButton7});
 }
 
@@ -294,13 +310,13 @@ void TForm1::buildPageIdle()
     QLabel **cells[] = {&Uab00, &Ubc00, &Uca00, &Ia00, &Ib00, &Ic00, &Ixx00, &Ixx01, &Pxx00};
     for (int i = 0; i < 9; ++i) {
         const int x = 72 + 56 * i;
-        MakeFramed(p, "", x, 48, 57, 20, heads[i], true);
-        *cells[i] = MakeFramed(p, names[i], x, 67, 57, 33);
+        makeFramedLabel(p, "", x, 48, 57, 20, heads[i], true);
+        *cells[i] = makeFramedLabel(p, names[i], x, 67, 57, 33);
     }
     IdleState = makeButton(p, "IdleState", 72, 112, 506, 33, QStringLiteral("Пуск"));
     IdleState->setEnabled(false);
-    Label3 = MakeLabel(p, "Label3", 144, 200, QStringLiteral("Label3"));
-    Label4 = MakeLabel(p, "Label4", 144, 216, QStringLiteral("Label4"));
+    Label3 = makeLabel(p, "Label3", 144, 200, QStringLiteral("Label3"));
+    Label4 = makeLabel(p, "Label4", 144, 216, QStringLiteral("Label4"));
     Label3->setMinimumWidth(200);
     Label4->setMinimumWidth(200);
     Label3->hide();
@@ -321,19 +337,19 @@ void TForm1::buildPageChort()
                          &Ia10,  &Ib10,  &Ic10,  &Ikz10,  &Pkz10};
     for (int i = 0; i < 10; ++i) {
         const int x = 40 + 56 * i;
-        MakeFramed(p, "", x, 48, 57, 20, heads[i], true);
-        *cells1[i] = MakeFramed(p, row1[i], x, 67, 57, 33);
+        makeFramedLabel(p, "", x, 48, 57, 20, heads[i], true);
+        *cells1[i] = makeFramedLabel(p, row1[i], x, 67, 57, 33);
     }
-    StaticText111 = MakeFramed(p, "StaticText111", 40, 99, 169, 33,
+    StaticText111 = makeFramedLabel(p, "StaticText111", 40, 99, 169, 33,
                                QStringLiteral("Приведенное к Iном"), true);
-    StaticText112 = MakeFramed(p, "StaticText112", 40, 131, 169, 33,
+    StaticText112 = makeFramedLabel(p, "StaticText112", 40, 131, 169, 33,
                                QStringLiteral("Приведенное к 75 С"), true);
-    Ukz101 = MakeFramed(p, "Ukz101", 40 + 56 * 3, 99, 57, 33);
-    Ukz111 = MakeFramed(p, "Ukz111", 40 + 56 * 4, 99, 57, 33);
-    Pkz11 = MakeFramed(p, "Pkz11", 40 + 56 * 9, 99, 57, 33);
-    Ukz102 = MakeFramed(p, "Ukz102", 40 + 56 * 3, 131, 57, 33);
-    Ukz112 = MakeFramed(p, "Ukz112", 40 + 56 * 4, 131, 57, 33);
-    Pkz12 = MakeFramed(p, "Pkz12", 40 + 56 * 9, 131, 57, 33);
+    Ukz101 = makeFramedLabel(p, "Ukz101", 40 + 56 * 3, 99, 57, 33);
+    Ukz111 = makeFramedLabel(p, "Ukz111", 40 + 56 * 4, 99, 57, 33);
+    Pkz11 = makeFramedLabel(p, "Pkz11", 40 + 56 * 9, 99, 57, 33);
+    Ukz102 = makeFramedLabel(p, "Ukz102", 40 + 56 * 3, 131, 57, 33);
+    Ukz112 = makeFramedLabel(p, "Ukz112", 40 + 56 * 4, 131, 57, 33);
+    Pkz12 = makeFramedLabel(p, "Pkz12", 40 + 56 * 9, 131, 57, 33);
     ShortState = makeButton(p, "ShortState", 40, 184, 561, 33, QStringLiteral("Пуск"));
     ShortState->setEnabled(false);
 }
@@ -345,30 +361,30 @@ void TForm1::buildPageTransformations()
                                  {QStringLiteral("I"), QStringLiteral("II"), QStringLiteral("III"),
                                   QStringLiteral("IV"), QStringLiteral("V")}, 5, 0);
     for (int t = 0; t < 5; ++t) {
-        MakeFramed(p, "", 50 + 110 * t, 55, 56, 24, QStringLiteral("U,B"), true);
-        MakeFramed(p, "", 105 + 110 * t, 55, 56, 24, QStringLiteral("K"), true);
+        makeFramedLabel(p, "", 50 + 110 * t, 55, 56, 24, QStringLiteral("U,B"), true);
+        makeFramedLabel(p, "", 105 + 110 * t, 55, 56, 24, QStringLiteral("K"), true);
     }
-    MakeFramed(p, "", 600, 24, 53, 55, QStringLiteral("Uном,B"), true);
-    MakeFramed(p, "", 2, 24, 49, 55, QStringLiteral("Фаза"), true);
-    MakeFramed(p, "", 2, 78, 49, 40, QStringLiteral("AB"), true);
-    MakeFramed(p, "", 2, 117, 49, 40, QStringLiteral("BC"), true);
-    MakeFramed(p, "", 2, 156, 49, 41, QStringLiteral("CA"), true);
-    TransformGrid = new StringGrid(12, 3, 54, 38, p);
+    makeFramedLabel(p, "", 600, 24, 53, 55, QStringLiteral("Uном,B"), true);
+    makeFramedLabel(p, "", 2, 24, 49, 55, QStringLiteral("Фаза"), true);
+    makeFramedLabel(p, "", 2, 78, 49, 40, QStringLiteral("AB"), true);
+    makeFramedLabel(p, "", 2, 117, 49, 40, QStringLiteral("BC"), true);
+    makeFramedLabel(p, "", 2, 156, 49, 41, QStringLiteral("CA"), true);
+    TransformGrid = new StringGrid(TransformGridColumns, TransformGridRows, 54, 38, p);
     TransformGrid->setObjectName(QStringLiteral("TransformGrid"));
     // Column 10 ends at the grid's edge under "Uном,B"; column 11 lies beyond the width.
     TransformGrid->setGeometry(50, 78, 603, 118);
-    MakeFramed(p, "", 2, 195, 49, 40, QStringLiteral("Группа"), true);
-    Group = MakeFramed(p, "Group", 50, 195, 56, 40);
+    makeFramedLabel(p, "", 2, 195, 49, 40, QStringLiteral("Группа"), true);
+    Group = makeFramedLabel(p, "Group", 50, 195, 56, 40);
     Transform = makeButton(p, "Transform", 5, 248, 649, 33, QStringLiteral("Пуск"));
     Transform->setEnabled(false);
 
-    MakeFramed(p, "", 211, 319, 56, 24, QStringLiteral("Фаза"), true);
-    MakeFramed(p, "", 266, 319, 56, 24, QStringLiteral("Uвн,B"), true);
-    MakeFramed(p, "", 321, 319, 56, 24, QStringLiteral("K"), true);
-    MakeFramed(p, "", 376, 319, 56, 24, QStringLiteral("Uнн,B"), true);
-    MakeFramed(p, "", 211, 342, 56, 40, QStringLiteral("AB"), true);
-    MakeFramed(p, "", 211, 381, 56, 40, QStringLiteral("BC"), true);
-    MakeFramed(p, "", 211, 420, 56, 40, QStringLiteral("CA"), true);
+    makeFramedLabel(p, "", 211, 319, 56, 24, QStringLiteral("Фаза"), true);
+    makeFramedLabel(p, "", 266, 319, 56, 24, QStringLiteral("Uвн,B"), true);
+    makeFramedLabel(p, "", 321, 319, 56, 24, QStringLiteral("K"), true);
+    makeFramedLabel(p, "", 376, 319, 56, 24, QStringLiteral("Uнн,B"), true);
+    makeFramedLabel(p, "", 211, 342, 56, 40, QStringLiteral("AB"), true);
+    makeFramedLabel(p, "", 211, 381, 56, 40, QStringLiteral("BC"), true);
+    makeFramedLabel(p, "", 211, 420, 56, 40, QStringLiteral("CA"), true);
     TransformGrid1 = new StringGrid(4, 3, 54, 38, p);
     TransformGrid1->setObjectName(QStringLiteral("TransformGrid1"));
     TransformGrid1->setGeometry(266, 342, 166, 118);
@@ -381,17 +397,17 @@ void TForm1::buildPageResistence()
                                  {QStringLiteral("I"), QStringLiteral("II"), QStringLiteral("III"),
                                   QStringLiteral("IV"), QStringLiteral("V"), QStringLiteral("HH")},
                                  6, 0);
-    MakeFramed(p, "", 10, 31, 71, 59, QStringLiteral("Фаза"), true);
-    MakeFramed(p, "", 554, 31, 70, 59, QStringLiteral("Фаза"), true);
+    makeFramedLabel(p, "", 10, 31, 71, 59, QStringLiteral("Фаза"), true);
+    makeFramedLabel(p, "", 554, 31, 70, 59, QStringLiteral("Фаза"), true);
     for (int c = 0; c < 6; ++c)
-        MakeFramed(p, "", 80 + 79 * c, 64, 80, 26, QStringLiteral("R,Oм"), true);
+        makeFramedLabel(p, "", 80 + 79 * c, 64, 80, 26, QStringLiteral("R,Oм"), true);
     RadioGroup3 = makeRadioGroup(p, "RadioGroup3", 10, 77, 71, 88, QString(),
                                  {QStringLiteral("AB"), QStringLiteral("CA"), QStringLiteral("BC")},
                                  1, 0);
     RadioGroup4 = makeRadioGroup(p, "RadioGroup4", 554, 77, 70, 88, QString(),
                                  {QStringLiteral("A0"), QStringLiteral("B0"), QStringLiteral("C0")},
                                  1, 0);
-    ResistenceGrid = new StringGrid(7, 4, 78, 24, p);
+    ResistenceGrid = new StringGrid(ResistenceGridColumns, ResistenceGridRows, 78, 24, p);
     ResistenceGrid->setObjectName(QStringLiteral("ResistenceGrid"));
     ResistenceGrid->setGeometry(80, 89, 475, 101);
     sButton1 = makeButton(p, "sButton1", 555, 165, 70, 25, QStringLiteral("%"));
@@ -409,7 +425,7 @@ void TForm1::buildPageResistence()
     cbAutoStop->setChecked(true);
     Button1 = makeButton(p, "Button1", 352, 328, 75, 25, QStringLiteral("CC"));
     Button2 = makeButton(p, "Button2", 448, 328, 75, 25, QStringLiteral("B5"));
-    Label1 = MakeLabel(p, "Label1", 176, 352, QStringLiteral("Label1"));
+    Label1 = makeLabel(p, "Label1", 176, 352, QStringLiteral("Label1"));
     Button1->hide();
     Button2->hide();
     Label1->hide();
@@ -424,11 +440,11 @@ void TForm1::buildPageProtocol()
     Firm->setTabChangesFocus(true);
     Firm->setObjectName(QStringLiteral("Firm"));
     Firm->setGeometry(16, 8, 281, 49);
-    sLabel30 = MakeLabel(p, "sLabel30", 16, 75, QStringLiteral("Объем работ"));
+    sLabel30 = makeLabel(p, "sLabel30", 16, 75, QStringLiteral("Объем работ"));
     Rem = makeEdit(p, "Rem", 104, 72, 193, QStringLiteral("Капитальный ремонт"));
-    sLabel28 = MakeLabel(p, "sLabel28", 16, 112, QStringLiteral("Заводской №"));
+    sLabel28 = makeLabel(p, "sLabel28", 16, 112, QStringLiteral("Заводской №"));
     RepairNumber = makeEdit(p, "RepairNumber", 16, 128, 137);
-    sLabel29 = MakeLabel(p, "sLabel29", 160, 112, QStringLiteral("Год ремонта"));
+    sLabel29 = makeLabel(p, "sLabel29", 160, 112, QStringLiteral("Год ремонта"));
     YearOfRepair = makeEdit(p, "YearOfRepair", 160, 128, 137);
     IsolationCheckBox = new QCheckBox(QStringLiteral("Испытание изоляции повышенной частотой"), p);
     IsolationCheckBox->setObjectName(QStringLiteral("IsolationCheckBox"));
@@ -448,21 +464,21 @@ void TForm1::buildPageProtocol()
         {"FlashTemperature", "sLabel27", QStringLiteral("Температура вспышки"), 144, &FlashTemperature},
     };
     for (int i = 0; i < 9; ++i) {
-        MakeLabel(sPanel5, rows[i].label, 10, 11 + 32 * i, rows[i].caption);
+        makeLabel(sPanel5, rows[i].label, 10, 11 + 32 * i, rows[i].caption);
         *rows[i].edit = makeEdit(sPanel5, rows[i].name, rows[i].left, 8 + 32 * i, 313 - rows[i].left);
     }
 
     sLabelFX1 = makeTitledFrame(page, sBevel3, "sBevel3", "sLabelFX1", 8, 320, 313, 209,
                                 QStringLiteral("Испытание изоляции"));
-    MakeFramed(page, "", 40, 368, 44, 57);
-    auto *rHead = MakeFramed(page, "", 83, 368, 87, 29, QStringLiteral("R изоляции, МОм"), true);
+    makeFramedLabel(page, "", 40, 368, 44, 57);
+    auto *rHead = makeFramedLabel(page, "", 83, 368, 87, 29, QStringLiteral("R изоляции, МОм"), true);
     rHead->setWordWrap(true);
-    MakeFramed(page, "", 83, 396, 44, 29, QStringLiteral("15 сек"), true);
-    MakeFramed(page, "", 126, 396, 44, 29, QStringLiteral("60 сек"), true);
+    makeFramedLabel(page, "", 83, 396, 44, 29, QStringLiteral("15 сек"), true);
+    makeFramedLabel(page, "", 126, 396, 44, 29, QStringLiteral("60 сек"), true);
     for (auto [x, text] : {std::pair{168, QStringLiteral("Кабс 60/15")},
                            std::pair{211, QStringLiteral("Uпов, кВ")},
                            std::pair{254, QStringLiteral("t, сек")}}) {
-        auto *h = MakeFramed(page, "", x, 368, 44, 57, text, true);
+        auto *h = makeFramedLabel(page, "", x, 368, 44, 57, text, true);
         h->setWordWrap(true);
     }
     struct InsRow { QString label; int top; const char *names[5]; QLineEdit **edits[5]; };
@@ -476,7 +492,7 @@ void TForm1::buildPageProtocol()
     };
     const int lefts[] = {83, 126, 169, 212, 255};
     for (const InsRow &r : ins) {
-        MakeFramed(page, "", 40, r.top, 44, 28, r.label, true);
+        makeFramedLabel(page, "", 40, r.top, 44, 28, r.label, true);
         for (int k = 0; k < 5; ++k)
             *r.edits[k] = makeEdit(page, r.names[k], lefts[k], r.top, 43, QString(), 28);
     }
@@ -487,9 +503,9 @@ void TForm1::buildPageProtocol()
     Conclusion->setObjectName(QStringLiteral("Conclusion"));
     Conclusion->setTabChangesFocus(true);
     Conclusion->setGeometry(344, 352, 289, 49);
-    sLabel33 = MakeLabel(page, "sLabel33", 344, 411, QStringLiteral("Протокол №"));
+    sLabel33 = makeLabel(page, "sLabel33", 344, 411, QStringLiteral("Протокол №"));
     ProtocolNumber = makeEdit(page, "ProtocolNumber", 416, 408, 217);
-    sLabel31 = MakeLabel(page, "sLabel31", 344, 432, QStringLiteral("Испытал"));
+    sLabel31 = makeLabel(page, "sLabel31", 344, 432, QStringLiteral("Испытал"));
     Investigator = makeEdit(page, "Investigator", 344, 456, 137);
     ChiefName = makeEdit(page, "ChiefName", 496, 432, 137, QStringLiteral("Начальник ОТК"));
     Chief = makeEdit(page, "Chief", 496, 456, 137);
@@ -530,21 +546,21 @@ void TForm1::sBitBtn2Click()
         e->clear();
 }
 
-void TForm1::flipDiagnostics(bool labels34, bool label8, bool gauge)
+void TForm1::toggleDiagnostics(Diagnostics which)
 {
-    if (labels34) {
+    if (which.testFlag(Diagnostic::Labels3And4)) {
         Label3->setVisible(Label3->isHidden());
         Label4->setVisible(Label4->isHidden());
     }
-    if (label8)
+    if (which.testFlag(Diagnostic::Label8))
         Label8->setVisible(Label8->isHidden());
-    if (gauge)
+    if (which.testFlag(Diagnostic::Gauge))
         Gauge->setVisible(Gauge->isHidden());
 }
 
 void TForm1::sPanel1Click()
 {
-    flipDiagnostics(true, true, false);
+    toggleDiagnostics({Diagnostic::Labels3And4, Diagnostic::Label8});
 }
 
 namespace {
@@ -552,7 +568,7 @@ namespace {
 // The switch belongs to the key E wherever the layout puts its letter: operators type
 // Russian, and then the key gives "У". The native codes name the key itself (Windows'
 // virtual key 'E', the XKB keycode of E under X11 and Wayland, macOS' ANSI E).
-bool IsKeyE(const QKeyEvent *event)
+bool isKeyE(const QKeyEvent *event)
 {
     constexpr int KeyCyrillicU = 0x0423; // Qt's key for "У"/"у"
     if (event->key() == Qt::Key_E || event->key() == KeyCyrillicU)
@@ -573,9 +589,9 @@ void TForm1::keyPressEvent(QKeyEvent *event)
     // Only while the window itself holds the focus: a key an edit field does not use
     // must not reach the switch.
     QWidget *focus = focusWidget();
-    if (IsKeyE(event) && (event->modifiers() & Qt::ControlModifier)
+    if (isKeyE(event) && (event->modifiers() & Qt::ControlModifier)
         && (focus == nullptr || focus == this)) {
-        flipDiagnostics(true, false, true);
+        toggleDiagnostics({Diagnostic::Labels3And4, Diagnostic::Gauge});
         return;
     }
     QWidget::keyPressEvent(event);
@@ -586,7 +602,7 @@ void TForm1::mousePressEvent(QMouseEvent *event)
     const auto mods = event->modifiers();
     if (childAt(event->position().toPoint()) == nullptr && (mods & Qt::ControlModifier)
         && (mods & Qt::ShiftModifier))
-        flipDiagnostics(true, false, false);
+        toggleDiagnostics(Diagnostic::Labels3And4);
     QWidget::mousePressEvent(event);
 }
 

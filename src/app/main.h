@@ -1,6 +1,7 @@
 #pragma once
 
 #include "benchreadings.h"
+#include "instrumentranges.h"
 #include "ratedvalues.h"
 
 #include <QHash>
@@ -9,6 +10,7 @@
 #include <QWidget>
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 class QCheckBox;
 class QComboBox;
@@ -30,6 +32,7 @@ class TForm4;
 class TForm5;
 struct TransformerType;
 struct ArchiveRecord;
+enum class EntryField;
 
 // The main window: live readouts on the left, the six pages of the tests and the
 // protocol entries on the right. Controls keep their layout names; handlers are named
@@ -126,10 +129,8 @@ public:
     // ---- values the tests compute with ----
     BenchReadings Readings;
     RatedValues Rated;
-    std::uint8_t CurrentRatio = 1;
-    std::uint8_t CurrentDigits = 3;
-    std::uint16_t VoltageRatio = 1;
-    std::uint8_t VoltageDigits = 2;
+    // CurrentRatio, CurrentDigits, VoltageRatio, VoltageDigits of the two range lists.
+    InstrumentScaling Scaling;
     long double Resistance = 0;
     // While set, complete resistance packets are thrown away unread (between the stop
     // of a resistance measurement and the next start).
@@ -221,6 +222,11 @@ public:
     void recordProducedProtocol();
     ArchiveRecord mainWindowPartOfRecord() const;
     void openArchivedRecord(qint64 id);
+    // Every named control of the window, bound once when the window is built. The state
+    // file's keys, the calculations' fields and the filling reach controls only through
+    // it, so a test can prove that each of their names still stands for a control.
+    QWidget *control(const QString &name) const;
+    StringGrid *grid(const QString &name) const;
 
     // The tab pages in their order, for code that needs them by index.
     enum PageIndex { PageMain, PageIdle, PageChort, PageTransformations, PageResistence, PageProtocol };
@@ -255,14 +261,21 @@ private:
     void setupArchive();
     // Reads one rated text into `Rated`; false after reporting a text that is not a number.
     bool enterRated(QLineEdit *field, int entryField);
+    // Reads the rated texts in their page-change order into `Rated` and the material's
+    // constant after them; stops, reporting it, at the field `stopAt`.
+    bool enterRatedFields(std::optional<EntryField> stopAt);
     // Shows an input error and gives the focus back to `field` with its text selected.
     void reportInputError(QWidget *field, const QString &message);
     // True after refusing a text of `field` that the files cannot hold.
     bool refuseUnstorableText(QWidget *field);
     // Enter in `Name` whose text is the type already loaded: nothing to do.
     bool isIdleNameEnter(QObject *watched, QEvent *event) const;
-    void flipDiagnostics(bool labels34, bool label8, bool gauge);
+    // The service controls an operator never needs, each shown or hidden in turn.
+    enum class Diagnostic { Labels3And4 = 1, Label8 = 2, Gauge = 4 };
+    Q_DECLARE_FLAGS(Diagnostics, Diagnostic)
+    void toggleDiagnostics(Diagnostics which);
 
+    QHash<QString, QWidget *> m_controls;
     bool m_shown = false;
     // The field whose focus is on its way back after its message, and whether it is
     // being given back right now.

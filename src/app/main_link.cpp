@@ -20,13 +20,13 @@ namespace {
 void setTextColourOnce(QWidget *w, const QColor &c)
 {
     if (w->palette().color(QPalette::WindowText) != c)
-        SetTextColour(w, c);
+        setTextColour(w, c);
 }
 
 void setBackgroundColourOnce(QWidget *w, const QColor &c)
 {
     if (!w->autoFillBackground() || w->palette().color(QPalette::Window) != c)
-        SetBackgroundColour(w, c);
+        setBackgroundColour(w, c);
 }
 
 } // namespace
@@ -124,7 +124,7 @@ void TForm1::VaComm1RxChar(int count)
 LinkContext TForm1::linkContext() const
 {
     LinkContext context;
-    context.scaling = {CurrentRatio, CurrentDigits, VoltageRatio, VoltageDigits};
+    context.scaling = Scaling;
     context.onePhase = FasNumber->itemIndex() == 0;
     context.resistanceRange = qMax(0, ResistenceRange1->itemIndex());
     context.locale = QLocale::system();
@@ -227,18 +227,12 @@ void TForm1::dropPendingReadouts()
 
 void TForm1::cbCurrentChange()
 {
-    if (auto range = currentRangeAt(cbCurrent->currentIndex())) {
-        CurrentRatio = range->ratio;
-        CurrentDigits = range->digits;
-    }
+    applyCurrentRange(Scaling, cbCurrent->currentIndex());
 }
 
 void TForm1::cbVoltageChange()
 {
-    if (auto range = voltageRangeAt(cbVoltage->currentIndex())) {
-        VoltageRatio = range->ratio;
-        VoltageDigits = range->digits;
-    }
+    applyVoltageRange(Scaling, cbVoltage->currentIndex());
 }
 
 // The hidden controls of the old range selection take no part in the scaling.
@@ -255,31 +249,18 @@ void TForm1::PageControl1Change()
 
     QWidget *page = PageControl1->activePage();
     if (page == Idle || page == Chort || page == Transformations) {
-        const QString missing =
-            missingRatedDataMessage({Pnom->text(), Unom->text(), Unom2->text(), Inom->text(), Inom2->text()});
-        if (!missing.isEmpty()) {
+        const RatedDataGap gap =
+            firstRatedDataGap({Pnom->text(), Unom->text(), Unom2->text(), Inom->text(), Inom2->text()});
+        if (!gap.complete()) {
+            // Back where the data can be mended. The port is closed before the box: its
+            // events go on meanwhile and would bring the link up on a page that has none.
             PageControl1->setActivePage(Main);
-            // Closed before the box: its events go on meanwhile and would bring the link up
-            // on a page that has none.
             VaComm1->ClosePort();
-            Prompts::current().showMessage(this, MissingRatedDataCaption, missing, PromptIcon::Error);
-        } else {
-            // A text that is not a number stops the page change on the page where it can be
-            // mended, with the port closed as that page wants it.
-            const std::pair<QLineEdit *, EntryField> rated[] = {
-                {Pnom, EntryField::Pnom},   {Unom, EntryField::Unom},   {Inom, EntryField::Inom},
-                {Unom2, EntryField::Unom2}, {Inom2, EntryField::Inom2}};
-            for (auto [field, kind] : rated) {
-                if (checkEntry(field->text(), kind).outcome == EntryCheck::Outcome::NotANumber) {
-                    PageControl1->setActivePage(Main);
-                    VaComm1->ClosePort();
-                    enterRated(field, int(kind));
-                    return;
-                }
-                enterRated(field, int(kind));
-            }
-            MaterialClick();
         }
+        if (!gap.missing.isEmpty())
+            Prompts::current().showMessage(this, MissingRatedDataCaption, gap.missing, PromptIcon::Error);
+        else if (!enterRatedFields(gap.notANumber))
+            return;
     }
 
     page = PageControl1->activePage();

@@ -13,8 +13,8 @@ void TForm1::setupRated()
 {
     // While the focus is given back, the field it leaves is not left by the operator:
     // checking it would start a tug of war between two fields that both hold bad texts.
-    auto onExit = [this](QLineEdit *field, std::function<void()> handler) {
-        OnExit(field, [this, handler = std::move(handler)] {
+    auto checkOnExit = [this](QLineEdit *field, std::function<void()> handler) {
+        onExit(field, [this, handler = std::move(handler)] {
             if (!m_givingFocusBack)
                 RunGuarded(handler);
         });
@@ -24,13 +24,13 @@ void TForm1::setupRated()
         {Unom2, &TForm1::Unom2Exit}, {Inom2, &TForm1::Inom2Exit},
     };
     for (auto [field, handler] : rated)
-        onExit(field, [this, handler] { (this->*handler)(); });
-    onExit(Temperature, [this] { TemperatureExit(Temperature); });
+        checkOnExit(field, [this, handler] { (this->*handler)(); });
+    checkOnExit(Temperature, [this] { TemperatureExit(Temperature); });
     for (QLineEdit *e : {Thigh, RHigh60, RHigh15, RLow15, Uhigh, Tlow, RepairNumber, YearOfRepair,
                          RLow60, ProtocolNumber, RHL15, RHL60, THL})
-        onExit(e, [this, e] { TEditExit(e); });
+        checkOnExit(e, [this, e] { TEditExit(e); });
     for (QLineEdit *e : {Ulow, UHL})
-        onExit(e, [this, e] { UlowExit(e); });
+        checkOnExit(e, [this, e] { UlowExit(e); });
     connect(Material, &RadioGroup::clicked, this, [this] { RunGuarded([this] { MaterialClick(); }); });
 }
 
@@ -60,7 +60,7 @@ void TForm1::reportInputError(QWidget *field, const QString &message)
         }
         field->setFocus(Qt::OtherFocusReason);
         m_givingFocusBack = false;
-        SelectAllText(field);
+        selectAllText(field);
     });
 }
 
@@ -71,6 +71,22 @@ bool TForm1::enterRated(QLineEdit *field, int entryField)
         return true;
     reportInputError(field, check.message);
     return false;
+}
+
+bool TForm1::enterRatedFields(std::optional<EntryField> stopAt)
+{
+    const std::pair<QLineEdit *, EntryField> fields[] = {
+        {Pnom, EntryField::Pnom}, {Unom, EntryField::Unom}, {Unom2, EntryField::Unom2},
+        {Inom, EntryField::Inom}, {Inom2, EntryField::Inom2}};
+    for (EntryField kind : RatedFieldOrder) {
+        QLineEdit *field = std::find_if(std::begin(fields), std::end(fields),
+                                        [kind](const auto &f) { return f.second == kind; })->first;
+        enterRated(field, int(kind));
+        if (kind == stopAt)
+            return false;
+    }
+    MaterialClick();
+    return true;
 }
 
 void TForm1::PnomExit() { enterRated(Pnom, int(EntryField::Pnom)); }

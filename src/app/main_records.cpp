@@ -62,10 +62,10 @@ void TForm1::setupRecords()
     // passed over at close, so the stored value stays as it was.
     const auto addWriter = [this](QWidget *field, std::function<void()> write) {
         Records->settingWriters.insert(field, [field, write] {
-            if (unstorableCharacters(ControlText(field)).isEmpty())
+            if (unstorableCharacters(controlText(field)).isEmpty())
                 write();
         });
-        OnExit(field, [this, field, write] {
+        onExit(field, [this, field, write] {
             if (!refuseUnstorableText(field))
                 RunGuarded(write);
         });
@@ -78,7 +78,7 @@ void TForm1::setupRecords()
     // whole in escaped pieces.
     for (QWidget *field : std::initializer_list<QWidget *>{Name, TransformerWeight, Freq2, Circuit,
                                                            KabsHigh, KabsLow, KabsHL})
-        OnExit(field, [this, field] { refuseUnstorableText(field); });
+        onExit(field, [this, field] { refuseUnstorableText(field); });
     connect(cbAutoStop, &QCheckBox::clicked, this, [this] { RunGuarded([this] { cbAutoStopClick(); }); });
 
     // Only the operator's typing and choosing load a type, choosing the shown one again
@@ -96,7 +96,7 @@ void TForm1::setupRecords()
 
 bool TForm1::refuseUnstorableText(QWidget *field)
 {
-    const QString text = ControlText(field);
+    const QString text = controlText(field);
     const QStringList characters = unstorableCharacters(text);
     if (characters.isEmpty())
         return false;
@@ -128,7 +128,7 @@ void TForm1::FormShow()
     PageControl1->setActivePage(Main);
 
     removeLeftOverTemporaries();
-    const StendSettings s = SettingsFile::read();
+    const BenchSettings s = SettingsFile::read();
     Chief->setText(s.chief);
     ChiefName->setText(s.chiefName);
     Investigator->setText(s.investigator);
@@ -162,13 +162,13 @@ QHash<QString, QString> TForm1::stateTexts() const
     for (const StateKey &k : StateFile::keys()) {
         switch (k.kind) {
         case StateKey::Kind::Text:
-            texts.insert(k.key, ControlText(findChild<QWidget *>(k.control)));
+            texts.insert(k.key, controlText(control(k.control)));
             break;
         case StateKey::Kind::ListIndex:
-            texts.insert(k.key, QString::number(findChild<QComboBox *>(k.control)->currentIndex()));
+            texts.insert(k.key, QString::number(qobject_cast<QComboBox *>(control(k.control))->currentIndex()));
             break;
         case StateKey::Kind::GridCell:
-            texts.insert(k.key, findChild<StringGrid *>(k.control)->cell(k.column, k.row));
+            texts.insert(k.key, grid(k.control)->cell(k.column, k.row));
             break;
         }
     }
@@ -184,7 +184,7 @@ void TForm1::restoreState()
         const QString &text = entries[i].second;
         switch (k.kind) {
         case StateKey::Kind::Text: {
-            QWidget *w = findChild<QWidget *>(k.control);
+            QWidget *w = control(k.control);
             if (w == Name)
                 Name->setEditText(text);
             else if (auto *l = qobject_cast<QLabel *>(w))
@@ -198,7 +198,7 @@ void TForm1::restoreState()
             break;
         }
         case StateKey::Kind::ListIndex: {
-            auto *combo = findChild<QComboBox *>(k.control);
+            auto *combo = qobject_cast<QComboBox *>(control(k.control));
             combo->setCurrentIndex(text.toInt());
             if (combo == cbCurrent)
                 cbCurrentChange();
@@ -207,7 +207,7 @@ void TForm1::restoreState()
             break;
         }
         case StateKey::Kind::GridCell:
-            findChild<StringGrid *>(k.control)->setCell(k.column, k.row, text);
+            grid(k.control)->setCell(k.column, k.row, text);
             break;
         }
     }
@@ -335,8 +335,8 @@ void TForm1::PreviwClick()
     if (!Form3)
         return;
     FillingInput input;
-    for (const QString &name : FillingControlNames())
-        input.texts.insert(name, ControlText(findChild<QWidget *>(name)));
+    for (const QString &name : fillingControlNames())
+        input.texts.insert(name, controlText(control(name)));
     input.firm = Firm->toPlainText();
     input.conclusion = Conclusion->toPlainText();
     // The scheme by the text shown: a loaded type sets the text only, and its delta must
@@ -358,7 +358,7 @@ void TForm1::PreviwClick()
     input.transformColumns = columns(TransformGrid, TransformColumnsPrinted);
     input.resistenceColumns = columns(ResistenceGrid, ResistenceColumnsPrinted);
 
-    for (const FieldValue &v : FillProtocol(input)) {
+    for (const FieldValue &v : fillProtocol(input)) {
         switch (v.kind) {
         case FieldValue::Kind::Caption: Form3->setCaption(v.field, v.text); break;
         case FieldValue::Kind::Lines: Form3->setLines(v.field, v.lines); break;

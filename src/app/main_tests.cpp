@@ -23,11 +23,11 @@ namespace {
 // step that fails leaves the fields written before it showing their new texts.
 class WindowSink : public FieldSink {
 public:
-    explicit WindowSink(QWidget *window) : m_window(window) {}
+    explicit WindowSink(const TForm1 *window) : m_window(window) {}
 
     void setText(const QString &field, const QString &text) override
     {
-        QWidget *w = m_window->findChild<QWidget *>(field);
+        QWidget *w = m_window->control(field);
         if (auto *label = qobject_cast<QLabel *>(w))
             label->setText(text);
         else if (auto *edit = qobject_cast<QLineEdit *>(w))
@@ -38,14 +38,14 @@ public:
 
     void setCell(const QString &grid, int column, int row, const QString &text) override
     {
-        auto *g = m_window->findChild<StringGrid *>(grid);
+        StringGrid *g = m_window->grid(grid);
         if (!g)
             throw BenchError(QStringLiteral("Нет таблицы ") + grid);
         g->setCell(column, row, text);
     }
 
 private:
-    QWidget *m_window;
+    const TForm1 *m_window;
 };
 
 } // namespace
@@ -77,19 +77,19 @@ void TForm1::setupTests()
 void TForm1::IdleStateClick()
 {
     WindowSink sink(this);
-    runNoLoadTest(Readings, Rated, CurrentDigits, FasNumber->itemIndex() == 0, sink);
+    runNoLoadTest(Readings, Rated, Scaling.CurrentDigits, FasNumber->itemIndex() == 0, sink);
 }
 
 void TForm1::ShortStateClick()
 {
     WindowSink sink(this);
-    runShortCircuitTest(Readings, Rated, CurrentDigits, FasNumber->itemIndex() == 0, sink);
+    runShortCircuitTest(Readings, Rated, Scaling.CurrentDigits, FasNumber->itemIndex() == 0, sink);
 }
 
 void TForm1::TransformClick()
 {
     WindowSink sink(this);
-    runRatioTest(Readings, Rated, VoltageDigits, RadioGroup1->itemIndex(),
+    runRatioTest(Readings, Rated, Scaling.VoltageDigits, RadioGroup1->itemIndex(),
                  FasNumber->itemIndex() == 0, sink);
 }
 

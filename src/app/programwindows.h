@@ -13,8 +13,8 @@ struct ProgramWindows {
     TForm1 form1;
     TForm3 form3;
     TForm4 form4;
-    TForm5 form5{&form1};
-    TForm2 form2{&form1};
+    TForm5 form5{form1.VaComm1};
+    TForm2 form2{form1.VaComm1};
 
     ProgramWindows()
     {

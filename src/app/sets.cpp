@@ -3,7 +3,6 @@
 #include "bencherror.h"
 #include "controls.h"
 #include "errorreport.h"
-#include "main.h"
 #include "serialchannel.h"
 #include "settingsfile.h"
 
@@ -34,7 +33,7 @@ int speedOf(const QString &text)
 
 } // namespace
 
-TForm2::TForm2(TForm1 *form1, QWidget *parent) : QDialog(parent), m_form1(form1)
+TForm2::TForm2(SerialChannel *channel, QWidget *parent) : QDialog(parent), m_channel(channel)
 {
     setObjectName(QStringLiteral("Form2"));
     setModal(false);
@@ -98,15 +97,15 @@ void TForm2::showEvent(QShowEvent *event)
 
 void TForm2::FormShow()
 {
-    ComNum->setValue(m_form1->VaComm1->PortNum());
-    sEdit1->setText(QString::number(m_form1->VaComm1->UserBaudrate()));
+    ComNum->setValue(m_channel->PortNum());
+    sEdit1->setText(QString::number(m_channel->UserBaudrate()));
 }
 
 // The port is left closed: the next measuring page, or the watchdog if it runs, opens it
 // with the new settings.
 void TForm2::sButton1Click()
 {
-    SerialChannel *channel = m_form1->VaComm1;
+    SerialChannel *channel = m_channel;
     channel->ClosePort();
     ComNum->interpretText();
     channel->setPortNum(ComNum->value());

@@ -6,14 +6,15 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QSpinBox;
-class TForm1;
+class SerialChannel;
 
 // Port settings dialog; modeless, the main window stays usable. It keeps no values of
-// its own: it shows and sets the port number and speed of the main window's channel.
+// its own: it shows and sets the port number and speed of `channel`, and stores them in
+// the settings file.
 class TForm2 : public QDialog {
     Q_OBJECT
 public:
-    explicit TForm2(TForm1 *form1, QWidget *parent = nullptr);
+    explicit TForm2(SerialChannel *channel, QWidget *parent = nullptr);
 
     QLabel *sLabel1, *sLabel3, *sLabel2;
     QSpinBox *ComNum;
@@ -29,5 +30,5 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
-    TForm1 *m_form1;
+    SerialChannel *m_channel;
 };

@@ -1,5 +1,7 @@
 #include "instrumentranges.h"
 
+#include "benchtables.h"
+
 #include <array>
 
 namespace {
@@ -14,7 +16,7 @@ struct VoltageRow {
     VoltageRange range;
 };
 
-constexpr std::array<CurrentRow, 10> CurrentRows{{
+constexpr std::array<CurrentRow, CurrentTransformerItemCount> CurrentRows{{
     {"Не используется", {1, 3}},
     {"15А/5А", {3, 2}},
     {"50А/5А", {10, 2}},
@@ -27,11 +29,14 @@ constexpr std::array<CurrentRow, 10> CurrentRows{{
     {"400А/5А", {80, 0}},
 }};
 
-constexpr std::array<VoltageRow, 3> VoltageRows{{
+constexpr std::array<VoltageRow, VoltageTransformerItemCount> VoltageRows{{
     {"Не используется", {1, 2}},
     {"10кВ/100В", {100, 0}},
     {"35кВ/100В", {350, 0}},
 }};
+
+// A list made longer than its rows would end in rows without a text.
+static_assert(CurrentRows.back().text && VoltageRows.back().text);
 
 template <typename Rows>
 QStringList itemTexts(const Rows &rows)

@@ -19,12 +19,10 @@ int packetLength(std::uint8_t kindByte)
     }
 }
 
-// The kind byte is outside the checksum; so are the four bytes behind a signal packet's CRC.
 bool checksumMatches(PacketKind kind, const std::uint8_t *packet)
 {
-    if (kind == PacketKind::Signal)
-        return CRC8(packet + 1, 52) == packet[53];
-    return CRC8(packet + 1, 5) == packet[6];
+    const int at = checksumOffset(kind);
+    return CRC8(packet + 1, std::uint8_t(at - 1)) == packet[at];
 }
 
 } // namespace

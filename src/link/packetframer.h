@@ -22,6 +22,13 @@ inline constexpr std::uint8_t ResistanceKindByte = 0xAA;
 inline constexpr int SignalPacketLength = 58;
 inline constexpr int ResistancePacketLength = 7;
 
+// Where a packet's checksum byte stands. It covers the bytes between the kind byte and
+// itself; a signal packet carries four more bytes behind it.
+constexpr int checksumOffset(PacketKind kind)
+{
+    return kind == PacketKind::Signal ? 53 : 6;
+}
+
 using SignalPacketBytes = std::span<const std::uint8_t, SignalPacketLength>;
 using ResistancePacketBytes = std::span<const std::uint8_t, ResistancePacketLength>;
 

@@ -92,7 +92,7 @@ FieldValue column(const QString &field, const QList<QStringList> &columns, int i
 
 } // namespace
 
-QString MemoText(const QString &plainText)
+QString memoText(const QString &plainText)
 {
     if (plainText.isEmpty())
         return QString();
@@ -102,7 +102,7 @@ QString MemoText(const QString &plainText)
     return lines.join(u' ');
 }
 
-QStringList FillingControlNames()
+QStringList fillingControlNames()
 {
     QStringList names;
     for (const Copied &c : CopiedFields)
@@ -116,7 +116,7 @@ QStringList FillingControlNames()
     return names;
 }
 
-QList<FieldValue> FillProtocol(const FillingInput &input)
+QList<FieldValue> fillProtocol(const FillingInput &input)
 {
     const auto t = [&input](const QString &control) { return input.texts.value(control); };
     QList<FieldValue> out;
@@ -130,8 +130,8 @@ QList<FieldValue> FillProtocol(const FillingInput &input)
     for (const Copied &c : CopiedFields)
         out.append(caption(c.field, t(c.control)));
 
-    out.append(caption(u"QRFirm"_s, MemoText(input.firm)));
-    out.append(caption(u"QRConclusion"_s, MemoText(input.conclusion)));
+    out.append(caption(u"QRFirm"_s, memoText(input.firm)));
+    out.append(caption(u"QRConclusion"_s, memoText(input.conclusion)));
 
     const std::pair<QString, QString> composed[] = {
         {u"QRProtocolNumber"_s, u"Протокол №"_s + t(u"ProtocolNumber"_s) + u" испытания трансформатора "_s + t(u"Name"_s)},

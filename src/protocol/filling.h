@@ -8,7 +8,7 @@
 // The texts of the main window's controls at the moment the protocol is asked for.
 struct FillingInput {
     // Shown text of each edit field, static text and combo box, by control name
-    // (FillingControlNames()); a name missing here reads as an empty text.
+    // (fillingControlNames()); a name missing here reads as an empty text.
     QHash<QString, QString> texts;
     QString firm;       // memo texts as the operator typed them, '\n' between lines
     QString conclusion;
@@ -35,13 +35,13 @@ struct FieldValue {
 // Every variable field of both pages and both overlaid-header widths, computed from the
 // control texts alone: nothing is rounded, checked or converted, and an empty control
 // gives an empty field (or only the fixed words around it).
-QList<FieldValue> FillProtocol(const FillingInput &input);
+QList<FieldValue> fillProtocol(const FillingInput &input);
 
 // The controls whose shown text goes into FillingInput::texts.
-QStringList FillingControlNames();
+QStringList fillingControlNames();
 
 // A memo's lines joined by single blanks; a final line break adds no blank.
-QString MemoText(const QString &plainText);
+QString memoText(const QString &plainText);
 
 // Grid columns consumed by the two tables.
 inline constexpr int TransformColumnsPrinted = 11;

@@ -22,7 +22,7 @@ QString path()
     return recordFilePath(FileName);
 }
 
-StendSettings read()
+BenchSettings read()
 {
     const QStringList keys = {ChiefKey, ChiefNameKey, InvestigatorKey, FirmKey,
                               OilAnalysisKey, ElectricStrengthKey, WaterContentKey, MechanicalImpuritiesKey,
@@ -30,7 +30,7 @@ StendSettings read()
                               FlashTemperatureKey, AutoStopKey, ComKey, BaudKey};
     const QHash<QString, QString> values = KeyValueFile(path()).readValues(Section, keys);
 
-    StendSettings s;
+    BenchSettings s;
     s.chief = values.value(ChiefKey);
     s.chiefName = values.value(ChiefNameKey);
     s.investigator = values.value(InvestigatorKey);

@@ -3,7 +3,7 @@
 #include <QString>
 
 // What stays the same from one transformer to the next, read once at start.
-struct StendSettings {
+struct BenchSettings {
     QString chief;                  // Chief
     QString chiefName;              // ChiefName
     QString investigator;           // Investigator
@@ -54,7 +54,7 @@ inline const QString BaudKey = QStringLiteral("Baud");
 QString path();
 
 // Every field, in one opening of the file; a missing text is empty.
-StendSettings read();
+BenchSettings read();
 PortSettings readPort();
 
 void writeChief(const QString &text);

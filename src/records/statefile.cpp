@@ -31,8 +31,8 @@ QList<StateKey> buildKeys()
         }
     };
     text(QStringLiteral("Name"));
-    list.append({QStringLiteral("CurrentInd"), StateKey::Kind::ListIndex, QStringLiteral("cbCurrent"), -1, -1, CurrentItems});
-    list.append({QStringLiteral("VoltageInd"), StateKey::Kind::ListIndex, QStringLiteral("cbVoltage"), -1, -1, VoltageItems});
+    list.append({QStringLiteral("CurrentInd"), StateKey::Kind::ListIndex, QStringLiteral("cbCurrent"), -1, -1, CurrentTransformerItemCount});
+    list.append({QStringLiteral("VoltageInd"), StateKey::Kind::ListIndex, QStringLiteral("cbVoltage"), -1, -1, VoltageTransformerItemCount});
     text(QStringLiteral("Temperature"));
     texts({"Uab00", "Ubc00", "Uca00", "Ia00", "Ic00", "Ib00", "Ixx00", "Ixx01", "Pxx00"});
     texts({"Uab10", "Ubc10", "Uca10", "Ukz100", "Ukz101", "Ukz102", "Ukz110", "Ukz111", "Ukz112",

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "benchtables.h"
+
 #include <QHash>
 #include <QList>
 #include <QPair>
@@ -42,14 +44,7 @@ inline const QString FileName = QStringLiteral("varnek.tmp");
 inline const QString Section = QStringLiteral("1");
 
 inline const QString TransformGrid = QStringLiteral("TransformGrid");
-inline constexpr int TransformGridColumns = 12;
-inline constexpr int TransformGridRows = 3;
 inline const QString ResistenceGrid = QStringLiteral("ResistenceGrid");
-inline constexpr int ResistenceGridColumns = 7;
-inline constexpr int ResistenceGridRows = 4;
-
-inline constexpr int CurrentItems = 10; // cbCurrent
-inline constexpr int VoltageItems = 3;  // cbVoltage
 
 inline const QString ConclusionKey = QStringLiteral("Conclusion");
 inline const QString ConclusionPartsKey = QStringLiteral("Conclusion.Parts");

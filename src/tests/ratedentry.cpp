@@ -91,6 +91,34 @@ std::uint8_t materialConstantFor(int materialItemIndex)
     return materialItemIndex == 0 ? CopperConstant : AluminiumConstant;
 }
 
+QString RatedTexts::text(EntryField field) const
+{
+    switch (field) {
+    case EntryField::Pnom: return Pnom;
+    case EntryField::Unom: return Unom;
+    case EntryField::Unom2: return Unom2;
+    case EntryField::Inom: return Inom;
+    case EntryField::Inom2: return Inom2;
+    default: return QString();
+    }
+}
+
+RatedDataGap firstRatedDataGap(const RatedTexts &texts)
+{
+    RatedDataGap gap;
+    gap.missing = missingRatedDataMessage(texts);
+    if (!gap.missing.isEmpty())
+        return gap;
+    for (EntryField field : RatedFieldOrder) {
+        long double value = 0;
+        if (ReadNumber(texts.text(field), value) == NumberReading::NotANumber) {
+            gap.notANumber = field;
+            break;
+        }
+    }
+    return gap;
+}
+
 QString missingRatedDataMessage(const RatedTexts &t)
 {
     QString message;

@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <cstdint>
+#include <optional>
 
 // Caption of the box that reports a typed text that is not a number.
 inline const QString InputErrorCaption = QStringLiteral("Ошибка ввода параметров");
@@ -41,7 +42,27 @@ std::uint8_t materialConstantFor(int materialItemIndex);
 // The five rated texts that every page with a rated-data test needs.
 struct RatedTexts {
     QString Pnom, Unom, Unom2, Inom, Inom2;
+
+    // The text of one of the five; empty for any other field.
+    QString text(EntryField field) const;
 };
+
+// The order in which a page change reads the rated fields.
+inline constexpr EntryField RatedFieldOrder[] = {EntryField::Pnom, EntryField::Unom, EntryField::Inom,
+                                                 EntryField::Unom2, EntryField::Inom2};
+
+// What keeps a test page from opening. Missing data is told first; only complete data is
+// looked at for a text that is not a number.
+struct RatedDataGap {
+    QString missing;                      // missingRatedDataMessage(), empty when nothing is
+    std::optional<EntryField> notANumber; // the first such field in RatedFieldOrder
+
+    bool complete() const { return missing.isEmpty() && !notANumber; }
+};
+
+// A number too large to store is no gap here: reading that field throws, as it would
+// when the field is left.
+RatedDataGap firstRatedDataGap(const RatedTexts &texts);
 
 // The lines naming what is missing, each followed by LF CR; empty when nothing is.
 // Only emptiness counts: blanks are text.

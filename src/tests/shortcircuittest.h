@@ -13,9 +13,7 @@ class FieldSink;
 long double temperatureFactor(std::uint8_t materialConstant, long double windingTemperature);
 
 // The short-circuit test on the readings of the last good packet, reduced to
-// RatedCurrentHV and to 75 °C. Writes, in this order: Ubc10, Uca10, Ib10, Ic10 (emptied),
-// Ia10, Uab10 [, Ubc10, Uca10, Ib10, Ic10], Pkz10, Pkz11, Pkz12, Ikz10, Ukz100, Ukz110,
-// Ukz101, Ukz111, Ukz112, Ukz102.
+// RatedCurrentHV and to 75 °C, writing each field as its step completes.
 // A zero mean current falls back to the measured values silently. A zero
 // RatedVoltageHV, a zero RatedPower, a zero MaterialConstant + WindingTemperature or a
 // negative value under the root throws BenchError at its step; the fields of the later

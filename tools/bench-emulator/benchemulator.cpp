@@ -1,6 +1,6 @@
 #include "benchemulator.h"
 
-#include "pseudoterminal.h"
+#include "benchline.h"
 
 #include <QDateTime>
 #include <QLocale>
@@ -48,7 +48,7 @@ QString calibrationMeaning(const BenchCommand &c)
 
 } // namespace
 
-BenchEmulator::BenchEmulator(const EmulatorOptions &options, PseudoTerminal *line, QObject *parent)
+BenchEmulator::BenchEmulator(const EmulatorOptions &options, BenchLine *line, QObject *parent)
     : QObject(parent)
     , m_options(options)
     , m_line(line)
@@ -63,8 +63,8 @@ BenchEmulator::BenchEmulator(const EmulatorOptions &options, PseudoTerminal *lin
     m_lineIdle.setSingleShot(true);
     m_lineIdle.setInterval(300);
     connect(&m_lineIdle, &QTimer::timeout, this, [this] { handle(m_parser.lineIdle()); });
-    connect(m_line, &PseudoTerminal::received, this, &BenchEmulator::received);
-    connect(m_line, &PseudoTerminal::readerChanged, this, &BenchEmulator::readerChanged);
+    connect(m_line, &BenchLine::received, this, &BenchEmulator::received);
+    connect(m_line, &BenchLine::readerChanged, this, &BenchEmulator::readerChanged);
 }
 
 bool BenchEmulator::prepare(QString *error)
@@ -182,12 +182,12 @@ void BenchEmulator::send(qint64 owed)
             batch += garbage();
     }
     switch (m_line->write(batch)) {
-    case PseudoTerminal::WriteResult::NoReader:
+    case BenchLine::WriteResult::NoReader:
         return;
-    case PseudoTerminal::WriteResult::Dropped:
+    case BenchLine::WriteResult::Dropped:
         m_dropped += owed;
         return;
-    case PseudoTerminal::WriteResult::Written:
+    case BenchLine::WriteResult::Written:
         break;
     }
     m_sent += owed;

@@ -9,7 +9,7 @@
 #include <QRandomGenerator>
 #include <QTimer>
 
-class PseudoTerminal;
+class BenchLine;
 
 // Plays the measuring unit on `line`: signal packets at the chosen rate, resistance
 // packets instead while a resistance measurement runs, the faults asked for, and a log
@@ -18,7 +18,7 @@ class BenchEmulator : public QObject
 {
     Q_OBJECT
 public:
-    BenchEmulator(const EmulatorOptions &options, PseudoTerminal *line, QObject *parent = nullptr);
+    BenchEmulator(const EmulatorOptions &options, BenchLine *line, QObject *parent = nullptr);
 
     // Builds the packets and opens the log; nothing is sent yet.
     bool prepare(QString *error);
@@ -46,7 +46,7 @@ private:
     QByteArray garbage();
 
     EmulatorOptions m_options;
-    PseudoTerminal *m_line;
+    BenchLine *m_line;
     QByteArray m_signalPacket;
     QByteArray m_resistancePacket;
     CommandParser m_parser;

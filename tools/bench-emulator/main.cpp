@@ -1,6 +1,6 @@
 #include "benchemulator.h"
 #include "emulatoroptions.h"
-#include "pseudoterminal.h"
+#include "benchline.h"
 #include "quitonsignal.h"
 
 #include <QCoreApplication>
@@ -29,7 +29,7 @@ int main(int argc, char **argv)
     const EmulatorOptions &options = *parsed.options;
 
     QuitOnSignal quitOnSignal;
-    PseudoTerminal line;
+    BenchLine line;
     BenchEmulator emulator(options, &line);
     QString error;
     const QString linkPath = QDir(options.folder).absoluteFilePath(QStringLiteral("COM%1").arg(options.port));

@@ -30,6 +30,7 @@ private slots:
     void refusedSpeedKeepsTheDialogOpenAndWritesNothing();
     void settingsFileThatCannotBeWrittenKeepsTheDialogOpen();
     void cancelChangesNothingAndTheNextShowingShowsTheChannelAgain();
+    void standsOnItsChannelWithoutTheMainWindow();
 
 private:
     void showDialog();
@@ -172,6 +173,28 @@ void TestPortSettingsDialog::okClosesThePortAppliesBothAndStoresThemForTheNextSt
     f->form->Timer1Timer();
     QVERIFY(f->form->VaComm1->PortIsOpen());
     QCOMPARE(f->form->VaComm1->deviceName(), QDir(SerialChannel::deviceFolder()).filePath(QStringLiteral("COM3")));
+}
+
+void TestPortSettingsDialog::standsOnItsChannelWithoutTheMainWindow()
+{
+    SerialChannel channel;
+    channel.setPortNum(7);
+    channel.setUserBaudrate(19200);
+    TForm2 dialog(&channel);
+    dialog.show();
+    QCOMPARE(dialog.ComNum->value(), 7);
+    QCOMPARE(dialog.sEdit1->text(), QStringLiteral("19200"));
+
+    dialog.ComNum->selectAll();
+    QTest::keyClicks(dialog.ComNum, QStringLiteral("4"));
+    dialog.sEdit1->selectAll();
+    QTest::keyClicks(dialog.sEdit1, QStringLiteral("57600"));
+    QTest::mouseClick(dialog.sButton1, Qt::LeftButton);
+    QVERIFY(f->prompts.messages.isEmpty());
+    QCOMPARE(channel.PortNum(), 4);
+    QCOMPARE(channel.UserBaudrate(), 57600);
+    QCOMPARE(SettingsFile::readPort().portNum, 4);
+    QCOMPARE(SettingsFile::readPort().userBaudrate, 57600);
 }
 
 void TestPortSettingsDialog::refusedSpeedKeepsTheDialogOpenAndWritesNothing_data()

@@ -32,7 +32,6 @@ private slots:
     void init();
     void cleanup();
 
-    void everyNameOfTheFillingResolves();
     void controlTextsReachBothPages();
     void noPhaseCountChosenPrintsAnEmptyFieldAndGoesOn();
     void resistanceHeadersFollowTheSchemeShown_data();
@@ -71,27 +70,6 @@ void TstPreviwClick::cleanup()
     form4.reset();
     form3.reset();
     f.reset();
-}
-
-// A renamed control or field must fail here, not leave a blank on paper.
-void TstPreviwClick::everyNameOfTheFillingResolves()
-{
-    for (const QString &name : FillingControlNames()) {
-        QWidget *control = f->form->findChild<QWidget *>(name);
-        QVERIFY2(control, qPrintable(name));
-        QVERIFY2(qobject_cast<QLabel *>(control) || qobject_cast<QLineEdit *>(control)
-                     || qobject_cast<QComboBox *>(control),
-                 qPrintable(name));
-    }
-    for (const FieldValue &v : FillProtocol({})) {
-        bool ok = false;
-        switch (v.kind) {
-        case FieldValue::Kind::Caption: ok = form3->setCaption(v.field, v.text); break;
-        case FieldValue::Kind::Lines: ok = form3->setLines(v.field, v.lines); break;
-        case FieldValue::Kind::WidthPx: ok = form3->setWidthPx(v.field, v.widthPx); break;
-        }
-        QVERIFY2(ok, qPrintable(v.field));
-    }
 }
 
 // A type loaded from the catalogue sets the scheme's text without choosing an item; its

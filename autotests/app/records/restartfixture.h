@@ -38,7 +38,7 @@ public:
     QString shown(const QString &name) const
     {
         const QWidget *w = form->findChild<QWidget *>(name);
-        return w ? ControlText(w) : QStringLiteral("<no control %1>").arg(name);
+        return w ? controlText(w) : QStringLiteral("<no control %1>").arg(name);
     }
 
     // Typed over the field's text, and the field then left for `next`.

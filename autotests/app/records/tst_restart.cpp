@@ -204,10 +204,10 @@ void TstRestart::everyEntryOfTheStateComesBackAsShown()
             QCOMPARE(w->findChild<StringGrid *>(k.control)->cell(k.column, k.row), text);
     }
     QCOMPARE(f->shown("cbCurrent"), QStringLiteral("150А/5А"));
-    QCOMPARE(w->CurrentRatio, 30);
-    QCOMPARE(w->CurrentDigits, 1);
+    QCOMPARE(w->Scaling.CurrentRatio, 30);
+    QCOMPARE(w->Scaling.CurrentDigits, 1);
     QCOMPARE(f->shown("cbVoltage"), QStringLiteral("35кВ/100В"));
-    QCOMPARE(w->VoltageRatio, 350);
+    QCOMPARE(w->Scaling.VoltageRatio, 350);
     QCOMPARE(double(w->Rated.WindingTemperature), f->shown("Temperature").toDouble());
     QCOMPARE(f->messageTexts(), QString());
 }
@@ -290,10 +290,10 @@ void TstRestart::aCurrentRangeWithoutVoltageRangeLeavesTheVoltageUnused()
     writeState({{QStringLiteral("CurrentInd"), QStringLiteral("3")}});
     QVERIFY(f->start());
     QCOMPARE(f->shown("cbCurrent"), QStringLiteral("100А/5А"));
-    QCOMPARE(f->form->CurrentRatio, 20);
-    QCOMPARE(f->form->CurrentDigits, 1);
+    QCOMPARE(f->form->Scaling.CurrentRatio, 20);
+    QCOMPARE(f->form->Scaling.CurrentDigits, 1);
     QCOMPARE(f->shown("cbVoltage"), UnusedRange);
-    QCOMPARE(f->form->VoltageRatio, 1);
+    QCOMPARE(f->form->Scaling.VoltageRatio, 1);
 }
 
 void TstRestart::aRangeOutsideItsListFallsBackToTheFirstItem_data()
@@ -319,8 +319,8 @@ void TstRestart::aRangeOutsideItsListFallsBackToTheFirstItem()
     QCOMPARE(f->form->cbVoltage->currentIndex(), 0);
     QCOMPARE(f->shown("cbCurrent"), UnusedRange);
     QCOMPARE(f->shown("cbVoltage"), UnusedRange);
-    QCOMPARE(f->form->CurrentRatio, 1);
-    QCOMPARE(f->form->VoltageRatio, 1);
+    QCOMPARE(f->form->Scaling.CurrentRatio, 1);
+    QCOMPARE(f->form->Scaling.VoltageRatio, 1);
 
     // Stored back as an item of the list.
     QVERIFY(f->close());

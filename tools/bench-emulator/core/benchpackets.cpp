@@ -1,6 +1,7 @@
 #include "benchpackets.h"
 
 #include "crc8.h"
+#include "packetframer.h"
 
 #include <QLocale>
 
@@ -209,7 +210,8 @@ QByteArray signalPacket(const SignalRaw &raw)
     putBigEndian(out, 41, std::uint32_t(raw.P2), 4);
     for (int i = 0; i < 4; ++i)
         putBigEndian(out, 45 + 2 * i, raw.counts[std::size_t(i)], 2);
-    out[53] = char(crcOf(out, 1, 52));
+    constexpr int at = checksumOffset(PacketKind::Signal);
+    out[at] = char(crcOf(out, 1, at - 1));
     putBigEndian(out, 54, raw.UabMean, 4);
     return out;
 }
@@ -225,7 +227,8 @@ QByteArray resistancePacketBits(std::uint32_t bits, std::uint8_t spare)
     out[0] = char(ResistanceKind);
     putBigEndian(out, 1, bits, 4);
     out[5] = char(spare);
-    out[6] = char(crcOf(out, 1, 5));
+    constexpr int at = checksumOffset(PacketKind::Resistance);
+    out[at] = char(crcOf(out, 1, at - 1));
     return out;
 }
 
@@ -245,9 +248,9 @@ namespace {
 int checksumOffset(const QByteArray &packet)
 {
     if (packet.size() == SignalPacketSize && std::uint8_t(packet[0]) == SignalKind)
-        return 53;
+        return ::checksumOffset(PacketKind::Signal);
     if (packet.size() == ResistancePacketSize && std::uint8_t(packet[0]) == ResistanceKind)
-        return 6;
+        return ::checksumOffset(PacketKind::Resistance);
     return -1;
 }
 } // namespace

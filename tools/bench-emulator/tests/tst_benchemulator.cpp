@@ -1,6 +1,6 @@
 #include "benchpackets.h"
 #include "benchpresets.h"
-#include "crc8.h"
+#include "pseudoterminal.h"
 
 #include <QDeadlineTimer>
 #include <QFile>
@@ -22,13 +22,6 @@ namespace {
 
 constexpr int PortNumber = 42;
 constexpr int PatienceMs = 15000;  // only ever waited out when something is broken
-
-bool crcMatches(const QByteArray &packet)
-{
-    const int at = packet.size() - (packet.size() == 58 ? 5 : 1);
-    return CRC8(reinterpret_cast<const std::uint8_t *>(packet.constData()) + 1, std::uint8_t(at - 1))
-            == std::uint8_t(packet[at]);
-}
 
 QByteArray presetPacket(const char *name)
 {
@@ -60,31 +53,10 @@ public:
         m_buffer.clear();
     }
 
-    bool send(const QByteArray &bytes)
-    {
-        return ::write(m_fd, bytes.constData(), size_t(bytes.size())) == ssize_t(bytes.size());
-    }
+    bool send(const QByteArray &bytes) { return TerminalIo::writeAll(m_fd, bytes, PatienceMs); }
 
-    // Reads until `count` bytes are buffered, and no more: what is not asked for stays in the
-    // terminal's queue. False on time-out or end of line.
-    bool fill(int count)
-    {
-        QDeadlineTimer deadline(PatienceMs);
-        while (m_buffer.size() < count) {
-            pollfd p{m_fd, POLLIN, 0};
-            if (::poll(&p, 1, int(std::max<qint64>(1, deadline.remainingTime()))) <= 0)
-                return false;
-            char chunk[4096];
-            const ssize_t n = ::read(m_fd, chunk, std::min<size_t>(sizeof chunk, size_t(count - m_buffer.size())));
-            if (n > 0)
-                m_buffer.append(chunk, int(n));
-            else if (n == 0 || errno != EAGAIN)
-                return false;
-            if (deadline.hasExpired())
-                return false;
-        }
-        return true;
-    }
+    // Reads until `count` bytes are buffered; false on time-out or end of line.
+    bool fill(int count) { return TerminalIo::readUpTo(m_fd, m_buffer, count, PatienceMs); }
 
     QByteArray take(int count)
     {
@@ -253,7 +225,7 @@ void TestBenchEmulator::printsItsLinkAndStreamsWholeSignalPackets()
     const QByteArray expected = presetPacket("short");
     for (int i = 0; i < 3; ++i) {
         const QByteArray packet = port.take(BenchPackets::SignalPacketSize);
-        QVERIFY(crcMatches(packet));
+        QVERIFY(BenchPackets::checksumMatches(packet));
         QCOMPARE(packet.toHex(' '), expected.toHex(' '));
     }
 }
@@ -323,7 +295,7 @@ void TestBenchEmulator::packetsStartWithTheReaderAndNoBacklogOutlivesAClose()
     for (int i = 1; i <= 4; ++i) {
         const QByteArray packet = port.take(BenchPackets::SignalPacketSize);
         QCOMPARE(packet.size(), BenchPackets::SignalPacketSize);
-        QCOMPARE(crcMatches(packet), i % 2 == 1);
+        QCOMPARE(BenchPackets::checksumMatches(packet), i % 2 == 1);
     }
     // Leave most of a packet unread in the terminal's queue, and more piling up behind it.
     QCOMPARE(port.take(20).size(), 20);
@@ -338,7 +310,7 @@ void TestBenchEmulator::packetsStartWithTheReaderAndNoBacklogOutlivesAClose()
     for (int i = 0; i < 4; ++i) {
         const QByteArray packet = again.take(BenchPackets::SignalPacketSize);
         QCOMPARE(packet.left(53), expected.left(53));
-        good += crcMatches(packet);
+        good += BenchPackets::checksumMatches(packet);
     }
     QCOMPARE(good, 2);
 }
@@ -352,7 +324,7 @@ void TestBenchEmulator::everyThirdPacketHasABrokenChecksumOnRequest()
     for (int i = 1; i <= 9; ++i) {
         const QByteArray packet = port.take(BenchPackets::SignalPacketSize);
         QCOMPARE(packet.size(), BenchPackets::SignalPacketSize);
-        QCOMPARE(crcMatches(packet), i % 3 != 0);
+        QCOMPARE(BenchPackets::checksumMatches(packet), i % 3 != 0);
         // Only the checksum byte differs.
         QCOMPARE(packet.left(53), expected.left(53));
         QCOMPARE(packet.mid(54), expected.mid(54));

@@ -4,13 +4,16 @@
 #include <QObject>
 #include <QString>
 
+#include <memory>
+
+class PseudoTerminal;
 class QSocketNotifier;
 class QTimer;
 
 // The bench's end of a pseudo-terminal, published as a symlink. Knows whether anyone has the
 // other end open: a reader that is away loses what was sent meanwhile, as on a real line,
 // instead of finding a backlog of old packets when it opens the port.
-class PseudoTerminal : public QObject
+class BenchLine : public QObject
 {
     Q_OBJECT
 public:
@@ -20,8 +23,8 @@ public:
         NoReader,  // nobody has the port open
     };
 
-    explicit PseudoTerminal(QObject *parent = nullptr);
-    ~PseudoTerminal() override;
+    explicit BenchLine(QObject *parent = nullptr);
+    ~BenchLine() override;
 
     bool open(QString *error);
     // Publishes the device as `linkPath`. A dangling link to a pseudo-terminal (left by a
@@ -30,7 +33,7 @@ public:
     // Removes the link (if it still points here) and closes the device: the reader sees a hang-up.
     void close();
 
-    bool isOpen() const { return m_fd >= 0; }
+    bool isOpen() const;
     QString deviceName() const { return m_deviceName; }
     QString linkPath() const { return m_linkPath; }
     bool readerPresent() const { return m_readerPresent; }
@@ -49,7 +52,8 @@ private:
     void discardUnread();
     bool flushPendingTail();
 
-    int m_fd = -1;
+    std::unique_ptr<PseudoTerminal> m_terminal;
+    int m_fd = -1; // its master side while open
     QString m_deviceName;
     QString m_linkPath;
     QSocketNotifier *m_readNotifier = nullptr;

@@ -1,3 +1,5 @@
+#include "benchline.h"
+
 #include "pseudoterminal.h"
 
 #include <QDir>
@@ -7,7 +9,6 @@
 #include <QTimer>
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
@@ -32,58 +33,44 @@ bool slaveOpenElsewhere(int fd)
 
 } // namespace
 
-PseudoTerminal::PseudoTerminal(QObject *parent)
+BenchLine::BenchLine(QObject *parent)
     : QObject(parent)
 {
 }
 
-PseudoTerminal::~PseudoTerminal()
+BenchLine::~BenchLine()
 {
     close();
 }
 
-bool PseudoTerminal::open(QString *error)
+bool BenchLine::isOpen() const
 {
-    const int fd = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        *error = systemError(QStringLiteral("opening a pseudo-terminal"), errno);
-        return false;
-    }
-    char name[128];
-    if (::grantpt(fd) != 0 || ::unlockpt(fd) != 0 || ::ptsname_r(fd, name, sizeof name) != 0) {
-        *error = systemError(QStringLiteral("preparing the pseudo-terminal"), errno);
-        ::close(fd);
-        return false;
-    }
-    // Raw both ways: no echo of what the program sends, no translation of packet bytes.
-    termios t{};
-    if (::tcgetattr(fd, &t) == 0) {
-        ::cfmakeraw(&t);
-        ::tcsetattr(fd, TCSANOW, &t);
-    }
-    // Until the slave has been opened once the master shows no hang-up; open and close it so
-    // that "nobody there" looks the same before the first reader as after the last.
-    const int slave = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (slave < 0) {
-        *error = systemError(QStringLiteral("opening the slave side"), errno);
-        ::close(fd);
-        return false;
-    }
-    ::close(slave);
+    return m_fd >= 0;
+}
 
+bool BenchLine::open(QString *error)
+{
+    auto terminal = std::make_unique<PseudoTerminal>(PseudoTerminal::Slave::Released);
+    if (!terminal->isValid()) {
+        *error = terminal->errorString();
+        return false;
+    }
+    const int fd = terminal->masterFd();
+    const QString name = terminal->slaveName();
+    m_terminal = std::move(terminal);
     m_fd = fd;
-    m_deviceName = QString::fromLocal8Bit(name);
+    m_deviceName = name;
     m_readNotifier = new QSocketNotifier(fd, QSocketNotifier::Read, this);
     m_readNotifier->setEnabled(false);
-    connect(m_readNotifier, &QSocketNotifier::activated, this, &PseudoTerminal::readAvailable);
+    connect(m_readNotifier, &QSocketNotifier::activated, this, &BenchLine::readAvailable);
     m_readerWatch = new QTimer(this);
     m_readerWatch->setInterval(20);
-    connect(m_readerWatch, &QTimer::timeout, this, &PseudoTerminal::checkReader);
+    connect(m_readerWatch, &QTimer::timeout, this, &BenchLine::checkReader);
     m_readerWatch->start();
     return true;
 }
 
-bool PseudoTerminal::publish(const QString &linkPath, bool force, QString *error)
+bool BenchLine::publish(const QString &linkPath, bool force, QString *error)
 {
     const QFileInfo existing(linkPath);
     if (existing.isSymLink() || existing.exists()) {
@@ -123,7 +110,7 @@ bool PseudoTerminal::publish(const QString &linkPath, bool force, QString *error
     return true;
 }
 
-void PseudoTerminal::unpublish()
+void BenchLine::unpublish()
 {
     if (m_linkPath.isEmpty())
         return;
@@ -133,7 +120,7 @@ void PseudoTerminal::unpublish()
     m_linkPath.clear();
 }
 
-void PseudoTerminal::close()
+void BenchLine::close()
 {
     unpublish();
     if (m_fd < 0)
@@ -142,7 +129,7 @@ void PseudoTerminal::close()
     m_readNotifier = nullptr;
     delete m_readerWatch;
     m_readerWatch = nullptr;
-    ::close(m_fd);
+    m_terminal.reset();
     m_fd = -1;
     m_tail.clear();
     if (m_readerPresent) {
@@ -151,7 +138,7 @@ void PseudoTerminal::close()
     }
 }
 
-void PseudoTerminal::checkReader()
+void BenchLine::checkReader()
 {
     if (m_fd < 0)
         return;
@@ -161,7 +148,7 @@ void PseudoTerminal::checkReader()
         flushPendingTail();
 }
 
-void PseudoTerminal::setReaderPresent(bool present)
+void BenchLine::setReaderPresent(bool present)
 {
     if (present == m_readerPresent)
         return;
@@ -175,7 +162,7 @@ void PseudoTerminal::setReaderPresent(bool present)
     emit readerChanged(present);
 }
 
-void PseudoTerminal::readAvailable()
+void BenchLine::readAvailable()
 {
     char buffer[4096];
     for (;;) {
@@ -199,7 +186,7 @@ void PseudoTerminal::readAvailable()
 // Whatever the last reader left unread would otherwise greet the next one as a backlog of
 // old packets. Most of it sits in the slave's input queue, which only a flush through the
 // slave itself reaches.
-void PseudoTerminal::discardUnread()
+void BenchLine::discardUnread()
 {
     ::tcflush(m_fd, TCOFLUSH);
     const int slave = ::open(QFile::encodeName(m_deviceName).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
@@ -209,7 +196,7 @@ void PseudoTerminal::discardUnread()
     ::close(slave);
 }
 
-bool PseudoTerminal::flushPendingTail()
+bool BenchLine::flushPendingTail()
 {
     while (!m_tail.isEmpty()) {
         const ssize_t n = ::write(m_fd, m_tail.constData(), size_t(m_tail.size()));
@@ -224,7 +211,7 @@ bool PseudoTerminal::flushPendingTail()
     return true;
 }
 
-PseudoTerminal::WriteResult PseudoTerminal::write(const QByteArray &bytes)
+BenchLine::WriteResult BenchLine::write(const QByteArray &bytes)
 {
     if (m_fd < 0)
         return WriteResult::NoReader;
