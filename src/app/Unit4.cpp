@@ -260,20 +260,23 @@ void TForm4::StendReportPreview(const std::shared_ptr<SheetStore> &store)
 {
     m_documentPages = true;
     QRPreview1->setStore(store);
-    if (isVisible()) {
-        // A request while the window is open would otherwise leave page 2, the caption and
-        // the proposed name from the earlier fill beside a new page 1.
+    // A request while the window is open would otherwise leave page 2, the caption and
+    // the proposed name from the earlier fill beside a new page 1.
+    if (isVisible())
         refreshFromDocument();
-        raise();
-        activateWindow();
-        return;
+    showInFront();
+}
+
+void TForm4::showInFront()
+{
+    if (!isVisible()) {
+        // Page 1 is fitted to the view's width as soon as it is generated, which is before
+        // the window manager's maximising arrives: lay the window out at the screen's size now.
+        if (QScreen *s = screen())
+            setGeometry(s->availableGeometry());
+        showMaximized();
     }
-    // Page 1 is fitted to the view's width as soon as it is generated, which is before the
-    // window manager's maximising arrives: lay the window out at the screen's size now.
-    if (QScreen *s = screen())
-        setGeometry(s->availableGeometry());
-    showMaximized();
-    // In front of the main window whose button asked for it, with or without a window manager.
+    // In front of the main window that asked for it, with or without a window manager.
     raise();
     activateWindow();
 }
@@ -315,14 +318,7 @@ void TForm4::showSheets(const std::shared_ptr<SheetStore> &page1, const std::sha
     showTitle(title);
     for (SheetView *view : {QRPreview1, QRPreview2})
         view->viewport()->update();
-    if (isVisible()) {
-        raise();
-        activateWindow();
-        return;
-    }
-    if (QScreen *s = screen())
-        setGeometry(s->availableGeometry());
-    showMaximized();
+    showInFront();
 }
 
 bool TForm4::bothPagesReady() const

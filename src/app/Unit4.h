@@ -76,6 +76,8 @@ protected:
 
 private:
     void buildToolBar();
+    // Shown maximised, or raised when it is already shown.
+    void showInFront();
     // Caption, proposed name and a freshly generated page 2.
     void refreshFromDocument();
     bool loadInto(SheetView *view, const QString &path);

@@ -43,12 +43,12 @@ QString printedText(const QString &layoutFamily, const QString &text)
     return isSymbolFamily(layoutFamily) ? symbolToGreek(text) : text;
 }
 
-QFont resolve(const FontSpec &spec)
+QFont resolve(const FontSpec &wanted)
 {
-    QFont font(substituteFamily(spec.family));
-    font.setPointSizeF(spec.pointSize);
-    font.setBold(spec.bold);
-    font.setItalic(spec.italic);
+    QFont font(substituteFamily(wanted.family));
+    font.setPointSizeF(wanted.pointSize);
+    font.setBold(wanted.bold);
+    font.setItalic(wanted.italic);
     font.setHintingPreference(QFont::PreferNoHinting);
     font.setKerning(true);
     return font;

@@ -25,6 +25,6 @@ QString symbolToGreek(const QString &text);
 // Text as it prints in the given layout typeface.
 QString printedText(const QString &layoutFamily, const QString &text);
 // A QFont of the substituted face, unhinted so that it measures alike at every resolution.
-QFont resolve(const FontSpec &spec);
+QFont resolve(const FontSpec &wanted);
 
 } // namespace ReportFonts
