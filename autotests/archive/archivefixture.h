@@ -28,8 +28,8 @@ inline ArchiveRecord sampleRecord(const QString &protocolNumber = QStringLiteral
         {QStringLiteral("QRKI"), QStringLiteral("25.01\n25.02\n24.99")},
         {QStringLiteral("QRConclusion"), QStringLiteral("Годен; к эксплуатации \"без замечаний\"")},
     };
-    record.sheet1 = QByteArray("SHEET\x00\x01\xFF page one", 19);
-    record.sheet2 = QByteArray("SHEET\x00\x02\xFE page two", 19);
+    record.sheet1 = QByteArrayLiteral("SHEET\x00\x01\xFF page one");
+    record.sheet2 = QByteArrayLiteral("SHEET\x00\x02\xFE page two");
     record.results = {
         {QStringLiteral("Pxx00"), QStringLiteral("1240.5")},
         {QStringLiteral("Ixx00"), QStringLiteral("0.512")},

@@ -264,12 +264,14 @@ void TestProtocolPages::schemeAndDatePrintAsOnPaper()
 {
     TForm3 form;
     QVERIFY(form.setCaption(QStringLiteral("QRCircuit"), QStringLiteral("U / D - 11")));
-    const SheetTextOp *scheme = textAt(form.StendReport.generate(Today), paperRect(form, "QRCircuit"));
+    const Sheet page1 = form.StendReport.generate(Today);
+    const SheetTextOp *scheme = textAt(page1, paperRect(form, "QRCircuit"));
     QVERIFY(scheme);
     QCOMPARE(scheme->lines, QStringList{QString::fromUtf8("Υ / Δ - 11")});
     QCOMPARE(scheme->family, QStringLiteral("Liberation Serif"));
 
-    const SheetTextOp *date = textAt(form.StendReport2.generate(Today), paperRect(form, "QRSysData1"));
+    const Sheet page2 = form.StendReport2.generate(Today);
+    const SheetTextOp *date = textAt(page2, paperRect(form, "QRSysData1"));
     QVERIFY(date);
     QCOMPARE(date->lines, QStringList{QLocale::system().toString(Today, QLocale::ShortFormat)});
     QVERIFY(date->centred);
