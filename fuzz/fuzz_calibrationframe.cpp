@@ -30,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     FUZZ_ASSERT(std::memcmp(&value, &build.value, sizeof value) == 0);
     FUZZ_ASSERT(std::isfinite(value));
     long double typed = 0;
-    FUZZ_ASSERT(ReadPlainNumber(text, typed));
+    FUZZ_ASSERT(readPlainNumber(text, typed));
     FUZZ_ASSERT((value == 0) == (typed == 0));
     switch (quantity) {
     case CalibrationQuantity::Voltage:

@@ -546,7 +546,7 @@ void TstMainWindow::ctrlShiftClickOnTheWindowSurfaceFlipsThePowers()
 void TstMainWindow::anErrorInAHandlerIsReportedAndTheProgramGoesOn()
 {
     bool after = false;
-    RunGuarded([&] {
+    runGuarded([&] {
         throw BenchError(QStringLiteral("Unable to write to /x/varnek.tmp"));
         after = true;
     });

@@ -55,8 +55,8 @@ void TstFixedPoint::writesRoundedPaddedText()
     QFETCH(int, width);
     QFETCH(QString, expected);
     long double v = 0;
-    QVERIFY(ReadPlainNumber(value, v));
-    QCOMPARE(FixedText(v, decimals, width), expected);
+    QVERIFY(readPlainNumber(value, v));
+    QCOMPARE(fixedText(v, decimals, width), expected);
 }
 
 void TstFixedPoint::ignoresTheRegionalDecimalSeparator()
@@ -65,15 +65,15 @@ void TstFixedPoint::ignoresTheRegionalDecimalSeparator()
     const std::string saved = previous ? previous : "C";
     if (!std::setlocale(LC_ALL, "ru_RU.UTF-8") && !std::setlocale(LC_ALL, "de_DE.UTF-8"))
         QSKIP("no locale with a decimal comma installed");
-    const QString text = FixedText(1.25L, 2);
+    const QString text = fixedText(1.25L, 2);
     std::setlocale(LC_ALL, saved.c_str());
     QCOMPARE(text, QStringLiteral("1.25"));
 }
 
 void TstFixedPoint::replacesTheFullStopWhenAskedTo()
 {
-    QCOMPARE(FixedTextWithSeparator(1.25L, 3, QLatin1Char(',')), QStringLiteral("1,250"));
-    QCOMPARE(FixedTextWithSeparator(-1.3L, 1, QLatin1Char(',')), QStringLiteral("-1,3"));
+    QCOMPARE(fixedTextWithSeparator(1.25L, 3, QLatin1Char(',')), QStringLiteral("1,250"));
+    QCOMPARE(fixedTextWithSeparator(-1.3L, 1, QLatin1Char(',')), QStringLiteral("-1,3"));
 }
 
 QTEST_APPLESS_MAIN(TstFixedPoint)

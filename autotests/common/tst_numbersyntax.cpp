@@ -81,7 +81,7 @@ void TstNumberSyntax::numbersBeyondTheRange()
     QFETCH(NumberReading, reading);
     QFETCH(double, value);
     long double read = -7;
-    QCOMPARE(ReadNumber(text, read), reading);
+    QCOMPARE(readNumber(text, read), reading);
     QCOMPARE(double(read), reading == NumberReading::Number ? value : -7.0);
 }
 
@@ -91,10 +91,10 @@ void TstNumberSyntax::acceptsOnlyPlainNumbers()
     QFETCH(bool, isNumber);
     QFETCH(double, value);
     long double read = -12345;
-    const bool ok = ReadPlainNumber(text, read);
+    const bool ok = readPlainNumber(text, read);
     QCOMPARE(ok, isNumber);
     if (isNumber) {
-        QVERIFY(IsPlainNumber(text));
+        QVERIFY(isPlainNumber(text));
         QCOMPARE(double(read), value);
     } else {
         QCOMPARE(double(read), -12345.0); // a refused text leaves the value alone
@@ -122,7 +122,7 @@ void TstNumberSyntax::leadingReaderStopsAtFirstForeignCharacter()
     QFETCH(int, length);
     QFETCH(double, value);
     long double read = 0;
-    QCOMPARE(int(ReadLeadingNumber(text, read)), length);
+    QCOMPARE(int(readLeadingNumber(text, read)), length);
     QCOMPARE(double(read), value);
 }
 

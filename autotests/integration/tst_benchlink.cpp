@@ -15,7 +15,7 @@ namespace {
 constexpr int Port = 31;
 
 // The cell shows the regional decimal separator.
-QString FixedTextWithSeparatorForTest(QString text)
+QString fixedTextWithSeparatorForTest(QString text)
 {
     return text.replace(QLatin1Char('.'), QLocale::system().decimalPoint());
 }
@@ -188,7 +188,7 @@ void TstBenchLink::resistanceMeasurementSendsItsCommandsAndShowsTheValue()
     f->form->ResistenceRange1->setItemIndex(2); // "2": three decimals
     QTest::mouseClick(f->form->Resist, Qt::LeftButton);
     QTRY_COMPARE_WITH_TIMEOUT(f->form->ResistenceGrid->cell(5, 1),
-                              FixedTextWithSeparatorForTest(QStringLiteral("1.250")), 10000);
+                              fixedTextWithSeparatorForTest(QStringLiteral("1.250")), 10000);
     QTest::mouseClick(f->form->ResistStop, Qt::LeftButton);
     QVERIFY(f->form->resistancePaused());
 

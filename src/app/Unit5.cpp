@@ -114,10 +114,10 @@ TForm5::TForm5(SerialChannel *channel, QWidget *parent) : QDialog(parent), m_cha
     StatusBar->setGeometry(0, 297, 281, 18);
 
     for (QCheckBox *box : {VoltageCheckBox, CurrentCheckBox, ResistenceCheckBox})
-        connect(box, &QCheckBox::clicked, this, [this] { RunGuarded([this] { VoltageCheckBoxClick(); }); });
+        connect(box, &QCheckBox::clicked, this, [this] { runGuarded([this] { VoltageCheckBoxClick(); }); });
     connect(ResistenceRadioGroup, &RadioGroup::clicked, this,
-            [this] { RunGuarded([this] { ResistenceRadioGroupClick(); }); });
-    connect(GaugeButton, &QPushButton::clicked, this, [this] { RunGuarded([this] { GaugeButtonClick(); }); });
+            [this] { runGuarded([this] { ResistenceRadioGroupClick(); }); });
+    connect(GaugeButton, &QPushButton::clicked, this, [this] { runGuarded([this] { GaugeButtonClick(); }); });
 
     FormCreate();
 }
@@ -156,7 +156,7 @@ void TForm5::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
     if (!event->spontaneous())
-        RunGuarded([this] { FormActivate(); });
+        runGuarded([this] { FormActivate(); });
 }
 
 void TForm5::FormActivate()
@@ -248,5 +248,5 @@ void TForm5::GaugeButtonClick()
         return;
     }
 
-    SendPausedCommand(*m_channel, build.frame[0], build.frame.data() + 1, int(build.frame.size()) - 1);
+    sendPausedCommand(*m_channel, build.frame[0], build.frame.data() + 1, int(build.frame.size()) - 1);
 }

@@ -5,7 +5,7 @@
 
 #include <exception>
 
-void ReportError(const QString &text)
+void reportError(const QString &text)
 {
     Prompts::current().showMessage(nullptr, ErrorReportCaption, text, PromptIcon::Error);
 }
@@ -18,15 +18,15 @@ bool runCatching(F &&f)
         f();
         return true;
     } catch (const BenchError &e) {
-        ReportError(e.text());
+        reportError(e.text());
     } catch (const std::exception &e) {
-        ReportError(QString::fromLocal8Bit(e.what()));
+        reportError(QString::fromLocal8Bit(e.what()));
     }
     return false;
 }
 } // namespace
 
-void RunGuarded(const std::function<void()> &handler)
+void runGuarded(const std::function<void()> &handler)
 {
     runCatching(handler);
 }

@@ -8,13 +8,13 @@
 inline const QString ErrorReportCaption = QStringLiteral("Ошибка");
 
 // Shows an error that ended a handler; the program goes on.
-void ReportError(const QString &text);
+void reportError(const QString &text);
 
 // Runs one event handler: an error it raises ends it and is reported, never propagated
 // into Qt's event loop. Every connection of the windows goes through this.
-void RunGuarded(const std::function<void()> &handler);
+void runGuarded(const std::function<void()> &handler);
 
-// Last line of defence for anything that escapes a handler outside RunGuarded.
+// Last line of defence for anything that escapes a handler outside runGuarded.
 class BenchApplication : public QApplication {
 public:
     using QApplication::QApplication;

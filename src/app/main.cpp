@@ -514,7 +514,7 @@ void TForm1::buildPageProtocol()
 
 void TForm1::connectShell()
 {
-    connect(sBitBtn2, &QPushButton::clicked, this, [this] { RunGuarded([this] { sBitBtn2Click(); }); });
+    connect(sBitBtn2, &QPushButton::clicked, this, [this] { runGuarded([this] { sBitBtn2Click(); }); });
 }
 
 // Captions are set again here, as they were laid out; refilling the two radio groups
@@ -613,7 +613,7 @@ bool TForm1::eventFilter(QObject *watched, QEvent *event)
     if (watched == sPanel1 && event->type() == QEvent::MouseButtonRelease) {
         auto *me = static_cast<QMouseEvent *>(event);
         if (sPanel1->rect().contains(me->position().toPoint()))
-            RunGuarded([this] { sPanel1Click(); });
+            runGuarded([this] { sPanel1Click(); });
         return true;
     }
     return QWidget::eventFilter(watched, event);
@@ -629,12 +629,12 @@ void TForm1::showEvent(QShowEvent *event)
         const QRect area = screen->availableGeometry();
         move(area.center() - QPoint(frameGeometry().width() / 2, frameGeometry().height() / 2));
     }
-    RunGuarded([this] { FormShow(); });
+    runGuarded([this] { FormShow(); });
 }
 
 void TForm1::closeEvent(QCloseEvent *event)
 {
-    RunGuarded([this] { FormClose(); });
+    runGuarded([this] { FormClose(); });
     QWidget::closeEvent(event);
     emit closed();
 }

@@ -58,7 +58,7 @@ void TForm1::setupArchive()
     ArchiveButton->setObjectName(u"ArchiveButton"_s);
     ArchiveButton->setGeometry(344, 507, 289, 19);
     setTabOrder(Previw, ArchiveButton);
-    connect(ArchiveButton, &QPushButton::clicked, this, [this] { RunGuarded([this] { ArchiveButtonClick(); }); });
+    connect(ArchiveButton, &QPushButton::clicked, this, [this] { runGuarded([this] { ArchiveButtonClick(); }); });
 
     // The preview is handed over after the window exists; by the time "Протокол" fills it,
     // its protocols are recorded here.
@@ -70,7 +70,7 @@ void TForm1::setupArchive()
         Archive->preview = Form4;
         if (Form4)
             Archive->produced = connect(Form4, &TForm4::protocolProduced, this,
-                                        [this] { RunGuarded([this] { recordProducedProtocol(); }); });
+                                        [this] { runGuarded([this] { recordProducedProtocol(); }); });
     });
 }
 
@@ -106,7 +106,7 @@ void TForm1::ArchiveButtonClick()
     if (!Archive->window) {
         Archive->window = new ArchiveWindow(Archive->archive.get());
         connect(Archive->window, &ArchiveWindow::openRequested, this,
-                [this](qint64 id) { RunGuarded([this, id] { openArchivedRecord(id); }); });
+                [this](qint64 id) { runGuarded([this, id] { openArchivedRecord(id); }); });
         // A protocol printed while the list is open joins it at once.
         connect(Archive->archive.get(), &ProtocolArchive::recordStored, Archive->window, [this] {
             if (Archive->window->isVisible())

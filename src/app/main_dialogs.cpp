@@ -9,8 +9,8 @@
 
 void TForm1::setupDialogs()
 {
-    connect(sBitBtn3, &QPushButton::clicked, this, [this] { RunGuarded([this] { sBitBtn3Click(); }); });
-    connect(Gauge, &QPushButton::clicked, this, [this] { RunGuarded([this] { GaugeClick(); }); });
+    connect(sBitBtn3, &QPushButton::clicked, this, [this] { runGuarded([this] { sBitBtn3Click(); }); });
+    connect(Gauge, &QPushButton::clicked, this, [this] { runGuarded([this] { GaugeClick(); }); });
 }
 
 // Modeless: the main window and its link keep working while the dialog is open.

@@ -40,15 +40,15 @@ void TForm1::setupLink()
     Timer1->setTimerType(Qt::PreciseTimer);
     Link->screenTimer.setSingleShot(true);
     Link->screenTimer.setTimerType(Qt::PreciseTimer);
-    connect(&Link->screenTimer, &QTimer::timeout, this, [this] { RunGuarded([this] { writeLinkScreen(); }); });
+    connect(&Link->screenTimer, &QTimer::timeout, this, [this] { runGuarded([this] { writeLinkScreen(); }); });
     Link->quietTimer.setSingleShot(true);
     Link->quietTimer.setInterval(LinkState::QuietLineMs);
-    connect(&Link->quietTimer, &QTimer::timeout, this, [this] { RunGuarded([this] { lineQuiet(); }); });
+    connect(&Link->quietTimer, &QTimer::timeout, this, [this] { runGuarded([this] { lineQuiet(); }); });
 
     VaComm1 = new SerialChannel(this);
     VaComm1->setObjectName(QStringLiteral("VaComm1"));
     connect(VaComm1, &SerialChannel::rxChar, this,
-            [this](int count) { RunGuarded([this, count] { VaComm1RxChar(count); }); });
+            [this](int count) { runGuarded([this, count] { VaComm1RxChar(count); }); });
     // A fresh opening or a drain starts in the middle of some packet: what the framer
     // held before belongs to nothing that follows.
     connect(VaComm1, &SerialChannel::inputRestarted, this, [this] {
@@ -66,13 +66,13 @@ void TForm1::setupLink()
         if (!Timer1->isActive())
             Timer1->start();
     });
-    connect(Timer1, &QTimer::timeout, this, [this] { RunGuarded([this] { Timer1Timer(); }); });
+    connect(Timer1, &QTimer::timeout, this, [this] { runGuarded([this] { Timer1Timer(); }); });
     connect(PageControl1, &PageControl::changedByOperator, this,
-            [this] { RunGuarded([this] { PageControl1Change(); }); });
+            [this] { runGuarded([this] { PageControl1Change(); }); });
     connect(cbCurrent, &QComboBox::currentIndexChanged, this,
-            [this] { RunGuarded([this] { cbCurrentChange(); }); });
+            [this] { runGuarded([this] { cbCurrentChange(); }); });
     connect(cbVoltage, &QComboBox::currentIndexChanged, this,
-            [this] { RunGuarded([this] { cbVoltageChange(); }); });
+            [this] { runGuarded([this] { cbVoltageChange(); }); });
     cbCurrentChange();
     cbVoltageChange();
 }

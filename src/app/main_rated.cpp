@@ -16,7 +16,7 @@ void TForm1::setupRated()
     auto checkOnExit = [this](QLineEdit *field, std::function<void()> handler) {
         onExit(field, [this, handler = std::move(handler)] {
             if (!m_givingFocusBack)
-                RunGuarded(handler);
+                runGuarded(handler);
         });
     };
     const std::pair<QLineEdit *, void (TForm1::*)()> rated[] = {
@@ -31,7 +31,7 @@ void TForm1::setupRated()
         checkOnExit(e, [this, e] { TEditExit(e); });
     for (QLineEdit *e : {Ulow, UHL})
         checkOnExit(e, [this, e] { UlowExit(e); });
-    connect(Material, &RadioGroup::clicked, this, [this] { RunGuarded([this] { MaterialClick(); }); });
+    connect(Material, &RadioGroup::clicked, this, [this] { runGuarded([this] { MaterialClick(); }); });
 }
 
 void TForm1::reportInputError(QWidget *field, const QString &message)
@@ -54,7 +54,7 @@ void TForm1::reportInputError(QWidget *field, const QString &message)
                 QWidget *page = PageControl1->page(i);
                 if (page->isAncestorOf(field) && page != PageControl1->activePage()) {
                     PageControl1->setActivePage(page);
-                    RunGuarded([this] { PageControl1Change(); });
+                    runGuarded([this] { PageControl1Change(); });
                 }
             }
         }

@@ -67,7 +67,7 @@ void TForm1::setupRecords()
         });
         onExit(field, [this, field, write] {
             if (!refuseUnstorableText(field))
-                RunGuarded(write);
+                runGuarded(write);
         });
     };
     for (auto [edit, writer] : settings)
@@ -79,7 +79,7 @@ void TForm1::setupRecords()
     for (QWidget *field : std::initializer_list<QWidget *>{Name, TransformerWeight, Freq2, Circuit,
                                                            KabsHigh, KabsLow, KabsHL})
         onExit(field, [this, field] { refuseUnstorableText(field); });
-    connect(cbAutoStop, &QCheckBox::clicked, this, [this] { RunGuarded([this] { cbAutoStopClick(); }); });
+    connect(cbAutoStop, &QCheckBox::clicked, this, [this] { runGuarded([this] { cbAutoStopClick(); }); });
 
     // Only the operator's typing and choosing load a type, choosing the shown one again
     // included; texts the program sets do not. Enter on a listed text is a choice too,
@@ -87,11 +87,11 @@ void TForm1::setupRecords()
     Name->setCompleter(nullptr);
     Name->installEventFilter(this);
     Name->lineEdit()->installEventFilter(this);
-    connect(Name->lineEdit(), &QLineEdit::textEdited, this, [this] { RunGuarded([this] { NameChange(); }); });
-    connect(Name, &QComboBox::activated, this, [this] { RunGuarded([this] { NameChange(); }); });
-    connect(sButton6, &QPushButton::clicked, this, [this] { RunGuarded([this] { sButton6Click(); }); });
-    connect(sButton7, &QPushButton::clicked, this, [this] { RunGuarded([this] { sButton7Click(); }); });
-    connect(Previw, &QPushButton::clicked, this, [this] { RunGuarded([this] { PreviwClick(); }); });
+    connect(Name->lineEdit(), &QLineEdit::textEdited, this, [this] { runGuarded([this] { NameChange(); }); });
+    connect(Name, &QComboBox::activated, this, [this] { runGuarded([this] { NameChange(); }); });
+    connect(sButton6, &QPushButton::clicked, this, [this] { runGuarded([this] { sButton6Click(); }); });
+    connect(sButton7, &QPushButton::clicked, this, [this] { runGuarded([this] { sButton7Click(); }); });
+    connect(Previw, &QPushButton::clicked, this, [this] { runGuarded([this] { PreviwClick(); }); });
 }
 
 bool TForm1::refuseUnstorableText(QWidget *field)
@@ -239,7 +239,7 @@ void TForm1::writeState()
 void TForm1::FormClose()
 {
     if (const std::function<void()> write = Records->settingWriters.value(focusWidget()))
-        RunGuarded(write);
+        runGuarded(write);
     writeState();
 }
 

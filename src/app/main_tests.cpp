@@ -54,7 +54,7 @@ void TForm1::setupTests()
 {
     Tests = std::make_unique<TestsState>();
     auto guard = [this](void (TForm1::*handler)()) {
-        return [this, handler] { RunGuarded([this, handler] { (this->*handler)(); }); };
+        return [this, handler] { runGuarded([this, handler] { (this->*handler)(); }); };
     };
     connect(IdleState, &QPushButton::clicked, this, guard(&TForm1::IdleStateClick));
     connect(ShortState, &QPushButton::clicked, this, guard(&TForm1::ShortStateClick));
@@ -102,7 +102,7 @@ void TForm1::TransformGridDblClick()
 namespace {
 void sendCommand(SerialChannel *channel, const ResistanceCommand &command)
 {
-    SendPausedCommand(*channel, std::uint8_t(command.lead),
+    sendPausedCommand(*channel, std::uint8_t(command.lead),
                       reinterpret_cast<const std::uint8_t *>(command.tail.constData()),
                       int(command.tail.size()));
 }

@@ -73,8 +73,8 @@ TForm2::TForm2(SerialChannel *channel, QWidget *parent) : QDialog(parent), m_cha
     // the operator's back.
     sButton1->setAutoDefault(false);
     sButton2->setAutoDefault(false);
-    connect(sButton1, &QPushButton::clicked, this, [this] { RunGuarded([this] { sButton1Click(); }); });
-    connect(sButton2, &QPushButton::clicked, this, [this] { RunGuarded([this] { sButton2Click(); }); });
+    connect(sButton1, &QPushButton::clicked, this, [this] { runGuarded([this] { sButton1Click(); }); });
+    connect(sButton2, &QPushButton::clicked, this, [this] { runGuarded([this] { sButton2Click(); }); });
 
     FormCreate();
 }
@@ -92,7 +92,7 @@ void TForm2::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
     if (!event->spontaneous())
-        RunGuarded([this] { FormShow(); });
+        runGuarded([this] { FormShow(); });
 }
 
 void TForm2::FormShow()

@@ -28,7 +28,7 @@ std::string expansion(long double magnitude, int &exponent)
 
 } // namespace
 
-int DecimalExponent(long double magnitude)
+int decimalExponent(long double magnitude)
 {
     if (magnitude == 0)
         return 0;
@@ -37,7 +37,7 @@ int DecimalExponent(long double magnitude)
     return exponent;
 }
 
-std::string RoundedDecimalDigits(long double magnitude, int decimals)
+std::string roundedDecimalDigits(long double magnitude, int decimals)
 {
     if (magnitude == 0)
         return "0";
@@ -70,7 +70,7 @@ std::string RoundedDecimalDigits(long double magnitude, int decimals)
     return kept;
 }
 
-QString FixedText(long double value, int decimals, int minWidth)
+QString fixedText(long double value, int decimals, int minWidth)
 {
     if (decimals < 0)
         decimals = 0;
@@ -80,7 +80,7 @@ QString FixedText(long double value, int decimals, int minWidth)
     } else if (std::isinf(value)) {
         out = value < 0 ? QStringLiteral("-INF") : QStringLiteral("INF");
     } else {
-        std::string digits = RoundedDecimalDigits(std::fabs(value), decimals);
+        std::string digits = roundedDecimalDigits(std::fabs(value), decimals);
         if (int(digits.size()) <= decimals)
             digits.insert(0, std::size_t(decimals + 1 - int(digits.size())), '0');
         std::string text = digits.substr(0, digits.size() - std::size_t(decimals));
@@ -97,17 +97,17 @@ QString FixedText(long double value, int decimals, int minWidth)
     return out;
 }
 
-QString FixedTextWithSeparator(long double value, int decimals, QChar separator)
+QString fixedTextWithSeparator(long double value, int decimals, QChar separator)
 {
-    QString text = FixedText(value, decimals);
+    QString text = fixedText(value, decimals);
     text.replace(QLatin1Char('.'), separator);
     return text;
 }
 
-QString RegionalNumberText(const QString &fixedText, const QLocale &locale)
+QString regionalNumberText(const QString &plain, const QLocale &locale)
 {
-    const bool negative = fixedText.startsWith(QLatin1Char('-'));
-    const QString body = negative ? fixedText.mid(1) : fixedText;
+    const bool negative = plain.startsWith(QLatin1Char('-'));
+    const QString body = negative ? plain.mid(1) : plain;
     const qsizetype point = body.indexOf(QLatin1Char('.'));
     const QString whole = point < 0 ? body : body.left(point);
     QString out = negative ? QStringLiteral("-") : QString();

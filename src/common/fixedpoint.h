@@ -10,18 +10,18 @@ class QLocale;
 // decimals (a negative count means none), a full stop whatever the locale, a leading
 // minus, rounded half away from zero at the last shown digit of the value's
 // 18-significant-digit expansion, padded on the left with spaces to `minWidth`.
-QString FixedText(long double value, int decimals, int minWidth = 0);
+QString fixedText(long double value, int decimals, int minWidth = 0);
 
 // The same text with the full stop replaced by the given decimal separator.
-QString FixedTextWithSeparator(long double value, int decimals, QChar separator);
+QString fixedTextWithSeparator(long double value, int decimals, QChar separator);
 
 // Digits of round(|value| × 10^decimals), half away from zero on the 18-digit expansion;
 // `decimals` may be negative (rounding to tens, hundreds, ...). "0" for nothing left.
-std::string RoundedDecimalDigits(long double magnitude, int decimals);
+std::string roundedDecimalDigits(long double magnitude, int decimals);
 
 // Place of the first significant digit of the 18-digit expansion (0 for zero).
-int DecimalExponent(long double magnitude);
+int decimalExponent(long double magnitude);
 
 // A fixed text ("-1234.50") in the regional format: the digit groups and the decimal
 // separator of `locale`.
-QString RegionalNumberText(const QString &fixedText, const QLocale &locale);
+QString regionalNumberText(const QString &plain, const QLocale &locale);

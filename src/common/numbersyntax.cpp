@@ -109,25 +109,25 @@ NumberReading convert(const QString &number, long double &value)
 
 } // namespace
 
-bool IsPlainNumber(const QString &text)
+bool isPlainNumber(const QString &text)
 {
     const qsizetype len = scanNumber(text);
     return len > 0 && len == text.size();
 }
 
-NumberReading ReadNumber(const QString &text, long double &value)
+NumberReading readNumber(const QString &text, long double &value)
 {
-    if (!IsPlainNumber(text))
+    if (!isPlainNumber(text))
         return NumberReading::NotANumber;
     return convert(text, value);
 }
 
-bool ReadPlainNumber(const QString &text, long double &value)
+bool readPlainNumber(const QString &text, long double &value)
 {
-    return ReadNumber(text, value) == NumberReading::Number;
+    return readNumber(text, value) == NumberReading::Number;
 }
 
-qsizetype ReadLeadingNumber(const QString &text, long double &value)
+qsizetype readLeadingNumber(const QString &text, long double &value)
 {
     const qsizetype len = scanNumber(text);
     if (len == 0 || convert(text.left(len), value) != NumberReading::Number)

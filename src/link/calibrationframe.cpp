@@ -67,7 +67,7 @@ CalibrationBuild buildCalibrationFrame(CalibrationQuantity quantity, int item, c
         return build;
 
     long double typed = 0;
-    switch (ReadNumber(text, typed)) {
+    switch (readNumber(text, typed)) {
     case NumberReading::Number:
         break;
     case NumberReading::Overflow:

@@ -65,7 +65,7 @@ void LinkReceiver::takePackets(LinkUpdate &update, const BenchReadings &current,
         }
         update.lastGoodKind = packet.kind;
         if (packet.kind == PacketKind::Signal && context.deferTexts) {
-            readings = DecodeSignalReadings(packet.signalBytes(), readings, context.scaling,
+            readings = decodeSignalReadings(packet.signalBytes(), readings, context.scaling,
                                             context.onePhase);
             update.readings = readings;
             update.textSource = SignalTextSource{readings, context.scaling, context.locale};
@@ -127,9 +127,9 @@ SignalTexts LinkUpdate::shownTexts() const
 {
     if (!textSource)
         return signalTexts.value_or(SignalTexts());
-    SignalTexts t = SignalTextsOf(textSource->readings, textSource->scaling, textSource->locale);
+    SignalTexts t = signalTextsOf(textSource->readings, textSource->scaling, textSource->locale);
     if (t.KfColour == FormFactorColour::Unchanged && formFactorSource) {
-        const SignalTexts f = SignalTextsOf(formFactorSource->readings, formFactorSource->scaling,
+        const SignalTexts f = signalTextsOf(formFactorSource->readings, formFactorSource->scaling,
                                             formFactorSource->locale);
         t.Kf = f.Kf;
         t.KfColour = f.KfColour;

@@ -19,7 +19,7 @@ long double resistanceValue(ResistancePacketBytes packet)
 
 QString resistanceText(long double resistance, int rangeIndex, const QLocale &locale)
 {
-    QString text = FixedText(resistance, rangeIndex + 1);
+    QString text = fixedText(resistance, rangeIndex + 1);
     text.replace(QLatin1Char('.'), locale.decimalPoint());
     return text;
 }

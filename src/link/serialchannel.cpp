@@ -277,7 +277,7 @@ void SerialChannel::onError(QSerialPort::SerialPortError error)
     }, Qt::QueuedConnection);
 }
 
-void SendPausedCommand(SerialChannel &channel, std::uint8_t lead, const std::uint8_t *tail,
+void sendPausedCommand(SerialChannel &channel, std::uint8_t lead, const std::uint8_t *tail,
                        int tailLength)
 {
     channel.SendByte(lead);

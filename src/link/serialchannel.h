@@ -90,5 +90,5 @@ private:
 
 // A bench command: its first byte, a one-second pause in which the bench gets ready
 // (blocking, not spinning), the input that arrived meanwhile thrown away, then the rest.
-void SendPausedCommand(SerialChannel &channel, std::uint8_t lead, const std::uint8_t *tail,
+void sendPausedCommand(SerialChannel &channel, std::uint8_t lead, const std::uint8_t *tail,
                        int tailLength);

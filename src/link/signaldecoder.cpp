@@ -78,11 +78,11 @@ QString regionalPowerText(long double value, const QLocale &locale)
     constexpr int Precision = 8;
     constexpr int Decimals = 2;
     if (!std::isfinite(value))
-        return FixedText(value, Decimals);
+        return fixedText(value, Decimals);
 
     // Rounded to the second decimal, or to eight significant digits where that is coarser.
-    const int decimals = std::min(Decimals, Precision - 1 - DecimalExponent(value));
-    const std::string digits = RoundedDecimalDigits(std::fabs(value), decimals);
+    const int decimals = std::min(Decimals, Precision - 1 - decimalExponent(value));
+    const std::string digits = roundedDecimalDigits(std::fabs(value), decimals);
     const bool allZero = digits.find_first_not_of('0') == std::string::npos;
     const int roundedExponent = allZero ? 0 : int(digits.size()) - 1 - decimals;
     if (roundedExponent + 1 > Precision) {
@@ -95,11 +95,11 @@ QString regionalPowerText(long double value, const QLocale &locale)
             text += locale.decimalPoint() + QString::fromLatin1(mantissa.substr(1).c_str());
         return text + QLatin1Char('E') + QString::number(roundedExponent);
     }
-    QString text = FixedText(value, decimals);
+    QString text = fixedText(value, decimals);
     if (decimals == 0)
         text += QLatin1Char('.');
     text += QString(Decimals - decimals, QLatin1Char('0'));
-    return RegionalNumberText(text, locale);
+    return regionalNumberText(text, locale);
 }
 
 void SignalTexts::takeLater(const SignalTexts &later)
@@ -113,7 +113,7 @@ void SignalTexts::takeLater(const SignalTexts &later)
     }
 }
 
-BenchReadings DecodeSignalReadings(SignalPacketBytes packet, const BenchReadings &previous,
+BenchReadings decodeSignalReadings(SignalPacketBytes packet, const BenchReadings &previous,
                                    const InstrumentScaling &scaling, bool onePhase)
 {
     const std::uint8_t *p = packet.data();
@@ -162,27 +162,27 @@ BenchReadings DecodeSignalReadings(SignalPacketBytes packet, const BenchReadings
     return r;
 }
 
-SignalTexts SignalTextsOf(const BenchReadings &r, const InstrumentScaling &scaling,
+SignalTexts signalTextsOf(const BenchReadings &r, const InstrumentScaling &scaling,
                           const QLocale &locale)
 {
     SignalTexts t;
     t.Label3 = regionalPowerText(r.P1, locale);
     t.Label4 = regionalPowerText(r.P2, locale);
-    t.Uab2 = FixedText(r.UabMean, 1);
-    t.Uab = FixedText(r.Uab, PrimaryVoltageDigits);
-    t.Ubc = FixedText(r.Ubc, PrimaryVoltageDigits);
-    t.Uca = FixedText(r.Uca, PrimaryVoltageDigits);
-    t.Ia = FixedText(r.Ia, scaling.CurrentDigits);
-    t.Ib = FixedText(r.Ib, scaling.CurrentDigits);
-    t.Ic = FixedText(r.Ic, scaling.CurrentDigits);
-    t.U_AB = FixedText(r.U2ab, scaling.VoltageDigits);
-    t.U_BC = FixedText(r.U2bc, scaling.VoltageDigits);
-    t.U_CA = FixedText(r.U2ca, scaling.VoltageDigits);
+    t.Uab2 = fixedText(r.UabMean, 1);
+    t.Uab = fixedText(r.Uab, PrimaryVoltageDigits);
+    t.Ubc = fixedText(r.Ubc, PrimaryVoltageDigits);
+    t.Uca = fixedText(r.Uca, PrimaryVoltageDigits);
+    t.Ia = fixedText(r.Ia, scaling.CurrentDigits);
+    t.Ib = fixedText(r.Ib, scaling.CurrentDigits);
+    t.Ic = fixedText(r.Ic, scaling.CurrentDigits);
+    t.U_AB = fixedText(r.U2ab, scaling.VoltageDigits);
+    t.U_BC = fixedText(r.U2bc, scaling.VoltageDigits);
+    t.U_CA = fixedText(r.U2ca, scaling.VoltageDigits);
     if (r.Uab >= 1)
-        t.Freq = FixedText(r.Frequency, 2);
+        t.Freq = fixedText(r.Frequency, 2);
     if (r.UabMean != 0) {
         const long double k = r.Uab / r.UabMean;
-        t.Kf = FixedText(k, 4);
+        t.Kf = fixedText(k, 4);
         t.KfColour = k > FormFactorUpperBound || k < FormFactorLowerBound
                          ? FormFactorColour::OutOfRange
                          : FormFactorColour::Normal;
@@ -195,7 +195,7 @@ SignalDecoding DecodeSignalPacket(SignalPacketBytes packet, const BenchReadings 
                                   const QLocale &locale)
 {
     SignalDecoding out;
-    out.readings = DecodeSignalReadings(packet, previous, scaling, onePhase);
-    out.texts = SignalTextsOf(out.readings, scaling, locale);
+    out.readings = decodeSignalReadings(packet, previous, scaling, onePhase);
+    out.texts = signalTextsOf(out.readings, scaling, locale);
     return out;
 }

@@ -58,7 +58,7 @@ QString regionalPowerText(long double value, const QLocale &locale);
 
 // The two halves of DecodeSignalPacket: the readings, and the texts that show them. The
 // texts are a function of the readings alone, so they can be made when they are shown.
-BenchReadings DecodeSignalReadings(SignalPacketBytes packet, const BenchReadings &previous,
+BenchReadings decodeSignalReadings(SignalPacketBytes packet, const BenchReadings &previous,
                                    const InstrumentScaling &scaling, bool onePhase);
-SignalTexts SignalTextsOf(const BenchReadings &readings, const InstrumentScaling &scaling,
+SignalTexts signalTextsOf(const BenchReadings &readings, const InstrumentScaling &scaling,
                           const QLocale &locale);

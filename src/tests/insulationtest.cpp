@@ -13,12 +13,12 @@ QString absorptionCoefficientText(const QString &r15, const QString &r60)
     // A zero 15-second value is a half-typed entry (0 on the way to 0.5) far more often
     // than a measurement, so it leaves the coefficient empty instead of raising an error
     // at a keystroke.
-    if (!ReadPlainNumber(r15, at15) || !ReadPlainNumber(r60, at60) || at15 == 0)
+    if (!readPlainNumber(r15, at15) || !readPlainNumber(r60, at60) || at15 == 0)
         return QString();
     const long double ratio = at60 / at15;
     if (!std::isfinite(ratio))
         return QString();
-    return FixedText(ratio, 4, 5);
+    return fixedText(ratio, 4, 5);
 }
 
 void computeAbsorptionCoefficients(const InsulationTexts &t, FieldSink &sink)

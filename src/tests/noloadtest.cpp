@@ -9,7 +9,7 @@ void runNoLoadTest(const BenchReadings &r, const RatedValues &rated, int current
 {
     const int d = currentDigits;
     auto put = [&sink](const char *field, long double value, int decimals) {
-        sink.setText(QLatin1String(field), FixedText(value, decimals, ResultWidth));
+        sink.setText(QLatin1String(field), fixedText(value, decimals, ResultWidth));
     };
 
     for (const char *field : {"Uab00", "Ubc00", "Uca00", "Ia00", "Ib00", "Ic00", "Ixx00", "Ixx01", "Pxx00"})

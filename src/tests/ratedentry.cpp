@@ -60,7 +60,7 @@ EntryCheck checkEntry(const QString &text, EntryField field, bool emptyPasses)
     EntryCheck check;
     if (text.isEmpty() && emptyPasses)
         return check;
-    switch (ReadNumber(text, check.value)) {
+    switch (readNumber(text, check.value)) {
     case NumberReading::Number:
         check.outcome = EntryCheck::Outcome::Number;
         return check;
@@ -111,7 +111,7 @@ RatedDataGap firstRatedDataGap(const RatedTexts &texts)
         return gap;
     for (EntryField field : RatedFieldOrder) {
         long double value = 0;
-        if (ReadNumber(texts.text(field), value) == NumberReading::NotANumber) {
+        if (readNumber(texts.text(field), value) == NumberReading::NotANumber) {
             gap.notANumber = field;
             break;
         }

@@ -23,10 +23,10 @@ void runRatioTest(const BenchReadings &r, const RatedValues &rated, int voltageD
     const int vd = voltageDigits;
     const long double un = rated.RatedVoltageLV;
     auto tapCell = [&sink](int column, int row, long double value, int decimals) {
-        sink.setCell(TapGrid, column, row, FixedText(value, decimals, ResultWidth));
+        sink.setCell(TapGrid, column, row, fixedText(value, decimals, ResultWidth));
     };
     auto measureCell = [&sink](int column, int row, long double value, int decimals) {
-        sink.setCell(MeasureGrid, column, row, FixedText(value, decimals, ResultWidth));
+        sink.setCell(MeasureGrid, column, row, fixedText(value, decimals, ResultWidth));
     };
 
     // Rows BC and CA are emptied first so that a one-phase press leaves nothing of an
@@ -38,7 +38,7 @@ void runRatioTest(const BenchReadings &r, const RatedValues &rated, int voltageD
             sink.setCell(MeasureGrid, column, row, QString());
     }
 
-    sink.setText(QStringLiteral("Group"), FixedText(r.PhaseGroup, 0, 1));
+    sink.setText(QStringLiteral("Group"), fixedText(r.PhaseGroup, 0, 1));
     tapCell(kCol, 0, r.Kab, 2);
     measureCell(1, 0, r.Kab, 2);
     tapCell(uCol, 0, un * r.Kab, vd);

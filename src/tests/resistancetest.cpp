@@ -37,9 +37,9 @@ QString roundedPercent(long double value)
     const int decimals = std::min(2, 4 - exponent);
     QString text;
     if (decimals >= 0) {
-        text = FixedText(value, decimals);
+        text = fixedText(value, decimals);
     } else {
-        text = FixedText(value / std::pow(10.0L, -decimals), 0);
+        text = fixedText(value / std::pow(10.0L, -decimals), 0);
         if (text != QLatin1String("0"))
             text += QString(-decimals, QLatin1Char('0'));
     }
@@ -74,14 +74,14 @@ bool readRegionalNumber(const QString &text, const QLocale &locale, long double 
 {
     const QString point = locale.decimalPoint();
     if (point == QLatin1String("."))
-        return ReadPlainNumber(text, value);
+        return readPlainNumber(text, value);
     // A full stop is not this locale's separator: "1.250" is as foreign here as "1,250"
     // would be under a full-stop locale.
     if (text.contains(QLatin1Char('.')))
         return false;
     QString plain = text;
     plain.replace(point, QStringLiteral("."));
-    return ReadPlainNumber(plain, value);
+    return readPlainNumber(plain, value);
 }
 
 QString imbalanceText(const QString &r0, const QString &r1, const QString &r2,
@@ -105,7 +105,7 @@ QString imbalanceText(const QString &r0, const QString &r1, const QString &r2,
     const long double percent = (max - min) / max * 100;
     if (!std::isfinite(percent))
         return QString();
-    return RegionalNumberText(roundedPercent(percent), locale) + QStringLiteral(" %");
+    return regionalNumberText(roundedPercent(percent), locale) + QStringLiteral(" %");
 }
 
 void computeImbalances(const std::function<QString(int column, int row)> &cell,

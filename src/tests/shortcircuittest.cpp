@@ -35,7 +35,7 @@ void runShortCircuitTest(const BenchReadings &r, const RatedValues &rated, int c
     const long double ir = rated.RatedCurrentHV;
     const long double ur = rated.RatedVoltageHV;
     auto put = [&sink](const char *field, long double value, int decimals) {
-        sink.setText(QLatin1String(field), FixedText(value, decimals, ResultWidth));
+        sink.setText(QLatin1String(field), fixedText(value, decimals, ResultWidth));
     };
 
     for (const char *field : {"Ubc10", "Uca10", "Ib10", "Ic10"})
