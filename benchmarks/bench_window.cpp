@@ -260,6 +260,19 @@ bool waitFor(const std::function<bool()> &condition, int ms)
     return met;
 }
 
+// Shows the main window and waits for its first paint; false, with the reason printed,
+// when it never comes.
+bool showPainted(TForm1 &form1, PaintCounter &counter)
+{
+    bool painted = false;
+    counter.firstPaint = [&] { painted = true; };
+    form1.show();
+    if (waitFor([&] { return painted; }, 30000))
+        return true;
+    out("error", QStringLiteral("the main window was never painted"));
+    return false;
+}
+
 QHash<QByteArray, QByteArray> readReport(const QString &path)
 {
     QHash<QByteArray, QByteArray> values;
@@ -289,13 +302,8 @@ int link(int argc, char **argv, const QStringList &args)
     app.setFont(QFont(QStringLiteral("Liberation Sans"), 8));
     Windows w;
     PaintCounter counter(&w.form1);
-    bool painted = false;
-    counter.firstPaint = [&] { painted = true; };
-    w.form1.show();
-    if (!waitFor([&] { return painted; }, 30000)) {
-        out("error", QStringLiteral("the main window was never painted"));
+    if (!showPainted(w.form1, counter))
         return 1;
-    }
     // Let the start settle before the resident size counts as "after start".
     waitFor([] { return false; }, 1000);
     out("rss_start_kib", QString::number(residentKiB()));
@@ -384,13 +392,8 @@ int protocol(int argc, char **argv)
     app.setFont(QFont(QStringLiteral("Liberation Sans"), 8));
     Windows w;
     PaintCounter counter(&w.form1);
-    bool painted = false;
-    counter.firstPaint = [&] { painted = true; };
-    w.form1.show();
-    if (!waitFor([&] { return painted; }, 30000)) {
-        out("error", QStringLiteral("the main window was never painted"));
+    if (!showPainted(w.form1, counter))
         return 1;
-    }
     w.form1.PageControl1->tabButton(TForm1::PageProtocol)->click();
     PaintCounter preview(&w.form4);
     bool previewPainted = false;

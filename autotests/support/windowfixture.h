@@ -1,10 +1,12 @@
 #pragma once
 
+#include "Unit4.h"
 #include "Unit5.h"
 #include "controls.h"
 #include "main.h"
 #include "recordingprompts.h"
 #include "recordslocation.h"
+#include "report.h"
 #include "serialchannel.h"
 #include "sets.h"
 
@@ -69,8 +71,26 @@ public:
         form->Form5 = form5;
     }
 
+    // The protocol's document holder and preview, wired as the program wires them.
+    void addProtocolWindows()
+    {
+        form3 = new TForm3;
+        form4 = new TForm4;
+        form4->setDocument(form3);
+        form->Form3 = form3;
+        form->Form4 = form4;
+    }
+
     void deleteWindow()
     {
+        if (form) {
+            form->Form3 = nullptr;
+            form->Form4 = nullptr;
+        }
+        delete form4;
+        delete form3;
+        form4 = nullptr;
+        form3 = nullptr;
         delete form5;
         delete form2;
         delete form;
@@ -116,6 +136,8 @@ public:
     RecordingPrompts prompts;
     TForm1 *form = nullptr;
     TForm2 *form2 = nullptr;
+    TForm3 *form3 = nullptr;
+    TForm4 *form4 = nullptr;
     TForm5 *form5 = nullptr;
 
 private:

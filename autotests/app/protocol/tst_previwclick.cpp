@@ -47,8 +47,8 @@ private:
     void press() { f->click(f->form->Previw); }
 
     std::unique_ptr<WindowFixture> f;
-    std::unique_ptr<TForm3> form3;
-    std::unique_ptr<TForm4> form4;
+    TForm3 *form3 = nullptr;
+    TForm4 *form4 = nullptr;
 };
 
 void TstPreviwClick::init()
@@ -56,20 +56,16 @@ void TstPreviwClick::init()
     f = std::make_unique<WindowFixture>();
     QVERIFY(f->isValid());
     QVERIFY(f->startWindow());
-    form3 = std::make_unique<TForm3>();
-    form4 = std::make_unique<TForm4>();
-    form4->setDocument(form3.get());
-    f->form->Form3 = form3.get();
-    f->form->Form4 = form4.get();
+    f->addProtocolWindows();
+    form3 = f->form3;
+    form4 = f->form4;
 }
 
 void TstPreviwClick::cleanup()
 {
-    f->form->Form3 = nullptr;
-    f->form->Form4 = nullptr;
-    form4.reset();
-    form3.reset();
     f.reset();
+    form3 = nullptr;
+    form4 = nullptr;
 }
 
 // A type loaded from the catalogue sets the scheme's text without choosing an item; its

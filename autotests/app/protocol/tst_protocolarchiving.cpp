@@ -69,8 +69,8 @@ private:
     QList<ArchiveSummary> summaries();
 
     std::unique_ptr<WindowFixture> f;
-    std::unique_ptr<TForm3> form3;
-    std::unique_ptr<TForm4> form4;
+    TForm3 *form3 = nullptr;
+    TForm4 *form4 = nullptr;
     int pagesPrinted = 0;
     int files = 0;
 };
@@ -80,25 +80,21 @@ void TstProtocolArchiving::init()
     f = std::make_unique<WindowFixture>();
     QVERIFY(f->isValid());
     QVERIFY(f->startWindow());
-    form3 = std::make_unique<TForm3>();
-    form4 = std::make_unique<TForm4>();
-    form4->setDocument(form3.get());
-    f->form->Form3 = form3.get();
-    f->form->Form4 = form4.get();
+    f->addProtocolWindows();
+    form3 = f->form3;
+    form4 = f->form4;
     form4->printer().setOutputFormat(QPrinter::PdfFormat);
     form4->printer().setOutputFileName(f->filePath(u"printer.pdf"_s));
     pagesPrinted = 0;
     files = 0;
-    connect(form4.get(), &TForm4::pagePrinted, this, [this] { ++pagesPrinted; });
+    connect(form4, &TForm4::pagePrinted, this, [this] { ++pagesPrinted; });
 }
 
 void TstProtocolArchiving::cleanup()
 {
-    f->form->Form3 = nullptr;
-    f->form->Form4 = nullptr;
-    form4.reset();
-    form3.reset();
     f.reset();
+    form3 = nullptr;
+    form4 = nullptr;
 }
 
 void TstProtocolArchiving::fillAndPress(const QString &conclusion)
