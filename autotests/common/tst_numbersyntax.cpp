@@ -65,6 +65,10 @@ void TstNumberSyntax::numbersBeyondTheRange_data()
     QTest::newRow("many digits before the exponent") << "123456789e4925" << R::Overflow << 0.0;
     QTest::newRow("exponent longer than any integer")
         << "1e99999999999999999999999" << R::Overflow << 0.0;
+    QTest::newRow("exponent at the integer limit, many digits")
+        << "71e9223372036854775807" << R::Overflow << 0.0;
+    QTest::newRow("exponent at the negative integer limit")
+        << "71e-9223372036854775808" << R::Number << 0.0;
     QTest::newRow("1e-5000") << "1e-5000" << R::Number << 0.0;
     QTest::newRow("small fraction, large negative exponent") << "0.0001e-4950" << R::Number << 0.0;
     QTest::newRow("huge mantissa, huge negative exponent") << "1000000e-5000" << R::Number << 0.0;

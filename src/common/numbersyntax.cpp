@@ -1,5 +1,6 @@
 #include "numbersyntax.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <string>
@@ -82,6 +83,10 @@ bool tooLarge(const std::string &s)
         if (std::from_chars(first, s.data() + s.size(), exponent).ec != std::errc())
             exponent = *first == '-' ? -1000000 : 1000000;
     }
+    // The order is bounded by the text's length; so bounded, the exponent cannot make
+    // the sum overflow, and any exponent this far out decides alone.
+    constexpr long far = 1L << 40;
+    exponent = std::clamp(exponent, -far, far);
     return significant && order + exponent > 0;
 }
 
