@@ -76,7 +76,7 @@ private slots:
     void bottomAlignedBandNeverRisesAboveThePosition();
     void overlaidHeaderWithWidthZeroDisappears();
     void schemeAndDatePrintAsOnPaper();
-    void oneLineCaptionTooWideKeepsItsBeginning();
+    void oneLineCaptionTooWideIsCondensedToFit();
     void previewHookSeesTheNewStoreBeforeGeneration();
     void renderedPagesPutLinesAndTextsInTheirCells_data();
     void renderedPagesPutLinesAndTextsInTheirCells();
@@ -277,23 +277,44 @@ void TestProtocolPages::schemeAndDatePrintAsOnPaper()
     QVERIFY(date->centred);
 }
 
-// The ratio table's tap headers are wider than their cells at 9 pt: each must still start
-// with its own numeral, while the narrow ones stay centred.
-void TestProtocolPages::oneLineCaptionTooWideKeepsItsBeginning()
+// The ratio table's tap headers are wider than their cells at 9 pt: they print whole and
+// centred, condensed just enough to keep clear of the cell's lines.
+void TestProtocolPages::oneLineCaptionTooWideIsCondensedToFit()
 {
     TForm3 form;
     const Sheet sheet = form.StendReport.generate(Today);
-    QHash<QString, bool> centredByText;
+    QHash<QString, const SheetTextOp *> byText;
     for (const SheetTextOp &op : sheet.texts) {
         if (op.lines.size() == 1)
-            centredByText.insert(op.lines.first(), op.centred);
+            byText.insert(op.lines.first(), &op);
     }
     for (const char *tap : {"II ступень", "III ступень", "IV ступень", "V ступень"}) {
-        const QString text = QString::fromUtf8(tap);
-        QVERIFY2(centredByText.contains(text), tap);
-        QVERIFY2(!centredByText.value(text), tap);
+        const SheetTextOp *op = byText.value(QString::fromUtf8(tap));
+        QVERIFY2(op && op->centred, tap);
+        QVERIFY2(op->widthScale >= 0.8 && op->widthScale < 1.0, tap);
     }
-    QVERIFY(centredByText.value(QStringLiteral("K")));
+    for (const char *fits : {"I ступень", "K", "Uнн.ном"}) {
+        const SheetTextOp *op = byText.value(QString::fromUtf8(fits));
+        QVERIFY2(op && op->centred && op->widthScale == 1.0, fits);
+    }
+
+    // On paper the widest, "III ступень" (column 76.7-92.8 of the band), leaves white
+    // between its last letter and the next line on the right, and begins left of the middle.
+    const QImage image = SheetOutput::renderImage(sheet, Dpi);
+    const QPoint bandTop = toPx(BandOrigin.x() + 84.7, BandOrigin.y() + 103.2 + 1.0);
+    const int rows = toPx(0.0, 3.0).y();
+    const auto inkIn = [&](int x) {
+        int dark = 0;
+        for (int y = bandTop.y(); y < bandTop.y() + rows; ++y)
+            dark += isDark(image.pixel(x, y));
+        return dark;
+    };
+    int line = bandTop.x();
+    while (line < image.width() && inkIn(line) < rows)
+        ++line;
+    QVERIFY(line < toPx(BandOrigin.x() + 93.0, 0.0).x());
+    QCOMPARE(inkIn(line - 1), 0);
+    QVERIFY(darkPixels(image, QRectF(BandOrigin.x() + 77.2, BandOrigin.y() + 104.2, 1.5, 3.0)) > 0);
 }
 
 void TestProtocolPages::previewHookSeesTheNewStoreBeforeGeneration()

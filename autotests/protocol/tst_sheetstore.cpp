@@ -1,5 +1,6 @@
 #include "sheetstore.h"
 
+#include <QDataStream>
 #include <QDir>
 #include <QFile>
 #include <QSignalSpy>
@@ -27,6 +28,7 @@ Sheet sampleSheet()
     text.bold = true;
     text.centred = true;
     text.lineHeightMm = 7.3;
+    text.widthScale = 0.93;
     text.lines = {QStringLiteral("Протокол №12"), QString(), QString::fromUtf8("Υ / Δ - 11")};
     sheet.texts.append(text);
     SheetTextOp opaque = text;
@@ -34,6 +36,7 @@ Sheet sampleSheet()
     opaque.italic = true;
     opaque.bold = false;
     opaque.centred = false;
+    opaque.widthScale = 1.0;
     opaque.lines.clear();
     sheet.texts.append(opaque);
     return sheet;
@@ -51,12 +54,34 @@ QByteArray withCountAt(QByteArray data, int offset, quint32 count)
     return data;
 }
 
+// A file as version 1 wrote it, before texts had a width scale.
+QByteArray version1File()
+{
+    QByteArray data;
+    QDataStream out(&data, QIODevice::WriteOnly);
+    out.setFloatingPointPrecision(QDataStream::DoublePrecision);
+    const auto string = [&out](const QString &text) {
+        const QByteArray utf8 = text.toUtf8();
+        out << quint32(utf8.size());
+        out.writeRawData(utf8.constData(), int(utf8.size()));
+    };
+    out.writeRawData("BENCHSHT", 8);
+    out << quint32(1) << 210.0 << 297.0 << quint8(0);
+    out << quint32(1) << 15.3 << 15.3 << 180.2 << 20.4 << 0.2646 << quint8(1);
+    out << quint32(1) << 16.6 << 16.6 << 177.5 << 16.9 << 16.6 << 16.6 << 177.5 << 16.9;
+    string(QStringLiteral("Liberation Serif"));
+    out << 18.0 << quint8(4) << 7.3 << quint32(1);
+    string(QStringLiteral("Протокол №12"));
+    return data;
+}
+
 } // namespace
 
 class TestSheetStore : public QObject {
     Q_OBJECT
 private slots:
     void savedSheetLoadsBackUnchanged();
+    void version1FileLoadsUncondensed();
     void brokenFilesFailCleanlyAndEmptyTheStore_data();
     void brokenFilesFailCleanlyAndEmptyTheStore();
     void everyTruncationFails();
@@ -86,6 +111,21 @@ void TestSheetStore::savedSheetLoadsBackUnchanged()
     QCOMPARE(SheetStore::deserialize(SheetStore::serialize(landscape))->orientation, QPageLayout::Landscape);
 }
 
+void TestSheetStore::version1FileLoadsUncondensed()
+{
+    QString error;
+    const std::optional<Sheet> sheet = SheetStore::deserialize(version1File(), &error);
+    QVERIFY2(sheet, qPrintable(error));
+    QCOMPARE(sheet->rects.size(), 1);
+    QCOMPARE(sheet->texts.size(), 1);
+    const SheetTextOp &text = sheet->texts.first();
+    QCOMPARE(text.family, QStringLiteral("Liberation Serif"));
+    QVERIFY(text.centred && !text.bold);
+    QCOMPARE(text.lineHeightMm, 7.3);
+    QCOMPARE(text.widthScale, 1.0);
+    QCOMPARE(text.lines, QStringList{QStringLiteral("Протокол №12")});
+}
+
 void TestSheetStore::brokenFilesFailCleanlyAndEmptyTheStore_data()
 {
     const QByteArray good = SheetStore::serialize(sampleSheet());
@@ -93,12 +133,17 @@ void TestSheetStore::brokenFilesFailCleanlyAndEmptyTheStore_data()
     QTest::newRow("empty") << QByteArray();
     QTest::newRow("wrong magic") << QByteArray("PK\x03\x04").append(good.mid(4));
     QTest::newRow("text file") << QByteArray("[Stend]\r\nPort=10\r\n");
-    QTest::newRow("newer version") << withCountAt(good, 8, 2);
+    QTest::newRow("newer version") << withCountAt(good, 8, 3);
     QTest::newRow("version 0") << withCountAt(good, 8, 0);
     QTest::newRow("huge rectangle count") << withCountAt(good, PaperEnd, 0xFFFFFFFFu);
     QTest::newRow("rectangle count one too many") << withCountAt(good, PaperEnd, 3);
     QTest::newRow("huge text count") << withCountAt(good, RectCountEnd + 2 * 41, 0x7FFFFFFFu);
     QTest::newRow("huge string length") << withCountAt(good, RectCountEnd + 2 * 41 + 4 + 64, 0xFFFFFFF0u);
+    // The first text's width scale follows its rectangles, face, size, flags and line height.
+    const int scaleAt = RectCountEnd + 2 * 41 + 4 + 64 + 4 + 16 + 8 + 1 + 8;
+    QByteArray zeroScale = good;
+    zeroScale.replace(scaleAt, 8, QByteArray(8, '\0'));
+    QTest::newRow("width scale zero") << zeroScale;
     QTest::newRow("trailing bytes") << QByteArray(good).append("junk");
     QByteArray nanPaper = good;
     nanPaper.replace(HeaderEnd, 8, QByteArray::fromHex("7ff8000000000000"));

@@ -27,6 +27,23 @@ SheetTextOp textOp(const ReportElement &e, const QRectF &rectMm, bool centred, Q
     return op;
 }
 
+// A one-line caption a little wider than its box ("III ступень" over its column) is
+// condensed to fit, clear of the box's lines, in the same face and size. One far too
+// wide for that is cut on the right only: centred, it would lose its first letters too.
+void fitOneLine(SheetTextOp &op, double textWidthMm)
+{
+    constexpr double ClearanceMm = 1.0;   // both sides together: cells overlap by 0.2-0.3 mm
+    constexpr double NarrowestScale = 0.8; // below it letters run together
+    const double room = op.rectMm.width() - ClearanceMm;
+    if (textWidthMm <= op.rectMm.width() || room <= 0.0)
+        return;
+    const double scale = room / textWidthMm;
+    if (scale >= NarrowestScale)
+        op.widthScale = scale;
+    else
+        op.centred = false;
+}
+
 } // namespace
 
 PageDocument::PageDocument(const QString &name) : m_name(name) {}
@@ -114,13 +131,12 @@ Sheet PageDocument::generate(const QDate &today) const
         case ElementKind::Rectangle:
             break;
         case ElementKind::Label: {
-            // A one-line caption wider than its box is cut on the right only: centred, it
-            // would lose its first letters too, and "III ступень" would read "II ступень".
-            const bool centred = e.centred
-                && (e.wordWrap || TextFitter::textWidthMm(e.font, e.caption) <= r.width());
-            sheet.texts.append(textOp(e, r, centred,
-                                      TextFitter::fitLines(e.font, e.caption, r.width(), r.height(),
-                                                           e.wordWrap)));
+            SheetTextOp op = textOp(e, r, e.centred,
+                                    TextFitter::fitLines(e.font, e.caption, r.width(), r.height(),
+                                                         e.wordWrap));
+            if (!e.wordWrap)
+                fitOneLine(op, TextFitter::textWidthMm(e.font, e.caption));
+            sheet.texts.append(op);
             break;
         }
         case ElementKind::SysDate: {

@@ -28,6 +28,7 @@ struct SheetTextOp {
     bool centred = false; // else left-aligned
     bool opaque = false;  // fill rectMm with white first
     double lineHeightMm = 0.0;
+    double widthScale = 1.0; // below 1: the lines are drawn condensed to this share of their width
     QStringList lines;   // the whole lines that fit, top to bottom
     bool operator==(const SheetTextOp &) const = default;
 };

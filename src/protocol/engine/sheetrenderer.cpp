@@ -54,8 +54,12 @@ void render(QPainter &painter, const Sheet &sheet, QPointF originPx, double pxPe
         const double lineHeight = op.lineHeightMm * pxPerMm;
         const int flags = Qt::AlignTop | Qt::TextSingleLine | Qt::TextDontClip
             | (op.centred ? Qt::AlignHCenter : Qt::AlignLeft);
+        // Condensed lines are laid out in a box as much wider as they are narrowed.
+        painter.translate(r.x(), 0.0);
+        painter.scale(op.widthScale, 1.0);
+        const double width = r.width() / op.widthScale;
         for (qsizetype i = 0; i < op.lines.size(); ++i) {
-            const QRectF line(r.x(), r.y() + i * lineHeight, r.width(), lineHeight);
+            const QRectF line(0.0, r.y() + i * lineHeight, width, lineHeight);
             painter.drawText(line, flags, op.lines[i]);
         }
         painter.restore();

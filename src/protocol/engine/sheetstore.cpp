@@ -12,9 +12,10 @@
 namespace {
 
 constexpr char Magic[8] = {'B', 'E', 'N', 'C', 'H', 'S', 'H', 'T'};
-constexpr quint32 Version = 1;
+// Version 2 added each text's width scale; version 1 files still load, uncondensed.
+constexpr quint32 Version = 2;
 constexpr qsizetype RectBytes = 5 * 8 + 1;
-constexpr qsizetype MinTextBytes = 8 * 8 + 4 + 8 + 1 + 8 + 4;
+constexpr qsizetype minTextBytes(quint32 version) { return 8 * 8 + 4 + 8 + 1 + 8 + (version >= 2 ? 8 : 0) + 4; }
 constexpr qsizetype MinStringBytes = 4;
 
 class Writer {
@@ -179,6 +180,7 @@ QByteArray SheetStore::serialize(const Sheet &sheet)
         w.f64(t.pointSize);
         w.u8(quint8((t.bold ? 1 : 0) | (t.italic ? 2 : 0) | (t.centred ? 4 : 0) | (t.opaque ? 8 : 0)));
         w.f64(t.lineHeightMm);
+        w.f64(t.widthScale);
         w.u32(quint32(t.lines.size()));
         for (const QString &line : t.lines)
             w.string(line);
@@ -224,7 +226,7 @@ std::optional<Sheet> SheetStore::deserialize(const QByteArray &data, QString *er
         sheet.rects.append(op);
     }
 
-    const quint32 texts = r.count(MinTextBytes, "the texts");
+    const quint32 texts = r.count(minTextBytes(version), "the texts");
     sheet.texts.reserve(texts);
     for (quint32 i = 0; i < texts && r.ok(); ++i) {
         SheetTextOp op;
@@ -238,8 +240,12 @@ std::optional<Sheet> SheetStore::deserialize(const QByteArray &data, QString *er
         op.centred = flags & 4;
         op.opaque = flags & 8;
         op.lineHeightMm = r.f64("the texts");
+        if (version >= 2)
+            op.widthScale = r.f64("the texts");
         if (r.ok() && (op.pointSize <= 0.0 || op.pointSize > 1000.0))
             r.fail(QStringLiteral("a font size is impossible"));
+        if (r.ok() && (op.widthScale < 0.1 || op.widthScale > 1.0))
+            r.fail(QStringLiteral("a text width scale is impossible"));
         const quint32 lines = r.count(MinStringBytes, "the text lines");
         for (quint32 j = 0; j < lines && r.ok(); ++j)
             op.lines.append(r.string("the text lines"));
