@@ -89,6 +89,31 @@ private slots:
         QCOMPARE(rows[2][header.indexOf(QStringLiteral("Протокол №"))], QStringLiteral("18;a"));
     }
 
+    void csvCellsThatReadAsFormulasStayText_data()
+    {
+        QTest::addColumn<QString>("firm");
+        QTest::addColumn<QString>("cell");
+        QTest::newRow("formula") << "=HYPERLINK(\"x\")" << "'=HYPERLINK(\"x\")";
+        QTest::newRow("plus") << "+7 495 1234567" << "'+7 495 1234567";
+        QTest::newRow("minus text") << "-ремонт" << "'-ремонт";
+        QTest::newRow("at") << "@SUM(A1)" << "'@SUM(A1)";
+        QTest::newRow("tab") << "\t=1" << "'\t=1";
+        QTest::newRow("negative number") << "-0.5" << "-0.5";
+        QTest::newRow("signed exponent") << "+1e3" << "+1e3";
+        QTest::newRow("equals later") << "A=B" << "A=B";
+        QTest::newRow("empty") << "" << "";
+    }
+
+    void csvCellsThatReadAsFormulasStayText()
+    {
+        QFETCH(QString, firm);
+        ArchiveRecord record = sampleRecord(QStringLiteral("17"), QStringLiteral("4411"));
+        record.firm = firm;
+        const QList<QStringList> rows = parseCsv(QString::fromUtf8(ArchiveExport::toCsv({record}).mid(3)));
+        QCOMPARE(rows.size(), 2);
+        QTEST(rows[1][rows[0].indexOf(QStringLiteral("Фирма"))], "cell");
+    }
+
     void jsonParsesBackOneObjectPerRecord()
     {
         const QList<ArchiveRecord> records = twoRecords();

@@ -7,6 +7,8 @@
 #include <QSaveFile>
 #include <QSet>
 
+#include "numbersyntax.h"
+
 namespace ArchiveExport {
 
 namespace {
@@ -24,8 +26,18 @@ const QStringList &ownColumns()
     return list;
 }
 
-QString csvField(const QString &text)
+// A spreadsheet runs a cell that starts like a formula: a firm typed as "=HYPERLINK(...)"
+// would act when the file is opened. Such a cell keeps its text behind an apostrophe, the
+// spreadsheets' own mark for text; numbers such as "-0.5" stay numbers.
+bool readsAsFormula(const QString &text)
 {
+    return !text.isEmpty() && QStringLiteral("=+-@\t\r").contains(text.front()) && !isPlainNumber(text);
+}
+
+QString csvField(QString text)
+{
+    if (readsAsFormula(text))
+        text.prepend(u'\'');
     if (!text.contains(u';') && !text.contains(u'"') && !text.contains(u'\n') && !text.contains(u'\r'))
         return text;
     QString quoted = text;
