@@ -100,6 +100,8 @@ private slots:
         QTest::newRow("tab") << "\t=1" << "'\t=1";
         QTest::newRow("negative number") << "-0.5" << "-0.5";
         QTest::newRow("signed exponent") << "+1e3" << "+1e3";
+        QTest::newRow("lone plus, the usual conclusion") << "+" << "+";
+        QTest::newRow("lone equals") << "=" << "'=";
         QTest::newRow("equals later") << "A=B" << "A=B";
         QTest::newRow("empty") << "" << "";
     }

@@ -28,10 +28,13 @@ const QStringList &ownColumns()
 
 // A spreadsheet runs a cell that starts like a formula: a firm typed as "=HYPERLINK(...)"
 // would act when the file is opened. Such a cell keeps its text behind an apostrophe, the
-// spreadsheets' own mark for text; numbers such as "-0.5" stay numbers.
+// spreadsheets' own mark for text. Numbers such as "-0.5" stay numbers, and a lone sign
+// (the conclusion "+") is no formula.
 bool readsAsFormula(const QString &text)
 {
-    return !text.isEmpty() && QStringLiteral("=+-@\t\r").contains(text.front()) && !isPlainNumber(text);
+    if (text.size() < 2 || isPlainNumber(text))
+        return text.size() == 1 && QStringLiteral("=@\t\r").contains(text.front());
+    return QStringLiteral("=+-@\t\r").contains(text.front());
 }
 
 QString csvField(QString text)
