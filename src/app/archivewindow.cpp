@@ -6,6 +6,7 @@
 #include "prompts.h"
 #include "protocolarchive.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -13,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QShowEvent>
 #include <QStandardPaths>
 #include <QTableView>
@@ -309,19 +311,34 @@ void ArchiveWindow::exportSelected(bool json)
     if (path.isEmpty())
         return;
     QList<ArchiveRecord> records;
-    for (qint64 id : ids) {
-        std::optional<ArchiveRecord> one = m_archive->record(id);
-        if (!one) {
-            showProblem(m_archive->lastError().isEmpty() ? QStringLiteral("Запись не найдена в архиве.")
-                                                         : m_archive->lastError());
-            return;
+    QString problem;
+    bool written = false;
+    {
+        // Hundreds of records take a moment: say so, and keep only the texts that go out.
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        const auto restoreCursor = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
+        records.reserve(ids.size());
+        for (qint64 id : ids) {
+            std::optional<ArchiveRecord> one = m_archive->record(id);
+            if (!one) {
+                problem = m_archive->lastError().isEmpty() ? QStringLiteral("Запись не найдена в архиве.")
+                                                           : m_archive->lastError();
+                break;
+            }
+            one->sheet1.clear();
+            one->sheet2.clear();
+            records.append(std::move(*one));
         }
-        records.append(std::move(*one));
+        if (problem.isEmpty()) {
+            const QByteArray bytes = json ? ArchiveExport::toJson(records) : ArchiveExport::toCsv(records);
+            written = ArchiveExport::writeFile(path, bytes, &problem);
+        }
     }
-    QString error;
-    const QByteArray bytes = json ? ArchiveExport::toJson(records) : ArchiveExport::toCsv(records);
-    if (!ArchiveExport::writeFile(path, bytes, &error)) {
-        message(error, true);
+    if (!written) {
+        if (records.size() < ids.size())
+            showProblem(problem);
+        else
+            message(problem, true);
         return;
     }
     statusLabel->setText(QStringLiteral("Выгружено записей: %1 в файл %2")
