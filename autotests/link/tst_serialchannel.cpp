@@ -21,6 +21,28 @@ QString errorText(const std::function<void()> &action)
     return QStringLiteral("no error");
 }
 
+// Catches what an event handler throws, as the program's application object does.
+class CatchingApplication : public QCoreApplication {
+public:
+    using QCoreApplication::QCoreApplication;
+    QStringList caught;
+    bool notify(QObject *receiver, QEvent *event) override
+    {
+        try {
+            return QCoreApplication::notify(receiver, event);
+        } catch (const BenchError &error) {
+            caught.append(error.text());
+            return true;
+        }
+    }
+};
+
+QByteArray readAll(SerialChannel &channel, int count)
+{
+    QByteArray chunk(count, '\0');
+    return chunk.left(channel.ReceiveBytes(reinterpret_cast<std::uint8_t *>(chunk.data()), count));
+}
+
 } // namespace
 
 class TestSerialChannel : public QObject {
@@ -37,6 +59,8 @@ private slots:
     void portNumberCannotChangeWhileOpen();
     void bytesFromTheFarEndArriveThroughRxChar();
     void bytesLeftUnreadRaiseAnotherEvent();
+    void bytesArrivingDuringAHandlerRaiseAnotherEvent();
+    void handlerErrorReachesTheReportAndDeliveryGoesOn();
     void drainEmptiesOurQueueAndTheSystemQueue();
     void sentBytesLeaveBeforeABlockingPause();
     void anyIntegerBaudrateIsAccepted();
@@ -182,6 +206,48 @@ void TestSerialChannel::bytesLeftUnreadRaiseAnotherEvent()
     QCOMPARE(counts.size(), 3);
 }
 
+// A handler that runs the event loop (a message box does) while more bytes come: the port
+// does not signal inside its own signal, so the channel must notice them afterwards.
+void TestSerialChannel::bytesArrivingDuringAHandlerRaiseAnotherEvent()
+{
+    linkPort(farEnd->slaveName());
+    channel->OpenPort();
+    QByteArray received;
+    int calls = 0;
+    connect(channel.get(), &SerialChannel::rxChar, this, [&](int count) {
+        ++calls;
+        received += readAll(*channel, count);
+        if (calls == 1) {
+            QVERIFY(farEnd->write("cd"));
+            QTest::qWait(100);
+        }
+    });
+    QVERIFY(farEnd->write("ab"));
+    QTRY_COMPARE(received, QByteArray("abcd"));
+    QCOMPARE(calls, 2);
+}
+
+// An error thrown by a handler reaches the application's report from the event loop, and
+// the port goes on signalling: unwound through the port's own code, it would fall silent.
+void TestSerialChannel::handlerErrorReachesTheReportAndDeliveryGoesOn()
+{
+    auto *app = static_cast<CatchingApplication *>(QCoreApplication::instance());
+    app->caught.clear();
+    linkPort(farEnd->slaveName());
+    channel->OpenPort();
+    QByteArray received;
+    connect(channel.get(), &SerialChannel::rxChar, this, [&](int count) {
+        received += readAll(*channel, count);
+        if (received == "ab")
+            throw BenchError(QStringLiteral("Read error (5), Input/output error"));
+    });
+    QVERIFY(farEnd->write("ab"));
+    QTRY_COMPARE(app->caught, QStringList{QStringLiteral("Read error (5), Input/output error")});
+    QVERIFY(farEnd->write("cd"));
+    QTRY_COMPARE(received, QByteArray("abcd"));
+    QCOMPARE(app->caught.size(), 1);
+}
+
 void TestSerialChannel::drainEmptiesOurQueueAndTheSystemQueue()
 {
     linkPort(farEnd->slaveName());
@@ -243,5 +309,11 @@ void TestSerialChannel::farEndGoingAwayClosesThePortQuietly()
     QCOMPARE(channel->ReceiveBytes(buffer, 4), 0);
 }
 
-QTEST_GUILESS_MAIN(TestSerialChannel)
+int main(int argc, char **argv)
+{
+    CatchingApplication app(argc, argv);
+    TestSerialChannel test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_serialchannel.moc"

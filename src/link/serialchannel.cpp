@@ -9,6 +9,7 @@
 #include <QFileInfo>
 
 #include <cerrno>
+#include <exception>
 
 #ifdef Q_OS_UNIX
 #include <termios.h>
@@ -53,7 +54,7 @@ private:
 SerialChannel::SerialChannel(QObject *parent)
     : QObject(parent)
 {
-    connect(&m_port, &QSerialPort::readyRead, this, &SerialChannel::scheduleDelivery);
+    connect(&m_port, &QSerialPort::readyRead, this, &SerialChannel::onReadyRead);
     connect(&m_port, &QSerialPort::errorOccurred, this, &SerialChannel::onError);
 }
 
@@ -172,6 +173,8 @@ int SerialChannel::ReceiveBytes(std::uint8_t *buffer, int count)
         return 0;
     errno = 0;
     const qint64 read = m_port.read(reinterpret_cast<char *>(buffer), count);
+    if (read > 0 && m_delivering)
+        m_readWhileDelivering += read;
     if (read < 0) {
         // The system's number, as the text has always carried; Qt's own enumeration
         // means nothing to whoever reads the report.
@@ -215,18 +218,29 @@ void SerialChannel::setUserBaudrate(int baudrate)
     }
 }
 
-void SerialChannel::scheduleDelivery()
+void SerialChannel::onReadyRead()
 {
     if (m_delivering) {
         m_arrivedWhileDelivering = true;
         return;
     }
+    // Delivered here, inside the port's own signal: one turn of the event loop for each
+    // chunk the line brings, where a queued call would take two. An error the handler
+    // throws must not unwind through the port's internals (the port would stop signalling),
+    // so it is thrown again from a queued call, where the application's report takes it.
+    try {
+        deliver();
+    } catch (...) {
+        QMetaObject::invokeMethod(this, [error = std::current_exception()] { std::rethrow_exception(error); },
+                                  Qt::QueuedConnection);
+    }
+}
+
+void SerialChannel::queueDelivery()
+{
     if (m_deliveryPending)
         return;
     m_deliveryPending = true;
-    // Delivered from a queued call rather than inside QSerialPort's own signal, so that
-    // an error thrown by the handler unwinds to the application's report and not
-    // through the port's internals.
     QMetaObject::invokeMethod(this, &SerialChannel::deliver, Qt::QueuedConnection);
 }
 
@@ -239,16 +253,19 @@ void SerialChannel::deliver()
     if (waiting <= 0)
         return;
     m_arrivedWhileDelivering = false;
+    m_readWhileDelivering = 0;
     {
         Flag delivering(m_delivering);
         emit rxChar(int(waiting));
     }
     // Bytes the handler left, or that came while it ran, get an event of their own. A
     // handler that read nothing is not called again until new bytes come, which keeps a
-    // failing handler from spinning.
+    // failing handler from spinning. The port does not signal again while its signal is
+    // running, so bytes that came meanwhile show only in the count.
     const qint64 left = m_port.isOpen() ? m_port.bytesAvailable() : 0;
-    if (left > 0 && (left < waiting || m_arrivedWhileDelivering))
-        scheduleDelivery();
+    const bool arrived = m_arrivedWhileDelivering || left > waiting - m_readWhileDelivering;
+    if (left > 0 && (m_readWhileDelivering > 0 || arrived))
+        queueDelivery();
 }
 
 void SerialChannel::onError(QSerialPort::SerialPortError error)

@@ -73,7 +73,8 @@ signals:
     void inputRestarted();
 
 private:
-    void scheduleDelivery();
+    void onReadyRead();
+    void queueDelivery();
     void deliver();
     void onError(QSerialPort::SerialPortError error);
 
@@ -83,6 +84,7 @@ private:
     bool m_deliveryPending = false;
     bool m_delivering = false;
     bool m_arrivedWhileDelivering = false;
+    qint64 m_readWhileDelivering = 0;
     bool m_lossPending = false;
     int m_lastSystemError = 0; // errno of the last failure the port reported
     int m_openings = 0;
