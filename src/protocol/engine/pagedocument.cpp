@@ -27,17 +27,15 @@ SheetTextOp textOp(const ReportElement &e, const QRectF &rectMm, bool centred, Q
     return op;
 }
 
-// A one-line caption a little wider than its box ("III ступень" over its column) is
-// condensed to fit, clear of the box's lines, in the same face and size. One far too
-// wide for that is cut on the right only: centred, it would lose its first letters too.
+// A one-line caption a little wider than its box ("III ступень" in its column) is
+// condensed to the box's width, in the same face and size. One far too wide for that is
+// cut on the right only: centred, it would lose its first letters too.
 void fitOneLine(SheetTextOp &op, double textWidthMm)
 {
-    constexpr double ClearanceMm = 1.0;   // both sides together: cells overlap by 0.2-0.3 mm
     constexpr double NarrowestScale = 0.8; // below it letters run together
-    const double room = op.rectMm.width() - ClearanceMm;
-    if (textWidthMm <= op.rectMm.width() || room <= 0.0)
+    if (textWidthMm <= op.rectMm.width())
         return;
-    const double scale = room / textWidthMm;
+    const double scale = op.rectMm.width() / textWidthMm;
     if (scale >= NarrowestScale)
         op.widthScale = scale;
     else
