@@ -38,6 +38,7 @@ private slots:
     void zoomOutsideTheRangeKeepsTheOldOne_data();
     void zoomOutsideTheRangeKeepsTheOldOne();
     void scrollBarsTrackTheZoomedSheet();
+    void zoomKeepsThePointInTheMiddleOfTheView();
 };
 
 void TestSheetView::storeAttachedBeforeItsSheetFitsItToTheWidthOnArrival()
@@ -115,6 +116,41 @@ void TestSheetView::scrollBarsTrackTheZoomedSheet()
     // Painting at a large zoom and scrolled must not trip over anything.
     f.view.verticalScrollBar()->setValue(f.view.verticalScrollBar()->maximum());
     f.view.viewport()->repaint();
+}
+
+// The operator zooms in on what is in the middle of the view, and out again from it.
+void TestSheetView::zoomKeepsThePointInTheMiddleOfTheView()
+{
+    ViewFixture f;
+    auto store = std::make_shared<SheetStore>();
+    store->setSheet(a4());
+    f.view.setStore(store);
+    QScrollBar *h = f.view.horizontalScrollBar();
+    QScrollBar *v = f.view.verticalScrollBar();
+    const QSize viewport = f.view.viewport()->size();
+    const auto middle = [&] {
+        const QSizeF sheet = ViewZoom::sheetSizePx(QSizeF(210, 297), f.view.zoom(), f.view.logicalDpiX(),
+                                                   f.view.logicalDpiX());
+        return QPointF((h->value() + viewport.width() / 2.0) / sheet.width() * 210.0,
+                       (v->value() + viewport.height() / 2.0) / sheet.height() * 297.0);
+    };
+    QVERIFY(f.view.setZoom(200));
+    h->setValue(h->maximum() / 3);
+    v->setValue(v->maximum() * 2 / 3);
+    const QPointF before = middle(); // in millimetres of the paper
+    QVERIFY(f.view.setZoom(400));
+    QVERIFY(QLineF(middle(), before).length() < 0.5);
+    QVERIFY(f.view.setZoom(150));
+    QVERIFY(QLineF(middle(), before).length() < 0.5);
+
+    // A newly generated sheet arrives fitted and where the view was, not moved.
+    v->setValue(0);
+    h->setValue(0);
+    store->beginGeneration();
+    f.view.setStore(store);
+    store->setSheet(a4());
+    QCOMPARE(f.view.zoom(), f.fittedWidthZoom());
+    QCOMPARE(v->value(), 0);
 }
 
 QTEST_MAIN(TestSheetView)

@@ -35,7 +35,8 @@ void SheetView::storeChanged()
         m_fitOnArrival = true;
     } else if (m_fitOnArrival && m_store->hasSheet()) {
         m_fitOnArrival = false;
-        fitToWidth();
+        // A new sheet is shown from where it was scrolled, not from a point of the old one.
+        zoomTo(ViewZoom::fitToWidth(paperMm(), viewport()->width(), logicalDpiX()), false);
     }
     updateScrollBars();
     viewport()->update();
@@ -49,15 +50,37 @@ QSizeF SheetView::paperMm() const
 
 bool SheetView::setZoom(int percent)
 {
+    return zoomTo(percent, true);
+}
+
+bool SheetView::zoomTo(int percent, bool keepCentre)
+{
     if (!ViewZoom::isAcceptable(percent))
         return false;
-    if (percent != m_zoom) {
-        m_zoom = percent;
-        emit zoomChanged(percent);
-    }
+    const QPointF centre = centreShare();
+    const bool changed = percent != m_zoom;
+    m_zoom = percent;
     updateScrollBars();
+    if (changed && keepCentre) {
+        const QSizeF sheet = ViewZoom::sheetSizePx(paperMm(), m_zoom, logicalDpiX(), logicalDpiX());
+        horizontalScrollBar()->setValue(qRound(centre.x() * sheet.width() - viewport()->width() / 2.0));
+        verticalScrollBar()->setValue(qRound(centre.y() * sheet.height() - viewport()->height() / 2.0));
+    }
+    if (changed)
+        emit zoomChanged(percent);
     viewport()->update();
     return true;
+}
+
+QPointF SheetView::centreShare() const
+{
+    const QSizeF sheet = ViewZoom::sheetSizePx(paperMm(), m_zoom, logicalDpiX(), logicalDpiX());
+    const auto share = [](double sheetPx, int viewPx, int scroll) {
+        const double at = viewPx / 2.0 - ViewZoom::sheetOffset(sheetPx, viewPx, scroll);
+        return sheetPx > 0.0 ? qBound(0.0, at / sheetPx, 1.0) : 0.5;
+    };
+    return {share(sheet.width(), viewport()->width(), horizontalScrollBar()->value()),
+            share(sheet.height(), viewport()->height(), verticalScrollBar()->value())};
 }
 
 void SheetView::fitToWidth()

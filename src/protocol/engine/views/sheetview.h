@@ -19,6 +19,7 @@ public:
 
     int zoom() const { return m_zoom; }
     // A zoom outside 2 %..2000 % is refused and the old one kept; returns whether applied.
+    // The point of the sheet at the middle of the view stays there.
     bool setZoom(int percent);
     void fitToWidth();
     void fitToPage();
@@ -33,6 +34,9 @@ protected:
 
 private:
     void storeChanged();
+    bool zoomTo(int percent, bool keepCentre);
+    // The point of the sheet at the middle of the view, as a share of the sheet's size.
+    QPointF centreShare() const;
     void updateScrollBars();
     QSizeF paperMm() const;
 
