@@ -4,7 +4,7 @@
 # script with the input that caused it (crash-*, in build-fuzz/findings/).
 # Usage: [FUZZ_SEED=N] fuzz/run.sh [SECONDS] [target...]
 # With FUZZ_SEED each target starts from the seeds alone with that random seed, so a run is
-# repeatable: the same inputs in the same order on every machine, cut where the time ends.
+# repeatable: the same inputs in the same order on every run, cut where the time ends.
 # ./test.sh runs so. Without it the corpus grows across runs in build-fuzz/corpus with a
 # fresh seed each time: the longer search by hand.
 set -euo pipefail
