@@ -1,6 +1,7 @@
 #include "bencherror.h"
 #include "blockingpause.h"
 #include "pseudoterminal.h"
+#include "recordslocation.h"
 #include "serialchannel.h"
 
 #include <QSignalSpy>
@@ -52,6 +53,7 @@ private slots:
     void cleanup();
 
     void portNumberNamesTheFolderEntryOrABuiltInPort();
+    void anInstalledProgramFindsItsLinkInTheRecordsFolder();
     void openingAMissingDeviceSaysItIsNotFound_data();
     void openingAMissingDeviceSaysItIsNotFound();
     void openingSomethingThatIsNoTerminalGivesTheSystemError();
@@ -90,6 +92,7 @@ void TestSerialChannel::cleanup()
     channel.reset();
     farEnd.reset();
     SerialChannel::setDeviceFolder({});
+    setRecordsDirectoryForTests({});
     folder.reset();
 }
 
@@ -100,6 +103,17 @@ void TestSerialChannel::linkPort(const QString &target)
 
 void TestSerialChannel::portNumberNamesTheFolderEntryOrABuiltInPort()
 {
+    QCOMPARE(channel->deviceName(), QStringLiteral("/dev/ttyS72"));
+    linkPort(farEnd->slaveName());
+    QCOMPARE(channel->deviceName(), folder->filePath(QStringLiteral("COM73")));
+}
+
+// The program's folder (here the test's own) holds no COM73; the user's records folder does.
+void TestSerialChannel::anInstalledProgramFindsItsLinkInTheRecordsFolder()
+{
+    SerialChannel::setDeviceFolder({});
+    setRecordsDirectoryForTests(folder->path());
+    QVERIFY(!QFileInfo::exists(QDir(SerialChannel::deviceFolder()).filePath(QStringLiteral("COM73"))));
     QCOMPARE(channel->deviceName(), QStringLiteral("/dev/ttyS72"));
     linkPort(farEnd->slaveName());
     QCOMPARE(channel->deviceName(), folder->filePath(QStringLiteral("COM73")));

@@ -2,6 +2,7 @@
 #include "recordslocation.h"
 
 #include <QDir>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -10,6 +11,93 @@ class TestRecordsLocation : public QObject {
 
 private slots:
     void cleanup() { setRecordsDirectoryForTests(QString()); }
+
+    // The program's folder is kept wherever the program may write it and every record in
+    // it; anything closed sends all records to the user's folder, never some of them. Files
+    // passed over are named, with both folders, so the operator does not think them lost.
+    void theProgramsFolderIsKeptOnlyWhereItMayBeWritten_data()
+    {
+        QTest::addColumn<bool>("folderOpen");
+        QTest::addColumn<QStringList>("present");
+        QTest::addColumn<QStringList>("closed");
+        QTest::addColumn<bool>("programFolder");
+        QTest::addColumn<QStringList>("named");
+        const QStringList none;
+        QTest::newRow("portable, first start") << true << none << none << true << none;
+        QTest::newRow("portable, files in use") << true << QStringList{"varnek.ini", "varnek.db"} << none << true << none;
+        QTest::newRow("installed, nothing beside it") << false << none << none << false << none;
+        QTest::newRow("installed with a catalogue beside it")
+            << false << QStringList{"varnek.dat"} << QStringList{"varnek.dat"} << false << QStringList{"varnek.dat"};
+        QTest::newRow("open folder, settings locked")
+            << true << QStringList{"varnek.ini", "varnek.tmp"} << QStringList{"varnek.ini"} << false
+            << QStringList{"varnek.ini", "varnek.tmp"};
+        QTest::newRow("open folder, archive locked")
+            << true << QStringList{"varnek.db"} << QStringList{"varnek.db"} << false << QStringList{"varnek.db"};
+        QTest::newRow("other files do not count")
+            << false << QStringList{"varnek.pas", "COM10"} << QStringList{"varnek.pas", "COM10"} << false << none;
+    }
+
+    void theProgramsFolderIsKeptOnlyWhereItMayBeWritten()
+    {
+        QFETCH(bool, folderOpen);
+        QFETCH(QStringList, present);
+        QFETCH(QStringList, closed);
+        QFETCH(bool, programFolder);
+        QFETCH(QStringList, named);
+        QTemporaryDir program;
+        QVERIFY(program.isValid());
+        for (const QString &name : present)
+            QVERIFY(writeRaw(program.filePath(name), "[1]\r\n"));
+        const QString user = QDir(program.path()).absoluteFilePath(QStringLiteral("home/.local/share/transformer-bench"));
+        const auto mayWrite = [&](const QString &path) {
+            if (path == program.path())
+                return folderOpen;
+            return !closed.contains(QFileInfo(path).fileName());
+        };
+
+        const RecordsFolderChoice choice = chooseRecordsFolder(program.path(), user, mayWrite);
+        QCOMPARE(choice.programFolder, programFolder);
+        QCOMPARE(choice.folder, programFolder ? program.path() : user);
+        QCOMPARE(choice.notice.isEmpty(), named.isEmpty());
+        if (!named.isEmpty()) {
+            QVERIFY2(choice.notice.contains(user), qPrintable(choice.notice));
+            QVERIFY2(choice.notice.contains(program.path()), qPrintable(choice.notice));
+            for (const QString &name : named)
+                QVERIFY2(choice.notice.contains(name), qPrintable(choice.notice));
+        }
+        // Deciding writes nothing anywhere.
+        QCOMPARE(QDir(program.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size(), present.size());
+    }
+
+    // The real test of a folder, where this process is bound by permissions (not as root).
+    void aFolderClosedByItsPermissionsSendsTheRecordsToTheUser()
+    {
+        QTemporaryDir program;
+        QVERIFY(program.isValid());
+        QVERIFY(writeRaw(program.filePath(QStringLiteral("varnek.ini")), "[Stend]\r\n"));
+        QFile::setPermissions(program.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        const auto reopen = qScopeGuard([&] {
+            QFile::setPermissions(program.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        });
+        if (!permissionsAreEnforced(program.path()))
+            QSKIP("this user may write into a closed folder (root); the installed program's test runs as a user");
+        const RecordsFolderChoice choice = chooseRecordsFolder(
+            program.path(), QStringLiteral("/nowhere/user"), [](const QString &path) { return QFileInfo(path).isWritable(); });
+        QVERIFY(!choice.programFolder);
+        QCOMPARE(choice.folder, QStringLiteral("/nowhere/user"));
+        QVERIFY(choice.notice.contains(QStringLiteral("varnek.ini")));
+    }
+
+    void aTestsFolderStandsForTheChoiceAndSaysNothing()
+    {
+        QTemporaryDir folder;
+        QVERIFY(folder.isValid());
+        setRecordsDirectoryForTests(folder.path());
+        QCOMPARE(recordsDirectory(), folder.path());
+        QCOMPARE(recordFilePath(QStringLiteral("varnek.ini")), folder.filePath(QStringLiteral("varnek.ini")));
+        QCOMPARE(documentsDirectory(), folder.path());
+        QVERIFY(recordsNotice().isEmpty());
+    }
 
     // What a write killed half-way leaves goes; anything the program did not make stays.
     void onlyTheTemporariesOfKilledWritesAreRemoved_data()

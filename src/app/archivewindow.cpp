@@ -5,6 +5,7 @@
 #include "controls.h"
 #include "prompts.h"
 #include "protocolarchive.h"
+#include "recordslocation.h"
 
 #include <QApplication>
 #include <QDir>
@@ -16,7 +17,6 @@
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QShowEvent>
-#include <QStandardPaths>
 #include <QTableView>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -301,7 +301,7 @@ void ArchiveWindow::exportSelected(bool json)
     if (ids.isEmpty())
         return;
     const QString extension = json ? QStringLiteral("json") : QStringLiteral("csv");
-    const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    const QString folder = documentsDirectory();
     FileRequest request;
     request.title = json ? QStringLiteral("Выгрузка протоколов в JSON") : QStringLiteral("Выгрузка протоколов в CSV");
     request.filters = {json ? QStringLiteral("Файлы JSON (*.json)") : QStringLiteral("Файлы CSV (*.csv)")};

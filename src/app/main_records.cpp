@@ -153,6 +153,10 @@ void TForm1::FormShow()
     restoreState();
     if (!Name->currentText().isEmpty())
         loadType(false);
+    // Said here once, where the port state will stand after the first page change.
+    const QString notice = recordsNotice();
+    if (!notice.isEmpty())
+        StatusBarMain->setText(notice);
 }
 
 // The text every state key stands for as the window shows it now.

@@ -1,12 +1,17 @@
 #include "errorreport.h"
 #include "programwindows.h"
+#include "recordslocation.h"
 
 #include <QFont>
 
 int main(int argc, char *argv[])
 {
     BenchApplication app(argc, argv);
+    // Names the user's data folder, whatever the executable is called.
+    QCoreApplication::setApplicationName(QStringLiteral("transformer-bench"));
     app.setFont(QFont(QStringLiteral("Liberation Sans"), 8));
+    // Where the records live is decided once, before any window reads them.
+    recordsFolderChoice();
 
     ProgramWindows windows;
     windows.form1.show();

@@ -1,6 +1,9 @@
 #include "prompts.h"
 
+#include "recordslocation.h"
+
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -51,6 +54,8 @@ QString runFileDialog(QWidget *owner, const FileRequest &request, QFileDialog::A
         dialog.selectNameFilter(request.filters.first());
     dialog.setDefaultSuffix(request.defaultExtension);
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    if (QFileInfo(request.proposedName).isRelative())
+        dialog.setDirectory(documentsDirectory());
     dialog.selectFile(request.proposedName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return QString();

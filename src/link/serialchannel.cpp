@@ -2,6 +2,7 @@
 
 #include "bencherror.h"
 #include "blockingpause.h"
+#include "recordslocation.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -79,12 +80,17 @@ QString SerialChannel::deviceName() const
 #ifdef Q_OS_WIN
     return QStringLiteral("\\\\.\\COM%1").arg(m_portNum);
 #else
-    const QString local = QDir(deviceFolder()).filePath(QStringLiteral("COM%1").arg(m_portNum));
-    // A dangling link still names our device: the emulator or adapter is just absent,
-    // and falling back to a built-in port would talk to the wrong line.
-    const QFileInfo info(local);
-    if (info.exists() || info.isSymLink())
-        return local;
+    QStringList folders{deviceFolder()};
+    if (folderOverride().isEmpty() && QDir(recordsDirectory()) != QDir(folders.first()))
+        folders.append(recordsDirectory());
+    for (const QString &folder : folders) {
+        const QString local = QDir(folder).filePath(QStringLiteral("COM%1").arg(m_portNum));
+        // A dangling link still names our device: the emulator or adapter is just absent,
+        // and falling back to a built-in port would talk to the wrong line.
+        const QFileInfo info(local);
+        if (info.exists() || info.isSymLink())
+            return local;
+    }
     return QStringLiteral("/dev/ttyS%1").arg(m_portNum - 1);
 #endif
 }

@@ -53,7 +53,8 @@ public:
 
     // The device the current port number names: on Windows \\.\COMn; elsewhere the
     // entry COMn of the device folder when there is one (a link to /dev/ttyUSB0 or to
-    // the emulator's terminal), else /dev/ttyS<n-1>.
+    // the emulator's terminal), else of the records folder when that is another one (an
+    // installed program's folder is closed to its users), else /dev/ttyS<n-1>.
     QString deviceName() const;
 
     // Where COMn entries are looked for; empty (the default) means the program's own

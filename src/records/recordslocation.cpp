@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QStandardPaths>
 
 namespace {
 QString &overriddenDirectory()
@@ -17,10 +18,65 @@ QString &overriddenDirectory()
 }
 } // namespace
 
+RecordsFolderChoice chooseRecordsFolder(const QString &programFolder, const QString &userFolder,
+                                        const std::function<bool(const QString &path)> &mayWrite)
+{
+    const QDir program(programFolder);
+    const QStringList names{SettingsFile::FileName, CatalogueFile::FileName, StateFile::FileName,
+                            QStringLiteral("varnek.db")};
+    QStringList closed;
+    for (const QString &name : names) {
+        const QString path = program.absoluteFilePath(name);
+        if (QFileInfo::exists(path) && !mayWrite(path))
+            closed.append(name);
+    }
+    if (closed.isEmpty() && mayWrite(programFolder))
+        return {programFolder, true, QString()};
+
+    RecordsFolderChoice choice{userFolder, false, QString()};
+    // Files the operator may have kept beside the program would otherwise seem lost.
+    QStringList present;
+    for (const QString &name : names)
+        if (QFileInfo::exists(program.absoluteFilePath(name)))
+            present.append(name);
+    if (!present.isEmpty())
+        choice.notice = QStringLiteral("Записи ведутся в папке %1: в папке программы %2 нельзя писать (%3).")
+                            .arg(QDir::toNativeSeparators(userFolder), QDir::toNativeSeparators(programFolder),
+                                 present.join(QStringLiteral(", ")));
+    return choice;
+}
+
+const RecordsFolderChoice &recordsFolderChoice()
+{
+    static const RecordsFolderChoice choice = [] {
+        const QString user = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+        RecordsFolderChoice made = chooseRecordsFolder(
+            QCoreApplication::applicationDirPath(), user,
+            [](const QString &path) { return QFileInfo(path).isWritable(); });
+        if (!made.programFolder)
+            QDir().mkpath(made.folder);
+        return made;
+    }();
+    return choice;
+}
+
 QString recordsDirectory()
 {
     const QString &overridden = overriddenDirectory();
-    return overridden.isEmpty() ? QCoreApplication::applicationDirPath() : overridden;
+    return overridden.isEmpty() ? recordsFolderChoice().folder : overridden;
+}
+
+QString recordsNotice()
+{
+    return overriddenDirectory().isEmpty() ? recordsFolderChoice().notice : QString();
+}
+
+QString documentsDirectory()
+{
+    if (!overriddenDirectory().isEmpty() || recordsFolderChoice().programFolder)
+        return recordsDirectory();
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return documents.isEmpty() ? QDir::homePath() : documents;
 }
 
 QString recordFilePath(const QString &fileName)

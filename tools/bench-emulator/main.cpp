@@ -2,9 +2,12 @@
 #include "emulatoroptions.h"
 #include "benchline.h"
 #include "quitonsignal.h"
+#include "recordslocation.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
 
 #include <cstdio>
 
@@ -12,12 +15,33 @@
 #define BENCH_APP_DIR "."
 #endif
 
+namespace {
+
+// Installed beside the program, the link goes where that program keeps its records (its
+// own folder when the user may write there, else the user's data folder, which the
+// program also searches); in the build tree, beside the program it was built with.
+QString defaultLinkFolder()
+{
+    const QString own = QCoreApplication::applicationDirPath();
+    if (!QFileInfo::exists(QDir(own).filePath(QStringLiteral("transformer-bench"))))
+        return QStringLiteral(BENCH_APP_DIR);
+    const QString user = QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation))
+                             .filePath(QStringLiteral("transformer-bench"));
+    const RecordsFolderChoice choice =
+        chooseRecordsFolder(own, user, [](const QString &path) { return QFileInfo(path).isWritable(); });
+    if (!choice.programFolder)
+        QDir().mkpath(choice.folder);
+    return choice.folder;
+}
+
+} // namespace
+
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("bench-emulator"));
 
-    const ParsedOptions parsed = parseEmulatorOptions(app.arguments(), QStringLiteral(BENCH_APP_DIR));
+    const ParsedOptions parsed = parseEmulatorOptions(app.arguments(), defaultLinkFolder());
     if (!parsed.output.isEmpty()) {
         std::fputs(parsed.output.toLocal8Bit().constData(), stdout);
         std::fflush(stdout);
