@@ -49,6 +49,7 @@ private slots:
     void printingHonoursCopiesRangeAndOrientation();
     void emptyStoreIsNotPrinted();
     void pdfOfSeveralSheetsIsOneFile();
+    void pdfNamesTheProgramsVersion();
 };
 
 void TestSheetOutput::initTestCase()
@@ -126,6 +127,20 @@ void TestSheetOutput::pdfOfSeveralSheetsIsOneFile()
     QVERIFY(!SheetOutput::writePdf({boxSheet()}, dir.filePath(QStringLiteral("no/folder/x.pdf")), &error));
     // The earlier file is untouched by the failures.
     QCOMPARE(pages(pdfInfo(path)), 3);
+}
+
+// The version the program sets on its application object reaches the PDF's creator.
+void TestSheetOutput::pdfNamesTheProgramsVersion()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("versioned.pdf"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("1.2.3 (abcdef0)"));
+    const bool written = SheetOutput::writePdf({boxSheet()}, path);
+    QCoreApplication::setApplicationVersion(QString());
+    QVERIFY(written);
+    QVERIFY2(pdfInfo(path).contains(QRegularExpression(QStringLiteral("^Creator: +Transformer bench 1\\.2\\.3 \\(abcdef0\\)$"),
+                                                        QRegularExpression::MultilineOption)),
+             qPrintable(pdfInfo(path)));
 }
 
 QTEST_MAIN(TestSheetOutput)

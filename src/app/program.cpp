@@ -1,4 +1,5 @@
 #include "errorreport.h"
+#include "programversion.h"
 #include "programwindows.h"
 #include "recordslocation.h"
 
@@ -9,6 +10,7 @@ int main(int argc, char *argv[])
     BenchApplication app(argc, argv);
     // Names the user's data folder, whatever the executable is called.
     QCoreApplication::setApplicationName(QStringLiteral("transformer-bench"));
+    QCoreApplication::setApplicationVersion(programVersion());
     app.setFont(QFont(QStringLiteral("Liberation Sans"), 8));
     // Where the records live is decided once, before any window reads them.
     recordsFolderChoice();

@@ -4,6 +4,7 @@
 #include "sheetstore.h"
 #include "units.h"
 
+#include <QCoreApplication>
 #include <QPainter>
 #include <QPageSize>
 #include <QPdfWriter>
@@ -72,7 +73,10 @@ bool writePdf(const QList<Sheet> &sheets, const QString &path, QString *error)
     {
         QPdfWriter writer(&file);
         writer.setResolution(1200);
-        writer.setCreator(QStringLiteral("Transformer bench"));
+        // The program puts its version on the application; the engine's other users have none.
+        const QString version = QCoreApplication::applicationVersion();
+        writer.setCreator(version.isEmpty() ? QStringLiteral("Transformer bench")
+                                            : QStringLiteral("Transformer bench ") + version);
         writer.setPageLayout(layoutFor(sheets.first()));
         QPainter painter;
         if (!painter.begin(&writer))
