@@ -1,3 +1,4 @@
+#include "closeonsignal.h"
 #include "errorreport.h"
 #include "programversion.h"
 #include "programwindows.h"
@@ -17,6 +18,7 @@ int main(int argc, char *argv[])
 
     ProgramWindows windows;
     windows.form1.show();
+    const CloseOnSignal closeOnSignal(&windows.form1);
     // The preview and the port dialog are windows of their own; closing the main window
     // still ends the program.
     QObject::connect(&windows.form1, &TForm1::closed, &app, &QApplication::quit);
