@@ -1,11 +1,20 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tests, the fuzz targets (clang with its
-# libFuzzer and sanitizer runtimes) and the screenshots need, only those missing.
+# Installs the Debian packages that are missing, as root.
+#   scripts/deps.sh           what running, building, testing and packaging need (the default)
+#   scripts/deps.sh runtime   only what running the program needs (a workshop computer)
 set -euo pipefail
-packages=(cmake g++ make qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev
-          libqt6sql6-sqlite libqt6sql6-psql postgresql
-          fonts-liberation xvfb xauth xdotool imagemagick poppler-utils
-          clang libclang-rt-14-dev)
+# Running: Qt's libraries come with the drivers; the SQL drivers, fonts and Qt's own texts
+# are loaded at run time. These are also the package's dependencies (cmake/Packaging.cmake).
+runtime=(libqt6widgets6 libqt6serialport6 libqt6printsupport6 libqt6sql6-sqlite libqt6sql6-psql
+         qt6-qpa-plugins fonts-liberation qt6-translations-l10n)
+# Building, the tests (a PostgreSQL server of their own, a display, screenshots, PDF text),
+# the fuzz targets (clang with its libFuzzer and sanitizer runtimes) and the package.
+build=(cmake g++ make qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev
+       postgresql xvfb xauth xdotool imagemagick poppler-utils
+       clang libclang-rt-14-dev
+       dpkg-dev desktop-file-utils appstream)
+packages=("${runtime[@]}")
+[ "${1:-}" = runtime ] || packages+=("${build[@]}")
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

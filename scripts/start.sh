@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Starts the bench emulator as COM10 beside the program, then the program.
+# The demonstration: starts the bench emulator as COM10 beside the program, then the program.
+# On a real bench start the program alone (README, "Installing on a workshop computer").
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bin=build/src/app
@@ -9,6 +10,8 @@ cleanup() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; }
 trap cleanup EXIT
 
 if [ -x "$emulator" ]; then
+  echo "Demonstration: the bench emulator plays the bench as COM10 ($bin/COM10, log /tmp/bench-emulator.out);"
+  echo "on a real bench start $bin/transformer-bench alone."
   "$emulator" --port 10 --dir "$bin" --preset idle --rate 5 >/tmp/bench-emulator.out 2>&1 &
   pids+=($!)
   for _ in $(seq 50); do [ -e "$bin/COM10" ] && break; sleep 0.1; done
