@@ -16,6 +16,12 @@ QString &overriddenDirectory()
     static QString directory;
     return directory;
 }
+
+QString &overriddenNotice()
+{
+    static QString notice;
+    return notice;
+}
 } // namespace
 
 RecordsFolderChoice chooseRecordsFolder(const QString &programFolder, const QString &userFolder,
@@ -68,7 +74,7 @@ QString recordsDirectory()
 
 QString recordsNotice()
 {
-    return overriddenDirectory().isEmpty() ? recordsFolderChoice().notice : QString();
+    return overriddenDirectory().isEmpty() ? recordsFolderChoice().notice : overriddenNotice();
 }
 
 QString documentsDirectory()
@@ -84,9 +90,10 @@ QString recordFilePath(const QString &fileName)
     return QDir(recordsDirectory()).absoluteFilePath(fileName);
 }
 
-void setRecordsDirectoryForTests(const QString &directory)
+void setRecordsDirectoryForTests(const QString &directory, const QString &notice)
 {
     overriddenDirectory() = directory;
+    overriddenNotice() = directory.isEmpty() ? QString() : notice;
 }
 
 int removeLeftOverTemporaries()

@@ -37,9 +37,9 @@ QString recordsNotice();
 // folder when it is the program's folder, else the user's documents folder.
 QString documentsDirectory();
 
-// Points every reader and writer at `directory` instead; an empty text restores the
-// program's folder. Meant for tests.
-void setRecordsDirectoryForTests(const QString &directory);
+// Points every reader and writer at `directory` instead, with `notice` as what to say about
+// it; an empty text restores the program's choice. Meant for tests.
+void setRecordsDirectoryForTests(const QString &directory, const QString &notice = QString());
 
 // Removes what a write killed half-way leaves in the records folder: the temporary files
 // of the three files' atomic replacement ("varnek.tmp.LCqdkX": a file's name, a full stop,

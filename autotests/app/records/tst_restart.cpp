@@ -35,6 +35,7 @@ private slots:
     void cleanup();
 
     void firstStartShowsTheLayoutAndCreatesNoFile();
+    void theRecordsFolderIsNamedAtStartUntilThePageChanges();
     void closingWritesTheStateAndNothingElse();
     void thePortOfTheSettingsIsSetAndStaysClosed();
     void storedResultsStayWhenTheTypeIsLoadedAtStart();
@@ -102,6 +103,20 @@ void TstRestart::firstStartShowsTheLayoutAndCreatesNoFile()
         QVERIFY2(!b->isEnabled(), qPrintable(b->objectName()));
     QCOMPARE(f->messageTexts(), QString());
     QCOMPARE(f->files(), QStringList());
+}
+
+// Records passed over in the program's folder are not lost silently: the status bar names
+// the folder used, once, where the port's state stands after the first page change.
+void TstRestart::theRecordsFolderIsNamedAtStartUntilThePageChanges()
+{
+    const QString notice = QStringLiteral("Записи ведутся в папке /home/u/.local/share/transformer-bench");
+    setRecordsDirectoryForTests(f->recordsFolder(), notice);
+    QVERIFY(f->start());
+    QCOMPARE(f->shown("StatusBarMain"), notice);
+    QCOMPARE(f->messageTexts(), QString());
+    QTest::mouseClick(f->form->PageControl1->tabButton(5), Qt::LeftButton);
+    QCOMPARE(f->form->PageControl1->activePage(), f->form->sTabSheet6);
+    QCOMPARE(f->shown("StatusBarMain"), QString());
 }
 
 void TstRestart::closingWritesTheStateAndNothingElse()
