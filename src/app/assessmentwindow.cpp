@@ -1,6 +1,13 @@
 #include "assessmentwindow.h"
 
+#include "assessmentsheet.h"
 #include "bencherror.h"
+#include "pagedocument.h"
+#include "sheetoutput.h"
+#include "sheetrenderer.h"
+#include "sheetstore.h"
+#include "sheetview.h"
+#include "units.h"
 #include "declaredstore.h"
 #include "errorreport.h"
 #include "prompts.h"
@@ -13,6 +20,8 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
+#include <QPrinter>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -83,7 +92,7 @@ AssessmentWindow::AssessmentWindow(AssessmentSources sources, QWidget *parent)
 {
     setObjectName(u"AssessmentWindow"_s);
     setWindowTitle(Caption);
-    resize(1180, 760);
+    resize(1260, 820);
 
     title = new QLabel(this);
     title->setObjectName(u"title"_s);
@@ -106,7 +115,7 @@ AssessmentWindow::AssessmentWindow(AssessmentSources sources, QWidget *parent)
     table->setSelectionMode(QAbstractItemView::SingleSelection);
     table->setWordWrap(true);
     table->verticalHeader()->hide();
-    const int widths[ColumnCount] = {190, 140, 150, 170, 90, 170, 130, 120, 80};
+    const int widths[ColumnCount] = {185, 130, 150, 165, 85, 175, 120, 125, 85};
     for (int c = 0; c < ColumnCount; ++c)
         table->setColumnWidth(c, widths[c]);
     table->horizontalHeader()->setStretchLastSection(true);
@@ -192,8 +201,17 @@ AssessmentWindow::AssessmentWindow(AssessmentSources sources, QWidget *parent)
     auto *top = new QHBoxLayout;
     top->addWidget(normsLine, 1);
     top->addWidget(normsCopyButton);
+    previewButton = new QPushButton(u"Лист оценки"_s, this);
+    previewButton->setObjectName(u"previewButton"_s);
+    printButton = new QPushButton(u"Печать листа"_s, this);
+    printButton->setObjectName(u"printButton"_s);
+    pdfButton = new QPushButton(u"Лист в PDF"_s, this);
+    pdfButton->setObjectName(u"pdfButton"_s);
     auto *bottom = new QHBoxLayout;
     bottom->addWidget(inputProblems, 1);
+    bottom->addWidget(previewButton);
+    bottom->addWidget(printButton);
+    bottom->addWidget(pdfButton);
     bottom->addWidget(saveButton);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(title);
@@ -211,6 +229,9 @@ AssessmentWindow::AssessmentWindow(AssessmentSources sources, QWidget *parent)
     connect(overrideButton, &QPushButton::clicked, this, guarded(&AssessmentWindow::applyOverride));
     connect(removeOverrideButton, &QPushButton::clicked, this, guarded(&AssessmentWindow::removeOverride));
     connect(normsCopyButton, &QPushButton::clicked, this, guarded(&AssessmentWindow::makeNormsCopy));
+    connect(previewButton, &QPushButton::clicked, this, guarded(&AssessmentWindow::previewSheets));
+    connect(printButton, &QPushButton::clicked, this, guarded(&AssessmentWindow::printSheets));
+    connect(pdfButton, &QPushButton::clicked, this, guarded(&AssessmentWindow::writeSheetsPdf));
     for (QLineEdit *e : findChildren<QLineEdit *>()) {
         if (e != overrideReason)
             connect(e, &QLineEdit::textChanged, this, [this] { if (!m_loading) judge(); });
@@ -486,4 +507,101 @@ void AssessmentWindow::makeNormsCopy()
                                            + u". Правки в ней действуют со следующего открытия окна."_s,
                                        PromptIcon::Information);
     showNorms();
+}
+
+QList<Sheet> AssessmentWindow::sheets() const
+{
+    AssessmentSheetHeader header;
+    header.protocolNumber = m_protocol;
+    header.type = m_type;
+    header.serialNumber = m_serial;
+    header.norms = m_norms.origin.isEmpty() ? u"Нормы: поставляемые с программой"_s
+                                            : u"Нормы: файл мастерской "_s + m_norms.origin;
+    QList<Sheet> result;
+    const QDate today = QDate::currentDate();
+    for (const PageDocument &page : assessmentPages(header, m_rows))
+        result.append(page.generate(today));
+    return result;
+}
+
+void AssessmentWindow::previewSheets()
+{
+    if (!sheetPreview) {
+        sheetPreview = new QWidget(this, Qt::Window);
+        sheetPreview->setObjectName(u"sheetPreview"_s);
+        sheetPreview->resize(1000, 760);
+        sheetView = new SheetView(sheetPreview);
+        sheetPageLabel = new QLabel(sheetPreview);
+        auto *previous = new QPushButton(u"Предыдущий лист"_s, sheetPreview);
+        auto *next = new QPushButton(u"Следующий лист"_s, sheetPreview);
+        auto *row = new QHBoxLayout;
+        row->addWidget(previous);
+        row->addWidget(next);
+        row->addWidget(sheetPageLabel, 1);
+        auto *layout = new QVBoxLayout(sheetPreview);
+        layout->addLayout(row);
+        layout->addWidget(sheetView, 1);
+        connect(previous, &QPushButton::clicked, this, [this] { showPreviewPage(m_previewPage - 1); });
+        connect(next, &QPushButton::clicked, this, [this] { showPreviewPage(m_previewPage + 1); });
+    }
+    m_previewSheets = sheets();
+    sheetPreview->setWindowTitle(assessmentSheetTitle(m_protocol));
+    showPreviewPage(0);
+    sheetPreview->show();
+    sheetPreview->raise();
+    sheetView->fitToWidth();
+}
+
+void AssessmentWindow::showPreviewPage(int page)
+{
+    if (page < 0 || page >= m_previewSheets.size())
+        return;
+    m_previewPage = page;
+    auto store = std::make_shared<SheetStore>();
+    store->setSheet(m_previewSheets[page]);
+    sheetView->setStore(store);
+    sheetPageLabel->setText(u"Лист "_s + QString::number(page + 1) + u" из "_s
+                            + QString::number(m_previewSheets.size()));
+}
+
+// One job for all pages, made afresh, A4 landscape and one-sided, named after the protocol.
+void AssessmentWindow::printSheets()
+{
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setPageSize(QPageSize(QPageSize::A4));
+    printer.setPageOrientation(QPageLayout::Landscape);
+    if (!Prompts::current().setUpPrinter(this, &printer))
+        return;
+    printer.setPageSize(QPageSize(QPageSize::A4));
+    printer.setDuplex(QPrinter::DuplexNone);
+    printer.setDocName(assessmentSheetTitle(m_protocol));
+    const QList<Sheet> pages = sheets();
+    QPainter painter;
+    if (!painter.begin(&printer))
+        throw BenchError(u"Лист оценки не напечатан: принтер не начал задание"_s);
+    const double pxPerMm = Units::devicePerMm(printer.resolution());
+    const QPointF origin = printer.paperRect(QPrinter::DevicePixel).topLeft()
+        - printer.pageRect(QPrinter::DevicePixel).topLeft();
+    for (int i = 0; i < pages.size(); ++i) {
+        if (i > 0 && !printer.newPage())
+            break;
+        SheetRenderer::render(painter, pages[i], origin, pxPerMm);
+    }
+    painter.end();
+}
+
+void AssessmentWindow::writeSheetsPdf()
+{
+    FileRequest request;
+    request.title = u"Лист оценки в PDF"_s;
+    request.filters = {u"PDF (*.pdf)"_s};
+    request.defaultExtension = u"pdf"_s;
+    request.proposedName = u"Оценка к протоколу "_s + m_protocol + u".pdf"_s;
+    const QString path = Prompts::current().saveFileName(this, request);
+    if (path.isEmpty())
+        return;
+    QString error;
+    if (!SheetOutput::writePdf(sheets(), path, &error))
+        Prompts::current().showMessage(this, Caption, u"Лист оценки не записан: "_s + path + u" ("_s + error + u')',
+                                       PromptIcon::Error);
 }

@@ -2,6 +2,7 @@
 
 #include "judgement.h"
 #include "norms.h"
+#include "sheet.h"
 
 #include <QHash>
 #include <QWidget>
@@ -9,6 +10,7 @@
 #include <functional>
 
 class QComboBox;
+class SheetView;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -53,6 +55,13 @@ public:
     void removeOverride();
     void makeNormsCopy();
 
+    // The sheet "Оценка результатов испытаний к протоколу №…", a document of its own: its
+    // pages as the rows stand now, shown in a preview, printed as one job, written as a PDF.
+    QList<Sheet> sheets() const;
+    void previewSheets();
+    void printSheets();
+    void writeSheetsPdf();
+
     static QColor verdictColour(Verdict verdict);
 
     QLabel *title;
@@ -77,6 +86,11 @@ public:
     QLineEdit *insulationTemperatureEdit;
     QComboBox *oilCombo;
     QPushButton *saveButton;
+    QPushButton *previewButton, *printButton, *pdfButton;
+    // The preview of the sheet, made when first asked for.
+    QWidget *sheetPreview = nullptr;
+    SheetView *sheetView = nullptr;
+    QLabel *sheetPageLabel = nullptr;
     QLabel *inputProblems;
 
 protected:
@@ -106,4 +120,7 @@ private:
     QList<AssessmentRow> m_rows;
     QTimer *m_follow;
     bool m_loading = false;
+    QList<Sheet> m_previewSheets;
+    int m_previewPage = 0;
+    void showPreviewPage(int page);
 };

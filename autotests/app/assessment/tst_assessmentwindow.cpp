@@ -5,7 +5,10 @@
 #include "operatortyping.h"
 #include "windowfixture.h"
 
+#include "sheet.h"
+
 #include <QComboBox>
+#include <QPrinter>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -45,6 +48,15 @@ private:
     {
         const int r = rowOf(w, id);
         return r < 0 ? QColor() : w->table->item(r, AssessmentWindow::VerdictColumn)->background().color();
+    }
+
+    // Every text of the pages, blanks taken out: a verdict may wrap anywhere between words.
+    static QString packedText(const QList<Sheet> &pages, int page)
+    {
+        QString all;
+        for (const SheetTextOp &op : pages.value(page).texts)
+            all += op.lines.join(QString());
+        return all.remove(u' ');
     }
 
     static void type(QLineEdit *edit, const QString &text)
@@ -195,6 +207,59 @@ private slots:
         w->hide();
         openWindow();
         QCOMPARE(f->prompts.messages.size(), 1);
+    }
+
+    void theSheetListsEveryVerdictOnPagesOfItsOwn()
+    {
+        f->form->ProtocolNumber->setText(u"12"_s);
+        f->form->RepairNumber->setText(u"4711"_s);
+        f->form->Pxx00->setText(u"600"_s);
+        AssessmentWindow *w = openWindow();
+        QVERIFY(w);
+        type(w->p0Edit, u"500"_s);
+        const QList<Sheet> pages = w->sheets();
+        QVERIFY(pages.size() >= 2); // some forty rows do not fit one landscape page
+        QString all;
+        for (int p = 0; p < pages.size(); ++p) {
+            QCOMPARE(pages[p].orientation, QPageLayout::Landscape);
+            QVERIFY2(packedText(pages, p).contains(u"ПроверкаИзмерено"_s), qPrintable(QString::number(p)));
+            QVERIFY(packedText(pages, p).contains(u"Лист"_s + QString::number(p + 1) + u"из"_s + QString::number(pages.size())));
+            all += packedText(pages, p);
+        }
+        QVERIFY(packedText(pages, 0).contains(u"Оценкарезультатовиспытанийкпротоколу№12"_s));
+        for (const AssessmentRow &row : w->rows())
+            QVERIFY2(all.contains(row.verdictLine().remove(u' ')), qPrintable(row.id));
+        QVERIFY(all.contains(u"+20.00%"_s));
+    }
+
+    void theSheetGoesToPdfAndToOnePrintJob()
+    {
+        f->form->ProtocolNumber->setText(u"12"_s);
+        AssessmentWindow *w = openWindow();
+        QVERIFY(w);
+        const QString pdf = f->filePath(u"sheet.pdf"_s);
+        f->prompts.fileAnswers = {pdf};
+        QTest::mouseClick(w->pdfButton, Qt::LeftButton);
+        QCOMPARE(f->prompts.fileDialogs.size(), 1);
+        QCOMPARE(f->prompts.fileDialogs[0].request.proposedName, u"Оценка к протоколу 12.pdf"_s);
+        QFile written(pdf);
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        QVERIFY(written.read(4) == "%PDF");
+
+        const QString printed = f->filePath(u"printed.pdf"_s);
+        f->prompts.onPrinterSetUp = [&](QPrinter *printer) {
+            printer->setOutputFormat(QPrinter::PdfFormat);
+            printer->setOutputFileName(printed);
+            return true;
+        };
+        QTest::mouseClick(w->printButton, Qt::LeftButton);
+        QCOMPARE(f->prompts.printSetups, 1);
+        QFile job(printed);
+        QVERIFY(job.open(QIODevice::ReadOnly));
+        const QByteArray bytes = job.readAll();
+        QVERIFY(bytes.startsWith("%PDF"));
+        QCOMPARE(bytes.count("/Type /Page\n") + bytes.count("/Type /Page\r"), qsizetype(w->sheets().size()));
+        QVERIFY(f->prompts.messages.isEmpty());
     }
 
     void theWorkshopCopyIsMadeFromTheWindow()
