@@ -14,6 +14,11 @@ constexpr double WidthMm = 297.0 - 2 * MarginMm;
 constexpr double HeightMm = 210.0 - 2 * MarginMm;
 constexpr double InsetMm = 1.0;
 constexpr double FooterMm = 12.0;
+// Rows are measured a little narrower and laid a little taller than their labels: a height of
+// exactly n lines may round to n - 1 lines when the label fits its text again, and a screen's
+// glyphs run wider than the measure's.
+constexpr double WrapSlackMm = 1.0;
+constexpr double HeightSlackMm = 0.5;
 
 struct SheetColumn {
     QString caption;
@@ -43,7 +48,7 @@ QStringList cellTexts(const AssessmentRow &row)
 
 double linesHeightMm(const FontSpec &font, const QString &text, double widthMm)
 {
-    const int lines = int(TextFitter::fitLines(font, text, widthMm - 2 * InsetMm, 10000, true).size());
+    const int lines = int(TextFitter::fitLines(font, text, widthMm - 2 * InsetMm - WrapSlackMm, 10000, true).size());
     return std::max(1, lines) * TextFitter::lineHeightMm(font);
 }
 
@@ -77,7 +82,7 @@ public:
         double h = 0;
         for (int c = 0; c < ColumnCount; ++c)
             h = std::max(h, linesHeightMm(c == 5 ? VerdictFont : CellFont, texts[c], Columns[c].widthMm));
-        h += 2 * InsetMm;
+        h += 2 * InsetMm + HeightSlackMm;
         if (m_pages.isEmpty() || m_y + h > HeightMm - FooterMm)
             newPage();
         double x = 0;

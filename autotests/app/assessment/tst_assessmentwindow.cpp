@@ -217,6 +217,10 @@ private slots:
         AssessmentWindow *w = openWindow();
         QVERIFY(w);
         type(w->p0Edit, u"500"_s);
+        // A long reason makes its verdict the tallest cell of its row, every line of it printed.
+        w->table->selectRow(rowOf(w, u"losses.p0"_s));
+        type(w->overrideReason, u"потери приняты по протоколу заводских испытаний № 118 от 12.03.2019 с согласия заказчика"_s);
+        QTest::mouseClick(w->overrideButton, Qt::LeftButton);
         const QList<Sheet> pages = w->sheets();
         QVERIFY(pages.size() >= 2); // some forty rows do not fit one landscape page
         QString all;
