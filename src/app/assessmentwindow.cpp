@@ -291,10 +291,12 @@ void AssessmentWindow::refresh()
     const QString serial = m_texts.value(u"RepairNumber"_s).trimmed();
     const QString protocol = m_texts.value(u"ProtocolNumber"_s).trimmed();
     if (type != m_type || serial != m_serial || protocol != m_protocol) {
+        // A protocol number typed after the test's values keeps them, unless it has its own.
+        const bool sameTransformer = type == m_type && serial == m_serial;
         m_type = type;
         m_serial = serial;
         m_protocol = protocol;
-        loadDeclared();
+        loadDeclared(sameTransformer);
     }
     title->setText(u"Тип: "_s + (m_type.isEmpty() ? u"не указан"_s : m_type) + u"    Заводской №: "_s
                    + (m_serial.isEmpty() ? u"не указан"_s : m_serial) + u"    Протокол №: "_s
@@ -302,7 +304,7 @@ void AssessmentWindow::refresh()
     judge();
 }
 
-void AssessmentWindow::loadDeclared()
+void AssessmentWindow::loadDeclared(bool keepUnstoredTest)
 {
     m_loading = true;
     const TypeDeclared t = DeclaredStore::loadType(m_type);
@@ -323,9 +325,11 @@ void AssessmentWindow::loadDeclared()
         setNumber(r60Edits[g], s.r60[g]);
     setNumber(r60TemperatureEdit, s.r60Temperature);
     const DeclaredStore::TestRecord test = DeclaredStore::loadTest(m_serial, m_protocol);
-    setNumber(insulationTemperatureEdit, test.declared.insulationTemperature);
-    oilCombo->setCurrentIndex(int(test.declared.oil));
-    m_overrides = test.overrides;
+    if (!keepUnstoredTest || test.declared != TestDeclared() || !test.overrides.isEmpty()) {
+        setNumber(insulationTemperatureEdit, test.declared.insulationTemperature);
+        oilCombo->setCurrentIndex(int(test.declared.oil));
+        m_overrides = test.overrides;
+    }
     m_previous = m_sources.previous && !m_serial.isEmpty() ? m_sources.previous(m_serial, m_protocol) : PreviousRecord();
     m_loading = false;
 }

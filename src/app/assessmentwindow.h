@@ -98,7 +98,7 @@ protected:
     void hideEvent(QHideEvent *event) override;
 
 private:
-    void loadDeclared();
+    void loadDeclared(bool keepUnstoredTest);
     void judge();
     void fillTable();
     AssessmentInput input() const;

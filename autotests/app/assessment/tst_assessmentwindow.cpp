@@ -149,6 +149,17 @@ private slots:
         f->form->RepairNumber->setText(u"4711"_s);
         QTRY_COMPARE(w->r60Edits[0]->text(), u"900"_s);
         QCOMPARE(w->insulationTemperatureEdit->text(), u"30"_s);
+
+        // A new protocol number of the same transformer keeps what was typed for the test
+        // until that number has values of its own.
+        f->form->ProtocolNumber->setText(u"13"_s);
+        QTRY_COMPARE(w->title->text(), u"Тип: ТМ-250    Заводской №: 4711    Протокол №: 13"_s);
+        QCOMPARE(w->insulationTemperatureEdit->text(), u"30"_s);
+        QCOMPARE(w->oilCombo->currentIndex(), 2);
+        DeclaredStore::saveTest(u"4711"_s, u"14"_s, {{15.0, OilState::BeforeFilling}, {}});
+        f->form->ProtocolNumber->setText(u"14"_s);
+        QTRY_COMPARE(w->insulationTemperatureEdit->text(), u"15"_s);
+        QCOMPARE(w->oilCombo->currentIndex(), 1);
     }
 
     void whatCannotBeSavedIsSaid()
