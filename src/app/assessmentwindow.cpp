@@ -192,6 +192,17 @@ AssessmentWindow::AssessmentWindow(AssessmentSources sources, QWidget *parent)
     testForm->addRow(u"Состояние масла"_s, oilCombo);
     declaredTabs->addTab(testPage, u"Это испытание"_s);
 
+    normsTable = new QTableWidget(0, 5, this);
+    normsTable->setObjectName(u"normsTable"_s);
+    normsTable->setHorizontalHeaderLabels({u"Величина"_s, u"Норма"_s, u"Условие"_s, u"Источник"_s, u"Отметка"_s});
+    normsTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    normsTable->setWordWrap(true);
+    normsTable->verticalHeader()->hide();
+    const int normWidths[] = {260, 320, 360, 200, 90};
+    for (int c = 0; c < 5; ++c)
+        normsTable->setColumnWidth(c, normWidths[c]);
+    declaredTabs->addTab(normsTable, u"Нормы"_s);
+
     saveButton = new QPushButton(u"Сохранить данные"_s, this);
     saveButton->setObjectName(u"saveButton"_s);
     inputProblems = new QLabel(this);
@@ -263,6 +274,16 @@ void AssessmentWindow::showNorms()
         normsLine->setText(u"Нормы: файл мастерской "_s + m_norms.origin.toHtmlEscaped()
                            + u". Строки с отметкой «уточнить» - значения, текст источника которых не сверен."_s);
     normsCopyButton->setEnabled(!QFileInfo::exists(workshopNormsPath()));
+    const QList<NormRow> &norms = m_norms.table.rows();
+    normsTable->setRowCount(int(norms.size()));
+    for (int r = 0; r < norms.size(); ++r) {
+        const NormRow &n = norms[r];
+        const QString texts[] = {n.quantity, n.limit, n.condition, n.source,
+                                 n.confirmed ? u"подтверждено"_s : u"уточнить"_s};
+        for (int c = 0; c < 5; ++c)
+            normsTable->setItem(r, c, new QTableWidgetItem(texts[c]));
+    }
+    normsTable->resizeRowsToContents();
 }
 
 void AssessmentWindow::showEvent(QShowEvent *event)

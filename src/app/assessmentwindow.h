@@ -85,6 +85,8 @@ public:
     // Test.
     QLineEdit *insulationTemperatureEdit;
     QComboBox *oilCombo;
+    // The norms in force, row by row, with their conditions and marks.
+    QTableWidget *normsTable;
     QPushButton *saveButton;
     QPushButton *previewButton, *printButton, *pdfButton;
     // The preview of the sheet, made when first asked for.
