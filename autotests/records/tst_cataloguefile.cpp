@@ -257,6 +257,64 @@ private slots:
         QCOMPARE(loaded.transformerWeight, QStringLiteral("299"));
     }
 
+    // A catalogue written before the declared values: it loads as it did, has none of them,
+    // and gets them added without a change to its other bytes.
+    void anOldCatalogueTakesDeclaredValuesBesideItsKeys()
+    {
+        const QByteArray old = cp1251(QStringLiteral(
+            "[ТМ-100/10]\r\nНапряжение=400\r\nНапряжение2=10000\r\nТок=144,3\r\nТок2=5.77\r\n"
+            "Мощность=100\r\nЧастота=50\r\nМатериал=1\r\nЧисло фаз=1\r\nВес=640\r\nСхема=Y/Yн-0\r\n"
+            "[ОМ-1]\r\nМощность=1\r\n"));
+        QVERIFY(writeRaw(CatalogueFile::path(), old));
+        TransformerType loaded = clearedPage();
+        QVERIFY(CatalogueFile::loadType(QStringLiteral("ТМ-100/10"), loaded));
+        compareTypes(loaded, tm100());
+        QVERIFY(CatalogueFile::loadDeclared(QStringLiteral("ТМ-100/10")).isEmpty());
+        QCOMPARE(readRaw(CatalogueFile::path()), old);
+
+        QVERIFY(CatalogueFile::saveDeclared(QStringLiteral("тм-100/10"), {{CatalogueFile::DeclaredP0Key, QStringLiteral("365")},
+                                                                         {CatalogueFile::DeclaredUkKey, QStringLiteral("4.5")}}));
+        const QHash<QString, QString> declared = CatalogueFile::loadDeclared(QStringLiteral("ТМ-100/10"));
+        QCOMPARE(declared.value(CatalogueFile::DeclaredP0Key), QStringLiteral("365"));
+        QCOMPARE(declared.value(CatalogueFile::DeclaredUkKey), QStringLiteral("4.5"));
+        QCOMPARE(declared.value(CatalogueFile::DeclaredPkKey), QString());
+        loaded = clearedPage();
+        QVERIFY(CatalogueFile::loadType(QStringLiteral("ТМ-100/10"), loaded));
+        compareTypes(loaded, tm100());
+        QVERIFY(readRaw(CatalogueFile::path()).endsWith(cp1251(QStringLiteral("[ОМ-1]\r\nМощность=1\r\n"))));
+        QCOMPARE(CatalogueFile::typeNames(), QStringList({QStringLiteral("ТМ-100/10"), QStringLiteral("ОМ-1")}));
+    }
+
+    void savingATypeKeepsItsDeclaredValues()
+    {
+        QCOMPARE(CatalogueFile::saveType(QStringLiteral("ТМ-40"), tm40()), CatalogueFile::SaveResult::Saved);
+        QVERIFY(CatalogueFile::saveDeclared(QStringLiteral("ТМ-40"), {{CatalogueFile::DeclaredTapStepKey, QStringLiteral("2.5")}}));
+        TransformerType changed = tm40();
+        changed.pnom = QStringLiteral("41");
+        QCOMPARE(CatalogueFile::saveType(QStringLiteral("ТМ-40"), changed), CatalogueFile::SaveResult::Saved);
+        QCOMPARE(CatalogueFile::loadDeclared(QStringLiteral("ТМ-40")).value(CatalogueFile::DeclaredTapStepKey),
+                 QStringLiteral("2.5"));
+        TransformerType loaded = clearedPage();
+        QVERIFY(CatalogueFile::loadType(QStringLiteral("ТМ-40"), loaded));
+        compareTypes(loaded, changed);
+    }
+
+    void declaredValuesNeedATypeInTheCatalogue_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("not in the catalogue") << QStringLiteral("ТМ-25");
+        QTest::newRow("empty") << QString();
+        QTest::newRow("cannot be a section") << QStringLiteral("ТМ]1");
+    }
+    void declaredValuesNeedATypeInTheCatalogue()
+    {
+        QFETCH(QString, name);
+        QCOMPARE(CatalogueFile::saveType(QStringLiteral("ТМ-40"), tm40()), CatalogueFile::SaveResult::Saved);
+        const QByteArray before = readRaw(CatalogueFile::path());
+        QVERIFY(!CatalogueFile::saveDeclared(name, {{CatalogueFile::DeclaredP0Key, QStringLiteral("1")}}));
+        QCOMPARE(readRaw(CatalogueFile::path()), before);
+    }
+
     void aCatalogueThatCannotBeWrittenGivesTheErrorText()
     {
         const QString notAFolder = m_folder->filePath(QStringLiteral("file"));

@@ -4,6 +4,7 @@
 #include "controls.h"
 #include "errorreport.h"
 #include "formarchive.h"
+#include "formassessment.h"
 #include "formlink.h"
 #include "formrecords.h"
 #include "formtests.h"
@@ -151,6 +152,7 @@ TForm1::TForm1(QWidget *parent) : QWidget(parent)
     setupDialogs();
     setupRated();
     setupArchive();
+    setupAssessment();
     FormCreate();
 }
 

@@ -32,6 +32,7 @@ class TForm4;
 class TForm5;
 struct TransformerType;
 struct ArchiveRecord;
+struct PreviousRecord;
 enum class EntryField;
 
 // The main window: live readouts on the left, the six pages of the tests and the
@@ -120,6 +121,7 @@ public:
     QLineEdit *RHL15, *RHL60, *KabsHL, *UHL, *THL;
     QLineEdit *ProtocolNumber, *Investigator, *ChiefName, *Chief;
     QPushButton *Previw, *ArchiveButton;
+    QPushButton *AssessmentButton = nullptr;
 
     // ---- timers and the serial channel ----
     QTimer *Timer1; // link supervision, 5000 ms
@@ -143,10 +145,12 @@ public:
     struct TestsState;
     struct RecordsState;
     struct ArchiveState;
+    struct AssessmentState;
     std::unique_ptr<LinkState> Link;
     std::unique_ptr<TestsState> Tests;
     std::unique_ptr<RecordsState> Records;
     std::unique_ptr<ArchiveState> Archive;
+    std::unique_ptr<AssessmentState> Assessment;
 
     // ---- shell ----
     void FormCreate();
@@ -222,6 +226,16 @@ public:
     void recordProducedProtocol();
     ArchiveRecord mainWindowPartOfRecord() const;
     void openArchivedRecord(qint64 id);
+
+    // ---- assessment of the results (formassessment.h) ----
+    void AssessmentButtonClick();
+    // What the judgement reads of the window: the state file's texts, the protocol number,
+    // the nameplate and oil texts, and the chosen material and phase count in words.
+    QHash<QString, QString> assessmentTexts() const;
+    PreviousRecord previousRecord(const QString &serial, const QString &protocolNumber) const;
+    // Under the insulation table, level with "Архив протоколов": the page has no room
+    // beside that button itself, and no control moves for this one.
+    static inline const QRect AssessmentButtonGeometry{40, 509, 258, 18};
     // Every named control of the window, bound once when the window is built. The state
     // file's keys, the calculations' fields and the filling reach controls only through
     // it, so a test can prove that each of their names still stands for a control.
@@ -259,6 +273,7 @@ private:
     void setupDialogs();
     void setupRated();
     void setupArchive();
+    void setupAssessment();
     // Reads one rated text into `Rated`; false after reporting a text that is not a number.
     bool enterRated(QLineEdit *field, int entryField);
     // Reads the rated texts in their page-change order into `Rated` and the material's

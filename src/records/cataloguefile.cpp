@@ -80,6 +80,36 @@ SaveResult saveType(const QString &name, const TransformerType &type)
     return SaveResult::Saved;
 }
 
+const QStringList &declaredKeys()
+{
+    static const QStringList keys = {DeclaredP0Key, DeclaredPkKey, DeclaredI0Key, DeclaredUkKey, DeclaredTapStepKey};
+    return keys;
+}
+
+QHash<QString, QString> loadDeclared(const QString &name)
+{
+    if (name.isEmpty())
+        return {};
+    return KeyValueFile(path()).readValues(name, declaredKeys());
+}
+
+bool saveDeclared(const QString &name, const QHash<QString, QString> &values)
+{
+    if (isBlankName(name) || !isFitTypeName(name))
+        return false;
+    KeyValueFile file(path());
+    if (file.readValues(name, {UnomKey, Unom2Key, InomKey, Inom2Key, PnomKey, Freq2Key, MaterialKey,
+                               FasNumberKey, TransformerWeightKey, CircuitKey})
+            .isEmpty()
+        && file.readValues(name, declaredKeys()).isEmpty())
+        return false;
+    KeyValueFile::Entries entries;
+    for (const QString &key : declaredKeys())
+        entries.append({key, values.value(key)});
+    file.writeValues(name, entries);
+    return true;
+}
+
 void deleteType(const QString &name)
 {
     KeyValueFile(path()).eraseSection(name);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
@@ -35,6 +36,15 @@ inline const QString FasNumberKey = QStringLiteral("Число фаз");
 inline const QString TransformerWeightKey = QStringLiteral("Вес");
 inline const QString CircuitKey = QStringLiteral("Схема");
 
+// Declared values of the type kept beside its ten keys (the assessment's). A catalogue
+// written before them loads as it did, and "Сохранить" leaves them where they are.
+inline const QString DeclaredP0Key = QStringLiteral("Паспорт P0, Вт");
+inline const QString DeclaredPkKey = QStringLiteral("Паспорт Pк, Вт");
+inline const QString DeclaredI0Key = QStringLiteral("Паспорт I0, %");
+inline const QString DeclaredUkKey = QStringLiteral("Паспорт uk, %");
+inline const QString DeclaredTapStepKey = QStringLiteral("Шаг регулирования, %");
+const QStringList &declaredKeys();
+
 // Items of the radio groups Material and FasNumber.
 inline constexpr int SelectionItems = 2;
 
@@ -59,6 +69,14 @@ bool loadType(const QString &name, TransformerType &type);
 // type of that name. Throws BenchError("Unable to write to <path>") when the file cannot
 // be written.
 SaveResult saveType(const QString &name, const TransformerType &type);
+
+// The declared values stored with the type, by key; a key the type lacks has no entry.
+QHash<QString, QString> loadDeclared(const QString &name);
+
+// Writes the declared values into the type's section in one replacement of the file; other
+// keys of the type stay as they are. False (nothing written) when the catalogue has no such
+// type. Throws BenchError when the file cannot be written.
+bool saveDeclared(const QString &name, const QHash<QString, QString> &values);
 
 // Removes the type; a name not in the catalogue changes nothing. Throws BenchError when
 // the file cannot be written.

@@ -1,0 +1,148 @@
+#include "codepage1251.h"
+#include "judgement.h"
+#include "norms.h"
+#include "recordslocation.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+
+QByteArray shippedBytes()
+{
+    QFile file(ShippedNormsPath);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The shipped norms with one line replaced, as a workshop would edit them.
+QByteArray editedNorms(const QString &from, const QString &to)
+{
+    QString text = decodeWindows1251(shippedBytes());
+    Q_ASSERT(text.contains(from));
+    text.replace(from, to);
+    return encodeWindows1251(text);
+}
+
+bool writeWorkshopCopy(const QByteArray &bytes)
+{
+    QFile file(workshopNormsPath());
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+} // namespace
+
+class TestNorms : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QTemporaryDir> m_folder;
+
+private slots:
+    void init()
+    {
+        m_folder = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_folder->isValid());
+        setRecordsDirectoryForTests(m_folder->path());
+    }
+    void cleanup() { setRecordsDirectoryForTests(QString()); }
+
+    void theShippedNormsHoldEveryNormWithItsSourceAndMark()
+    {
+        const NormsTable table = NormsTable::shipped();
+        QCOMPARE(table.rows().size(), NormsTable::ids().size());
+        for (const NormRow &row : table.rows())
+            QVERIFY2(!row.quantity.isEmpty() && !row.limit.isEmpty() && !row.source.isEmpty(), qPrintable(row.id));
+        QCOMPARE(table.norm(QStringLiteral("insulation.r60")).values,
+                 QList<double>({10, 450, 20, 300, 30, 200, 40, 130, 50, 90, 60, 60, 70, 40}));
+        QCOMPARE(table.norm(QStringLiteral("oil.breakdown")).values, QList<double>({15, 30, 20, 35, 35, 25}));
+        QVERIFY(table.norm(QStringLiteral("resistance.phases")).confirmed);
+        QVERIFY(!table.norm(QStringLiteral("insulation.r60")).confirmed);
+        QCOMPARE(table.norm(QStringLiteral("resistance.phases")).source,
+                 QStringLiteral("РД 34.45-51.300-97 §6; СТО РЖД 12.003-2011 §7.9"));
+    }
+
+    void withoutAWorkshopCopyTheShippedNormsApply()
+    {
+        const NormsInForce norms = loadNorms();
+        QVERIFY(norms.origin.isEmpty());
+        QVERIFY(norms.refusal.isEmpty());
+        QCOMPARE(norms.table.rows().size(), NormsTable::ids().size());
+    }
+
+    void anEditedWorkshopCopyChangesTheVerdict()
+    {
+        AssessmentInput in;
+        in.texts = {{QStringLiteral("ResistenceGrid00"), QStringLiteral("1.000")},
+                    {QStringLiteral("ResistenceGrid01"), QStringLiteral("0.975")},
+                    {QStringLiteral("ResistenceGrid02"), QStringLiteral("0.990")}};
+        const auto verdict = [&](const NormsTable &table) {
+            for (const AssessmentRow &row : assess(in, table)) {
+                if (row.id == QStringLiteral("resistance.phases.0"))
+                    return row.verdict;
+            }
+            return Verdict::NotAssessed;
+        };
+        QCOMPARE(verdict(NormsTable::shipped()), Verdict::Fails);
+
+        QVERIFY(writeWorkshopCopy(editedNorms(QStringLiteral("Отметка=подтверждено\r\nЗначения=2\r\n\r\n[resistance.factory]"),
+                                              QStringLiteral("Отметка=подтверждено\r\nЗначения=3\r\n\r\n[resistance.factory]"))));
+        const NormsInForce norms = loadNorms();
+        QVERIFY2(norms.refusal.isEmpty(), qPrintable(norms.refusal));
+        QCOMPARE(norms.origin, workshopNormsPath());
+        QCOMPARE(norms.table.value(QStringLiteral("resistance.phases"), 0), 3.0);
+        QCOMPARE(verdict(norms.table), Verdict::Complies);
+    }
+
+    void aBrokenWorkshopCopyIsRefusedAndTheShippedNormsApply_data()
+    {
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<QString>("to");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("section missing") << "[oil.flash]" << "[oil.flesh]" << "раздел [oil.flash]: раздела нет";
+        QTest::newRow("not a number") << "Значения=0.02; 0.1; 0.25" << "Значения=0.02; 0,1,; 0.25"
+                                      << "раздел [oil.acid]: ключ «Значения»: «0,1,» не является положительным числом";
+        QTest::newRow("too few numbers") << "Значения=0.5; 10" << "Значения=0.5"
+                                         << "раздел [ratio.declared]: ключ «Значения»: нужно чисел: 2, указано: 1";
+        QTest::newRow("negative") << "Значения=30\r\n" << "Значения=-30\r\n" << "раздел [noload.current]";
+        QTest::newRow("temperatures out of order") << "20:300; 30:200" << "30:300; 20:200"
+                                                   << "раздел [insulation.r60]: ключ «Значения»: температуры должны возрастать";
+        QTest::newRow("a pair without its value") << "40:130;" << "40;" << "раздел [insulation.r60]";
+        QTest::newRow("mark unknown") << "Отметка=уточнить\r\nЗначения=1.3" << "Отметка=видели\r\nЗначения=1.3"
+                                      << "раздел [insulation.kabs]: ключ «Отметка»";
+        QTest::newRow("no source") << "Источник=IEC 60076-1, таблица 1; ГОСТ 11677-85\r\n" << "Источник=\r\n"
+                                   << "раздел [noload.current]: ключ «Источник» пуст";
+        QTest::newRow("not a norms file") << "" << "" << "раздел [resistance.phases]: раздела нет";
+    }
+    void aBrokenWorkshopCopyIsRefusedAndTheShippedNormsApply()
+    {
+        QFETCH(QString, from);
+        QFETCH(QString, to);
+        QFETCH(QString, said);
+        QVERIFY(writeWorkshopCopy(from.isEmpty() ? QByteArray("\x00\xff garbage\r\n[x]\r\n", 17) : editedNorms(from, to)));
+        const NormsInForce norms = loadNorms();
+        QVERIFY(norms.origin.isEmpty());
+        QVERIFY2(norms.refusal.contains(said), qPrintable(norms.refusal));
+        QVERIFY(norms.refusal.startsWith(QStringLiteral("Файл норм «") + workshopNormsPath() + QStringLiteral("» не принят: ")));
+        QVERIFY(norms.refusal.endsWith(QStringLiteral("Оценка ведётся по нормам, поставляемым с программой.")));
+        QCOMPARE(norms.table.value(QStringLiteral("resistance.phases"), 0), 2.0);
+        QCOMPARE(norms.table.rows().size(), NormsTable::ids().size());
+    }
+
+    void theWorkshopGetsACopyOnceAndItIsKept()
+    {
+        QVERIFY(writeWorkshopNormsCopy());
+        QFile copy(workshopNormsPath());
+        QVERIFY(copy.open(QIODevice::ReadOnly));
+        QCOMPARE(copy.readAll(), shippedBytes());
+        copy.close();
+        QVERIFY(writeWorkshopCopy(editedNorms(QStringLiteral("Значения=30\r\n"), QStringLiteral("Значения=25\r\n"))));
+        QVERIFY(!writeWorkshopNormsCopy());
+        QCOMPARE(loadNorms().table.value(QStringLiteral("noload.current"), 0), 25.0);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestNorms)
+#include "tst_norms.moc"

@@ -1,0 +1,632 @@
+#include "assessmentwindow.h"
+
+#include "assessmentsheet.h"
+#include "bencherror.h"
+#include "pagedocument.h"
+#include "sheetoutput.h"
+#include "sheetrenderer.h"
+#include "sheetstore.h"
+#include "sheetview.h"
+#include "units.h"
+#include "declaredstore.h"
+#include "errorreport.h"
+#include "prompts.h"
+
+#include <QComboBox>
+#include <QFileInfo>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPrinter>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString Caption = u"Оценка результатов"_s;
+const QString TapNames[ResistanceTaps] = {u"I"_s, u"II"_s, u"III"_s, u"IV"_s, u"V"_s, u"НН"_s};
+// How often a shown window looks at the main window's results.
+constexpr int FollowIntervalMs = 400;
+
+QLineEdit *numberEdit(QWidget *parent, const QString &name)
+{
+    auto *e = new QLineEdit(parent);
+    e->setObjectName(name);
+    e->setMaximumWidth(90);
+    return e;
+}
+
+QTableWidget *valueGrid(QWidget *parent, const QString &name, const QStringList &rows, const QStringList &columns)
+{
+    auto *t = new QTableWidget(int(rows.size()), int(columns.size()), parent);
+    t->setObjectName(name);
+    t->setVerticalHeaderLabels(rows);
+    t->setHorizontalHeaderLabels(columns);
+    t->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    t->verticalHeader()->setDefaultSectionSize(22);
+    for (int r = 0; r < t->rowCount(); ++r)
+        for (int c = 0; c < t->columnCount(); ++c)
+            t->setItem(r, c, new QTableWidgetItem);
+    t->setFixedHeight(24 + 22 * int(rows.size()));
+    return t;
+}
+
+void setNumber(QLineEdit *e, const std::optional<double> &v)
+{
+    e->setText(DeclaredStore::declaredText(v));
+}
+
+void setNumber(QTableWidgetItem *item, const std::optional<double> &v)
+{
+    item->setText(DeclaredStore::declaredText(v));
+}
+
+} // namespace
+
+QColor AssessmentWindow::verdictColour(Verdict verdict)
+{
+    switch (verdict) {
+    case Verdict::Complies:
+        return QColor(0xc6, 0xef, 0xc6);
+    case Verdict::Fails:
+        return QColor(0xf6, 0xc0, 0xc0);
+    case Verdict::NeedsAnalysis:
+        return QColor(0xff, 0xe2, 0x9a);
+    case Verdict::NotAssessed:
+        break;
+    }
+    return QColor(0xe6, 0xe6, 0xe6);
+}
+
+AssessmentWindow::AssessmentWindow(AssessmentSources sources, QWidget *parent)
+    : QWidget(parent, Qt::Window), m_sources(std::move(sources)), m_follow(new QTimer(this))
+{
+    setObjectName(u"AssessmentWindow"_s);
+    setWindowTitle(Caption);
+    resize(1260, 820);
+
+    title = new QLabel(this);
+    title->setObjectName(u"title"_s);
+    QFont bold = title->font();
+    bold.setBold(true);
+    title->setFont(bold);
+    normsLine = new QLabel(this);
+    normsLine->setObjectName(u"normsLine"_s);
+    normsLine->setWordWrap(true);
+    normsCopyButton = new QPushButton(u"Копия норм для правки"_s, this);
+    normsCopyButton->setObjectName(u"normsCopyButton"_s);
+
+    table = new QTableWidget(0, ColumnCount, this);
+    table->setObjectName(u"table"_s);
+    table->setHorizontalHeaderLabels({u"Проверка"_s, u"Измерено"_s, u"Сравнивается с"_s, u"Норма"_s,
+                                      u"Отклонение"_s, u"Заключение"_s, u"Примечание"_s, u"Источник"_s,
+                                      u"Отметка нормы"_s});
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table->setSelectionMode(QAbstractItemView::SingleSelection);
+    table->setWordWrap(true);
+    table->verticalHeader()->hide();
+    const int widths[ColumnCount] = {185, 130, 150, 165, 85, 175, 120, 125, 85};
+    for (int c = 0; c < ColumnCount; ++c)
+        table->setColumnWidth(c, widths[c]);
+    table->horizontalHeader()->setStretchLastSection(true);
+    summary = new QLabel(this);
+    summary->setObjectName(u"summary"_s);
+    summary->setWordWrap(true);
+
+    auto *overrideRow = new QHBoxLayout;
+    overrideVerdict = new QComboBox(this);
+    overrideVerdict->setObjectName(u"overrideVerdict"_s);
+    for (Verdict v : {Verdict::Complies, Verdict::Fails, Verdict::NeedsAnalysis, Verdict::NotAssessed})
+        overrideVerdict->addItem(verdictText(v), int(v));
+    overrideReason = new QLineEdit(this);
+    overrideReason->setObjectName(u"overrideReason"_s);
+    overrideReason->setPlaceholderText(u"причина решения"_s);
+    overrideButton = new QPushButton(u"Решение инженера"_s, this);
+    overrideButton->setObjectName(u"overrideButton"_s);
+    removeOverrideButton = new QPushButton(u"Снять решение"_s, this);
+    removeOverrideButton->setObjectName(u"removeOverrideButton"_s);
+    overrideRow->addWidget(new QLabel(u"Выбранная строка:"_s, this));
+    overrideRow->addWidget(overrideVerdict);
+    overrideRow->addWidget(overrideReason, 1);
+    overrideRow->addWidget(overrideButton);
+    overrideRow->addWidget(removeOverrideButton);
+
+    declaredTabs = new QTabWidget(this);
+    declaredTabs->setObjectName(u"declaredTabs"_s);
+    auto *typePage = new QWidget;
+    auto *typeForm = new QFormLayout(typePage);
+    p0Edit = numberEdit(typePage, u"p0Edit"_s);
+    pkEdit = numberEdit(typePage, u"pkEdit"_s);
+    i0Edit = numberEdit(typePage, u"i0Edit"_s);
+    ukEdit = numberEdit(typePage, u"ukEdit"_s);
+    tapStepEdit = numberEdit(typePage, u"tapStepEdit"_s);
+    typeForm->addRow(u"Потери холостого хода P0, Вт"_s, p0Edit);
+    typeForm->addRow(u"Потери короткого замыкания Pк при 75 °C, Вт"_s, pkEdit);
+    typeForm->addRow(u"Ток холостого хода I0, %"_s, i0Edit);
+    typeForm->addRow(u"Напряжение короткого замыкания uk, %"_s, ukEdit);
+    typeForm->addRow(u"Шаг регулирования между положениями, %"_s, tapStepEdit);
+    declaredTabs->addTab(typePage, u"Паспорт типа"_s);
+
+    auto *serialPage = new QWidget;
+    auto *serialGrid = new QGridLayout(serialPage);
+    QStringList taps;
+    for (const QString &t : TapNames)
+        taps.append(t);
+    resistanceTable = valueGrid(serialPage, u"resistanceTable"_s, taps, {u"AB"_s, u"CA"_s, u"BC"_s});
+    ratioTable = valueGrid(serialPage, u"ratioTable"_s, taps.mid(0, RatioTaps), {u"AB"_s, u"BC"_s, u"CA"_s});
+    resistanceTemperatureEdit = numberEdit(serialPage, u"resistanceTemperatureEdit"_s);
+    r60TemperatureEdit = numberEdit(serialPage, u"r60TemperatureEdit"_s);
+    serialGrid->addWidget(new QLabel(u"Сопротивление обмоток, Ом"_s), 0, 0);
+    serialGrid->addWidget(resistanceTable, 1, 0, 3, 1);
+    serialGrid->addWidget(new QLabel(u"Коэффициент трансформации"_s), 0, 1);
+    serialGrid->addWidget(ratioTable, 1, 1, 3, 1);
+    auto *insulation = new QFormLayout;
+    const QString gaps[InsulationGaps] = {u"R60 ВН-К, МОм"_s, u"R60 НН-К, МОм"_s, u"R60 ВН-НН, МОм"_s};
+    insulation->addRow(u"Температура, °C (R)"_s, resistanceTemperatureEdit);
+    for (int g = 0; g < InsulationGaps; ++g) {
+        r60Edits[g] = numberEdit(serialPage, u"r60Edit"_s + QString::number(g));
+        insulation->addRow(gaps[g], r60Edits[g]);
+    }
+    insulation->addRow(u"Температура, °C (R60)"_s, r60TemperatureEdit);
+    serialGrid->addWidget(new QLabel(u"Заводские температуры и изоляция"_s), 0, 2);
+    serialGrid->addLayout(insulation, 1, 2);
+    declaredTabs->addTab(serialPage, u"Заводские данные"_s);
+
+    auto *testPage = new QWidget;
+    auto *testForm = new QFormLayout(testPage);
+    insulationTemperatureEdit = numberEdit(testPage, u"insulationTemperatureEdit"_s);
+    oilCombo = new QComboBox(testPage);
+    oilCombo->setObjectName(u"oilCombo"_s);
+    oilCombo->addItems({u"не указано"_s, u"до заливки"_s, u"в эксплуатации"_s});
+    testForm->addRow(u"Температура при измерении изоляции, °C"_s, insulationTemperatureEdit);
+    testForm->addRow(u"Состояние масла"_s, oilCombo);
+    declaredTabs->addTab(testPage, u"Это испытание"_s);
+
+    normsTable = new QTableWidget(0, 5, this);
+    normsTable->setObjectName(u"normsTable"_s);
+    normsTable->setHorizontalHeaderLabels({u"Величина"_s, u"Норма"_s, u"Условие"_s, u"Источник"_s, u"Отметка"_s});
+    normsTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    normsTable->setWordWrap(true);
+    normsTable->verticalHeader()->hide();
+    const int normWidths[] = {260, 320, 360, 200, 90};
+    for (int c = 0; c < 5; ++c)
+        normsTable->setColumnWidth(c, normWidths[c]);
+    declaredTabs->addTab(normsTable, u"Нормы"_s);
+
+    saveButton = new QPushButton(u"Сохранить данные"_s, this);
+    saveButton->setObjectName(u"saveButton"_s);
+    inputProblems = new QLabel(this);
+    inputProblems->setObjectName(u"inputProblems"_s);
+    inputProblems->setWordWrap(true);
+
+    auto *top = new QHBoxLayout;
+    top->addWidget(normsLine, 1);
+    top->addWidget(normsCopyButton);
+    previewButton = new QPushButton(u"Лист оценки"_s, this);
+    previewButton->setObjectName(u"previewButton"_s);
+    printButton = new QPushButton(u"Печать листа"_s, this);
+    printButton->setObjectName(u"printButton"_s);
+    pdfButton = new QPushButton(u"Лист в PDF"_s, this);
+    pdfButton->setObjectName(u"pdfButton"_s);
+    auto *bottom = new QHBoxLayout;
+    bottom->addWidget(inputProblems, 1);
+    bottom->addWidget(previewButton);
+    bottom->addWidget(printButton);
+    bottom->addWidget(pdfButton);
+    bottom->addWidget(saveButton);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(title);
+    layout->addLayout(top);
+    layout->addWidget(table, 1);
+    layout->addWidget(summary);
+    layout->addLayout(overrideRow);
+    layout->addWidget(declaredTabs);
+    layout->addLayout(bottom);
+
+    const auto guarded = [this](void (AssessmentWindow::*f)()) {
+        return [this, f] { runGuarded([this, f] { (this->*f)(); }); };
+    };
+    connect(saveButton, &QPushButton::clicked, this, guarded(&AssessmentWindow::saveDeclared));
+    connect(overrideButton, &QPushButton::clicked, this, guarded(&AssessmentWindow::applyOverride));
+    connect(removeOverrideButton, &QPushButton::clicked, this, guarded(&AssessmentWindow::removeOverride));
+    connect(normsCopyButton, &QPushButton::clicked, this, guarded(&AssessmentWindow::makeNormsCopy));
+    connect(previewButton, &QPushButton::clicked, this, guarded(&AssessmentWindow::previewSheets));
+    connect(printButton, &QPushButton::clicked, this, guarded(&AssessmentWindow::printSheets));
+    connect(pdfButton, &QPushButton::clicked, this, guarded(&AssessmentWindow::writeSheetsPdf));
+    for (QLineEdit *e : findChildren<QLineEdit *>()) {
+        if (e != overrideReason)
+            connect(e, &QLineEdit::textChanged, this, [this] { if (!m_loading) judge(); });
+    }
+    for (QTableWidget *t : {resistanceTable, ratioTable})
+        connect(t, &QTableWidget::itemChanged, this, [this] { if (!m_loading) judge(); });
+    connect(oilCombo, &QComboBox::currentIndexChanged, this, [this] { if (!m_loading) judge(); });
+    connect(table, &QTableWidget::itemSelectionChanged, this, [this] {
+        overrideReason->setText(m_overrides.value(selectedId()).reason);
+        updateOverrideButtons();
+    });
+    m_follow->setInterval(FollowIntervalMs);
+    connect(m_follow, &QTimer::timeout, this, [this] {
+        if (m_sources.texts && m_sources.texts() != m_texts)
+            refresh();
+    });
+    m_norms = loadNorms();
+    showNorms();
+}
+
+void AssessmentWindow::showNorms()
+{
+    if (!m_norms.refusal.isEmpty())
+        normsLine->setText(u"<b>Внимание:</b> "_s + m_norms.refusal.toHtmlEscaped());
+    else if (m_norms.origin.isEmpty())
+        normsLine->setText(u"Нормы: поставляемые с программой. Строки с отметкой «уточнить» - значения, текст "
+                           "источника которых не сверен."_s);
+    else
+        normsLine->setText(u"Нормы: файл мастерской "_s + m_norms.origin.toHtmlEscaped()
+                           + u". Строки с отметкой «уточнить» - значения, текст источника которых не сверен."_s);
+    normsCopyButton->setEnabled(!QFileInfo::exists(workshopNormsPath()));
+    const QList<NormRow> &norms = m_norms.table.rows();
+    normsTable->setRowCount(int(norms.size()));
+    for (int r = 0; r < norms.size(); ++r) {
+        const NormRow &n = norms[r];
+        const QString texts[] = {n.quantity, n.limit, n.condition, n.source,
+                                 n.confirmed ? u"подтверждено"_s : u"уточнить"_s};
+        for (int c = 0; c < 5; ++c)
+            normsTable->setItem(r, c, new QTableWidgetItem(texts[c]));
+    }
+    normsTable->resizeRowsToContents();
+}
+
+void AssessmentWindow::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    m_norms = loadNorms();
+    showNorms();
+    if (!m_norms.refusal.isEmpty() && !m_refusalShown) {
+        m_refusalShown = true;
+        Prompts::current().showMessage(this, Caption, m_norms.refusal, PromptIcon::Warning);
+    }
+    refresh();
+    m_follow->start();
+}
+
+void AssessmentWindow::hideEvent(QHideEvent *event)
+{
+    m_follow->stop();
+    QWidget::hideEvent(event);
+}
+
+void AssessmentWindow::refresh()
+{
+    m_texts = m_sources.texts ? m_sources.texts() : QHash<QString, QString>();
+    const QString type = m_texts.value(u"Name"_s).trimmed();
+    const QString serial = m_texts.value(u"RepairNumber"_s).trimmed();
+    const QString protocol = m_texts.value(u"ProtocolNumber"_s).trimmed();
+    if (type != m_type || serial != m_serial || protocol != m_protocol) {
+        // A protocol number typed after the test's values keeps them, unless it has its own.
+        const bool sameTransformer = type == m_type && serial == m_serial;
+        m_type = type;
+        m_serial = serial;
+        m_protocol = protocol;
+        loadDeclared(sameTransformer);
+    }
+    title->setText(u"Тип: "_s + (m_type.isEmpty() ? u"не указан"_s : m_type) + u"    Заводской №: "_s
+                   + (m_serial.isEmpty() ? u"не указан"_s : m_serial) + u"    Протокол №: "_s
+                   + (m_protocol.isEmpty() ? u"не указан"_s : m_protocol));
+    judge();
+}
+
+void AssessmentWindow::loadDeclared(bool keepUnstoredTest)
+{
+    m_loading = true;
+    const TypeDeclared t = DeclaredStore::loadType(m_type);
+    setNumber(p0Edit, t.p0);
+    setNumber(pkEdit, t.pk);
+    setNumber(i0Edit, t.i0);
+    setNumber(ukEdit, t.uk);
+    setNumber(tapStepEdit, t.tapStep);
+    const SerialDeclared s = DeclaredStore::loadSerial(m_serial);
+    for (int tap = 0; tap < ResistanceTaps; ++tap)
+        for (int r = 0; r < Phases; ++r)
+            setNumber(resistanceTable->item(tap, r), s.resistance[tap][r]);
+    for (int tap = 0; tap < RatioTaps; ++tap)
+        for (int r = 0; r < Phases; ++r)
+            setNumber(ratioTable->item(tap, r), s.ratio[tap][r]);
+    setNumber(resistanceTemperatureEdit, s.resistanceTemperature);
+    for (int g = 0; g < InsulationGaps; ++g)
+        setNumber(r60Edits[g], s.r60[g]);
+    setNumber(r60TemperatureEdit, s.r60Temperature);
+    const DeclaredStore::TestRecord test = DeclaredStore::loadTest(m_serial, m_protocol);
+    if (!keepUnstoredTest || test.declared != TestDeclared() || !test.overrides.isEmpty()) {
+        setNumber(insulationTemperatureEdit, test.declared.insulationTemperature);
+        oilCombo->setCurrentIndex(int(test.declared.oil));
+        m_overrides = test.overrides;
+    }
+    m_previous = m_sources.previous && !m_serial.isEmpty() ? m_sources.previous(m_serial, m_protocol) : PreviousRecord();
+    m_loading = false;
+}
+
+TypeDeclared AssessmentWindow::typeDeclared() const
+{
+    using DeclaredStore::declaredNumber;
+    return {declaredNumber(p0Edit->text()), declaredNumber(pkEdit->text()), declaredNumber(i0Edit->text()),
+            declaredNumber(ukEdit->text()), declaredNumber(tapStepEdit->text())};
+}
+
+SerialDeclared AssessmentWindow::serialDeclared() const
+{
+    using DeclaredStore::declaredNumber;
+    SerialDeclared s;
+    for (int tap = 0; tap < ResistanceTaps; ++tap)
+        for (int r = 0; r < Phases; ++r)
+            s.resistance[tap][r] = declaredNumber(resistanceTable->item(tap, r)->text());
+    for (int tap = 0; tap < RatioTaps; ++tap)
+        for (int r = 0; r < Phases; ++r)
+            s.ratio[tap][r] = declaredNumber(ratioTable->item(tap, r)->text());
+    s.resistanceTemperature = declaredNumber(resistanceTemperatureEdit->text());
+    for (int g = 0; g < InsulationGaps; ++g)
+        s.r60[g] = declaredNumber(r60Edits[g]->text());
+    s.r60Temperature = declaredNumber(r60TemperatureEdit->text());
+    return s;
+}
+
+TestDeclared AssessmentWindow::testDeclared() const
+{
+    return {DeclaredStore::declaredNumber(insulationTemperatureEdit->text()), OilState(oilCombo->currentIndex())};
+}
+
+AssessmentInput AssessmentWindow::input() const
+{
+    AssessmentInput in;
+    in.texts = m_texts;
+    in.type = typeDeclared();
+    in.serial = serialDeclared();
+    in.test = testDeclared();
+    in.previous = m_previous;
+    in.overrides = m_overrides;
+    return in;
+}
+
+void AssessmentWindow::judge()
+{
+    // A typed text that is not a number counts as missing; the window says which.
+    QStringList problems;
+    for (QLineEdit *e : findChildren<QLineEdit *>()) {
+        if (e != overrideReason && !e->text().trimmed().isEmpty() && !DeclaredStore::declaredNumber(e->text()))
+            problems.append(u"«"_s + e->text() + u"»"_s);
+    }
+    for (QTableWidget *t : {resistanceTable, ratioTable})
+        for (int r = 0; r < t->rowCount(); ++r)
+            for (int c = 0; c < t->columnCount(); ++c)
+                if (!t->item(r, c)->text().trimmed().isEmpty() && !DeclaredStore::declaredNumber(t->item(r, c)->text()))
+                    problems.append(u"«"_s + t->item(r, c)->text() + u"»"_s);
+    inputProblems->setText(problems.isEmpty() ? QString()
+                                              : u"Не числа, не учитываются: "_s + problems.join(u", "_s));
+    m_rows = assess(input(), m_norms.table);
+    fillTable();
+}
+
+void AssessmentWindow::fillTable()
+{
+    const QString chosen = selectedId();
+    const QSignalBlocker blocker(table);
+    table->setRowCount(int(m_rows.size()));
+    int counts[4] = {};
+    for (int i = 0; i < m_rows.size(); ++i) {
+        const AssessmentRow &row = m_rows[i];
+        ++counts[int(row.verdict)];
+        const QString texts[ColumnCount] = {row.quantity, row.measured, row.reference, row.limit, row.deviation,
+                                            row.verdictLine(), row.note, row.source,
+                                            row.confirmed ? u"подтверждено"_s : u"уточнить"_s};
+        for (int c = 0; c < ColumnCount; ++c) {
+            auto *item = new QTableWidgetItem(texts[c]);
+            item->setToolTip(texts[c]);
+            if (c == VerdictColumn || c == DeviationColumn) {
+                item->setBackground(verdictColour(row.verdict));
+                QFont f = item->font();
+                f.setBold(c == VerdictColumn);
+                f.setItalic(row.manual);
+                item->setFont(f);
+            }
+            if (c == CheckColumn)
+                item->setData(IdRole, row.id);
+            table->setItem(i, c, item);
+        }
+        if (row.id == chosen)
+            table->selectRow(i);
+    }
+    table->resizeRowsToContents();
+    updateOverrideButtons();
+    summary->setText(u"Итог: соответствует - "_s + QString::number(counts[int(Verdict::Complies)])
+                     + u", не соответствует - "_s + QString::number(counts[int(Verdict::Fails)])
+                     + u", требует анализа - "_s + QString::number(counts[int(Verdict::NeedsAnalysis)])
+                     + u", не оценивается - "_s + QString::number(counts[int(Verdict::NotAssessed)])
+                     + u". Заключение о годности пишет инженер."_s);
+}
+
+void AssessmentWindow::updateOverrideButtons()
+{
+    overrideButton->setEnabled(!selectedId().isEmpty());
+    removeOverrideButton->setEnabled(m_overrides.contains(selectedId()));
+}
+
+QString AssessmentWindow::selectedId() const
+{
+    const QList<QTableWidgetItem *> chosen = table->selectedItems();
+    if (chosen.isEmpty())
+        return {};
+    const QTableWidgetItem *first = table->item(chosen.first()->row(), CheckColumn);
+    return first ? first->data(IdRole).toString() : QString();
+}
+
+void AssessmentWindow::applyOverride()
+{
+    const QString id = selectedId();
+    if (id.isEmpty())
+        return;
+    if (overrideReason->text().trimmed().isEmpty()) {
+        Prompts::current().showMessage(this, Caption, u"Укажите причину решения инженера."_s, PromptIcon::Warning);
+        overrideReason->setFocus();
+        return;
+    }
+    m_overrides.insert(id, {Verdict(overrideVerdict->currentData().toInt()), overrideReason->text().trimmed()});
+    saveTest();
+    judge();
+}
+
+void AssessmentWindow::removeOverride()
+{
+    if (m_overrides.remove(selectedId()) == 0)
+        return;
+    overrideReason->clear();
+    saveTest();
+    judge();
+}
+
+// An engineer's verdict is kept at once with the test; without a serial number it lives
+// only while the window does, and the window says so.
+void AssessmentWindow::saveTest()
+{
+    if (!DeclaredStore::canStore(m_serial, m_protocol)) {
+        Prompts::current().showMessage(this, Caption,
+                                       u"Решение не сохранено: введите заводской № на странице «Протокол»."_s,
+                                       PromptIcon::Warning);
+        return;
+    }
+    DeclaredStore::saveTest(m_serial, m_protocol, {testDeclared(), m_overrides});
+}
+
+void AssessmentWindow::saveDeclared()
+{
+    QStringList notSaved;
+    if (m_type.isEmpty())
+        notSaved.append(u"паспорт типа: не указан тип трансформатора"_s);
+    else if (!DeclaredStore::saveType(m_type, typeDeclared()))
+        notSaved.append(u"паспорт типа: тип «"_s + m_type
+                        + u"» не сохранён в каталоге (кнопка «Сохранить» на странице «Трансформатор»)"_s);
+    if (!DeclaredStore::canStore(m_serial, m_protocol)) {
+        notSaved.append(u"заводские данные и данные испытания: введите заводской № на странице «Протокол»"_s);
+    } else {
+        DeclaredStore::saveSerial(m_serial, serialDeclared());
+        DeclaredStore::saveTest(m_serial, m_protocol, {testDeclared(), m_overrides});
+    }
+    if (!notSaved.isEmpty())
+        Prompts::current().showMessage(this, Caption, u"Не сохранено:\n"_s + notSaved.join(u"\n"_s),
+                                       PromptIcon::Warning);
+}
+
+void AssessmentWindow::makeNormsCopy()
+{
+    if (writeWorkshopNormsCopy())
+        Prompts::current().showMessage(this, Caption,
+                                       u"Копия норм записана: "_s + workshopNormsPath()
+                                           + u". Правки в ней действуют со следующего открытия окна."_s,
+                                       PromptIcon::Information);
+    showNorms();
+}
+
+QList<Sheet> AssessmentWindow::sheets() const
+{
+    AssessmentSheetHeader header;
+    header.protocolNumber = m_protocol;
+    header.type = m_type;
+    header.serialNumber = m_serial;
+    header.norms = m_norms.origin.isEmpty() ? u"Нормы: поставляемые с программой"_s
+                                            : u"Нормы: файл мастерской "_s + m_norms.origin;
+    QList<Sheet> result;
+    const QDate today = QDate::currentDate();
+    for (const PageDocument &page : assessmentPages(header, m_rows))
+        result.append(page.generate(today));
+    return result;
+}
+
+void AssessmentWindow::previewSheets()
+{
+    if (!sheetPreview) {
+        sheetPreview = new QWidget(this, Qt::Window);
+        sheetPreview->setObjectName(u"sheetPreview"_s);
+        sheetPreview->resize(1000, 760);
+        sheetView = new SheetView(sheetPreview);
+        sheetPageLabel = new QLabel(sheetPreview);
+        auto *previous = new QPushButton(u"Предыдущий лист"_s, sheetPreview);
+        auto *next = new QPushButton(u"Следующий лист"_s, sheetPreview);
+        auto *row = new QHBoxLayout;
+        row->addWidget(previous);
+        row->addWidget(next);
+        row->addWidget(sheetPageLabel, 1);
+        auto *layout = new QVBoxLayout(sheetPreview);
+        layout->addLayout(row);
+        layout->addWidget(sheetView, 1);
+        connect(previous, &QPushButton::clicked, this, [this] { showPreviewPage(m_previewPage - 1); });
+        connect(next, &QPushButton::clicked, this, [this] { showPreviewPage(m_previewPage + 1); });
+    }
+    m_previewSheets = sheets();
+    sheetPreview->setWindowTitle(assessmentSheetTitle(m_protocol));
+    showPreviewPage(0);
+    sheetPreview->show();
+    sheetPreview->raise();
+    sheetView->fitToWidth();
+}
+
+void AssessmentWindow::showPreviewPage(int page)
+{
+    if (page < 0 || page >= m_previewSheets.size())
+        return;
+    m_previewPage = page;
+    auto store = std::make_shared<SheetStore>();
+    store->setSheet(m_previewSheets[page]);
+    sheetView->setStore(store);
+    sheetPageLabel->setText(u"Лист "_s + QString::number(page + 1) + u" из "_s
+                            + QString::number(m_previewSheets.size()));
+}
+
+// One job for all pages, made afresh, A4 landscape and one-sided, named after the protocol.
+void AssessmentWindow::printSheets()
+{
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setPageSize(QPageSize(QPageSize::A4));
+    printer.setPageOrientation(QPageLayout::Landscape);
+    if (!Prompts::current().setUpPrinter(this, &printer))
+        return;
+    printer.setPageSize(QPageSize(QPageSize::A4));
+    printer.setDuplex(QPrinter::DuplexNone);
+    printer.setDocName(assessmentSheetTitle(m_protocol));
+    const QList<Sheet> pages = sheets();
+    QPainter painter;
+    if (!painter.begin(&printer))
+        throw BenchError(u"Лист оценки не напечатан: принтер не начал задание"_s);
+    const double pxPerMm = Units::devicePerMm(printer.resolution());
+    const QPointF origin = printer.paperRect(QPrinter::DevicePixel).topLeft()
+        - printer.pageRect(QPrinter::DevicePixel).topLeft();
+    for (int i = 0; i < pages.size(); ++i) {
+        if (i > 0 && !printer.newPage())
+            break;
+        SheetRenderer::render(painter, pages[i], origin, pxPerMm);
+    }
+    painter.end();
+}
+
+void AssessmentWindow::writeSheetsPdf()
+{
+    FileRequest request;
+    request.title = u"Лист оценки в PDF"_s;
+    request.filters = {u"PDF (*.pdf)"_s};
+    request.defaultExtension = u"pdf"_s;
+    request.proposedName = u"Оценка к протоколу "_s + m_protocol + u".pdf"_s;
+    const QString path = Prompts::current().saveFileName(this, request);
+    if (path.isEmpty())
+        return;
+    QString error;
+    if (!SheetOutput::writePdf(sheets(), path, &error))
+        Prompts::current().showMessage(this, Caption, u"Лист оценки не записан: "_s + path + u" ("_s + error + u')',
+                                       PromptIcon::Error);
+}

@@ -1,0 +1,128 @@
+#pragma once
+
+#include "judgement.h"
+#include "norms.h"
+#include "sheet.h"
+
+#include <QHash>
+#include <QWidget>
+
+#include <functional>
+
+class QComboBox;
+class SheetView;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTableWidget;
+class QTabWidget;
+class QTimer;
+
+// Where the window takes what it judges from.
+struct AssessmentSources {
+    // The main window's texts (AssessmentInput::texts), with "Name", "RepairNumber" and
+    // "ProtocolNumber" naming the type, the transformer and the test.
+    std::function<QHash<QString, QString>()> texts;
+    // The previous protocol of the serial number other than this protocol number.
+    std::function<PreviousRecord(const QString &serial, const QString &protocolNumber)> previous;
+};
+
+// The window "Оценка результатов": one row per check with its verdict in words and in
+// colour, the declared values it needs, and the engineer's own verdict with a reason.
+// It follows the main window's results while it is shown. Messages go through Prompts.
+class AssessmentWindow : public QWidget {
+    Q_OBJECT
+public:
+    enum Column {
+        CheckColumn, MeasuredColumn, ReferenceColumn, LimitColumn, DeviationColumn,
+        VerdictColumn, NoteColumn, SourceColumn, MarkColumn, ColumnCount
+    };
+    // The role of a row's first cell holding the check's id.
+    static constexpr int IdRole = Qt::UserRole + 1;
+
+    explicit AssessmentWindow(AssessmentSources sources, QWidget *parent = nullptr);
+
+    // Reads the main window again and judges; a change of type, serial number or protocol
+    // number loads that one's declared values.
+    void refresh();
+    const QList<AssessmentRow> &rows() const { return m_rows; }
+
+    // Saves the declared values: the type's into the catalogue, the transformer's and the
+    // test's beside the records.
+    void saveDeclared();
+    // The engineer's verdict on the chosen row; Снять gives the program's back.
+    void applyOverride();
+    void removeOverride();
+    void makeNormsCopy();
+
+    // The sheet "Оценка результатов испытаний к протоколу №…", a document of its own: its
+    // pages as the rows stand now, shown in a preview, printed as one job, written as a PDF.
+    QList<Sheet> sheets() const;
+    void previewSheets();
+    void printSheets();
+    void writeSheetsPdf();
+
+    static QColor verdictColour(Verdict verdict);
+
+    QLabel *title;
+    QLabel *normsLine;
+    QPushButton *normsCopyButton;
+    QTableWidget *table;
+    QLabel *summary;
+    QComboBox *overrideVerdict;
+    QLineEdit *overrideReason;
+    QPushButton *overrideButton;
+    QPushButton *removeOverrideButton;
+    QTabWidget *declaredTabs;
+    // Type: P0, Pk, I0 %, uk %, tap step.
+    QLineEdit *p0Edit, *pkEdit, *i0Edit, *ukEdit, *tapStepEdit;
+    // Transformer: factory resistances [tap][row of ResistenceGrid], ratios [tap][AB BC CA], R60.
+    QTableWidget *resistanceTable;
+    QLineEdit *resistanceTemperatureEdit;
+    QTableWidget *ratioTable;
+    QLineEdit *r60Edits[InsulationGaps];
+    QLineEdit *r60TemperatureEdit;
+    // Test.
+    QLineEdit *insulationTemperatureEdit;
+    QComboBox *oilCombo;
+    // The norms in force, row by row, with their conditions and marks.
+    QTableWidget *normsTable;
+    QPushButton *saveButton;
+    QPushButton *previewButton, *printButton, *pdfButton;
+    // The preview of the sheet, made when first asked for.
+    QWidget *sheetPreview = nullptr;
+    SheetView *sheetView = nullptr;
+    QLabel *sheetPageLabel = nullptr;
+    QLabel *inputProblems;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
+
+private:
+    void loadDeclared(bool keepUnstoredTest);
+    void judge();
+    void fillTable();
+    AssessmentInput input() const;
+    TypeDeclared typeDeclared() const;
+    SerialDeclared serialDeclared() const;
+    TestDeclared testDeclared() const;
+    void saveTest();
+    QString selectedId() const;
+    void updateOverrideButtons();
+    void showNorms();
+
+    AssessmentSources m_sources;
+    NormsInForce m_norms;
+    bool m_refusalShown = false;
+    QHash<QString, QString> m_texts;
+    QString m_type, m_serial, m_protocol;
+    PreviousRecord m_previous;
+    QHash<QString, VerdictOverride> m_overrides;
+    QList<AssessmentRow> m_rows;
+    QTimer *m_follow;
+    bool m_loading = false;
+    QList<Sheet> m_previewSheets;
+    int m_previewPage = 0;
+    void showPreviewPage(int page);
+};

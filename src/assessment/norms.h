@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+// One norm: what it judges, its limit in words, when it applies, where it comes from,
+// and the numbers the judgement uses (their meaning is fixed per id, see norms.cpp).
+struct NormRow {
+    QString id;        // section name in the file: "resistance.phases", "insulation.r60", ...
+    QString quantity;  // "Величина"
+    QString limit;     // "Норма", in words
+    QString condition; // "Условие"
+    QString source;    // "Источник"
+    bool confirmed = false; // "Отметка": "подтверждено" or "уточнить"
+    QList<double> values;   // "Значения"; a table of pairs comes flattened (t1, v1, t2, v2 ...)
+};
+
+// The norms the results are judged against, in the order the window lists them.
+class NormsTable {
+public:
+    const QList<NormRow> &rows() const { return m_rows; }
+    // The norm of that id; a table always holds every id (a file lacking one is refused).
+    const NormRow &norm(const QString &id) const;
+    double value(const QString &id, int index) const { return norm(id).values.value(index); }
+
+    // Reads a key/value file of norms (Windows-1251). Empty `error` on success; otherwise
+    // it says, in Russian, which section and key are wrong.
+    static NormsTable fromFile(const QString &path, QString *error);
+    // The norms shipped with the program (a resource).
+    static NormsTable shipped();
+
+    // Every id the judgement needs, in their order.
+    static QStringList ids();
+
+private:
+    QList<NormRow> m_rows;
+};
+
+// The workshop's own copy of the norms lies beside the records under this name.
+inline const QString NormsFileName = QStringLiteral("varnek-norms.ini");
+inline const QString ShippedNormsPath = QStringLiteral(":/assessment/varnek-norms.ini");
+
+// Which norms are in force and why.
+struct NormsInForce {
+    NormsTable table;
+    QString origin;  // the workshop file's path, or empty for the shipped norms
+    QString refusal; // the message when the workshop file was refused, else empty
+};
+
+// The workshop's copy when it is there and sound, else the shipped norms (with the
+// refusal's message when a copy was there but broken).
+NormsInForce loadNorms();
+
+// Writes the shipped norms beside the records for the workshop to edit; false when a copy
+// is there already. Throws BenchError when the folder cannot be written.
+bool writeWorkshopNormsCopy();
+
+QString workshopNormsPath();
