@@ -3,30 +3,85 @@
 #include "archiverecord.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QList>
 #include <QString>
-#include <QStringList>
+#include <QVariant>
+#include <memory>
 
-// Records handed on to a records system: one row (CSV) or one object (JSON) per record,
-// one column or key per field. Texts go out exactly as the protocol holds them, decimal
-// points included.
+// Records handed on to a spreadsheet or a records system: one row (CSV, XLSX) or one
+// object (JSON) per record, one column per quantity, headed by the quantity and its unit
+// ("Pхх, Вт"). A value that reads as a number goes out as a number, without its unit;
+// each quantity appears once, whether the protocol printed it once or twice.
 namespace ArchiveExport {
 
-// The columns: the record's own data first, then every field name and every result key
-// found in any of the records, each in name order.
-QStringList columns(const QList<ArchiveRecord> &records);
+enum class Format { Csv, Json, Xlsx };
 
-// The value of `column` for `record` (the date as "dd.MM.yyyy HH:mm:ss", local time).
-QString value(const ArchiveRecord &record, const QString &column);
+enum class Kind {
+    Text,
+    Number,  // a number when the text reads as one, else the text as it stands
+    Integer, // the revision
+    Moment,  // the date and time of the record, local time
+};
 
-// UTF-8 with a byte-order mark, ";" between fields, CRLF between rows; a field holding
-// ";", a quote or a line break is quoted, its quotes doubled.
+struct Column {
+    QString head;
+    Kind kind = Kind::Text;
+};
+
+// Every column, in the order of the protocol: the record's own data, rated data, the
+// tests, the oil analysis, the conclusion.
+const QList<Column> &columns();
+
+// The cells of `record`, one per column: an invalid QVariant for an empty cell, a double
+// for a number, an int for the revision, a QDateTime (local time) for the moment, a
+// QString for a text.
+QVariantList cells(const ArchiveRecord &record);
+
+QString extension(Format format);
+// The file dialog's filter, e.g. "Файлы CSV (*.csv)".
+QString fileFilter(Format format);
+
+// Writes records one at a time: memory stays flat however many go out. The target file is
+// replaced only by finish(); until then, and after a failure or cancel(), the file that
+// was there stays as it was.
+//
+// CSV: UTF-8 with a byte-order mark, ";" between fields, CRLF between rows; a number
+// with a decimal comma and no group separator, as a spreadsheet under Russian settings
+// reads it; the date as "dd.MM.yyyy HH:mm:ss"; a field holding ";", a quote or a line
+// break is quoted, its quotes doubled; a text that a spreadsheet would run as a formula
+// ("=…", "+…", "-…", "@…") is written behind an apostrophe.
+// JSON: an array of objects, the heads as keys; numbers as numbers, an empty cell as null,
+// the date as ISO 8601 with its offset.
+// XLSX: one sheet, numbers as numeric cells, the date as a date cell.
+class Writer {
+public:
+    explicit Writer(Format format);
+    ~Writer();
+    Writer(const Writer &) = delete;
+    Writer &operator=(const Writer &) = delete;
+
+    // Prepares the file and writes the heads; false and errorString() on failure.
+    bool open(const QString &path);
+    bool add(const ArchiveRecord &record);
+    // Completes the file and puts it in place of `path`.
+    bool finish();
+    // Drops what was written.
+    void cancel();
+
+    // In Russian: the file and the reason.
+    QString errorString() const;
+
+    // The most records one file takes (a spreadsheet's row limit for XLSX).
+    qsizetype capacity() const;
+
+private:
+    struct Private;
+    std::unique_ptr<Private> d;
+};
+
+// The whole file in memory, for a few records and for the tests.
 QByteArray toCsv(const QList<ArchiveRecord> &records);
-
-// A JSON array of objects, the column names as keys; the date as ISO 8601 with its offset.
 QByteArray toJson(const QList<ArchiveRecord> &records);
-
-// Writes `bytes` to `path` in one replacement of the file; false and `error` on failure.
-bool writeFile(const QString &path, const QByteArray &bytes, QString *error);
 
 } // namespace ArchiveExport
