@@ -4,50 +4,98 @@
 
 ArchiveListModel::ArchiveListModel(QObject *parent) : QAbstractTableModel(parent) {}
 
-void ArchiveListModel::setRecords(QList<ArchiveSummary> records)
+ArchiveListModel::~ArchiveListModel() = default;
+
+void ArchiveListModel::setSource(std::unique_ptr<ArchiveListSource> source)
 {
-    beginResetModel();
-    m_records = std::move(records);
-    m_visible.clear();
-    m_visible.reserve(m_records.size());
-    for (int i = 0; i < m_records.size(); ++i) {
-        if (matches(m_records[i]))
-            m_visible.append(i);
-    }
-    endResetModel();
+    m_source = std::move(source);
+    requery();
 }
 
-bool ArchiveListModel::matches(const ArchiveSummary &record) const
+void ArchiveListModel::setRecords(QList<ArchiveSummary> records)
 {
-    return m_filter.isEmpty() || record.type.contains(m_filter, Qt::CaseInsensitive)
-        || record.serialNumber.contains(m_filter, Qt::CaseInsensitive)
-        || record.protocolNumber.contains(m_filter, Qt::CaseInsensitive);
+    setSource(std::make_unique<MemoryArchiveListSource>(std::move(records)));
+}
+
+bool ArchiveListModel::reload()
+{
+    beginResetModel();
+    m_rows.clear();
+    m_complete = true;
+    std::optional<QList<ArchiveSummary>> page;
+    if (m_source)
+        page = m_source->rows(m_query, nullptr, PageSize);
+    if (page) {
+        m_rows = std::move(*page);
+        m_complete = m_rows.size() < PageSize;
+    }
+    endResetModel();
+    if (m_source && !page) {
+        emit problem(m_source->lastError());
+        return false;
+    }
+    return true;
+}
+
+void ArchiveListModel::requery()
+{
+    reload();
 }
 
 void ArchiveListModel::setFilterText(const QString &text)
 {
     const QString filter = text.trimmed();
-    if (filter == m_filter)
+    if (filter == m_query.filter)
         return;
-    // A longer text can only narrow the rows already shown.
-    const bool narrowing = !m_filter.isEmpty() && filter.contains(m_filter, Qt::CaseInsensitive);
-    m_filter = filter;
-    beginResetModel();
-    QVector<int> visible;
-    if (narrowing) {
-        for (int i : std::as_const(m_visible)) {
-            if (matches(m_records[i]))
-                visible.append(i);
-        }
-    } else {
-        visible.reserve(m_records.size());
-        for (int i = 0; i < m_records.size(); ++i) {
-            if (matches(m_records[i]))
-                visible.append(i);
-        }
+    m_query.filter = filter;
+    requery();
+}
+
+void ArchiveListModel::setDateRange(const QDate &first, const QDate &last)
+{
+    ArchiveListQuery query = m_query;
+    query.fromMsecs = first.isValid() ? first.startOfDay().toMSecsSinceEpoch() : std::numeric_limits<qint64>::min();
+    query.toMsecs = last.isValid() ? last.addDays(1).startOfDay().toMSecsSinceEpoch() : std::numeric_limits<qint64>::max();
+    if (query == m_query)
+        return;
+    m_query = query;
+    requery();
+}
+
+void ArchiveListModel::sort(int column, Qt::SortOrder order)
+{
+    if (column < 0 || column >= ColumnCount)
+        return;
+    ArchiveListQuery query = m_query;
+    query.sortColumn = ArchiveListQuery::Column(column);
+    query.descending = order == Qt::DescendingOrder;
+    if (query == m_query)
+        return;
+    m_query = query;
+    requery();
+}
+
+bool ArchiveListModel::canFetchMore(const QModelIndex &parent) const
+{
+    return !parent.isValid() && !m_complete && m_source;
+}
+
+void ArchiveListModel::fetchMore(const QModelIndex &parent)
+{
+    if (!canFetchMore(parent))
+        return;
+    std::optional<QList<ArchiveSummary>> page = m_source->rows(m_query, &m_rows.constLast(), PageSize);
+    if (!page) {
+        m_complete = true;
+        emit problem(m_source->lastError());
+        return;
     }
-    m_visible = std::move(visible);
-    endResetModel();
+    m_complete = page->size() < PageSize;
+    if (page->isEmpty())
+        return;
+    beginInsertRows({}, int(m_rows.size()), int(m_rows.size() + page->size() - 1));
+    m_rows.append(std::move(*page));
+    endInsertRows();
 }
 
 QString ArchiveListModel::dateText(qint64 msecs)
@@ -57,7 +105,7 @@ QString ArchiveListModel::dateText(qint64 msecs)
 
 int ArchiveListModel::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : int(m_visible.size());
+    return parent.isValid() ? 0 : int(m_rows.size());
 }
 
 int ArchiveListModel::columnCount(const QModelIndex &parent) const
@@ -67,9 +115,9 @@ int ArchiveListModel::columnCount(const QModelIndex &parent) const
 
 QVariant ArchiveListModel::data(const QModelIndex &index, int role) const
 {
-    if (!index.isValid() || index.row() >= m_visible.size())
+    if (!index.isValid() || index.row() >= m_rows.size())
         return {};
-    const ArchiveSummary &record = summaryAt(index.row());
+    const ArchiveSummary &record = m_rows[index.row()];
     if (role == IdRole)
         return record.id;
     if (role == Qt::TextAlignmentRole && index.column() == RevisionColumn)

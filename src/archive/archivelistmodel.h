@@ -1,34 +1,57 @@
 #pragma once
 
+#include "archivelistsource.h"
 #include "archiverecord.h"
 
 #include <QAbstractTableModel>
+#include <QDate>
 #include <QList>
 #include <QString>
-#include <QVector>
+#include <memory>
 
 // The archive's list for the window: date, protocol number, revision, type, serial
-// number, firm; newest first, as the archive gives it. The filter keeps the rows whose
-// type, serial number or protocol number contains the text, without regard to case.
-// Filtering works on the rows in memory, never on the database, so a keystroke costs
-// one pass over the list (fewer when the text only grows).
+// number, firm; newest first until a click on a column's head orders it by that column.
+// The filter keeps the rows whose type, serial number or protocol number contains the
+// text, without regard to case; a span of days keeps the rows of those days.
+//
+// Rows are read a page at a time as the view scrolls to them (canFetchMore/fetchMore),
+// so a million records open as fast as a hundred and memory holds only what was seen.
 class ArchiveListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    enum Column { DateColumn, ProtocolColumn, RevisionColumn, TypeColumn, SerialColumn, FirmColumn, ColumnCount };
+    enum Column {
+        DateColumn = ArchiveListQuery::Date,
+        ProtocolColumn = ArchiveListQuery::Protocol,
+        RevisionColumn = ArchiveListQuery::Revision,
+        TypeColumn = ArchiveListQuery::Type,
+        SerialColumn = ArchiveListQuery::Serial,
+        FirmColumn = ArchiveListQuery::Firm,
+        ColumnCount = ArchiveListQuery::ColumnCount
+    };
     static constexpr int IdRole = Qt::UserRole + 1;
+    static constexpr int PageSize = 200;
 
     explicit ArchiveListModel(QObject *parent = nullptr);
+    ~ArchiveListModel() override;
 
+    // Reads from `source` from now on, beginning again at the first page.
+    void setSource(std::unique_ptr<ArchiveListSource> source);
+    ArchiveListSource *source() const { return m_source.get(); }
+    // A list held in memory (newest first).
     void setRecords(QList<ArchiveSummary> records);
-    const QList<ArchiveSummary> &records() const { return m_records; }
+
+    // Reads the first page again; false (and problem()) when the archive cannot be read.
+    bool reload();
 
     void setFilterText(const QString &text);
-    QString filterText() const { return m_filter; }
+    QString filterText() const { return m_query.filter; }
+    // The days from `first` to `last`, both kept, local time; an invalid date leaves that end open.
+    void setDateRange(const QDate &first, const QDate &last);
+    const ArchiveListQuery &query() const { return m_query; }
 
-    // The record shown in `row` (a row of the filtered list).
-    const ArchiveSummary &summaryAt(int row) const { return m_records[m_visible[row]]; }
-    qint64 idAt(int row) const { return summaryAt(row).id; }
+    // The record shown in `row` (a row read so far).
+    const ArchiveSummary &summaryAt(int row) const { return m_rows[row]; }
+    qint64 idAt(int row) const { return m_rows[row].id; }
 
     static QString dateText(qint64 msecs);
 
@@ -36,11 +59,19 @@ public:
     int columnCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    void sort(int column, Qt::SortOrder order) override;
+    bool canFetchMore(const QModelIndex &parent) const override;
+    void fetchMore(const QModelIndex &parent) override;
+
+signals:
+    // The archive could not be read; the list shows what it had.
+    void problem(const QString &text);
 
 private:
-    bool matches(const ArchiveSummary &record) const;
+    void requery();
 
-    QList<ArchiveSummary> m_records;
-    QVector<int> m_visible; // indexes into m_records, in order
-    QString m_filter;
+    std::unique_ptr<ArchiveListSource> m_source;
+    ArchiveListQuery m_query;
+    QList<ArchiveSummary> m_rows;
+    bool m_complete = true;
 };
