@@ -4,6 +4,7 @@
 #include "benchtables.h"
 #include "numbersyntax.h"
 #include "statefile.h"
+#include "wholefile.h"
 
 #include <QDir>
 #include <QFile>
@@ -565,6 +566,17 @@ qsizetype Writer::capacity() const
 {
     // The spreadsheet's last row less the heads.
     return d->format == Format::Xlsx ? LXW_ROW_MAX - 1 : std::numeric_limits<qsizetype>::max();
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes, QString *error)
+{
+    QString reason;
+    if (!WholeFile::write(path, bytes, &reason)) {
+        if (error)
+            *error = QStringLiteral("Файл %1 не записан: %2").arg(QDir::toNativeSeparators(path), reason);
+        return false;
+    }
+    return true;
 }
 
 // ---- whole files ----

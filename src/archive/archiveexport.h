@@ -80,6 +80,9 @@ private:
     std::unique_ptr<Private> d;
 };
 
+// Replaces `path` with `bytes`, whole or not at all; false and `error` on failure.
+bool writeFile(const QString &path, const QByteArray &bytes, QString *error);
+
 // The whole file in memory, for a few records and for the tests.
 QByteArray toCsv(const QList<ArchiveRecord> &records);
 QByteArray toJson(const QList<ArchiveRecord> &records);
