@@ -448,31 +448,23 @@ void ArchiveWindow::exportSelected(ArchiveExport::Format format)
     progress.setAutoClose(false);
     QElapsedTimer sinceUpdate;
     sinceUpdate.start();
-    bool ok = writer.open(path);
-    for (qsizetype i = 0; ok && i < ids.size(); ++i) {
+    const bool ok = writer.write(path, ids.size(), [&](qsizetype i) -> std::optional<ArchiveRecord> {
         if (sinceUpdate.elapsed() >= 50) {
             progress.setValue(int(i)); // lets the cancel button work
             sinceUpdate.restart();
         }
         if (progress.wasCanceled()) {
             cancelled = true;
-            break;
+            return std::nullopt;
         }
         std::optional<ArchiveRecord> one = m_archive->record(ids[i]);
         if (!one) {
             problem = m_archive->lastError().isEmpty() ? QStringLiteral("Запись не найдена в архиве.")
                                                        : m_archive->lastError();
             readFailed = true;
-            break;
         }
-        ok = writer.add(*one);
-    }
-    progress.setValue(int(ids.size()));
-    if (cancelled || readFailed) {
-        writer.cancel();
-    } else if (ok) {
-        ok = writer.finish();
-    }
+        return one;
+    });
     progress.close();
     if (cancelled) {
         statusLabel->setText(QStringLiteral("Выгрузка отменена, файл %1 не записан").arg(QDir::toNativeSeparators(path)));

@@ -12,7 +12,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonValue>
-#include <QSaveFile>
 #include <QTemporaryDir>
 #include <functional>
 #include <limits>
@@ -365,207 +364,180 @@ QString fileFilter(Format format)
 
 // ---- Writer ----
 
-struct Writer::Private {
-    Format format;
-    QString path;
-    QString error;
-    qsizetype written = 0;
-    std::unique_ptr<QSaveFile> file; // CSV and JSON, and the finished workbook's copy
-    // XLSX: the workbook is built in a folder of its own and copied over the target at the end.
-    std::unique_ptr<QTemporaryDir> folder;
-    QByteArray folderPath;
-    lxw_workbook *workbook = nullptr;
-    lxw_worksheet *sheet = nullptr;
-    lxw_format *dateFormat = nullptr;
+namespace {
 
-    bool fail(const QString &reason)
+QString notWritten(const QString &path, const QString &reason)
+{
+    return QStringLiteral("Файл %1 не записан: %2").arg(QDir::toNativeSeparators(path), reason);
+}
+
+// A workbook in a folder of its own; the library writes it out at close.
+class Workbook {
+public:
+    ~Workbook()
     {
-        if (error.isEmpty())
-            error = QStringLiteral("Файл %1 не записан: %2").arg(QDir::toNativeSeparators(path), reason);
-        return false;
+        if (m_book)
+            workbook_close(m_book); // the only way to free it; the file goes with the folder
     }
-    bool put(const QByteArray &bytes)
+
+    bool open(const QString &target, QString *reason)
     {
-        if (file->write(bytes) != bytes.size())
-            return fail(file->errorString());
+        // Beside the target: the room that counts is on its disk, not in a small /tmp.
+        m_folder = std::make_unique<QTemporaryDir>(
+            QFileInfo(target).absoluteDir().filePath(QStringLiteral(".export-XXXXXX")));
+        if (!m_folder->isValid())
+            return fail(reason, m_folder->errorString());
+        m_folderPath = QFile::encodeName(m_folder->path());
+        lxw_workbook_options options{};
+        options.constant_memory = LXW_TRUE; // rows go to disk as they come
+        options.tmpdir = m_folderPath.data();
+        m_book = workbook_new_opt(QFile::encodeName(filePath()).constData(), &options);
+        if (!m_book)
+            return fail(reason, QStringLiteral("книга не создаётся"));
+        m_sheet = workbook_add_worksheet(m_book, "Протоколы");
+        m_dateFormat = workbook_add_format(m_book);
+        lxw_format *headFormat = workbook_add_format(m_book);
+        if (!m_sheet || !m_dateFormat || !headFormat)
+            return fail(reason, QStringLiteral("книга не создаётся"));
+        format_set_num_format(m_dateFormat, "dd.mm.yyyy hh:mm:ss");
+        format_set_bold(headFormat);
+        format_set_text_wrap(headFormat);
+        worksheet_freeze_panes(m_sheet, 1, 0);
+        worksheet_set_column(m_sheet, 0, 0, 19, nullptr);
+        worksheet_set_column(m_sheet, 1, lxw_col_t(columns().size() - 1), 14, nullptr);
+        for (int c = 0; c < columns().size(); ++c) {
+            const lxw_error e = worksheet_write_string(m_sheet, 0, lxw_col_t(c),
+                                                       xlsxText(columns()[c].head).constData(), headFormat);
+            if (e != LXW_NO_ERROR)
+                return fail(reason, xlsxProblem(e));
+        }
         return true;
     }
-    void dropWorkbook()
+
+    bool addRow(lxw_row_t row, const QVariantList &values, QString *reason)
     {
-        if (workbook) {
-            // Closing is the only way to free it; the file it makes is thrown away with the folder.
-            workbook_close(workbook);
-            workbook = nullptr;
+        for (int c = 0; c < values.size(); ++c) {
+            const QVariant &cell = values[c];
+            const lxw_col_t col = lxw_col_t(c);
+            lxw_error e = LXW_NO_ERROR;
+            switch (cell.typeId()) {
+            case QMetaType::UnknownType: continue;
+            case QMetaType::Double: e = worksheet_write_number(m_sheet, row, col, cell.toDouble(), nullptr); break;
+            case QMetaType::Int: e = worksheet_write_number(m_sheet, row, col, cell.toInt(), nullptr); break;
+            case QMetaType::QDateTime: {
+                const QDateTime moment = cell.toDateTime();
+                lxw_datetime when{moment.date().year(), moment.date().month(), moment.date().day(),
+                                  moment.time().hour(), moment.time().minute(),
+                                  moment.time().second() + moment.time().msec() / 1000.0};
+                e = worksheet_write_datetime(m_sheet, row, col, &when, m_dateFormat);
+                break;
+            }
+            default:
+                e = worksheet_write_string(m_sheet, row, col, xlsxText(cell.toString()).constData(), nullptr);
+                break;
+            }
+            if (e != LXW_NO_ERROR)
+                return fail(reason, xlsxProblem(e));
         }
-        folder.reset();
+        return true;
     }
-    bool openWorkbook();
-    bool addRow(const QVariantList &values);
-    bool commit();
+
+    bool close(QString *reason)
+    {
+        const lxw_error e = workbook_close(m_book);
+        m_book = nullptr;
+        return e == LXW_NO_ERROR || fail(reason, xlsxProblem(e));
+    }
+
+    QString filePath() const { return m_folder->filePath(QStringLiteral("book.xlsx")); }
+
+private:
+    static bool fail(QString *reason, const QString &why)
+    {
+        *reason = why;
+        return false;
+    }
+
+    std::unique_ptr<QTemporaryDir> m_folder;
+    QByteArray m_folderPath;
+    lxw_workbook *m_book = nullptr;
+    lxw_worksheet *m_sheet = nullptr;
+    lxw_format *m_dateFormat = nullptr;
 };
 
-bool Writer::Private::openWorkbook()
-{
-    // Beside the target: the room that counts is on its disk, not in a small /tmp.
-    folder = std::make_unique<QTemporaryDir>(QFileInfo(path).absoluteDir().filePath(QStringLiteral(".export-XXXXXX")));
-    if (!folder->isValid())
-        return fail(folder->errorString());
-    folderPath = QFile::encodeName(folder->path());
-    lxw_workbook_options options{};
-    options.constant_memory = LXW_TRUE; // rows go to disk as they come
-    options.tmpdir = folderPath.data();
-    const QByteArray name = QFile::encodeName(folder->filePath(QStringLiteral("book.xlsx")));
-    workbook = workbook_new_opt(name.constData(), &options);
-    if (!workbook)
-        return fail(QStringLiteral("книга не создаётся"));
-    sheet = workbook_add_worksheet(workbook, "Протоколы");
-    dateFormat = workbook_add_format(workbook);
-    lxw_format *headFormat = workbook_add_format(workbook);
-    if (!sheet || !dateFormat || !headFormat)
-        return fail(QStringLiteral("книга не создаётся"));
-    format_set_num_format(dateFormat, "dd.mm.yyyy hh:mm:ss");
-    format_set_bold(headFormat);
-    format_set_text_wrap(headFormat);
-    worksheet_freeze_panes(sheet, 1, 0);
-    worksheet_set_column(sheet, 0, 0, 19, nullptr);
-    worksheet_set_column(sheet, 1, lxw_col_t(columns().size() - 1), 14, nullptr);
-    for (int c = 0; c < columns().size(); ++c) {
-        const lxw_error e = worksheet_write_string(sheet, 0, lxw_col_t(c), xlsxText(columns()[c].head).constData(),
-                                                   headFormat);
-        if (e != LXW_NO_ERROR)
-            return fail(xlsxProblem(e));
-    }
-    return true;
-}
+} // namespace
 
-bool Writer::Private::addRow(const QVariantList &values)
+bool Writer::write(const QString &path, qsizetype count, const Source &source)
 {
-    const lxw_row_t row = lxw_row_t(written + 1);
-    for (int c = 0; c < values.size(); ++c) {
-        const QVariant &cell = values[c];
-        const lxw_col_t col = lxw_col_t(c);
-        lxw_error e = LXW_NO_ERROR;
-        switch (cell.typeId()) {
-        case QMetaType::UnknownType: continue;
-        case QMetaType::Double: e = worksheet_write_number(sheet, row, col, cell.toDouble(), nullptr); break;
-        case QMetaType::Int: e = worksheet_write_number(sheet, row, col, cell.toInt(), nullptr); break;
-        case QMetaType::QDateTime: {
-            const QDateTime moment = cell.toDateTime();
-            lxw_datetime when{moment.date().year(), moment.date().month(), moment.date().day(), moment.time().hour(),
-                              moment.time().minute(), moment.time().second() + moment.time().msec() / 1000.0};
-            e = worksheet_write_datetime(sheet, row, col, &when, dateFormat);
-            break;
-        }
-        default: e = worksheet_write_string(sheet, row, col, xlsxText(cell.toString()).constData(), nullptr); break;
-        }
-        if (e != LXW_NO_ERROR)
-            return fail(xlsxProblem(e));
-    }
-    return true;
-}
-
-bool Writer::Private::commit()
-{
-    if (format == Format::Xlsx) {
-        const lxw_error e = workbook_close(workbook);
-        workbook = nullptr;
-        if (e != LXW_NO_ERROR)
-            return fail(xlsxProblem(e));
-        QFile book(folder->filePath(QStringLiteral("book.xlsx")));
-        if (!book.open(QIODevice::ReadOnly))
-            return fail(book.errorString());
-        file = std::make_unique<QSaveFile>(path);
-        if (!file->open(QIODevice::WriteOnly))
-            return fail(file->errorString());
-        while (!book.atEnd()) {
-            const QByteArray chunk = book.read(1 << 20);
-            if (chunk.isEmpty() && book.error() != QFileDevice::NoError)
-                return fail(book.errorString());
-            if (!put(chunk))
-                return false;
-        }
-    }
-    // A short write stays in the device's buffer, and commit() alone would not notice it.
-    if (!file->flush() || file->error() != QFileDevice::NoError)
-        return fail(file->errorString());
-    if (!file->commit())
-        return fail(file->errorString());
-    return true;
-}
-
-Writer::Writer(Format format) : d(std::make_unique<Private>())
-{
-    d->format = format;
-}
-
-Writer::~Writer()
-{
-    cancel();
-}
-
-bool Writer::open(const QString &path)
-{
-    cancel();
-    d->path = path;
-    d->error.clear();
-    d->written = 0;
-    if (d->format == Format::Xlsx)
-        return d->openWorkbook();
-    d->file = std::make_unique<QSaveFile>(path);
-    if (!d->file->open(QIODevice::WriteOnly))
-        return d->fail(d->file->errorString());
-    return d->put(d->format == Format::Csv ? csvHead() : QByteArray("["));
-}
-
-bool Writer::add(const ArchiveRecord &record)
-{
-    if (!d->error.isEmpty())
+    m_error.clear();
+    if (count > capacity()) {
+        m_error = notWritten(path, QStringLiteral("в одном файле помещается не больше %1 записей").arg(capacity()));
         return false;
-    if (d->written >= capacity())
-        return d->fail(QStringLiteral("в одном файле помещается не больше %1 записей").arg(capacity()));
+    }
+    bool stopped = false;
+    QString reason;
     bool ok = false;
-    switch (d->format) {
-    case Format::Csv: ok = d->put(csvRow(record)); break;
-    case Format::Json: ok = d->put((d->written ? QByteArray(",\n") : QByteArray("\n")) + jsonObject(record)); break;
-    case Format::Xlsx: ok = d->addRow(cells(record)); break;
+    if (m_format == Format::Xlsx) {
+        Workbook book;
+        ok = book.open(path, &reason);
+        for (qsizetype i = 0; ok && i < count; ++i) {
+            const std::optional<ArchiveRecord> record = source(i);
+            if (!record) {
+                stopped = true;
+                ok = false;
+            } else {
+                ok = book.addRow(lxw_row_t(i + 1), cells(*record), &reason);
+            }
+        }
+        ok = ok && book.close(&reason);
+        ok = ok && WholeFile::write(
+                  path,
+                  [&](QIODevice &out) {
+                      QFile in(book.filePath());
+                      if (!in.open(QIODevice::ReadOnly)) {
+                          reason = in.errorString();
+                          return false;
+                      }
+                      while (!in.atEnd()) {
+                          const QByteArray chunk = in.read(1 << 20);
+                          if (chunk.isEmpty() || out.write(chunk) != chunk.size())
+                              return false;
+                      }
+                      return true;
+                  },
+                  &reason);
+    } else {
+        ok = WholeFile::write(
+            path,
+            [&](QIODevice &out) {
+                const bool csv = m_format == Format::Csv;
+                const QByteArray head = csv ? csvHead() : QByteArray("[");
+                if (out.write(head) != head.size())
+                    return false;
+                for (qsizetype i = 0; i < count; ++i) {
+                    const std::optional<ArchiveRecord> record = source(i);
+                    if (!record) {
+                        stopped = true;
+                        return false;
+                    }
+                    const QByteArray bytes =
+                        csv ? csvRow(*record) : (i ? QByteArray(",\n") : QByteArray("\n")) + jsonObject(*record);
+                    if (out.write(bytes) != bytes.size())
+                        return false;
+                }
+                return csv || out.write("\n]\n") == 3;
+            },
+            &reason);
     }
-    if (ok)
-        ++d->written;
+    if (!ok && !stopped)
+        m_error = notWritten(path, reason.isEmpty() ? QStringLiteral("неизвестная ошибка") : reason);
     return ok;
-}
-
-bool Writer::finish()
-{
-    if (!d->error.isEmpty())
-        return false;
-    if (d->format == Format::Json && !d->put(QByteArray("\n]\n")))
-        return false;
-    const bool ok = d->commit();
-    if (!ok)
-        cancel();
-    d->file.reset();
-    d->folder.reset();
-    return ok;
-}
-
-void Writer::cancel()
-{
-    if (d->file) {
-        d->file->cancelWriting();
-        d->file.reset();
-    }
-    d->dropWorkbook();
-}
-
-QString Writer::errorString() const
-{
-    return d->error;
 }
 
 qsizetype Writer::capacity() const
 {
     // The spreadsheet's last row less the heads.
-    return d->format == Format::Xlsx ? LXW_ROW_MAX - 1 : std::numeric_limits<qsizetype>::max();
+    return m_format == Format::Xlsx ? LXW_ROW_MAX - 1 : std::numeric_limits<qsizetype>::max();
 }
 
 bool writeFile(const QString &path, const QByteArray &bytes, QString *error)
@@ -573,7 +545,7 @@ bool writeFile(const QString &path, const QByteArray &bytes, QString *error)
     QString reason;
     if (!WholeFile::write(path, bytes, &reason)) {
         if (error)
-            *error = QStringLiteral("Файл %1 не записан: %2").arg(QDir::toNativeSeparators(path), reason);
+            *error = notWritten(path, reason);
         return false;
     }
     return true;

@@ -7,7 +7,8 @@
 #include <QList>
 #include <QString>
 #include <QVariant>
-#include <memory>
+#include <functional>
+#include <optional>
 
 // Records handed on to a spreadsheet or a records system: one row (CSV, XLSX) or one
 // object (JSON) per record, one column per quantity, headed by the quantity and its unit
@@ -43,8 +44,8 @@ QString extension(Format format);
 QString fileFilter(Format format);
 
 // Writes records one at a time: memory stays flat however many go out. The target file is
-// replaced only by finish(); until then, and after a failure or cancel(), the file that
-// was there stays as it was.
+// replaced only when every record went out whole (src/common/wholefile.h); after a failure,
+// or when the records stop coming, the file that was there stays as it was.
 //
 // CSV: UTF-8 with a byte-order mark, ";" between fields, CRLF between rows; a number
 // with a decimal comma and no group separator, as a spreadsheet under Russian settings
@@ -53,31 +54,28 @@ QString fileFilter(Format format);
 // ("=…", "+…", "-…", "@…") is written behind an apostrophe.
 // JSON: an array of objects, the heads as keys; numbers as numbers, an empty cell as null,
 // the date as ISO 8601 with its offset.
-// XLSX: one sheet, numbers as numeric cells, the date as a date cell.
+// XLSX: one sheet, numbers as numeric cells, the date as a date cell; the book is made in
+// a folder of its own beside the target and copied over it when complete.
 class Writer {
 public:
-    explicit Writer(Format format);
-    ~Writer();
-    Writer(const Writer &) = delete;
-    Writer &operator=(const Writer &) = delete;
+    // The record of index i; nullopt stops the export (cancelled, or unreadable).
+    using Source = std::function<std::optional<ArchiveRecord>(qsizetype index)>;
 
-    // Prepares the file and writes the heads; false and errorString() on failure.
-    bool open(const QString &path);
-    bool add(const ArchiveRecord &record);
-    // Completes the file and puts it in place of `path`.
-    bool finish();
-    // Drops what was written.
-    void cancel();
+    explicit Writer(Format format) : m_format(format) {}
+
+    // Writes `count` records from `source` into `path`; false and errorString() when the
+    // file was not written (errorString() is empty when `source` stopped it).
+    bool write(const QString &path, qsizetype count, const Source &source);
 
     // In Russian: the file and the reason.
-    QString errorString() const;
+    QString errorString() const { return m_error; }
 
     // The most records one file takes (a spreadsheet's row limit for XLSX).
     qsizetype capacity() const;
 
 private:
-    struct Private;
-    std::unique_ptr<Private> d;
+    Format m_format;
+    QString m_error;
 };
 
 // Replaces `path` with `bytes`, whole or not at all; false and `error` on failure.
