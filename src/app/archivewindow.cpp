@@ -148,6 +148,7 @@ ArchiveWindow::ArchiveWindow(ProtocolArchive *archive, QWidget *parent)
     for (QDateEdit *edit : {fromEdit, toEdit}) {
         edit->setCalendarPopup(true);
         edit->setDisplayFormat(QStringLiteral("dd.MM.yyyy"));
+        edit->setMinimumWidth(edit->fontMetrics().horizontalAdvance(QStringLiteral("00.00.00000")) + 36);
         edit->setEnabled(false);
     }
     fromEdit->setObjectName(QStringLiteral("ArchiveFrom"));
