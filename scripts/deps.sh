@@ -4,7 +4,7 @@
 set -euo pipefail
 packages=(cmake g++ make qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev
           libqt6sql6-sqlite libqt6sql6-psql postgresql
-          libxlsxwriter-dev libsqlite3-dev unzip
+          libxlsxwriter-dev unzip
           fonts-liberation xvfb xauth xdotool imagemagick poppler-utils
           clang libclang-rt-14-dev)
 missing=()

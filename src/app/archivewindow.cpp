@@ -421,7 +421,7 @@ void ArchiveWindow::exportSelected(ArchiveExport::Format format)
     m_exportFolder = QFileInfo(path).absolutePath();
 
     if (wholeList) {
-        std::optional<QList<qint64>> all = model->source()->ids(model->query());
+        std::optional<QList<qint64>> all = model->allIds();
         if (!all) {
             showProblem(model->source()->lastError());
             return;

@@ -1,8 +1,19 @@
 #include "archivelistmodel.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
 
-ArchiveListModel::ArchiveListModel(QObject *parent) : QAbstractTableModel(parent) {}
+ArchiveListModel::ArchiveListModel(QObject *parent) : QAbstractTableModel(parent), m_readOn(new QTimer(this))
+{
+    m_readOn->setSingleShot(true);
+    m_readOn->setInterval(0);
+    connect(m_readOn, &QTimer::timeout, this, [this] {
+        if (readOn() && isSearching())
+            m_readOn->start();
+        else
+            emit searchFinished();
+    });
+}
 
 ArchiveListModel::~ArchiveListModel() = default;
 
@@ -17,24 +28,90 @@ void ArchiveListModel::setRecords(QList<ArchiveSummary> records)
     setSource(std::make_unique<MemoryArchiveListSource>(std::move(records)));
 }
 
-bool ArchiveListModel::reload()
+ArchiveListQuery ArchiveListModel::sourceQuery() const
 {
-    beginResetModel();
-    m_rows.clear();
-    m_complete = true;
-    std::optional<QList<ArchiveSummary>> page;
-    if (m_source)
-        page = m_source->rows(m_query, nullptr, PageSize);
-    if (page) {
-        m_rows = std::move(*page);
-        m_complete = m_rows.size() < PageSize;
-    }
-    endResetModel();
-    if (m_source && !page) {
-        emit problem(m_source->lastError());
+    ArchiveListQuery query = m_query;
+    query.filter.clear();
+    return query;
+}
+
+bool ArchiveListModel::matches(const ArchiveSummary &row) const
+{
+    const QString &filter = m_query.filter;
+    return filter.isEmpty() || row.type.contains(filter, Qt::CaseInsensitive)
+        || row.serialNumber.contains(filter, Qt::CaseInsensitive)
+        || row.protocolNumber.contains(filter, Qt::CaseInsensitive);
+}
+
+bool ArchiveListModel::readOn()
+{
+    if (!m_source)
         return false;
+    const ArchiveListQuery query = sourceQuery();
+    // Without a text every row read is shown: a page is one read.
+    const int slice = m_query.filter.isEmpty() ? PageSize : SliceRows;
+    QElapsedTimer turn;
+    turn.start();
+    while (!m_complete && m_rows.size() < m_wanted) {
+        std::optional<QList<ArchiveSummary>> read = m_source->rows(query, m_lastRead ? &*m_lastRead : nullptr, slice);
+        if (!read) {
+            m_complete = true;
+            emit problem(m_source->lastError());
+            return false;
+        }
+        m_complete = read->size() < slice;
+        if (!read->isEmpty())
+            m_lastRead = read->constLast();
+        QList<ArchiveSummary> shown;
+        for (ArchiveSummary &row : *read) {
+            if (matches(row))
+                shown.append(std::move(row));
+        }
+        if (!shown.isEmpty()) {
+            beginInsertRows({}, int(m_rows.size()), int(m_rows.size() + shown.size() - 1));
+            m_rows.append(std::move(shown));
+            endInsertRows();
+        }
+        if (turn.elapsed() >= SliceMs)
+            break;
     }
     return true;
+}
+
+bool ArchiveListModel::reload()
+{
+    m_readOn->stop();
+    beginResetModel();
+    m_rows.clear();
+    m_lastRead.reset();
+    m_wanted = PageSize;
+    m_complete = !m_source;
+    endResetModel();
+    const bool ok = readOn();
+    if (ok && isSearching())
+        m_readOn->start();
+    return ok;
+}
+
+std::optional<QList<qint64>> ArchiveListModel::allIds()
+{
+    QList<qint64> ids;
+    if (!m_source)
+        return ids;
+    const ArchiveListQuery query = sourceQuery();
+    std::optional<ArchiveSummary> last;
+    for (;;) {
+        std::optional<QList<ArchiveSummary>> read = m_source->rows(query, last ? &*last : nullptr, SliceRows);
+        if (!read)
+            return std::nullopt;
+        for (const ArchiveSummary &row : std::as_const(*read)) {
+            if (matches(row))
+                ids.append(row.id);
+        }
+        if (read->size() < SliceRows)
+            return ids;
+        last = read->constLast();
+    }
 }
 
 void ArchiveListModel::requery()
@@ -77,25 +154,17 @@ void ArchiveListModel::sort(int column, Qt::SortOrder order)
 
 bool ArchiveListModel::canFetchMore(const QModelIndex &parent) const
 {
-    return !parent.isValid() && !m_complete && m_source;
+    // While a search goes on in later turns, the view need not ask.
+    return !parent.isValid() && !m_complete && m_source && !m_readOn->isActive();
 }
 
 void ArchiveListModel::fetchMore(const QModelIndex &parent)
 {
     if (!canFetchMore(parent))
         return;
-    std::optional<QList<ArchiveSummary>> page = m_source->rows(m_query, &m_rows.constLast(), PageSize);
-    if (!page) {
-        m_complete = true;
-        emit problem(m_source->lastError());
-        return;
-    }
-    m_complete = page->size() < PageSize;
-    if (page->isEmpty())
-        return;
-    beginInsertRows({}, int(m_rows.size()), int(m_rows.size() + page->size() - 1));
-    m_rows.append(std::move(*page));
-    endInsertRows();
+    m_wanted = m_rows.size() + PageSize;
+    if (readOn() && isSearching())
+        m_readOn->start();
 }
 
 QString ArchiveListModel::dateText(qint64 msecs)

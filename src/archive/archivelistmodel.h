@@ -5,9 +5,11 @@
 
 #include <QAbstractTableModel>
 #include <QDate>
+#include <QTimer>
 #include <QList>
 #include <QString>
 #include <memory>
+#include <optional>
 
 // The archive's list for the window: date, protocol number, revision, type, serial
 // number, firm; newest first until a click on a column's head orders it by that column.
@@ -16,6 +18,10 @@
 //
 // Rows are read a page at a time as the view scrolls to them (canFetchMore/fetchMore),
 // so a million records open as fast as a hundred and memory holds only what was seen.
+// The text filter is applied here, to the rows as they are read in slices: a keystroke
+// reads for at most SliceMs, shows what matched, and the rest of the search goes on in
+// later turns of the event loop (a new keystroke starts it afresh), so neither a rare
+// text nor one that matches nothing holds up the window.
 class ArchiveListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -30,6 +36,9 @@ public:
     };
     static constexpr int IdRole = Qt::UserRole + 1;
     static constexpr int PageSize = 200;
+    // Rows read at a time while a text filter is searched for, and how long one turn may read.
+    static constexpr int SliceRows = 1000;
+    static constexpr int SliceMs = 20;
 
     explicit ArchiveListModel(QObject *parent = nullptr);
     ~ArchiveListModel() override;
@@ -42,6 +51,11 @@ public:
 
     // Reads the first page again; false (and problem()) when the archive cannot be read.
     bool reload();
+    // True while a search goes on in later turns of the event loop.
+    bool isSearching() const { return !m_complete && m_rows.size() < m_wanted; }
+    // The ids of every row of the list as shown (filter and span included), in its order:
+    // for an export of the whole list. Nullopt when the archive cannot be read.
+    std::optional<QList<qint64>> allIds();
 
     void setFilterText(const QString &text);
     QString filterText() const { return m_query.filter; }
@@ -66,12 +80,22 @@ public:
 signals:
     // The archive could not be read; the list shows what it had.
     void problem(const QString &text);
+    // A search that went on in later turns has read to its end or filled its page.
+    void searchFinished();
 
 private:
     void requery();
+    // Reads slices until the wanted rows are there, the list ends, or the turn's time is up.
+    bool readOn();
+    bool matches(const ArchiveSummary &row) const;
+    // The query the source sees: the span and the order; the text is applied here.
+    ArchiveListQuery sourceQuery() const;
 
     std::unique_ptr<ArchiveListSource> m_source;
     ArchiveListQuery m_query;
     QList<ArchiveSummary> m_rows;
-    bool m_complete = true;
+    std::optional<ArchiveSummary> m_lastRead; // the last row read from the source, shown or not
+    qsizetype m_wanted = PageSize;            // rows the view asked for so far
+    bool m_complete = true;                   // the source has no rows after m_lastRead
+    QTimer *m_readOn = nullptr;
 };

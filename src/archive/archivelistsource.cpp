@@ -1,22 +1,13 @@
 #include "archivelistsource.h"
 
 #include <QSqlDatabase>
-#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
 #include <algorithm>
 #include <atomic>
-#include <sqlite3.h>
 
 namespace {
-
-bool matchesFilter(const ArchiveSummary &row, const QString &filter)
-{
-    return filter.isEmpty() || row.type.contains(filter, Qt::CaseInsensitive)
-        || row.serialNumber.contains(filter, Qt::CaseInsensitive)
-        || row.protocolNumber.contains(filter, Qt::CaseInsensitive);
-}
 
 // -1, 0, 1 as `a` sorts before, with or after `b` in ascending order of `column`.
 int compareBy(ArchiveListQuery::Column column, const ArchiveSummary &a, const ArchiveSummary &b)
@@ -47,26 +38,6 @@ const char *columnName(ArchiveListQuery::Column column)
     }
 }
 
-// SQLite's own LIKE folds only Latin letters; the types are Cyrillic ("тмг" finds "ТМГ").
-// The needle is decoded once per statement and kept with it, not once per row.
-void containsFolded(sqlite3_context *context, int, sqlite3_value **values)
-{
-    const auto *haystack = reinterpret_cast<const char *>(sqlite3_value_text(values[0]));
-    if (!haystack) {
-        sqlite3_result_int(context, 0);
-        return;
-    }
-    const QString text = QString::fromUtf8(haystack, sqlite3_value_bytes(values[0]));
-    if (const auto *kept = static_cast<const QString *>(sqlite3_get_auxdata(context, 1))) {
-        sqlite3_result_int(context, text.contains(*kept, Qt::CaseInsensitive) ? 1 : 0);
-        return;
-    }
-    const auto *raw = reinterpret_cast<const char *>(sqlite3_value_text(values[1]));
-    const QString needle = QString::fromUtf8(raw ? raw : "");
-    sqlite3_result_int(context, text.contains(needle, Qt::CaseInsensitive) ? 1 : 0);
-    sqlite3_set_auxdata(context, 1, new QString(needle), [](void *p) { delete static_cast<QString *>(p); });
-}
-
 QString nextConnectionName()
 {
     static std::atomic<int> counter{0};
@@ -81,7 +52,7 @@ QList<ArchiveSummary> MemoryArchiveListSource::sorted(const ArchiveListQuery &qu
 {
     QList<ArchiveSummary> list;
     for (const ArchiveSummary &row : m_records) {
-        if (row.msecs >= query.fromMsecs && row.msecs < query.toMsecs && matchesFilter(row, query.filter))
+        if (row.msecs >= query.fromMsecs && row.msecs < query.toMsecs)
             list.append(row);
     }
     std::stable_sort(list.begin(), list.end(), [&](const ArchiveSummary &a, const ArchiveSummary &b) {
@@ -105,14 +76,6 @@ std::optional<QList<ArchiveSummary>> MemoryArchiveListSource::rows(const Archive
         }
     }
     return list.mid(start, limit);
-}
-
-std::optional<QList<qint64>> MemoryArchiveListSource::ids(const ArchiveListQuery &query)
-{
-    QList<qint64> out;
-    for (const ArchiveSummary &row : sorted(query))
-        out.append(row.id);
-    return out;
 }
 
 // ---- SQL ----
@@ -163,20 +126,6 @@ bool SqlArchiveListSource::open()
         close();
         return false;
     }
-    if (!server) {
-        const QVariant handle = db.driver()->handle();
-        sqlite3 *sqlite = handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0
-            ? *static_cast<sqlite3 *const *>(handle.constData())
-            : nullptr;
-        if (!sqlite || sqlite3_create_function_v2(sqlite, "bench_contains", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC,
-                                                  nullptr, containsFolded, nullptr, nullptr, nullptr)
-                != SQLITE_OK) {
-            m_lastError = QStringLiteral("Архив протоколов %1 не открывается: нет поиска без учёта регистра")
-                              .arg(m_settings.description());
-            close();
-            return false;
-        }
-    }
     // A page in any order starts at once only with an index of its column. Made once per
     // archive; one that cannot be made now (locked, read-only) only makes the list slower.
     QSqlQuery index(db);
@@ -196,23 +145,10 @@ struct Statement {
     QVariantList values;
 };
 
-Statement conditions(const ArchiveListQuery &query, bool server)
+Statement conditions(const ArchiveListQuery &query)
 {
     Statement s;
     QStringList parts;
-    if (!query.filter.isEmpty()) {
-        if (server) {
-            QString pattern = query.filter;
-            pattern.replace(u'\\', QStringLiteral("\\\\")).replace(u'%', QStringLiteral("\\%")).replace(u'_', QStringLiteral("\\_"));
-            pattern = u'%' + pattern + u'%';
-            parts.append(QStringLiteral("(type ILIKE ? OR serial_number ILIKE ? OR protocol_number ILIKE ?)"));
-            s.values << pattern << pattern << pattern;
-        } else {
-            parts.append(QStringLiteral("(bench_contains(type, ?) OR bench_contains(serial_number, ?) "
-                                        "OR bench_contains(protocol_number, ?))"));
-            s.values << query.filter << query.filter << query.filter;
-        }
-    }
     if (query.fromMsecs != std::numeric_limits<qint64>::min()) {
         parts.append(QStringLiteral("stored_at >= ?"));
         s.values << query.fromMsecs;
@@ -244,7 +180,7 @@ std::optional<QList<ArchiveSummary>> SqlArchiveListSource::rows(const ArchiveLis
 {
     if (!open())
         return std::nullopt;
-    Statement s = conditions(query, m_settings.isServer());
+    Statement s = conditions(query);
     const QString column = QString::fromLatin1(columnName(query.sortColumn));
     const QString direction = query.descending ? QStringLiteral("DESC") : QStringLiteral("ASC");
     if (after) {
@@ -275,31 +211,6 @@ std::optional<QList<ArchiveSummary>> SqlArchiveListSource::rows(const ArchiveLis
         row.firm = q.value(6).toString();
         list.append(std::move(row));
     }
-    if (!ok || q.lastError().isValid()) {
-        m_lastError = QStringLiteral("Архив протоколов не читается: ") + q.lastError().text().trimmed();
-        close();
-        return std::nullopt;
-    }
-    return list;
-}
-
-std::optional<QList<qint64>> SqlArchiveListSource::ids(const ArchiveListQuery &query)
-{
-    if (!open())
-        return std::nullopt;
-    const Statement s = conditions(query, m_settings.isServer());
-    const QString direction = query.descending ? QStringLiteral("DESC") : QStringLiteral("ASC");
-    QSqlQuery q(QSqlDatabase::database(m_connectionName, false));
-    q.setForwardOnly(true);
-    bool ok = q.prepare(QStringLiteral("SELECT id FROM revisions%1 ORDER BY %2 %3, id %3")
-                            .arg(s.where.isEmpty() ? QString() : QStringLiteral(" WHERE ") + s.where,
-                                 QString::fromLatin1(columnName(query.sortColumn)), direction));
-    for (const QVariant &value : s.values)
-        q.addBindValue(value);
-    ok = ok && q.exec();
-    QList<qint64> list;
-    while (ok && q.next())
-        list.append(q.value(0).toLongLong());
     if (!ok || q.lastError().isValid()) {
         m_lastError = QStringLiteral("Архив протоколов не читается: ") + q.lastError().text().trimmed();
         close();

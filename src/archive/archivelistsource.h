@@ -14,7 +14,9 @@ struct ArchiveListQuery {
     // The order's column, as the list numbers them.
     enum Column { Date, Protocol, Revision, Type, Serial, Firm, ColumnCount };
 
-    QString filter; // kept when the type, serial number or protocol number contains it, any case
+    // Kept when the type, serial number or protocol number contains it, any case. Applied by
+    // the list model to the rows it reads; the sources leave it alone.
+    QString filter;
     qint64 fromMsecs = std::numeric_limits<qint64>::min(); // first moment kept, UTC milliseconds
     qint64 toMsecs = std::numeric_limits<qint64>::max();   // first moment no longer kept
     Column sortColumn = Date;
@@ -29,11 +31,10 @@ struct ArchiveListQuery {
 class ArchiveListSource {
 public:
     virtual ~ArchiveListSource() = default;
-    // Up to `limit` rows after `after` (none: from the start); nullopt when unreadable.
+    // Up to `limit` rows of the span in the query's order after `after` (none: from the
+    // start); nullopt when unreadable. The query's text is not applied.
     virtual std::optional<QList<ArchiveSummary>> rows(const ArchiveListQuery &query, const ArchiveSummary *after,
                                                       int limit) = 0;
-    // The ids of every row of the list, in its order, for an export of the whole list.
-    virtual std::optional<QList<qint64>> ids(const ArchiveListQuery &query) = 0;
     // How many records the archive holds.
     virtual std::optional<qint64> count() = 0;
     // Why the last call failed.
@@ -46,7 +47,6 @@ public:
     explicit MemoryArchiveListSource(QList<ArchiveSummary> records) : m_records(std::move(records)) {}
     std::optional<QList<ArchiveSummary>> rows(const ArchiveListQuery &query, const ArchiveSummary *after,
                                               int limit) override;
-    std::optional<QList<qint64>> ids(const ArchiveListQuery &query) override;
     std::optional<qint64> count() override { return m_records.size(); }
     QString lastError() const override { return {}; }
 
@@ -65,7 +65,6 @@ public:
 
     std::optional<QList<ArchiveSummary>> rows(const ArchiveListQuery &query, const ArchiveSummary *after,
                                               int limit) override;
-    std::optional<QList<qint64>> ids(const ArchiveListQuery &query) override;
     std::optional<qint64> count() override;
     QString lastError() const override { return m_lastError; }
 
