@@ -37,8 +37,8 @@ public:
     static constexpr int IdRole = Qt::UserRole + 1;
     static constexpr int PageSize = 200;
     // Rows read at a time while a text filter is searched for, and how long one turn may read.
-    static constexpr int SliceRows = 1000;
-    static constexpr int SliceMs = 20;
+    static constexpr int SliceRows = 500;
+    static constexpr int SliceMs = 10;
 
     explicit ArchiveListModel(QObject *parent = nullptr);
     ~ArchiveListModel() override;
