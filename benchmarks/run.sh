@@ -35,6 +35,9 @@ targets=$(cmake --build build --target help 2>/dev/null || true)
 if grep -qw bench_resync <<<"$targets"; then
   cmake --build build -j"$(nproc)" --target bench_resync >/dev/null || true
 fi
+if grep -qw bench_archivescale <<<"$targets"; then
+  cmake --build build -j"$(nproc)" --target bench_archivescale >/dev/null || true
+fi
 app=build/src/app/transformer-bench
 emulator=build/tools/bench-emulator/bench-emulator
 harness=build/benchmarks/bench_window
@@ -181,6 +184,23 @@ if [ -x build/benchmarks/bench_resync ]; then
   fi
 else
   row "Framer resynchronisation" "not built (build/benchmarks/bench_resync does not exist)"
+fi
+
+# ---- the archive at a million records ----
+# The first run fills build/benchmarks/archive-scale/varnek.db (about 4 GB, a few minutes) and keeps it.
+if [ -x build/benchmarks/bench_archivescale ]; then
+  f="$tmp/archive.txt"
+  echo "archive at a million records..." >&2
+  if QT_QPA_PLATFORM=offscreen build/benchmarks/bench_archivescale >"$f" 2>"$f.err"; then
+    n=$(sed -n 's/^records //p' "$f")
+    while IFS= read -r line; do
+      row "Archive of $n records: ${line%%: *}" "${line#*: }"
+    done < <(grep -E '^(window shown|filter per|  of which|search going|click on|scroll to|span of|store of|export)' "$f")
+  else
+    row "Archive at a million records" "failed: build/benchmarks/bench_archivescale exited with an error"
+  fi
+else
+  row "Archive at a million records" "not built (build/benchmarks/bench_archivescale does not exist)"
 fi
 
 load_after=$(cut -d' ' -f1-3 /proc/loadavg)

@@ -1,11 +1,21 @@
 #include "archiveexport.h"
 #include "archivefixture.h"
 
+#include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
+#include <QSet>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QXmlStreamReader>
+
+#include <csignal>
+#ifdef Q_OS_LINUX
+#include <sys/resource.h>
+#endif
 
 namespace {
 
@@ -53,11 +63,87 @@ QList<ArchiveRecord> twoRecords()
 {
     ArchiveRecord first = sampleRecord(QStringLiteral("17"), QStringLiteral("4411"));
     first.revision = 2;
+    first.fields.insert(QStringLiteral("QRPnom"), QStringLiteral("630 кВА"));
+    first.fields.insert(QStringLiteral("QRUnom"), QStringLiteral("10000 В / 400 В"));
+    first.results.insert(QStringLiteral("Pkz12"), QStringLiteral("7 612.25"));
+    first.results.insert(QStringLiteral("Group"), QStringLiteral("11"));
     ArchiveRecord second = sampleRecord(QStringLiteral("18;a"), QStringLiteral("\"5\""));
     second.revision = 1;
     second.fields.remove(QStringLiteral("QRConclusion"));
     second.fields.insert(QStringLiteral("QRColor"), QStringLiteral("Цвет светло-жёлтый"));
+    second.results[QStringLiteral("Pxx00")] = QStringLiteral("обрыв");
     return {first, second};
+}
+
+QStringList heads()
+{
+    QStringList list;
+    for (const ArchiveExport::Column &column : ArchiveExport::columns())
+        list.append(column.head);
+    return list;
+}
+
+// The cells of one sheet of a workbook as the spreadsheet keeps them: reference -> (type, value, style).
+struct XlsxCell {
+    QString type; // "" for a number, "inlineStr", "s", "str"...
+    QString value;
+    QString style;
+};
+
+QHash<QString, XlsxCell> readSheet(const QByteArray &xml)
+{
+    QHash<QString, XlsxCell> cells;
+    QXmlStreamReader reader(xml);
+    QString ref;
+    XlsxCell cell;
+    while (!reader.atEnd()) {
+        reader.readNext();
+        if (reader.isStartElement() && reader.name() == u"c") {
+            ref = reader.attributes().value(QStringLiteral("r")).toString();
+            cell = {reader.attributes().value(QStringLiteral("t")).toString(), QString(),
+                    reader.attributes().value(QStringLiteral("s")).toString()};
+        } else if (reader.isStartElement() && (reader.name() == u"v" || reader.name() == u"t") && !ref.isEmpty()) {
+            cell.value += reader.readElementText();
+        } else if (reader.isEndElement() && reader.name() == u"c") {
+            cells.insert(ref, cell);
+            ref.clear();
+        }
+    }
+    return cells;
+}
+
+QString columnLetters(int column)
+{
+    QString letters;
+    for (int c = column + 1; c > 0; c = (c - 1) / 26)
+        letters.prepend(QChar(u'A' + (c - 1) % 26));
+    return letters;
+}
+
+// One member of a zip file, through the unzip tool.
+QByteArray unzipped(const QString &zip, const QString &member, QString *problem)
+{
+    QProcess unzip;
+    unzip.start(QStringLiteral("unzip"), {QStringLiteral("-p"), zip, member});
+    if (!unzip.waitForFinished(30000) || unzip.exitCode() != 0) {
+        *problem = QStringLiteral("unzip: ") + unzip.errorString() + QString::fromLocal8Bit(unzip.readAllStandardError());
+        return {};
+    }
+    return unzip.readAllStandardOutput();
+}
+
+bool writeAll(ArchiveExport::Format format, const QString &path, const QList<ArchiveRecord> &records, QString *error)
+{
+    ArchiveExport::Writer writer(format);
+    const bool ok = writer.write(path, records.size(), [&](qsizetype i) { return std::optional(records[i]); });
+    *error = writer.errorString();
+    return ok;
+}
+
+QByteArray contents(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
 }
 
 } // namespace
@@ -65,7 +151,17 @@ QList<ArchiveRecord> twoRecords()
 class tst_ArchiveExport : public QObject {
     Q_OBJECT
 private slots:
-    void csvReadsBackOneRowPerRecordOneColumnPerField()
+    void headsAreReadableQuantitiesEachOnce()
+    {
+        const QStringList list = heads();
+        QCOMPARE(QSet<QString>(list.cbegin(), list.cend()).size(), list.size());
+        for (const QString &head : list)
+            QVERIFY2(!head.startsWith(QStringLiteral("QR")) && !head.contains(QStringLiteral("Grid")), qPrintable(head));
+        QVERIFY(list.contains(QStringLiteral("Pхх, Вт")));
+        QVERIFY(list.contains(QStringLiteral("Pном, кВА")));
+    }
+
+    void csvReadsBackOneRowPerRecordNumbersWithADecimalComma()
     {
         const QList<ArchiveRecord> records = twoRecords();
         const QByteArray bytes = ArchiveExport::toCsv(records);
@@ -73,20 +169,33 @@ private slots:
         const QList<QStringList> rows = parseCsv(QString::fromUtf8(bytes.mid(3)));
         QCOMPARE(rows.size(), 3);
         const QStringList header = rows[0];
-        QCOMPARE(header, ArchiveExport::columns(records));
-        QCOMPARE(header.count(QStringLiteral("QRConclusion")), 1);
-        for (int r = 0; r < records.size(); ++r) {
-            QCOMPARE(rows[r + 1].size(), header.size());
-            for (int c = 0; c < header.size(); ++c)
-                QCOMPARE(rows[r + 1][c], ArchiveExport::value(records[r], header[c]));
-        }
-        const int firm = header.indexOf(QStringLiteral("Фирма"));
-        QCOMPARE(rows[1][firm], QStringLiteral("ООО \"Трансформер; ремонт\""));
-        // Rich texts keep their lines; numbers keep the decimal point the protocol shows.
-        QCOMPARE(rows[1][header.indexOf(QStringLiteral("QRKI"))], QStringLiteral("25.01\n25.02\n24.99"));
-        QCOMPARE(rows[1][header.indexOf(QStringLiteral("ResistenceGrid00"))], QStringLiteral("1,234"));
-        QCOMPARE(rows[2][header.indexOf(QStringLiteral("QRConclusion"))], QString());
-        QCOMPARE(rows[2][header.indexOf(QStringLiteral("Протокол №"))], QStringLiteral("18;a"));
+        QCOMPARE(header, heads());
+        for (int r = 1; r < rows.size(); ++r)
+            QCOMPARE(rows[r].size(), header.size());
+        const auto cell = [&](int row, const QString &head) {
+            const int column = header.indexOf(head);
+            return column < 0 ? QStringLiteral("(no column %1)").arg(head) : rows[row][column];
+        };
+        QCOMPARE(cell(1, QStringLiteral("Дата")), records[0].moment.toLocalTime().toString("dd.MM.yyyy HH:mm:ss"));
+        QCOMPARE(cell(1, QStringLiteral("Редакция")), QStringLiteral("2"));
+        QCOMPARE(cell(1, QStringLiteral("Фирма")), QStringLiteral("ООО \"Трансформер; ремонт\""));
+        // Units move to the heads; the numbers keep their digits with a decimal comma.
+        QCOMPARE(cell(1, QStringLiteral("Pхх, Вт")), QStringLiteral("1240,5"));
+        QCOMPARE(cell(1, QStringLiteral("Iхх, А")), QStringLiteral("0,512"));
+        QCOMPARE(cell(1, QStringLiteral("R ВН, ступень I, AB, Ом")), QStringLiteral("1,234"));
+        QCOMPARE(cell(1, QStringLiteral("Pкз приведенное к 75 °C, Вт")), QStringLiteral("7612,25"));
+        QCOMPARE(cell(1, QStringLiteral("Pном, кВА")), QStringLiteral("630"));
+        QCOMPARE(cell(1, QStringLiteral("Uном ВН, В")), QStringLiteral("10000"));
+        QCOMPARE(cell(1, QStringLiteral("Uном НН, В")), QStringLiteral("400"));
+        QCOMPARE(cell(1, QStringLiteral("Группа соединения")), QStringLiteral("11"));
+        QCOMPARE(cell(1, QStringLiteral("Заключение")), QStringLiteral("Годен; к эксплуатации \"без замечаний\""));
+        // What is no number stays as typed; an absent value is an empty cell.
+        QCOMPARE(cell(2, QStringLiteral("Pхх, Вт")), QStringLiteral("обрыв"));
+        QCOMPARE(cell(2, QStringLiteral("Pном, кВА")), QString());
+        QCOMPARE(cell(2, QStringLiteral("Заключение")), QString());
+        QCOMPARE(cell(2, QStringLiteral("Цвет")), QStringLiteral("светло-жёлтый"));
+        QCOMPARE(cell(2, QStringLiteral("Протокол №")), QStringLiteral("18;a"));
+        QCOMPARE(cell(2, QStringLiteral("Заводской №")), QStringLiteral("\"5\""));
     }
 
     void csvCellsThatReadAsFormulasStayText_data()
@@ -111,12 +220,22 @@ private slots:
         QFETCH(QString, firm);
         ArchiveRecord record = sampleRecord(QStringLiteral("17"), QStringLiteral("4411"));
         record.firm = firm;
+        record.fields[QStringLiteral("QRConclusion")] = firm;
         const QList<QStringList> rows = parseCsv(QString::fromUtf8(ArchiveExport::toCsv({record}).mid(3)));
         QCOMPARE(rows.size(), 2);
         QTEST(rows[1][rows[0].indexOf(QStringLiteral("Фирма"))], "cell");
+        QTEST(rows[1][rows[0].indexOf(QStringLiteral("Заключение"))], "cell");
     }
 
-    void jsonParsesBackOneObjectPerRecord()
+    void negativeNumbersStayNumbers()
+    {
+        ArchiveRecord record = sampleRecord();
+        record.results[QStringLiteral("Ukz110")] = QStringLiteral("-0.5");
+        const QList<QStringList> rows = parseCsv(QString::fromUtf8(ArchiveExport::toCsv({record}).mid(3)));
+        QCOMPARE(rows[1][rows[0].indexOf(QStringLiteral("Uкз, %"))], QStringLiteral("-0,5"));
+    }
+
+    void jsonCarriesNumbersAsNumbers()
     {
         const QList<ArchiveRecord> records = twoRecords();
         QJsonParseError error;
@@ -125,23 +244,148 @@ private slots:
         const QJsonArray array = doc.array();
         QCOMPARE(array.size(), 2);
         const QJsonObject first = array[0].toObject();
-        QCOMPARE(first.value(QStringLiteral("Редакция")).toInt(), 2);
-        QCOMPARE(first.value(QStringLiteral("Заводской №")).toString(), QStringLiteral("4411"));
-        QCOMPARE(first.value(QStringLiteral("QRKI")).toString(), QStringLiteral("25.01\n25.02\n24.99"));
-        QCOMPARE(first.value(QStringLiteral("Pxx00")).toString(), QStringLiteral("1240.5"));
+        QCOMPARE(first.keys().size(), heads().size());
+        QCOMPARE(first.value(QStringLiteral("Редакция")), QJsonValue(2));
+        QCOMPARE(first.value(QStringLiteral("Заводской №")), QJsonValue(QStringLiteral("4411")));
+        QCOMPARE(first.value(QStringLiteral("Pхх, Вт")), QJsonValue(1240.5));
+        QCOMPARE(first.value(QStringLiteral("Pкз приведенное к 75 °C, Вт")), QJsonValue(7612.25));
         QCOMPARE(QDateTime::fromString(first.value(QStringLiteral("Дата")).toString(), Qt::ISODateWithMs),
                  records[0].moment);
-        QCOMPARE(array[1].toObject().value(QStringLiteral("Протокол №")).toString(), QStringLiteral("18;a"));
+        const QJsonObject second = array[1].toObject();
+        QCOMPARE(second.value(QStringLiteral("Протокол №")), QJsonValue(QStringLiteral("18;a")));
+        QCOMPARE(second.value(QStringLiteral("Pхх, Вт")), QJsonValue(QStringLiteral("обрыв")));
+        QVERIFY(second.value(QStringLiteral("Заключение")).isNull());
+        QCOMPARE(QJsonDocument::fromJson(ArchiveExport::toJson({})).array().size(), 0);
     }
 
-    void unwritableTargetIsAFailureWithItsReason()
+    void xlsxHoldsTypedNumbersAndDates()
     {
         QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("protocols.xlsx"));
+        const QList<ArchiveRecord> records = twoRecords();
         QString error;
-        QVERIFY(!ArchiveExport::writeFile(dir.filePath(QStringLiteral("no/such/folder/out.csv")), "x", &error));
-        QVERIFY(error.contains(QStringLiteral("out.csv")));
-        QVERIFY(ArchiveExport::writeFile(dir.filePath(QStringLiteral("out.csv")), "x", &error));
+        QVERIFY2(writeAll(ArchiveExport::Format::Xlsx, path, records, &error), qPrintable(error));
+        if (QStandardPaths::findExecutable(QStringLiteral("unzip")).isEmpty())
+            QSKIP("unzip is not installed (scripts/deps.sh installs it)");
+        const QByteArray xml = unzipped(path, QStringLiteral("xl/worksheets/sheet1.xml"), &error);
+        QVERIFY2(!xml.isEmpty(), qPrintable(error));
+        const QHash<QString, XlsxCell> cells = readSheet(xml);
+        const auto at = [&](int row, const QString &head) {
+            return cells.value(columnLetters(int(heads().indexOf(head))) + QString::number(row));
+        };
+        QCOMPARE(at(1, QStringLiteral("Pхх, Вт")).value, QStringLiteral("Pхх, Вт"));
+        // A number cell carries no type (or "n") and the value in the file's own C notation.
+        const XlsxCell losses = at(2, QStringLiteral("Pхх, Вт"));
+        QVERIFY2(losses.type.isEmpty() || losses.type == u"n", qPrintable(losses.type));
+        QCOMPARE(losses.value.toDouble(), 1240.5);
+        QCOMPARE(at(2, QStringLiteral("Редакция")).value, QStringLiteral("2"));
+        QCOMPARE(at(2, QStringLiteral("Pкз приведенное к 75 °C, Вт")).value.toDouble(), 7612.25);
+        // A date is a day count since 1899-12-30 with a date style.
+        const XlsxCell date = at(2, QStringLiteral("Дата"));
+        QVERIFY(date.type.isEmpty() && !date.style.isEmpty());
+        const QDateTime local = records[0].moment.toLocalTime();
+        const double days = QDate(1899, 12, 30).daysTo(local.date()) + local.time().msecsSinceStartOfDay() / 86400000.0;
+        QVERIFY2(qAbs(date.value.toDouble() - days) < 1e-6, qPrintable(date.value));
+        // Texts are texts, a formula's text included; no number is a text.
+        const XlsxCell serial = at(3, QStringLiteral("Заводской №"));
+        QVERIFY(!serial.type.isEmpty());
+        QCOMPARE(serial.value, QStringLiteral("\"5\""));
+        QCOMPARE(at(3, QStringLiteral("Pхх, Вт")).value, QStringLiteral("обрыв"));
+        QVERIFY(!at(3, QStringLiteral("Pхх, Вт")).type.isEmpty());
+        QVERIFY(!cells.contains(columnLetters(int(heads().indexOf(QStringLiteral("Заключение")))) + u'3'));
     }
+
+    void xlsxOpensInLibreOffice()
+    {
+        const QString office = QStandardPaths::findExecutable(QStringLiteral("soffice"));
+        if (office.isEmpty())
+            QSKIP("LibreOffice is not installed");
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("protocols.xlsx"));
+        QString error;
+        QVERIFY2(writeAll(ArchiveExport::Format::Xlsx, path, twoRecords(), &error), qPrintable(error));
+        QProcess convert;
+        convert.setWorkingDirectory(dir.path());
+        convert.start(office, {QStringLiteral("--headless"), QStringLiteral("-env:UserInstallation=file://") + dir.filePath("profile"),
+                               QStringLiteral("--convert-to"), QStringLiteral("csv:Text - txt - csv (StarCalc):59,34,76,1"),
+                               QStringLiteral("--outdir"), dir.path(), path});
+        QVERIFY(convert.waitForFinished(120000));
+        QString text = QString::fromUtf8(contents(dir.filePath(QStringLiteral("protocols.csv"))));
+        text.remove(u'\r').replace(u'\n', QStringLiteral("\r\n"));
+        const QList<QStringList> rows = parseCsv(text);
+        QVERIFY2(rows.size() >= 3, qPrintable(text.left(500)));
+        const int losses = int(rows[0].indexOf(QStringLiteral("Pхх, Вт")));
+        QVERIFY(losses >= 0);
+        // The office shows the number in its own locale's notation.
+        QCOMPARE(QString(rows[1][losses]).replace(u',', u'.').toDouble(), 1240.5);
+        QCOMPARE(rows[2][losses], QStringLiteral("обрыв"));
+    }
+
+    void writerReplacesTheFileWholeOrKeepsTheOld_data()
+    {
+        QTest::addColumn<ArchiveExport::Format>("format");
+        QTest::newRow("csv") << ArchiveExport::Format::Csv;
+        QTest::newRow("json") << ArchiveExport::Format::Json;
+        QTest::newRow("xlsx") << ArchiveExport::Format::Xlsx;
+    }
+    void writerReplacesTheFileWholeOrKeepsTheOld()
+    {
+        QFETCH(ArchiveExport::Format, format);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("out.") + ArchiveExport::extension(format));
+        QString error;
+        QVERIFY(!writeAll(format, dir.filePath(QStringLiteral("no/such/folder/out.csv")), twoRecords(), &error));
+        QVERIFY(error.contains(QStringLiteral("out.csv")));
+
+        {
+            QFile old(path);
+            QVERIFY(old.open(QIODevice::WriteOnly));
+            old.write("old file");
+        }
+        // Records that stop coming (a cancel, an unreadable record) leave the old file and no error.
+        ArchiveExport::Writer stopped(format);
+        QVERIFY(!stopped.write(path, 3, [](qsizetype i) {
+            return i < 2 ? std::optional(sampleRecord(QString::number(i))) : std::nullopt;
+        }));
+        QVERIFY(stopped.errorString().isEmpty());
+        QCOMPARE(contents(path), QByteArray("old file"));
+        QVERIFY2(writeAll(format, path, twoRecords(), &error), qPrintable(error));
+        QVERIFY(contents(path).size() > 100);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QFileInfo(path).fileName()});
+    }
+
+#ifdef Q_OS_LINUX
+    // A full disk, played without root by a limit on the size of the files this process
+    // writes: a write past it fails with EFBIG (SIGXFSZ ignored) as on a disk with no room.
+    void aFullDiskKeepsTheOldFileAndSaysSo_data() { writerReplacesTheFileWholeOrKeepsTheOld_data(); }
+    void aFullDiskKeepsTheOldFileAndSaysSo()
+    {
+        QFETCH(ArchiveExport::Format, format);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("out.") + ArchiveExport::extension(format));
+        {
+            QFile old(path);
+            QVERIFY(old.open(QIODevice::WriteOnly));
+            old.write("old file");
+        }
+        QList<ArchiveRecord> records;
+        for (int i = 0; i < 200; ++i)
+            records.append(sampleRecord(QString::number(i)));
+        rlimit old{};
+        getrlimit(RLIMIT_FSIZE, &old);
+        rlimit tight = old;
+        tight.rlim_cur = 2000; // far below the new file, a compressed workbook included
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        setrlimit(RLIMIT_FSIZE, &tight);
+        QString error;
+        const bool written = writeAll(format, path, records, &error);
+        setrlimit(RLIMIT_FSIZE, &old);
+        std::signal(SIGXFSZ, oldHandler);
+        QVERIFY(!written);
+        QVERIFY2(error.contains(QStringLiteral("не записан")), qPrintable(error));
+        QCOMPARE(contents(path), QByteArray("old file"));
+    }
+#endif
 };
 
 QTEST_GUILESS_MAIN(tst_ArchiveExport)

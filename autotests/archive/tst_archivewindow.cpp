@@ -6,7 +6,11 @@
 #include "recordingprompts.h"
 #include "recordslocation.h"
 
+#include <QCheckBox>
+#include <QDateEdit>
 #include <QFile>
+#include <QFileInfo>
+#include <QHeaderView>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -17,6 +21,8 @@
 #include <QTableView>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QScopeGuard>
+#include <QSet>
 #include <QTest>
 
 namespace {
@@ -32,6 +38,28 @@ public:
     QString savePath;
     QStringList saveCaptions;
 };
+
+ArchiveRecord at(ArchiveRecord record, const QDateTime &moment)
+{
+    record.moment = moment;
+    return record;
+}
+
+// Clicks the head of `column` as the operator does.
+void clickHead(QTableView *table, int column)
+{
+    QHeaderView *header = table->horizontalHeader();
+    const QPoint centre(header->sectionViewportPosition(column) + header->sectionSize(column) / 2, header->height() / 2);
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, Qt::NoModifier, centre);
+}
+
+QStringList column(const ArchiveListModel *model, int column)
+{
+    QStringList texts;
+    for (int row = 0; row < model->rowCount(); ++row)
+        texts.append(model->index(row, column).data().toString());
+    return texts;
+}
 
 ArchiveRecord withResults(ArchiveRecord record, const QString &losses, const QString &current, int minute)
 {
@@ -181,6 +209,164 @@ private slots:
         QTest::mouseClick(m_window->csvButton, Qt::LeftButton);
         QCOMPARE(prompts.messages.size(), 1);
         QCOMPARE(prompts.messages[0].icon, PromptIcon::Error);
+    }
+
+    void aClickOnAHeadSortsByThatColumn()
+    {
+        const QDateTime day(QDate(2026, 3, 14), QTime(9, 0));
+        QVERIFY(m_archive->store(at(sampleRecord("17", "4411", "ТМГ-250/10"), day)).ok());
+        QVERIFY(m_archive->store(at(sampleRecord("5", "5120", "ТМ-630/10"), day.addSecs(60))).ok());
+        QVERIFY(m_archive->store(at(sampleRecord("9", "3001", "ТМЗ-400/10"), day.addSecs(120))).ok());
+        m_window->show();
+        QCOMPARE(column(m_window->model, ArchiveListModel::ProtocolColumn), QStringList({"9", "5", "17"}));
+
+        clickHead(m_window->table, ArchiveListModel::TypeColumn);
+        const QStringList once = column(m_window->model, ArchiveListModel::TypeColumn);
+        clickHead(m_window->table, ArchiveListModel::TypeColumn);
+        const QStringList twice = column(m_window->model, ArchiveListModel::TypeColumn);
+        QStringList ascending = once;
+        std::sort(ascending.begin(), ascending.end());
+        QVERIFY(once != twice);
+        QVERIFY(once == ascending || twice == ascending);
+        QCOMPARE(QStringList(twice.rbegin(), twice.rend()), once);
+
+        clickHead(m_window->table, ArchiveListModel::SerialColumn);
+        const QStringList serials = column(m_window->model, ArchiveListModel::SerialColumn);
+        QVERIFY(serials == QStringList({"3001", "4411", "5120"}) || serials == QStringList({"5120", "4411", "3001"}));
+    }
+
+    // Sorted by a column of few values, every record comes exactly once across the pages.
+    void pagesFollowEachOtherWithoutLossOrRepeat()
+    {
+        const int records = ArchiveListModel::PageSize * 2 + 17;
+        for (int i = 0; i < records; ++i) {
+            ArchiveRecord record = sampleRecord(QString::number(i), QString::number(7000 + i),
+                                                i % 3 ? QStringLiteral("ТМ-630/10") : QStringLiteral("ТМГ-100/10"));
+            record.moment = QDateTime(QDate(2026, 1, 1), QTime(8, 0)).addSecs(60 * (i % 5)); // many alike
+            QVERIFY(m_archive->store(record).ok());
+        }
+        m_window->show();
+        for (const int sortColumn : {int(ArchiveListModel::DateColumn), int(ArchiveListModel::TypeColumn)}) {
+            m_window->model->sort(sortColumn, Qt::AscendingOrder);
+            QCOMPARE(m_window->model->rowCount(), ArchiveListModel::PageSize);
+            while (m_window->model->canFetchMore({}))
+                m_window->model->fetchMore({});
+            QCOMPARE(m_window->model->rowCount(), records);
+            QSet<qint64> ids;
+            for (int row = 0; row < records; ++row)
+                ids.insert(m_window->model->idAt(row));
+            QCOMPARE(ids.size(), records);
+            const QStringList keys = column(m_window->model, sortColumn);
+            QVERIFY(std::is_sorted(keys.begin(), keys.end(), [&](const QString &a, const QString &b) {
+                return sortColumn == ArchiveListModel::DateColumn
+                    ? QDateTime::fromString(a, "dd.MM.yyyy HH:mm") < QDateTime::fromString(b, "dd.MM.yyyy HH:mm")
+                    : a < b;
+            }));
+        }
+    }
+
+    void aSpanOfDaysNarrowsTheList()
+    {
+        const QTime nine(9, 0);
+        QVERIFY(m_archive->store(at(sampleRecord("1", "11"), QDateTime(QDate(2026, 3, 1), QTime(0, 0)))).ok());
+        QVERIFY(m_archive->store(at(sampleRecord("2", "12"), QDateTime(QDate(2026, 3, 14), nine))).ok());
+        QVERIFY(m_archive->store(at(sampleRecord("3", "13"), QDateTime(QDate(2026, 3, 15), QTime(23, 59)))).ok());
+        QVERIFY(m_archive->store(at(sampleRecord("4", "14"), QDateTime(QDate(2026, 3, 16), QTime(0, 0)))).ok());
+        m_window->show();
+        QCOMPARE(m_window->model->rowCount(), 4);
+        m_window->fromEdit->setDate(QDate(2026, 3, 14));
+        m_window->toEdit->setDate(QDate(2026, 3, 15));
+        QCOMPARE(m_window->model->rowCount(), 4); // not ticked yet
+        m_window->periodCheck->setChecked(true);
+        QCOMPARE(column(m_window->model, ArchiveListModel::ProtocolColumn), QStringList({"3", "2"}));
+        typeText(m_window->filterEdit, "13");
+        QCOMPARE(column(m_window->model, ArchiveListModel::ProtocolColumn), QStringList({"3"}));
+        m_window->filterEdit->clear();
+        m_window->fromEdit->setDate(QDate(2026, 3, 1));
+        QCOMPARE(column(m_window->model, ArchiveListModel::ProtocolColumn), QStringList({"3", "2", "1"}));
+        m_window->periodCheck->setChecked(false);
+        QCOMPARE(m_window->model->rowCount(), 4);
+    }
+
+    void exportAsksBeforeReplacingAFile()
+    {
+        SavePrompts prompts;
+        m_archive->store(sampleRecord("17", "4411"));
+        m_window->show();
+        m_window->selectRows({0});
+        prompts.savePath = m_dir->filePath(QStringLiteral("out.csv"));
+        {
+            QFile old(prompts.savePath);
+            QVERIFY(old.open(QIODevice::WriteOnly));
+            old.write("old");
+        }
+        prompts.yesNoAnswers = {false};
+        QTest::mouseClick(m_window->csvButton, Qt::LeftButton);
+        QCOMPARE(prompts.questions.size(), 1);
+        QVERIFY(prompts.questions[0].text.contains(QStringLiteral("out.csv")));
+        QFile file(prompts.savePath);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("old"));
+        file.close();
+
+        prompts.yesNoAnswers = {true};
+        QTest::mouseClick(m_window->csvButton, Qt::LeftButton);
+        QCOMPARE(prompts.questions.size(), 2);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY(file.readAll().contains("4411"));
+        file.close();
+
+        prompts.savePath = m_dir->filePath(QStringLiteral("new.csv")); // nothing to replace, nothing asked
+        QTest::mouseClick(m_window->csvButton, Qt::LeftButton);
+        QCOMPARE(prompts.questions.size(), 2);
+        QVERIFY(QFile::exists(prompts.savePath));
+    }
+
+    void exportProposesWhatGoesOutInAFolderThatExists()
+    {
+        RecordingPrompts prompts;
+        QTemporaryDir home;
+        const QByteArray oldHome = qgetenv("HOME");
+        qputenv("HOME", QFile::encodeName(home.path())); // a home without a Documents folder
+        const auto restore = qScopeGuard([&] { qputenv("HOME", oldHome); });
+        m_archive->store(at(sampleRecord("17", "4411"), QDateTime(QDate(2026, 3, 14), QTime(9, 0))));
+        m_archive->store(sampleRecord("18", "4412"));
+        m_window->show();
+        m_window->selectRows({rowOfId(1)});
+        QTest::mouseClick(m_window->xlsxButton, Qt::LeftButton);
+        QCOMPARE(prompts.fileDialogs.size(), 1);
+        const QFileInfo proposed(prompts.fileDialogs[0].request.proposedName);
+        QVERIFY2(proposed.absoluteDir().exists(), qPrintable(proposed.absolutePath()));
+        QCOMPARE(proposed.absolutePath(), QFileInfo(home.path()).absoluteFilePath());
+        QVERIFY2(proposed.fileName().contains(QStringLiteral("17")) && proposed.fileName().contains(QStringLiteral("4411"))
+                     && proposed.fileName().contains(QStringLiteral("14.03.2026")) && proposed.suffix() == u"xlsx",
+                 qPrintable(proposed.fileName()));
+        m_window->selectRows({});
+        QTest::mouseClick(m_window->jsonButton, Qt::LeftButton);
+        QCOMPARE(prompts.fileDialogs.size(), 2);
+        QVERIFY(QFileInfo(prompts.fileDialogs[1].request.proposedName).fileName().startsWith(QStringLiteral("Архив протоколов")));
+    }
+
+    void exportWithNothingChosenWritesTheListAsShown()
+    {
+        SavePrompts prompts;
+        QVERIFY(m_archive->store(sampleRecord("17", "4411", "ТМ-630/10")).ok());
+        QVERIFY(m_archive->store(sampleRecord("21", "5120", "ТМГ-100/10")).ok());
+        QVERIFY(m_archive->store(sampleRecord("22", "5188", "ТМГ-250/10")).ok());
+        m_window->show();
+        typeText(m_window->filterEdit, QStringLiteral("тмг"));
+        QVERIFY(m_window->jsonButton->isEnabled());
+        prompts.savePath = m_dir->filePath(QStringLiteral("list.json"));
+        QTest::mouseClick(m_window->jsonButton, Qt::LeftButton);
+        QFile file(prompts.savePath);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QJsonArray array = QJsonDocument::fromJson(file.readAll()).array();
+        QCOMPARE(array.size(), 2);
+        QStringList serials;
+        for (const QJsonValue &value : array)
+            serials.append(value.toObject().value(QStringLiteral("Заводской №")).toString());
+        QCOMPARE(serials, column(m_window->model, ArchiveListModel::SerialColumn));
+        QVERIFY(m_window->statusLabel->text().contains(QStringLiteral("2")));
     }
 
     void storingAfterPrintReportsOnlyTheFirstFailure()

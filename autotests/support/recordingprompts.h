@@ -40,6 +40,13 @@ public:
         return answerFileDialog(FileDialogKind::Save, request);
     }
 
+    // "Нет" unless the test scripts the answers, in the order the questions come.
+    bool askYesNo(QWidget *, const QString &caption, const QString &text) override
+    {
+        questions.append({caption, text, PromptIcon::Information});
+        return !yesNoAnswers.isEmpty() && yesNoAnswers.takeFirst();
+    }
+
     // Cancelled unless the test scripts the operator's choice.
     bool setUpPrinter(QWidget *, QPrinter *printer) override
     {
@@ -48,6 +55,8 @@ public:
     }
 
     QList<Message> messages;
+    QList<Message> questions;
+    QList<bool> yesNoAnswers;
     std::function<void()> onMessage; // runs while the "box" is up, as a modal box would let events run
 
     // Answers of the file dialogs in the order they are asked; none left is a cancel.

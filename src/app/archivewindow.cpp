@@ -2,18 +2,24 @@
 
 #include "archiveexport.h"
 #include "archivelistmodel.h"
+#include "archivelistsource.h"
 #include "controls.h"
 #include "prompts.h"
 #include "protocolarchive.h"
 #include "recordslocation.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QDateEdit>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QShowEvent>
@@ -113,9 +119,13 @@ void ArchiveCompareWindow::showComparison(const ArchiveRecord &before, const Arc
 ArchiveWindow::ArchiveWindow(ProtocolArchive *archive, QWidget *parent)
     : QWidget(parent, Qt::Window),
       filterEdit(new QLineEdit(this)),
+      periodCheck(new QCheckBox(QStringLiteral("За период с"), this)),
+      fromEdit(new QDateEdit(this)),
+      toEdit(new QDateEdit(this)),
       table(new QTableView(this)),
       openButton(new QPushButton(QStringLiteral("Открыть"), this)),
       compareButton(new QPushButton(QStringLiteral("Сравнить"), this)),
+      xlsxButton(new QPushButton(QStringLiteral("Выгрузить в Excel"), this)),
       csvButton(new QPushButton(QStringLiteral("Выгрузить в CSV"), this)),
       jsonButton(new QPushButton(QStringLiteral("Выгрузить в JSON"), this)),
       statusLabel(new QLabel(this)),
@@ -133,7 +143,25 @@ ArchiveWindow::ArchiveWindow(ProtocolArchive *archive, QWidget *parent)
     auto *filterLabel = new QLabel(QStringLiteral("Поиск:"), this);
     filterLabel->setBuddy(filterEdit);
 
+    // The list's first days are this month's; the span applies once ticked.
+    const QDate today = QDate::currentDate();
+    for (QDateEdit *edit : {fromEdit, toEdit}) {
+        edit->setCalendarPopup(true);
+        edit->setDisplayFormat(QStringLiteral("dd.MM.yyyy"));
+        edit->setMinimumWidth(edit->fontMetrics().horizontalAdvance(QStringLiteral("00.00.00000")) + 36);
+        edit->setEnabled(false);
+    }
+    fromEdit->setObjectName(QStringLiteral("ArchiveFrom"));
+    toEdit->setObjectName(QStringLiteral("ArchiveTo"));
+    fromEdit->setDate(QDate(today.year(), today.month(), 1));
+    toEdit->setDate(today);
+    auto *toLabel = new QLabel(QStringLiteral("по"), this);
+    toLabel->setBuddy(toEdit);
+
     table->setModel(model);
+    // A click on a column's head orders the list by it; the newest first to begin with.
+    table->horizontalHeader()->setSortIndicator(ArchiveListModel::DateColumn, Qt::DescendingOrder);
+    table->setSortingEnabled(true);
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
     table->setSelectionMode(QAbstractItemView::ExtendedSelection);
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -150,14 +178,23 @@ ArchiveWindow::ArchiveWindow(ProtocolArchive *archive, QWidget *parent)
 
     openButton->setToolTip(QStringLiteral("Открыть протокол в окне просмотра"));
     compareButton->setToolTip(QStringLiteral("Сравнить две записи одного трансформатора"));
+    const QString exportTip = QStringLiteral("Выгрузить выбранные записи, а если ничего не выбрано, весь список");
+    for (QPushButton *button : {xlsxButton, csvButton, jsonButton})
+        button->setToolTip(exportTip);
 
     auto *top = new QHBoxLayout;
     top->addWidget(filterLabel);
     top->addWidget(filterEdit, 1);
+    top->addSpacing(12);
+    top->addWidget(periodCheck);
+    top->addWidget(fromEdit);
+    top->addWidget(toLabel);
+    top->addWidget(toEdit);
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(openButton);
     buttons->addWidget(compareButton);
     buttons->addStretch(1);
+    buttons->addWidget(xlsxButton);
     buttons->addWidget(csvButton);
     buttons->addWidget(jsonButton);
     auto *layout = new QVBoxLayout(this);
@@ -170,8 +207,12 @@ ArchiveWindow::ArchiveWindow(ProtocolArchive *archive, QWidget *parent)
         model->setFilterText(text);
         updateButtons();
     });
+    connect(periodCheck, &QCheckBox::toggled, this, &ArchiveWindow::applyPeriod);
+    connect(fromEdit, &QDateEdit::dateChanged, this, &ArchiveWindow::applyPeriod);
+    connect(toEdit, &QDateEdit::dateChanged, this, &ArchiveWindow::applyPeriod);
     connect(table->selectionModel(), &QItemSelectionModel::selectionChanged, this, &ArchiveWindow::updateButtons);
     connect(model, &QAbstractItemModel::modelReset, this, &ArchiveWindow::updateButtons);
+    connect(model, &ArchiveListModel::problem, this, &ArchiveWindow::showProblem);
     connect(table, &QTableView::doubleClicked, this, [this](const QModelIndex &index) {
         if (index.isValid())
             emit openRequested(model->idAt(index.row()));
@@ -187,8 +228,9 @@ ArchiveWindow::ArchiveWindow(ProtocolArchive *archive, QWidget *parent)
     });
     connect(openButton, &QPushButton::clicked, this, &ArchiveWindow::openSelected);
     connect(compareButton, &QPushButton::clicked, this, &ArchiveWindow::compareSelected);
-    connect(csvButton, &QPushButton::clicked, this, [this] { exportSelected(false); });
-    connect(jsonButton, &QPushButton::clicked, this, [this] { exportSelected(true); });
+    connect(xlsxButton, &QPushButton::clicked, this, [this] { exportSelected(ArchiveExport::Format::Xlsx); });
+    connect(csvButton, &QPushButton::clicked, this, [this] { exportSelected(ArchiveExport::Format::Csv); });
+    connect(jsonButton, &QPushButton::clicked, this, [this] { exportSelected(ArchiveExport::Format::Json); });
     updateButtons();
 }
 
@@ -201,16 +243,34 @@ void ArchiveWindow::showEvent(QShowEvent *event)
 
 void ArchiveWindow::reload()
 {
-    std::optional<QList<ArchiveSummary>> list = m_archive->summaries();
-    if (!list) {
+    // The archive makes or migrates its database first; the list then reads it on a
+    // connection of its own, a page at a time.
+    if (!m_archive->open()) {
         model->setRecords({});
         showProblem(m_archive->lastError());
         return;
     }
+    if (!dynamic_cast<SqlArchiveListSource *>(model->source())) {
+        model->setSource(std::make_unique<SqlArchiveListSource>(m_archive->settings()));
+    } else if (!model->reload()) {
+        return;
+    }
+    const std::optional<qint64> count = model->source()->count();
+    if (!count) {
+        showProblem(model->source()->lastError());
+        return;
+    }
     m_problemShown = false;
-    const qsizetype count = list->size();
-    model->setRecords(std::move(*list));
-    statusLabel->setText(QStringLiteral("Записей в архиве: %1").arg(count));
+    statusLabel->setText(QStringLiteral("Записей в архиве: %1").arg(*count));
+}
+
+void ArchiveWindow::applyPeriod()
+{
+    const bool on = periodCheck->isChecked();
+    fromEdit->setEnabled(on);
+    toEdit->setEnabled(on);
+    model->setDateRange(on ? fromEdit->date() : QDate(), on ? toEdit->date() : QDate());
+    updateButtons();
 }
 
 void ArchiveWindow::showProblem(const QString &problem)
@@ -258,8 +318,8 @@ void ArchiveWindow::updateButtons()
     const qsizetype chosen = table->selectionModel()->selectedRows().size();
     openButton->setEnabled(chosen == 1);
     compareButton->setEnabled(chosen == 2);
-    csvButton->setEnabled(chosen > 0);
-    jsonButton->setEnabled(chosen > 0);
+    for (QPushButton *button : {xlsxButton, csvButton, jsonButton})
+        button->setEnabled(model->rowCount() > 0);
 }
 
 void ArchiveWindow::openSelected()
@@ -295,53 +355,131 @@ void ArchiveWindow::compareSelected()
     compareWindow->raise();
 }
 
-void ArchiveWindow::exportSelected(bool json)
+QString ArchiveWindow::exportFolder() const
 {
-    const QList<qint64> ids = selectedIds();
-    if (ids.isEmpty())
+    if (!m_exportFolder.isEmpty() && QFileInfo(m_exportFolder).isDir())
+        return m_exportFolder;
+    // A system without a Documents folder still names one; a dialog proposing it fails.
+    const QString documents = documentsDirectory();
+    if (!documents.isEmpty() && QFileInfo(documents).isDir())
+        return documents;
+    return QDir::homePath();
+}
+
+QString ArchiveWindow::proposedExportName(ArchiveExport::Format format, const QList<qint64> &ids) const
+{
+    QString name;
+    const QString today = QDate::currentDate().toString(QStringLiteral("dd.MM.yyyy"));
+    std::optional<ArchiveRecord> one = ids.size() == 1 ? m_archive->record(ids.first()) : std::nullopt;
+    if (one) {
+        name = QStringLiteral("Протокол №%1, зав. №%2, ред. %3 от %4")
+                   .arg(one->protocolNumber, one->serialNumber)
+                   .arg(one->revision)
+                   .arg(one->moment.toLocalTime().toString(QStringLiteral("dd.MM.yyyy")));
+    } else if (!ids.isEmpty()) {
+        name = QStringLiteral("Протоколы, %1 шт., выгружено %2").arg(ids.size()).arg(today);
+    } else {
+        name = QStringLiteral("Архив протоколов");
+        if (!model->filterText().isEmpty())
+            name += QStringLiteral(", ") + model->filterText();
+        if (periodCheck->isChecked())
+            name += QStringLiteral(", %1–%2").arg(fromEdit->date().toString(QStringLiteral("dd.MM.yyyy")),
+                                                  toEdit->date().toString(QStringLiteral("dd.MM.yyyy")));
+        name += QStringLiteral(", выгружено ") + today;
+    }
+    // Characters no file name may hold on either system become "_".
+    for (QChar &c : name) {
+        if (QStringLiteral("/\\:*?\"<>|").contains(c) || c.unicode() < 0x20)
+            c = u'_';
+    }
+    return QDir(exportFolder()).filePath(name.simplified() + u'.' + ArchiveExport::extension(format));
+}
+
+void ArchiveWindow::exportSelected(ArchiveExport::Format format)
+{
+    QList<qint64> ids = selectedIds();
+    const bool wholeList = ids.isEmpty();
+    if (wholeList && model->rowCount() == 0)
         return;
-    const QString extension = json ? QStringLiteral("json") : QStringLiteral("csv");
-    const QString folder = documentsDirectory();
     FileRequest request;
-    request.title = json ? QStringLiteral("Выгрузка протоколов в JSON") : QStringLiteral("Выгрузка протоколов в CSV");
-    request.filters = {json ? QStringLiteral("Файлы JSON (*.json)") : QStringLiteral("Файлы CSV (*.csv)")};
-    request.defaultExtension = extension;
-    request.proposedName = QDir(folder).filePath(QStringLiteral("протоколы.") + extension);
+    switch (format) {
+    case ArchiveExport::Format::Xlsx: request.title = QStringLiteral("Выгрузка протоколов в Excel"); break;
+    case ArchiveExport::Format::Csv: request.title = QStringLiteral("Выгрузка протоколов в CSV"); break;
+    case ArchiveExport::Format::Json: request.title = QStringLiteral("Выгрузка протоколов в JSON"); break;
+    }
+    request.filters = {ArchiveExport::fileFilter(format)};
+    request.defaultExtension = ArchiveExport::extension(format);
+    request.proposedName = proposedExportName(format, ids);
     const QString path = Prompts::current().saveFileName(this, request);
     if (path.isEmpty())
         return;
-    QList<ArchiveRecord> records;
-    QString problem;
-    bool written = false;
-    {
-        // Hundreds of records take a moment: say so, and keep only the texts that go out.
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        const auto restoreCursor = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
-        records.reserve(ids.size());
-        for (qint64 id : ids) {
-            std::optional<ArchiveRecord> one = m_archive->record(id);
-            if (!one) {
-                problem = m_archive->lastError().isEmpty() ? QStringLiteral("Запись не найдена в архиве.")
-                                                           : m_archive->lastError();
-                break;
-            }
-            one->sheet1.clear();
-            one->sheet2.clear();
-            records.append(std::move(*one));
+    if (QFileInfo::exists(path)
+        && !Prompts::current().askYesNo(this, ProtocolArchive::Caption,
+                                        QStringLiteral("Файл %1 уже существует.\nЗаменить его?")
+                                            .arg(QDir::toNativeSeparators(path))))
+        return;
+    m_exportFolder = QFileInfo(path).absolutePath();
+
+    if (wholeList) {
+        std::optional<QList<qint64>> all = model->allIds();
+        if (!all) {
+            showProblem(model->source()->lastError());
+            return;
         }
-        if (problem.isEmpty()) {
-            const QByteArray bytes = json ? ArchiveExport::toJson(records) : ArchiveExport::toCsv(records);
-            written = ArchiveExport::writeFile(path, bytes, &problem);
-        }
+        ids = std::move(*all);
     }
-    if (!written) {
-        if (records.size() < ids.size())
-            showProblem(problem);
-        else
-            message(problem, true);
+    ArchiveExport::Writer writer(format);
+    QString problem;
+    bool readFailed = false;
+    bool cancelled = false;
+    if (ids.size() > writer.capacity()) {
+        message(QStringLiteral("В одном файле Excel помещается не больше %1 записей, выбрано %2. "
+                               "Сузьте список поиском или периодом.")
+                    .arg(writer.capacity())
+                    .arg(ids.size()),
+                true);
+        return;
+    }
+    // One record at a time: memory stays flat however many go out.
+    QProgressDialog progress(QStringLiteral("Выгрузка протоколов…"), QStringLiteral("Отмена"), 0, int(ids.size()), this);
+    progress.setWindowTitle(ProtocolArchive::Caption);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(400);
+    progress.setAutoReset(false);
+    progress.setAutoClose(false);
+    QElapsedTimer sinceUpdate;
+    sinceUpdate.start();
+    const bool ok = writer.write(path, ids.size(), [&](qsizetype i) -> std::optional<ArchiveRecord> {
+        if (sinceUpdate.elapsed() >= 50) {
+            progress.setValue(int(i)); // lets the cancel button work
+            sinceUpdate.restart();
+        }
+        if (progress.wasCanceled()) {
+            cancelled = true;
+            return std::nullopt;
+        }
+        std::optional<ArchiveRecord> one = m_archive->record(ids[i]);
+        if (!one) {
+            problem = m_archive->lastError().isEmpty() ? QStringLiteral("Запись не найдена в архиве.")
+                                                       : m_archive->lastError();
+            readFailed = true;
+        }
+        return one;
+    });
+    progress.close();
+    if (cancelled) {
+        statusLabel->setText(QStringLiteral("Выгрузка отменена, файл %1 не записан").arg(QDir::toNativeSeparators(path)));
+        return;
+    }
+    if (readFailed) {
+        showProblem(problem);
+        return;
+    }
+    if (!ok) {
+        message(writer.errorString(), true);
         return;
     }
     statusLabel->setText(QStringLiteral("Выгружено записей: %1 в файл %2")
-                             .arg(records.size())
+                             .arg(ids.size())
                              .arg(QDir::toNativeSeparators(path)));
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "archivecomparison.h"
+#include "archiveexport.h"
 #include "archiverecord.h"
 #include "protocolarchive.h"
 
@@ -8,6 +9,8 @@
 #include <optional>
 
 class ArchiveListModel;
+class QCheckBox;
+class QDateEdit;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -37,10 +40,12 @@ public:
 // number and firm as the main window shows them.
 ProtocolArchive::StoreResult recordInArchive(QWidget *owner, ProtocolArchive &archive, const ArchiveRecord &record);
 
-// The window "Архив протоколов": every stored protocol, newest first, narrowed by a
-// filter as one types; a record opens in the preview window (openRequested), two of one
-// serial number are compared, the chosen ones are exported to CSV or JSON.
-// Every message and file dialog goes through Prompts.
+// The window "Архив протоколов": every stored protocol, newest first or in the order of a
+// column whose head was clicked, narrowed by a filter as one types and by a span of days;
+// rows are read as the list is scrolled to them. A record opens in the preview window
+// (openRequested), two of one serial number are compared, and the chosen records (none
+// chosen: the whole list as shown) are exported to Excel, CSV or JSON with a progress bar
+// that can be cancelled. Every message and file dialog goes through Prompts.
 class ArchiveWindow : public QWidget {
     Q_OBJECT
 public:
@@ -57,12 +62,20 @@ public:
 
     void openSelected();
     void compareSelected();
-    void exportSelected(bool json);
+    void exportSelected(ArchiveExport::Format format);
+    // The file name an export proposes: what goes out, and the date.
+    QString proposedExportName(ArchiveExport::Format format, const QList<qint64> &ids) const;
+    // Where an export is proposed: the last export's folder, else Documents, else home.
+    QString exportFolder() const;
 
     QLineEdit *filterEdit;
+    QCheckBox *periodCheck;
+    QDateEdit *fromEdit;
+    QDateEdit *toEdit;
     QTableView *table;
     QPushButton *openButton;
     QPushButton *compareButton;
+    QPushButton *xlsxButton;
     QPushButton *csvButton;
     QPushButton *jsonButton;
     QLabel *statusLabel;
@@ -78,8 +91,10 @@ protected:
 private:
     void updateButtons();
     void showProblem(const QString &problem);
+    void applyPeriod();
     void message(const QString &text, bool error);
 
     ProtocolArchive *m_archive;
     bool m_problemShown = false; // one box for one spell of failure
+    QString m_exportFolder;      // the folder of the last export
 };

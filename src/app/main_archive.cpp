@@ -138,5 +138,9 @@ void TForm1::openArchivedRecord(qint64 id)
                                        PromptIcon::Warning);
         return;
     }
-    Form4->showSheets(page1, page2, record->fields.value(u"QRProtocolNumber"_s));
+    // The caption tells a stored copy from a protocol just made, and which revision it is.
+    const QString caption = u"%1 — архивная копия, редакция %2 от %3"_s.arg(
+        record->fields.value(u"QRProtocolNumber"_s), QString::number(record->revision),
+        record->moment.toLocalTime().toString(u"dd.MM.yyyy HH:mm"_s));
+    Form4->showSheets(page1, page2, caption);
 }

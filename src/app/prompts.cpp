@@ -7,6 +7,7 @@
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QPushButton>
 
 namespace {
 Prompts *installed = nullptr;
@@ -71,6 +72,20 @@ QString WidgetPrompts::openFileName(QWidget *owner, const FileRequest &request)
 QString WidgetPrompts::saveFileName(QWidget *owner, const FileRequest &request)
 {
     return runFileDialog(owner, request, QFileDialog::AcceptSave);
+}
+
+bool WidgetPrompts::askYesNo(QWidget *owner, const QString &caption, const QString &text)
+{
+    QMessageBox box(owner);
+    box.setWindowTitle(caption);
+    box.setText(text);
+    box.setIcon(QMessageBox::Question);
+    QPushButton *yes = box.addButton(QStringLiteral("Да"), QMessageBox::YesRole);
+    QPushButton *no = box.addButton(QStringLiteral("Нет"), QMessageBox::NoRole);
+    box.setDefaultButton(no);
+    box.setEscapeButton(no);
+    box.exec();
+    return box.clickedButton() == yes;
 }
 
 bool WidgetPrompts::setUpPrinter(QWidget *owner, QPrinter *printer)

@@ -26,8 +26,10 @@ public:
                              PromptIcon icon) = 0;
     // The open dialog also accepts a name of a file that does not exist.
     virtual QString openFileName(QWidget *owner, const FileRequest &request) = 0;
-    // Asks no confirmation before an existing file is replaced.
+    // Asks no confirmation before an existing file is replaced (askYesNo does, where wanted).
     virtual QString saveFileName(QWidget *owner, const FileRequest &request) = 0;
+    // A question with the buttons "Да" and "Нет", "Нет" the default; true for "Да".
+    virtual bool askYesNo(QWidget *owner, const QString &caption, const QString &text) = 0;
     // Lets the operator change `printer` (printer, copies, page range, orientation);
     // false after a cancel, with `printer` unchanged.
     virtual bool setUpPrinter(QWidget *owner, QPrinter *printer) = 0;
@@ -44,5 +46,6 @@ public:
                      PromptIcon icon) override;
     QString openFileName(QWidget *owner, const FileRequest &request) override;
     QString saveFileName(QWidget *owner, const FileRequest &request) override;
+    bool askYesNo(QWidget *owner, const QString &caption, const QString &text) override;
     bool setUpPrinter(QWidget *owner, QPrinter *printer) override;
 };

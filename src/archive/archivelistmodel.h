@@ -1,34 +1,71 @@
 #pragma once
 
+#include "archivelistsource.h"
 #include "archiverecord.h"
 
 #include <QAbstractTableModel>
+#include <QDate>
+#include <QTimer>
 #include <QList>
 #include <QString>
-#include <QVector>
+#include <memory>
+#include <optional>
 
 // The archive's list for the window: date, protocol number, revision, type, serial
-// number, firm; newest first, as the archive gives it. The filter keeps the rows whose
-// type, serial number or protocol number contains the text, without regard to case.
-// Filtering works on the rows in memory, never on the database, so a keystroke costs
-// one pass over the list (fewer when the text only grows).
+// number, firm; newest first until a click on a column's head orders it by that column.
+// The filter keeps the rows whose type, serial number or protocol number contains the
+// text, without regard to case; a span of days keeps the rows of those days.
+//
+// Rows are read a page at a time as the view scrolls to them (canFetchMore/fetchMore),
+// so a million records open as fast as a hundred and memory holds only what was seen.
+// The text filter is applied here, to the rows as they are read in slices: a keystroke
+// reads for at most SliceMs, shows what matched, and the rest of the search goes on in
+// later turns of the event loop (a new keystroke starts it afresh), so neither a rare
+// text nor one that matches nothing holds up the window.
 class ArchiveListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    enum Column { DateColumn, ProtocolColumn, RevisionColumn, TypeColumn, SerialColumn, FirmColumn, ColumnCount };
+    enum Column {
+        DateColumn = ArchiveListQuery::Date,
+        ProtocolColumn = ArchiveListQuery::Protocol,
+        RevisionColumn = ArchiveListQuery::Revision,
+        TypeColumn = ArchiveListQuery::Type,
+        SerialColumn = ArchiveListQuery::Serial,
+        FirmColumn = ArchiveListQuery::Firm,
+        ColumnCount = ArchiveListQuery::ColumnCount
+    };
     static constexpr int IdRole = Qt::UserRole + 1;
+    static constexpr int PageSize = 200;
+    // Rows read at a time while a text filter is searched for, and how long one turn may read.
+    static constexpr int SliceRows = 500;
+    static constexpr int SliceMs = 10;
 
     explicit ArchiveListModel(QObject *parent = nullptr);
+    ~ArchiveListModel() override;
 
+    // Reads from `source` from now on, beginning again at the first page.
+    void setSource(std::unique_ptr<ArchiveListSource> source);
+    ArchiveListSource *source() const { return m_source.get(); }
+    // A list held in memory (newest first).
     void setRecords(QList<ArchiveSummary> records);
-    const QList<ArchiveSummary> &records() const { return m_records; }
+
+    // Reads the first page again; false (and problem()) when the archive cannot be read.
+    bool reload();
+    // True while a search goes on in later turns of the event loop.
+    bool isSearching() const { return !m_complete && m_rows.size() < m_wanted; }
+    // The ids of every row of the list as shown (filter and span included), in its order:
+    // for an export of the whole list. Nullopt when the archive cannot be read.
+    std::optional<QList<qint64>> allIds();
 
     void setFilterText(const QString &text);
-    QString filterText() const { return m_filter; }
+    QString filterText() const { return m_query.filter; }
+    // The days from `first` to `last`, both kept, local time; an invalid date leaves that end open.
+    void setDateRange(const QDate &first, const QDate &last);
+    const ArchiveListQuery &query() const { return m_query; }
 
-    // The record shown in `row` (a row of the filtered list).
-    const ArchiveSummary &summaryAt(int row) const { return m_records[m_visible[row]]; }
-    qint64 idAt(int row) const { return summaryAt(row).id; }
+    // The record shown in `row` (a row read so far).
+    const ArchiveSummary &summaryAt(int row) const { return m_rows[row]; }
+    qint64 idAt(int row) const { return m_rows[row].id; }
 
     static QString dateText(qint64 msecs);
 
@@ -36,11 +73,29 @@ public:
     int columnCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    void sort(int column, Qt::SortOrder order) override;
+    bool canFetchMore(const QModelIndex &parent) const override;
+    void fetchMore(const QModelIndex &parent) override;
+
+signals:
+    // The archive could not be read; the list shows what it had.
+    void problem(const QString &text);
+    // A search that went on in later turns has read to its end or filled its page.
+    void searchFinished();
 
 private:
-    bool matches(const ArchiveSummary &record) const;
+    void requery();
+    // Reads slices until the wanted rows are there, the list ends, or the turn's time is up.
+    bool readOn();
+    bool matches(const ArchiveSummary &row) const;
+    // The query the source sees: the span and the order; the text is applied here.
+    ArchiveListQuery sourceQuery() const;
 
-    QList<ArchiveSummary> m_records;
-    QVector<int> m_visible; // indexes into m_records, in order
-    QString m_filter;
+    std::unique_ptr<ArchiveListSource> m_source;
+    ArchiveListQuery m_query;
+    QList<ArchiveSummary> m_rows;
+    std::optional<ArchiveSummary> m_lastRead; // the last row read from the source, shown or not
+    qsizetype m_wanted = PageSize;            // rows the view asked for so far
+    bool m_complete = true;                   // the source has no rows after m_lastRead
+    QTimer *m_readOn = nullptr;
 };
