@@ -177,6 +177,7 @@ public:
     void lineQuiet();
 
     // ---- tests ----
+    void showPendingReadouts();
     void IdleStateClick();
     void ShortStateClick();
     void TransformClick();
