@@ -1,10 +1,21 @@
-// How the framer finds its step again when a read begins in the middle of a packet, as
-// every opening of the port into a running stream and every drain after a pause does.
-// Each read is the tail of a packet with a random payload, then whole packets; the
-// stream is signal packets, resistance packets or both mixed, and goes on behind them. Prints the reads, the
-// whole packets that never came out as good, and the good packets that were none of them.
+// How the framer keeps good packets and keeps garbage out, stream by stream:
 //
-//   bench_resync [reads]     (default 1 000 000)
+//   clean        whole packets back to back, read in pieces of any size;
+//   restart      each read begins in the middle of a packet (the port opened into a running
+//                stream, the input drained after a command), then whole packets, and the
+//                stream goes on behind them; signal, resistance and mixed streams;
+//   noise        1-16 random bytes after every signal packet, with and without every third
+//                checksum broken, read as the bench's bursts come at the line rate (one or
+//                two packets a read) and at thirty times it (52 packets a read);
+//   random       nothing but random bytes, in reads of 4096.
+//
+// Payloads are random, which is harder than a bench's steady values. A resistance packet
+// counts as expected while a measurement runs (the resistance and mixed streams), except in
+// the rows that say no measurement runs. Prints one line per stream:
+//   stream <name>: packets <sound packets sent> lost <n> false <n> bytes <n>
+//
+//   bench_resync [scale]     (default 1: 300 000 restarts, 1 000 000 packets per noise
+//                            stream, 200 MB of random bytes)
 
 #include "crc8.h"
 #include "packetframer.h"
@@ -14,102 +25,268 @@
 #include <cstring>
 #include <memory>
 #include <random>
+#include <string>
 #include <vector>
 
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-constexpr int WholePackets = 4; // counted
-// Then the stream goes on for at least this many bytes, so that a candidate that is still
-// waiting for its bytes at the end of a read is settled, not counted as lost.
-constexpr std::size_t StreamGoesOn = 2 * SignalPacketLength;
-
-Bytes randomPacket(std::mt19937_64 &rng, bool signal)
+Bytes randomPacket(std::mt19937_64 &rng, bool signal, bool broken = false)
 {
     const int length = signal ? SignalPacketLength : ResistancePacketLength;
     Bytes p(static_cast<std::size_t>(length));
     for (auto &b : p)
         b = std::uint8_t(rng());
     p[0] = signal ? SignalKindByte : ResistanceKindByte;
-    if (signal)
-        p[53] = CRC8(p.data() + 1, 52);
-    else
-        p[6] = CRC8(p.data() + 1, 5);
+    const int at = checksumOffset(signal ? PacketKind::Signal : PacketKind::Resistance);
+    p[std::size_t(at)] = CRC8(p.data() + 1, std::uint8_t(at - 1));
+    if (broken)
+        p[std::size_t(at)] ^= 0x5A;
     return p;
+}
+
+struct Tally {
+    long packets = 0; // sound packets sent that count
+    long lost = 0;
+    long falseTaken = 0;
+    long long bytes = 0;
+};
+
+// Feeds one read and matches what comes out against the sound packets sent, in order.
+class Matcher {
+public:
+    Matcher(PacketFramer &framer, Tally &tally) : m_framer(framer), m_tally(tally) {}
+
+    void expect(const Bytes &packet, bool counts)
+    {
+        m_sent.push_back(packet);
+        m_counts.push_back(counts);
+        m_seen.push_back(false);
+    }
+
+    void read(const std::uint8_t *data, std::size_t size)
+    {
+        m_tally.bytes += (long long)size;
+        while (size > 0) {
+            const std::span<std::uint8_t> space = m_framer.freeSpace();
+            const std::size_t n = std::min(size, space.size());
+            std::memcpy(space.data(), data, n);
+            m_framer.commit(int(n));
+            data += n;
+            size -= n;
+            take();
+        }
+    }
+
+    // Settles the stream: whatever counted and was not seen is lost.
+    void settle()
+    {
+        for (std::size_t i = 0; i < m_sent.size(); ++i) {
+            if (m_counts[i]) {
+                ++m_tally.packets;
+                m_tally.lost += m_seen[i] ? 0 : 1;
+            }
+        }
+        m_sent.clear();
+        m_counts.clear();
+        m_seen.clear();
+        m_next = 0;
+    }
+
+    // Drops the packets already settled, keeping the unmatched tail for later reads.
+    void trim()
+    {
+        const std::size_t keep = 8;
+        if (m_next <= keep)
+            return;
+        const std::size_t drop = m_next - keep;
+        for (std::size_t i = 0; i < drop; ++i) {
+            if (m_counts[i]) {
+                ++m_tally.packets;
+                m_tally.lost += m_seen[i] ? 0 : 1;
+            }
+        }
+        m_sent.erase(m_sent.begin(), m_sent.begin() + long(drop));
+        m_counts.erase(m_counts.begin(), m_counts.begin() + long(drop));
+        m_seen.erase(m_seen.begin(), m_seen.begin() + long(drop));
+        m_next -= drop;
+    }
+
+private:
+    void take()
+    {
+        FramedPacket packet;
+        while (m_framer.nextPacket(packet)) {
+            if (packet.check != PacketCheck::Good)
+                continue;
+            bool matched = false;
+            for (std::size_t j = m_next; j < m_sent.size() && j < m_next + 64; ++j) {
+                if (m_sent[j].size() == packet.bytes.size()
+                    && std::memcmp(m_sent[j].data(), packet.bytes.data(), packet.bytes.size()) == 0) {
+                    m_seen[j] = true;
+                    m_next = j + 1;
+                    matched = true;
+                    break;
+                }
+            }
+            if (!matched)
+                ++m_tally.falseTaken;
+        }
+    }
+
+    PacketFramer &m_framer;
+    Tally &m_tally;
+    std::vector<Bytes> m_sent;
+    std::vector<bool> m_counts;
+    std::vector<bool> m_seen;
+    std::size_t m_next = 0;
+};
+
+void print(const char *name, const Tally &t)
+{
+    std::printf("stream %s: packets %ld lost %ld false %ld bytes %lld\n", name, t.packets, t.lost,
+                t.falseTaken, t.bytes);
+}
+
+enum class Mix { Signal, Resistance, Mixed };
+
+bool pick(std::mt19937_64 &rng, Mix mix)
+{
+    return mix == Mix::Signal || (mix == Mix::Mixed && (rng() & 1));
+}
+
+// Whole packets back to back, read in pieces of 1 to 4096 bytes.
+Tally clean(std::mt19937_64 &rng, Mix mix, long packets)
+{
+    Tally t;
+    auto framer = std::make_unique<PacketFramer>();
+    framer->setResistanceExpected(mix != Mix::Signal);
+    Matcher m(*framer, t);
+    Bytes pending;
+    for (long i = 0; i < packets; ++i) {
+        const Bytes p = randomPacket(rng, pick(rng, mix));
+        m.expect(p, true);
+        pending.insert(pending.end(), p.begin(), p.end());
+        const std::size_t piece = 1 + rng() % 4096;
+        if (pending.size() >= piece) {
+            m.read(pending.data(), piece);
+            pending.erase(pending.begin(), pending.begin() + long(piece));
+            m.trim();
+        }
+    }
+    m.read(pending.data(), pending.size());
+    m.settle();
+    return t;
+}
+
+// Each read begins inside a packet; four whole packets behind it count, and the stream goes
+// on long enough behind them for every candidate to be settled.
+Tally restarts(std::mt19937_64 &rng, Mix mix, bool expected, long reads)
+{
+    constexpr int WholePackets = 4;
+    constexpr std::size_t StreamGoesOn = 4 * SignalPacketLength;
+    Tally t;
+    auto framer = std::make_unique<PacketFramer>();
+    framer->setResistanceExpected(expected);
+    Matcher m(*framer, t);
+    Bytes stream;
+    for (long r = 0; r < reads; ++r) {
+        stream.clear();
+        const Bytes cut = randomPacket(rng, pick(rng, mix));
+        const std::size_t from = 1 + std::size_t(rng() % (cut.size() - 1));
+        stream.insert(stream.end(), cut.begin() + long(from), cut.end());
+        std::size_t countedEnd = 0;
+        for (int i = 0; i < WholePackets || stream.size() < countedEnd + StreamGoesOn; ++i) {
+            const Bytes p = randomPacket(rng, pick(rng, mix));
+            m.expect(p, i < WholePackets);
+            stream.insert(stream.end(), p.begin(), p.end());
+            if (i == WholePackets - 1)
+                countedEnd = stream.size();
+        }
+        framer->restartStream();
+        m.read(stream.data(), stream.size());
+        m.settle();
+    }
+    return t;
+}
+
+// Signal packets, each followed by 1-16 random bytes; every third checksum broken if asked.
+// The bench sends what falls due in one burst: `perRead` packets (0: one or two in turn,
+// as 1724 packets a second come in millisecond bursts).
+Tally noise(std::mt19937_64 &rng, bool brokenChecksums, int perRead, long packets)
+{
+    Tally t;
+    auto framer = std::make_unique<PacketFramer>();
+    Matcher m(*framer, t);
+    Bytes burst;
+    long serial = 0;
+    while (serial < packets) {
+        burst.clear();
+        const int n = perRead > 0 ? perRead : 1 + int(serial % 2);
+        for (int i = 0; i < n && serial < packets; ++i) {
+            ++serial;
+            const bool broken = brokenChecksums && serial % 3 == 0;
+            const Bytes p = randomPacket(rng, true, broken);
+            if (!broken)
+                m.expect(p, true);
+            burst.insert(burst.end(), p.begin(), p.end());
+            const int stray = 1 + int(rng() % 16);
+            for (int k = 0; k < stray; ++k)
+                burst.push_back(std::uint8_t(rng()));
+        }
+        for (std::size_t at = 0; at < burst.size(); at += 4096)
+            m.read(burst.data() + at, std::min<std::size_t>(4096, burst.size() - at));
+        m.trim();
+    }
+    // The bench goes on: clean packets settle the last noisy ones.
+    for (int i = 0; i < 8; ++i) {
+        const Bytes p = randomPacket(rng, true);
+        m.expect(p, false);
+        m.read(p.data(), p.size());
+    }
+    m.settle();
+    return t;
+}
+
+Tally randomBytes(std::mt19937_64 &rng, bool expected, long long megabytes)
+{
+    Tally t;
+    auto framer = std::make_unique<PacketFramer>();
+    framer->setResistanceExpected(expected);
+    Matcher m(*framer, t);
+    std::vector<std::uint8_t> read(4096);
+    const long long reads = megabytes * (1 << 20) / 4096;
+    for (long long r = 0; r < reads; ++r) {
+        for (std::size_t i = 0; i < read.size(); i += 8) {
+            const std::uint64_t v = rng();
+            std::memcpy(read.data() + i, &v, 8);
+        }
+        m.read(read.data(), read.size());
+    }
+    return t;
 }
 
 } // namespace
 
 int main(int argc, char **argv)
 {
-    const long reads = argc > 1 ? std::atol(argv[1]) : 1000000;
+    const double scale = argc > 1 ? std::atof(argv[1]) : 1.0;
+    auto n = [scale](double v) { return long(v * scale); };
     std::mt19937_64 rng(20261210);
-    auto framer = std::make_unique<PacketFramer>();
-    long lost = 0;
-    long falseTaken = 0;
-    long lostBy[3] = {};
-    long falseBy[3] = {};
-    long wholeSent = 0;
-    std::vector<Bytes> packets;
-    Bytes stream;
 
-    for (long r = 0; r < reads; ++r) {
-        const int mix = int(r % 3); // 0 signal, 1 resistance, 2 both
-        auto pickSignal = [&] { return mix == 0 || (mix == 2 && (rng() & 1)); };
-        packets.clear();
-        stream.clear();
-        const Bytes cut = randomPacket(rng, pickSignal());
-        const std::size_t from = 1 + std::size_t(rng() % (cut.size() - 1));
-        stream.insert(stream.end(), cut.begin() + long(from), cut.end());
-        std::size_t countedEnd = 0;
-        for (int i = 0; i < WholePackets || stream.size() < countedEnd + StreamGoesOn; ++i) {
-            packets.push_back(randomPacket(rng, pickSignal()));
-            stream.insert(stream.end(), packets.back().begin(), packets.back().end());
-            if (i == WholePackets - 1)
-                countedEnd = stream.size();
-        }
-
-        framer->restartStream();
-        const std::span<std::uint8_t> space = framer->freeSpace();
-        std::memcpy(space.data(), stream.data(), stream.size());
-        framer->commit(int(stream.size()));
-
-        std::vector<bool> seen(packets.size(), false);
-        std::size_t next = 0;
-        FramedPacket packet;
-        while (framer->nextPacket(packet)) {
-            if (packet.check != PacketCheck::Good)
-                continue;
-            bool matched = false;
-            for (std::size_t j = next; j < packets.size(); ++j) {
-                if (packets[j].size() == packet.bytes.size()
-                    && std::memcmp(packets[j].data(), packet.bytes.data(), packet.bytes.size()) == 0) {
-                    seen[j] = true;
-                    next = j + 1;
-                    matched = true;
-                    break;
-                }
-            }
-            if (!matched) {
-                ++falseTaken;
-                ++falseBy[mix];
-            }
-        }
-        for (int i = 0; i < WholePackets; ++i) {
-            lost += seen[std::size_t(i)] ? 0 : 1;
-            lostBy[mix] += seen[std::size_t(i)] ? 0 : 1;
-        }
-        wholeSent += WholePackets;
-    }
-
-    std::printf("reads %ld\n", reads);
-    std::printf("whole packets %ld\n", wholeSent);
-    std::printf("good packets lost %ld\n", lost);
-    std::printf("false packets taken %ld\n", falseTaken);
-    const char *names[3] = {"signal stream", "resistance stream", "mixed stream"};
-    for (int m = 0; m < 3; ++m)
-        std::printf("%s: good packets lost %ld, false packets taken %ld\n", names[m], lostBy[m],
-                    falseBy[m]);
+    print("clean signal", clean(rng, Mix::Signal, n(1000000)));
+    print("clean mixed", clean(rng, Mix::Mixed, n(1000000)));
+    print("restart signal", restarts(rng, Mix::Signal, false, n(100000)));
+    print("restart resistance", restarts(rng, Mix::Resistance, true, n(100000)));
+    print("restart mixed", restarts(rng, Mix::Mixed, true, n(100000)));
+    print("restart resistance, no measurement running", restarts(rng, Mix::Resistance, false, n(100000)));
+    print("restart mixed, no measurement running", restarts(rng, Mix::Mixed, false, n(100000)));
+    print("noise 1x", noise(rng, false, 0, n(1000000)));
+    print("noise 1x, every third checksum broken", noise(rng, true, 0, n(1000000)));
+    print("noise 30x", noise(rng, false, 52, n(1000000)));
+    print("noise 30x, every third checksum broken", noise(rng, true, 52, n(1000000)));
+    print("random bytes", randomBytes(rng, false, n(200)));
+    print("random bytes, measurement running", randomBytes(rng, true, n(200)));
     return 0;
 }

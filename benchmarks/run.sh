@@ -176,9 +176,16 @@ fi
 if [ -x build/benchmarks/bench_resync ]; then
   f="$tmp/resync.txt"
   if build/benchmarks/bench_resync >"$f" 2>"$f.err"; then
-    g() { sed -n "s/^$1 \([0-9][0-9]*\).*/\1/p" "$f" | head -n 1; }
-    row "Framer resynchronisation: good packets lost / false packets taken, reads beginning mid-packet" \
-        "$(g "good packets lost") / $(g "false packets taken") per $(g reads) reads"
+    while IFS= read -r line; do
+      name=${line#stream }; name=${name%%:*}
+      set -- ${line#*: }  # packets N lost N false N bytes N
+      if [ "$2" -gt 0 ]; then
+        row "Framer, $name: sound packets sent / lost / false packets taken" \
+            "$2 / $4 / $6 ($(awk -v p="$2" -v l="$4" 'BEGIN { printf "%.3f", 100 * (p - l) / p }') % counted)"
+      else
+        row "Framer, $name: false packets taken" "$6 in $(( $8 >> 20 )) MB"
+      fi
+    done < <(grep '^stream ' "$f")
   else
     row "Framer resynchronisation" "failed: build/benchmarks/bench_resync exited with an error"
   fi

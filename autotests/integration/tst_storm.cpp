@@ -64,6 +64,8 @@ private slots:
     }
 
     void theWindowOutlivesAStormOnItsLine();
+    void readoutsFollowTheBenchWhileNoiseFlows_data();
+    void readoutsFollowTheBenchWhileNoiseFlows();
 
 private:
     // Offers `bytes` to the line while the program goes on reading.
@@ -142,7 +144,9 @@ void TstStorm::theWindowOutlivesAStormOnItsLine()
     const qint64 before = residentKb();
 
     const int failedBefore = counterOf(f->form->Label8);
+    const int resistanceBefore = counterOf(f->form->Label6);
     const qint64 sent = burst(line, 8000);
+    QCOMPARE(counterOf(f->form->Label6), resistanceBefore); // no measurement runs
     // About one byte in 128 of random bytes starts a packet that fails its checksum: so
     // many failures show the bytes were read, not lost on the way.
     const int failed = counterOf(f->form->Label8) - failedBefore;
@@ -177,6 +181,62 @@ void TstStorm::theWindowOutlivesAStormOnItsLine()
     qInfo("resident memory: %lld kB before the storm, %lld kB after", before, after);
     if (MemoryIsMeasurable)
         QVERIFY2(after - before < 5 * 1024, qPrintable(QStringLiteral("grew by %1 kB").arg(after - before)));
+}
+
+void TstStorm::readoutsFollowTheBenchWhileNoiseFlows_data()
+{
+    QTest::addColumn<bool>("brokenChecksums");
+    QTest::newRow("stray bytes after every packet") << false;
+    QTest::newRow("stray bytes after every packet, every third checksum broken") << true;
+}
+
+// A line that puts 1-16 stray bytes behind every packet at the full line rate: while the
+// noise flows the readouts show the bench's values and the counter keeps rising, no
+// resistance value appears with no measurement running, and at the end nearly every sound
+// packet has been counted (bench_resync measures the exact share).
+void TstStorm::readoutsFollowTheBenchWhileNoiseFlows()
+{
+    QFETCH(bool, brokenChecksums);
+    const QString report = QDir(f->deviceFolder()).filePath(QStringLiteral("report.txt"));
+    QStringList options{"--rate", "1724", "--garbage-every", "1", "--seed", "19", "--duration", "4",
+                        "--report", report};
+    if (brokenChecksums)
+        options += QStringList{"--bad-crc-every", "3"};
+    startEmulator(options);
+    openResistancePage();
+    const int resistanceBefore = counterOf(f->form->Label6);
+    const int signalBefore = counterOf(f->form->Label2);
+
+    QTRY_COMPARE_WITH_TIMEOUT(f->form->Uab->text(), QStringLiteral("400.0"), 5000);
+    const int early = counterOf(f->form->Label2);
+    QTest::qWait(1000);
+    QCOMPARE(emulator->state(), QProcess::Running); // the noise still flows
+    QVERIFY2(counterOf(f->form->Label2) - early > 500,
+             qPrintable(QStringLiteral("%1 packets counted in a second").arg(counterOf(f->form->Label2) - early)));
+    QCOMPARE(f->form->Uab->text(), QStringLiteral("400.0"));
+    QCOMPARE(f->form->Ia->text(), QStringLiteral("2.000"));
+    QCOMPARE(f->form->StatusBarMain->text(), QStringLiteral("COM%1 открыт").arg(Port));
+    QCOMPARE(counterOf(f->form->Label6), resistanceBefore);
+    QCOMPARE(f->form->ResistenceGrid->cell(0, 0), QString());
+
+    // The bench stops after its time once the port is closed.
+    QTest::qWait(3500);
+    const int counted = counterOf(f->form->Label2) - signalBefore;
+    QTest::mouseClick(f->form->PageControl1->tabButton(TForm1::PageMain), Qt::LeftButton);
+    QVERIFY(emulator->waitForFinished(10000));
+    QFile file(report);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    qint64 sent = 0;
+    for (const QByteArray &line : file.readAll().split('\n'))
+        if (line.startsWith("sent "))
+            sent = line.mid(5).toLongLong();
+    const qint64 sound = brokenChecksums ? sent - sent / 3 : sent;
+    qInfo("%lld packets sent, %lld sound, %d counted", sent, sound, counted);
+    QVERIFY(sent > 1000);
+    QVERIFY2(counted >= sound * 99 / 100 && counted <= sound,
+             qPrintable(QStringLiteral("%1 of %2 sound packets counted").arg(counted).arg(sound)));
+    QCOMPARE(counterOf(f->form->Label6), resistanceBefore);
+    QCOMPARE(f->form->ResistenceGrid->cell(0, 0), QString());
 }
 
 QTEST_MAIN(TstStorm)

@@ -139,9 +139,12 @@ void TestLinkReceiver::everyPacketOfOneEventIsCountedAndDecodedInTurn()
     noPeriodCount.w2 = 0; // keeps the frequency of the packet before it
     noPeriodCount.Uab = 6000000;
     noPeriodCount.UabMean = 0; // no form factor: the earlier packet's stays
-    const LinkUpdate u = receive(signalPacket(fiftyHertz()) + resistancePacket(2.0f)
-                                 + withBadChecksum(resistancePacket(3.0f))
-                                 + signalPacket(noPeriodCount) + resistancePacket(1.25f));
+    link->setResistanceExpected(true); // a measurement runs
+    LinkUpdate u = receive(signalPacket(fiftyHertz()) + resistancePacket(2.0f)
+                           + withBadChecksum(resistancePacket(3.0f))
+                           + signalPacket(noPeriodCount) + resistancePacket(1.25f));
+    // The packet behind the failed one waits for the stream to confirm it, here a quiet line.
+    u.absorb(link->lineQuiet(readings, context));
     QCOMPARE(shown(u.Label2), QStringLiteral("VA 2"));
     QCOMPARE(shown(u.Label6), QStringLiteral("R 2"));
     QCOMPARE(shown(u.Label8), QStringLiteral("F 1"));
@@ -211,6 +214,7 @@ void TestLinkReceiver::failingReadLeavesTheCollectedBytesAlone()
 void TestLinkReceiver::afterARestartALonePacketIsTakenWhenTheLineStaysQuiet()
 {
     receive(signalPacket(fiftyHertz()).left(30));
+    link->setResistanceExpected(true); // the drain after the measurement's start
     link->restartStream();
     LinkUpdate u = receive(resistancePacket(2.0f));
     QVERIFY(!u.resistanceText && !u.Label6);
@@ -226,6 +230,7 @@ void TestLinkReceiver::afterARestartALonePacketIsTakenWhenTheLineStaysQuiet()
 // and a form factor left unchanged by the later packet keeps the earlier one.
 void TestLinkReceiver::updatesFoldIntoTheLatest()
 {
+    link->setResistanceExpected(true); // a measurement runs
     LinkUpdate first = receive(signalPacket(fiftyHertz()) + resistancePacket(1.0f));
     const LinkUpdate second = receive(withBadChecksum(signalPacket(fiftyHertz())));
     QVERIFY(first.signalTexts && first.signalTexts->KfColour != FormFactorColour::Unchanged);

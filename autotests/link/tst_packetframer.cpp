@@ -34,7 +34,7 @@ QList<Seen> feed(PacketFramer &framer, const QByteArray &data)
 QList<Seen> feedThenQuiet(PacketFramer &framer, const QByteArray &data)
 {
     QList<Seen> seen = feed(framer, data);
-    if (framer.awaitsConfirmation()) {
+    while (framer.awaitsConfirmation()) {
         framer.confirmQuietLine();
         seen += feed(framer, QByteArray());
     }
@@ -92,6 +92,10 @@ private slots:
     void garbageThatLooksLikeAPacketIsNotTakenAfterARestart();
     void lonePacketAfterARestartWaitsForItsFollowerOrAQuietLine();
     void restartDropsWhatIsHeld();
+    void noisyLineKeepsEverySoundPacket_data();
+    void noisyLineKeepsEverySoundPacket();
+    void firstResistanceAnswerIsTakenBeforeASignalPacket_data();
+    void firstResistanceAnswerIsTakenBeforeASignalPacket();
     void incompletePacketWaitsAtTheFrontOfTheBuffer();
     void commitNeverGoesPastTheBuffer();
     void streamLongerThanTheBufferIsReadInRoomSizedPieces();
@@ -165,6 +169,7 @@ void TestPacketFramer::startOfTheNextPacketWaitsForTheNextRead()
 // each other and come out.
 void TestPacketFramer::badChecksumDropsOnlyItsOwnBytes()
 {
+    framer->setResistanceExpected(true); // a measurement runs
     const QByteArray good = resistancePacket(2.5f);
     const QByteArray other = resistancePacket(4.5f);
     const QList<Seen> seen = feed(*framer, withBadChecksum(plainSignal()) + good + other
@@ -222,7 +227,8 @@ void TestPacketFramer::strayKindByteFailsOnceAndThePacketBehindItIsFound()
     f.UabMean = 0xAABBAABB; // kind bytes inside the failed stretch are not failures of their own
     const QByteArray real = signalPacket(f);
     const QByteArray next = resistancePacket(3.0f);
-    const QList<Seen> seen = feed(*framer, fromList({0xBB}) + real + next);
+    framer->setResistanceExpected(true); // a measurement runs
+    const QList<Seen> seen = feedThenQuiet(*framer, fromList({0xBB}) + real + next);
     QCOMPARE(seen.size(), 3);
     QCOMPARE(seen[0].kind, PacketKind::Signal);
     QCOMPARE(seen[0].check, PacketCheck::BadChecksum);
@@ -316,6 +322,7 @@ void TestPacketFramer::garbageThatLooksLikeAPacketIsNotTakenAfterARestart()
 void TestPacketFramer::lonePacketAfterARestartWaitsForItsFollowerOrAQuietLine()
 {
     const QByteArray r1 = resistancePacket(1.0f), r2 = resistancePacket(2.0f);
+    framer->setResistanceExpected(true); // the drain after the measurement's start
     framer->restartStream();
     QVERIFY(feed(*framer, r1).isEmpty());
     QVERIFY(framer->awaitsConfirmation());
@@ -338,6 +345,7 @@ void TestPacketFramer::lonePacketAfterARestartWaitsForItsFollowerOrAQuietLine()
 void TestPacketFramer::restartDropsWhatIsHeld()
 {
     QVERIFY(feed(*framer, plainSignal().left(30)).isEmpty());
+    framer->setResistanceExpected(true); // a measurement runs
     framer->restartStream();
     QCOMPARE(framer->rxCount(), 0);
     const QByteArray r = resistancePacket(5.0f);
@@ -346,9 +354,101 @@ void TestPacketFramer::restartDropsWhatIsHeld()
     QCOMPARE(seen[0].bytes, r);
 }
 
+void TestPacketFramer::noisyLineKeepsEverySoundPacket_data()
+{
+    QTest::addColumn<bool>("brokenChecksums");
+    QTest::addColumn<int>("perRead"); // packets per read
+    QTest::newRow("stray bytes") << false << 2;
+    QTest::newRow("stray bytes, every third checksum broken") << true << 2;
+    QTest::newRow("stray bytes, long reads") << false << 50;
+    QTest::newRow("stray bytes, every third checksum broken, long reads") << true << 50;
+}
+
+// 1 to 16 stray bytes behind every packet: the sound packets come out, one after the
+// other, and nothing else does.
+void TestPacketFramer::noisyLineKeepsEverySoundPacket()
+{
+    QFETCH(bool, brokenChecksums);
+    QFETCH(int, perRead);
+    QRandomGenerator random(19);
+    QByteArray expected;
+    QList<QByteArray> reads;
+    QByteArray read;
+    for (int i = 1; i <= 300; ++i) {
+        SignalFields f;
+        f.Uab = random.generate();
+        f.Ia = random.generate();
+        f.UabMean = random.generate();
+        QByteArray packet = signalPacket(f);
+        if (brokenChecksums && i % 3 == 0)
+            packet = withBadChecksum(packet);
+        else
+            expected += packet;
+        read += packet;
+        for (int n = int(random.bounded(1, 17)); n > 0; --n)
+            read += char(random.bounded(256));
+        if (i % perRead == 0) {
+            reads.append(read);
+            read.clear();
+        }
+    }
+    reads.append(read);
+    QByteArray good;
+    int failed = 0;
+    for (int r = 0; r < reads.size(); ++r) {
+        const QList<Seen> seen = r + 1 < reads.size() ? feed(*framer, reads[r]) : feedThenQuiet(*framer, reads[r]);
+        for (const Seen &p : seen) {
+            if (p.check == PacketCheck::Good)
+                good += p.bytes;
+            else
+                ++failed;
+        }
+    }
+    QCOMPARE(good.toHex(), expected.toHex());
+    if (brokenChecksums)
+        QVERIFY(failed >= 100);
+}
+
+void TestPacketFramer::firstResistanceAnswerIsTakenBeforeASignalPacket_data()
+{
+    QTest::addColumn<bool>("measuring");
+    QTest::addColumn<int>("answers"); // good resistance packets that come out
+    QTest::newRow("measurement runs") << true << 1;
+    QTest::newRow("no measurement") << false << 0;
+}
+
+// After the drain that follows a start the bench's answer may be followed at once by
+// signal packets: while a measurement runs the answer is taken; with none running a
+// resistance packet is garbage unless more of them vouch for it, and a quiet line does
+// not take it either.
+void TestPacketFramer::firstResistanceAnswerIsTakenBeforeASignalPacket()
+{
+    QFETCH(bool, measuring);
+    QFETCH(int, answers);
+    framer->setResistanceExpected(measuring);
+    framer->restartStream();
+    const QByteArray answer = resistancePacket(1.25f);
+    const QByteArray s1 = plainSignal(1), s2 = plainSignal(2);
+    int resistance = 0;
+    int signal = 0;
+    for (const Seen &p : feedThenQuiet(*framer, plainSignal(9).mid(40) + answer + s1 + s2)) {
+        QCOMPARE(p.check, PacketCheck::Good);
+        (p.kind == PacketKind::Resistance ? resistance : signal) += 1;
+    }
+    QCOMPARE(resistance, answers);
+    QCOMPARE(signal, 2);
+
+    framer->restartStream();
+    resistance = 0;
+    for (const Seen &p : feedThenQuiet(*framer, fromList({0x42}) + answer))
+        resistance += p.check == PacketCheck::Good ? 1 : 0;
+    QCOMPARE(resistance, answers);
+}
+
 void TestPacketFramer::incompletePacketWaitsAtTheFrontOfTheBuffer()
 {
     const QByteArray packet = resistancePacket(1.0f);
+    framer->setResistanceExpected(true); // a measurement runs
     QVERIFY(feed(*framer, fromList({0x00}) + packet.left(6)).isEmpty());
     QCOMPARE(framer->rxCount(), 6);
     QCOMPARE(QByteArray(reinterpret_cast<const char *>(framer->collected()), 6), packet.left(6));

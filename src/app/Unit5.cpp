@@ -244,6 +244,8 @@ void TForm5::GaugeButtonClick()
         return;
     case CalibrationBuild::Outcome::Overflow:
         throw BenchError(QStringLiteral("Floating point overflow"));
+    case CalibrationBuild::Outcome::Underflow:
+        throw BenchError(QStringLiteral("Floating point underflow"));
     case CalibrationBuild::Outcome::NoChannel:
         return;
     }

@@ -181,6 +181,7 @@ public:
     void lineQuiet();
 
     // ---- tests ----
+    void showPendingReadouts();
     void IdleStateClick();
     void ShortStateClick();
     void TransformClick();

@@ -78,7 +78,13 @@ void TForm1::setupLink()
 }
 
 bool TForm1::resistancePaused() const { return Link->receiver.resistancePaused(); }
-void TForm1::setResistancePaused(bool paused) { Link->receiver.setResistancePaused(paused); }
+// Only the measurement's start and stop set it: while it is clear after a start the
+// bench's answers are awaited, so the framer takes the first of them too.
+void TForm1::setResistancePaused(bool paused)
+{
+    Link->receiver.setResistancePaused(paused);
+    Link->receiver.setResistanceExpected(!paused);
+}
 
 QString TForm1::portText(const char *suffix) const
 {

@@ -1,5 +1,7 @@
 #include "formtests.h"
 
+#include "formlink.h"
+
 #include "bencherror.h"
 #include "controls.h"
 #include "errorreport.h"
@@ -74,20 +76,31 @@ void TForm1::setupTests()
         connect(e, &QLineEdit::textChanged, this, guard(&TForm1::RIEnter));
 }
 
+// A test computes from the latest packet while the readouts may still wait for the screen
+// pacer: written first, the screen shows what the result was computed from.
+void TForm1::showPendingReadouts()
+{
+    if (Link->hasPending)
+        writeLinkScreen();
+}
+
 void TForm1::IdleStateClick()
 {
+    showPendingReadouts();
     WindowSink sink(this);
     runNoLoadTest(Readings, Rated, Scaling.CurrentDigits, FasNumber->itemIndex() == 0, sink);
 }
 
 void TForm1::ShortStateClick()
 {
+    showPendingReadouts();
     WindowSink sink(this);
     runShortCircuitTest(Readings, Rated, Scaling.CurrentDigits, FasNumber->itemIndex() == 0, sink);
 }
 
 void TForm1::TransformClick()
 {
+    showPendingReadouts();
     WindowSink sink(this);
     runRatioTest(Readings, Rated, Scaling.VoltageDigits, RadioGroup1->itemIndex(),
                  FasNumber->itemIndex() == 0, sink);

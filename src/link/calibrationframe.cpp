@@ -32,6 +32,18 @@ bool scaledSquare(float y, long double factor, float &value)
     return toSingle(square * factor, value);
 }
 
+// Whether every digit before the exponent of a number text is 0.
+bool digitsAreZero(const QString &text)
+{
+    for (const QChar c : text) {
+        if (c == QLatin1Char('e') || c == QLatin1Char('E'))
+            break;
+        if (c.isDigit() && c != QLatin1Char('0'))
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 CalibrationFrame layOutCalibrationFrame(std::uint8_t command, std::uint8_t selector, float value)
@@ -108,9 +120,12 @@ CalibrationBuild buildCalibrationFrame(CalibrationQuantity quantity, int item, c
         }
     }
     // A reference too small for single precision would send 0, telling the bench that the
-    // applied reference reads nothing: refused as one too large is.
-    if (fits && value == 0 && typed != 0)
-        fits = false;
+    // applied reference reads nothing. Even extended precision makes 0 of "1e-5000", so the
+    // digits decide whether the text means 0.
+    if (fits && value == 0 && (typed != 0 || !digitsAreZero(text))) {
+        build.outcome = CalibrationBuild::Outcome::Underflow;
+        return build;
+    }
     if (!fits) {
         build.outcome = CalibrationBuild::Outcome::Overflow;
         return build;

@@ -20,8 +20,9 @@ struct CalibrationBuild {
     enum class Outcome {
         Ready,      // `frame` and `value` hold what to send
         NotANumber, // the reference text is not a plain number: nothing may be sent
-        Overflow,   // the value does not fit a single-precision float, or becomes 0 in it
-                    // though the text is not 0: nothing may be sent
+        Overflow,   // the value does not fit a single-precision float: nothing may be sent
+        Underflow,  // the text is not 0 but the value becomes 0 in single precision, at
+                    // any exponent: nothing may be sent
         NoChannel,  // `item` names no input of the quantity
     };
     Outcome outcome = Outcome::NotANumber;

@@ -98,6 +98,8 @@ public:
 
     bool resistancePaused() const { return m_framer.resistancePaused(); }
     void setResistancePaused(bool paused) { m_framer.setResistancePaused(paused); }
+    // A resistance measurement runs: its packets are awaited (see PacketFramer).
+    void setResistanceExpected(bool expected) { m_framer.setResistanceExpected(expected); }
 
     int signalPackets() const { return m_signalPackets; }
     int resistancePackets() const { return m_resistancePackets; }

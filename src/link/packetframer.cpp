@@ -51,25 +51,106 @@ bool PacketFramer::fitsAt(int offset, int &length) const
     return checksumMatches(kind, RxBuffer.data() + offset);
 }
 
-// Whether a sound head at `head`, followed by a sound packet at `follower`, is more
-// likely the tail of an interrupted packet than a packet. A packet's tail is shorter than
-// the packet, so such garbage is either a short candidate in front of a long packet (in
-// a stream of long packets, where a short one has no business), or a long candidate
-// whose span swallows real packets: a chain of sound packets starting inside it that
-// ends exactly at its follower.
-bool PacketFramer::endsLikeGarbage(int head, int length, int follower) const
+// A resistance packet with no measurement running is taken only behind one in step.
+bool PacketFramer::takesResistanceFreely() const
 {
-    if (length == ResistancePacketLength)
-        return RxBuffer[std::size_t(follower)] == SignalKindByte;
-    for (int r = head + 1; r < follower; ++r) {
-        int at = r;
-        int step = 0;
-        while (at < follower && fitsAt(at, step))
-            at += step;
-        if (at == follower)
-            return true;
+    return m_resistanceExpected;
+}
+
+// Whether `sound` more sound packets follow from `end` on, each starting within `reach`
+// bytes of where the one before ended, with at most `broken` failed candidates among them;
+// with `onlyKind` set, only packets of that kind count. Unknown while the bytes that
+// would tell have not come yet.
+PacketFramer::Evidence PacketFramer::chainFrom(int end, int reach, int sound, int broken,
+                                               std::uint8_t onlyKind) const
+{
+    for (int at = end; at <= end + reach; ++at) {
+        if (at >= RxCount)
+            return Evidence::Unknown;
+        const std::uint8_t kind = RxBuffer[std::size_t(at)];
+        if (onlyKind ? kind != onlyKind : packetLength(kind) == 0)
+            continue;
+        int length = 0;
+        const bool fits = fitsAt(at, length);
+        if (!fits && RxCount - at < length)
+            return Evidence::Unknown;
+        Evidence next = Evidence::No;
+        if (fits)
+            next = sound == 1 ? Evidence::Yes : chainFrom(at + length, reach, sound - 1, broken, onlyKind);
+        else if (broken > 0)
+            next = chainFrom(at + length, reach, sound, broken - 1, onlyKind);
+        if (next != Evidence::No)
+            return next;
     }
-    return false;
+    return Evidence::No;
+}
+
+namespace {
+PacketFramer::Evidence either(PacketFramer::Evidence a, PacketFramer::Evidence b)
+{
+    using E = PacketFramer::Evidence;
+    if (a == E::Yes || b == E::Yes)
+        return E::Yes;
+    return a == E::Unknown || b == E::Unknown ? E::Unknown : E::No;
+}
+} // namespace
+
+// How firmly the stream behind the sound candidate at `head` confirms it: back to back (a
+// packet of its own kind right behind it, or two of any kind), or only across stray bytes
+// (two packets, each within NoiseGap bytes of the one before). A resistance packet nobody
+// awaits needs two resistance packets right behind it.
+PacketFramer::Support PacketFramer::support(int head, int length) const
+{
+    const int end = head + length;
+    const std::uint8_t kind = RxBuffer[std::size_t(head)];
+    const bool resistance = kind == ResistanceKindByte;
+    const Evidence exact = resistance && !takesResistanceFreely()
+                               ? chainFrom(end, 0, 2, 1, ResistanceKindByte)
+                               : either(chainFrom(end, 0, 1, 0, kind), chainFrom(end, 0, 2, 1, 0));
+    if (exact != Evidence::No)
+        return exact == Evidence::Yes ? Support::BackToBack : Support::Unknown;
+    if (resistance)
+        return Support::None;
+    switch (chainFrom(end, NoiseGap, 2, 1, 0)) {
+    case Evidence::Yes:
+        return Support::AcrossNoise;
+    case Evidence::No:
+        return Support::None;
+    case Evidence::Unknown:
+        break;
+    }
+    return Support::Unknown;
+}
+
+// Whether a sound candidate that starts inside the one at `head` is confirmed at least as
+// firmly as `level`: then the two cannot both be packets. An inner candidate that is
+// overtaken in its turn (a long one swallowing the real packets behind) does not count.
+PacketFramer::Evidence PacketFramer::overtaken(int head, int length, Support level, bool nested,
+                                               int *by) const
+{
+    Evidence result = Evidence::No;
+    for (int at = head + 1; at < head + length && at < RxCount; ++at) {
+        int inner = 0;
+        if (!fitsAt(at, inner)) {
+            if (inner != 0 && RxCount - at < inner)
+                result = Evidence::Unknown;
+            continue;
+        }
+        const Support s = support(at, inner);
+        if (s == Support::Unknown) {
+            result = Evidence::Unknown;
+        } else if (s != Support::None && s >= level) {
+            const Evidence itself = nested ? Evidence::No : overtaken(at, inner, s, true);
+            if (itself == Evidence::No) {
+                if (by)
+                    *by = at;
+                return Evidence::Yes;
+            }
+            if (itself == Evidence::Unknown)
+                result = Evidence::Unknown;
+        }
+    }
+    return result;
 }
 
 bool PacketFramer::nextPacket(FramedPacket &packet)
@@ -92,32 +173,67 @@ bool PacketFramer::nextPacket(FramedPacket &packet)
             break;
 
         packet.kind = *start == SignalKindByte ? PacketKind::Signal : PacketKind::Resistance;
+        const bool resistance = packet.kind == PacketKind::Resistance;
         const bool sound = checksumMatches(packet.kind, start);
-        if (sound && !m_inStep) {
-            const int follower = m_scan + length;
-            if (follower == RxCount) {
-                m_waitingAt = m_scan;
-                break;
+        if (sound) {
+            bool take = false;
+            const bool contested = m_scan < m_contestedUntil;
+            if (m_quietAt == m_scan) {
+                // The line fell quiet behind it.
+                take = !resistance || takesResistanceFreely() || m_waitingInStep;
+            } else if (m_inStep && resistance && !takesResistanceFreely() && m_lastWasSignal) {
+                // A resistance packet nobody awaits, in step behind a signal packet: a
+                // sound packet right behind it or a quiet line vouches for it.
+                const Evidence e = chainFrom(m_scan + length, 0, 1, 0, 0);
+                if (e == Evidence::Unknown) {
+                    m_waitingAt = m_scan;
+                    m_waitingInStep = true;
+                    break;
+                }
+                take = e == Evidence::Yes;
+            } else if (m_inStep) {
+                // In step: at once, unless the bytes already here show a packet starting
+                // inside it that the stream confirms while it does not confirm this one
+                // back to back.
+                // A signal packet with the bytes behind it here and no chain of packets in
+                // them is garbage that began where the stray bytes of a noisy line begin.
+                const Support s = support(m_scan, length);
+                int by = -1;
+                take = s == Support::BackToBack
+                       || (!(s == Support::None && !resistance)
+                           && overtaken(m_scan, length, Support::AcrossNoise, false, &by) != Evidence::Yes);
+                if (!take)
+                    contest(m_scan, by, Support::AcrossNoise);
+            } else {
+                const Support s = support(m_scan, length);
+                Evidence e = s == Support::Unknown ? Evidence::Unknown
+                             : s == Support::None || (contested && s <= m_contestLevel) ? Evidence::No
+                                                                                         : Evidence::Yes;
+                if (e == Evidence::Yes) {
+                    // Two overlapping candidates confirmed alike: neither is taken.
+                    int by = -1;
+                    e = overtaken(m_scan, length, s, false, &by);
+                    if (e == Evidence::Yes)
+                        contest(m_scan, by, s);
+                    e = e == Evidence::Unknown ? e : e == Evidence::Yes ? Evidence::No : Evidence::Yes;
+                }
+                if (e == Evidence::Unknown) {
+                    m_waitingAt = m_scan;
+                    m_waitingInStep = false;
+                    break;
+                }
+                take = e == Evidence::Yes;
             }
-            int followerLength = 0;
-            const bool followed = fitsAt(follower, followerLength);
-            if (!followed && followerLength != 0 && RxCount - follower < followerLength)
-                break; // the follower is still on its way
-            // Garbage that ends exactly where a real packet begins is followed by real
-            // packets, so a follower alone cannot tell it from the first real packet.
-            const bool confirmed = followed && !endsLikeGarbage(m_scan, length, follower);
-            if (!confirmed) {
+            m_quietAt = -1;
+            if (!take) {
+                m_inStep = false;
                 ++m_skipped;
                 ++m_scan;
                 continue;
             }
             m_inStep = true;
-        }
-        if (sound) {
-            if (packet.kind == PacketKind::Resistance && ResistancePaused)
-                packet.check = PacketCheck::Discarded;
-            else
-                packet.check = PacketCheck::Good;
+            m_lastWasSignal = !resistance;
+            packet.check = resistance && ResistancePaused ? PacketCheck::Discarded : PacketCheck::Good;
             packet.bytes = {start, std::size_t(length)};
             m_scan += length;
             return true;
@@ -132,9 +248,7 @@ bool PacketFramer::nextPacket(FramedPacket &packet)
             continue;
         }
         // A resistance packet is thrown away unread while paused, sound or not.
-        packet.check = packet.kind == PacketKind::Resistance && ResistancePaused
-                           ? PacketCheck::Discarded
-                           : PacketCheck::BadChecksum;
+        packet.check = resistance && ResistancePaused ? PacketCheck::Discarded : PacketCheck::BadChecksum;
         packet.bytes = {start, std::size_t(length)};
         return true;
     }
@@ -142,19 +256,34 @@ bool PacketFramer::nextPacket(FramedPacket &packet)
     return false;
 }
 
+// The signal candidate at `head` lost to the one at `by` inside it, both confirmed alike
+// (`level`): two signal packets shifted by a few bytes within the stray bytes of a noisy
+// line, one of them garbage, and nothing tells which. Neither is taken: candidates starting
+// inside the loser need firmer support than `level`. A long candidate that swallows short
+// packets is plain garbage and contests nothing.
+void PacketFramer::contest(int head, int by, Support level)
+{
+    if (by < 0 || RxBuffer[std::size_t(head)] != SignalKindByte || RxBuffer[std::size_t(by)] != SignalKindByte)
+        return;
+    m_contestLevel = head < m_contestedUntil ? std::max(m_contestLevel, level) : level;
+    m_contestedUntil = std::max(m_contestedUntil, head + SignalPacketLength);
+}
+
 void PacketFramer::restartStream()
 {
+    m_contestedUntil = 0;
     RxCount = 0;
     m_scan = 0;
     m_quietUntil = 0;
     m_waitingAt = -1;
+    m_quietAt = -1;
     m_inStep = false;
 }
 
 void PacketFramer::confirmQuietLine()
 {
     if (m_waitingAt >= 0 && m_waitingAt == m_scan)
-        m_inStep = true;
+        m_quietAt = m_scan;
     m_waitingAt = -1;
 }
 
@@ -169,5 +298,8 @@ void PacketFramer::compact()
     m_quietUntil = std::max(0, m_quietUntil - m_scan);
     if (m_waitingAt >= 0)
         m_waitingAt -= m_scan;
+    if (m_quietAt >= 0)
+        m_quietAt -= m_scan;
+    m_contestedUntil = std::max(0, m_contestedUntil - m_scan);
     m_scan = 0;
 }

@@ -48,18 +48,43 @@ struct FramedPacket {
 // Every complete packet is handed out in arrival order and whatever follows it is kept
 // for the next one, so a read that ends inside a packet loses nothing.
 //
-// Resynchronisation. The line has no marker but the kind byte, and the checksum has
-// only 8 bits, so one candidate in 256 taken from garbage passes it. In step (every
-// packet so far sound and back to back) a sound packet is taken at once and a failed
-// one is reported. Out of step - after restartStream() (the window restarts it for every
-// opening of the port and every drain), after bytes that cannot start a packet, after a
-// failed candidate - the search resumes at the byte after the failed candidate's first
+// Taking a packet. The line has no marker but the kind byte and the checksum has only 8
+// bits, so one candidate in 256 taken from garbage passes it; what else the stream tells
+// decides. In step (the candidate starts exactly where the last packet taken ended) a
+// sound packet is taken at once and a failed one is reported. Out of step - after
+// restartStream() (every opening of the port and every drain), after stray bytes, after
+// a failed candidate - the search resumes at the byte after the failed candidate's first
 // byte, so that a real packet hidden inside it is found, and a sound candidate is taken
-// only when the stream confirms it: the next packet follows it byte for byte and is sound
-// too, and the candidate does not look like the tail of an interrupted packet (see
-// endsLikeGarbage()). A sound candidate that ends exactly where the received bytes end
-// waits; should the line stay quiet behind it, confirmQuietLine() takes it, since a bench
-// that stops has sent whole packets, while garbage is followed by the stream.
+// when the stream behind it confirms it:
+//   - back to back: a sound packet of its own kind right behind it, or two sound packets
+//     of any kind one right behind the other (one failed candidate may sit among them);
+//   - across noise (signal packets only): two sound packets, each within NoiseGap stray
+//     bytes of the one before, as a noisy line puts behind every packet;
+//   - or the line falls quiet behind it (confirmQuietLine()): a bench that stops has sent
+//     whole packets.
+// A candidate overlapped by a later one that is confirmed as firmly is not taken (the
+// garbage in front of real packets overlaps them; a long candidate swallowing short
+// packets loses to them); of two signal candidates a few bytes apart, confirmed alike,
+// neither is taken. In step a signal packet whose following bytes are here and hold no
+// chain of packets is not taken either.
+// A resistance packet is taken like that only while a measurement awaits one
+// (setResistanceExpected()). With none running it needs two sound resistance packets
+// right behind it, or a sound packet right behind it when it follows one in step, and a
+// quiet line takes it only in step: a lone resistance packet with no measurement running
+// is garbage that would land in the resistance table.
+//
+// What that costs. A kind byte of garbage makes a candidate that passes its checksum with
+// chance 1/256. Random bytes then confirm a signal candidate back to back with 1/65536 (a
+// signal packet behind it; two packets of any kind add 1e-9), across noise with about
+// (17 * 2/65536)^2 = 2.7e-7: 2.4e-10 false signal packets per random byte, 0.025 per
+// 100 MB, half of what a follower of any kind let in. A resistance candidate needs another
+// (1/65536)^2 with no measurement running, 1/65536 (0.024 per 100 MB) with one running.
+// After a restart into whole packets a false signal candidate overlaps the real packets,
+// which win; a false resistance candidate can end exactly where the first whole packet
+// begins only inside a signal packet's tail: 1/65536 per restart, only while a measurement
+// runs, else nothing. On a noisy line the false candidates are those from kind bytes among
+// the stray bytes or inside a broken packet that end short of the next real packet (about
+// 8.5/65536 per broken packet); bench_resync counts them.
 //
 // Only one failed candidate is reported per stretch of bytes it covered: the candidates
 // that start inside it are looked at silently, so a stray kind byte still shows one
@@ -69,6 +94,8 @@ struct FramedPacket {
 // commit() them, then call nextPacket() until it returns false. Nothing is allocated.
 class PacketFramer {
 public:
+    // What the bytes held say about a question: yes, no, or not until more bytes come.
+    enum class Evidence : std::uint8_t { Yes, No, Unknown };
     static constexpr int BufferSize = 65536;
 
     // Where the next received bytes go; its size is all the room there is.
@@ -85,10 +112,14 @@ public:
     // The bytes received from now on do not continue those held: everything held is
     // dropped and the next packet must be confirmed by the stream.
     void restartStream();
-    // True while a sound candidate waits, out of step, for a follower to confirm it.
+    // True while a sound candidate waits, out of step, for the stream to confirm it.
     bool awaitsConfirmation() const { return m_waitingAt >= 0; }
-    // The line fell quiet behind the waiting candidate: take it as a packet.
+    // The line fell quiet behind the waiting candidate: take it as a packet (not a
+    // resistance packet nobody expects).
     void confirmQuietLine();
+    // Stray bytes a noisy line may put between two signal packets that still confirm each
+    // other.
+    static constexpr int NoiseGap = 16;
     // False from a restart, garbage or a failed candidate until a packet is confirmed.
     bool inStep() const { return m_inStep; }
 
@@ -99,6 +130,9 @@ public:
     // While set, complete resistance packets come out as PacketCheck::Discarded.
     bool resistancePaused() const { return ResistancePaused; }
     void setResistancePaused(bool paused) { ResistancePaused = paused; }
+    // Whether a resistance measurement runs, so that its packets are awaited.
+    bool resistanceExpected() const { return m_resistanceExpected; }
+    void setResistanceExpected(bool expected) { m_resistanceExpected = expected; }
 
     // Diagnostics: bytes skipped because they could not start a packet.
     std::uint64_t skippedBytes() const { return m_skipped; }
@@ -106,7 +140,13 @@ public:
 private:
     void compact();
     bool fitsAt(int offset, int &length) const;
-    bool endsLikeGarbage(int head, int length, int follower) const;
+    bool takesResistanceFreely() const;
+    Evidence chainFrom(int end, int reach, int sound, int broken, std::uint8_t onlyKind) const;
+    // Ordered: firmer support compares greater.
+    enum class Support : std::uint8_t { Unknown, None, AcrossNoise, BackToBack };
+    Support support(int head, int length) const;
+    Evidence overtaken(int head, int length, Support level, bool nested = false, int *by = nullptr) const;
+    void contest(int head, int by, Support level);
 
 
     std::array<std::uint8_t, BufferSize> RxBuffer{};
@@ -116,5 +156,11 @@ private:
     std::uint64_t m_skipped = 0;
     bool m_inStep = true; // nothing received yet, nothing lost
     int m_quietUntil = 0;  // failed candidates starting before this were already reported
-    int m_waitingAt = -1;  // offset of a sound candidate awaiting its follower
+    int m_waitingAt = -1;  // offset of a sound candidate awaiting confirmation
+    int m_quietAt = -1;    // offset of the candidate the quiet line confirmed
+    bool m_waitingInStep = false; // the waiting candidate follows the last packet taken
+    int m_contestedUntil = 0; // candidates starting before it were contested
+    Support m_contestLevel = Support::None; // ... and need firmer support than this
+    bool m_resistanceExpected = false;
+    bool m_lastWasSignal = false; // kind of the last packet taken
 };

@@ -376,13 +376,19 @@ void TestCalibrationDialog::referenceThatIsNotANumberIsReportedAndNothingIsSent(
 void TestCalibrationDialog::referenceBeyondSinglePrecisionIsReportedAndNothingIsSent_data()
 {
     QTest::addColumn<QString>("reference");
-    QTest::newRow("too large") << QStringLiteral("1e20");
-    QTest::newRow("not 0 but its square is 0") << QStringLiteral("1e-30");
+    QTest::addColumn<QString>("message");
+    const QString overflow = QStringLiteral("Floating point overflow");
+    const QString underflow = QStringLiteral("Floating point underflow");
+    QTest::newRow("too large") << QStringLiteral("1e20") << overflow;
+    QTest::newRow("not 0 but its square is 0") << QStringLiteral("1e-30") << underflow;
+    QTest::newRow("not 0 but 0 in single precision") << QStringLiteral("1e-50") << underflow;
+    QTest::newRow("not 0 but 0 in any precision") << QStringLiteral("1e-5000") << underflow;
 }
 
 void TestCalibrationDialog::referenceBeyondSinglePrecisionIsReportedAndNothingIsSent()
 {
     QFETCH(QString, reference);
+    QFETCH(QString, message);
     PseudoTerminal line;
     openOnTheBench(line);
     f->form5->open();
@@ -392,7 +398,7 @@ void TestCalibrationDialog::referenceBeyondSinglePrecisionIsReportedAndNothingIs
 
     QCOMPARE(f->prompts.messages.size(), 1);
     QCOMPARE(f->prompts.messages[0].caption, ErrorReportCaption);
-    QCOMPARE(f->prompts.messages[0].text, QStringLiteral("Floating point overflow"));
+    QCOMPARE(f->prompts.messages[0].text, message);
     QCOMPARE(line.read(1, 100), QByteArray());
 }
 

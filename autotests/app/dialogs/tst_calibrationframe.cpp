@@ -93,13 +93,17 @@ void TestCalibrationFrame::referenceThatCannotBeSentGivesNoFrame_data()
     QTest::newRow("65 times the current squared beyond single precision")
         << Q::Current << 0 << QStringLiteral("-1e17") << O::Overflow;
     QTest::newRow("a voltage whose scaled square is 0 in single precision")
-        << Q::Voltage << 0 << QStringLiteral("1e-30") << O::Overflow;
+        << Q::Voltage << 0 << QStringLiteral("1e-30") << O::Underflow;
     QTest::newRow("a second-channel voltage whose scaled square is 0")
-        << Q::Voltage << 1 << QStringLiteral("-1e-28") << O::Overflow;
+        << Q::Voltage << 1 << QStringLiteral("-1e-28") << O::Underflow;
+    QTest::newRow("a current that is 0 even in extended precision")
+        << Q::Current << 0 << QStringLiteral("1e-5000") << O::Underflow;
+    QTest::newRow("a voltage far below any precision")
+        << Q::Voltage << 0 << QStringLiteral("-0.0001e-99999") << O::Underflow;
     QTest::newRow("a current whose scaled square is 0 in single precision")
-        << Q::Current << 0 << QStringLiteral("1e-30") << O::Overflow;
+        << Q::Current << 0 << QStringLiteral("1e-30") << O::Underflow;
     QTest::newRow("a resistance that is 0 in single precision")
-        << Q::Resistance << 2 << QStringLiteral("1e-50") << O::Overflow;
+        << Q::Resistance << 2 << QStringLiteral("1e-50") << O::Underflow;
     QTest::newRow("no voltage item selected") << Q::Voltage << -1 << QStringLiteral("400") << O::NoChannel;
     QTest::newRow("a voltage item the group does not have")
         << Q::Voltage << 2 << QStringLiteral("400") << O::NoChannel;

@@ -9,8 +9,8 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
+#include <QLineEdit>
 #include <QTest>
 #include <QTimer>
 
@@ -75,6 +75,8 @@ private slots:
     void timersNeverFireEarly();
     void readoutsAreWrittenAtMostOncePerIntervalWithTheLatestValues();
     void drainBeforeAMeasurementAlsoEmptiesTheFramer();
+    void startShowsTheReadoutsItComputedFrom_data();
+    void startShowsTheReadoutsItComputedFrom();
 
 private:
     void clickTab(int index) { QTest::mouseClick(f->form->PageControl1->tabButton(index), Qt::LeftButton); }
@@ -487,6 +489,46 @@ void TstPageChange::readoutsAreWrittenAtMostOncePerIntervalWithTheLatestValues()
     f->form->writeLinkScreen();
     QVERIFY(f->form->Uab->text().isEmpty());
     QCOMPARE(f->form->Label2->text(), QStringLiteral("VA 5"));
+}
+
+void TstPageChange::startShowsTheReadoutsItComputedFrom_data()
+{
+    QTest::addColumn<int>("tab");
+    QTest::addColumn<QString>("button");
+    QTest::newRow("no-load test") << 1 << QStringLiteral("IdleState");
+    QTest::newRow("short-circuit test") << 2 << QStringLiteral("ShortState");
+    QTest::newRow("ratio test") << 3 << QStringLiteral("Transform");
+}
+
+// "Пуск" pressed while the latest packet's readouts still wait for the screen pacer: the
+// test computes from that packet, and the screen shows it before the result.
+void TstPageChange::startShowsTheReadoutsItComputedFrom()
+{
+    QFETCH(int, tab);
+    QFETCH(QString, button);
+    qint64 now = 1000000;
+    f->form->Link->clock = [&] { return now; };
+    f->form->Link->pacer = ScreenPacer(1000000); // the real timer never comes in this test
+    fillRated();
+    clickTab(tab);
+    QVERIFY(bench->write(livePacket() + livePacket()));
+    QTRY_COMPARE(f->form->Link->receiver.signalPackets(), 2);
+    f->form->writeLinkScreen();
+    QCOMPARE(f->form->Uab->text(), QStringLiteral("100.0"));
+
+    now += 10;
+    SignalFields half;
+    half.Uab = half.Ubc = half.Uca = 15000000;
+    QVERIFY(bench->write(signalPacket(half)));
+    QTRY_VERIFY(qAbs(double(f->form->Readings.Uab) - 50.0) < 0.01);
+    QCOMPARE(f->form->Uab->text(), QStringLiteral("100.0")); // still waiting
+
+    auto *start = f->form->findChild<QPushButton *>(button);
+    QVERIFY(start && start->isEnabled());
+    QTest::mouseClick(start, Qt::LeftButton);
+    QCOMPARE(f->form->Uab->text(), QStringLiteral("50.0"));
+    QCOMPARE(f->form->Label2->text(), QStringLiteral("VA 3"));
+    QVERIFY(!f->form->Link->screenTimer.isActive());
 }
 
 // Half a packet held by the framer when "Пуск" drains the line would otherwise swallow the
