@@ -105,13 +105,9 @@ void TForm1::ArchiveButtonClick()
 {
     if (!Archive->window) {
         Archive->window = new ArchiveWindow(Archive->archive.get());
+        // The window follows the archive's new records by itself.
         connect(Archive->window, &ArchiveWindow::openRequested, this,
                 [this](qint64 id) { runGuarded([this, id] { openArchivedRecord(id); }); });
-        // A protocol printed while the list is open joins it at once.
-        connect(Archive->archive.get(), &ProtocolArchive::recordStored, Archive->window, [this] {
-            if (Archive->window->isVisible())
-                Archive->window->reload();
-        });
     }
     Archive->window->show();
     Archive->window->raise();

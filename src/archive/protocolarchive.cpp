@@ -82,6 +82,12 @@ QString describe(const QSqlQuery &query)
 }
 
 
+// A null QString binds as SQL NULL; the columns hold texts, an absent one is empty.
+QString text(const QString &value)
+{
+    return value.isNull() ? QStringLiteral("") : value;
+}
+
 qint64 momentMsecs(const ArchiveRecord &record)
 {
     return record.moment.isValid() ? record.moment.toMSecsSinceEpoch()
@@ -373,7 +379,8 @@ QByteArray ProtocolArchive::contentHash(const ArchiveRecord &record)
     out.setVersion(QDataStream::Qt_6_0);
     QMap<QString, QString> fields = record.fields;
     fields.remove(QStringLiteral("QRSysData1")); // the day of printing is no change of the protocol
-    out << record.protocolNumber << record.type << record.serialNumber << record.firm
+    // Stored texts are never null, so a null one hashes as the empty text it becomes.
+    out << text(record.protocolNumber) << text(record.type) << text(record.serialNumber) << text(record.firm)
         << fields << record.results;
     return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
 }
@@ -384,14 +391,14 @@ std::optional<ProtocolArchive::StoreResult> ProtocolArchive::insertRecord(Archiv
     const bool server = m_settings.isServer();
     if (!sql.run(QStringLiteral("INSERT INTO protocols (protocol_number, serial_number) VALUES (?, ?) "
                                 "ON CONFLICT (protocol_number, serial_number) DO NOTHING"),
-                 {record.protocolNumber, record.serialNumber}))
+                 {text(record.protocolNumber), text(record.serialNumber)}))
         return std::nullopt;
     QSqlQuery query(sql.db);
     // On a shared server two benches may store the same protocol at once: the row lock
     // makes the second wait, so both revisions get their own numbers.
     if (!sql.run(query, QStringLiteral("SELECT id FROM protocols WHERE protocol_number = ? AND serial_number = ?")
                             + (server ? QStringLiteral(" FOR UPDATE") : QString()),
-                 {record.protocolNumber, record.serialNumber}))
+                 {text(record.protocolNumber), text(record.serialNumber)}))
         return std::nullopt;
     if (!query.next()) {
         sql.error = QStringLiteral("запись протокола не найдена после вставки");
@@ -417,8 +424,8 @@ std::optional<ProtocolArchive::StoreResult> ProtocolArchive::insertRecord(Archiv
     }
     if (!sql.run(query, QStringLiteral("INSERT INTO revisions (protocol_id, revision, stored_at, protocol_number, "
                                        "serial_number, type, firm, content_hash) VALUES (?, ?, ?, ?, ?, ?, ?, ?) RETURNING id"),
-                 {protocolId, latest + 1, momentMsecs(record), record.protocolNumber, record.serialNumber, record.type,
-                  record.firm, QString::fromLatin1(hash)}))
+                 {protocolId, latest + 1, momentMsecs(record), text(record.protocolNumber), text(record.serialNumber),
+                  text(record.type), text(record.firm), QString::fromLatin1(hash)}))
         return std::nullopt;
     if (!query.next()) {
         sql.error = QStringLiteral("база данных не вернула номер записи");
