@@ -42,6 +42,30 @@ ProtocolArchive::StoreResult recordInArchive(QWidget *owner, ProtocolArchive &ar
     return result;
 }
 
+void offerToSaveUnsaved(QWidget *owner, ProtocolArchive &archive)
+{
+    while (archive.unsavedCount() > 0) {
+        Prompts::current().showMessage(
+            owner, ProtocolArchive::Caption,
+            QStringLiteral("Не записаны в архив протоколы: %1. Они хранятся только в памяти программы и будут "
+                           "потеряны при выходе. Выберите файл, в который их сохранить (отмена — не сохранять).")
+                .arg(archive.unsavedCount()),
+            PromptIcon::Warning);
+        FileRequest request;
+        request.title = QStringLiteral("Сохранение не записанных в архив протоколов");
+        request.filters = {QStringLiteral("Файлы архива (*.db)")};
+        request.defaultExtension = QStringLiteral("db");
+        request.proposedName = QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
+                                   .filePath(QStringLiteral("протоколы-не-в-архиве.db"));
+        const QString path = Prompts::current().saveFileName(owner, request);
+        if (path.isEmpty())
+            return;
+        QString error;
+        if (!archive.saveUnsaved(path, &error))
+            Prompts::current().showMessage(owner, ProtocolArchive::Caption, error, PromptIcon::Error);
+    }
+}
+
 // ---- ArchiveCompareWindow ----
 
 ArchiveCompareWindow::ArchiveCompareWindow(QWidget *parent)
@@ -119,6 +143,7 @@ ArchiveWindow::ArchiveWindow(ProtocolArchive *archive, QWidget *parent)
       csvButton(new QPushButton(QStringLiteral("Выгрузить в CSV"), this)),
       jsonButton(new QPushButton(QStringLiteral("Выгрузить в JSON"), this)),
       statusLabel(new QLabel(this)),
+      archiveLabel(new QLabel(this)),
       model(new ArchiveListModel(this)),
       compareWindow(new ArchiveCompareWindow(this)),
       m_archive(archive)
@@ -165,6 +190,10 @@ ArchiveWindow::ArchiveWindow(ProtocolArchive *archive, QWidget *parent)
     layout->addWidget(table, 1);
     layout->addLayout(buttons);
     layout->addWidget(statusLabel);
+    archiveLabel->setObjectName(QStringLiteral("ArchiveInUse"));
+    archiveLabel->setWordWrap(true);
+    archiveLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    layout->addWidget(archiveLabel);
 
     connect(filterEdit, &QLineEdit::textChanged, this, [this](const QString &text) {
         model->setFilterText(text);
@@ -185,11 +214,13 @@ ArchiveWindow::ArchiveWindow(ProtocolArchive *archive, QWidget *parent)
         if (available && isVisible())
             reload();
     });
+    connect(m_archive, &ProtocolArchive::waitingChanged, this, &ArchiveWindow::updateArchiveStatus);
     connect(openButton, &QPushButton::clicked, this, &ArchiveWindow::openSelected);
     connect(compareButton, &QPushButton::clicked, this, &ArchiveWindow::compareSelected);
     connect(csvButton, &QPushButton::clicked, this, [this] { exportSelected(false); });
     connect(jsonButton, &QPushButton::clicked, this, [this] { exportSelected(true); });
     updateButtons();
+    updateArchiveStatus();
 }
 
 void ArchiveWindow::showEvent(QShowEvent *event)
@@ -260,6 +291,21 @@ void ArchiveWindow::updateButtons()
     compareButton->setEnabled(chosen == 2);
     csvButton->setEnabled(chosen > 0);
     jsonButton->setEnabled(chosen > 0);
+}
+
+void ArchiveWindow::updateArchiveStatus()
+{
+    const ArchiveSettings &settings = m_archive->settings();
+    QStringList lines;
+    lines << (settings.isServer() ? QStringLiteral("Архив: сервер %1") : QStringLiteral("Архив: файл %1"))
+                 .arg(settings.description());
+    if (m_archive->waitingCount() > 0)
+        lines << QStringLiteral("Ожидают отправки на сервер: %1").arg(m_archive->waitingCount());
+    if (!m_archive->waitingProblem().isEmpty())
+        lines << QStringLiteral("Не отправлены: %1").arg(m_archive->waitingProblem());
+    if (m_archive->unsavedCount() > 0)
+        lines << QStringLiteral("Не записаны, хранятся в памяти программы: %1").arg(m_archive->unsavedCount());
+    archiveLabel->setText(lines.join(u'\n'));
 }
 
 void ArchiveWindow::openSelected()

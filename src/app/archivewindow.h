@@ -37,6 +37,10 @@ public:
 // number and firm as the main window shows them.
 ProtocolArchive::StoreResult recordInArchive(QWidget *owner, ProtocolArchive &archive, const ArchiveRecord &record);
 
+// At the program's close: records that no database took are lost with the program, so
+// the operator is told how many and may save them to a file (a cancel lets them go).
+void offerToSaveUnsaved(QWidget *owner, ProtocolArchive &archive);
+
 // The window "Архив протоколов": every stored protocol, newest first, narrowed by a
 // filter as one types; a record opens in the preview window (openRequested), two of one
 // serial number are compared, the chosen ones are exported to CSV or JSON.
@@ -66,6 +70,8 @@ public:
     QPushButton *csvButton;
     QPushButton *jsonButton;
     QLabel *statusLabel;
+    // Which archive is in use and what waits to reach it.
+    QLabel *archiveLabel;
     ArchiveListModel *model;
     ArchiveCompareWindow *compareWindow;
 
@@ -77,6 +83,7 @@ protected:
 
 private:
     void updateButtons();
+    void updateArchiveStatus();
     void showProblem(const QString &problem);
     void message(const QString &text, bool error);
 

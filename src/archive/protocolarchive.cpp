@@ -1,5 +1,7 @@
 #include "protocolarchive.h"
 
+#include "archiveoutbox.h"
+
 #include <QCryptographicHash>
 #include <QDataStream>
 #include <QFileInfo>
@@ -10,6 +12,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QThread>
+#include <QTimer>
 #include <QVariant>
 #include <algorithm>
 #include <atomic>
@@ -24,8 +27,10 @@ QString nextConnectionName()
 }
 
 // A server that does not answer costs a second, not minutes: at connect time, and when
-// a request goes unacknowledged on a connection that was open.
-const QString ServerOptions = QStringLiteral("connect_timeout=1;tcp_user_timeout=1000");
+// a request goes unacknowledged on a connection that was open. A table locked by another
+// session costs a few seconds, then the store fails and is tried again.
+const QString ServerOptions =
+    QStringLiteral("connect_timeout=1;tcp_user_timeout=1000;options='-c lock_timeout=3000 -c statement_timeout=30000'");
 
 QString driverName(const ArchiveSettings &settings)
 {
@@ -54,7 +59,9 @@ QStringList currentSchema(bool server)
     };
 }
 
-QString toJson(const QMap<QString, QString> &map)
+} // namespace
+
+QString ProtocolArchive::textsToJson(const QMap<QString, QString> &map)
 {
     QJsonObject object;
     for (auto it = map.cbegin(); it != map.cend(); ++it)
@@ -62,7 +69,7 @@ QString toJson(const QMap<QString, QString> &map)
     return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
 }
 
-QMap<QString, QString> fromJson(const QString &text)
+QMap<QString, QString> ProtocolArchive::textsFromJson(const QString &text)
 {
     QMap<QString, QString> map;
     const QJsonObject object = QJsonDocument::fromJson(text.toUtf8()).object();
@@ -70,6 +77,8 @@ QMap<QString, QString> fromJson(const QString &text)
         map.insert(it.key(), it.value().toString());
     return map;
 }
+
+namespace {
 
 // A failed statement as one line: what was attempted and what the database said.
 QString describe(const QSqlQuery &query)
@@ -132,14 +141,20 @@ struct ArchiveSql {
 };
 
 ProtocolArchive::ProtocolArchive(const ArchiveSettings &settings, QObject *parent)
-    : QObject(parent), m_settings(settings), m_connectionName(nextConnectionName())
+    : ProtocolArchive(settings, ServerAccess::AfterCheck, parent)
 {
-    if (m_settings.isServer() && m_settings.problem.isEmpty())
+}
+
+ProtocolArchive::ProtocolArchive(const ArchiveSettings &settings, ServerAccess access, QObject *parent)
+    : QObject(parent), m_settings(settings), m_connectionName(nextConnectionName()), m_access(access)
+{
+    if (m_access == ServerAccess::AfterCheck && m_settings.isServer() && m_settings.problem.isEmpty())
         checkInBackground();
 }
 
 ProtocolArchive::~ProtocolArchive()
 {
+    stopSender();
     if (m_checkThread) {
         m_checkThread->wait();
         delete m_checkThread;
@@ -180,8 +195,10 @@ ProtocolArchive::StoreResult ProtocolArchive::failed(const QString &message)
     StoreResult result;
     result.status = StoreResult::Status::Failed;
     result.message = message
-        + QStringLiteral("\nПротоколы печатаются и сохраняются как обычно, но в архив не "
-                         "записываются, пока он не заработает.");
+        + (hasOutbox() ? QStringLiteral("\nПротоколы печатаются и сохраняются как обычно; программа хранит их "
+                                        "записи в памяти и записывает в архив, как только он заработает.")
+                       : QStringLiteral("\nПротоколы печатаются и сохраняются как обычно, но в архив не "
+                                        "записываются, пока он не заработает."));
     result.report = !m_reported;
     m_reported = true;
     return result;
@@ -195,7 +212,7 @@ bool ProtocolArchive::open()
         fail(QStringLiteral("Архив протоколов недоступен"), m_settings.problem);
         return false;
     }
-    if (m_settings.isServer() && !m_serverReachable) {
+    if (m_settings.isServer() && m_access == ServerAccess::AfterCheck && !m_serverReachable) {
         checkInBackground();
         fail(QStringLiteral("Сервер архива %1 недоступен").arg(m_settings.description()),
              m_lastCheckProblem.isEmpty() ? QStringLiteral("соединение проверяется") : m_lastCheckProblem);
@@ -204,7 +221,7 @@ bool ProtocolArchive::open()
     QString error;
     if (!openConnection(&error)) {
         closeConnection();
-        if (m_settings.isServer()) {
+        if (m_settings.isServer() && m_access == ServerAccess::AfterCheck) {
             m_serverReachable = false;
             m_lastCheckProblem = error;
             checkInBackground();
@@ -282,14 +299,17 @@ int ProtocolArchive::storedSchemaVersion(QString *error)
 
 bool ProtocolArchive::migrate(QString *error)
 {
+    m_refused = false;
     const int stored = storedSchemaVersion(error);
     if (stored == -1)
         return false;
     if (stored == -2) {
+        m_refused = true;
         *error = QStringLiteral("база данных не является архивом протоколов этой программы");
         return false;
     }
     if (stored > SchemaVersion) {
+        m_refused = true;
         *error = QStringLiteral("архив создан более новой версией программы (версия схемы %1)").arg(stored);
         return false;
     }
@@ -320,7 +340,24 @@ bool ProtocolArchive::migrate(QString *error)
             return false;
         }
     }
+    if (!ensureReceivedTable(error))
+        return false;
     m_schemaVersion = SchemaVersion;
+    return true;
+}
+
+// The keys of records sent from an outbox or copied from a file, each with the revision
+// it became. An addition that older programs of the same schema simply do not read.
+bool ProtocolArchive::ensureReceivedTable(QString *error)
+{
+    if (database().tables().contains(QStringLiteral("archive_received"), Qt::CaseInsensitive))
+        return true;
+    ArchiveSql sql{database(), {}};
+    if (!sql.run(QStringLiteral("CREATE TABLE IF NOT EXISTS archive_received (entry_key TEXT PRIMARY KEY, "
+                                "revision_id BIGINT NOT NULL REFERENCES revisions (id) ON DELETE CASCADE)"))) {
+        *error = sql.error;
+        return false;
+    }
     return true;
 }
 
@@ -362,8 +399,8 @@ bool ProtocolArchive::migrateFrom1(ArchiveSql &sql)
         record.type = rows.value(2).toString();
         record.serialNumber = rows.value(3).toString();
         record.firm = rows.value(4).toString();
-        record.fields = fromJson(rows.value(5).toString());
-        record.results = fromJson(rows.value(6).toString());
+        record.fields = textsFromJson(rows.value(5).toString());
+        record.results = textsFromJson(rows.value(6).toString());
         record.sheet1 = rows.value(7).toByteArray();
         record.sheet2 = rows.value(8).toByteArray();
         if (!insertRecord(sql, record, /*keepRepeats=*/true))
@@ -435,7 +472,7 @@ std::optional<ProtocolArchive::StoreResult> ProtocolArchive::insertRecord(Archiv
     result.id = query.value(0).toLongLong();
     result.revision = latest + 1;
     if (!sql.run(QStringLiteral("INSERT INTO contents (revision_id, fields, results, sheet1, sheet2) VALUES (?, ?, ?, ?, ?)"),
-                 {result.id, toJson(record.fields), toJson(record.results),
+                 {result.id, textsToJson(record.fields), textsToJson(record.results),
                   record.sheet1.isNull() ? QByteArray("") : record.sheet1,
                   record.sheet2.isNull() ? QByteArray("") : record.sheet2}))
         return std::nullopt;
@@ -444,6 +481,20 @@ std::optional<ProtocolArchive::StoreResult> ProtocolArchive::insertRecord(Archiv
 
 ProtocolArchive::StoreResult ProtocolArchive::store(const ArchiveRecord &record)
 {
+    if (hasOutbox())
+        return keep(record);
+    return storeInTransaction(record, QString(), false);
+}
+
+ProtocolArchive::StoreResult ProtocolArchive::storeOnce(const ArchiveRecord &record, const QString &key,
+                                                        bool keepRepeats)
+{
+    return storeInTransaction(record, key, keepRepeats);
+}
+
+ProtocolArchive::StoreResult ProtocolArchive::storeInTransaction(const ArchiveRecord &record, const QString &key,
+                                                                 bool keepRepeats)
+{
     if (!open())
         return failed(m_lastError);
     std::optional<StoreResult> result;
@@ -451,7 +502,28 @@ ProtocolArchive::StoreResult ProtocolArchive::store(const ArchiveRecord &record)
     {
         ArchiveSql sql{database(), {}};
         if (sql.run(m_settings.isServer() ? QStringLiteral("BEGIN") : QStringLiteral("BEGIN IMMEDIATE"))) {
-            result = insertRecord(sql, record, false);
+            if (!key.isEmpty()) {
+                QSqlQuery query(sql.db);
+                if (!sql.run(query, QStringLiteral("SELECT r.id, r.revision FROM archive_received k "
+                                                   "JOIN revisions r ON r.id = k.revision_id WHERE k.entry_key = ?"),
+                             {key})) {
+                    result.reset();
+                } else if (query.next()) {
+                    StoreResult there;
+                    there.status = StoreResult::Status::Unchanged;
+                    there.id = query.value(0).toLongLong();
+                    there.revision = query.value(1).toInt();
+                    result = there;
+                } else {
+                    result = insertRecord(sql, record, keepRepeats);
+                    if (result
+                        && !sql.run(QStringLiteral("INSERT INTO archive_received (entry_key, revision_id) VALUES (?, ?)"),
+                                    {key, result->id}))
+                        result.reset();
+                }
+            } else {
+                result = insertRecord(sql, record, keepRepeats);
+            }
             if (result && !sql.run(QStringLiteral("COMMIT")))
                 result.reset();
             if (!result) {
@@ -478,7 +550,7 @@ void ProtocolArchive::lostConnection()
     // A connection that failed once is not trusted again: the next use opens afresh, so
     // a file that was locked, full or replaced is looked at anew.
     closeConnection();
-    if (m_settings.isServer()) {
+    if (m_settings.isServer() && m_access == ServerAccess::AfterCheck) {
         m_serverReachable = false;
         checkInBackground();
     }
@@ -552,8 +624,8 @@ std::optional<ArchiveRecord> ProtocolArchive::record(qint64 id)
             record.type = query.value(3).toString();
             record.serialNumber = query.value(4).toString();
             record.firm = query.value(5).toString();
-            record.fields = fromJson(query.value(6).toString());
-            record.results = fromJson(query.value(7).toString());
+            record.fields = textsFromJson(query.value(6).toString());
+            record.results = textsFromJson(query.value(7).toString());
             record.sheet1 = query.value(8).toByteArray();
             record.sheet2 = query.value(9).toByteArray();
             found = std::move(record);
@@ -616,4 +688,144 @@ void ProtocolArchive::checkInBackground()
         emit availabilityChanged(problem->isEmpty(), *problem);
     });
     m_checkThread->start();
+}
+
+// ---- the outbox ----
+
+void ProtocolArchive::enableOutbox(const QString &outboxPath)
+{
+    if (hasOutbox())
+        return;
+    m_outboxPath = outboxPath;
+    m_retryTimer = new QTimer(this);
+    m_retryTimer->setInterval(5000);
+    connect(m_retryTimer, &QTimer::timeout, this, [this] {
+        StoreResult last;
+        flushUnsaved(&last);
+    });
+    if (!m_settings.isServer())
+        return;
+    m_outbox = std::make_unique<ArchiveOutbox>(m_outboxPath);
+    const std::optional<int> count = m_outbox->count();
+    m_waiting = count.value_or(0);
+    m_waitingProblem = count ? QString() : m_outbox->lastError();
+    startSender();
+    // The user-interface thread's check found the server: what waits goes now.
+    connect(this, &ProtocolArchive::availabilityChanged, this, [this](bool available) {
+        if (available)
+            sendWaiting();
+    });
+}
+
+void ProtocolArchive::startSender()
+{
+    m_senderThread = new QThread;
+    m_senderThread->setObjectName(QStringLiteral("archive sender"));
+    auto *sender = new ArchiveSender(m_settings, m_outboxPath);
+    sender->moveToThread(m_senderThread);
+    m_sender = sender;
+    connect(sender, &ArchiveSender::sent, this, [this](qint64 id, bool stored) {
+        if (stored)
+            emit recordStored(id);
+    });
+    connect(sender, &ArchiveSender::waiting, this, [this](int, const QString &problem) {
+        // Counted here: records added since the sender counted are not lost from the sum.
+        if (const std::optional<int> count = m_outbox->count())
+            m_waiting = *count;
+        m_waitingProblem = problem;
+        emit waitingChanged();
+    });
+    m_senderThread->start();
+    sendWaiting();
+}
+
+void ProtocolArchive::sendWaiting()
+{
+    if (auto *sender = static_cast<ArchiveSender *>(m_sender))
+        sender->poke();
+}
+
+void ProtocolArchive::stopSender(int msecs)
+{
+    if (!m_senderThread)
+        return;
+    auto *sender = static_cast<ArchiveSender *>(m_sender);
+    QThread *thread = m_senderThread;
+    m_sender = nullptr;
+    m_senderThread = nullptr;
+    disconnect(sender, nullptr, this, nullptr);
+    sender->requestStop();
+    // The sender's connections close on its own thread.
+    QMetaObject::invokeMethod(sender, [sender, thread] {
+        delete sender;
+        thread->quit();
+    }, Qt::QueuedConnection);
+    if (thread->wait(msecs))
+        delete thread;
+    // Otherwise a server that does not answer holds the thread; it ends with the process,
+    // and what it had not sent is still in the outbox.
+}
+
+ProtocolArchive::StoreResult ProtocolArchive::keep(const ArchiveRecord &record)
+{
+    m_unsaved.append(record);
+    StoreResult last;
+    flushUnsaved(&last);
+    return last;
+}
+
+// Writes the records pending in memory, oldest first; false (and the failure in `last`)
+// when one of them cannot be written.
+bool ProtocolArchive::flushUnsaved(StoreResult *last)
+{
+    const int before = int(m_unsaved.size());
+    bool ok = true;
+    while (!m_unsaved.isEmpty()) {
+        StoreResult result;
+        if (m_settings.isServer()) {
+            if (m_outbox->add(m_unsaved.first())) {
+                result.status = StoreResult::Status::Queued;
+                m_reported = false;
+            } else {
+                result = failed(m_outbox->lastError());
+            }
+        } else {
+            result = storeInTransaction(m_unsaved.first(), QString(), false);
+        }
+        *last = result;
+        if (!result.ok()) {
+            ok = false;
+            break;
+        }
+        m_unsaved.removeFirst();
+    }
+    if (m_unsaved.isEmpty())
+        m_retryTimer->stop();
+    else if (!m_retryTimer->isActive())
+        m_retryTimer->start();
+    if (m_settings.isServer() && m_unsaved.size() < before) {
+        m_waiting += before - int(m_unsaved.size());
+        sendWaiting();
+    }
+    if (m_unsaved.size() != before || !ok)
+        emit waitingChanged();
+    return ok;
+}
+
+bool ProtocolArchive::saveUnsaved(const QString &path, QString *error)
+{
+    ArchiveOutbox file(path);
+    while (!m_unsaved.isEmpty()) {
+        if (!file.add(m_unsaved.first())) {
+            if (error)
+                *error = file.lastError();
+            emit waitingChanged();
+            return false;
+        }
+        m_unsaved.removeFirst();
+    }
+    if (m_retryTimer)
+        m_retryTimer->stop();
+    emit waitingChanged();
+    return true;
 }
