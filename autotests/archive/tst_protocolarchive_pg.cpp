@@ -6,6 +6,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QRandomGenerator>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -198,6 +199,42 @@ private slots:
         for (int i = 0; i < Records; ++i)
             QVERIFY2(marks.value(QString::number(i)) == 1,
                      qPrintable(QStringLiteral("record %1 is on the server %2 times").arg(i).arg(marks.value(QString::number(i)))));
+    }
+
+    // With an outbox the window's reads go to a thread of their own: the list comes by a
+    // signal, a record within a time limit, and a stalled server gets a message, not a wait.
+    void readsOfTheWindowGoAsideAndGiveUpOnAStalledServer()
+    {
+        const ArchiveSettings settings = freshArchive();
+        ProtocolArchive archive(settings);
+        archive.enableOutbox(m_local.filePath(QStringLiteral("outbox-reads.db")));
+        QSignalSpy stored(&archive, &ProtocolArchive::recordStored);
+        QSignalSpy arrived(&archive, &ProtocolArchive::summariesArrived);
+        QCOMPARE(archive.store(markedRecord(1)).status, ProtocolArchive::StoreResult::Status::Queued);
+        QTRY_COMPARE_WITH_TIMEOUT(stored.size(), 1, 15000);
+
+        QVERIFY(archive.summaries()); // the read starts
+        QTRY_VERIFY_WITH_TIMEOUT(!arrived.isEmpty(), 15000);
+        std::optional<QList<ArchiveSummary>> list = archive.summaries();
+        QVERIFY(list);
+        QCOMPARE(list->size(), 1);
+        const std::optional<ArchiveRecord> record = archive.record(list->at(0).id);
+        QVERIFY2(record, qPrintable(archive.lastError()));
+        QCOMPARE(record->fields.value(QStringLiteral("QRMark")), QStringLiteral("1"));
+        QCOMPARE(record->sheet1, markedRecord(1).sheet1);
+
+        m_cluster.signalServer(SIGSTOP);
+        const auto cont = qScopeGuard([this] { m_cluster.signalServer(SIGCONT); });
+        QVERIFY(!archive.record(list->at(0).id));
+        QVERIFY2(archive.lastError().contains(QStringLiteral("не ответил")), qPrintable(archive.lastError()));
+        // The reader still waits on the server: asked again, the archive says so at once.
+        QVERIFY(!archive.record(list->at(0).id));
+        QVERIFY2(archive.lastError().contains(QStringLiteral("не ответил")), qPrintable(archive.lastError()));
+        // A print meanwhile is queued as ever.
+        QCOMPARE(archive.store(markedRecord(2)).status, ProtocolArchive::StoreResult::Status::Queued);
+        m_cluster.signalServer(SIGCONT);
+        QTRY_COMPARE_WITH_TIMEOUT(stored.size(), 2, 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(archive.record(list->at(0).id).has_value(), 15000);
     }
 
     // A server whose archive this program does not know keeps the records queued, each

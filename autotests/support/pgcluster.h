@@ -92,6 +92,31 @@ public:
         return pid_t(file.readLine().trimmed().toInt());
     }
 
+    // Stops (SIGSTOP) or continues (SIGCONT) the server and every process it started: a
+    // server that stalls, answering nothing while its sockets stay open.
+    void signalServer(int signal) const
+    {
+        const pid_t main = serverPid();
+        if (main <= 0)
+            return;
+        ::kill(main, signal);
+        const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+        for (const QString &entry : entries) {
+            bool number = false;
+            const pid_t pid = pid_t(entry.toInt(&number));
+            if (!number)
+                continue;
+            QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+            if (!stat.open(QIODevice::ReadOnly))
+                continue;
+            // "pid (name) state ppid ...": the name may hold spaces, so count from its end.
+            const QByteArray line = stat.readAll();
+            const QList<QByteArray> rest = line.mid(line.lastIndexOf(')') + 2).split(' ');
+            if (rest.size() > 1 && rest[1].toInt() == main)
+                ::kill(pid, signal);
+        }
+    }
+
     // A new empty database and the settings that reach it.
     ArchiveSettings createDatabase(QString *error = nullptr)
     {

@@ -215,6 +215,12 @@ ArchiveWindow::ArchiveWindow(ProtocolArchive *archive, QWidget *parent)
             reload();
     });
     connect(m_archive, &ProtocolArchive::waitingChanged, this, &ArchiveWindow::updateArchiveStatus);
+    // A server's list is read aside and comes later.
+    connect(m_archive, &ProtocolArchive::summariesArrived, this, [this] {
+        if (isVisible())
+            reload();
+        updateArchiveStatus();
+    });
     connect(openButton, &QPushButton::clicked, this, &ArchiveWindow::openSelected);
     connect(compareButton, &QPushButton::clicked, this, &ArchiveWindow::compareSelected);
     connect(csvButton, &QPushButton::clicked, this, [this] { exportSelected(false); });
@@ -303,6 +309,8 @@ void ArchiveWindow::updateArchiveStatus()
         lines << QStringLiteral("Ожидают отправки на сервер: %1").arg(m_archive->waitingCount());
     if (!m_archive->waitingProblem().isEmpty())
         lines << QStringLiteral("Не отправлены: %1").arg(m_archive->waitingProblem());
+    if (m_archive->isReadingList())
+        lines << QStringLiteral("Список читается с сервера…");
     if (m_archive->unsavedCount() > 0)
         lines << QStringLiteral("Не записаны, хранятся в памяти программы: %1").arg(m_archive->unsavedCount());
     archiveLabel->setText(lines.join(u'\n'));

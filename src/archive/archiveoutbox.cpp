@@ -286,3 +286,29 @@ int ArchiveSender::send()
     }
     return sentCount;
 }
+
+// ---- ArchiveReader ----
+
+ArchiveReader::ArchiveReader(const ArchiveSettings &server, QObject *parent) : QObject(parent), m_settings(server) {}
+
+ArchiveReader::~ArchiveReader() = default;
+
+ProtocolArchive &ArchiveReader::server()
+{
+    if (!m_server)
+        m_server = std::make_unique<ProtocolArchive>(m_settings, ProtocolArchive::ServerAccess::Direct);
+    return *m_server;
+}
+
+void ArchiveReader::readSummaries(quint64 ticket)
+{
+    const std::optional<QList<ArchiveSummary>> list = server().summaries();
+    emit summariesRead(ticket, list.value_or(QList<ArchiveSummary>{}), list.has_value(), server().lastError());
+}
+
+std::optional<ArchiveRecord> ArchiveReader::readRecord(qint64 id, QString *error)
+{
+    std::optional<ArchiveRecord> record = server().record(id);
+    *error = server().lastError();
+    return record;
+}

@@ -95,3 +95,26 @@ private:
     std::atomic<bool> m_stop{false};
     std::atomic<bool> m_poked{false};
 };
+
+// Reads the server's archive for the user-interface thread, on a thread of its own: a
+// server that stalls keeps this thread waiting, never the window.
+class ArchiveReader : public QObject {
+    Q_OBJECT
+public:
+    explicit ArchiveReader(const ArchiveSettings &server, QObject *parent = nullptr);
+    ~ArchiveReader() override;
+
+    // On the reader's thread: the list, answered by summariesRead with the same ticket.
+    void readSummaries(quint64 ticket);
+    // On the reader's thread: one record; nullopt (and `error`) when absent or unreadable.
+    std::optional<ArchiveRecord> readRecord(qint64 id, QString *error);
+
+signals:
+    void summariesRead(quint64 ticket, const QList<ArchiveSummary> &list, bool ok, const QString &problem);
+
+private:
+    ProtocolArchive &server();
+
+    ArchiveSettings m_settings;
+    std::unique_ptr<ProtocolArchive> m_server;
+};

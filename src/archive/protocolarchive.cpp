@@ -16,6 +16,8 @@
 #include <QVariant>
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
 #include <memory>
 
 namespace {
@@ -558,6 +560,15 @@ void ProtocolArchive::lostConnection()
 
 std::optional<QList<ArchiveSummary>> ProtocolArchive::summaries()
 {
+    if (readsAside()) {
+        // After a failure the server is asked again only now and then, not on every look.
+        const bool retry = m_summariesFailed && QDateTime::currentMSecsSinceEpoch() - m_summariesFailedAt > 5000;
+        if ((m_summariesStale || retry) && !m_summariesInFlight)
+            readSummariesAside();
+        if (m_summariesFailed)
+            return std::nullopt;
+        return m_summaries;
+    }
     if (!open())
         return std::nullopt;
     QList<ArchiveSummary> list;
@@ -600,8 +611,47 @@ std::optional<QList<ArchiveSummary>> ProtocolArchive::summaries()
     return list;
 }
 
+struct ProtocolArchive::PendingRecord {
+    std::mutex mutex;
+    std::condition_variable done;
+    bool finished = false;
+    std::optional<ArchiveRecord> record;
+    QString error;
+};
+
 std::optional<ArchiveRecord> ProtocolArchive::record(qint64 id)
 {
+    if (readsAside()) {
+        if (m_recordRead) {
+            std::lock_guard lock(m_recordRead->mutex);
+            if (!m_recordRead->finished) {
+                fail(QStringLiteral("Сервер архива %1 ещё не ответил на прошлый запрос").arg(m_settings.description()),
+                     QString());
+                return std::nullopt;
+            }
+        }
+        auto pending = std::make_shared<PendingRecord>();
+        m_recordRead = pending;
+        auto *reader = static_cast<ArchiveReader *>(m_reader);
+        QMetaObject::invokeMethod(reader, [reader, pending, id] {
+            QString error;
+            std::optional<ArchiveRecord> found = reader->readRecord(id, &error);
+            std::lock_guard lock(pending->mutex);
+            pending->record = std::move(found);
+            pending->error = error;
+            pending->finished = true;
+            pending->done.notify_all();
+        }, Qt::QueuedConnection);
+        std::unique_lock lock(pending->mutex);
+        // A late answer finds nobody waiting and is dropped with its PendingRecord.
+        if (!pending->done.wait_for(lock, std::chrono::milliseconds(RecordWaitMs), [&] { return pending->finished; })) {
+            fail(QStringLiteral("Сервер архива %1 не ответил за %2 с").arg(m_settings.description()).arg(RecordWaitMs / 1000),
+                 QString());
+            return std::nullopt;
+        }
+        m_lastError = pending->error;
+        return std::move(pending->record);
+    }
     if (!open())
         return std::nullopt;
     std::optional<ArchiveRecord> found;
@@ -710,11 +760,48 @@ void ProtocolArchive::enableOutbox(const QString &outboxPath)
     m_waiting = count.value_or(0);
     m_waitingProblem = count ? QString() : m_outbox->lastError();
     startSender();
-    // The user-interface thread's check found the server: what waits goes now.
+    // The user-interface thread's check found the server: what waits goes now, and the
+    // list is worth reading again.
     connect(this, &ProtocolArchive::availabilityChanged, this, [this](bool available) {
-        if (available)
-            sendWaiting();
+        if (!available)
+            return;
+        m_summariesStale = true;
+        sendWaiting();
     });
+
+    m_readerThread = new QThread;
+    m_readerThread->setObjectName(QStringLiteral("archive reader"));
+    auto *reader = new ArchiveReader(m_settings);
+    reader->moveToThread(m_readerThread);
+    m_reader = reader;
+    connect(reader, &ArchiveReader::summariesRead, this,
+            [this](quint64 ticket, const QList<ArchiveSummary> &list, bool ok, const QString &problem) {
+                // Only the answer to the latest request counts, and only once.
+                if (ticket != m_readTicket || !m_summariesInFlight)
+                    return;
+                m_summariesInFlight = false;
+                m_summariesFailed = !ok;
+                if (ok) {
+                    m_summaries = list;
+                    m_haveSummaries = true;
+                    m_lastError.clear();
+                } else {
+                    m_summariesFailedAt = QDateTime::currentMSecsSinceEpoch();
+                    m_lastError = problem;
+                }
+                emit summariesArrived();
+            });
+    connect(this, &ProtocolArchive::recordStored, this, [this] { m_summariesStale = true; });
+    m_readerThread->start();
+}
+
+void ProtocolArchive::readSummariesAside()
+{
+    m_summariesInFlight = true;
+    m_summariesStale = false;
+    const quint64 ticket = ++m_readTicket;
+    auto *reader = static_cast<ArchiveReader *>(m_reader);
+    QMetaObject::invokeMethod(reader, [reader, ticket] { reader->readSummaries(ticket); }, Qt::QueuedConnection);
 }
 
 void ProtocolArchive::startSender()
@@ -745,8 +832,33 @@ void ProtocolArchive::sendWaiting()
         sender->poke();
 }
 
+namespace {
+
+// Deletes `worker` on its own thread, so its connections close there, and waits at most
+// `msecs` for it. A server that does not answer may hold the thread longer: it then ends
+// with the process.
+void retire(QObject *worker, QThread *thread, int msecs)
+{
+    QMetaObject::invokeMethod(worker, [worker, thread] {
+        delete worker;
+        thread->quit();
+    }, Qt::QueuedConnection);
+    if (thread->wait(msecs))
+        delete thread;
+}
+
+} // namespace
+
 void ProtocolArchive::stopSender(int msecs)
 {
+    if (m_readerThread) {
+        disconnect(m_reader, nullptr, this, nullptr);
+        QObject *reader = m_reader;
+        QThread *thread = m_readerThread;
+        m_reader = nullptr;
+        m_readerThread = nullptr;
+        retire(reader, thread, msecs / 2);
+    }
     if (!m_senderThread)
         return;
     auto *sender = static_cast<ArchiveSender *>(m_sender);
@@ -755,15 +867,8 @@ void ProtocolArchive::stopSender(int msecs)
     m_senderThread = nullptr;
     disconnect(sender, nullptr, this, nullptr);
     sender->requestStop();
-    // The sender's connections close on its own thread.
-    QMetaObject::invokeMethod(sender, [sender, thread] {
-        delete sender;
-        thread->quit();
-    }, Qt::QueuedConnection);
-    if (thread->wait(msecs))
-        delete thread;
-    // Otherwise a server that does not answer holds the thread; it ends with the process,
-    // and what it had not sent is still in the outbox.
+    // What it had not sent stays in the outbox.
+    retire(sender, thread, msecs);
 }
 
 ProtocolArchive::StoreResult ProtocolArchive::keep(const ArchiveRecord &record)

@@ -81,8 +81,8 @@ public:
     bool saveUnsaved(const QString &path, QString *error);
     // Asks the sender to try the server now (it also tries every few seconds).
     void sendWaiting();
-    // Stops the sender, waiting at most `msecs` for a server that does not answer; what
-    // it did not send stays in the outbox for the next start.
+    // Stops the sender and the reader, waiting at most `msecs` for a server that does not
+    // answer; what was not sent stays in the outbox for the next start.
     void stopSender(int msecs = 2000);
 
     const ArchiveSettings &settings() const { return m_settings; }
@@ -103,10 +103,17 @@ public:
     // or a newer schema): trying again does not help.
     bool refusedForGood() const { return m_refused; }
 
-    // Every record, newest first; nullopt when the archive cannot be read.
+    // Every record, newest first; nullopt when the archive cannot be read. A server
+    // archive with an outbox answers from the list last read on the reader's thread and
+    // reads it anew there when it may have changed (summariesArrived tells when).
     std::optional<QList<ArchiveSummary>> summaries();
-    // The record with all its texts and sheets; nullopt when absent or unreadable.
+    // The record with all its texts and sheets; nullopt when absent or unreadable. A server
+    // archive with an outbox reads it on the reader's thread and waits at most
+    // RecordWaitMs for it.
     std::optional<ArchiveRecord> record(qint64 id);
+    static constexpr int RecordWaitMs = 3000;
+    // The list is being read from the server for the first time.
+    bool isReadingList() const { return m_summariesInFlight && !m_haveSummaries; }
 
     // The schema version of the open database (0 when closed).
     int schemaVersion() const { return m_schemaVersion; }
@@ -134,6 +141,8 @@ signals:
     void recordStored(qint64 id);
     // The outbox's count or its problem changed, or records pending in memory did.
     void waitingChanged();
+    // A list read on the reader's thread has arrived (or failed): summaries() has it.
+    void summariesArrived();
 
 private:
     QSqlDatabase database() const;
@@ -150,6 +159,8 @@ private:
     StoreResult keep(const ArchiveRecord &record);
     bool flushUnsaved(StoreResult *last);
     void startSender();
+    bool readsAside() const { return m_reader != nullptr; }
+    void readSummariesAside();
     QString fail(const QString &what, const QString &detail);
     StoreResult failed(const QString &message);
 
@@ -172,4 +183,17 @@ private:
     QObject *m_sender = nullptr;
     int m_waiting = 0;
     QString m_waitingProblem;
+
+    // Reads of a server archive for the user-interface thread, on a thread of their own.
+    struct PendingRecord;
+    QThread *m_readerThread = nullptr;
+    QObject *m_reader = nullptr;
+    quint64 m_readTicket = 0;
+    bool m_summariesInFlight = false;
+    bool m_summariesStale = true;
+    bool m_haveSummaries = false;
+    bool m_summariesFailed = false;
+    qint64 m_summariesFailedAt = 0;
+    QList<ArchiveSummary> m_summaries;
+    std::shared_ptr<PendingRecord> m_recordRead;
 };
