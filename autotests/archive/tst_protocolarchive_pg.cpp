@@ -1,11 +1,14 @@
 #include "archiveoutbox.h"
+#include "archivetransfer.h"
 #include "pgcluster.h"
 #include "protocolarchive.h"
 #include "storetests.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMutex>
 #include <QProcess>
+#include <QThread>
 #include <QScopeGuard>
 #include <QRandomGenerator>
 #include <QSqlError>
@@ -235,6 +238,89 @@ private slots:
         m_cluster.signalServer(SIGCONT);
         QTRY_COMPARE_WITH_TIMEOUT(stored.size(), 2, 30000);
         QTRY_VERIFY_WITH_TIMEOUT(archive.record(list->at(0).id).has_value(), 15000);
+    }
+
+    // Benches started together on an empty server (or one bench's sender and reader)
+    // all find the archive usable: one makes the schema, the others wait for it.
+    void sessionsOpeningAnEmptyServerAtOnceAllSucceed()
+    {
+        for (int round = 0; round < 5; ++round) {
+            const ArchiveSettings settings = freshArchive();
+            QList<QThread *> threads;
+            QStringList problems;
+            QMutex mutex;
+            for (int i = 0; i < 4; ++i) {
+                threads.append(QThread::create([&] {
+                    ProtocolArchive archive(settings, ProtocolArchive::ServerAccess::Direct);
+                    if (!archive.open()) {
+                        QMutexLocker lock(&mutex);
+                        problems.append(archive.lastError());
+                    }
+                }));
+            }
+            for (QThread *thread : threads)
+                thread->start();
+            for (QThread *thread : threads) {
+                thread->wait();
+                delete thread;
+            }
+            QVERIFY2(problems.isEmpty(), qPrintable(problems.join(u'\n')));
+        }
+    }
+
+    // A workshop's file moves to the server once however often it is moved, and a move
+    // cut short goes on where it stopped.
+    void fileMovedToTheServerIsCopiedOnceEvenWhenRunAgain()
+    {
+        const QString path = m_local.filePath(QStringLiteral("moved.db"));
+        {
+            ArchiveSettings file;
+            file.database = path;
+            ProtocolArchive local(file);
+            QVERIFY(local.store(markedRecord(1)).ok());
+            QVERIFY(local.store(markedRecord(2)).ok()); // revision 2 of the same protocol
+            QCOMPARE(local.store(markedRecord(2)).status, ProtocolArchive::StoreResult::Status::Unchanged);
+            ArchiveRecord other = sampleRecord(QStringLiteral("8"), QStringLiteral("8008"));
+            other.fields.insert(QStringLiteral("QRMark"), QStringLiteral("3"));
+            QVERIFY(local.store(other).ok());
+            ArchiveRecord repeat = markedRecord(1); // back to the first texts: a revision of its own
+            repeat.moment = repeat.moment.addDays(1);
+            QVERIFY(local.store(repeat).ok());
+        }
+        const ArchiveSettings server = freshArchive();
+        ProtocolArchive otherBench(server, ProtocolArchive::ServerAccess::Direct);
+        QVERIFY(otherBench.store(markedRecord(50)).ok());
+
+        QList<int> done;
+        const ArchiveTransferSummary first = copyArchiveFileToServer(path, server, [&done](int d, int total) {
+            done.append(d);
+            return total == 4;
+        });
+        QVERIFY2(first.problem.isEmpty(), qPrintable(first.problem));
+        QCOMPARE(first.total, 4);
+        QCOMPARE(first.copied, 4);
+        QCOMPARE(done, (QList<int>{0, 1, 2, 3, 4}));
+        const ArchiveTransferSummary second = copyArchiveFileToServer(path, server);
+        QCOMPARE(second.copied, 0);
+        QCOMPARE(second.present, 4);
+        QMap<QString, int> marks = marksOnServer(server);
+        QCOMPARE(marks, (QMap<QString, int>{{"1", 2}, {"2", 1}, {"3", 1}, {"50", 1}}));
+        QVERIFY(second.text().contains(QStringLiteral("Уже были на сервере: 4")));
+
+        // Stopped after two, then run again: the other two follow, nothing twice.
+        const ArchiveSettings another = freshArchive();
+        const ArchiveTransferSummary stopped =
+            copyArchiveFileToServer(path, another, [](int d, int) { return d < 2; });
+        QVERIFY(stopped.cancelled);
+        QCOMPARE(stopped.copied, 2);
+        const ArchiveTransferSummary rest = copyArchiveFileToServer(path, another);
+        QCOMPARE(rest.copied, 2);
+        QCOMPARE(rest.present, 2);
+        QCOMPARE(marksOnServer(another), (QMap<QString, int>{{"1", 2}, {"2", 1}, {"3", 1}}));
+
+        const QString missing = m_local.filePath(QStringLiteral("absent.db"));
+        QVERIFY(copyArchiveFileToServer(missing, server).problem.contains(QStringLiteral("не найден")));
+        QVERIFY(!QFile::exists(missing));
     }
 
     // A server whose archive this program does not know keeps the records queued, each

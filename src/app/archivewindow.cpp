@@ -1,10 +1,12 @@
 #include "archivewindow.h"
 
 #include "archiveexport.h"
+#include "archivetransfer.h"
 #include "archivelistmodel.h"
 #include "controls.h"
 #include "prompts.h"
 #include "protocolarchive.h"
+#include "recordslocation.h"
 
 #include <QApplication>
 #include <QDir>
@@ -13,13 +15,18 @@
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QShowEvent>
 #include <QStandardPaths>
 #include <QTableView>
 #include <QTableWidget>
+#include <QThread>
+#include <QTimer>
 #include <QVBoxLayout>
+#include <atomic>
+#include <memory>
 
 namespace {
 
@@ -144,6 +151,7 @@ ArchiveWindow::ArchiveWindow(ProtocolArchive *archive, QWidget *parent)
       jsonButton(new QPushButton(QStringLiteral("Выгрузить в JSON"), this)),
       statusLabel(new QLabel(this)),
       archiveLabel(new QLabel(this)),
+      moveButton(new QPushButton(QStringLiteral("Перенести на сервер"), this)),
       model(new ArchiveListModel(this)),
       compareWindow(new ArchiveCompareWindow(this)),
       m_archive(archive)
@@ -193,7 +201,14 @@ ArchiveWindow::ArchiveWindow(ProtocolArchive *archive, QWidget *parent)
     archiveLabel->setObjectName(QStringLiteral("ArchiveInUse"));
     archiveLabel->setWordWrap(true);
     archiveLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    layout->addWidget(archiveLabel);
+    moveButton->setObjectName(QStringLiteral("MoveToServer"));
+    moveButton->setToolTip(QStringLiteral("Скопировать все записи файла архива (varnek.db) на сервер архива"));
+    moveButton->setVisible(m_archive->settings().isServer());
+    auto *archiveLine = new QHBoxLayout;
+    archiveLine->addWidget(archiveLabel, 1);
+    archiveLine->addWidget(moveButton, 0, Qt::AlignTop);
+    layout->addLayout(archiveLine);
+    connect(moveButton, &QPushButton::clicked, this, &ArchiveWindow::moveFileToServer);
 
     connect(filterEdit, &QLineEdit::textChanged, this, [this](const QString &text) {
         model->setFilterText(text);
@@ -297,6 +312,64 @@ void ArchiveWindow::updateButtons()
     compareButton->setEnabled(chosen == 2);
     csvButton->setEnabled(chosen > 0);
     jsonButton->setEnabled(chosen > 0);
+}
+
+void ArchiveWindow::moveFileToServer()
+{
+    FileRequest request;
+    request.title = QStringLiteral("Перенос архива на сервер: файл архива");
+    request.filters = {QStringLiteral("Архив протоколов (*.db)"), QStringLiteral("Все файлы (*)")};
+    request.proposedName = recordFilePath(ArchiveSettings::DefaultFileName);
+    const QString path = Prompts::current().openFileName(this, request);
+    if (path.isEmpty())
+        return;
+    // The copy waits on the server on a thread of its own; the dialog follows its count.
+    struct Shared {
+        std::atomic<int> done{0};
+        std::atomic<int> total{0};
+        std::atomic<bool> cancel{false};
+        ArchiveTransferSummary summary;
+    };
+    auto shared = std::make_shared<Shared>();
+    auto *dialog = new QProgressDialog(QStringLiteral("Перенос записей из %1 на сервер %2…")
+                                           .arg(QDir::toNativeSeparators(path), m_archive->settings().description()),
+                                       QStringLiteral("Остановить"), 0, 0, this);
+    dialog->setWindowTitle(ProtocolArchive::Caption);
+    dialog->setWindowModality(Qt::WindowModal);
+    dialog->setAutoClose(false);
+    dialog->setAutoReset(false);
+    dialog->setMinimumDuration(0);
+    connect(dialog, &QProgressDialog::canceled, this, [shared] { shared->cancel = true; });
+    auto *ticker = new QTimer(dialog);
+    connect(ticker, &QTimer::timeout, dialog, [dialog, shared] {
+        dialog->setMaximum(shared->total);
+        dialog->setValue(shared->done);
+    });
+    ticker->start(100);
+    const ArchiveSettings server = m_archive->settings();
+    QThread *thread = QThread::create([shared, path, server] {
+        shared->summary = copyArchiveFileToServer(path, server, [shared](int done, int total) {
+            shared->done = done;
+            shared->total = total;
+            return !shared->cancel;
+        });
+    });
+    connect(thread, &QThread::finished, this, [this, thread, dialog, shared] {
+        thread->deleteLater();
+        dialog->close();
+        dialog->deleteLater();
+        moveButton->setEnabled(true);
+        m_archive->listMayHaveChanged();
+        if (isVisible())
+            reload();
+        const ArchiveTransferSummary &summary = shared->summary;
+        const QString text = summary.text();
+        message(text, !summary.problem.isEmpty());
+        emit transferFinished(text);
+    });
+    moveButton->setEnabled(false);
+    dialog->show();
+    thread->start();
 }
 
 void ArchiveWindow::updateArchiveStatus()

@@ -72,11 +72,16 @@ public:
     QLabel *statusLabel;
     // Which archive is in use and what waits to reach it.
     QLabel *archiveLabel;
+    // "Перенести на сервер": copies a local archive file into the server; shown with a server archive.
+    QPushButton *moveButton;
+    void moveFileToServer();
     ArchiveListModel *model;
     ArchiveCompareWindow *compareWindow;
 
 signals:
     void openRequested(qint64 id);
+    // A copy of a file to the server has ended; `summary` is what the operator was told.
+    void transferFinished(const QString &summary);
 
 protected:
     void showEvent(QShowEvent *event) override;

@@ -299,22 +299,29 @@ int ProtocolArchive::storedSchemaVersion(QString *error)
     return ok && version > 0 ? version : -2;
 }
 
-bool ProtocolArchive::migrate(QString *error)
+bool ProtocolArchive::usableVersion(int stored, QString *error)
 {
-    m_refused = false;
-    const int stored = storedSchemaVersion(error);
-    if (stored == -1)
-        return false;
     if (stored == -2) {
         m_refused = true;
         *error = QStringLiteral("база данных не является архивом протоколов этой программы");
-        return false;
-    }
-    if (stored > SchemaVersion) {
+    } else if (stored > SchemaVersion) {
         m_refused = true;
         *error = QStringLiteral("архив создан более новой версией программы (версия схемы %1)").arg(stored);
-        return false;
     }
+    return stored >= 0 && stored <= SchemaVersion;
+}
+
+bool ProtocolArchive::hasReceivedTable()
+{
+    return database().tables().contains(QStringLiteral("archive_received"), Qt::CaseInsensitive);
+}
+
+bool ProtocolArchive::migrate(QString *error)
+{
+    m_refused = false;
+    int stored = storedSchemaVersion(error);
+    if (!usableVersion(stored, error))
+        return false;
     if (!m_settings.isServer()) {
         ArchiveSql sql{database(), {}};
         if (!sql.run(QStringLiteral("PRAGMA journal_mode=WAL"))) {
@@ -322,44 +329,45 @@ bool ProtocolArchive::migrate(QString *error)
             return false;
         }
     }
-    if (stored < SchemaVersion) {
+    if (stored < SchemaVersion || !hasReceivedTable()) {
         ArchiveSql sql{database(), {}};
         if (!sql.run(m_settings.isServer() ? QStringLiteral("BEGIN") : QStringLiteral("BEGIN IMMEDIATE"))) {
             *error = sql.error;
             return false;
         }
-        bool ok = stored == 0 ? createSchema(sql) : true;
-        for (int from = stored; ok && from > 0 && from < SchemaVersion; ++from) {
-            if (from == 1)
-                ok = migrateFrom1(sql);
+        // Several benches (or the sender and the reader of one) may find an empty server
+        // at once: one makes the schema, the others wait and find it made. A server lets
+        // two sessions create one table name at once only to fail one of them.
+        bool ok = !m_settings.isServer() || sql.run(QStringLiteral("SELECT pg_advisory_xact_lock(7301001)"));
+        if (ok) {
+            stored = storedSchemaVersion(error);
+            if (!usableVersion(stored, error)) {
+                sql.run(QStringLiteral("ROLLBACK"));
+                return false;
+            }
         }
-        if (ok)
-            ok = sql.run(QStringLiteral("UPDATE archive_meta SET value = ? WHERE name = 'schema_version'"),
-                         {QString::number(SchemaVersion)});
+        if (ok && stored < SchemaVersion) {
+            ok = stored == 0 ? createSchema(sql) : true;
+            for (int from = stored; ok && from > 0 && from < SchemaVersion; ++from) {
+                if (from == 1)
+                    ok = migrateFrom1(sql);
+            }
+            if (ok)
+                ok = sql.run(QStringLiteral("UPDATE archive_meta SET value = ? WHERE name = 'schema_version'"),
+                             {QString::number(SchemaVersion)});
+        }
+        // The keys of records sent from an outbox or copied from a file, each with the
+        // revision it became: an addition that programs of the same schema need not read.
+        if (ok && !hasReceivedTable())
+            ok = sql.run(QStringLiteral("CREATE TABLE archive_received (entry_key TEXT PRIMARY KEY, "
+                                        "revision_id BIGINT NOT NULL REFERENCES revisions (id) ON DELETE CASCADE)"));
         if (!ok || !sql.run(QStringLiteral("COMMIT"))) {
             *error = sql.error;
             sql.run(QStringLiteral("ROLLBACK"));
             return false;
         }
     }
-    if (!ensureReceivedTable(error))
-        return false;
     m_schemaVersion = SchemaVersion;
-    return true;
-}
-
-// The keys of records sent from an outbox or copied from a file, each with the revision
-// it became. An addition that older programs of the same schema simply do not read.
-bool ProtocolArchive::ensureReceivedTable(QString *error)
-{
-    if (database().tables().contains(QStringLiteral("archive_received"), Qt::CaseInsensitive))
-        return true;
-    ArchiveSql sql{database(), {}};
-    if (!sql.run(QStringLiteral("CREATE TABLE IF NOT EXISTS archive_received (entry_key TEXT PRIMARY KEY, "
-                                "revision_id BIGINT NOT NULL REFERENCES revisions (id) ON DELETE CASCADE)"))) {
-        *error = sql.error;
-        return false;
-    }
     return true;
 }
 

@@ -112,6 +112,8 @@ public:
     // RecordWaitMs for it.
     std::optional<ArchiveRecord> record(qint64 id);
     static constexpr int RecordWaitMs = 3000;
+    // Records came in by another way (a file moved to the server): the next list is read anew.
+    void listMayHaveChanged() { m_summariesStale = true; }
     // The list is being read from the server for the first time.
     bool isReadingList() const { return m_summariesInFlight && !m_haveSummaries; }
 
@@ -155,7 +157,8 @@ private:
     bool migrateFrom1(ArchiveSql &sql);
     std::optional<StoreResult> insertRecord(ArchiveSql &sql, const ArchiveRecord &record, bool keepRepeats);
     StoreResult storeInTransaction(const ArchiveRecord &record, const QString &key, bool keepRepeats);
-    bool ensureReceivedTable(QString *error);
+    bool usableVersion(int stored, QString *error);
+    bool hasReceivedTable();
     StoreResult keep(const ArchiveRecord &record);
     bool flushUnsaved(StoreResult *last);
     void startSender();

@@ -1,4 +1,5 @@
 #include "Unit4.h"
+#include "archivelistmodel.h"
 #include "archivewindow.h"
 #include "keyvaluefile.h"
 #include "pgcluster.h"
@@ -9,6 +10,7 @@
 #include <QJsonObject>
 #include <QPlainTextEdit>
 #include <QPrinter>
+#include <QSignalSpy>
 #include <QSqlQuery>
 #include <QToolButton>
 
@@ -103,6 +105,46 @@ private slots:
         QTest::mouseClick(f.form4->QRPrint, Qt::LeftButton);
         QTRY_COMPARE_WITH_TIMEOUT(protocolsOnServer(settings).value(u"21"_s), 1, 15000);
         QVERIFY(f.prompts.messages.isEmpty());
+    }
+
+    // "Перенести на сервер" copies the chosen file with a progress dialog and says what it did.
+    void moveToServerCopiesTheFileAndSummarises()
+    {
+        QString error;
+        const ArchiveSettings settings = m_cluster.createDatabase(&error);
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        WindowFixture f; // records folder and recorded prompts
+        {
+            ProtocolArchive local(ArchiveSettings::sqliteDefault());
+            for (int i = 1; i <= 3; ++i) {
+                ArchiveRecord record;
+                record.protocolNumber = QString::number(i);
+                record.serialNumber = u"5500"_s;
+                record.type = u"ТМ-400/10"_s;
+                QVERIFY(local.store(record).ok());
+            }
+        }
+        ProtocolArchive archive(settings);
+        archive.enableOutbox(f.filePath(u"varnek-outbox.db"_s));
+        ArchiveWindow window(&archive);
+        window.show();
+        QVERIFY(window.moveButton->isVisible());
+        QCOMPARE(window.moveButton->text(), u"Перенести на сервер"_s);
+        QSignalSpy finished(&window, &ArchiveWindow::transferFinished);
+        for (const QString &expected : {u"Перенесено на сервер: 3. Уже были на сервере: 0."_s,
+                                        u"Перенесено на сервер: 0. Уже были на сервере: 3."_s}) {
+            f.prompts.fileAnswers = {f.filePath(u"varnek.db"_s)};
+            f.prompts.messages.clear();
+            QTest::mouseClick(window.moveButton, Qt::LeftButton);
+            QVERIFY(!window.moveButton->isEnabled()); // one copy at a time
+            QVERIFY(finished.wait(30000));
+            QVERIFY2(finished.last().at(0).toString().contains(expected), qPrintable(finished.last().at(0).toString()));
+            QCOMPARE(f.prompts.messages.size(), 1);
+            QCOMPARE(f.prompts.messages[0].icon, PromptIcon::Information);
+            QVERIFY(window.moveButton->isEnabled());
+        }
+        QCOMPARE(protocolsOnServer(settings), (QMap<QString, int>{{u"1"_s, 1}, {u"2"_s, 1}, {u"3"_s, 1}}));
+        QTRY_COMPARE_WITH_TIMEOUT(window.model->rowCount(), 3, 15000);
     }
 };
 
