@@ -210,6 +210,22 @@ else
   row "Archive at a million records" "not built (build/benchmarks/bench_archivescale does not exist)"
 fi
 
+# ---- the window with an archive server that does not answer as it should ----
+if grep -qw bench_archiveserver <<<"$targets" && cmake --build build -j"$(nproc)" --target bench_archiveserver >/dev/null; then
+  f="$tmp/archiveserver.txt"
+  if build/benchmarks/bench_archiveserver >"$f" 2>"$f.err"; then
+    for c in "listening:a server that only listens" "lock:tables locked by another session" \
+             "stalled:a server stalled (SIGSTOP) after it was reached" "healthy:a healthy server (for comparison)"; do
+      row "Archive, ${c#*:}: longest stall of the event loop (aim 100 ms) / close" \
+          "$(val "$f" "${c%%:*}_stall_ms") ms / $(val "$f" "${c%%:*}_close_ms") ms"
+    done
+  else
+    row "Archive server stalls" "failed: $(tail -n 1 "$f.err")"
+  fi
+else
+  row "Archive server stalls" "not built (bench_archiveserver)"
+fi
+
 load_after=$(cut -d' ' -f1-3 /proc/loadavg)
 cpu=$(lscpu | sed -n 's/^Model name: *//p' | head -n 1)
 mkdir -p "$(dirname "$table")"

@@ -1,4 +1,5 @@
 #include "archivefixture.h"
+#include "archiveoutbox.h"
 #include "archivelistmodel.h"
 #include "archivewindow.h"
 #include "protocolarchive.h"
@@ -8,6 +9,7 @@
 
 #include <QCheckBox>
 #include <QDateEdit>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHeaderView>
@@ -23,6 +25,7 @@
 #include <QTemporaryDir>
 #include <QScopeGuard>
 #include <QSet>
+#include <QSqlQuery>
 #include <QTest>
 
 namespace {
@@ -408,6 +411,88 @@ private slots:
         QCOMPARE(prompts.messages[0].caption, QStringLiteral("Архив протоколов"));
         QVERIFY(m_window->statusLabel->text().contains(QStringLiteral("varnek.db")));
         QCOMPARE(m_window->model->rowCount(), 0);
+    }
+
+    void statusSaysWhichArchiveAndHowManyWait()
+    {
+        QVERIFY(m_window->archiveLabel->text().contains(
+            QStringLiteral("Архив: файл %1").arg(QDir::toNativeSeparators(m_dir->filePath(QStringLiteral("varnek.db"))))));
+
+        // A server that is not there: every record waits in the outbox, and the window says so.
+        ArchiveSettings server;
+        server.driver = ArchiveSettings::Driver::PostgreSQL;
+        server.host = m_dir->path(); // a socket folder with no server in it
+        server.port = 1;
+        server.database = QStringLiteral("archive");
+        server.user = QStringLiteral("bench");
+        m_window.reset();
+        m_archive = std::make_unique<ProtocolArchive>(server);
+        m_archive->enableOutbox(m_dir->filePath(QStringLiteral("outbox.db")));
+        m_window = std::make_unique<ArchiveWindow>(m_archive.get());
+        QVERIFY(m_window->archiveLabel->text().contains(QStringLiteral("Архив: сервер bench@")));
+        for (int i = 0; i < 3; ++i)
+            QCOMPARE(m_archive->store(sampleRecord(QString::number(i))).status, ProtocolArchive::StoreResult::Status::Queued);
+        QTRY_VERIFY_WITH_TIMEOUT(m_window->archiveLabel->text().contains(QStringLiteral("Не отправлены: ")), 15000);
+        QVERIFY2(m_window->archiveLabel->text().contains(QStringLiteral("Ожидают отправки на сервер: 3")),
+                 qPrintable(m_window->archiveLabel->text()));
+        m_window.reset();
+        m_archive.reset();
+        QCOMPARE(ArchiveOutbox(m_dir->filePath(QStringLiteral("outbox.db"))).count().value_or(-1), 3);
+    }
+
+    // A file that takes no record keeps them in memory, tries again, and at close offers
+    // a file for what is still there.
+    void recordsNoFileTakesArePendingRetriedAndSavedAtClose()
+    {
+        SavePrompts prompts;
+        m_archive->enableOutbox(m_dir->filePath(QStringLiteral("outbox.db")));
+        QVERIFY(m_archive->store(sampleRecord("1")).ok());
+        const QString holder = QStringLiteral("lock-holder");
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), holder);
+            db.setDatabaseName(m_dir->filePath(QStringLiteral("varnek.db")));
+            QVERIFY(db.open());
+            QSqlQuery lock(db);
+            QVERIFY(lock.exec(QStringLiteral("BEGIN EXCLUSIVE")));
+            const auto first = m_archive->store(sampleRecord("2"));
+            QVERIFY(!first.ok());
+            QVERIFY(first.report);
+            QVERIFY(!m_archive->store(sampleRecord("3")).report);
+            QCOMPARE(m_archive->unsavedCount(), 2);
+            QVERIFY(m_window->archiveLabel->text().contains(QStringLiteral("хранятся в памяти программы: 2")));
+            QVERIFY(lock.exec(QStringLiteral("ROLLBACK")));
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(holder);
+        QTRY_COMPARE_WITH_TIMEOUT(m_archive->unsavedCount(), 0, 15000);
+        QCOMPARE(m_archive->summaries()->size(), 3);
+
+        // Not even the file: at close the two left are saved where the operator says.
+        m_window.reset();
+        m_archive.reset();
+        {
+            QFile file(m_dir->filePath(QStringLiteral("varnek.db")));
+            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            file.write(QByteArray(4096, 'x'));
+        }
+        m_archive = std::make_unique<ProtocolArchive>(ArchiveSettings::sqliteDefault());
+        m_archive->enableOutbox(m_dir->filePath(QStringLiteral("outbox.db")));
+        QVERIFY(!m_archive->store(sampleRecord("4")).ok());
+        QVERIFY(!m_archive->store(sampleRecord("5")).ok());
+        prompts.messages.clear();
+        offerToSaveUnsaved(nullptr, *m_archive); // cancelled: told once, nothing written
+        QCOMPARE(prompts.messages.size(), 1);
+        QVERIFY(prompts.messages[0].text.contains(QStringLiteral("протоколы: 2")));
+        QCOMPARE(m_archive->unsavedCount(), 2);
+        prompts.savePath = m_dir->filePath(QStringLiteral("kept.db"));
+        offerToSaveUnsaved(nullptr, *m_archive);
+        QCOMPARE(m_archive->unsavedCount(), 0);
+        ArchiveOutbox kept(prompts.savePath);
+        QCOMPARE(kept.count().value_or(-1), 2);
+        std::optional<ArchiveOutbox::Entry> entry;
+        QVERIFY(kept.first(&entry) && entry);
+        QCOMPARE(entry->record.protocolNumber, QStringLiteral("4"));
+        QCOMPARE(entry->record.sheet2, sampleRecord().sheet2);
     }
 };
 

@@ -9,6 +9,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <chrono>
+#include <fcntl.h>
+#include <future>
+#include <sys/stat.h>
+#include <unistd.h>
+
 // The archive on its default SQLite file, each test in a folder of its own.
 class tst_ProtocolArchive : public StoreTests {
     Q_OBJECT
@@ -76,6 +82,33 @@ private slots:
 
         // The migrated hash is the one a new store computes: a repeat stays one record.
         ArchiveRecord again = *latest;
+        QCOMPARE(archive.store(again).status, ProtocolArchive::StoreResult::Status::Unchanged);
+    }
+
+    // A bench of that time left NULL where it had no text; the rows still become records.
+    void versionOneNullTextsAreMigratedAsEmpty()
+    {
+        freshArchive();
+        QString error;
+        QVERIFY2(writeVersion1File(dbPath(),
+                                   {{"2025-02-01T10:00:00.000Z", QString(), QString(), QString(), QString(), QString(),
+                                     QString()},
+                                    {"2025-02-02T10:00:00.000Z", "6", "ТМ-400", QString(), QString(), "{}", "{}"}},
+                                   &error),
+                 qPrintable(error));
+        ProtocolArchive archive(ArchiveSettings::sqliteDefault());
+        const auto list = archive.summaries();
+        QVERIFY2(list, qPrintable(archive.lastError()));
+        QCOMPARE(archive.schemaVersion(), ProtocolArchive::SchemaVersion);
+        QCOMPARE(list->size(), 2);
+        const auto empty = archive.record(list->at(1).id);
+        QVERIFY(empty);
+        QCOMPARE(empty->protocolNumber, QString(""));
+        QCOMPARE(empty->firm, QString(""));
+        QVERIFY(empty->fields.isEmpty());
+        // The same protocol stored anew is the migrated one, not a new revision.
+        ArchiveRecord again = *archive.record(list->at(0).id);
+        again.serialNumber = QString();
         QCOMPARE(archive.store(again).status, ProtocolArchive::StoreResult::Status::Unchanged);
     }
 
@@ -235,6 +268,26 @@ private slots:
         if (!accepted)
             QVERIFY(result.problem.contains(QStringLiteral("chmod 600")));
         QVERIFY(readPasswordFile(m_dir->filePath(QStringLiteral("absent"))).problem.isEmpty());
+    }
+
+    // A FIFO opened for reading waits for a writer: the check thread would never end.
+    void passwordFileThatIsAFifoIsRefusedAtOnce()
+    {
+        freshArchive();
+        const QString path = m_dir->filePath(QStringLiteral("varnek.pass"));
+        QCOMPARE(mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        auto read = std::async(std::launch::async, [path] { return readPasswordFile(path); });
+        if (read.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+            // Lets the blocked reader go before failing.
+            const int writer = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_NONBLOCK);
+            if (writer >= 0)
+                ::close(writer);
+            read.wait();
+            QFAIL("reading a FIFO as the password file blocked");
+        }
+        const PasswordFileResult result = read.get();
+        QVERIFY(result.password.isEmpty());
+        QVERIFY2(result.problem.contains(QStringLiteral("не является обычным файлом")), qPrintable(result.problem));
     }
 
     void unreachableServerNeverConnectsOnTheCallersThread()

@@ -1,6 +1,7 @@
 #include "archivewindow.h"
 
 #include "archiveexport.h"
+#include "archivetransfer.h"
 #include "archivelistmodel.h"
 #include "archivelistsource.h"
 #include "controls.h"
@@ -25,7 +26,11 @@
 #include <QShowEvent>
 #include <QTableView>
 #include <QTableWidget>
+#include <QThread>
+#include <QTimer>
 #include <QVBoxLayout>
+#include <atomic>
+#include <memory>
 
 namespace {
 
@@ -46,6 +51,30 @@ ProtocolArchive::StoreResult recordInArchive(QWidget *owner, ProtocolArchive &ar
     if (result.report)
         Prompts::current().showMessage(owner, ProtocolArchive::Caption, result.message, PromptIcon::Warning);
     return result;
+}
+
+void offerToSaveUnsaved(QWidget *owner, ProtocolArchive &archive)
+{
+    while (archive.unsavedCount() > 0) {
+        Prompts::current().showMessage(
+            owner, ProtocolArchive::Caption,
+            QStringLiteral("Не записаны в архив протоколы: %1. Они хранятся только в памяти программы и будут "
+                           "потеряны при выходе. Выберите файл, в который их сохранить (отмена — не сохранять).")
+                .arg(archive.unsavedCount()),
+            PromptIcon::Warning);
+        FileRequest request;
+        request.title = QStringLiteral("Сохранение не записанных в архив протоколов");
+        request.filters = {QStringLiteral("Файлы архива (*.db)")};
+        request.defaultExtension = QStringLiteral("db");
+        request.proposedName = QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
+                                   .filePath(QStringLiteral("протоколы-не-в-архиве.db"));
+        const QString path = Prompts::current().saveFileName(owner, request);
+        if (path.isEmpty())
+            return;
+        QString error;
+        if (!archive.saveUnsaved(path, &error))
+            Prompts::current().showMessage(owner, ProtocolArchive::Caption, error, PromptIcon::Error);
+    }
 }
 
 // ---- ArchiveCompareWindow ----
@@ -129,6 +158,8 @@ ArchiveWindow::ArchiveWindow(ProtocolArchive *archive, QWidget *parent)
       csvButton(new QPushButton(QStringLiteral("Выгрузить в CSV"), this)),
       jsonButton(new QPushButton(QStringLiteral("Выгрузить в JSON"), this)),
       statusLabel(new QLabel(this)),
+      archiveLabel(new QLabel(this)),
+      moveButton(new QPushButton(QStringLiteral("Перенести на сервер"), this)),
       model(new ArchiveListModel(this)),
       compareWindow(new ArchiveCompareWindow(this)),
       m_archive(archive)
@@ -202,6 +233,17 @@ ArchiveWindow::ArchiveWindow(ProtocolArchive *archive, QWidget *parent)
     layout->addWidget(table, 1);
     layout->addLayout(buttons);
     layout->addWidget(statusLabel);
+    archiveLabel->setObjectName(QStringLiteral("ArchiveInUse"));
+    archiveLabel->setWordWrap(true);
+    archiveLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    moveButton->setObjectName(QStringLiteral("MoveToServer"));
+    moveButton->setToolTip(QStringLiteral("Скопировать все записи файла архива (varnek.db) на сервер архива"));
+    moveButton->setVisible(m_archive->settings().isServer());
+    auto *archiveLine = new QHBoxLayout;
+    archiveLine->addWidget(archiveLabel, 1);
+    archiveLine->addWidget(moveButton, 0, Qt::AlignTop);
+    layout->addLayout(archiveLine);
+    connect(moveButton, &QPushButton::clicked, this, &ArchiveWindow::moveFileToServer);
 
     connect(filterEdit, &QLineEdit::textChanged, this, [this](const QString &text) {
         model->setFilterText(text);
@@ -226,12 +268,20 @@ ArchiveWindow::ArchiveWindow(ProtocolArchive *archive, QWidget *parent)
         if (available && isVisible())
             reload();
     });
+    connect(m_archive, &ProtocolArchive::waitingChanged, this, &ArchiveWindow::updateArchiveStatus);
+    // A server's list is read aside and comes later.
+    connect(m_archive, &ProtocolArchive::summariesArrived, this, [this] {
+        if (isVisible())
+            reload();
+        updateArchiveStatus();
+    });
     connect(openButton, &QPushButton::clicked, this, &ArchiveWindow::openSelected);
     connect(compareButton, &QPushButton::clicked, this, &ArchiveWindow::compareSelected);
     connect(xlsxButton, &QPushButton::clicked, this, [this] { exportSelected(ArchiveExport::Format::Xlsx); });
     connect(csvButton, &QPushButton::clicked, this, [this] { exportSelected(ArchiveExport::Format::Csv); });
     connect(jsonButton, &QPushButton::clicked, this, [this] { exportSelected(ArchiveExport::Format::Json); });
     updateButtons();
+    updateArchiveStatus();
 }
 
 void ArchiveWindow::showEvent(QShowEvent *event)
@@ -320,6 +370,81 @@ void ArchiveWindow::updateButtons()
     compareButton->setEnabled(chosen == 2);
     for (QPushButton *button : {xlsxButton, csvButton, jsonButton})
         button->setEnabled(model->rowCount() > 0);
+}
+
+void ArchiveWindow::moveFileToServer()
+{
+    FileRequest request;
+    request.title = QStringLiteral("Перенос архива на сервер: файл архива");
+    request.filters = {QStringLiteral("Архив протоколов (*.db)"), QStringLiteral("Все файлы (*)")};
+    request.proposedName = recordFilePath(ArchiveSettings::DefaultFileName);
+    const QString path = Prompts::current().openFileName(this, request);
+    if (path.isEmpty())
+        return;
+    // The copy waits on the server on a thread of its own; the dialog follows its count.
+    struct Shared {
+        std::atomic<int> done{0};
+        std::atomic<int> total{0};
+        std::atomic<bool> cancel{false};
+        ArchiveTransferSummary summary;
+    };
+    auto shared = std::make_shared<Shared>();
+    auto *dialog = new QProgressDialog(QStringLiteral("Перенос записей из %1 на сервер %2…")
+                                           .arg(QDir::toNativeSeparators(path), m_archive->settings().description()),
+                                       QStringLiteral("Остановить"), 0, 0, this);
+    dialog->setWindowTitle(ProtocolArchive::Caption);
+    dialog->setWindowModality(Qt::WindowModal);
+    dialog->setAutoClose(false);
+    dialog->setAutoReset(false);
+    dialog->setMinimumDuration(0);
+    connect(dialog, &QProgressDialog::canceled, this, [shared] { shared->cancel = true; });
+    auto *ticker = new QTimer(dialog);
+    connect(ticker, &QTimer::timeout, dialog, [dialog, shared] {
+        dialog->setMaximum(shared->total);
+        dialog->setValue(shared->done);
+    });
+    ticker->start(100);
+    const ArchiveSettings server = m_archive->settings();
+    QThread *thread = QThread::create([shared, path, server] {
+        shared->summary = copyArchiveFileToServer(path, server, [shared](int done, int total) {
+            shared->done = done;
+            shared->total = total;
+            return !shared->cancel;
+        });
+    });
+    connect(thread, &QThread::finished, this, [this, thread, dialog, shared] {
+        thread->deleteLater();
+        dialog->close();
+        dialog->deleteLater();
+        moveButton->setEnabled(true);
+        m_archive->listMayHaveChanged();
+        if (isVisible())
+            reload();
+        const ArchiveTransferSummary &summary = shared->summary;
+        const QString text = summary.text();
+        message(text, !summary.problem.isEmpty());
+        emit transferFinished(text);
+    });
+    moveButton->setEnabled(false);
+    dialog->show();
+    thread->start();
+}
+
+void ArchiveWindow::updateArchiveStatus()
+{
+    const ArchiveSettings &settings = m_archive->settings();
+    QStringList lines;
+    lines << (settings.isServer() ? QStringLiteral("Архив: сервер %1") : QStringLiteral("Архив: файл %1"))
+                 .arg(settings.description());
+    if (m_archive->waitingCount() > 0)
+        lines << QStringLiteral("Ожидают отправки на сервер: %1").arg(m_archive->waitingCount());
+    if (!m_archive->waitingProblem().isEmpty())
+        lines << QStringLiteral("Не отправлены: %1").arg(m_archive->waitingProblem());
+    if (m_archive->isReadingList())
+        lines << QStringLiteral("Список читается с сервера…");
+    if (m_archive->unsavedCount() > 0)
+        lines << QStringLiteral("Не записаны, хранятся в памяти программы: %1").arg(m_archive->unsavedCount());
+    archiveLabel->setText(lines.join(u'\n'));
 }
 
 void ArchiveWindow::openSelected()

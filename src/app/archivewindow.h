@@ -40,6 +40,10 @@ public:
 // number and firm as the main window shows them.
 ProtocolArchive::StoreResult recordInArchive(QWidget *owner, ProtocolArchive &archive, const ArchiveRecord &record);
 
+// At the program's close: records that no database took are lost with the program, so
+// the operator is told how many and may save them to a file (a cancel lets them go).
+void offerToSaveUnsaved(QWidget *owner, ProtocolArchive &archive);
+
 // The window "Архив протоколов": every stored protocol, newest first or in the order of a
 // column whose head was clicked, narrowed by a filter as one types and by a span of days;
 // rows are read as the list is scrolled to them. A record opens in the preview window
@@ -79,17 +83,25 @@ public:
     QPushButton *csvButton;
     QPushButton *jsonButton;
     QLabel *statusLabel;
+    // Which archive is in use and what waits to reach it.
+    QLabel *archiveLabel;
+    // "Перенести на сервер": copies a local archive file into the server; shown with a server archive.
+    QPushButton *moveButton;
+    void moveFileToServer();
     ArchiveListModel *model;
     ArchiveCompareWindow *compareWindow;
 
 signals:
     void openRequested(qint64 id);
+    // A copy of a file to the server has ended; `summary` is what the operator was told.
+    void transferFinished(const QString &summary);
 
 protected:
     void showEvent(QShowEvent *event) override;
 
 private:
     void updateButtons();
+    void updateArchiveStatus();
     void showProblem(const QString &problem);
     void applyPeriod();
     void message(const QString &text, bool error);

@@ -1,6 +1,7 @@
 #include "formarchive.h"
 
 #include "Unit4.h"
+#include "archiveoutbox.h"
 #include "errorreport.h"
 #include "prompts.h"
 #include "report.h"
@@ -53,6 +54,14 @@ void TForm1::setupArchive()
     Archive = std::make_unique<ArchiveState>();
     // The records folder is known by now: the program's own, or a test's.
     Archive->archive = std::make_unique<ProtocolArchive>(ArchiveSettings::fromSettingsFile());
+    // A printed protocol is never lost to a server that does not answer: it waits beside the records.
+    Archive->archive->enableOutbox(ArchiveOutbox::defaultPath());
+    connect(this, &TForm1::closed, this, [this] {
+        runGuarded([this] {
+            offerToSaveUnsaved(this, *Archive->archive);
+            Archive->archive->stopSender(1000);
+        });
+    });
 
     ArchiveButton = new QPushButton(u"Архив протоколов"_s, sTabSheet6);
     ArchiveButton->setObjectName(u"ArchiveButton"_s);
@@ -105,13 +114,9 @@ void TForm1::ArchiveButtonClick()
 {
     if (!Archive->window) {
         Archive->window = new ArchiveWindow(Archive->archive.get());
+        // The window follows the archive's new records by itself.
         connect(Archive->window, &ArchiveWindow::openRequested, this,
                 [this](qint64 id) { runGuarded([this, id] { openArchivedRecord(id); }); });
-        // A protocol printed while the list is open joins it at once.
-        connect(Archive->archive.get(), &ProtocolArchive::recordStored, Archive->window, [this] {
-            if (Archive->window->isVisible())
-                Archive->window->reload();
-        });
     }
     Archive->window->show();
     Archive->window->raise();

@@ -7,6 +7,13 @@
 #include <QFile>
 #include <QFileInfo>
 
+#ifndef Q_OS_WIN
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <cerrno>
+#include <unistd.h>
+#endif
+
 QString ArchiveSettings::description() const
 {
     if (!isServer())
@@ -85,7 +92,31 @@ PasswordFileResult readPasswordFile(const QString &path)
     }
 #endif
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+#ifndef Q_OS_WIN
+    // A FIFO or a device named here would block the read for ever: opened without
+    // waiting, and read only when it is a regular file.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return {QString(), QStringLiteral("Файл пароля архива %1 не читается: %2")
+                               .arg(QDir::toNativeSeparators(path), qt_error_string(errno))};
+    struct stat status {};
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        ::close(fd);
+        return {QString(), QStringLiteral("Файл пароля архива %1 не является обычным файлом: "
+                                          "пароль из него не используется.")
+                               .arg(QDir::toNativeSeparators(path))};
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
+        ::close(fd);
+#else
+    if (!info.isFile())
+        return {QString(), QStringLiteral("Файл пароля архива %1 не является обычным файлом: "
+                                          "пароль из него не используется.")
+                               .arg(QDir::toNativeSeparators(path))};
+    file.open(QIODevice::ReadOnly);
+#endif
+    if (!file.isOpen())
         return {QString(), QStringLiteral("Файл пароля архива %1 не читается: %2")
                                .arg(QDir::toNativeSeparators(path), file.errorString())};
     QByteArray line = file.read(4096);

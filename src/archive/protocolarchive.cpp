@@ -1,5 +1,7 @@
 #include "protocolarchive.h"
 
+#include "archiveoutbox.h"
+
 #include <QCryptographicHash>
 #include <QDataStream>
 #include <QFileInfo>
@@ -10,9 +12,12 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QThread>
+#include <QTimer>
 #include <QVariant>
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
 #include <memory>
 
 namespace {
@@ -24,8 +29,10 @@ QString nextConnectionName()
 }
 
 // A server that does not answer costs a second, not minutes: at connect time, and when
-// a request goes unacknowledged on a connection that was open.
-const QString ServerOptions = QStringLiteral("connect_timeout=1;tcp_user_timeout=1000");
+// a request goes unacknowledged on a connection that was open. A table locked by another
+// session costs a few seconds, then the store fails and is tried again.
+const QString ServerOptions =
+    QStringLiteral("connect_timeout=1;tcp_user_timeout=1000;options='-c lock_timeout=3000 -c statement_timeout=30000'");
 
 QString driverName(const ArchiveSettings &settings)
 {
@@ -54,7 +61,9 @@ QStringList currentSchema(bool server)
     };
 }
 
-QString toJson(const QMap<QString, QString> &map)
+} // namespace
+
+QString ProtocolArchive::textsToJson(const QMap<QString, QString> &map)
 {
     QJsonObject object;
     for (auto it = map.cbegin(); it != map.cend(); ++it)
@@ -62,7 +71,7 @@ QString toJson(const QMap<QString, QString> &map)
     return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
 }
 
-QMap<QString, QString> fromJson(const QString &text)
+QMap<QString, QString> ProtocolArchive::textsFromJson(const QString &text)
 {
     QMap<QString, QString> map;
     const QJsonObject object = QJsonDocument::fromJson(text.toUtf8()).object();
@@ -70,6 +79,8 @@ QMap<QString, QString> fromJson(const QString &text)
         map.insert(it.key(), it.value().toString());
     return map;
 }
+
+namespace {
 
 // A failed statement as one line: what was attempted and what the database said.
 QString describe(const QSqlQuery &query)
@@ -81,6 +92,12 @@ QString describe(const QSqlQuery &query)
     return text;
 }
 
+
+// A null QString binds as SQL NULL; the columns hold texts, an absent one is empty.
+QString text(const QString &value)
+{
+    return value.isNull() ? QStringLiteral("") : value;
+}
 
 qint64 momentMsecs(const ArchiveRecord &record)
 {
@@ -126,14 +143,20 @@ struct ArchiveSql {
 };
 
 ProtocolArchive::ProtocolArchive(const ArchiveSettings &settings, QObject *parent)
-    : QObject(parent), m_settings(settings), m_connectionName(nextConnectionName())
+    : ProtocolArchive(settings, ServerAccess::AfterCheck, parent)
 {
-    if (m_settings.isServer() && m_settings.problem.isEmpty())
+}
+
+ProtocolArchive::ProtocolArchive(const ArchiveSettings &settings, ServerAccess access, QObject *parent)
+    : QObject(parent), m_settings(settings), m_connectionName(nextConnectionName()), m_access(access)
+{
+    if (m_access == ServerAccess::AfterCheck && m_settings.isServer() && m_settings.problem.isEmpty())
         checkInBackground();
 }
 
 ProtocolArchive::~ProtocolArchive()
 {
+    stopSender();
     if (m_checkThread) {
         m_checkThread->wait();
         delete m_checkThread;
@@ -174,8 +197,10 @@ ProtocolArchive::StoreResult ProtocolArchive::failed(const QString &message)
     StoreResult result;
     result.status = StoreResult::Status::Failed;
     result.message = message
-        + QStringLiteral("\nПротоколы печатаются и сохраняются как обычно, но в архив не "
-                         "записываются, пока он не заработает.");
+        + (hasOutbox() ? QStringLiteral("\nПротоколы печатаются и сохраняются как обычно; программа хранит их "
+                                        "записи в памяти и записывает в архив, как только он заработает.")
+                       : QStringLiteral("\nПротоколы печатаются и сохраняются как обычно, но в архив не "
+                                        "записываются, пока он не заработает."));
     result.report = !m_reported;
     m_reported = true;
     return result;
@@ -189,7 +214,7 @@ bool ProtocolArchive::open()
         fail(QStringLiteral("Архив протоколов недоступен"), m_settings.problem);
         return false;
     }
-    if (m_settings.isServer() && !m_serverReachable) {
+    if (m_settings.isServer() && m_access == ServerAccess::AfterCheck && !m_serverReachable) {
         checkInBackground();
         fail(QStringLiteral("Сервер архива %1 недоступен").arg(m_settings.description()),
              m_lastCheckProblem.isEmpty() ? QStringLiteral("соединение проверяется") : m_lastCheckProblem);
@@ -198,7 +223,7 @@ bool ProtocolArchive::open()
     QString error;
     if (!openConnection(&error)) {
         closeConnection();
-        if (m_settings.isServer()) {
+        if (m_settings.isServer() && m_access == ServerAccess::AfterCheck) {
             m_serverReachable = false;
             m_lastCheckProblem = error;
             checkInBackground();
@@ -274,19 +299,29 @@ int ProtocolArchive::storedSchemaVersion(QString *error)
     return ok && version > 0 ? version : -2;
 }
 
+bool ProtocolArchive::usableVersion(int stored, QString *error)
+{
+    if (stored == -2) {
+        m_refused = true;
+        *error = QStringLiteral("база данных не является архивом протоколов этой программы");
+    } else if (stored > SchemaVersion) {
+        m_refused = true;
+        *error = QStringLiteral("архив создан более новой версией программы (версия схемы %1)").arg(stored);
+    }
+    return stored >= 0 && stored <= SchemaVersion;
+}
+
+bool ProtocolArchive::hasReceivedTable()
+{
+    return database().tables().contains(QStringLiteral("archive_received"), Qt::CaseInsensitive);
+}
+
 bool ProtocolArchive::migrate(QString *error)
 {
-    const int stored = storedSchemaVersion(error);
-    if (stored == -1)
+    m_refused = false;
+    int stored = storedSchemaVersion(error);
+    if (!usableVersion(stored, error))
         return false;
-    if (stored == -2) {
-        *error = QStringLiteral("база данных не является архивом протоколов этой программы");
-        return false;
-    }
-    if (stored > SchemaVersion) {
-        *error = QStringLiteral("архив создан более новой версией программы (версия схемы %1)").arg(stored);
-        return false;
-    }
     if (!m_settings.isServer()) {
         ArchiveSql sql{database(), {}};
         if (!sql.run(QStringLiteral("PRAGMA journal_mode=WAL"))) {
@@ -294,20 +329,38 @@ bool ProtocolArchive::migrate(QString *error)
             return false;
         }
     }
-    if (stored < SchemaVersion) {
+    if (stored < SchemaVersion || !hasReceivedTable()) {
         ArchiveSql sql{database(), {}};
         if (!sql.run(m_settings.isServer() ? QStringLiteral("BEGIN") : QStringLiteral("BEGIN IMMEDIATE"))) {
             *error = sql.error;
             return false;
         }
-        bool ok = stored == 0 ? createSchema(sql) : true;
-        for (int from = stored; ok && from > 0 && from < SchemaVersion; ++from) {
-            if (from == 1)
-                ok = migrateFrom1(sql);
+        // Several benches (or the sender and the reader of one) may find an empty server
+        // at once: one makes the schema, the others wait and find it made. A server lets
+        // two sessions create one table name at once only to fail one of them.
+        bool ok = !m_settings.isServer() || sql.run(QStringLiteral("SELECT pg_advisory_xact_lock(7301001)"));
+        if (ok) {
+            stored = storedSchemaVersion(error);
+            if (!usableVersion(stored, error)) {
+                sql.run(QStringLiteral("ROLLBACK"));
+                return false;
+            }
         }
-        if (ok)
-            ok = sql.run(QStringLiteral("UPDATE archive_meta SET value = ? WHERE name = 'schema_version'"),
-                         {QString::number(SchemaVersion)});
+        if (ok && stored < SchemaVersion) {
+            ok = stored == 0 ? createSchema(sql) : true;
+            for (int from = stored; ok && from > 0 && from < SchemaVersion; ++from) {
+                if (from == 1)
+                    ok = migrateFrom1(sql);
+            }
+            if (ok)
+                ok = sql.run(QStringLiteral("UPDATE archive_meta SET value = ? WHERE name = 'schema_version'"),
+                             {QString::number(SchemaVersion)});
+        }
+        // The keys of records sent from an outbox or copied from a file, each with the
+        // revision it became: an addition that programs of the same schema need not read.
+        if (ok && !hasReceivedTable())
+            ok = sql.run(QStringLiteral("CREATE TABLE archive_received (entry_key TEXT PRIMARY KEY, "
+                                        "revision_id BIGINT NOT NULL REFERENCES revisions (id) ON DELETE CASCADE)"));
         if (!ok || !sql.run(QStringLiteral("COMMIT"))) {
             *error = sql.error;
             sql.run(QStringLiteral("ROLLBACK"));
@@ -356,8 +409,8 @@ bool ProtocolArchive::migrateFrom1(ArchiveSql &sql)
         record.type = rows.value(2).toString();
         record.serialNumber = rows.value(3).toString();
         record.firm = rows.value(4).toString();
-        record.fields = fromJson(rows.value(5).toString());
-        record.results = fromJson(rows.value(6).toString());
+        record.fields = textsFromJson(rows.value(5).toString());
+        record.results = textsFromJson(rows.value(6).toString());
         record.sheet1 = rows.value(7).toByteArray();
         record.sheet2 = rows.value(8).toByteArray();
         if (!insertRecord(sql, record, /*keepRepeats=*/true))
@@ -373,7 +426,8 @@ QByteArray ProtocolArchive::contentHash(const ArchiveRecord &record)
     out.setVersion(QDataStream::Qt_6_0);
     QMap<QString, QString> fields = record.fields;
     fields.remove(QStringLiteral("QRSysData1")); // the day of printing is no change of the protocol
-    out << record.protocolNumber << record.type << record.serialNumber << record.firm
+    // Stored texts are never null, so a null one hashes as the empty text it becomes.
+    out << text(record.protocolNumber) << text(record.type) << text(record.serialNumber) << text(record.firm)
         << fields << record.results;
     return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
 }
@@ -384,14 +438,14 @@ std::optional<ProtocolArchive::StoreResult> ProtocolArchive::insertRecord(Archiv
     const bool server = m_settings.isServer();
     if (!sql.run(QStringLiteral("INSERT INTO protocols (protocol_number, serial_number) VALUES (?, ?) "
                                 "ON CONFLICT (protocol_number, serial_number) DO NOTHING"),
-                 {record.protocolNumber, record.serialNumber}))
+                 {text(record.protocolNumber), text(record.serialNumber)}))
         return std::nullopt;
     QSqlQuery query(sql.db);
     // On a shared server two benches may store the same protocol at once: the row lock
     // makes the second wait, so both revisions get their own numbers.
     if (!sql.run(query, QStringLiteral("SELECT id FROM protocols WHERE protocol_number = ? AND serial_number = ?")
                             + (server ? QStringLiteral(" FOR UPDATE") : QString()),
-                 {record.protocolNumber, record.serialNumber}))
+                 {text(record.protocolNumber), text(record.serialNumber)}))
         return std::nullopt;
     if (!query.next()) {
         sql.error = QStringLiteral("запись протокола не найдена после вставки");
@@ -417,8 +471,8 @@ std::optional<ProtocolArchive::StoreResult> ProtocolArchive::insertRecord(Archiv
     }
     if (!sql.run(query, QStringLiteral("INSERT INTO revisions (protocol_id, revision, stored_at, protocol_number, "
                                        "serial_number, type, firm, content_hash) VALUES (?, ?, ?, ?, ?, ?, ?, ?) RETURNING id"),
-                 {protocolId, latest + 1, momentMsecs(record), record.protocolNumber, record.serialNumber, record.type,
-                  record.firm, QString::fromLatin1(hash)}))
+                 {protocolId, latest + 1, momentMsecs(record), text(record.protocolNumber), text(record.serialNumber),
+                  text(record.type), text(record.firm), QString::fromLatin1(hash)}))
         return std::nullopt;
     if (!query.next()) {
         sql.error = QStringLiteral("база данных не вернула номер записи");
@@ -428,7 +482,7 @@ std::optional<ProtocolArchive::StoreResult> ProtocolArchive::insertRecord(Archiv
     result.id = query.value(0).toLongLong();
     result.revision = latest + 1;
     if (!sql.run(QStringLiteral("INSERT INTO contents (revision_id, fields, results, sheet1, sheet2) VALUES (?, ?, ?, ?, ?)"),
-                 {result.id, toJson(record.fields), toJson(record.results),
+                 {result.id, textsToJson(record.fields), textsToJson(record.results),
                   record.sheet1.isNull() ? QByteArray("") : record.sheet1,
                   record.sheet2.isNull() ? QByteArray("") : record.sheet2}))
         return std::nullopt;
@@ -437,6 +491,20 @@ std::optional<ProtocolArchive::StoreResult> ProtocolArchive::insertRecord(Archiv
 
 ProtocolArchive::StoreResult ProtocolArchive::store(const ArchiveRecord &record)
 {
+    if (hasOutbox())
+        return keep(record);
+    return storeInTransaction(record, QString(), false);
+}
+
+ProtocolArchive::StoreResult ProtocolArchive::storeOnce(const ArchiveRecord &record, const QString &key,
+                                                        bool keepRepeats)
+{
+    return storeInTransaction(record, key, keepRepeats);
+}
+
+ProtocolArchive::StoreResult ProtocolArchive::storeInTransaction(const ArchiveRecord &record, const QString &key,
+                                                                 bool keepRepeats)
+{
     if (!open())
         return failed(m_lastError);
     std::optional<StoreResult> result;
@@ -444,7 +512,28 @@ ProtocolArchive::StoreResult ProtocolArchive::store(const ArchiveRecord &record)
     {
         ArchiveSql sql{database(), {}};
         if (sql.run(m_settings.isServer() ? QStringLiteral("BEGIN") : QStringLiteral("BEGIN IMMEDIATE"))) {
-            result = insertRecord(sql, record, false);
+            if (!key.isEmpty()) {
+                QSqlQuery query(sql.db);
+                if (!sql.run(query, QStringLiteral("SELECT r.id, r.revision FROM archive_received k "
+                                                   "JOIN revisions r ON r.id = k.revision_id WHERE k.entry_key = ?"),
+                             {key})) {
+                    result.reset();
+                } else if (query.next()) {
+                    StoreResult there;
+                    there.status = StoreResult::Status::Unchanged;
+                    there.id = query.value(0).toLongLong();
+                    there.revision = query.value(1).toInt();
+                    result = there;
+                } else {
+                    result = insertRecord(sql, record, keepRepeats);
+                    if (result
+                        && !sql.run(QStringLiteral("INSERT INTO archive_received (entry_key, revision_id) VALUES (?, ?)"),
+                                    {key, result->id}))
+                        result.reset();
+                }
+            } else {
+                result = insertRecord(sql, record, keepRepeats);
+            }
             if (result && !sql.run(QStringLiteral("COMMIT")))
                 result.reset();
             if (!result) {
@@ -471,7 +560,7 @@ void ProtocolArchive::lostConnection()
     // A connection that failed once is not trusted again: the next use opens afresh, so
     // a file that was locked, full or replaced is looked at anew.
     closeConnection();
-    if (m_settings.isServer()) {
+    if (m_settings.isServer() && m_access == ServerAccess::AfterCheck) {
         m_serverReachable = false;
         checkInBackground();
     }
@@ -479,6 +568,15 @@ void ProtocolArchive::lostConnection()
 
 std::optional<QList<ArchiveSummary>> ProtocolArchive::summaries()
 {
+    if (readsAside()) {
+        // After a failure the server is asked again only now and then, not on every look.
+        const bool retry = m_summariesFailed && QDateTime::currentMSecsSinceEpoch() - m_summariesFailedAt > 5000;
+        if ((m_summariesStale || retry) && !m_summariesInFlight)
+            readSummariesAside();
+        if (m_summariesFailed)
+            return std::nullopt;
+        return m_summaries;
+    }
     if (!open())
         return std::nullopt;
     QList<ArchiveSummary> list;
@@ -521,8 +619,47 @@ std::optional<QList<ArchiveSummary>> ProtocolArchive::summaries()
     return list;
 }
 
+struct ProtocolArchive::PendingRecord {
+    std::mutex mutex;
+    std::condition_variable done;
+    bool finished = false;
+    std::optional<ArchiveRecord> record;
+    QString error;
+};
+
 std::optional<ArchiveRecord> ProtocolArchive::record(qint64 id)
 {
+    if (readsAside()) {
+        if (m_recordRead) {
+            std::lock_guard lock(m_recordRead->mutex);
+            if (!m_recordRead->finished) {
+                fail(QStringLiteral("Сервер архива %1 ещё не ответил на прошлый запрос").arg(m_settings.description()),
+                     QString());
+                return std::nullopt;
+            }
+        }
+        auto pending = std::make_shared<PendingRecord>();
+        m_recordRead = pending;
+        auto *reader = static_cast<ArchiveReader *>(m_reader);
+        QMetaObject::invokeMethod(reader, [reader, pending, id] {
+            QString error;
+            std::optional<ArchiveRecord> found = reader->readRecord(id, &error);
+            std::lock_guard lock(pending->mutex);
+            pending->record = std::move(found);
+            pending->error = error;
+            pending->finished = true;
+            pending->done.notify_all();
+        }, Qt::QueuedConnection);
+        std::unique_lock lock(pending->mutex);
+        // A late answer finds nobody waiting and is dropped with its PendingRecord.
+        if (!pending->done.wait_for(lock, std::chrono::milliseconds(RecordWaitMs), [&] { return pending->finished; })) {
+            fail(QStringLiteral("Сервер архива %1 не ответил за %2 с").arg(m_settings.description()).arg(RecordWaitMs / 1000),
+                 QString());
+            return std::nullopt;
+        }
+        m_lastError = pending->error;
+        return std::move(pending->record);
+    }
     if (!open())
         return std::nullopt;
     std::optional<ArchiveRecord> found;
@@ -545,8 +682,8 @@ std::optional<ArchiveRecord> ProtocolArchive::record(qint64 id)
             record.type = query.value(3).toString();
             record.serialNumber = query.value(4).toString();
             record.firm = query.value(5).toString();
-            record.fields = fromJson(query.value(6).toString());
-            record.results = fromJson(query.value(7).toString());
+            record.fields = textsFromJson(query.value(6).toString());
+            record.results = textsFromJson(query.value(7).toString());
             record.sheet1 = query.value(8).toByteArray();
             record.sheet2 = query.value(9).toByteArray();
             found = std::move(record);
@@ -609,4 +746,199 @@ void ProtocolArchive::checkInBackground()
         emit availabilityChanged(problem->isEmpty(), *problem);
     });
     m_checkThread->start();
+}
+
+// ---- the outbox ----
+
+void ProtocolArchive::enableOutbox(const QString &outboxPath)
+{
+    if (hasOutbox())
+        return;
+    m_outboxPath = outboxPath;
+    m_retryTimer = new QTimer(this);
+    m_retryTimer->setInterval(5000);
+    connect(m_retryTimer, &QTimer::timeout, this, [this] {
+        StoreResult last;
+        flushUnsaved(&last);
+    });
+    if (!m_settings.isServer())
+        return;
+    m_outbox = std::make_unique<ArchiveOutbox>(m_outboxPath);
+    const std::optional<int> count = m_outbox->count();
+    m_waiting = count.value_or(0);
+    m_waitingProblem = count ? QString() : m_outbox->lastError();
+    startSender();
+    // The user-interface thread's check found the server: what waits goes now, and the
+    // list is worth reading again.
+    connect(this, &ProtocolArchive::availabilityChanged, this, [this](bool available) {
+        if (!available)
+            return;
+        m_summariesStale = true;
+        sendWaiting();
+    });
+
+    m_readerThread = new QThread;
+    m_readerThread->setObjectName(QStringLiteral("archive reader"));
+    auto *reader = new ArchiveReader(m_settings);
+    reader->moveToThread(m_readerThread);
+    m_reader = reader;
+    connect(reader, &ArchiveReader::summariesRead, this,
+            [this](quint64 ticket, const QList<ArchiveSummary> &list, bool ok, const QString &problem) {
+                // Only the answer to the latest request counts, and only once.
+                if (ticket != m_readTicket || !m_summariesInFlight)
+                    return;
+                m_summariesInFlight = false;
+                m_summariesFailed = !ok;
+                if (ok) {
+                    m_summaries = list;
+                    m_haveSummaries = true;
+                    m_lastError.clear();
+                } else {
+                    m_summariesFailedAt = QDateTime::currentMSecsSinceEpoch();
+                    m_lastError = problem;
+                }
+                emit summariesArrived();
+            });
+    connect(this, &ProtocolArchive::recordStored, this, [this] { m_summariesStale = true; });
+    m_readerThread->start();
+}
+
+void ProtocolArchive::readSummariesAside()
+{
+    m_summariesInFlight = true;
+    m_summariesStale = false;
+    const quint64 ticket = ++m_readTicket;
+    auto *reader = static_cast<ArchiveReader *>(m_reader);
+    QMetaObject::invokeMethod(reader, [reader, ticket] { reader->readSummaries(ticket); }, Qt::QueuedConnection);
+}
+
+void ProtocolArchive::startSender()
+{
+    m_senderThread = new QThread;
+    m_senderThread->setObjectName(QStringLiteral("archive sender"));
+    auto *sender = new ArchiveSender(m_settings, m_outboxPath);
+    sender->moveToThread(m_senderThread);
+    m_sender = sender;
+    connect(sender, &ArchiveSender::sent, this, [this](qint64 id, bool stored) {
+        if (stored)
+            emit recordStored(id);
+    });
+    connect(sender, &ArchiveSender::waiting, this, [this](int, const QString &problem) {
+        // Counted here: records added since the sender counted are not lost from the sum.
+        if (const std::optional<int> count = m_outbox->count())
+            m_waiting = *count;
+        m_waitingProblem = problem;
+        emit waitingChanged();
+    });
+    m_senderThread->start();
+    sendWaiting();
+}
+
+void ProtocolArchive::sendWaiting()
+{
+    if (auto *sender = static_cast<ArchiveSender *>(m_sender))
+        sender->poke();
+}
+
+namespace {
+
+// Deletes `worker` on its own thread, so its connections close there, and waits at most
+// `msecs` for it. A server that does not answer may hold the thread longer: it then ends
+// with the process.
+void retire(QObject *worker, QThread *thread, int msecs)
+{
+    QMetaObject::invokeMethod(worker, [worker, thread] {
+        delete worker;
+        thread->quit();
+    }, Qt::QueuedConnection);
+    if (thread->wait(msecs))
+        delete thread;
+}
+
+} // namespace
+
+void ProtocolArchive::stopSender(int msecs)
+{
+    if (m_readerThread) {
+        disconnect(m_reader, nullptr, this, nullptr);
+        QObject *reader = m_reader;
+        QThread *thread = m_readerThread;
+        m_reader = nullptr;
+        m_readerThread = nullptr;
+        retire(reader, thread, msecs / 2);
+    }
+    if (!m_senderThread)
+        return;
+    auto *sender = static_cast<ArchiveSender *>(m_sender);
+    QThread *thread = m_senderThread;
+    m_sender = nullptr;
+    m_senderThread = nullptr;
+    disconnect(sender, nullptr, this, nullptr);
+    sender->requestStop();
+    // What it had not sent stays in the outbox.
+    retire(sender, thread, msecs);
+}
+
+ProtocolArchive::StoreResult ProtocolArchive::keep(const ArchiveRecord &record)
+{
+    m_unsaved.append(record);
+    StoreResult last;
+    flushUnsaved(&last);
+    return last;
+}
+
+// Writes the records pending in memory, oldest first; false (and the failure in `last`)
+// when one of them cannot be written.
+bool ProtocolArchive::flushUnsaved(StoreResult *last)
+{
+    const int before = int(m_unsaved.size());
+    bool ok = true;
+    while (!m_unsaved.isEmpty()) {
+        StoreResult result;
+        if (m_settings.isServer()) {
+            if (m_outbox->add(m_unsaved.first())) {
+                result.status = StoreResult::Status::Queued;
+                m_reported = false;
+            } else {
+                result = failed(m_outbox->lastError());
+            }
+        } else {
+            result = storeInTransaction(m_unsaved.first(), QString(), false);
+        }
+        *last = result;
+        if (!result.ok()) {
+            ok = false;
+            break;
+        }
+        m_unsaved.removeFirst();
+    }
+    if (m_unsaved.isEmpty())
+        m_retryTimer->stop();
+    else if (!m_retryTimer->isActive())
+        m_retryTimer->start();
+    if (m_settings.isServer() && m_unsaved.size() < before) {
+        m_waiting += before - int(m_unsaved.size());
+        sendWaiting();
+    }
+    if (m_unsaved.size() != before || !ok)
+        emit waitingChanged();
+    return ok;
+}
+
+bool ProtocolArchive::saveUnsaved(const QString &path, QString *error)
+{
+    ArchiveOutbox file(path);
+    while (!m_unsaved.isEmpty()) {
+        if (!file.add(m_unsaved.first())) {
+            if (error)
+                *error = file.lastError();
+            emit waitingChanged();
+            return false;
+        }
+        m_unsaved.removeFirst();
+    }
+    if (m_retryTimer)
+        m_retryTimer->stop();
+    emit waitingChanged();
+    return true;
 }

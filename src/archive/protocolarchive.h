@@ -6,10 +6,13 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <memory>
 #include <optional>
 
+class ArchiveOutbox;
 class QSqlDatabase;
 class QThread;
+class QTimer;
 struct ArchiveSql;
 
 // The archive of every protocol the program produced, on Qt SQL.
@@ -41,6 +44,7 @@ public:
         enum class Status {
             Stored,    // a new record: revision 1 of its protocol, or a later one
             Unchanged, // the same texts as the protocol's latest revision: nothing written
+            Queued,    // kept in the local outbox; sent to the server from a thread of its own
             Failed,    // not stored; `message` says why
         };
         Status status = Status::Failed;
@@ -52,8 +56,34 @@ public:
         bool ok() const { return status != Status::Failed; }
     };
 
+    // How a server is reached: after a check on a thread of its own (the user-interface
+    // thread), or at once (a thread that may wait, such as the outbox's sender).
+    enum class ServerAccess { AfterCheck, Direct };
+
     explicit ProtocolArchive(const ArchiveSettings &settings, QObject *parent = nullptr);
+    ProtocolArchive(const ArchiveSettings &settings, ServerAccess access, QObject *parent = nullptr);
     ~ProtocolArchive() override;
+
+    // From now on no record is lost to a database that does not answer. A server archive
+    // writes every record at once into the local SQLite outbox `outboxPath` and sends it
+    // from a thread of its own, in order, as soon as the server answers; store() then
+    // says Queued. A record that not even the local file takes stays pending in memory
+    // and is tried again every few seconds.
+    void enableOutbox(const QString &outboxPath);
+    bool hasOutbox() const { return !m_outboxPath.isEmpty(); }
+    // Records in the outbox that the server has not taken yet (0 without an outbox).
+    int waitingCount() const { return m_waiting; }
+    // Why the first of them is not sent, empty while the server takes them.
+    QString waitingProblem() const { return m_waitingProblem; }
+    // Records that no database took: kept in memory only.
+    int unsavedCount() const { return int(m_unsaved.size()); }
+    // Writes the records pending in memory into a SQLite file of the outbox's form.
+    bool saveUnsaved(const QString &path, QString *error);
+    // Asks the sender to try the server now (it also tries every few seconds).
+    void sendWaiting();
+    // Stops the sender and the reader, waiting at most `msecs` for a server that does not
+    // answer; what was not sent stays in the outbox for the next start.
+    void stopSender(int msecs = 2000);
 
     const ArchiveSettings &settings() const { return m_settings; }
 
@@ -64,11 +94,28 @@ public:
     QString lastError() const { return m_lastError; }
 
     StoreResult store(const ArchiveRecord &record);
+    // Stores `record` once under `key`: when a record of that key is there already nothing
+    // is written and the result names it. A queue replayed after a kill may find its
+    // first record on the server already; the key makes the replay harmless.
+    // `keepRepeats` keeps a record equal to its protocol's latest revision as well.
+    StoreResult storeOnce(const ArchiveRecord &record, const QString &key, bool keepRepeats = false);
+    // The last open failed on a database this program must not write (another program's,
+    // or a newer schema): trying again does not help.
+    bool refusedForGood() const { return m_refused; }
 
-    // Every record, newest first; nullopt when the archive cannot be read.
+    // Every record, newest first; nullopt when the archive cannot be read. A server
+    // archive with an outbox answers from the list last read on the reader's thread and
+    // reads it anew there when it may have changed (summariesArrived tells when).
     std::optional<QList<ArchiveSummary>> summaries();
-    // The record with all its texts and sheets; nullopt when absent or unreadable.
+    // The record with all its texts and sheets; nullopt when absent or unreadable. A server
+    // archive with an outbox reads it on the reader's thread and waits at most
+    // RecordWaitMs for it.
     std::optional<ArchiveRecord> record(qint64 id);
+    static constexpr int RecordWaitMs = 3000;
+    // Records came in by another way (a file moved to the server): the next list is read anew.
+    void listMayHaveChanged() { m_summariesStale = true; }
+    // The list is being read from the server for the first time.
+    bool isReadingList() const { return m_summariesInFlight && !m_haveSummaries; }
 
     // The schema version of the open database (0 when closed).
     int schemaVersion() const { return m_schemaVersion; }
@@ -86,10 +133,18 @@ public:
     // Caption of the archive's messages.
     static inline const QString Caption = QStringLiteral("Архив протоколов");
 
+    // The texts of a record as its database keeps them: one JSON object.
+    static QString textsToJson(const QMap<QString, QString> &texts);
+    static QMap<QString, QString> textsFromJson(const QString &json);
+
 signals:
     void availabilityChanged(bool available, const QString &problem);
     // A new record or revision was written (not for an unchanged repeat).
     void recordStored(qint64 id);
+    // The outbox's count or its problem changed, or records pending in memory did.
+    void waitingChanged();
+    // A list read on the reader's thread has arrived (or failed): summaries() has it.
+    void summariesArrived();
 
 private:
     QSqlDatabase database() const;
@@ -101,6 +156,14 @@ private:
     bool createSchema(ArchiveSql &sql);
     bool migrateFrom1(ArchiveSql &sql);
     std::optional<StoreResult> insertRecord(ArchiveSql &sql, const ArchiveRecord &record, bool keepRepeats);
+    StoreResult storeInTransaction(const ArchiveRecord &record, const QString &key, bool keepRepeats);
+    bool usableVersion(int stored, QString *error);
+    bool hasReceivedTable();
+    StoreResult keep(const ArchiveRecord &record);
+    bool flushUnsaved(StoreResult *last);
+    void startSender();
+    bool readsAside() const { return m_reader != nullptr; }
+    void readSummariesAside();
     QString fail(const QString &what, const QString &detail);
     StoreResult failed(const QString &message);
 
@@ -112,4 +175,28 @@ private:
     bool m_serverReachable = false; // a server check succeeded since the last failure
     QString m_lastCheckProblem;
     QThread *m_checkThread = nullptr;
+    ServerAccess m_access = ServerAccess::AfterCheck;
+    bool m_refused = false;
+
+    QString m_outboxPath;
+    std::unique_ptr<ArchiveOutbox> m_outbox; // the user-interface thread's connection to it
+    QList<ArchiveRecord> m_unsaved;
+    QTimer *m_retryTimer = nullptr;
+    QThread *m_senderThread = nullptr;
+    QObject *m_sender = nullptr;
+    int m_waiting = 0;
+    QString m_waitingProblem;
+
+    // Reads of a server archive for the user-interface thread, on a thread of their own.
+    struct PendingRecord;
+    QThread *m_readerThread = nullptr;
+    QObject *m_reader = nullptr;
+    quint64 m_readTicket = 0;
+    bool m_summariesInFlight = false;
+    bool m_summariesStale = true;
+    bool m_haveSummaries = false;
+    bool m_summariesFailed = false;
+    qint64 m_summariesFailedAt = 0;
+    QList<ArchiveSummary> m_summaries;
+    std::shared_ptr<PendingRecord> m_recordRead;
 };

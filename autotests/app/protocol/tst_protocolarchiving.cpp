@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QPlainTextEdit>
 #include <QPrinter>
+#include <QSignalSpy>
 #include <QTableView>
 #include <QToolButton>
 
@@ -62,6 +63,7 @@ private slots:
     void unusableArchiveStillPrintsWithOneMessage_data();
     void unusableArchiveStillPrintsWithOneMessage();
     void archivedRecordOpensInThePreviewAndIsNotKeptAgain();
+    void openListIsReadOnceForEachStoredProtocol();
 
 private:
     void fillAndPress(const QString &conclusion = u"Годен"_s);
@@ -309,6 +311,22 @@ void TstProtocolArchiving::archivedRecordOpensInThePreviewAndIsNotKeptAgain()
     QCOMPARE(pagesPrinted, 4);
     QCOMPARE(summaries().size(), 1);
     QVERIFY(f->prompts.messages.isEmpty());
+}
+
+// Each read of the list is a scan of every record: one stored protocol, one read.
+void TstProtocolArchiving::openListIsReadOnceForEachStoredProtocol()
+{
+    f->click(f->form->ArchiveButton);
+    ArchiveWindow *window = nullptr;
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (auto *a = qobject_cast<ArchiveWindow *>(w))
+            window = a;
+    QVERIFY(window && window->isVisible());
+    QSignalSpy reads(window->table->model(), &QAbstractItemModel::modelReset);
+    fillAndPress();
+    produce(Way::Print);
+    QCOMPARE(window->table->model()->rowCount(), 1);
+    QCOMPARE(reads.size(), 1);
 }
 
 QTEST_MAIN(TstProtocolArchiving)

@@ -1,0 +1,314 @@
+#include "archiveoutbox.h"
+
+#include "protocolarchive.h"
+#include "recordslocation.h"
+
+#include <QDir>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTimer>
+#include <QUuid>
+#include <QVariant>
+#include <atomic>
+
+namespace {
+
+QString nextOutboxConnection()
+{
+    static std::atomic<int> counter{0};
+    return QStringLiteral("bench-outbox-%1").arg(++counter);
+}
+
+QString queryError(const QSqlQuery &query)
+{
+    const QSqlError error = query.lastError();
+    const QString text = error.databaseText().trimmed();
+    return text.isEmpty() ? error.text().trimmed() : text;
+}
+
+const QString OutboxTable = QStringLiteral(
+    "CREATE TABLE IF NOT EXISTS outbox (seq INTEGER PRIMARY KEY AUTOINCREMENT, entry_key TEXT NOT NULL UNIQUE, "
+    "stored_at BIGINT NOT NULL, protocol_number TEXT NOT NULL, serial_number TEXT NOT NULL, type TEXT NOT NULL, "
+    "firm TEXT NOT NULL, fields TEXT NOT NULL, results TEXT NOT NULL, sheet1 BLOB NOT NULL, sheet2 BLOB NOT NULL, "
+    "problem TEXT NOT NULL DEFAULT '')");
+
+QString nonNull(const QString &text)
+{
+    return text.isNull() ? QStringLiteral("") : text;
+}
+
+} // namespace
+
+ArchiveOutbox::ArchiveOutbox(const QString &path) : m_path(path), m_connectionName(nextOutboxConnection()) {}
+
+ArchiveOutbox::~ArchiveOutbox()
+{
+    close();
+}
+
+QString ArchiveOutbox::defaultPath()
+{
+    return recordFilePath(QStringLiteral("varnek-outbox.db"));
+}
+
+void ArchiveOutbox::close()
+{
+    if (!QSqlDatabase::contains(m_connectionName))
+        return;
+    {
+        QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(m_connectionName);
+    m_open = false;
+}
+
+bool ArchiveOutbox::open()
+{
+    if (m_open)
+        return true;
+    close();
+    const QString place = QStringLiteral("Очередь отправки на сервер %1").arg(QDir::toNativeSeparators(m_path));
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
+    db.setDatabaseName(m_path);
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(ProtocolArchive::BusyTimeoutMs));
+    if (!db.open()) {
+        m_lastError = place + QStringLiteral(" не открывается: ") + db.lastError().text().trimmed();
+        close();
+        return false;
+    }
+    QSqlQuery query(db);
+    // Only a file that is empty or holds the outbox's own table is written to.
+    if (!query.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'"))) {
+        m_lastError = place + QStringLiteral(" не читается: ") + queryError(query);
+        close();
+        return false;
+    }
+    QStringList tables;
+    while (query.next())
+        tables.append(query.value(0).toString());
+    tables.removeAll(QStringLiteral("sqlite_sequence"));
+    if (!tables.isEmpty() && tables != QStringList{QStringLiteral("outbox")}) {
+        m_lastError = place + QStringLiteral(" не является очередью архива этой программы.");
+        close();
+        return false;
+    }
+    // A record in the outbox is the only copy of a printed protocol: every commit reaches the disk.
+    if (!query.exec(QStringLiteral("PRAGMA journal_mode=WAL")) || !query.exec(QStringLiteral("PRAGMA synchronous=FULL"))
+        || !query.exec(OutboxTable)) {
+        m_lastError = place + QStringLiteral(" не открывается: ") + queryError(query);
+        close();
+        return false;
+    }
+    m_open = true;
+    return true;
+}
+
+bool ArchiveOutbox::add(const ArchiveRecord &record, QString *key)
+{
+    if (!open())
+        return false;
+    const QString entryKey = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    QSqlQuery query(QSqlDatabase::database(m_connectionName, false));
+    query.prepare(QStringLiteral("INSERT INTO outbox (entry_key, stored_at, protocol_number, serial_number, type, firm, "
+                                 "fields, results, sheet1, sheet2) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+    query.addBindValue(entryKey);
+    query.addBindValue(record.moment.isValid() ? record.moment.toMSecsSinceEpoch()
+                                               : QDateTime::currentMSecsSinceEpoch());
+    query.addBindValue(nonNull(record.protocolNumber));
+    query.addBindValue(nonNull(record.serialNumber));
+    query.addBindValue(nonNull(record.type));
+    query.addBindValue(nonNull(record.firm));
+    query.addBindValue(ProtocolArchive::textsToJson(record.fields));
+    query.addBindValue(ProtocolArchive::textsToJson(record.results));
+    query.addBindValue(record.sheet1.isNull() ? QByteArray("") : record.sheet1);
+    query.addBindValue(record.sheet2.isNull() ? QByteArray("") : record.sheet2);
+    // One statement is one transaction.
+    if (!query.exec()) {
+        m_lastError = QStringLiteral("Протокол не записан в очередь отправки на сервер %1: %2")
+                          .arg(QDir::toNativeSeparators(m_path), queryError(query));
+        close();
+        return false;
+    }
+    if (key)
+        *key = entryKey;
+    return true;
+}
+
+bool ArchiveOutbox::first(std::optional<Entry> *entry)
+{
+    entry->reset();
+    if (!open())
+        return false;
+    QSqlQuery query(QSqlDatabase::database(m_connectionName, false));
+    query.setForwardOnly(true);
+    if (!query.exec(QStringLiteral("SELECT seq, entry_key, stored_at, protocol_number, serial_number, type, firm, "
+                                   "fields, results, sheet1, sheet2, problem FROM outbox ORDER BY seq LIMIT 1"))) {
+        m_lastError = QStringLiteral("Очередь отправки на сервер %1 не читается: %2")
+                          .arg(QDir::toNativeSeparators(m_path), queryError(query));
+        close();
+        return false;
+    }
+    if (!query.next())
+        return true;
+    Entry found;
+    found.seq = query.value(0).toLongLong();
+    found.key = query.value(1).toString();
+    found.record.moment = QDateTime::fromMSecsSinceEpoch(query.value(2).toLongLong(), Qt::UTC);
+    found.record.protocolNumber = query.value(3).toString();
+    found.record.serialNumber = query.value(4).toString();
+    found.record.type = query.value(5).toString();
+    found.record.firm = query.value(6).toString();
+    found.record.fields = ProtocolArchive::textsFromJson(query.value(7).toString());
+    found.record.results = ProtocolArchive::textsFromJson(query.value(8).toString());
+    found.record.sheet1 = query.value(9).toByteArray();
+    found.record.sheet2 = query.value(10).toByteArray();
+    found.problem = query.value(11).toString();
+    *entry = std::move(found);
+    return true;
+}
+
+bool ArchiveOutbox::remove(const QString &key)
+{
+    if (!open())
+        return false;
+    QSqlQuery query(QSqlDatabase::database(m_connectionName, false));
+    query.prepare(QStringLiteral("DELETE FROM outbox WHERE entry_key = ?"));
+    query.addBindValue(key);
+    if (!query.exec()) {
+        m_lastError = QStringLiteral("Очередь отправки на сервер %1 не изменяется: %2")
+                          .arg(QDir::toNativeSeparators(m_path), queryError(query));
+        close();
+        return false;
+    }
+    return true;
+}
+
+bool ArchiveOutbox::setProblem(const QString &key, const QString &problem)
+{
+    if (!open())
+        return false;
+    QSqlQuery query(QSqlDatabase::database(m_connectionName, false));
+    query.prepare(QStringLiteral("UPDATE outbox SET problem = ? WHERE entry_key = ?"));
+    query.addBindValue(nonNull(problem));
+    query.addBindValue(key);
+    if (!query.exec()) {
+        m_lastError = QStringLiteral("Очередь отправки на сервер %1 не изменяется: %2")
+                          .arg(QDir::toNativeSeparators(m_path), queryError(query));
+        close();
+        return false;
+    }
+    return true;
+}
+
+std::optional<int> ArchiveOutbox::count()
+{
+    if (!open())
+        return std::nullopt;
+    QSqlQuery query(QSqlDatabase::database(m_connectionName, false));
+    if (!query.exec(QStringLiteral("SELECT count(*) FROM outbox")) || !query.next()) {
+        m_lastError = QStringLiteral("Очередь отправки на сервер %1 не читается: %2")
+                          .arg(QDir::toNativeSeparators(m_path), queryError(query));
+        close();
+        return std::nullopt;
+    }
+    return query.value(0).toInt();
+}
+
+// ---- ArchiveSender ----
+
+ArchiveSender::ArchiveSender(const ArchiveSettings &server, const QString &outboxPath, QObject *parent)
+    : QObject(parent), m_settings(server), m_outboxPath(outboxPath), m_retry(new QTimer(this))
+{
+    m_retry->setSingleShot(true);
+    m_retry->setInterval(RetryMs);
+    connect(m_retry, &QTimer::timeout, this, &ArchiveSender::send);
+}
+
+ArchiveSender::~ArchiveSender() = default;
+
+void ArchiveSender::poke()
+{
+    if (m_poked.exchange(true))
+        return;
+    QMetaObject::invokeMethod(this, [this] {
+        m_poked = false;
+        send();
+    }, Qt::QueuedConnection);
+}
+
+void ArchiveSender::report(const QString &problem)
+{
+    const std::optional<int> count = m_outbox->count();
+    emit waiting(count.value_or(-1), problem);
+}
+
+int ArchiveSender::send()
+{
+    // Made here, so the connections belong to the thread that sends.
+    if (!m_server)
+        m_server = std::make_unique<ProtocolArchive>(m_settings, ProtocolArchive::ServerAccess::Direct);
+    if (!m_outbox)
+        m_outbox = std::make_unique<ArchiveOutbox>(m_outboxPath);
+    m_retry->stop();
+    int sentCount = 0;
+    while (!m_stop) {
+        std::optional<ArchiveOutbox::Entry> entry;
+        if (!m_outbox->first(&entry)) {
+            emit waiting(-1, m_outbox->lastError());
+            m_retry->start();
+            return sentCount;
+        }
+        if (!entry) {
+            emit waiting(0, QString());
+            return sentCount;
+        }
+        const ProtocolArchive::StoreResult result = m_server->storeOnce(entry->record, entry->key);
+        if (!result.ok()) {
+            QString problem = result.message;
+            // A server that refuses the record for good keeps it waiting, with the reason at the record.
+            if (m_server->refusedForGood())
+                m_outbox->setProblem(entry->key, problem);
+            report(problem);
+            m_retry->start();
+            return sentCount;
+        }
+        // Cut short here, the record stays queued and its key tells the server it has it.
+        if (!m_outbox->remove(entry->key)) {
+            emit waiting(-1, m_outbox->lastError());
+            m_retry->start();
+            return sentCount;
+        }
+        ++sentCount;
+        emit sent(result.id, result.status == ProtocolArchive::StoreResult::Status::Stored);
+        report(QString());
+    }
+    return sentCount;
+}
+
+// ---- ArchiveReader ----
+
+ArchiveReader::ArchiveReader(const ArchiveSettings &server, QObject *parent) : QObject(parent), m_settings(server) {}
+
+ArchiveReader::~ArchiveReader() = default;
+
+ProtocolArchive &ArchiveReader::server()
+{
+    if (!m_server)
+        m_server = std::make_unique<ProtocolArchive>(m_settings, ProtocolArchive::ServerAccess::Direct);
+    return *m_server;
+}
+
+void ArchiveReader::readSummaries(quint64 ticket)
+{
+    const std::optional<QList<ArchiveSummary>> list = server().summaries();
+    emit summariesRead(ticket, list.value_or(QList<ArchiveSummary>{}), list.has_value(), server().lastError());
+}
+
+std::optional<ArchiveRecord> ArchiveReader::readRecord(qint64 id, QString *error)
+{
+    std::optional<ArchiveRecord> record = server().record(id);
+    *error = server().lastError();
+    return record;
+}
