@@ -66,7 +66,7 @@ void offerToSaveUnsaved(QWidget *owner, ProtocolArchive &archive)
         request.title = QStringLiteral("Сохранение не записанных в архив протоколов");
         request.filters = {QStringLiteral("Файлы архива (*.db)")};
         request.defaultExtension = QStringLiteral("db");
-        request.proposedName = QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
+        request.proposedName = QDir(documentsDirectory())
                                    .filePath(QStringLiteral("протоколы-не-в-архиве.db"));
         const QString path = Prompts::current().saveFileName(owner, request);
         if (path.isEmpty())
@@ -293,6 +293,21 @@ void ArchiveWindow::showEvent(QShowEvent *event)
 
 void ArchiveWindow::reload()
 {
+    // A server's list is read on the archive's reader thread and comes by summariesArrived,
+    // so the window never waits on the network; a file is read a page at a time as scrolled.
+    if (m_archive->settings().isServer()) {
+        std::optional<QList<ArchiveSummary>> list = m_archive->summaries();
+        if (!list) {
+            model->setRecords({});
+            showProblem(m_archive->lastError());
+            return;
+        }
+        m_problemShown = false;
+        const qsizetype count = list->size();
+        model->setRecords(std::move(*list));
+        statusLabel->setText(QStringLiteral("Записей в архиве: %1").arg(count));
+        return;
+    }
     // The archive makes or migrates its database first; the list then reads it on a
     // connection of its own, a page at a time.
     if (!m_archive->open()) {
