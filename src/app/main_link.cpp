@@ -284,7 +284,7 @@ void TForm1::PageControl1Change()
             StatusBarMain->setText(portText(" закрыт"));
         }
     } catch (const BenchError &) {
-        StatusBarMain->setText(portText(" не найден"));
+        StatusBarMain->setText(portText(VaComm1->openWasRefused() ? " занят или нет прав доступа" : " не найден"));
     }
 }
 

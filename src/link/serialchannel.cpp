@@ -100,6 +100,7 @@ void SerialChannel::OpenPort()
     if (m_port.isOpen())
         throw whileOpenError();
 
+    m_openRefused = false;
     const QString device = deviceName();
 #ifndef Q_OS_WIN
     if (!QFileInfo::exists(device))
@@ -121,6 +122,7 @@ void SerialChannel::OpenPort()
         m_port.clearError();
         if (error == QSerialPort::DeviceNotFoundError)
             throw notFoundError(device);
+        m_openRefused = error == QSerialPort::PermissionError;
         throw cantOpenError(device, systemError != 0 ? systemError : int(error), text);
     }
     ++m_openings;

@@ -31,6 +31,9 @@ public:
     // Closes an open port and then blocks 300 ms; returns at once on a closed port.
     void ClosePort();
     bool PortIsOpen() const;
+    // Whether the last OpenPort found the device but was refused it: no permission, or
+    // another program holds it. The window tells this apart from a missing cable.
+    bool openWasRefused() const { return m_openRefused; }
 
     // Queues the bytes and starts sending them before returning, so a pause that follows
     // really comes after them on the line. Throws "Output buffer is full. Please check
@@ -87,6 +90,7 @@ private:
     bool m_arrivedWhileDelivering = false;
     qint64 m_readWhileDelivering = 0;
     bool m_lossPending = false;
+    bool m_openRefused = false;
     int m_lastSystemError = 0; // errno of the last failure the port reported
     int m_openings = 0;
 };

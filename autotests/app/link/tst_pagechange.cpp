@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QLineEdit>
+#include <QSerialPort>
 #include <QTest>
 #include <QTimer>
 
@@ -66,6 +67,7 @@ private slots:
     void movingBetweenTestPagesKeepsThePortOpen();
     void portWithoutADeviceIsNotFoundUntilSelectedAgain_data();
     void portWithoutADeviceIsNotFoundUntilSelectedAgain();
+    void portThatIsRefusedSaysSoNotThatItIsMissing();
     void ratedTextThatIsNoNumberStopsThePageChangeAtItsField_data();
     void ratedTextThatIsNoNumberStopsThePageChangeAtItsField();
     void fieldLeftByAClickOnAnotherTabGetsItsPageBack_data();
@@ -267,6 +269,26 @@ void TstPageChange::portWithoutADeviceIsNotFoundUntilSelectedAgain()
     QCOMPARE(f->form->StatusBarMain->text(), com(port, Open));
     QVERIFY(f->form->VaComm1->PortIsOpen());
     QVERIFY(f->form->Timer1->isActive());
+}
+
+// Root passes any file permission, so the refusal comes from another holder of the device:
+// the serial port takes a lock of its own, which refuses a second opener as a missing
+// permission does.
+void TstPageChange::portThatIsRefusedSaysSoNotThatItIsMissing()
+{
+    QSerialPort holder(f->form->VaComm1->deviceName());
+    QVERIFY2(holder.open(QIODevice::ReadWrite), qPrintable(holder.errorString()));
+
+    clickTab(4);
+
+    QVERIFY(f->prompts.messages.isEmpty());
+    QCOMPARE(f->form->StatusBarMain->text(), com(Port, QStringLiteral(" занят или нет прав доступа")));
+    QVERIFY(!f->form->VaComm1->PortIsOpen());
+
+    holder.close();
+    clickTab(0);
+    clickTab(4);
+    QCOMPARE(f->form->StatusBarMain->text(), com(Port, Open));
 }
 
 void TstPageChange::ratedTextThatIsNoNumberStopsThePageChangeAtItsField_data()
