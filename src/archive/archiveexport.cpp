@@ -4,10 +4,10 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 #include <QSet>
 
 #include "numbersyntax.h"
+#include "wholefile.h"
 
 namespace ArchiveExport {
 
@@ -133,10 +133,10 @@ QByteArray toJson(const QList<ArchiveRecord> &records)
 
 bool writeFile(const QString &path, const QByteArray &bytes, QString *error)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+    QString reason;
+    if (!WholeFile::write(path, bytes, &reason)) {
         if (error)
-            *error = QStringLiteral("Файл %1 не записан: %2").arg(QDir::toNativeSeparators(path), file.errorString());
+            *error = QStringLiteral("Файл %1 не записан: %2").arg(QDir::toNativeSeparators(path), reason);
         return false;
     }
     return true;

@@ -2,11 +2,11 @@
 
 #include "bencherror.h"
 #include "codepage1251.h"
+#include "wholefile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QSet>
 
 #include <algorithm>
@@ -269,32 +269,20 @@ void replaceFile(const QString &path, FileContents &old, const std::vector<Splic
         if (!old.readable() || !QFileInfo(path).isWritable())
             throw BenchError(KeyValueFile::writeErrorText(path));
     }
-    QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly))
-        throw BenchError(KeyValueFile::writeErrorText(path));
-
     const QByteArrayView data = old.bytes();
-    bool ok = true;
-    const auto put = [&](QByteArrayView bytes) {
-        if (ok && !bytes.isEmpty())
-            ok = out.write(bytes.data(), bytes.size()) == bytes.size();
-    };
-    qsizetype pos = 0;
-    for (const Splice &s : splices) {
-        put(data.sliced(pos, s.at - pos));
-        put(s.inserted);
-        pos = s.at + s.removed;
-    }
-    put(data.sliced(pos));
-    // write() only fills a buffer, and commit() has been seen to return true after the
-    // buffer's own write failed on a full disk, renaming a cut-off file over the old one.
-    // So the buffer is written out and the file's error checked before committing.
-    ok = ok && out.flush() && out.error() == QFileDevice::NoError;
-    if (!ok) {
-        out.cancelWriting();
-        throw BenchError(KeyValueFile::writeErrorText(path));
-    }
-    if (!out.commit())
+    const bool written = WholeFile::write(path, [&](QIODevice &out) {
+        const auto put = [&](QByteArrayView bytes) {
+            return bytes.isEmpty() || out.write(bytes.data(), bytes.size()) == bytes.size();
+        };
+        qsizetype pos = 0;
+        for (const Splice &s : splices) {
+            if (!put(data.sliced(pos, s.at - pos)) || !put(s.inserted))
+                return false;
+            pos = s.at + s.removed;
+        }
+        return put(data.sliced(pos));
+    });
+    if (!written)
         throw BenchError(KeyValueFile::writeErrorText(path));
 }
 

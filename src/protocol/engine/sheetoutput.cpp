@@ -3,12 +3,13 @@
 #include "sheetrenderer.h"
 #include "sheetstore.h"
 #include "units.h"
+#include "wholefile.h"
 
+#include <QBuffer>
 #include <QPainter>
 #include <QPageSize>
 #include <QPdfWriter>
 #include <QPrinter>
-#include <QSaveFile>
 
 namespace {
 
@@ -66,9 +67,9 @@ bool writePdf(const QList<Sheet> &sheets, const QString &path, QString *error)
     };
     if (sheets.isEmpty())
         return failed(QStringLiteral("there is no sheet to write"));
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return failed(file.errorString());
+    // Made in memory (a few hundred kilobytes) and then written whole.
+    QBuffer file;
+    file.open(QIODevice::WriteOnly);
     {
         QPdfWriter writer(&file);
         writer.setResolution(1200);
@@ -87,9 +88,8 @@ bool writePdf(const QList<Sheet> &sheets, const QString &path, QString *error)
         }
         painter.end();
     }
-    if (file.error() != QFileDevice::NoError || !file.commit())
-        return failed(file.errorString());
-    return true;
+    QString why;
+    return WholeFile::write(path, file.data(), &why) || failed(why);
 }
 
 QImage renderImage(const Sheet &sheet, double dpi)

@@ -1,7 +1,8 @@
 #include "sheetstore.h"
 
+#include "wholefile.h"
+
 #include <QFile>
-#include <QSaveFile>
 #include <QtEndian>
 
 #include <cmath>
@@ -262,15 +263,7 @@ bool SheetStore::save(const QString &path, QString *error) const
 {
     if (!m_complete || !m_sheet)
         return true;
-    QSaveFile file(path);
-    const QByteArray data = serialize(*m_sheet);
-    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit()) {
-        if (error)
-            *error = file.errorString();
-        file.cancelWriting();
-        return false;
-    }
-    return true;
+    return WholeFile::write(path, serialize(*m_sheet), error);
 }
 
 bool SheetStore::load(const QString &path, QString *error)
