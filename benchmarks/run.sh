@@ -146,6 +146,7 @@ if "$harness" protocol >"$f" 2>"$f.err"; then
     row "Protocol: press of \"Протокол\" to page 1 painted" "$preview ms"
     row "Protocol: both pages to PDF (\"Сохранить в PDF\", median of 5)" "$(val "$f" pdf_ms) ms, $(val "$f" pdf_bytes) bytes"
     row "Protocol: both pages to the printer's file output (\"Печать\", two jobs, median of 5)" "$(val "$f" print_ms) ms"
+    row "Protocol: a file at the bound (\"Открыть\", $(val "$f" bound_bytes) bytes, every bound reached) repainted at zoom $(val "$f" bound_zoom) % (median of 5, target < 100 ms)" "$(val "$f" bound_repaint_ms) ms"
   else
     row "Protocol: press of \"Протокол\" to page 1 painted" "$(val "$f" preview)"
     row "Protocol: both pages to PDF" "not built (no preview)"

@@ -1,7 +1,9 @@
+#include "boundsheet.h"
 #include "sheetstore.h"
 
 #include <QDataStream>
 #include <QDir>
+#include <QFileInfo>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -9,8 +11,10 @@
 #include <QtEndian>
 
 #include <csignal>
+#include <functional>
 #ifdef Q_OS_UNIX
 #include <sys/resource.h>
+#include <sys/stat.h>
 #endif
 
 namespace {
@@ -85,6 +89,8 @@ private slots:
     void brokenFilesFailCleanlyAndEmptyTheStore_data();
     void brokenFilesFailCleanlyAndEmptyTheStore();
     void everyTruncationFails();
+    void onlyRegularFilesWithinTheBoundLoad_data();
+    void onlyRegularFilesWithinTheBoundLoad();
     void missingFileFailsWithItsReason();
     void storeBeingGeneratedIsSkippedBySaving();
     void failedSaveKeepsTheOldFile();
@@ -151,6 +157,38 @@ void TestSheetStore::brokenFilesFailCleanlyAndEmptyTheStore_data()
     QByteArray zeroPaper = good;
     zeroPaper.replace(HeaderEnd, 8, QByteArray(8, '\0'));
     QTest::newRow("paper width zero") << zeroPaper;
+
+    // Sound files that hold far more than a protocol page: each beyond one bound.
+    using B = SheetStore::Bounds;
+    const auto beyond = [&](const char *name, const std::function<void(Sheet &)> &change) {
+        Sheet sheet = sampleSheet();
+        change(sheet);
+        QTest::newRow(name) << SheetStore::serialize(sheet);
+    };
+    beyond("rectangles beyond the bound", [](Sheet &s) { s.rects = QList<SheetRectOp>(B::Rects + 1, s.rects.first()); });
+    beyond("texts beyond the bound", [](Sheet &s) { s.texts = QList<SheetTextOp>(B::Texts + 1, s.texts.last()); });
+    beyond("lines beyond the bound", [](Sheet &s) { s.texts.first().lines = QStringList(B::Lines + 1, QString()); });
+    beyond("characters beyond the bound", [](Sheet &s) {
+        s.texts.first().pointSize = 10.0;
+        s.texts.first().lines = {QString(qsizetype(B::Glyphs) + 1, u'Ж')};
+    });
+    beyond("large letters beyond the bound", [](Sheet &s) {
+        s.texts.first().pointSize = 20.0; // four times the ink of 10 pt
+        s.texts.first().lines = {QString(qsizetype(B::Glyphs / 4) + 1, u'Ж')};
+    });
+    beyond("font beyond the bound", [](Sheet &s) { s.texts.first().pointSize = B::PointSize + 0.5; });
+    beyond("face name beyond the bound", [](Sheet &s) { s.texts.first().family = QString(B::FamilyName + 1, u'a'); });
+    beyond("fonts beyond the bound", [](Sheet &s) {
+        const SheetTextOp text = s.texts.first();
+        for (qsizetype i = 0; i < B::Fonts; ++i) {
+            s.texts.append(text);
+            s.texts.last().pointSize = 10.0 + double(i) * 0.1;
+        }
+    });
+    beyond("line beyond the bound", [](Sheet &s) { s.rects.first().penWidthMm = B::PenMm + 0.1; });
+    beyond("filled area beyond the bound", [](Sheet &s) {
+        s.rects = QList<SheetRectOp>(qsizetype(B::FilledSheets) + 1, {QRectF(0.0, 0.0, 210.0, 297.0), 0.0, true});
+    });
 }
 
 void TestSheetStore::brokenFilesFailCleanlyAndEmptyTheStore()
@@ -185,6 +223,73 @@ void TestSheetStore::everyTruncationFails()
         QVERIFY(!error.isEmpty());
     }
     QVERIFY(SheetStore::deserialize(good));
+}
+
+// A name may lead anywhere: a device that never ends, a FIFO that never opens for a reader
+// on its own, a file far larger than a protocol. Each fails at once with the store emptied.
+void TestSheetStore::onlyRegularFilesWithinTheBoundLoad_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<bool>("loads");
+    QTest::newRow("link to /dev/zero") << "/dev/zero" << false;
+    QTest::newRow("link to /dev/urandom") << "/dev/urandom" << false;
+    QTest::newRow("FIFO") << "fifo" << false;
+    QTest::newRow("a folder") << "folder" << false;
+    QTest::newRow("one byte beyond the bound") << "over" << false;
+    QTest::newRow("a file far beyond the bound") << "huge" << false;
+    QTest::newRow("a file at the bound") << "bound" << true;
+    QTest::newRow("link to a file at the bound") << "bound link" << true;
+}
+
+void TestSheetStore::onlyRegularFilesWithinTheBoundLoad()
+{
+    QFETCH(QString, kind);
+    QFETCH(bool, loads);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("Протокол №12.qrp"));
+    const auto writeFile = [](const QString &to, const QByteArray &bytes) {
+        QFile file(to);
+        return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+    };
+    const qint64 bound = SheetStore::Bounds::FileBytes;
+    if (kind.startsWith(u'/')) {
+        if (!QFileInfo(kind).exists())
+            QSKIP("no such device here");
+        QVERIFY(QFile::link(kind, path));
+    } else if (kind == u"fifo") {
+#ifdef Q_OS_UNIX
+        QVERIFY(mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
+#else
+        QSKIP("FIFOs are a Unix matter");
+#endif
+    } else if (kind == u"folder") {
+        QVERIFY(QDir(dir.path()).mkdir(QFileInfo(path).fileName()));
+    } else if (kind == u"over") {
+        QVERIFY(writeFile(path, boundSheetFile(bound + 1)));
+    } else if (kind == u"huge") {
+        // Sound in form, as a crafted file can be: a line of millions of letters.
+        Sheet big = sampleSheet();
+        big.texts.first().lines = {QString(4 * 1024 * 1024, u'Ж')};
+        QVERIFY(writeFile(path, SheetStore::serialize(big)));
+    } else if (kind == u"bound") {
+        QVERIFY(writeFile(path, boundSheetFile(bound)));
+        QCOMPARE(QFileInfo(path).size(), bound);
+    } else if (kind == u"bound link") {
+        const QString target = dir.filePath(QStringLiteral("target.qrp"));
+        QVERIFY(writeFile(target, boundSheetFile(bound)));
+        QVERIFY(QFile::link(target, path));
+    }
+
+    SheetStore store;
+    store.setSheet(sampleSheet());
+    QString error;
+    QCOMPARE(store.load(path, &error), loads);
+    QCOMPARE(store.hasSheet(), loads);
+    QVERIFY(store.isComplete());
+    if (loads)
+        QCOMPARE(store.sheet()->texts.size(), SheetStore::Bounds::Texts);
+    else
+        QVERIFY(!error.isEmpty());
 }
 
 void TestSheetStore::missingFileFailsWithItsReason()

@@ -17,6 +17,10 @@
 
 #include <memory>
 
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -76,6 +80,7 @@ private slots:
     void openedPairShowsTheSavedSheets();
     void openWithoutPage2ReportsThePartnerAndEmptiesPage2();
     void openOfANameThatDoesNotExistEmptiesPage1Only();
+    void openOfADeviceOrAFifoFailsAtOnce();
 
     void printSendsPage1ThenPage2ToTheChosenPrinter();
     void pdfButtonWritesBothPagesAsOneDocument();
@@ -389,6 +394,41 @@ void TstPreviewWindow::openOfANameThatDoesNotExistEmptiesPage1Only()
     QTest::mouseClick(form4->QROpen, Qt::LeftButton);
     QCOMPARE(prompts->messages.size(), 2);
     QCOMPARE(form4->proposedFileName(), junk.fileName());
+}
+
+// A name that leads to an endless device read it until memory ran out; a FIFO as the partner
+// froze the window. Both are failed loads, reported at once.
+void TstPreviewWindow::openOfADeviceOrAFifoFailsAtOnce()
+{
+#ifndef Q_OS_UNIX
+    QSKIP("devices and FIFOs are a Unix matter");
+#else
+    request();
+    const auto page2 = form4->QRPreview2->store();
+    const QString zero = dir->filePath(u"zero.qrp"_s);
+    QVERIFY(QFile::link(u"/dev/zero"_s, zero));
+    prompts->fileAnswers = {zero};
+    QTest::mouseClick(form4->QROpen, Qt::LeftButton);
+    QCOMPARE(prompts->messages.size(), 1);
+    QCOMPARE(prompts->messages[0].text, u"Невозможно открыть файл '"_s + zero + u"'"_s);
+    QVERIFY(!form4->QRPreview1->store()->hasSheet());
+    QCOMPARE(form4->QRPreview2->store(), page2);
+
+    // A saved page 1 whose partner's name is a FIFO: page 1 comes in, page 2 is emptied.
+    const QString name = dir->filePath(u"p.qrp"_s);
+    request();
+    const Sheet saved1 = *form4->QRPreview1->store()->sheet();
+    prompts->fileAnswers = {name};
+    QTest::mouseClick(form4->QRSave, Qt::LeftButton);
+    QVERIFY(QFile::remove(dir->filePath(u"p"_s)));
+    QVERIFY(mkfifo(QFile::encodeName(dir->filePath(u"p"_s)).constData(), 0600) == 0);
+    prompts->fileAnswers = {name};
+    QTest::mouseClick(form4->QROpen, Qt::LeftButton);
+    QCOMPARE(prompts->messages.size(), 2);
+    QCOMPARE(prompts->messages[1].text, u"Невозможно открыть файл '"_s + dir->filePath(u"p"_s) + u"'"_s);
+    QCOMPARE(*form4->QRPreview1->store()->sheet(), saved1);
+    QVERIFY(!form4->QRPreview2->store()->hasSheet());
+#endif
 }
 
 void TstPreviewWindow::printSendsPage1ThenPage2ToTheChosenPrinter()

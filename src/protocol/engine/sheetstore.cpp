@@ -3,10 +3,19 @@
 #include "wholefile.h"
 
 #include <QFile>
+#include <QFileInfo>
+#include <QSet>
 #include <QtEndian>
 
+#include <cerrno>
 #include <cmath>
 #include <cstring>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 // File layout, big-endian: magic, version, paper width and height (mm), orientation,
 // the rectangles, then the texts. Strings are a byte count and UTF-8.
@@ -134,6 +143,51 @@ private:
     QString m_error;
 };
 
+// Why a sheet that reads well is still refused: it holds far more than a protocol page.
+QString beyondBounds(const Sheet &sheet)
+{
+    using B = SheetStore::Bounds;
+    if (sheet.rects.size() > B::Rects)
+        return QStringLiteral("more rectangles than a protocol page holds");
+    if (sheet.texts.size() > B::Texts)
+        return QStringLiteral("more texts than a protocol page holds");
+    const double paperArea = sheet.paperMm.width() * sheet.paperMm.height();
+    double filled = 0.0;
+    for (const SheetRectOp &r : sheet.rects) {
+        if (r.penWidthMm > B::PenMm)
+            return QStringLiteral("a line is thicker than any on a protocol page");
+        const double w = std::abs(r.rectMm.width()), h = std::abs(r.rectMm.height());
+        filled += (r.fillWhite ? w * h : 0.0) + (r.penWidthMm > 0.0 ? 2.0 * (w + h) * r.penWidthMm : 0.0);
+    }
+    qsizetype lines = 0;
+    double glyphs = 0.0;
+    QSet<QString> fonts;
+    for (const SheetTextOp &t : sheet.texts) {
+        if (t.pointSize > B::PointSize)
+            return QStringLiteral("a font is larger than any on a protocol page");
+        if (t.family.size() > B::FamilyName)
+            return QStringLiteral("a face name is longer than any");
+        if (t.opaque)
+            filled += std::abs(t.rectMm.width() * t.rectMm.height());
+        lines += t.lines.size();
+        const double weight = std::max(1.0, (t.pointSize / 10.0) * (t.pointSize / 10.0));
+        for (const QString &line : t.lines)
+            glyphs += double(line.size()) * weight;
+        if (!t.lines.isEmpty())
+            fonts.insert(t.family + QChar(0) + QString::number(t.pointSize, 'g', 17) + QChar(t.bold ? u'b' : u'-')
+                         + QChar(t.italic ? u'i' : u'-'));
+    }
+    if (lines > B::Lines)
+        return QStringLiteral("more lines than a protocol page holds");
+    if (glyphs > B::Glyphs)
+        return QStringLiteral("more text than a protocol page holds");
+    if (fonts.size() > B::Fonts)
+        return QStringLiteral("more fonts than a protocol page uses");
+    if (filled > B::FilledSheets * paperArea)
+        return QStringLiteral("more filled area than a protocol page has");
+    return {};
+}
+
 } // namespace
 
 SheetStore::SheetStore(QObject *parent) : QObject(parent) {}
@@ -256,6 +310,8 @@ std::optional<Sheet> SheetStore::deserialize(const QByteArray &data, QString *er
         r.fail(QStringLiteral("unexpected data after the sheet"));
     if (!r.ok())
         return failed(r.error());
+    if (const QString why = beyondBounds(sheet); !why.isEmpty())
+        return failed(why);
     return sheet;
 }
 
@@ -266,21 +322,61 @@ bool SheetStore::save(const QString &path, QString *error) const
     return WholeFile::write(path, serialize(*m_sheet), error);
 }
 
+namespace {
+
+// The bytes of a protocol file, or why not. Only a regular file (after following links) is
+// read, and no more than the bound: a link to /dev/zero would be read until memory ran out,
+// and opening a FIFO waits for a writer that never comes.
+std::optional<QByteArray> readSheetFile(const QString &path, QString *why)
+{
+    const auto refused = [why](const QString &reason) -> std::optional<QByteArray> {
+        *why = reason;
+        return std::nullopt;
+    };
+    constexpr qint64 Limit = SheetStore::Bounds::FileBytes;
+    QFile file;
+#ifdef Q_OS_UNIX
+    // Without O_NONBLOCK the open of a FIFO blocks; the check follows the descriptor, so a
+    // file swapped after a look at its name cannot slip through.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return refused(QString::fromLocal8Bit(std::strerror(errno)));
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return refused(QStringLiteral("not a regular file"));
+    }
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return refused(file.errorString());
+    }
+#else
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile())
+        return refused(QStringLiteral("not a regular file"));
+    file.setFileName(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return refused(file.errorString());
+#endif
+    if (file.size() > Limit)
+        return refused(QStringLiteral("the file is too large to be a protocol sheet"));
+    // The size may change while it is read; a byte past the bound is enough to refuse.
+    QByteArray bytes = file.read(Limit + 1);
+    if (file.error() != QFileDevice::NoError)
+        return refused(file.errorString());
+    if (bytes.size() > Limit)
+        return refused(QStringLiteral("the file is too large to be a protocol sheet"));
+    return bytes;
+}
+
+} // namespace
+
 bool SheetStore::load(const QString &path, QString *error)
 {
-    QFile file(path);
     QString why;
     std::optional<Sheet> sheet;
-    if (!file.open(QIODevice::ReadOnly)) {
-        why = file.errorString();
-    } else {
-        // A store of this program is a few hundred kilobytes at most.
-        constexpr qint64 Limit = 64 * 1024 * 1024;
-        if (file.size() > Limit)
-            why = QStringLiteral("the file is too large to be a protocol sheet");
-        else
-            sheet = deserialize(file.readAll(), &why);
-    }
+    if (const std::optional<QByteArray> bytes = readSheetFile(path, &why))
+        sheet = deserialize(*bytes, &why);
     if (!sheet) {
         if (error)
             *error = why;
