@@ -3,7 +3,7 @@
 # libFuzzer and sanitizer runtimes) and the screenshots need, only those missing.
 set -euo pipefail
 packages=(cmake g++ make qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev
-          libqt6sql6-sqlite libqt6sql6-psql postgresql
+          libqt6sql6-sqlite libqt6sql6-psql postgresql qt6-translations-l10n
           fonts-liberation xvfb xauth xdotool imagemagick poppler-utils
           clang libclang-rt-14-dev)
 missing=()

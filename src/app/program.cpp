@@ -1,3 +1,4 @@
+#include "dialoglanguage.h"
 #include "errorreport.h"
 #include "programwindows.h"
 
@@ -7,6 +8,7 @@ int main(int argc, char *argv[])
 {
     BenchApplication app(argc, argv);
     app.setFont(QFont(QStringLiteral("Liberation Sans"), 8));
+    installRussianQtTexts(&app);
 
     ProgramWindows windows;
     windows.form1.show();
