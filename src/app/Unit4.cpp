@@ -13,6 +13,7 @@
 #include <QPainterPath>
 #include <QPrinter>
 #include <QScreen>
+#include <QResizeEvent>
 #include <QShowEvent>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -169,8 +170,10 @@ QString ProtocolFiles::secondPageName(const QString &firstPage)
 }
 
 TForm4::TForm4(QWidget *parent)
-    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
-                          | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+    // A fixed frame with the close button only: a dialog's type keeps window managers from
+    // offering to minimise or maximise it, the fixed size from resizing it.
+    : QWidget(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                          | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
       m_printer(std::make_unique<QPrinter>(QPrinter::HighResolution))
 {
     setObjectName(u"Form4"_s);
@@ -272,8 +275,10 @@ void TForm4::showInFront()
     if (!isVisible()) {
         // Page 1 is fitted to the view's width as soon as it is generated, which is before
         // the window manager's maximising arrives: lay the window out at the screen's size now.
-        if (QScreen *s = screen())
+        if (QScreen *s = screen()) {
+            setFixedSize(s->availableGeometry().size());
             setGeometry(s->availableGeometry());
+        }
         showMaximized();
     }
     // In front of the main window that asked for it, with or without a window manager.
@@ -287,6 +292,14 @@ void TForm4::showEvent(QShowEvent *event)
     // Sheets opened or handed in stay as they are; only the document's pages are refreshed.
     if (!event->spontaneous() && m_documentPages)
         FormShow();
+}
+
+void TForm4::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    // Maximising fits the window and its frame into the screen; that size then stays fixed.
+    if (isMaximized() && minimumSize() != event->size())
+        setFixedSize(event->size());
 }
 
 void TForm4::FormShow()

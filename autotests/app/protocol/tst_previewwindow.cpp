@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QPrinter>
 #include <QProcess>
+#include <QScreen>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -178,6 +179,13 @@ void TstPreviewWindow::firstRequestOpensMaximisedOnPage1WithPage2Ready()
     QCOMPARE(form4->QRPreview2->zoom(), 100);
     QVERIFY(form4->windowFlags() & Qt::WindowCloseButtonHint);
     QVERIFY(!(form4->windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
+    // A fixed border: the window manager may neither resize it nor offer to minimise it.
+    QCOMPARE(form4->windowType(), Qt::Dialog);
+    QVERIFY(form4->windowFlags() & Qt::MSWindowsFixedSizeDialogHint);
+    QCOMPARE(form4->maximumSize(), form4->minimumSize());
+    QCOMPARE(form4->size(), form4->minimumSize());
+    QVERIFY(form4->frameGeometry().size().boundedTo(form4->screen()->availableGeometry().size())
+            == form4->frameGeometry().size());
 
     // The toolbar in its order, every button with its hint, picture and size.
     const QStringList hints = {u"Открыть"_s, u"Сохранить"_s, u"Печать"_s, u"Принтер"_s, u"100 %"_s,
