@@ -7,6 +7,7 @@
 #include "sheetview.h"
 #include "viewzoom.h"
 
+#include <QFileInfo>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QPainter>
@@ -25,6 +26,8 @@ namespace {
 const QString OpenErrorCaption = u"Ошибка открытия протокола"_s;
 const QString SaveErrorCaption = u"Ошибка сохранения протокола"_s;
 const QString PrintErrorCaption = u"Ошибка печати протокола"_s;
+// The creator named in a printed PDF.
+const QString ProgramName = u"Transformer bench"_s;
 const QStringList ProtocolFilters = {u"Файлы протокола (*.qrp)"_s, u"Все файлы (*.*)"_s};
 
 enum class Picture { Open, Save, Print, Setup, Actual, Width, Page, Sheet1, Sheet2, Pdf };
@@ -385,23 +388,72 @@ void TForm4::FitToPageClick()
 
 void TForm4::QRPrintClick()
 {
+    QList<int> pages;
+    QList<Sheet> sheets;
     int page = 0;
     for (SheetView *view : {QRPreview1, QRPreview2}) {
         ++page;
         // An emptied store has nothing to print, as it has nothing to save.
         if (!view->store() || !view->store()->hasSheet() || !view->store()->isComplete())
             continue;
-        QString error;
-        if (!SheetOutput::print(*view->store(), *m_printer, &error)) {
-            Prompts::current().showMessage(this, PrintErrorCaption,
-                                           u"Невозможно напечатать лист "_s + QString::number(page),
-                                           PromptIcon::Error);
+        pages.append(page);
+        sheets.append(*view->store()->sheet());
+    }
+    if (sheets.isEmpty())
+        return;
+    const QString document = printedDocumentName();
+    // Two jobs into one file would leave only the second page in it.
+    if (!m_printer->outputFileName().isEmpty()) {
+        if (!printJob(sheets, document, pages.first()))
             return;
+        for (int printed : pages)
+            emit pagePrinted(printed);
+    } else {
+        for (qsizetype i = 0; i < sheets.size(); ++i) {
+            if (!printJob({sheets[i]}, document + u", лист "_s + QString::number(pages[i]), pages[i]))
+                return;
+            emit pagePrinted(pages[i]);
         }
-        emit pagePrinted(page);
     }
     if (m_documentPages && bothPagesReady())
         emit protocolProduced();
+}
+
+// Each job gets a printer of its own made from the chosen settings, so nothing a failed job
+// left in its printer reaches the next job or the next choice of printer.
+bool TForm4::printJob(const QList<Sheet> &sheets, const QString &name, int page)
+{
+    const QPrinter &chosen = *m_printer;
+    QPrinter job(QPrinter::HighResolution);
+    job.setOutputFormat(chosen.outputFormat());
+    if (chosen.outputFormat() == QPrinter::NativeFormat && !chosen.printerName().isEmpty())
+        job.setPrinterName(chosen.printerName());
+    if (!chosen.outputFileName().isEmpty())
+        job.setOutputFileName(chosen.outputFileName());
+    job.setCopyCount(chosen.copyCount());
+    job.setCollateCopies(chosen.collateCopies());
+    job.setPrintRange(chosen.printRange());
+    job.setPageRanges(chosen.pageRanges());
+    job.setColorMode(chosen.colorMode());
+    // The name in the print queue, and the title of a PDF.
+    job.setDocName(name);
+    job.setCreator(ProgramName);
+    QString error;
+    if (SheetOutput::print(sheets, job, &error))
+        return true;
+    Prompts::current().showMessage(this, PrintErrorCaption,
+                                   u"Невозможно напечатать лист "_s + QString::number(page),
+                                   PromptIcon::Error);
+    return false;
+}
+
+// "Протокол №12" for the document's pages, the file's name for an opened pair.
+QString TForm4::printedDocumentName() const
+{
+    const QString name = m_proposedName.contains(u'/') || m_proposedName.contains(u'\\')
+        ? QFileInfo(m_proposedName).completeBaseName()
+        : m_proposedName;
+    return name.isEmpty() ? u"Протокол"_s : name;
 }
 
 void TForm4::QRSetupClick()
