@@ -424,12 +424,15 @@ void TForm4::QRPrintClick()
 bool TForm4::printJob(const QList<Sheet> &sheets, const QString &name, int page)
 {
     const QPrinter &chosen = *m_printer;
+    // Without a file or a printer of the operator's choice the job goes to the system's default
+    // printer as it is now: one installed after the program started is found.
     QPrinter job(QPrinter::HighResolution);
-    job.setOutputFormat(chosen.outputFormat());
-    if (chosen.outputFormat() == QPrinter::NativeFormat && !chosen.printerName().isEmpty())
-        job.setPrinterName(chosen.printerName());
-    if (!chosen.outputFileName().isEmpty())
+    if (!chosen.outputFileName().isEmpty()) {
+        job.setOutputFormat(chosen.outputFormat());
         job.setOutputFileName(chosen.outputFileName());
+    } else if (chosen.outputFormat() == QPrinter::NativeFormat && !chosen.printerName().isEmpty()) {
+        job.setPrinterName(chosen.printerName());
+    }
     job.setCopyCount(chosen.copyCount());
     job.setCollateCopies(chosen.collateCopies());
     job.setPrintRange(chosen.printRange());
