@@ -4,7 +4,6 @@
 #include "sheetview.h"
 
 #include <QDate>
-#include <QLocale>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -94,7 +93,7 @@ void TstProtocolFlow::wholeRecordReachesTheProtocolAndSurvivesSaveOpenAndPdf()
     QVERIFY(allText(page1).contains(u"ab\nca\nbc\n%"_s));
     QVERIFY(!allText(page1).contains(u"a0\nb0"_s));
 
-    const QString today = QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat);
+    const QString today = QDate::currentDate().toString(u"dd.MM.yyyy"_s);
     QCOMPARE(textAt(page2, onPaper(35, 262)), QStringList{today});
     QVERIFY(allText(page2).contains(u"Проведено испытание изоляции индуцированным напряжением"_s));
     QCOMPARE(textAt(page2, onPaper(49, 35)), QStringList{u"2500"_s});

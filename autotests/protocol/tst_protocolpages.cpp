@@ -273,7 +273,9 @@ void TestProtocolPages::schemeAndDatePrintAsOnPaper()
     const Sheet page2 = form.StendReport2.generate(Today);
     const SheetTextOp *date = textAt(page2, paperRect(form, "QRSysData1"));
     QVERIFY(date);
-    QCOMPARE(date->lines, QStringList{QLocale::system().toString(Today, QLocale::ShortFormat)});
+    QCOMPARE(date->lines, QStringList{QStringLiteral("14.03.2026")});
+    if (QLocale::system().language() == QLocale::Russian)
+        QCOMPARE(date->lines.first(), QLocale::system().toString(Today, QLocale::ShortFormat));
     QVERIFY(date->centred);
 }
 

@@ -33,6 +33,20 @@ QString pdfInfo(const QString &path)
     return QString::fromUtf8(process.readAllStandardOutput());
 }
 
+// The text of each page of a PDF, in order.
+QStringList pageTexts(const QString &path)
+{
+    QProcess process;
+    process.start(QStringLiteral("pdftotext"), {path, QStringLiteral("-")});
+    process.waitForFinished(30000);
+    QStringList texts = QString::fromUtf8(process.readAllStandardOutput()).split(QLatin1Char('\f'));
+    if (!texts.isEmpty() && texts.last().trimmed().isEmpty())
+        texts.removeLast();
+    for (QString &text : texts)
+        text = text.simplified();
+    return texts;
+}
+
 int pages(const QString &info)
 {
     const auto match = QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)")).match(info);
@@ -47,6 +61,10 @@ private slots:
     void initTestCase();
     void printingHonoursCopiesRangeAndOrientation_data();
     void printingHonoursCopiesRangeAndOrientation();
+    void everyJobIsOnTheSheetsPaperOneSided_data();
+    void everyJobIsOnTheSheetsPaperOneSided();
+    void severalSheetsPrintAsOneJobInTheirOrder_data();
+    void severalSheetsPrintAsOneJobInTheirOrder();
     void emptyStoreIsNotPrinted();
     void pdfOfSeveralSheetsIsOneFile();
     void pdfNamesTheProgramsVersion();
@@ -68,6 +86,7 @@ void TestSheetOutput::printingHonoursCopiesRangeAndOrientation_data()
     QTest::newRow("three copies") << 3 << 0 << false << 3;
     QTest::newRow("range from page 1") << 1 << 1 << false << 1;
     QTest::newRow("range past the only sheet") << 1 << 2 << false << 0;
+    // The orientation is the sheet's: a landscape sheet prints landscape.
     QTest::newRow("landscape") << 1 << 0 << true << 1;
 }
 
@@ -83,13 +102,14 @@ void TestSheetOutput::printingHonoursCopiesRangeAndOrientation()
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(path);
     printer.setCopyCount(copies);
-    printer.setPageOrientation(landscape ? QPageLayout::Landscape : QPageLayout::Portrait);
     if (fromPage > 0) {
         printer.setPrintRange(QPrinter::PageRange);
         printer.setFromTo(fromPage, fromPage);
     }
+    Sheet sheet = boxSheet();
+    sheet.orientation = landscape ? QPageLayout::Landscape : QPageLayout::Portrait;
     SheetStore store;
-    store.setSheet(boxSheet());
+    store.setSheet(sheet);
     QString error;
     QVERIFY2(SheetOutput::print(store, printer, &error), qPrintable(error));
     if (printedPages == 0) {
@@ -99,6 +119,96 @@ void TestSheetOutput::printingHonoursCopiesRangeAndOrientation()
     const QString info = pdfInfo(path);
     QCOMPARE(pages(info), printedPages);
     QVERIFY2(info.contains(landscape ? QStringLiteral("842 x 595") : QStringLiteral("595 x 842")), qPrintable(info));
+}
+
+void TestSheetOutput::everyJobIsOnTheSheetsPaperOneSided_data()
+{
+    QTest::addColumn<int>("printerPaper");
+    QTest::addColumn<bool>("printerLandscape");
+    QTest::addColumn<bool>("sheetLandscape");
+    QTest::addColumn<QString>("pagePoints");
+    // A Letter page is 279.4 mm high: an A4 sheet would lose its last 6 mm of print.
+    QTest::newRow("Letter") << int(QPageSize::Letter) << false << false << "595 x 842";
+    QTest::newRow("Legal, landscape") << int(QPageSize::Legal) << true << false << "595 x 842";
+    QTest::newRow("A5") << int(QPageSize::A5) << false << false << "595 x 842";
+    QTest::newRow("landscape sheet on portrait A4") << int(QPageSize::A4) << false << true << "842 x 595";
+}
+
+void TestSheetOutput::everyJobIsOnTheSheetsPaperOneSided()
+{
+    QFETCH(int, printerPaper);
+    QFETCH(bool, printerLandscape);
+    QFETCH(bool, sheetLandscape);
+    QFETCH(QString, pagePoints);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("printed.pdf"));
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(path);
+    printer.setPageSize(QPageSize(QPageSize::PageSizeId(printerPaper)));
+    printer.setPageOrientation(printerLandscape ? QPageLayout::Landscape : QPageLayout::Portrait);
+    printer.setDuplex(QPrinter::DuplexLongSide);
+    Sheet sheet = boxSheet();
+    sheet.orientation = sheetLandscape ? QPageLayout::Landscape : QPageLayout::Portrait;
+    QString error;
+    QVERIFY2(SheetOutput::print(QList<Sheet>{sheet}, printer, &error), qPrintable(error));
+    const QString info = pdfInfo(path);
+    QVERIFY2(info.contains(pagePoints), qPrintable(info));
+    QCOMPARE(printer.pageLayout().pageSize().id(), QPageSize::A4);
+    QCOMPARE(printer.duplex(), QPrinter::DuplexNone);
+}
+
+void TestSheetOutput::severalSheetsPrintAsOneJobInTheirOrder_data()
+{
+    QTest::addColumn<int>("copies");
+    QTest::addColumn<bool>("collate");
+    QTest::addColumn<int>("fromPage");
+    QTest::addColumn<int>("toPage");
+    QTest::addColumn<QStringList>("printed");
+    QTest::newRow("both") << 1 << true << 0 << 0 << QStringList{"first", "second"};
+    QTest::newRow("two copies collated") << 2 << true << 0 << 0
+                                         << QStringList{"first", "second", "first", "second"};
+    QTest::newRow("two copies uncollated") << 2 << false << 0 << 0
+                                           << QStringList{"first", "first", "second", "second"};
+    QTest::newRow("range of page 2") << 1 << true << 2 << 2 << QStringList{"second"};
+    QTest::newRow("range of page 1") << 1 << true << 1 << 1 << QStringList{"first"};
+    QTest::newRow("range past both") << 1 << true << 3 << 4 << QStringList{};
+    QTest::newRow("pages 2 and 1 listed") << 1 << true << -1 << 0 << QStringList{"first", "second"};
+}
+
+void TestSheetOutput::severalSheetsPrintAsOneJobInTheirOrder()
+{
+    QFETCH(int, copies);
+    QFETCH(bool, collate);
+    QFETCH(int, fromPage);
+    QFETCH(int, toPage);
+    QFETCH(QStringList, printed);
+    if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
+        QSKIP("pdftotext (poppler-utils) is not installed");
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("both.pdf"));
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(path);
+    printer.setCopyCount(copies);
+    printer.setCollateCopies(collate);
+    if (fromPage > 0) {
+        printer.setPrintRange(QPrinter::PageRange);
+        printer.setFromTo(fromPage, toPage);
+    } else if (fromPage < 0) { // a list typed in the dialog
+        printer.setPrintRange(QPrinter::PageRange);
+        printer.setPageRanges(QPageRanges::fromString(QStringLiteral("2,1")));
+    }
+    QList<Sheet> sheets{boxSheet(), boxSheet()};
+    sheets[0].texts[0].lines = {QStringLiteral("first")};
+    sheets[1].texts[0].lines = {QStringLiteral("second")};
+    QString error;
+    QVERIFY2(SheetOutput::print(sheets, printer, &error), qPrintable(error));
+    if (printed.isEmpty()) {
+        QVERIFY(!QFile::exists(path));
+        return;
+    }
+    QCOMPARE(pageTexts(path), printed);
 }
 
 void TestSheetOutput::emptyStoreIsNotPrinted()

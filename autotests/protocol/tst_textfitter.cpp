@@ -20,6 +20,8 @@ private slots:
     void onlyWholeLinesThatFitThePrint_data();
     void onlyWholeLinesThatFitThePrint();
     void wrappedLinesBreakAtBlanksWithinTheWidth();
+    void wordsWithHyphensSlashesAndDashesStayWhole_data();
+    void wordsWithHyphensSlashesAndDashesStayWhole();
     void oneLineLabelNeverWraps();
     void wordWiderThanTheLabelBreaksBetweenLetters();
     void measuringIgnoresTheScreen();
@@ -108,6 +110,32 @@ void TestTextFitter::wrappedLinesBreakAtBlanksWithinTheWidth()
         QVERIFY2(TextFitter::textWidthMm(Heading, line) <= 40.0, qPrintable(line));
         QVERIFY(!line.startsWith(QLatin1Char(' ')) && !line.endsWith(QLatin1Char(' ')));
     }
+}
+
+void TestTextFitter::wordsWithHyphensSlashesAndDashesStayWhole_data()
+{
+    QTest::addColumn<QString>("text");
+    // A first part that would fit the box if the line broke inside the last word.
+    QTest::addColumn<QString>("tempting");
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("hyphen") << QString::fromUtf8("Цвет светло-желтый") << QString::fromUtf8("Цвет светло-")
+                            << QStringList{QString::fromUtf8("Цвет"), QString::fromUtf8("светло-желтый")};
+    QTest::newRow("slash") << QString::fromUtf8("Тип ТМ-250/10") << QString::fromUtf8("Тип ТМ-250/")
+                           << QStringList{QString::fromUtf8("Тип"), QString::fromUtf8("ТМ-250/10")};
+    QTest::newRow("dash") << QString::fromUtf8("Проба масла—норма") << QString::fromUtf8("Проба масла—")
+                          << QStringList{QString::fromUtf8("Проба"), QString::fromUtf8("масла—норма")};
+    QTest::newRow("no-break space") << QString::fromUtf8("Мощность 250\u00a0кВА") << QString::fromUtf8("Мощность 250")
+                                    << QStringList{QString::fromUtf8("Мощность"), QString::fromUtf8("250\u00a0кВА")};
+}
+
+void TestTextFitter::wordsWithHyphensSlashesAndDashesStayWhole()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, tempting);
+    QFETCH(QStringList, expected);
+    const double width = qMax(TextFitter::textWidthMm(Data, tempting), TextFitter::textWidthMm(Data, expected.last())) + 0.3;
+    QVERIFY(TextFitter::textWidthMm(Data, text) > width);
+    QCOMPARE(TextFitter::fitLines(Data, text, width, 100.0, true), expected);
 }
 
 void TestTextFitter::oneLineLabelNeverWraps()

@@ -7,12 +7,14 @@
 #include "sheetview.h"
 #include "viewzoom.h"
 
+#include <QFileInfo>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPrinter>
 #include <QScreen>
+#include <QResizeEvent>
 #include <QShowEvent>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -24,6 +26,8 @@ namespace {
 const QString OpenErrorCaption = u"Ошибка открытия протокола"_s;
 const QString SaveErrorCaption = u"Ошибка сохранения протокола"_s;
 const QString PrintErrorCaption = u"Ошибка печати протокола"_s;
+// The creator named in a printed PDF.
+const QString ProgramName = u"Transformer bench"_s;
 const QStringList ProtocolFilters = {u"Файлы протокола (*.qrp)"_s, u"Все файлы (*.*)"_s};
 
 enum class Picture { Open, Save, Print, Setup, Actual, Width, Page, Sheet1, Sheet2, Pdf };
@@ -169,8 +173,10 @@ QString ProtocolFiles::secondPageName(const QString &firstPage)
 }
 
 TForm4::TForm4(QWidget *parent)
-    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
-                          | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+    // A fixed frame with the close button only: a dialog's type keeps window managers from
+    // offering to minimise or maximise it, the fixed size from resizing it.
+    : QWidget(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                          | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
       m_printer(std::make_unique<QPrinter>(QPrinter::HighResolution))
 {
     setObjectName(u"Form4"_s);
@@ -272,8 +278,10 @@ void TForm4::showInFront()
     if (!isVisible()) {
         // Page 1 is fitted to the view's width as soon as it is generated, which is before
         // the window manager's maximising arrives: lay the window out at the screen's size now.
-        if (QScreen *s = screen())
+        if (QScreen *s = screen()) {
+            setFixedSize(s->availableGeometry().size());
             setGeometry(s->availableGeometry());
+        }
         showMaximized();
     }
     // In front of the main window that asked for it, with or without a window manager.
@@ -287,6 +295,14 @@ void TForm4::showEvent(QShowEvent *event)
     // Sheets opened or handed in stay as they are; only the document's pages are refreshed.
     if (!event->spontaneous() && m_documentPages)
         FormShow();
+}
+
+void TForm4::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    // Maximising fits the window and its frame into the screen; that size then stays fixed.
+    if (isMaximized() && minimumSize() != event->size())
+        setFixedSize(event->size());
 }
 
 void TForm4::FormShow()
@@ -372,23 +388,75 @@ void TForm4::FitToPageClick()
 
 void TForm4::QRPrintClick()
 {
+    QList<int> pages;
+    QList<Sheet> sheets;
     int page = 0;
     for (SheetView *view : {QRPreview1, QRPreview2}) {
         ++page;
         // An emptied store has nothing to print, as it has nothing to save.
         if (!view->store() || !view->store()->hasSheet() || !view->store()->isComplete())
             continue;
-        QString error;
-        if (!SheetOutput::print(*view->store(), *m_printer, &error)) {
-            Prompts::current().showMessage(this, PrintErrorCaption,
-                                           u"Невозможно напечатать лист "_s + QString::number(page),
-                                           PromptIcon::Error);
+        pages.append(page);
+        sheets.append(*view->store()->sheet());
+    }
+    if (sheets.isEmpty())
+        return;
+    const QString document = printedDocumentName();
+    // Two jobs into one file would leave only the second page in it.
+    if (!m_printer->outputFileName().isEmpty()) {
+        if (!printJob(sheets, document, pages.first()))
             return;
+        for (int printed : pages)
+            emit pagePrinted(printed);
+    } else {
+        for (qsizetype i = 0; i < sheets.size(); ++i) {
+            if (!printJob({sheets[i]}, document + u", лист "_s + QString::number(pages[i]), pages[i]))
+                return;
+            emit pagePrinted(pages[i]);
         }
-        emit pagePrinted(page);
     }
     if (m_documentPages && bothPagesReady())
         emit protocolProduced();
+}
+
+// Each job gets a printer of its own made from the chosen settings, so nothing a failed job
+// left in its printer reaches the next job or the next choice of printer.
+bool TForm4::printJob(const QList<Sheet> &sheets, const QString &name, int page)
+{
+    const QPrinter &chosen = *m_printer;
+    // Without a file or a printer of the operator's choice the job goes to the system's default
+    // printer as it is now: one installed after the program started is found.
+    QPrinter job(QPrinter::HighResolution);
+    if (!chosen.outputFileName().isEmpty()) {
+        job.setOutputFormat(chosen.outputFormat());
+        job.setOutputFileName(chosen.outputFileName());
+    } else if (chosen.outputFormat() == QPrinter::NativeFormat && !chosen.printerName().isEmpty()) {
+        job.setPrinterName(chosen.printerName());
+    }
+    job.setCopyCount(chosen.copyCount());
+    job.setCollateCopies(chosen.collateCopies());
+    job.setPrintRange(chosen.printRange());
+    job.setPageRanges(chosen.pageRanges());
+    job.setColorMode(chosen.colorMode());
+    // The name in the print queue, and the title of a PDF.
+    job.setDocName(name);
+    job.setCreator(ProgramName);
+    QString error;
+    if (SheetOutput::print(sheets, job, &error))
+        return true;
+    Prompts::current().showMessage(this, PrintErrorCaption,
+                                   u"Невозможно напечатать лист "_s + QString::number(page),
+                                   PromptIcon::Error);
+    return false;
+}
+
+// "Протокол №12" for the document's pages, the file's name for an opened pair.
+QString TForm4::printedDocumentName() const
+{
+    const QString name = m_proposedName.contains(u'/') || m_proposedName.contains(u'\\')
+        ? QFileInfo(m_proposedName).completeBaseName()
+        : m_proposedName;
+    return name.isEmpty() ? u"Протокол"_s : name;
 }
 
 void TForm4::QRSetupClick()

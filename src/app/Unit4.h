@@ -1,6 +1,7 @@
 #pragma once
 
 #include "report.h"
+#include "sheet.h"
 
 #include <QPointer>
 #include <QString>
@@ -39,7 +40,8 @@ public:
         *Previous, *Next, *QRSavePdf;
     SheetView *QRPreview1, *QRPreview2;
 
-    // The printer settings in force for both pages.
+    // The printer settings in force for both pages; every job gets a printer of its own made
+    // from them.
     QPrinter &printer() { return *m_printer; }
     QString proposedFileName() const { return m_proposedName; }
 
@@ -73,6 +75,7 @@ signals:
 
 protected:
     void showEvent(QShowEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
     void buildToolBar();
@@ -85,6 +88,9 @@ private:
     void reportSaveFailure(const QString &path);
     void showTitle(const QString &title);
     bool bothPagesReady() const;
+    // One print job of the sheets under the queue's name; a failure is reported for `page`.
+    bool printJob(const QList<Sheet> &sheets, const QString &name, int page);
+    QString printedDocumentName() const;
 
     QPointer<TForm3> m_document;
     std::unique_ptr<QPrinter> m_printer;

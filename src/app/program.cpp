@@ -1,4 +1,5 @@
 #include "closeonsignal.h"
+#include "dialoglanguage.h"
 #include "errorreport.h"
 #include "programversion.h"
 #include "programwindows.h"
@@ -15,6 +16,7 @@ int main(int argc, char *argv[])
     app.setFont(QFont(QStringLiteral("Liberation Sans"), 8));
     // Where the records live is decided once, before any window reads them.
     recordsFolderChoice();
+    installRussianQtTexts(&app);
 
     ProgramWindows windows;
     windows.form1.show();

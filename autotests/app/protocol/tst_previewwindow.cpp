@@ -10,6 +10,8 @@
 #include <QFileInfo>
 #include <QPrinter>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QScreen>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -42,6 +44,14 @@ QString pdfText(const QString &path)
     p.start(u"pdftotext"_s, {u"-layout"_s, path, u"-"_s});
     if (!p.waitForFinished(20000))
         return QString();
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+QString pdfInfo(const QString &path)
+{
+    QProcess p;
+    p.start(u"pdfinfo"_s, {u"-f"_s, u"1"_s, u"-l"_s, u"99"_s, path});
+    p.waitForFinished(20000);
     return QString::fromUtf8(p.readAllStandardOutput());
 }
 
@@ -83,6 +93,7 @@ private slots:
     void openOfADeviceOrAFifoFailsAtOnce();
 
     void printSendsPage1ThenPage2ToTheChosenPrinter();
+    void printJobThatFailsDoesNotSpoilTheNext();
     void pdfButtonWritesBothPagesAsOneDocument();
 
 private:
@@ -183,6 +194,13 @@ void TstPreviewWindow::firstRequestOpensMaximisedOnPage1WithPage2Ready()
     QCOMPARE(form4->QRPreview2->zoom(), 100);
     QVERIFY(form4->windowFlags() & Qt::WindowCloseButtonHint);
     QVERIFY(!(form4->windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
+    // A fixed border: the window manager may neither resize it nor offer to minimise it.
+    QCOMPARE(form4->windowType(), Qt::Dialog);
+    QVERIFY(form4->windowFlags() & Qt::MSWindowsFixedSizeDialogHint);
+    QCOMPARE(form4->maximumSize(), form4->minimumSize());
+    QCOMPARE(form4->size(), form4->minimumSize());
+    QVERIFY(form4->frameGeometry().size().boundedTo(form4->screen()->availableGeometry().size())
+            == form4->frameGeometry().size());
 
     // The toolbar in its order, every button with its hint, picture and size.
     const QStringList hints = {u"Открыть"_s, u"Сохранить"_s, u"Печать"_s, u"Принтер"_s, u"100 %"_s,
@@ -437,35 +455,89 @@ void TstPreviewWindow::printSendsPage1ThenPage2ToTheChosenPrinter()
         QSKIP("pdftotext is not installed");
     request();
     const QString out = dir->filePath(u"printer.pdf"_s);
+    // The operator picks a file, on Letter paper, printed on both sides.
     prompts->onPrinterSetUp = [&out](QPrinter *printer) {
         printer->setOutputFormat(QPrinter::PdfFormat);
         printer->setOutputFileName(out);
+        printer->setPageSize(QPageSize(QPageSize::Letter));
+        printer->setDuplex(QPrinter::DuplexLongSide);
         return true;
     };
     QTest::mouseClick(form4->QRSetup, Qt::LeftButton);
     QCOMPARE(prompts->printSetups, 1);
 
-    // Each job replaces the printer's file, so each is moved aside as it ends.
-    QStringList jobs;
-    connect(form4.get(), &TForm4::pagePrinted, this, [&](int page) {
-        const QString kept = dir->filePath(u"job%1-page%2.pdf"_s.arg(jobs.size() + 1).arg(page));
-        QVERIFY(QFile::rename(out, kept));
-        jobs.append(kept);
-    });
+    QList<int> printed;
+    connect(form4.get(), &TForm4::pagePrinted, this, [&](int page) { printed.append(page); });
     QTest::mouseClick(form4->QRPrint, Qt::LeftButton);
-    QCOMPARE(jobs.size(), 2);
-    QVERIFY(jobs[0].endsWith(u"job1-page1.pdf"_s));
-    QVERIFY(pdfText(jobs[0]).contains(u"Паспортные данные"_s));
-    QVERIFY(!pdfText(jobs[0]).contains(u"Заключение"_s));
-    QVERIFY(pdfText(jobs[1]).contains(u"Заключение"_s));
-    QCOMPARE(pdfPages(jobs[0]), 1);
-    QCOMPARE(pdfPages(jobs[1]), 1);
+    QCOMPARE(printed, (QList<int>{1, 2}));
     QVERIFY(prompts->messages.isEmpty());
+    // Both pages in the one file, in order, each on A4.
+    QCOMPARE(pdfPages(out), 2);
+    const QStringList pages = pdfText(out).split(u'\f');
+    QVERIFY(pages[0].contains(u"Паспортные данные"_s));
+    QVERIFY(!pages[0].contains(u"Заключение"_s));
+    QVERIFY(pages[1].contains(u"Заключение"_s));
+    const QString info = pdfInfo(out);
+    QVERIFY2(info.contains(QRegularExpression(u"Page +1 size: +595 x 842 pts"_s))
+                 && info.contains(QRegularExpression(u"Page +2 size: +595 x 842 pts"_s)), qPrintable(info));
+    // A PDF says what it is and what made it.
+    QVERIFY2(info.contains(QRegularExpression(u"Title: +Протокол №12\n"_s)), qPrintable(info));
+    QVERIFY2(info.contains(QRegularExpression(u"Creator: +Transformer bench\n"_s)), qPrintable(info));
+
+    // The dialog's page range picks among the two pages of the file.
+    prompts->onPrinterSetUp = [](QPrinter *printer) {
+        printer->setPrintRange(QPrinter::PageRange);
+        printer->setFromTo(2, 2);
+        return true;
+    };
+    QTest::mouseClick(form4->QRSetup, Qt::LeftButton);
+    QTest::mouseClick(form4->QRPrint, Qt::LeftButton);
+    QCOMPARE(pdfPages(out), 1);
+    QVERIFY(pdfText(out).contains(u"Заключение"_s));
 
     // A cancelled set-up keeps the chosen printer.
     prompts->onPrinterSetUp = [](QPrinter *) { return false; };
     QTest::mouseClick(form4->QRSetup, Qt::LeftButton);
     QCOMPARE(form4->printer().outputFileName(), out);
+}
+
+void TstPreviewWindow::printJobThatFailsDoesNotSpoilTheNext()
+{
+    if (QStandardPaths::findExecutable(u"pdfinfo"_s).isEmpty())
+        QSKIP("pdfinfo is not installed");
+    request();
+    // A printer that cannot start the job, as on a computer without one.
+    const QString nowhere = dir->filePath(u"no/such/folder/p.pdf"_s);
+    prompts->onPrinterSetUp = [&nowhere](QPrinter *printer) {
+        printer->setOutputFormat(QPrinter::PdfFormat);
+        printer->setOutputFileName(nowhere);
+        return true;
+    };
+    QTest::mouseClick(form4->QRSetup, Qt::LeftButton);
+    QTest::mouseClick(form4->QRPrint, Qt::LeftButton);
+    QCOMPARE(prompts->messages.size(), 1);
+    QCOMPARE(prompts->messages[0].caption, u"Ошибка печати протокола"_s);
+    QCOMPARE(prompts->messages[0].text, u"Невозможно напечатать лист 1"_s);
+
+    // The next choice is taken, and the same settings print again as soon as they can.
+    const QString out = dir->filePath(u"second.pdf"_s);
+    prompts->onPrinterSetUp = [&out](QPrinter *printer) {
+        printer->setOutputFileName(out);
+        return true;
+    };
+    QTest::mouseClick(form4->QRSetup, Qt::LeftButton);
+    QTest::mouseClick(form4->QRPrint, Qt::LeftButton);
+    QCOMPARE(prompts->messages.size(), 1);
+    QCOMPARE(pdfPages(out), 2);
+    QVERIFY(QDir().mkpath(QFileInfo(nowhere).path()));
+    prompts->onPrinterSetUp = [&nowhere](QPrinter *printer) {
+        printer->setOutputFileName(nowhere);
+        return true;
+    };
+    QTest::mouseClick(form4->QRSetup, Qt::LeftButton);
+    QTest::mouseClick(form4->QRPrint, Qt::LeftButton);
+    QCOMPARE(prompts->messages.size(), 1);
+    QCOMPARE(pdfPages(nowhere), 2);
 }
 
 void TstPreviewWindow::pdfButtonWritesBothPagesAsOneDocument()

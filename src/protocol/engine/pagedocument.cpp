@@ -4,8 +4,6 @@
 #include "textfitter.h"
 #include "units.h"
 
-#include <QLocale>
-
 namespace {
 
 // The layout's pen is one layout pixel wide.
@@ -138,7 +136,9 @@ Sheet PageDocument::generate(const QDate &today) const
             break;
         }
         case ElementKind::SysDate: {
-            const QString date = QLocale::system().toString(today, QLocale::ShortFormat);
+            // Day, month, year in figures on every computer: an English "12/10/26" would be
+            // read as 12 October in the workshop. A Russian system writes the same.
+            const QString date = today.toString(QStringLiteral("dd.MM.yyyy"));
             sheet.texts.append(textOp(e, r, true,
                                       TextFitter::fitLines(e.font, date, r.width(), r.height(), false)));
             break;

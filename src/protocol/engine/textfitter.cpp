@@ -4,8 +4,8 @@
 
 #include <QFontMetricsF>
 #include <QImage>
-#include <QTextLayout>
-#include <QTextOption>
+#include <QRegularExpression>
+#include <QTextBoundaryFinder>
 
 namespace {
 
@@ -25,6 +25,63 @@ double toMm(double devicePx) { return Units::deviceToMm(devicePx, TextFitter::Me
 
 // A tolerance for the rounding of the layout's millimetres.
 constexpr double SlackMm = 0.01;
+
+// A line breaks only at blanks; a no-break space holds its neighbours together.
+bool isBlank(QChar c)
+{
+    return c.isSpace() && c != QChar::Nbsp && c != QChar(0x2007) && c != QChar(0x202F);
+}
+
+// Lines of one paragraph, appended to `lines` until they number `limit`. A line takes whole
+// words while they fit; hyphens, slashes and dashes are letters of their word. A word wider
+// than the box on its own breaks between letters.
+void wrapParagraph(const QFontMetricsF &metrics, const QString &paragraph, double widthPx, qsizetype limit,
+                   QStringList &lines)
+{
+    const auto fits = [&](const QString &text) { return metrics.horizontalAdvance(text) <= widthPx; };
+    QString line;
+    bool holdsWord = false;
+    qsizetype pos = 0;
+    const qsizetype n = paragraph.size();
+    while (pos < n && lines.size() < limit) {
+        qsizetype wordStart = pos;
+        while (wordStart < n && isBlank(paragraph.at(wordStart)))
+            ++wordStart;
+        qsizetype wordEnd = wordStart;
+        while (wordEnd < n && !isBlank(paragraph.at(wordEnd)))
+            ++wordEnd;
+        const QString blanks = paragraph.mid(pos, wordStart - pos);
+        QString word = paragraph.mid(wordStart, wordEnd - wordStart);
+        pos = wordEnd;
+        if (word.isEmpty()) { // blanks at the end stay with the last line
+            line += blanks;
+            break;
+        }
+        if (fits(line + blanks + word)) {
+            line += blanks + word;
+            holdsWord = true;
+            continue;
+        }
+        // The blanks at the break belong to neither line.
+        if (holdsWord) {
+            lines.append(line);
+            line.clear();
+        }
+        while (!fits(word) && lines.size() < limit) {
+            QTextBoundaryFinder letters(QTextBoundaryFinder::Grapheme, word);
+            qsizetype cut = letters.toNextBoundary(); // at least one letter per line
+            for (qsizetype next = letters.toNextBoundary(); next > 0 && fits(word.left(next));
+                 next = letters.toNextBoundary())
+                cut = next;
+            lines.append(word.left(cut));
+            word = word.mid(cut);
+        }
+        line = word;
+        holdsWord = true;
+    }
+    if (lines.size() < limit && (holdsWord || !line.isEmpty() || n == 0))
+        lines.append(line);
+}
 
 } // namespace
 
@@ -55,33 +112,23 @@ QStringList fitLines(const FontSpec &font, const QString &text, double widthMm, 
         return {one};
     }
 
-    QString laid = printed;
-    laid.replace(QLatin1Char('\n'), QChar::LineSeparator);
-    QTextLayout layout(laid, ReportFonts::resolve(font), &measureDevice());
-    QTextOption option;
-    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-    layout.setTextOption(option);
+    const QFontMetricsF metrics(ReportFonts::resolve(font), &measureDevice());
     const double widthPx = qMax(0.0, Units::mmToDevice(widthMm, MeasureDpi));
+    // One line beyond those printed tells whether the text goes on.
     QStringList lines;
-    layout.beginLayout();
-    for (;;) {
-        QTextLine line = layout.createLine();
-        if (!line.isValid())
+    for (const QString &paragraph : printed.split(QRegularExpression(QStringLiteral("[\\n\\x{2028}\\x{2029}]")))) {
+        if (lines.size() > maxLines)
             break;
-        line.setLineWidth(widthPx);
-        if (lines.size() < maxLines) {
-            QString part = laid.mid(line.textStart(), line.textLength());
-            part.remove(QChar::LineSeparator);
-            lines.append(part);
-        }
+        wrapParagraph(metrics, paragraph, widthPx, maxLines + 1, lines);
     }
-    layout.endLayout();
+    const bool more = lines.size() > maxLines;
+    lines = lines.mid(0, maxLines);
     // Blanks at a break belong to neither line on paper.
     for (int i = 0; i + 1 < lines.size(); ++i) {
         while (!lines[i].isEmpty() && lines[i].back().isSpace())
             lines[i].chop(1);
     }
-    if (lines.size() < layout.lineCount() && !lines.isEmpty()) {
+    if (more && !lines.isEmpty()) {
         while (!lines.back().isEmpty() && lines.back().back().isSpace())
             lines.back().chop(1);
     }
