@@ -266,7 +266,7 @@ int ArchiveSender::send()
         }
         const ProtocolArchive::StoreResult result = m_server->storeOnce(entry->record, entry->key);
         if (!result.ok()) {
-            QString problem = result.message;
+            const QString problem = m_server->lastError().isEmpty() ? result.message : m_server->lastError();
             // A server that refuses the record for good keeps it waiting, with the reason at the record.
             if (m_server->refusedForGood())
                 m_outbox->setProblem(entry->key, problem);
