@@ -219,6 +219,18 @@ private slots:
         }
     }
 
+    // A PDF names the second it was made in; the two writes may fall in different seconds.
+    static QByteArray withoutMoment(QByteArray bytes)
+    {
+        const qsizetype at = bytes.indexOf("/CreationDate (");
+        if (at >= 0) {
+            const qsizetype end = bytes.indexOf(')', at);
+            if (end > at)
+                bytes.remove(at, end - at + 1);
+        }
+        return bytes;
+    }
+
     void aWriteWithoutRoomFailsAndKeepsTheOldFile()
     {
         QFETCH(Target, target);
@@ -239,7 +251,7 @@ private slots:
             QCOMPARE(readRaw(path), before);
         } else {
             QCOMPARE(error, QString());
-            QCOMPARE(readRaw(path), after);
+            QCOMPARE(withoutMoment(readRaw(path)), withoutMoment(after));
         }
         QCOMPARE(QDir(s_folder->path()).entryList(QDir::Files), QStringList(QFileInfo(path).fileName()));
     }
