@@ -1,4 +1,5 @@
 #include "sheetoutput.h"
+#include "sheetprinting.h"
 #include "sheetstore.h"
 
 #include <QPrinter>
@@ -111,7 +112,7 @@ void TestSheetOutput::printingHonoursCopiesRangeAndOrientation()
     SheetStore store;
     store.setSheet(sheet);
     QString error;
-    QVERIFY2(SheetOutput::print(store, printer, &error), qPrintable(error));
+    QVERIFY2(SheetPrinting::print(store, printer, &error), qPrintable(error));
     if (printedPages == 0) {
         QVERIFY(!QFile::exists(path));
         return;
@@ -151,7 +152,7 @@ void TestSheetOutput::everyJobIsOnTheSheetsPaperOneSided()
     Sheet sheet = boxSheet();
     sheet.orientation = sheetLandscape ? QPageLayout::Landscape : QPageLayout::Portrait;
     QString error;
-    QVERIFY2(SheetOutput::print(QList<Sheet>{sheet}, printer, &error), qPrintable(error));
+    QVERIFY2(SheetPrinting::print(QList<Sheet>{sheet}, printer, &error), qPrintable(error));
     const QString info = pdfInfo(path);
     QVERIFY2(info.contains(pagePoints), qPrintable(info));
     QCOMPARE(printer.pageLayout().pageSize().id(), QPageSize::A4);
@@ -203,7 +204,7 @@ void TestSheetOutput::severalSheetsPrintAsOneJobInTheirOrder()
     sheets[0].texts[0].lines = {QStringLiteral("first")};
     sheets[1].texts[0].lines = {QStringLiteral("second")};
     QString error;
-    QVERIFY2(SheetOutput::print(sheets, printer, &error), qPrintable(error));
+    QVERIFY2(SheetPrinting::print(sheets, printer, &error), qPrintable(error));
     if (printed.isEmpty()) {
         QVERIFY(!QFile::exists(path));
         return;
@@ -219,10 +220,10 @@ void TestSheetOutput::emptyStoreIsNotPrinted()
     printer.setOutputFileName(dir.filePath(QStringLiteral("none.pdf")));
     SheetStore store;
     QString error;
-    QVERIFY(!SheetOutput::print(store, printer, &error));
+    QVERIFY(!SheetPrinting::print(store, printer, &error));
     QVERIFY(!error.isEmpty());
     store.beginGeneration();
-    QVERIFY(!SheetOutput::print(store, printer, &error));
+    QVERIFY(!SheetPrinting::print(store, printer, &error));
 }
 
 void TestSheetOutput::pdfOfSeveralSheetsIsOneFile()

@@ -1,6 +1,7 @@
 #include "fontspec.h"
 #include "textfitter.h"
 
+#include <QFontInfo>
 #include <QTest>
 
 namespace {

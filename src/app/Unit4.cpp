@@ -3,6 +3,7 @@
 #include "prompts.h"
 #include "report.h"
 #include "sheetoutput.h"
+#include "sheetprinting.h"
 #include "sheetstore.h"
 #include "sheetview.h"
 #include "viewzoom.h"
@@ -442,7 +443,7 @@ bool TForm4::printJob(const QList<Sheet> &sheets, const QString &name, int page)
     job.setDocName(name);
     job.setCreator(ProgramName);
     QString error;
-    if (SheetOutput::print(sheets, job, &error))
+    if (SheetPrinting::print(sheets, job, &error))
         return true;
     Prompts::current().showMessage(this, PrintErrorCaption,
                                    u"Невозможно напечатать лист "_s + QString::number(page),

@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# The libraries below src/app need no window: none links Qt Widgets or Qt's printing support
+# (which brings Widgets), includes a widget or printer header, or includes a header of src/app.
+# The report engine's screen views (src/protocol/engine/views) are widgets by design.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+found=0
+below=$(find src -path src/app -prune -o -path src/protocol/engine/views -prune -o -type f -print)
+if grep -nE 'Qt6::(Widgets|PrintSupport)' $(grep -E 'CMakeLists\.txt$' <<<"$below") | grep -v benchreportviews; then
+  echo "a library below src/app links Qt Widgets or PrintSupport"; found=1
+fi
+sources=$(grep -E '\.(h|cpp)$' <<<"$below")
+if grep -nE '#include <(QtWidgets/|QtPrintSupport/)?(QWidget|QApplication|QPrinter|QPrintDialog|QPageSetupDialog|QDialog|QMessageBox|QFileDialog|QLabel|QPushButton|QLineEdit|QTableView|QTableWidget|QAbstractButton|QStyle)>' $sources; then
+  echo "a file below src/app includes a widget or printer header"; found=1
+fi
+for header in $(find src/app -name '*.h' -printf '%f\n'); do
+  if grep -nF "#include \"$header\"" $sources; then
+    echo "a file below src/app includes $header of src/app"; found=1
+  fi
+done
+[ "$found" = 0 ] && echo "floors hold"
+exit "$found"
