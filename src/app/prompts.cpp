@@ -50,7 +50,7 @@ QString runFileDialog(QWidget *owner, const FileRequest &request, QFileDialog::A
     if (!request.filters.isEmpty())
         dialog.selectNameFilter(request.filters.first());
     dialog.setDefaultSuffix(request.defaultExtension);
-    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.confirmOverwrite);
     dialog.selectFile(request.proposedName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return QString();

@@ -14,6 +14,8 @@ struct FileRequest {
     QStringList filters;       // the first one is chosen at first
     QString defaultExtension;  // appended to a typed name without an extension
     QString proposedName;
+    // Save dialogs only: asks before an existing file is replaced.
+    bool confirmOverwrite = false;
 };
 
 // The one seam through which the program shows message boxes, file dialogs and the
@@ -26,7 +28,7 @@ public:
                              PromptIcon icon) = 0;
     // The open dialog also accepts a name of a file that does not exist.
     virtual QString openFileName(QWidget *owner, const FileRequest &request) = 0;
-    // Asks no confirmation before an existing file is replaced.
+    // Asks before an existing file is replaced only when the request says so.
     virtual QString saveFileName(QWidget *owner, const FileRequest &request) = 0;
     // Lets the operator change `printer` (printer, copies, page range, orientation);
     // false after a cancel, with `printer` unchanged.

@@ -5,7 +5,13 @@
 #include "sheetview.h"
 #include "viewzoom.h"
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QDir>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QScopeGuard>
+#include <QTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QPrinter>
@@ -84,6 +90,11 @@ private slots:
 
     void printSendsPage1ThenPage2ToTheChosenPrinter();
     void pdfButtonWritesBothPagesAsOneDocument();
+    void pdfNameSaysWhichProtocol_data();
+    void pdfNameSaysWhichProtocol();
+    void pdfDialogOffersAnExistingFolderAndAsksBeforeReplacing();
+    void realSaveDialogAsksBeforeReplacingOnlyWhenTold_data();
+    void realSaveDialogAsksBeforeReplacingOnlyWhenTold();
 
 private:
     void request(const QString &title = Title12, const QString &conclusion = u"Годен"_s);
@@ -484,6 +495,124 @@ void TstPreviewWindow::pdfButtonWritesBothPagesAsOneDocument()
     QVERIFY(text.indexOf(u"Паспортные данные"_s) >= 0);
     QVERIFY(text.indexOf(u"Заключение"_s) > text.indexOf(u"Паспортные данные"_s));
     QVERIFY(prompts->messages.isEmpty());
+}
+
+void TstPreviewWindow::pdfNameSaysWhichProtocol_data()
+{
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("serial");
+    QTest::addColumn<QDate>("date");
+    QTest::addColumn<QString>("name");
+    const QDate day(2026, 12, 10);
+    QTest::newRow("all three") << Title12 << u"345"_s << day << u"Протокол №12 зав. №345 10.12.2026.pdf"_s;
+    QTest::newRow("no serial number") << Title12 << u"  "_s << day << u"Протокол №12 10.12.2026.pdf"_s;
+    QTest::newRow("no date") << Title12 << u"345"_s << QDate() << u"Протокол №12 зав. №345.pdf"_s;
+    QTest::newRow("slashes") << u"Протокол №12/3 испытания"_s << u"345/7\\8"_s << day
+                             << u"Протокол №12-3 зав. №345-7-8 10.12.2026.pdf"_s;
+    QTest::newRow("characters Windows refuses") << u"Протокол №<1>:2 испытания"_s << u"\"3\"*?|"_s << day
+                                                << u"Протокол №_1__2 зав. №_3____ 10.12.2026.pdf"_s;
+    QTest::newRow("line breaks and tabs") << u"Протокол №1\n2 испытания"_s << u"34\t5"_s << day
+                                          << u"Протокол №1_2 зав. №34_5 10.12.2026.pdf"_s;
+    QTest::newRow("nothing known") << QString() << QString() << QDate() << u"Протокол.pdf"_s;
+    QTest::newRow("dots at the end") << u"Протокол №12..."_s << QString() << QDate() << u"Протокол №12.pdf"_s;
+    QTest::newRow("very long") << u"Протокол №"_s + QString(300, u'9') << QString() << day
+                               << u"Протокол №"_s + QString(90, u'9') + u".pdf"_s;
+}
+
+void TstPreviewWindow::pdfNameSaysWhichProtocol()
+{
+    QFETCH(QString, title);
+    QFETCH(QString, serial);
+    QFETCH(QDate, date);
+    QFETCH(QString, name);
+    QCOMPARE(ProtocolFiles::pdfName(title, serial, date), name);
+}
+
+// With no Documents folder the home folder is offered, never a path that does not exist;
+// the PDF asks before it replaces a file, the pair of "Сохранить" still does not.
+void TstPreviewWindow::pdfDialogOffersAnExistingFolderAndAsksBeforeReplacing()
+{
+    const QByteArray oldHome = qgetenv("HOME");
+    const QByteArray oldConfig = qgetenv("XDG_CONFIG_HOME");
+    const auto restore = qScopeGuard([&] {
+        qputenv("HOME", oldHome);
+        oldConfig.isNull() ? qunsetenv("XDG_CONFIG_HOME") : qputenv("XDG_CONFIG_HOME", oldConfig);
+    });
+    const QString home = dir->filePath(u"home"_s);
+    QVERIFY(QDir().mkpath(home));
+    qputenv("HOME", QFile::encodeName(home));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home + u"/.config"_s));
+
+    QVERIFY(form3->setCaption(u"QRRepairNumber"_s, u"345"_s));
+    request();
+    const QString name = u"Протокол №12 зав. №345 "_s + QDate::currentDate().toString(u"dd.MM.yyyy"_s) + u".pdf"_s;
+    QTest::mouseClick(form4->QRSavePdf, Qt::LeftButton);
+    QCOMPARE(prompts->fileDialogs.size(), 1);
+    QCOMPARE(prompts->fileDialogs[0].request.proposedName, QDir(home).filePath(name));
+    QVERIFY(prompts->fileDialogs[0].request.confirmOverwrite);
+
+    QVERIFY(QDir(home).mkdir(u"Documents"_s));
+    QTest::mouseClick(form4->QRSavePdf, Qt::LeftButton);
+    QCOMPARE(prompts->fileDialogs[1].request.proposedName, QDir(home).filePath(u"Documents/"_s + name));
+
+    QTest::mouseClick(form4->QRSave, Qt::LeftButton);
+    QCOMPARE(prompts->fileDialogs[2].request.proposedName, u"Протокол №12"_s);
+    QVERIFY(!prompts->fileDialogs[2].request.confirmOverwrite);
+
+    // An opened pair is offered as a PDF beside itself.
+    const QString pair = dir->filePath(u"pair.qrp"_s);
+    prompts->fileAnswers = {pair};
+    QTest::mouseClick(form4->QRSave, Qt::LeftButton);
+    prompts->fileAnswers = {pair};
+    QTest::mouseClick(form4->QROpen, Qt::LeftButton);
+    QTest::mouseClick(form4->QRSavePdf, Qt::LeftButton);
+    QCOMPARE(prompts->fileDialogs.last().request.proposedName, dir->filePath(u"pair.pdf"_s));
+    QVERIFY(prompts->messages.isEmpty());
+}
+
+// The platform's own save dialog, driven as an operator would: a name that exists is
+// accepted at once, or questioned first when the request asks for it.
+void TstPreviewWindow::realSaveDialogAsksBeforeReplacingOnlyWhenTold_data()
+{
+    QTest::addColumn<bool>("confirm");
+    QTest::newRow("asks") << true;
+    QTest::newRow("asks nothing") << false;
+}
+
+void TstPreviewWindow::realSaveDialogAsksBeforeReplacingOnlyWhenTold()
+{
+    QFETCH(bool, confirm);
+    const QString existing = dir->filePath(u"Протокол №12.pdf"_s);
+    QFile file(existing);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+
+    bool asked = false;
+    bool chose = false;
+    QTimer operatorHand;
+    connect(&operatorHand, &QTimer::timeout, this, [&] {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (auto *box = qobject_cast<QMessageBox *>(modal)) {
+            asked = true;
+            box->button(QMessageBox::No) ? box->button(QMessageBox::No)->click() : box->reject();
+        } else if (auto *dialog = qobject_cast<QFileDialog *>(modal)) {
+            if (!chose) {
+                chose = true;
+                dialog->selectFile(existing);
+                QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
+            } else {
+                dialog->reject();
+            }
+        }
+    });
+    operatorHand.start(20);
+    WidgetPrompts real;
+    FileRequest request{u"Сохранение протокола в PDF"_s, {u"PDF (*.pdf)"_s}, u"pdf"_s, existing};
+    request.confirmOverwrite = confirm;
+    const QString answer = real.saveFileName(nullptr, request);
+    operatorHand.stop();
+    QCOMPARE(asked, confirm);
+    QCOMPARE(answer, confirm ? QString() : existing);
 }
 
 QTEST_MAIN(TstPreviewWindow)
