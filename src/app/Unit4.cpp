@@ -8,6 +8,7 @@
 #include "sheetview.h"
 #include "viewzoom.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -17,6 +18,7 @@
 #include <QScreen>
 #include <QResizeEvent>
 #include <QShowEvent>
+#include <QStandardPaths>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -173,6 +175,51 @@ QString ProtocolFiles::secondPageName(const QString &firstPage)
     return firstPage.size() > 4 ? firstPage.left(firstPage.size() - 4) : QString();
 }
 
+QString ProtocolFiles::fileSystemSafe(const QString &text)
+{
+    // A type or serial number such as "ТМ-400/10" keeps its look with a hyphen.
+    QString safe;
+    safe.reserve(text.size());
+    for (const QChar c : text) {
+        if (c == u'/' || c == u'\\')
+            safe += u'-';
+        else if (c.unicode() < 0x20 || c == QChar(0x7F) || QStringView(u":*?\"<>|").contains(c))
+            safe += u'_';
+        else
+            safe += c;
+    }
+    safe = safe.simplified();
+    // Two bytes a letter in UTF-8 keep a name well within 255 bytes.
+    constexpr qsizetype Longest = 100;
+    if (safe.size() > Longest)
+        safe.truncate(Longest);
+    while (!safe.isEmpty() && (safe.back() == u'.' || safe.back() == u' '))
+        safe.chop(1);
+    return safe;
+}
+
+QString ProtocolFiles::pdfName(const QString &title, const QString &serialNumber, const QDate &date)
+{
+    QStringList parts;
+    const QString protocol = proposedName(title).trimmed();
+    if (!protocol.isEmpty())
+        parts << protocol;
+    if (!serialNumber.trimmed().isEmpty())
+        parts << u"зав. №"_s + serialNumber.trimmed();
+    if (date.isValid())
+        parts << date.toString(u"dd.MM.yyyy"_s);
+    QString name = fileSystemSafe(parts.join(u' '));
+    if (name.isEmpty())
+        name = u"Протокол"_s;
+    return name + u".pdf"_s;
+}
+
+QString ProtocolFiles::proposedFolder()
+{
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return !documents.isEmpty() && QFileInfo(documents).isDir() ? documents : QDir::homePath();
+}
+
 TForm4::TForm4(QWidget *parent)
     // A fixed frame with the close button only: a dialog's type keeps window managers from
     // offering to minimise or maximise it, the fixed size from resizing it.
@@ -266,6 +313,7 @@ void TForm4::setDocument(TForm3 *form3)
 void TForm4::StendReportPreview(const std::shared_ptr<SheetStore> &store)
 {
     m_documentPages = true;
+    m_pagesDate = QDate::currentDate();
     QRPreview1->setStore(store);
     // A request while the window is open would otherwise leave page 2, the caption and
     // the proposed name from the earlier fill beside a new page 1.
@@ -533,6 +581,24 @@ bool TForm4::loadInto(SheetView *view, const QString &path)
     return loaded;
 }
 
+QString TForm4::pdfProposedPath() const
+{
+    // An opened pair: its PDF beside it, under its name.
+    const QFileInfo opened(m_proposedName);
+    if (!m_documentPages && opened.isAbsolute())
+        return opened.dir().filePath(ProtocolFiles::fileSystemSafe(opened.completeBaseName()) + u".pdf"_s);
+    QString name;
+    if (m_documentPages && m_document) {
+        const ReportElement *title = m_document->element(u"QRProtocolNumber"_s);
+        const ReportElement *serial = m_document->element(u"QRRepairNumber"_s);
+        name = ProtocolFiles::pdfName(title ? title->caption : QString(), serial ? serial->caption : QString(),
+                                      m_pagesDate);
+    } else {
+        name = ProtocolFiles::pdfName(m_proposedName, QString(), QDate());
+    }
+    return QDir(ProtocolFiles::proposedFolder()).filePath(name);
+}
+
 void TForm4::QRSavePdfClick()
 {
     QList<Sheet> sheets;
@@ -541,9 +607,14 @@ void TForm4::QRSavePdfClick()
             sheets.append(*view->store()->sheet());
     if (sheets.isEmpty())
         return;
-    const QString path = Prompts::current().saveFileName(
-        this, {u"Сохранение протокола в PDF"_s, {u"PDF (*.pdf)"_s}, u"pdf"_s, m_proposedName});
+    const FileRequest request{u"Сохранение протокола в PDF"_s, {u"PDF (*.pdf)"_s}, u"pdf"_s, pdfProposedPath()};
+    const QString path = Prompts::current().saveFileName(this, request);
     if (path.isEmpty())
+        return;
+    // Unlike the pair of "Сохранить", a PDF is not written over an existing file unasked.
+    if (QFileInfo::exists(path)
+        && !Prompts::current().askYesNo(this, request.title,
+                                        u"Файл %1 уже существует.\nЗаменить его?"_s.arg(QDir::toNativeSeparators(path))))
         return;
     if (!SheetOutput::writePdf(sheets, path)) {
         reportSaveFailure(path);

@@ -3,6 +3,7 @@
 #include "report.h"
 #include "sheet.h"
 
+#include <QDate>
 #include <QPointer>
 #include <QString>
 #include <QWidget>
@@ -22,6 +23,14 @@ QString proposedName(const QString &title);
 // The page-2 partner of a page-1 file: its name less the last four characters
 // (normally the extension); empty when nothing would be left.
 QString secondPageName(const QString &firstPage);
+// `text` as a file name on any common file system: no path separators, no characters that
+// Windows refuses, no control characters, no blanks or dots at the end, not overly long.
+QString fileSystemSafe(const QString &text);
+// The name a PDF of the protocol is offered under, saying which protocol it is, e.g.
+// "Протокол №12 зав. №345 10.12.2026.pdf"; parts that are empty are left out.
+QString pdfName(const QString &title, const QString &serialNumber, const QDate &date);
+// Where a new file is offered: the Documents folder, or the home folder when there is none.
+QString proposedFolder();
 } // namespace ProtocolFiles
 
 // Preview window of the protocol: page 1 and page 2 in two views, zoom, print, printer
@@ -87,6 +96,7 @@ private:
     bool saveStore(const SheetView *view, const QString &path);
     void reportSaveFailure(const QString &path);
     void showTitle(const QString &title);
+    QString pdfProposedPath() const;
     bool bothPagesReady() const;
     // One print job of the sheets under the queue's name; a failure is reported for `page`.
     bool printJob(const QList<Sheet> &sheets, const QString &name, int page);
@@ -95,5 +105,7 @@ private:
     QPointer<TForm3> m_document;
     std::unique_ptr<QPrinter> m_printer;
     QString m_proposedName;
+    // The day the document's page 1 was generated, the date it prints.
+    QDate m_pagesDate;
     bool m_documentPages = true;
 };

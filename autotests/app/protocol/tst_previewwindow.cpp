@@ -5,7 +5,11 @@
 #include "sheetview.h"
 #include "viewzoom.h"
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QDir>
+#include <QScopeGuard>
+#include <QTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QPrinter>
@@ -95,6 +99,10 @@ private slots:
     void printSendsPage1ThenPage2ToTheChosenPrinter();
     void printJobThatFailsDoesNotSpoilTheNext();
     void pdfButtonWritesBothPagesAsOneDocument();
+    void pdfNameSaysWhichProtocol_data();
+    void pdfNameSaysWhichProtocol();
+    void pdfDialogOffersAnExistingFolderAndAsksBeforeReplacing();
+    void pdfAsksBeforeReplacing();
 
 private:
     void request(const QString &title = Title12, const QString &conclusion = u"Годен"_s);
@@ -555,6 +563,114 @@ void TstPreviewWindow::pdfButtonWritesBothPagesAsOneDocument()
     const QString text = pdfText(pdf);
     QVERIFY(text.indexOf(u"Паспортные данные"_s) >= 0);
     QVERIFY(text.indexOf(u"Заключение"_s) > text.indexOf(u"Паспортные данные"_s));
+    QVERIFY(prompts->messages.isEmpty());
+}
+
+void TstPreviewWindow::pdfNameSaysWhichProtocol_data()
+{
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("serial");
+    QTest::addColumn<QDate>("date");
+    QTest::addColumn<QString>("name");
+    const QDate day(2026, 12, 10);
+    QTest::newRow("all three") << Title12 << u"345"_s << day << u"Протокол №12 зав. №345 10.12.2026.pdf"_s;
+    QTest::newRow("no serial number") << Title12 << u"  "_s << day << u"Протокол №12 10.12.2026.pdf"_s;
+    QTest::newRow("no date") << Title12 << u"345"_s << QDate() << u"Протокол №12 зав. №345.pdf"_s;
+    QTest::newRow("slashes") << u"Протокол №12/3 испытания"_s << u"345/7\\8"_s << day
+                             << u"Протокол №12-3 зав. №345-7-8 10.12.2026.pdf"_s;
+    QTest::newRow("characters Windows refuses") << u"Протокол №<1>:2 испытания"_s << u"\"3\"*?|"_s << day
+                                                << u"Протокол №_1__2 зав. №_3____ 10.12.2026.pdf"_s;
+    QTest::newRow("line breaks and tabs") << u"Протокол №1\n2 испытания"_s << u"34\t5"_s << day
+                                          << u"Протокол №1_2 зав. №34_5 10.12.2026.pdf"_s;
+    QTest::newRow("nothing known") << QString() << QString() << QDate() << u"Протокол.pdf"_s;
+    QTest::newRow("dots at the end") << u"Протокол №12..."_s << QString() << QDate() << u"Протокол №12.pdf"_s;
+    QTest::newRow("very long") << u"Протокол №"_s + QString(300, u'9') << QString() << day
+                               << u"Протокол №"_s + QString(90, u'9') + u".pdf"_s;
+}
+
+void TstPreviewWindow::pdfNameSaysWhichProtocol()
+{
+    QFETCH(QString, title);
+    QFETCH(QString, serial);
+    QFETCH(QDate, date);
+    QFETCH(QString, name);
+    QCOMPARE(ProtocolFiles::pdfName(title, serial, date), name);
+}
+
+// With no Documents folder the home folder is offered, never a path that does not exist;
+// the PDF asks before it replaces a file, the pair of "Сохранить" still does not.
+void TstPreviewWindow::pdfDialogOffersAnExistingFolderAndAsksBeforeReplacing()
+{
+    const QByteArray oldHome = qgetenv("HOME");
+    const QByteArray oldConfig = qgetenv("XDG_CONFIG_HOME");
+    const auto restore = qScopeGuard([&] {
+        qputenv("HOME", oldHome);
+        oldConfig.isNull() ? qunsetenv("XDG_CONFIG_HOME") : qputenv("XDG_CONFIG_HOME", oldConfig);
+    });
+    const QString home = dir->filePath(u"home"_s);
+    QVERIFY(QDir().mkpath(home));
+    qputenv("HOME", QFile::encodeName(home));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home + u"/.config"_s));
+
+    QVERIFY(form3->setCaption(u"QRRepairNumber"_s, u"345"_s));
+    request();
+    const QString name = u"Протокол №12 зав. №345 "_s + QDate::currentDate().toString(u"dd.MM.yyyy"_s) + u".pdf"_s;
+    QTest::mouseClick(form4->QRSavePdf, Qt::LeftButton);
+    QCOMPARE(prompts->fileDialogs.size(), 1);
+    QCOMPARE(prompts->fileDialogs[0].request.proposedName, QDir(home).filePath(name));
+
+    QVERIFY(QDir(home).mkdir(u"Documents"_s));
+    QTest::mouseClick(form4->QRSavePdf, Qt::LeftButton);
+    QCOMPARE(prompts->fileDialogs[1].request.proposedName, QDir(home).filePath(u"Documents/"_s + name));
+
+    QTest::mouseClick(form4->QRSave, Qt::LeftButton);
+    QCOMPARE(prompts->fileDialogs[2].request.proposedName, u"Протокол №12"_s);
+
+    // An opened pair is offered as a PDF beside itself.
+    const QString pair = dir->filePath(u"pair.qrp"_s);
+    prompts->fileAnswers = {pair};
+    QTest::mouseClick(form4->QRSave, Qt::LeftButton);
+    prompts->fileAnswers = {pair};
+    QTest::mouseClick(form4->QROpen, Qt::LeftButton);
+    QTest::mouseClick(form4->QRSavePdf, Qt::LeftButton);
+    QCOMPARE(prompts->fileDialogs.last().request.proposedName, dir->filePath(u"pair.pdf"_s));
+    QVERIFY(prompts->messages.isEmpty());
+}
+
+// A PDF that exists is replaced only after "Да"; "Нет" leaves it byte for byte. The pair of
+// "Сохранить" replaces its files without a question.
+void TstPreviewWindow::pdfAsksBeforeReplacing()
+{
+    request();
+    const QString existing = dir->filePath(u"Протокол №12.pdf"_s);
+    QFile file(existing);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("old");
+    file.close();
+
+    prompts->fileAnswers = {existing};
+    QTest::mouseClick(form4->QRSavePdf, Qt::LeftButton);
+    QCOMPARE(prompts->questions.size(), 1);
+    QCOMPARE(prompts->questions[0].caption, u"Сохранение протокола в PDF"_s);
+    QVERIFY(prompts->questions[0].text.contains(QDir::toNativeSeparators(existing)));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), QByteArray("old"));
+    file.close();
+
+    prompts->fileAnswers = {existing};
+    prompts->yesNoAnswers = {true};
+    QTest::mouseClick(form4->QRSavePdf, Qt::LeftButton);
+    QCOMPARE(prompts->questions.size(), 2);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(file.read(5) == "%PDF-");
+    file.close();
+
+    const QString pair = dir->filePath(u"pair.qrp"_s);
+    prompts->fileAnswers = {pair};
+    QTest::mouseClick(form4->QRSave, Qt::LeftButton);
+    prompts->fileAnswers = {pair};
+    QTest::mouseClick(form4->QRSave, Qt::LeftButton);
+    QCOMPARE(prompts->questions.size(), 2);
     QVERIFY(prompts->messages.isEmpty());
 }
 
