@@ -102,9 +102,9 @@ public:
     // Brought to the front by the program, so no page change runs.
     void showPageOf(QWidget *control)
     {
-        for (int i = 0; i < form->PageControl1->pageCount(); ++i)
-            if (form->PageControl1->page(i)->isAncestorOf(control))
-                form->PageControl1->setActivePage(form->PageControl1->page(i));
+        for (int i = 0; i < form->control<PageControl>("PageControl1")->pageCount(); ++i)
+            if (form->control<PageControl>("PageControl1")->page(i)->isAncestorOf(control))
+                form->control<PageControl>("PageControl1")->setActivePage(form->control<PageControl>("PageControl1")->page(i));
     }
 
     // On the round mark itself: a radio button takes clicks only on its mark and caption.

@@ -4,6 +4,14 @@
 #include "instrumentranges.h"
 #include "ratedvalues.h"
 
+#include "ui_form1.h"
+#include "ui_page_chort.h"
+#include "ui_page_idle.h"
+#include "ui_page_main.h"
+#include "ui_page_protocol.h"
+#include "ui_page_resistence.h"
+#include "ui_page_transformations.h"
+
 #include <QHash>
 #include <QLineEdit>
 #include <QPointer>
@@ -38,7 +46,15 @@ enum class EntryField;
 // The main window: live readouts on the left, the six pages of the tests and the
 // protocol entries on the right. Controls keep their layout names; handlers are named
 // after the control and its event.
-class TForm1 : public QWidget {
+class TForm1 : public QWidget,
+               // The forms' controls, reached by their layout names in the handlers.
+               private Ui::Form1,
+               private Ui::PageMain,
+               private Ui::PageIdle,
+               private Ui::PageChort,
+               private Ui::PageTransformations,
+               private Ui::PageResistence,
+               private Ui::PageProtocol {
     Q_OBJECT
 public:
     explicit TForm1(QWidget *parent = nullptr);
@@ -49,79 +65,6 @@ public:
     TForm3 *Form3 = nullptr;
     TForm4 *Form4 = nullptr;
     TForm5 *Form5 = nullptr;
-
-    // ---- left column ----
-    QLabel *sLabelFX3, *StaticText148, *StaticText149, *StaticText150;
-    QLabel *StaticText151, *Uab, *StaticText152, *Ia, *StaticText153, *U_AB;
-    QLabel *StaticText157, *Ubc, *StaticText159, *Ib, *StaticText161, *U_BC;
-    QLabel *StaticText163, *Uca, *StaticText165, *Ic, *StaticText167, *U_CA;
-    QLabel *StaticText19, *Uab2, *StaticText2, *Kf, *StaticText169, *Freq;
-    QFrame *sBevel1, *sBevel2, *sPanel1;
-    QLabel *sLabelFX4, *lbITN, *lbITT, *sLabel1, *sLabel2;
-    QComboBox *cbVoltage, *cbCurrent;
-    QLineEdit *Temperature;
-    QPushButton *sBitBtn2, *Gauge, *sBitBtn3;
-    QLabel *Label5, *lbCRC, *Label2, *Label6, *Label8, *Label7;
-    QCheckBox *VoltageTransformer;
-    RadioGroup *Current;
-
-    PageControl *PageControl1;
-    QWidget *Main, *Idle, *Chort, *Transformations, *Resistence, *sTabSheet6;
-    QLabel *StatusBarMain;
-
-    // ---- page "Трансформатор" ----
-    QLabel *sLabel3;
-    QComboBox *Name;
-    QPushButton *sButton6, *sButton7;
-    RadioGroup *FasNumber;
-    QLabel *sLabel4, *sLabel5, *sLabel6, *sLabel7, *sLabel10, *sLabel11;
-    QLineEdit *TransformerWeight, *Pnom;
-    QLabel *sLabel12, *sLabel8, *sLabel14, *sLabel13, *sLabel9, *sLabel15;
-    QLineEdit *Unom2, *Unom, *Inom2, *Inom;
-    QLabel *sLabel16, *sLabel17, *sLabel18;
-    QLineEdit *Freq2;
-    QComboBox *Circuit;
-    RadioGroup *Material;
-
-    // ---- page "Холостой ход" ----
-    QLabel *Uab00, *Ubc00, *Uca00, *Ia00, *Ib00, *Ic00, *Ixx00, *Ixx01, *Pxx00;
-    QPushButton *IdleState;
-    QLabel *Label3, *Label4;
-
-    // ---- page "Короткое замыкание" ----
-    QLabel *Uab10, *Ubc10, *Uca10, *Ukz100, *Ukz110, *Ia10, *Ib10, *Ic10, *Ikz10, *Pkz10;
-    QLabel *Ukz101, *Ukz111, *Pkz11, *Ukz102, *Ukz112, *Pkz12;
-    QLabel *StaticText111, *StaticText112;
-    QPushButton *ShortState;
-
-    // ---- page "Коэффициент трансформации" ----
-    RadioGroup *RadioGroup1;
-    StringGrid *TransformGrid, *TransformGrid1;
-    QLabel *Group;
-    QPushButton *Transform;
-
-    // ---- page "Омическое сопротивление" ----
-    RadioGroup *RadioGroup2, *RadioGroup3, *RadioGroup4, *ResistenceRange1;
-    StringGrid *ResistenceGrid;
-    QPushButton *sButton1, *Resist, *ResistStop, *Button1, *Button2;
-    QCheckBox *cbAutoStop;
-    QLabel *Label1;
-
-    // ---- page "Протокол" ----
-    QFrame *sPanel4, *sPanel5, *sBevel3, *sBevel4;
-    QPlainTextEdit *Firm, *Conclusion;
-    QLabel *sLabel30, *sLabel28, *sLabel29, *sLabel33, *sLabel31;
-    QLineEdit *Rem, *RepairNumber, *YearOfRepair;
-    QCheckBox *IsolationCheckBox;
-    QLineEdit *OilAnalysis, *ElectricStrength, *WaterContent, *MechanicalImpurities,
-        *WeightedCoalContent, *Color, *AcidNumber, *ReactionAqueousExtract, *FlashTemperature;
-    QLabel *sLabelFX1, *sLabelFX2;
-    QLineEdit *RHigh15, *RHigh60, *KabsHigh, *Uhigh, *Thigh;
-    QLineEdit *RLow15, *RLow60, *KabsLow, *Ulow, *Tlow;
-    QLineEdit *RHL15, *RHL60, *KabsHL, *UHL, *THL;
-    QLineEdit *ProtocolNumber, *Investigator, *ChiefName, *Chief;
-    QPushButton *Previw, *ArchiveButton;
-    QPushButton *AssessmentButton = nullptr;
 
     // ---- timers and the serial channel ----
     QTimer *Timer1; // link supervision, 5000 ms
@@ -234,13 +177,15 @@ public:
     // the nameplate and oil texts, and the chosen material and phase count in words.
     QHash<QString, QString> assessmentTexts() const;
     PreviousRecord previousRecord(const QString &serial, const QString &protocolNumber) const;
-    // Under the insulation table, level with "Архив протоколов": the page has no room
-    // beside that button itself, and no control moves for this one.
-    static inline const QRect AssessmentButtonGeometry{40, 509, 258, 18};
     // Every named control of the window, bound once when the window is built. The state
     // file's keys, the calculations' fields and the filling reach controls only through
     // it, so a test can prove that each of their names still stands for a control.
     QWidget *control(const QString &name) const;
+    template <class Control>
+    Control *control(const QString &name) const
+    {
+        return qobject_cast<Control *>(control(name));
+    }
     StringGrid *grid(const QString &name) const;
 
     // The tab pages in their order, for code that needs them by index.
@@ -259,14 +204,13 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void buildLeftColumn();
-    void buildPageMain();
-    void buildPageIdle();
-    void buildPageChort();
-    void buildPageTransformations();
-    void buildPageResistence();
-    void buildPageProtocol();
+    // What the forms cannot say: the range lists kept in the bench's tables, a
+    // pixel-sized font, the radio groups' place in the keyboard order, the panel's clicks.
+    void finishForms();
     void connectShell();
+
+    // The six tab pages, each filled by its form.
+    QWidget *Main, *Idle, *Chort, *Transformations, *Resistence, *sTabSheet6;
     // Wiring of the other areas, each defined beside its handlers.
     void setupLink();
     void setupTests();

@@ -63,10 +63,6 @@ void TForm1::setupArchive()
         });
     });
 
-    ArchiveButton = new QPushButton(u"Архив протоколов"_s, sTabSheet6);
-    ArchiveButton->setObjectName(u"ArchiveButton"_s);
-    ArchiveButton->setGeometry(344, 507, 289, 19);
-    setTabOrder(Previw, ArchiveButton);
     connect(ArchiveButton, &QPushButton::clicked, this, [this] { runGuarded([this] { ArchiveButtonClick(); }); });
 
     // The preview is handed over after the window exists; by the time "Протокол" fills it,

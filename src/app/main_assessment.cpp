@@ -19,12 +19,6 @@ const QString FlashPrefix = u"Температура вспышки "_s;
 void TForm1::setupAssessment()
 {
     Assessment = std::make_unique<AssessmentState>();
-    AssessmentButton = new QPushButton(u"Оценка результатов"_s, sTabSheet6);
-    AssessmentButton->setObjectName(u"AssessmentButton"_s);
-    AssessmentButton->setGeometry(AssessmentButtonGeometry);
-    if (ArchiveButton)
-        setTabOrder(ArchiveButton, AssessmentButton);
-    m_controls.insert(AssessmentButton->objectName(), AssessmentButton);
     connect(AssessmentButton, &QPushButton::clicked, this, [this] { runGuarded([this] { AssessmentButtonClick(); }); });
 }
 

@@ -56,7 +56,7 @@ void TestPortSettingsDialog::cleanup()
 
 void TestPortSettingsDialog::showDialog()
 {
-    QTest::mouseClick(f->form->sBitBtn3, Qt::LeftButton);
+    QTest::mouseClick(f->form->control<QPushButton>("sBitBtn3"), Qt::LeftButton);
     QVERIFY(f->form2->isVisible());
 }
 
