@@ -2,9 +2,8 @@
 // field of both pages filled. The operator presses it after each change, so it should stay
 // well under 100 ms; the first press also opens the window.
 
-#include "Unit4.h"
 #include "controls.h"
-#include "main.h"
+#include "programwindows.h"
 #include "recordingprompts.h"
 #include "recordslocation.h"
 #include "report.h"
@@ -28,12 +27,9 @@ int main(int argc, char **argv)
     setRecordsDirectoryForTests(records.path());
     RecordingPrompts prompts;
     {
-        TForm1 form1;
-        TForm3 form3;
-        TForm4 form4;
-        form4.setDocument(&form3);
-        form1.Form3 = &form3;
-        form1.Form4 = &form4;
+        ProgramWindows windows;
+        TForm1 &form1 = windows.form1;
+        TForm4 &form4 = windows.form4;
         form1.show();
 
         // Every control the protocol reads holds a text.
@@ -60,7 +56,9 @@ int main(int argc, char **argv)
         const auto press = [&] {
             QElapsedTimer timer;
             timer.start();
-            form1.PreviwClick();
+            windows.protocol.PreviwClick();
+            // Page 1 is laid out in a step of its own, after the main window's repaint.
+            QCoreApplication::processEvents();
             form4.QRPreview1->viewport()->repaint();
             return timer.nsecsElapsed() / 1e6;
         };

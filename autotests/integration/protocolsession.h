@@ -33,16 +33,12 @@ public:
     }
     ~ProtocolSession() { stopEmulator(); }
 
-    // The window with the protocol's document holder and preview window, as the program
-    // entry wires them.
+    // The program's windows, the protocol's document holder and preview among them.
     bool startWindow()
     {
         f.createWindow();
-        form3 = std::make_unique<TForm3>();
-        form4 = std::make_unique<TForm4>();
-        form4->setDocument(form3.get());
-        f.form->Form3 = form3.get();
-        f.form->Form4 = form4.get();
+        form3 = f.form3;
+        form4 = f.form4;
         f.form->show();
         f.form->activateWindow();
         // After the start-up reading, which sets the port from the settings file.
@@ -54,12 +50,8 @@ public:
     void closeWindows()
     {
         stopEmulator();
-        if (f.form) {
-            f.form->Form3 = nullptr;
-            f.form->Form4 = nullptr;
-        }
-        form4.reset();
-        form3.reset();
+        form4 = nullptr;
+        form3 = nullptr;
     }
 
     bool loadType()
@@ -188,9 +180,11 @@ public:
     bool pressProtocol()
     {
         f.click(f.form->control<QPushButton>("Previw"));
-        return check(form4->isVisible() && form3->stendReportStore()
-                         && form3->stendReportStore()->hasSheet()
-                         && form4->QRPreview2->store() && form4->QRPreview2->store()->hasSheet(),
+        return check(QTest::qWaitFor([this] {
+                         return form4->isVisible() && form3->stendReportStore()
+                             && form3->stendReportStore()->hasSheet() && form4->QRPreview2->store()
+                             && form4->QRPreview2->store()->hasSheet();
+                     }),
                      "the protocol did not open");
     }
 
@@ -220,8 +214,8 @@ public:
     }
 
     WindowFixture &f;
-    std::unique_ptr<TForm3> form3;
-    std::unique_ptr<TForm4> form4;
+    TForm3 *form3 = nullptr;
+    TForm4 *form4 = nullptr;
     std::unique_ptr<QProcess> emulator;
     QString error;
 

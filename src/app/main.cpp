@@ -3,11 +3,8 @@
 #include "benchtables.h"
 #include "controls.h"
 #include "errorreport.h"
-#include "formarchive.h"
-#include "formassessment.h"
 #include "formlink.h"
 #include "formrecords.h"
-#include "formtests.h"
 #include "instrumentranges.h"
 
 #include <QCheckBox>
@@ -67,10 +64,7 @@ TForm1::TForm1(QWidget *parent) : QWidget(parent)
     setupLink();
     setupTests();
     setupRecords();
-    setupDialogs();
     setupRated();
-    setupArchive();
-    setupAssessment();
     FormCreate();
 }
 

@@ -34,13 +34,7 @@ class RadioGroup;
 class StringGrid;
 class PageControl;
 class SerialChannel;
-class TForm2;
-class TForm3;
-class TForm4;
-class TForm5;
 struct TransformerType;
-struct ArchiveRecord;
-struct PreviousRecord;
 enum class EntryField;
 
 // The main window: live readouts on the left, the six pages of the tests and the
@@ -60,12 +54,6 @@ public:
     explicit TForm1(QWidget *parent = nullptr);
     ~TForm1() override;
 
-    // The other windows, set by the program entry once they exist.
-    TForm2 *Form2 = nullptr;
-    TForm3 *Form3 = nullptr;
-    TForm4 *Form4 = nullptr;
-    TForm5 *Form5 = nullptr;
-
     // ---- timers and the serial channel ----
     QTimer *Timer1; // link supervision, 5000 ms
     QTimer *Timer2; // resistance auto-stop, 30000 ms
@@ -83,17 +71,11 @@ public:
     void setResistancePaused(bool paused);
 
     // State of each area beside the controls, each defined with its handlers
-    // (formlink.h, formtests.h, formrecords.h).
+    // (formlink.h, formrecords.h).
     struct LinkState;
-    struct TestsState;
     struct RecordsState;
-    struct ArchiveState;
-    struct AssessmentState;
     std::unique_ptr<LinkState> Link;
-    std::unique_ptr<TestsState> Tests;
     std::unique_ptr<RecordsState> Records;
-    std::unique_ptr<ArchiveState> Archive;
-    std::unique_ptr<AssessmentState> Assessment;
 
     // ---- shell ----
     void FormCreate();
@@ -110,8 +92,6 @@ public:
     void CurrentClick();
     void PageControl1Change();
     void Timer1Timer();
-    void sBitBtn3Click();
-    void GaugeClick();
     // The test controls made available by a good signal packet, blocked by a page change
     // and by the loss of the link.
     void setTestControlsEnabled(bool enabled);
@@ -156,7 +136,6 @@ public:
     void NameChange();
     void sButton6Click();
     void sButton7Click();
-    void PreviwClick();
     // Loads the type named in `Name`; at start-up without emptying the entries first.
     void loadType(bool clearFirst);
     void refillTypeList();
@@ -165,18 +144,6 @@ public:
     QHash<QString, QString> stateTexts() const;
     TransformerType typeOnPage() const;
 
-    // ---- archive of protocols (formarchive.h) ----
-    void ArchiveButtonClick();
-    void recordProducedProtocol();
-    ArchiveRecord mainWindowPartOfRecord() const;
-    void openArchivedRecord(qint64 id);
-
-    // ---- assessment of the results (formassessment.h) ----
-    void AssessmentButtonClick();
-    // What the judgement reads of the window: the state file's texts, the protocol number,
-    // the nameplate and oil texts, and the chosen material and phase count in words.
-    QHash<QString, QString> assessmentTexts() const;
-    PreviousRecord previousRecord(const QString &serial, const QString &protocolNumber) const;
     // Every named control of the window, bound once when the window is built. The state
     // file's keys, the calculations' fields and the filling reach controls only through
     // it, so a test can prove that each of their names still stands for a control.
@@ -215,10 +182,7 @@ private:
     void setupLink();
     void setupTests();
     void setupRecords();
-    void setupDialogs();
     void setupRated();
-    void setupArchive();
-    void setupAssessment();
     // Reads one rated text into `Rated`; false after reporting a text that is not a number.
     bool enterRated(QLineEdit *field, int entryField);
     // Reads the rated texts in their page-change order into `Rated` and the material's
@@ -234,6 +198,14 @@ private:
     enum class Diagnostic { Labels3And4 = 1, Label8 = 2, Gauge = 4 };
     Q_DECLARE_FLAGS(Diagnostics, Diagnostic)
     void toggleDiagnostics(Diagnostics which);
+
+    // The controllers are handed the forms they work on by the composition root.
+    friend struct ProgramWindows;
+    template <class Form>
+    const Form &form() const
+    {
+        return *this;
+    }
 
     QHash<QString, QWidget *> m_controls;
     bool m_shown = false;

@@ -1,7 +1,6 @@
 #include "assessmentwindow.h"
 #include "cataloguefile.h"
 #include "declaredstore.h"
-#include "formassessment.h"
 #include "operatortyping.h"
 #include "windowfixture.h"
 
@@ -27,7 +26,7 @@ private:
     AssessmentWindow *openWindow()
     {
         f->click(f->form->control<QPushButton>("AssessmentButton"));
-        return f->form->Assessment->window;
+        return f->windows->assessment.assessmentWindow();
     }
 
     static int rowOf(AssessmentWindow *w, const QString &id)

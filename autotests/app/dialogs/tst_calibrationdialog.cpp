@@ -68,7 +68,6 @@ void TestCalibrationDialog::init()
     f = std::make_unique<WindowFixture>();
     QVERIFY(f->isValid());
     f->createWindow();
-    f->addCalibrationDialog();
     f->form->show();
 }
 

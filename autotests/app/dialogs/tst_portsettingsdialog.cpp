@@ -45,7 +45,6 @@ void TestPortSettingsDialog::init()
     f = std::make_unique<WindowFixture>();
     QVERIFY(f->isValid());
     f->createWindow();
-    f->addPortSettingsDialog();
     f->form->show();
 }
 

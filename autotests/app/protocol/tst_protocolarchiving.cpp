@@ -82,7 +82,6 @@ void TstProtocolArchiving::init()
     f = std::make_unique<WindowFixture>();
     QVERIFY(f->isValid());
     QVERIFY(f->startWindow());
-    f->addProtocolWindows();
     form3 = f->form3;
     form4 = f->form4;
     form4->printer().setOutputFormat(QPrinter::PdfFormat);
@@ -109,6 +108,8 @@ void TstProtocolArchiving::fillAndPress(const QString &conclusion)
     w->control<QLabel>("Pxx00")->setText(u"1240"_s);
     w->control<QPlainTextEdit>("Conclusion")->setPlainText(conclusion);
     f->click(w->control<QPushButton>("Previw"));
+    // Page 1 is laid out in a step of its own after the click.
+    QCoreApplication::processEvents();
     QVERIFY(form4->isVisible());
 }
 
