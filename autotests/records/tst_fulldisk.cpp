@@ -160,7 +160,7 @@ private:
     {
         switch (target) {
         case Target::Settings:
-            SettingsFile::writeChief(QStringLiteral("Сидоров А. В."));
+            SettingsFile::writeText(QStringLiteral("Chief"), QStringLiteral("Сидоров А. В."));
             break;
         case Target::Catalogue: {
             TransformerType type;

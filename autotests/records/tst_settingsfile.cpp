@@ -13,31 +13,31 @@
 
 namespace {
 
-// Each writer with its key and the field of the start-up reading it fills.
+// Each text with the key the file has always used for it, spelled here on its own so a
+// changed key shows.
 struct TextField {
     const char *name;
-    std::function<void(const QString &)> write;
     QString key;
-    QString BenchSettings::*field;
+    void write(const QString &text) const { SettingsFile::writeText(QString::fromLatin1(name), text); }
+    QString read(const BenchSettings &s) const { return s.texts.value(QString::fromLatin1(name)); }
 };
 
 const QList<TextField> &textFields()
 {
-    using namespace SettingsFile;
     static const QList<TextField> fields = {
-        {"Chief", writeChief, ChiefKey, &BenchSettings::chief},
-        {"ChiefName", writeChiefName, ChiefNameKey, &BenchSettings::chiefName},
-        {"Investigator", writeInvestigator, InvestigatorKey, &BenchSettings::investigator},
-        {"Firm", writeFirm, FirmKey, &BenchSettings::firm},
-        {"OilAnalysis", writeOilAnalysis, OilAnalysisKey, &BenchSettings::oilAnalysis},
-        {"ElectricStrength", writeElectricStrength, ElectricStrengthKey, &BenchSettings::electricStrength},
-        {"WaterContent", writeWaterContent, WaterContentKey, &BenchSettings::waterContent},
-        {"MechanicalImpurities", writeMechanicalImpurities, MechanicalImpuritiesKey, &BenchSettings::mechanicalImpurities},
-        {"WeightedCoalContent", writeWeightedCoalContent, WeightedCoalContentKey, &BenchSettings::weightedCoalContent},
-        {"Color", writeColor, ColorKey, &BenchSettings::color},
-        {"AcidNumber", writeAcidNumber, AcidNumberKey, &BenchSettings::acidNumber},
-        {"ReactionAqueousExtract", writeReactionAqueousExtract, ReactionAqueousExtractKey, &BenchSettings::reactionAqueousExtract},
-        {"FlashTemperature", writeFlashTemperature, FlashTemperatureKey, &BenchSettings::flashTemperature},
+        {"Chief", QStringLiteral("Начальник ОТК")},
+        {"ChiefName", QStringLiteral("Начальник")},
+        {"Investigator", QStringLiteral("Испытал")},
+        {"Firm", QStringLiteral("Название фирмы")},
+        {"OilAnalysis", QStringLiteral("Анализ масла №")},
+        {"ElectricStrength", QStringLiteral("Электрическая прочность")},
+        {"WaterContent", QStringLiteral("Содержание воды")},
+        {"MechanicalImpurities", QStringLiteral("Механические примеси")},
+        {"WeightedCoalContent", QStringLiteral("Содержание взвешанного угля")},
+        {"Color", QStringLiteral("Цвет")},
+        {"AcidNumber", QStringLiteral("Кислотное число КОН")},
+        {"ReactionAqueousExtract", QStringLiteral("Реакция водной вытяжки")},
+        {"FlashTemperature", QStringLiteral("Температура вспышки")},
     };
     return fields;
 }
@@ -74,7 +74,7 @@ private slots:
     {
         const BenchSettings s = SettingsFile::read();
         for (const TextField &f : textFields())
-            QVERIFY2((s.*f.field).isEmpty(), f.name);
+            QVERIFY2(f.read(s).isEmpty(), f.name);
         QCOMPARE(s.autoStop, true);
         QCOMPARE(s.portNum, 10);
         QCOMPARE(s.userBaudrate, 1000000);
@@ -99,10 +99,10 @@ private slots:
         f.write(text);
         QCOMPARE(stored(f.key), text);
         const BenchSettings s = SettingsFile::read();
-        QCOMPARE(s.*f.field, text);
+        QCOMPARE(f.read(s), text);
         for (const TextField &other : textFields()) {
             if (&other != &f)
-                QVERIFY2((s.*other.field).isEmpty(), other.name);
+                QVERIFY2(other.read(s).isEmpty(), other.name);
         }
     }
 
@@ -114,7 +114,7 @@ private slots:
         SettingsFile::writePort(3, 115200);
         const BenchSettings s = SettingsFile::read();
         for (const TextField &f : textFields())
-            QCOMPARE(s.*f.field, QStringLiteral("текст ") + QString::fromLatin1(f.name));
+            QCOMPARE(f.read(s), QStringLiteral("текст ") + QString::fromLatin1(f.name));
         QCOMPARE(s.autoStop, false);
         QCOMPARE(s.portNum, 3);
         QCOMPARE(s.userBaudrate, 115200);
@@ -182,30 +182,30 @@ private slots:
     {
         QFETCH(QString, memo);
         QFETCH(QString, expected);
-        SettingsFile::writeFirm(memo);
-        QCOMPARE(SettingsFile::read().firm, expected);
+        SettingsFile::writeText(QStringLiteral("Firm"), memo);
+        QCOMPARE(SettingsFile::read().texts.value(QStringLiteral("Firm")), expected);
     }
 
     void aQuotedValueComesBackWithoutQuotes()
     {
         QVERIFY(writeRaw(SettingsFile::path(), cp1251(QStringLiteral("[Stend]\r\nИспытал=\"Петров П. П.\"\r\n"))));
-        QCOMPARE(SettingsFile::read().investigator, QStringLiteral("Петров П. П."));
+        QCOMPARE(SettingsFile::read().texts.value(QStringLiteral("Investigator")), QStringLiteral("Петров П. П."));
     }
 
     void anUnchangedTextIsWrittenAgain()
     {
-        SettingsFile::writeChief(QStringLiteral("Сидоров"));
+        SettingsFile::writeText(QStringLiteral("Chief"), QStringLiteral("Сидоров"));
         // Changed behind the program's back: leaving the field stores its text again.
-        KeyValueFile(SettingsFile::path()).writeString(SettingsFile::Section, SettingsFile::ChiefKey, QStringLiteral("x"));
-        SettingsFile::writeChief(QStringLiteral("Сидоров"));
-        QCOMPARE(stored(SettingsFile::ChiefKey), QStringLiteral("Сидоров"));
+        KeyValueFile(SettingsFile::path()).writeString(SettingsFile::Section, QStringLiteral("Начальник ОТК"), QStringLiteral("x"));
+        SettingsFile::writeText(QStringLiteral("Chief"), QStringLiteral("Сидоров"));
+        QCOMPARE(stored(QStringLiteral("Начальник ОТК")), QStringLiteral("Сидоров"));
     }
 
     void writingKeepsTheOtherKeysInPlace()
     {
-        SettingsFile::writeChief(QStringLiteral("А"));
+        SettingsFile::writeText(QStringLiteral("Chief"), QStringLiteral("А"));
         SettingsFile::writePort(5, 19200);
-        SettingsFile::writeChief(QStringLiteral("Б"));
+        SettingsFile::writeText(QStringLiteral("Chief"), QStringLiteral("Б"));
         QCOMPARE(readRaw(SettingsFile::path()),
                  cp1251(QStringLiteral("[Stend]\r\nНачальник ОТК=Б\r\nCOM=5\r\nBaud=19200\r\n")));
     }
@@ -217,7 +217,7 @@ private slots:
         setRecordsDirectoryForTests(notAFolder);
         QString error;
         try {
-            SettingsFile::writeColor(QStringLiteral("жёлтый"));
+            SettingsFile::writeText(QStringLiteral("Color"), QStringLiteral("жёлтый"));
         } catch (const BenchError &e) {
             error = e.text();
         }

@@ -445,3 +445,15 @@ QString controlText(const QWidget *widget)
         return c->currentText();
     return QString();
 }
+
+void setControlText(QWidget *widget, const QString &text)
+{
+    if (auto *l = qobject_cast<QLabel *>(widget))
+        l->setText(text);
+    else if (auto *e = qobject_cast<QLineEdit *>(widget))
+        e->setText(text);
+    else if (auto *m = qobject_cast<QPlainTextEdit *>(widget))
+        m->setPlainText(text);
+    else if (auto *c = qobject_cast<QComboBox *>(widget))
+        c->setEditText(text);
+}

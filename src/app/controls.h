@@ -132,6 +132,8 @@ void selectAllText(QWidget *widget);
 
 // The text the operator reads in a label, edit, memo or combo box; empty for others.
 QString controlText(const QWidget *widget);
+// Shows `text` in a label, edit, memo or combo box (as its edit text); others ignore it.
+void setControlText(QWidget *widget, const QString &text);
 
 // Shared look of plain texts and framed read-only cells.
 QLabel *makeLabel(QWidget *parent, const char *name, int x, int y, const QString &text);

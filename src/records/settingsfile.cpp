@@ -9,13 +9,28 @@
 namespace SettingsFile {
 
 namespace {
-
-void writeText(const QString &key, const QString &text)
-{
-    KeyValueFile(path()).writeString(Section, key, text);
-}
-
+const QString FirmControl = QStringLiteral("Firm");
 } // namespace
+
+const QList<TextSetting> &textSettings()
+{
+    static const QList<TextSetting> settings{
+        {QStringLiteral("Chief"), QStringLiteral("Начальник ОТК")},
+        {QStringLiteral("ChiefName"), QStringLiteral("Начальник")},
+        {QStringLiteral("Investigator"), QStringLiteral("Испытал")},
+        {FirmControl, QStringLiteral("Название фирмы")},
+        {QStringLiteral("OilAnalysis"), QStringLiteral("Анализ масла №")},
+        {QStringLiteral("ElectricStrength"), QStringLiteral("Электрическая прочность")},
+        {QStringLiteral("WaterContent"), QStringLiteral("Содержание воды")},
+        {QStringLiteral("MechanicalImpurities"), QStringLiteral("Механические примеси")},
+        {QStringLiteral("WeightedCoalContent"), QStringLiteral("Содержание взвешанного угля")},
+        {QStringLiteral("Color"), QStringLiteral("Цвет")},
+        {QStringLiteral("AcidNumber"), QStringLiteral("Кислотное число КОН")},
+        {QStringLiteral("ReactionAqueousExtract"), QStringLiteral("Реакция водной вытяжки")},
+        {QStringLiteral("FlashTemperature"), QStringLiteral("Температура вспышки")},
+    };
+    return settings;
+}
 
 QString path()
 {
@@ -24,26 +39,14 @@ QString path()
 
 BenchSettings read()
 {
-    const QStringList keys = {ChiefKey, ChiefNameKey, InvestigatorKey, FirmKey,
-                              OilAnalysisKey, ElectricStrengthKey, WaterContentKey, MechanicalImpuritiesKey,
-                              WeightedCoalContentKey, ColorKey, AcidNumberKey, ReactionAqueousExtractKey,
-                              FlashTemperatureKey, AutoStopKey, ComKey, BaudKey};
+    QStringList keys{AutoStopKey, ComKey, BaudKey};
+    for (const TextSetting &t : textSettings())
+        keys.append(t.key);
     const QHash<QString, QString> values = KeyValueFile(path()).readValues(Section, keys);
 
     BenchSettings s;
-    s.chief = values.value(ChiefKey);
-    s.chiefName = values.value(ChiefNameKey);
-    s.investigator = values.value(InvestigatorKey);
-    s.firm = values.value(FirmKey);
-    s.oilAnalysis = values.value(OilAnalysisKey);
-    s.electricStrength = values.value(ElectricStrengthKey);
-    s.waterContent = values.value(WaterContentKey);
-    s.mechanicalImpurities = values.value(MechanicalImpuritiesKey);
-    s.weightedCoalContent = values.value(WeightedCoalContentKey);
-    s.color = values.value(ColorKey);
-    s.acidNumber = values.value(AcidNumberKey);
-    s.reactionAqueousExtract = values.value(ReactionAqueousExtractKey);
-    s.flashTemperature = values.value(FlashTemperatureKey);
+    for (const TextSetting &t : textSettings())
+        s.texts.insert(t.control, values.value(t.key));
     if (const auto autoStop = KeyValueFile::parseInteger(values.value(AutoStopKey)))
         s.autoStop = *autoStop != 0;
     s.portNum = KeyValueFile::parseInteger(values.value(ComKey)).value_or(s.portNum);
@@ -60,19 +63,12 @@ PortSettings readPort()
     return port;
 }
 
-void writeChief(const QString &text) { writeText(ChiefKey, text); }
-void writeChiefName(const QString &text) { writeText(ChiefNameKey, text); }
-void writeInvestigator(const QString &text) { writeText(InvestigatorKey, text); }
-void writeFirm(const QString &memoText) { writeText(FirmKey, firmLine(memoText)); }
-void writeOilAnalysis(const QString &text) { writeText(OilAnalysisKey, text); }
-void writeElectricStrength(const QString &text) { writeText(ElectricStrengthKey, text); }
-void writeWaterContent(const QString &text) { writeText(WaterContentKey, text); }
-void writeMechanicalImpurities(const QString &text) { writeText(MechanicalImpuritiesKey, text); }
-void writeWeightedCoalContent(const QString &text) { writeText(WeightedCoalContentKey, text); }
-void writeColor(const QString &text) { writeText(ColorKey, text); }
-void writeAcidNumber(const QString &text) { writeText(AcidNumberKey, text); }
-void writeReactionAqueousExtract(const QString &text) { writeText(ReactionAqueousExtractKey, text); }
-void writeFlashTemperature(const QString &text) { writeText(FlashTemperatureKey, text); }
+void writeText(const QString &control, const QString &text)
+{
+    for (const TextSetting &t : textSettings())
+        if (t.control == control)
+            KeyValueFile(path()).writeString(Section, t.key, control == FirmControl ? firmLine(text) : text);
+}
 
 void writeAutoStop(bool ticked)
 {
