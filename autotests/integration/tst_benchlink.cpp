@@ -52,7 +52,7 @@ void TstBenchLink::init()
     f = std::make_unique<WindowFixture>();
     QVERIFY(f->isValid());
     f->createWindow();
-    f->form->VaComm1->setPortNum(Port);
+    f->windows->link.VaComm1->setPortNum(Port);
 }
 
 // The window lets go of the port before the emulator ends, and the emulator ends
@@ -135,7 +135,7 @@ void TstBenchLink::aClosedFarEndLeavesTheWindowWorking()
     QVERIFY(emulator->waitForFinished(10000));
     QTest::qWait(500);
     // The watchdog's turn: readouts empty, controls blocked, a quiet reconnect attempt.
-    f->form->Timer1Timer();
+    f->windows->link.Timer1Timer();
     QCOMPARE(f->form->control<QLabel>("StatusBarMain")->text(), QStringLiteral("Попытка восстановления связи"));
     QVERIFY(f->form->control<QLabel>("Uab")->text().isEmpty());
     QVERIFY(!f->form->control<QPushButton>("Resist")->isEnabled());
@@ -145,7 +145,7 @@ void TstBenchLink::aClosedFarEndLeavesTheWindowWorking()
     delete emulator;
     emulator = nullptr;
     startEmulator({"--preset", "zero", "--uab", "231", "--current-ratio", "1", "--voltage-ratio", "1"});
-    f->form->Timer1Timer();
+    f->windows->link.Timer1Timer();
     QTRY_COMPARE_WITH_TIMEOUT(f->form->control<QLabel>("Uab")->text(), QStringLiteral("231.0"), 10000);
     QCOMPARE(f->form->control<QLabel>("StatusBarMain")->text(), QStringLiteral("COM31 открыт"));
     QVERIFY(f->form->control<QPushButton>("Resist")->isEnabled());
@@ -190,7 +190,7 @@ void TstBenchLink::resistanceMeasurementSendsItsCommandsAndShowsTheValue()
     QTRY_COMPARE_WITH_TIMEOUT(f->form->control<StringGrid>("ResistenceGrid")->cell(5, 1),
                               fixedTextWithSeparatorForTest(QStringLiteral("1.250")), 10000);
     QTest::mouseClick(f->form->control<QPushButton>("ResistStop"), Qt::LeftButton);
-    QVERIFY(f->form->resistancePaused());
+    QVERIFY(f->windows->link.resistancePaused());
 
     // The emulator logs every read with its time: AA, a second, then the pair.
     QTRY_VERIFY_WITH_TIMEOUT(QFile(log).size() > 0, 5000);

@@ -53,7 +53,7 @@ private slots:
         f = std::make_unique<WindowFixture>();
         QVERIFY(f->isValid());
         f->createWindow();
-        f->form->VaComm1->setPortNum(Port);
+        f->windows->link.VaComm1->setPortNum(Port);
     }
 
     void cleanup()
@@ -171,7 +171,7 @@ void TstStorm::theWindowOutlivesAStormOnItsLine()
 
     // The bench comes back, clean: the readings are right at once.
     startEmulator({"--rate", "50"});
-    f->form->Timer1Timer();
+    f->windows->link.Timer1Timer();
     QTRY_COMPARE_WITH_TIMEOUT(f->form->control<QLabel>("Uab")->text(), QStringLiteral("400.0"), 10000);
     QCOMPARE(f->form->control<QLabel>("Ia")->text(), QStringLiteral("2.000"));
     QCOMPARE(f->form->control<QLabel>("StatusBarMain")->text(), QStringLiteral("COM%1 открыт").arg(Port));

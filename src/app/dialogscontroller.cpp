@@ -1,15 +1,16 @@
 #include "dialogscontroller.h"
 
 #include "errorreport.h"
+#include "linkcontroller.h"
 #include "sets.h"
 #include "Unit5.h"
 
 #include <QLabel>
 #include <QPushButton>
 
-DialogsController::DialogsController(TForm1 &window, const Ui::Form1 &form, TForm2 &portSettings,
+DialogsController::DialogsController(LinkController &link, const Ui::Form1 &form, TForm2 &portSettings,
                                      TForm5 &calibration)
-    : Ui::Form1(form), m_window(window), Form2(&portSettings), Form5(&calibration)
+    : Ui::Form1(form), m_link(link), Form2(&portSettings), Form5(&calibration)
 {
     connect(sBitBtn3, &QPushButton::clicked, this, [this] { runGuarded([this] { sBitBtn3Click(); }); });
     connect(Gauge, &QPushButton::clicked, this, [this] { runGuarded([this] { GaugeClick(); }); });
@@ -37,6 +38,6 @@ void DialogsController::GaugeClick()
     };
     emptyReadouts();
     Form5->ShowModal();
-    m_window.PageControl1Change();
+    m_link.PageControl1Change();
     emptyReadouts();
 }

@@ -4,6 +4,7 @@
 
 #include <QObject>
 
+class LinkController;
 class TForm2;
 class TForm5;
 
@@ -11,13 +12,13 @@ class TForm5;
 class DialogsController : public QObject, private Ui::Form1 {
     Q_OBJECT
 public:
-    DialogsController(TForm1 &window, const Ui::Form1 &form, TForm2 &portSettings, TForm5 &calibration);
+    DialogsController(LinkController &link, const Ui::Form1 &form, TForm2 &portSettings, TForm5 &calibration);
 
     void sBitBtn3Click();
     void GaugeClick();
 
 private:
-    TForm1 &m_window;
+    LinkController &m_link;
     TForm2 *const Form2;
     TForm5 *const Form5;
 };

@@ -3,7 +3,6 @@
 #include "benchtables.h"
 #include "controls.h"
 #include "errorreport.h"
-#include "formlink.h"
 #include "formrecords.h"
 #include "instrumentranges.h"
 
@@ -48,9 +47,6 @@ TForm1::TForm1(QWidget *parent) : QWidget(parent)
     Ui::PageProtocol::setupUi(sTabSheet6);
     finishForms();
 
-    Timer1 = new QTimer(this);
-    Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer1->setInterval(5000);
 
     for (QWidget *w : findChildren<QWidget *>()) {
         if (!w->objectName().isEmpty())
@@ -58,7 +54,6 @@ TForm1::TForm1(QWidget *parent) : QWidget(parent)
     }
 
     connectShell();
-    setupLink();
     setupRecords();
     setupRated();
     FormCreate();
@@ -208,6 +203,7 @@ void TForm1::showEvent(QShowEvent *event)
         const QRect area = screen->availableGeometry();
         move(area.center() - QPoint(frameGeometry().width() / 2, frameGeometry().height() / 2));
     }
+    emit starting();
     runGuarded([this] { FormShow(); });
 }
 

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "benchreadings.h"
-#include "instrumentranges.h"
 #include "ratedvalues.h"
 
 #include "ui_form1.h"
@@ -26,14 +24,10 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
-class QTimer;
-struct LinkContext;
-struct LinkUpdate;
 class QFrame;
 class RadioGroup;
 class StringGrid;
 class PageControl;
-class SerialChannel;
 struct TransformerType;
 enum class EntryField;
 
@@ -54,26 +48,11 @@ public:
     explicit TForm1(QWidget *parent = nullptr);
     ~TForm1() override;
 
-    // ---- timers and the serial channel ----
-    QTimer *Timer1; // link supervision, 5000 ms
-    SerialChannel *VaComm1 = nullptr;
-
-    // ---- values the tests compute with ----
-    BenchReadings Readings;
+    // ---- the rated values the tests compute with ----
     RatedValues Rated;
-    // CurrentRatio, CurrentDigits, VoltageRatio, VoltageDigits of the two range lists.
-    InstrumentScaling Scaling;
-    long double Resistance = 0;
-    // While set, complete resistance packets are thrown away unread (between the stop
-    // of a resistance measurement and the next start).
-    bool resistancePaused() const;
-    void setResistancePaused(bool paused);
 
-    // State of each area beside the controls, each defined with its handlers
-    // (formlink.h, formrecords.h).
-    struct LinkState;
+    // State of the records beside the controls, defined with its handlers (formrecords.h).
     struct RecordsState;
-    std::unique_ptr<LinkState> Link;
     std::unique_ptr<RecordsState> Records;
 
     // ---- shell ----
@@ -83,27 +62,10 @@ public:
     void FormShow();
     void FormClose();
 
-    // ---- link ----
-    void VaComm1RxChar(int count);
-    void cbCurrentChange();
-    void cbVoltageChange();
-    void PageControl1Change();
-    void Timer1Timer();
-    // The test controls made available by a good signal packet, blocked by a page change
-    // and by the loss of the link.
-    void setTestControlsEnabled(bool enabled);
-    void clearReadouts(bool withFormFactor);
-    QString portText(const char *suffix) const; // "COM" + n + suffix
-    LinkContext linkContext() const;
-    void takeLinkUpdate(const LinkUpdate &update);
-    void writeLinkScreen();
-    void dropPendingReadouts();
-    void lineQuiet();
-
-    // Writes the readouts still waiting for the screen timer, before a test computes.
-    void showPendingReadouts();
-
     // ---- rated values ----
+    // Reads the rated texts in their page-change order into `Rated` and the material's
+    // constant after them; stops, reporting it, at the field `stopAt`.
+    bool enterRatedFields(std::optional<EntryField> stopAt);
     void PnomExit();
     void UnomExit();
     void InomExit();
@@ -143,6 +105,10 @@ public:
     enum PageIndex { PageMain, PageIdle, PageChort, PageTransformations, PageResistence, PageProtocol };
 
 signals:
+    // The window is about to show for the first time, before its start-up reading.
+    void starting();
+    // A field's error took the operator back to the field's page.
+    void pageChangedByProgram();
     // The window has closed; the program ends with it, whatever other windows are open.
     void closed();
 
@@ -163,14 +129,10 @@ private:
     // The six tab pages, each filled by its form.
     QWidget *Main, *Idle, *Chort, *Transformations, *Resistence, *sTabSheet6;
     // Wiring of the other areas, each defined beside its handlers.
-    void setupLink();
     void setupRecords();
     void setupRated();
     // Reads one rated text into `Rated`; false after reporting a text that is not a number.
     bool enterRated(QLineEdit *field, int entryField);
-    // Reads the rated texts in their page-change order into `Rated` and the material's
-    // constant after them; stops, reporting it, at the field `stopAt`.
-    bool enterRatedFields(std::optional<EntryField> stopAt);
     // Shows an input error and gives the focus back to `field` with its text selected.
     void reportInputError(QWidget *field, const QString &message);
     // True after refusing a text of `field` that the files cannot hold.

@@ -54,7 +54,7 @@ void TForm1::reportInputError(QWidget *field, const QString &message)
                 QWidget *page = PageControl1->page(i);
                 if (page->isAncestorOf(field) && page != PageControl1->activePage()) {
                     PageControl1->setActivePage(page);
-                    runGuarded([this] { PageControl1Change(); });
+                    emit pageChangedByProgram();
                 }
             }
         }

@@ -44,20 +44,6 @@ void TForm1::setupRecords()
     Records = std::make_unique<RecordsState>();
 
     // Settings are written field by field as the operator leaves them.
-    const std::pair<QLineEdit *, void (*)(const QString &)> settings[] = {
-        {Chief, &SettingsFile::writeChief},
-        {ChiefName, &SettingsFile::writeChiefName},
-        {Investigator, &SettingsFile::writeInvestigator},
-        {OilAnalysis, &SettingsFile::writeOilAnalysis},
-        {ElectricStrength, &SettingsFile::writeElectricStrength},
-        {WaterContent, &SettingsFile::writeWaterContent},
-        {MechanicalImpurities, &SettingsFile::writeMechanicalImpurities},
-        {WeightedCoalContent, &SettingsFile::writeWeightedCoalContent},
-        {Color, &SettingsFile::writeColor},
-        {AcidNumber, &SettingsFile::writeAcidNumber},
-        {ReactionAqueousExtract, &SettingsFile::writeReactionAqueousExtract},
-        {FlashTemperature, &SettingsFile::writeFlashTemperature},
-    };
     // A text the file cannot hold is never written: refused when the field is left,
     // passed over at close, so the stored value stays as it was.
     const auto addWriter = [this](QWidget *field, std::function<void()> write) {
@@ -70,9 +56,10 @@ void TForm1::setupRecords()
                 runGuarded(write);
         });
     };
-    for (auto [edit, writer] : settings)
-        addWriter(edit, [edit, writer] { writer(edit->text()); });
-    addWriter(Firm, [this] { SettingsFile::writeFirm(Firm->toPlainText()); });
+    for (const SettingsFile::TextSetting &setting : SettingsFile::textSettings()) {
+        QWidget *field = control(setting.control);
+        addWriter(field, [field, name = setting.control] { SettingsFile::writeText(name, controlText(field)); });
+    }
     // The other texts the operator types and the files keep; those read as numbers are
     // refused by their number check already, and the state file keeps any conclusion
     // whole in escaped pieces.
@@ -128,24 +115,9 @@ void TForm1::FormShow()
 
     removeLeftOverTemporaries();
     const BenchSettings s = SettingsFile::read();
-    Chief->setText(s.chief);
-    ChiefName->setText(s.chiefName);
-    Investigator->setText(s.investigator);
-    Firm->setPlainText(s.firm);
-    OilAnalysis->setText(s.oilAnalysis);
-    ElectricStrength->setText(s.electricStrength);
-    WaterContent->setText(s.waterContent);
-    MechanicalImpurities->setText(s.mechanicalImpurities);
-    WeightedCoalContent->setText(s.weightedCoalContent);
-    Color->setText(s.color);
-    AcidNumber->setText(s.acidNumber);
-    ReactionAqueousExtract->setText(s.reactionAqueousExtract);
-    FlashTemperature->setText(s.flashTemperature);
+    for (const SettingsFile::TextSetting &setting : SettingsFile::textSettings())
+        setControlText(control(setting.control), s.texts.value(setting.control));
     cbAutoStop->setChecked(s.autoStop);
-    if (VaComm1->PortIsOpen())
-        VaComm1->ClosePort();
-    VaComm1->setPortNum(s.portNum);
-    VaComm1->setUserBaudrate(s.userBaudrate);
 
     YearOfRepair->setText(QString::number(QDate::currentDate().year()));
     refillTypeList();
@@ -188,25 +160,16 @@ void TForm1::restoreState()
         switch (k.kind) {
         case StateKey::Kind::Text: {
             QWidget *w = control(k.control);
-            if (w == Name)
-                Name->setEditText(text);
-            else if (auto *l = qobject_cast<QLabel *>(w))
-                l->setText(text);
-            else if (auto *e = qobject_cast<QLineEdit *>(w))
-                e->setText(text); // an insulation field recomputes its coefficient as typing would
-            else if (auto *m = qobject_cast<QPlainTextEdit *>(w))
-                m->setPlainText(text);
+            // An insulation field recomputes its coefficient as typing would.
+            setControlText(w, text);
             if (w == Temperature)
                 TemperatureExit(this);
             break;
         }
         case StateKey::Kind::ListIndex: {
             auto *combo = qobject_cast<QComboBox *>(control(k.control));
+            // The link follows the range lists' changes; an unchanged one is in force already.
             combo->setCurrentIndex(text.toInt());
-            if (combo == cbCurrent)
-                cbCurrentChange();
-            else if (combo == cbVoltage)
-                cbVoltageChange();
             break;
         }
         case StateKey::Kind::GridCell:

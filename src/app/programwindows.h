@@ -3,6 +3,7 @@
 #include "archivecontroller.h"
 #include "assessmentcontroller.h"
 #include "dialogscontroller.h"
+#include "linkcontroller.h"
 #include "main.h"
 #include "protocolcontroller.h"
 #include "testscontroller.h"
@@ -18,10 +19,11 @@ struct ProgramWindows {
     ProgramWindows();
 
     TForm1 form1;
+    LinkController link;
     TForm3 form3; // the protocol document
     TForm4 form4; // its preview
-    TForm5 form5{form1.VaComm1};
-    TForm2 form2{form1.VaComm1};
+    TForm5 form5{link.VaComm1};
+    TForm2 form2{link.VaComm1};
     TestsController tests;
     DialogsController dialogs;
     ProtocolController protocol;

@@ -1,5 +1,7 @@
 #include "testscontroller.h"
 
+#include "linkcontroller.h"
+
 #include "bencherror.h"
 #include "controls.h"
 #include "errorreport.h"
@@ -50,11 +52,11 @@ private:
 
 } // namespace
 
-TestsController::TestsController(TForm1 &window, const Ui::PageMain &main, const Ui::PageIdle &idle,
+TestsController::TestsController(TForm1 &window, LinkController &link, const Ui::PageMain &main, const Ui::PageIdle &idle,
                                  const Ui::PageChort &shortCircuit, const Ui::PageTransformations &ratio,
                                  const Ui::PageResistence &resistance, const Ui::PageProtocol &protocol)
     : Ui::PageMain(main), Ui::PageTransformations(ratio), Ui::PageResistence(resistance),
-      Ui::PageProtocol(protocol), Timer2(new QTimer(this)), m_window(window)
+      Ui::PageProtocol(protocol), Timer2(new QTimer(this)), m_window(window), m_link(link)
 {
     Timer2->setObjectName(QStringLiteral("Timer2"));
     Timer2->setInterval(30000);
@@ -81,23 +83,23 @@ TestsController::TestsController(TForm1 &window, const Ui::PageMain &main, const
 
 void TestsController::IdleStateClick()
 {
-    m_window.showPendingReadouts();
+    m_link.showPendingReadouts();
     WindowSink sink(&m_window);
-    runNoLoadTest(m_window.Readings, m_window.Rated, m_window.Scaling.CurrentDigits, FasNumber->itemIndex() == 0, sink);
+    runNoLoadTest(m_link.Readings, m_window.Rated, m_link.Scaling.CurrentDigits, FasNumber->itemIndex() == 0, sink);
 }
 
 void TestsController::ShortStateClick()
 {
-    m_window.showPendingReadouts();
+    m_link.showPendingReadouts();
     WindowSink sink(&m_window);
-    runShortCircuitTest(m_window.Readings, m_window.Rated, m_window.Scaling.CurrentDigits, FasNumber->itemIndex() == 0, sink);
+    runShortCircuitTest(m_link.Readings, m_window.Rated, m_link.Scaling.CurrentDigits, FasNumber->itemIndex() == 0, sink);
 }
 
 void TestsController::TransformClick()
 {
-    m_window.showPendingReadouts();
+    m_link.showPendingReadouts();
     WindowSink sink(&m_window);
-    runRatioTest(m_window.Readings, m_window.Rated, m_window.Scaling.VoltageDigits, RadioGroup1->itemIndex(),
+    runRatioTest(m_link.Readings, m_window.Rated, m_link.Scaling.VoltageDigits, RadioGroup1->itemIndex(),
                  FasNumber->itemIndex() == 0, sink);
 }
 
@@ -118,27 +120,27 @@ void sendCommand(SerialChannel *channel, const ResistanceCommand &command)
 
 void TestsController::ResistClick()
 {
-    m_window.Timer1->stop();
+    m_link.Timer1->stop();
     if (cbAutoStop->isChecked())
         Timer2->start();
     Resist->setEnabled(false);
-    m_window.setResistancePaused(false);
+    m_link.setResistancePaused(false);
     for (RadioGroup *g : {RadioGroup2, RadioGroup3, RadioGroup4, ResistenceRange1})
         g->setEnabled(false);
     ResistenceGrid->setCell(RadioGroup2->itemIndex(), RadioGroup3->itemIndex(), QString());
     const auto command = resistanceStartCommand(ResistenceRange1->itemIndex());
     if (!command)
         return;
-    sendCommand(m_window.VaComm1, *command);
+    sendCommand(m_link.VaComm1, *command);
 }
 
 void TestsController::ResistStopClick()
 {
-    m_window.setResistancePaused(true);
+    m_link.setResistancePaused(true);
     Timer2->stop();
     for (RadioGroup *g : {RadioGroup2, RadioGroup3, RadioGroup4, ResistenceRange1})
         g->setEnabled(true);
-    sendCommand(m_window.VaComm1, resistanceStopCommand());
+    sendCommand(m_link.VaComm1, resistanceStopCommand());
 }
 
 void TestsController::Timer2Timer()
@@ -167,13 +169,13 @@ void TestsController::sButton1Click()
 void TestsController::Button1Click()
 {
     const QByteArray bytes = serviceCommandCC();
-    m_window.VaComm1->SendBytes(reinterpret_cast<const std::uint8_t *>(bytes.constData()), int(bytes.size()));
+    m_link.VaComm1->SendBytes(reinterpret_cast<const std::uint8_t *>(bytes.constData()), int(bytes.size()));
 }
 
 void TestsController::Button2Click()
 {
     const QByteArray bytes = serviceCommandB5();
-    m_window.VaComm1->SendBytes(reinterpret_cast<const std::uint8_t *>(bytes.constData()), int(bytes.size()));
+    m_link.VaComm1->SendBytes(reinterpret_cast<const std::uint8_t *>(bytes.constData()), int(bytes.size()));
 }
 
 void TestsController::RIEnter()

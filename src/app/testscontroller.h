@@ -2,6 +2,8 @@
 
 #include "main.h"
 
+class LinkController;
+
 #include <QObject>
 #include <QTimer>
 
@@ -15,7 +17,7 @@ class TestsController : public QObject,
                         private Ui::PageProtocol {
     Q_OBJECT
 public:
-    TestsController(TForm1 &window, const Ui::PageMain &main, const Ui::PageIdle &idle,
+    TestsController(TForm1 &window, LinkController &link, const Ui::PageMain &main, const Ui::PageIdle &idle,
                     const Ui::PageChort &shortCircuit, const Ui::PageTransformations &ratio,
                     const Ui::PageResistence &resistance, const Ui::PageProtocol &protocol);
 
@@ -37,4 +39,5 @@ public:
 
 private:
     TForm1 &m_window;
+    LinkController &m_link;
 };

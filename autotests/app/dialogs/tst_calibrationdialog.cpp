@@ -100,9 +100,9 @@ void TestCalibrationDialog::openOnTheBench(PseudoTerminal &line)
 {
     QVERIFY(line.isValid());
     QVERIFY(line.linkAs(f->deviceFolder(), BenchPort));
-    f->form->VaComm1->setPortNum(BenchPort);
-    f->form->VaComm1->OpenPort();
-    QVERIFY(f->form->VaComm1->PortIsOpen());
+    f->windows->link.VaComm1->setPortNum(BenchPort);
+    f->windows->link.VaComm1->OpenPort();
+    QVERIFY(f->windows->link.VaComm1->PortIsOpen());
 }
 
 // On the square, where the operator clicks: a check box ignores clicks beyond its text.
@@ -323,19 +323,19 @@ void TestCalibrationDialog::bytesWaitingWhenTheFrameGoesOutAreThrownAway()
     f->form5->open();
     tick(Box::Current);
 
-    QSignalSpy received(f->form->VaComm1, &SerialChannel::rxChar);
+    QSignalSpy received(f->windows->link.VaComm1, &SerialChannel::rxChar);
     {
-        const QSignalBlocker quiet(f->form->VaComm1);
+        const QSignalBlocker quiet(f->windows->link.VaComm1);
         QVERIFY(line.write(QByteArray(40, char(0xBB))));
-        QTRY_COMPARE(f->form->VaComm1->PendingInputCount(), 40);
+        QTRY_COMPARE(f->windows->link.VaComm1->PendingInputCount(), 40);
         QVERIFY(line.write(QByteArray(25, char(0xAA))));
     }
     f->form5->GaugeButton->click();
     QCOMPARE(line.read(7).toHex(' '), QByteArray("dd 03 b5 76 c9 4e 3c"));
     QCOMPARE(line.readAvailable(), QByteArray());
-    QCOMPARE(f->form->VaComm1->PendingInputCount(), 0);
+    QCOMPARE(f->windows->link.VaComm1->PendingInputCount(), 0);
     QTest::qWait(200);
-    QCOMPARE(f->form->VaComm1->PendingInputCount(), 0);
+    QCOMPARE(f->windows->link.VaComm1->PendingInputCount(), 0);
     QCOMPARE(received.count(), 0);
 }
 
@@ -403,7 +403,7 @@ void TestCalibrationDialog::referenceBeyondSinglePrecisionIsReportedAndNothingIs
 
 void TestCalibrationDialog::closedPortDropsTheFrameWithoutAnyMessage()
 {
-    QVERIFY(!f->form->VaComm1->PortIsOpen());
+    QVERIFY(!f->windows->link.VaComm1->PortIsOpen());
     f->form5->open();
     tick(Box::Resistance);
     QTest::mouseClick(f->form5->GaugeButton, Qt::LeftButton);
@@ -446,7 +446,7 @@ void TestCalibrationDialog::gaugeEmptiesTheReadoutsAroundTheDialogAndRedoesThePa
     QCOMPARE(f->form->control<QLabel>("Kf")->text(), QStringLiteral("1.11"));
     QVERIFY(!f->form->control<QPushButton>("Gauge")->isEnabled());
     QVERIFY(f->form->control<QLabel>("StatusBarMain")->text().isEmpty());
-    QVERIFY(!f->form->VaComm1->PortIsOpen());
+    QVERIFY(!f->windows->link.VaComm1->PortIsOpen());
 }
 
 void TestCalibrationDialog::gaugeLetsTheOperatorCalibrateThroughTheRealChannel()

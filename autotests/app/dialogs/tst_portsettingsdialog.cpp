@@ -120,8 +120,8 @@ void TestPortSettingsDialog::showingFillsThePortAndSpeedOfTheChannel()
     QFETCH(int, speed);
     QFETCH(QString, speedText);
     if (setChannel) {
-        f->form->VaComm1->setPortNum(port);
-        f->form->VaComm1->setUserBaudrate(speed);
+        f->windows->link.VaComm1->setPortNum(port);
+        f->windows->link.VaComm1->setUserBaudrate(speed);
     }
     showDialog();
     QCOMPARE(f->form2->ComNum->value(), port);
@@ -149,8 +149,8 @@ void TestPortSettingsDialog::okClosesThePortAppliesBothAndStoresThemForTheNextSt
     QVERIFY(line.isValid());
     QVERIFY(line.linkAs(f->deviceFolder(), 10));
     QVERIFY(line.linkAs(f->deviceFolder(), 3));
-    f->form->VaComm1->OpenPort();
-    f->form->Timer1->start();
+    f->windows->link.VaComm1->OpenPort();
+    f->windows->link.Timer1->start();
 
     showDialog();
     typePort(QStringLiteral("3"));
@@ -159,19 +159,19 @@ void TestPortSettingsDialog::okClosesThePortAppliesBothAndStoresThemForTheNextSt
 
     QVERIFY(f->prompts.messages.isEmpty());
     QVERIFY(!f->form2->isVisible());
-    QVERIFY(!f->form->VaComm1->PortIsOpen());
-    QCOMPARE(f->form->VaComm1->PortNum(), 3);
-    QCOMPARE(f->form->VaComm1->UserBaudrate(), 115200);
-    QVERIFY(f->form->Timer1->isActive());
+    QVERIFY(!f->windows->link.VaComm1->PortIsOpen());
+    QCOMPARE(f->windows->link.VaComm1->PortNum(), 3);
+    QCOMPARE(f->windows->link.VaComm1->UserBaudrate(), 115200);
+    QVERIFY(f->windows->link.Timer1->isActive());
 
-    TForm1 nextStart;
-    nextStart.show();
-    QCOMPARE(nextStart.VaComm1->PortNum(), 3);
-    QCOMPARE(nextStart.VaComm1->UserBaudrate(), 115200);
+    ProgramWindows nextStart;
+    nextStart.form1.show();
+    QCOMPARE(nextStart.link.VaComm1->PortNum(), 3);
+    QCOMPARE(nextStart.link.VaComm1->UserBaudrate(), 115200);
 
-    f->form->Timer1Timer();
-    QVERIFY(f->form->VaComm1->PortIsOpen());
-    QCOMPARE(f->form->VaComm1->deviceName(), QDir(SerialChannel::deviceFolder()).filePath(QStringLiteral("COM3")));
+    f->windows->link.Timer1Timer();
+    QVERIFY(f->windows->link.VaComm1->PortIsOpen());
+    QCOMPARE(f->windows->link.VaComm1->deviceName(), QDir(SerialChannel::deviceFolder()).filePath(QStringLiteral("COM3")));
 }
 
 void TestPortSettingsDialog::standsOnItsChannelWithoutTheMainWindow()
@@ -218,7 +218,7 @@ void TestPortSettingsDialog::refusedSpeedKeepsTheDialogOpenAndWritesNothing()
     PseudoTerminal line;
     QVERIFY(line.isValid());
     QVERIFY(line.linkAs(f->deviceFolder(), 10));
-    f->form->VaComm1->OpenPort();
+    f->windows->link.VaComm1->OpenPort();
 
     showDialog();
     typePort(QStringLiteral("4"));
@@ -229,9 +229,9 @@ void TestPortSettingsDialog::refusedSpeedKeepsTheDialogOpenAndWritesNothing()
     QCOMPARE(f->prompts.messages[0].caption, ErrorReportCaption);
     QCOMPARE(f->prompts.messages[0].text, message.arg(speed));
     QVERIFY(f->form2->isVisible());
-    QVERIFY(!f->form->VaComm1->PortIsOpen());
-    QCOMPARE(f->form->VaComm1->PortNum(), 4);
-    QCOMPARE(f->form->VaComm1->UserBaudrate(), 1000000);
+    QVERIFY(!f->windows->link.VaComm1->PortIsOpen());
+    QCOMPARE(f->windows->link.VaComm1->PortNum(), 4);
+    QCOMPARE(f->windows->link.VaComm1->UserBaudrate(), 1000000);
     QVERIFY(!QFile::exists(SettingsFile::path()));
 
     // The operator mends the speed and presses "OK" again.
@@ -259,8 +259,8 @@ void TestPortSettingsDialog::settingsFileThatCannotBeWrittenKeepsTheDialogOpen()
     QCOMPARE(f->prompts.messages[0].caption, ErrorReportCaption);
     QCOMPARE(f->prompts.messages[0].text, QStringLiteral("Unable to write to %1").arg(SettingsFile::path()));
     QVERIFY(f->form2->isVisible());
-    QCOMPARE(f->form->VaComm1->PortNum(), 3);
-    QCOMPARE(f->form->VaComm1->UserBaudrate(), 115200);
+    QCOMPARE(f->windows->link.VaComm1->PortNum(), 3);
+    QCOMPARE(f->windows->link.VaComm1->UserBaudrate(), 115200);
 }
 
 void TestPortSettingsDialog::cancelChangesNothingAndTheNextShowingShowsTheChannelAgain()
@@ -268,7 +268,7 @@ void TestPortSettingsDialog::cancelChangesNothingAndTheNextShowingShowsTheChanne
     PseudoTerminal line;
     QVERIFY(line.isValid());
     QVERIFY(line.linkAs(f->deviceFolder(), 10));
-    f->form->VaComm1->OpenPort();
+    f->windows->link.VaComm1->OpenPort();
 
     showDialog();
     typePort(QStringLiteral("3"));
@@ -276,9 +276,9 @@ void TestPortSettingsDialog::cancelChangesNothingAndTheNextShowingShowsTheChanne
     QTest::mouseClick(f->form2->sButton2, Qt::LeftButton);
 
     QVERIFY(!f->form2->isVisible());
-    QVERIFY(f->form->VaComm1->PortIsOpen());
-    QCOMPARE(f->form->VaComm1->PortNum(), 10);
-    QCOMPARE(f->form->VaComm1->UserBaudrate(), 1000000);
+    QVERIFY(f->windows->link.VaComm1->PortIsOpen());
+    QCOMPARE(f->windows->link.VaComm1->PortNum(), 10);
+    QCOMPARE(f->windows->link.VaComm1->UserBaudrate(), 1000000);
     QVERIFY(!QFile::exists(SettingsFile::path()));
 
     showDialog();

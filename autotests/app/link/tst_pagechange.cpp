@@ -1,5 +1,5 @@
 #include "controls.h"
-#include "formlink.h"
+#include "linkcontroller.h"
 #include "operatortyping.h"
 #include "packetbuilder.h"
 #include "pseudoterminal.h"
@@ -99,7 +99,7 @@ void TstPageChange::init()
     QVERIFY(f->isValid());
     QVERIFY(bench->linkAs(f->deviceFolder(), Port));
     QVERIFY(f->startWindow());
-    f->form->VaComm1->setPortNum(Port);
+    f->windows->link.VaComm1->setPortNum(Port);
 }
 
 // The window closes its port before the bench goes away.
@@ -168,8 +168,8 @@ void TstPageChange::missingRatedTextsAreListedInOneBoxAndThePageReturns()
     QCOMPARE(f->form->control<PageControl>("PageControl1")->activePage(), f->form->control<QWidget>("Main"));
     QVERIFY(f->form->control<PageControl>("PageControl1")->tabButton(0)->isChecked());
     QCOMPARE(f->form->control<QLabel>("StatusBarMain")->text(), QString());
-    QVERIFY(!f->form->VaComm1->PortIsOpen());
-    QVERIFY(!f->form->Timer1->isActive());
+    QVERIFY(!f->windows->link.VaComm1->PortIsOpen());
+    QVERIFY(!f->windows->link.Timer1->isActive());
 }
 
 // Events run while the box is up; with the port still open they would bring the link up
@@ -177,16 +177,16 @@ void TstPageChange::missingRatedTextsAreListedInOneBoxAndThePageReturns()
 void TstPageChange::portIsClosedBeforeTheMissingDataBox()
 {
     clickTab(4);
-    QVERIFY(f->form->VaComm1->PortIsOpen());
+    QVERIFY(f->windows->link.VaComm1->PortIsOpen());
     bool openDuringBox = true;
-    f->prompts.onMessage = [&] { openDuringBox = f->form->VaComm1->PortIsOpen(); };
+    f->prompts.onMessage = [&] { openDuringBox = f->windows->link.VaComm1->PortIsOpen(); };
 
     clickTab(1);
 
     QCOMPARE(f->prompts.messages.size(), 1);
     QVERIFY(!openDuringBox);
     QCOMPARE(f->form->control<PageControl>("PageControl1")->activePage(), f->form->control<QWidget>("Main"));
-    QVERIFY(!f->form->Timer1->isActive());
+    QVERIFY(!f->windows->link.Timer1->isActive());
 }
 
 void TstPageChange::resistancePageOpensThePortWithoutAnyRatedText()
@@ -196,20 +196,20 @@ void TstPageChange::resistancePageOpensThePortWithoutAnyRatedText()
     QVERIFY(f->prompts.messages.isEmpty());
     QCOMPARE(f->form->control<PageControl>("PageControl1")->activePage(), f->form->control<QWidget>("Resistence"));
     QCOMPARE(f->form->control<QLabel>("StatusBarMain")->text(), com(Port, Open));
-    QVERIFY(f->form->VaComm1->PortIsOpen());
-    QVERIFY(f->form->Timer1->isActive());
+    QVERIFY(f->windows->link.VaComm1->PortIsOpen());
+    QVERIFY(f->windows->link.Timer1->isActive());
     QVERIFY(!f->form->control<QPushButton>("Resist")->isEnabled()); // until the first good packet
 
     clickTab(0);
-    QVERIFY(!f->form->VaComm1->PortIsOpen());
-    QVERIFY(!f->form->Timer1->isActive());
+    QVERIFY(!f->windows->link.VaComm1->PortIsOpen());
+    QVERIFY(!f->windows->link.Timer1->isActive());
 }
 
 void TstPageChange::movingBetweenTestPagesKeepsThePortOpen()
 {
     fillRated();
     clickTab(1);
-    QVERIFY(f->form->VaComm1->PortIsOpen());
+    QVERIFY(f->windows->link.VaComm1->PortIsOpen());
     QVERIFY(bench->write(livePacket()));
     QTRY_VERIFY(f->form->control<QPushButton>("IdleState")->isEnabled());
     QCOMPARE(f->form->control<QLabel>("Uab")->text(), QStringLiteral("100.0"));
@@ -223,8 +223,8 @@ void TstPageChange::movingBetweenTestPagesKeepsThePortOpen()
 
     QVERIFY(f->prompts.messages.isEmpty());
     QCOMPARE(f->form->control<QLabel>("StatusBarMain")->text(), com(Port, Open));
-    QVERIFY(f->form->VaComm1->PortIsOpen());
-    QVERIFY(f->form->Timer1->isActive());
+    QVERIFY(f->windows->link.VaComm1->PortIsOpen());
+    QVERIFY(f->windows->link.Timer1->isActive());
     for (QLabel *l : readouts())
         QVERIFY2(l->text().isEmpty(), qPrintable(l->objectName()));
     QCOMPARE(f->form->control<QLabel>("Kf")->text(), kf);
@@ -249,26 +249,26 @@ void TstPageChange::portWithoutADeviceIsNotFoundUntilSelectedAgain()
 {
     QFETCH(int, port);
     QFETCH(bool, dangling);
-    f->form->VaComm1->setPortNum(port);
+    f->windows->link.VaComm1->setPortNum(port);
     if (dangling)
         QVERIFY(linkDangling(port));
-    else if (QFileInfo::exists(f->form->VaComm1->deviceName()))
+    else if (QFileInfo::exists(f->windows->link.VaComm1->deviceName()))
         QSKIP("this machine has a built-in port of that number");
 
     clickTab(4);
 
     QVERIFY(f->prompts.messages.isEmpty());
     QCOMPARE(f->form->control<QLabel>("StatusBarMain")->text(), com(port, NotFound));
-    QVERIFY(!f->form->VaComm1->PortIsOpen());
-    QVERIFY(!f->form->Timer1->isActive());
+    QVERIFY(!f->windows->link.VaComm1->PortIsOpen());
+    QVERIFY(!f->windows->link.Timer1->isActive());
 
     // The bench plugged in; selecting a measuring page again tries again.
     QVERIFY(bench->linkAs(f->deviceFolder(), port));
     clickTab(0);
     clickTab(4);
     QCOMPARE(f->form->control<QLabel>("StatusBarMain")->text(), com(port, Open));
-    QVERIFY(f->form->VaComm1->PortIsOpen());
-    QVERIFY(f->form->Timer1->isActive());
+    QVERIFY(f->windows->link.VaComm1->PortIsOpen());
+    QVERIFY(f->windows->link.Timer1->isActive());
 }
 
 // Root passes any file permission, so the refusal comes from another holder of the device:
@@ -276,14 +276,14 @@ void TstPageChange::portWithoutADeviceIsNotFoundUntilSelectedAgain()
 // permission does.
 void TstPageChange::portThatIsRefusedSaysSoNotThatItIsMissing()
 {
-    QSerialPort holder(f->form->VaComm1->deviceName());
+    QSerialPort holder(f->windows->link.VaComm1->deviceName());
     QVERIFY2(holder.open(QIODevice::ReadWrite), qPrintable(holder.errorString()));
 
     clickTab(4);
 
     QVERIFY(f->prompts.messages.isEmpty());
     QCOMPARE(f->form->control<QLabel>("StatusBarMain")->text(), com(Port, QStringLiteral(" занят или нет прав доступа")));
-    QVERIFY(!f->form->VaComm1->PortIsOpen());
+    QVERIFY(!f->windows->link.VaComm1->PortIsOpen());
 
     holder.close();
     clickTab(0);
@@ -327,9 +327,9 @@ void TstPageChange::ratedTextThatIsNoNumberStopsThePageChangeAtItsField()
         e->setText(text);
         clickTab(fromPage);
     }
-    QCOMPARE(f->form->VaComm1->PortIsOpen(), fromPage == 4);
+    QCOMPARE(f->windows->link.VaComm1->PortIsOpen(), fromPage == 4);
     bool openDuringBox = true;
-    f->prompts.onMessage = [&] { openDuringBox = f->form->VaComm1->PortIsOpen(); };
+    f->prompts.onMessage = [&] { openDuringBox = f->windows->link.VaComm1->PortIsOpen(); };
 
     clickTab(toPage);
 
@@ -342,8 +342,8 @@ void TstPageChange::ratedTextThatIsNoNumberStopsThePageChangeAtItsField()
     QTRY_VERIFY(e->hasFocus());
     QCOMPARE(e->selectedText(), text);
     QCOMPARE(e->text(), text);
-    QVERIFY(!f->form->VaComm1->PortIsOpen());
-    QVERIFY(!f->form->Timer1->isActive());
+    QVERIFY(!f->windows->link.VaComm1->PortIsOpen());
+    QVERIFY(!f->windows->link.Timer1->isActive());
     QCOMPARE(f->form->control<QLabel>("StatusBarMain")->text(), QString());
     QTest::qWait(20);
     QCOMPARE(f->prompts.messages.size(), 1);
@@ -389,8 +389,8 @@ void TstPageChange::fieldLeftByAClickOnAnotherTabGetsItsPageBack()
     QCOMPARE(f->form->control<PageControl>("PageControl1")->activePageIndex(), fromPage);
     QVERIFY(f->form->control<PageControl>("PageControl1")->tabButton(fromPage)->isChecked());
     QCOMPARE(e->selectedText(), text);
-    QVERIFY(!f->form->VaComm1->PortIsOpen());
-    QVERIFY(!f->form->Timer1->isActive());
+    QVERIFY(!f->windows->link.VaComm1->PortIsOpen());
+    QVERIFY(!f->windows->link.Timer1->isActive());
     QCOMPARE(f->form->control<QLabel>("StatusBarMain")->text(), QString());
 
     typeText(QApplication::focusWidget(), QStringLiteral("7"));
@@ -410,7 +410,7 @@ void TstPageChange::silentBenchEmptiesTheReadoutsAndTheNextPacketBringsThemBack(
     QCOMPARE(f->form->control<QLabel>("Label2")->palette().color(QPalette::WindowText), Green);
 
     QVERIFY(linkDangling(Port));
-    f->form->Timer1Timer();
+    f->windows->link.Timer1Timer();
 
     for (QLabel *l : readouts() + QList<QLabel *>{f->form->control<QLabel>("Kf"), f->form->control<QLabel>("Uab2")})
         QVERIFY2(l->text().isEmpty(), qPrintable(l->objectName()));
@@ -419,15 +419,15 @@ void TstPageChange::silentBenchEmptiesTheReadoutsAndTheNextPacketBringsThemBack(
     QCOMPARE(f->form->control<QLabel>("Label2")->palette().color(QPalette::WindowText), Red);
     QCOMPARE(f->form->control<QLabel>("Label6")->palette().color(QPalette::WindowText), Red);
     QCOMPARE(f->form->control<QLabel>("StatusBarMain")->text(), Reconnecting);
-    QVERIFY(!f->form->VaComm1->PortIsOpen());
-    QVERIFY(f->form->Timer1->isActive());
+    QVERIFY(!f->windows->link.VaComm1->PortIsOpen());
+    QVERIFY(f->windows->link.Timer1->isActive());
     QVERIFY(f->prompts.messages.isEmpty());
 
     PseudoTerminal replugged;
     QVERIFY(replugged.isValid());
     QVERIFY(replugged.linkAs(f->deviceFolder(), Port));
-    f->form->Timer1Timer();
-    QVERIFY(f->form->VaComm1->PortIsOpen());
+    f->windows->link.Timer1Timer();
+    QVERIFY(f->windows->link.VaComm1->PortIsOpen());
     QCOMPARE(f->form->control<QLabel>("StatusBarMain")->text(), Reconnecting);
 
     QVERIFY(replugged.write(livePacket()));
@@ -437,7 +437,7 @@ void TstPageChange::silentBenchEmptiesTheReadoutsAndTheNextPacketBringsThemBack(
     for (QPushButton *b : testButtons())
         QVERIFY2(b->isEnabled(), qPrintable(b->objectName()));
     QCOMPARE(f->form->control<QLabel>("Label2")->palette().color(QPalette::WindowText), Green);
-    QVERIFY(f->form->Timer1->isActive());
+    QVERIFY(f->windows->link.Timer1->isActive());
     QVERIFY(f->prompts.messages.isEmpty());
 }
 
@@ -451,19 +451,19 @@ void TstPageChange::lostAdapterLeavesTheStatusSayingThePortIsClosed()
 
     bench.reset();
 
-    QTRY_VERIFY(!f->form->VaComm1->PortIsOpen());
+    QTRY_VERIFY(!f->windows->link.VaComm1->PortIsOpen());
     QCOMPARE(f->form->control<QLabel>("StatusBarMain")->text(), com(Port, QStringLiteral(" закрыт")));
     QVERIFY(!f->form->control<QPushButton>("Resist")->isEnabled());
     QVERIFY(f->form->control<QLabel>("Uab")->text().isEmpty());
-    QVERIFY(f->form->Timer1->isActive());
+    QVERIFY(f->windows->link.Timer1->isActive());
     QVERIFY(f->prompts.messages.isEmpty());
 }
 
 // A coarse timer may fire 5 % early; these two must not.
 void TstPageChange::timersNeverFireEarly()
 {
-    QCOMPARE(f->form->Timer1->timerType(), Qt::PreciseTimer);
-    QCOMPARE(f->form->Timer1->interval(), 5000);
+    QCOMPARE(f->windows->link.Timer1->timerType(), Qt::PreciseTimer);
+    QCOMPARE(f->windows->link.Timer1->interval(), 5000);
     QCOMPARE(f->windows->tests.Timer2->timerType(), Qt::PreciseTimer);
     QCOMPARE(f->windows->tests.Timer2->interval(), 30000);
 }
@@ -473,14 +473,14 @@ void TstPageChange::timersNeverFireEarly()
 void TstPageChange::readoutsAreWrittenAtMostOncePerIntervalWithTheLatestValues()
 {
     qint64 now = 1000000;
-    f->form->Link->clock = [&] { return now; };
-    f->form->Link->pacer = ScreenPacer(1000000); // the real timer never comes in this test
+    f->windows->link.Link->clock = [&] { return now; };
+    f->windows->link.Link->pacer = ScreenPacer(1000000); // the real timer never comes in this test
     fillRated();
     clickTab(1);
     // Two packets in a row: the follower confirms the first after the port opened.
     QVERIFY(bench->write(livePacket() + livePacket()));
-    QTRY_COMPARE(f->form->Link->receiver.signalPackets(), 2);
-    f->form->writeLinkScreen();
+    QTRY_COMPARE(f->windows->link.Link->receiver.signalPackets(), 2);
+    f->windows->link.writeLinkScreen();
     QCOMPARE(f->form->control<QLabel>("Uab")->text(), QStringLiteral("100.0"));
     QCOMPARE(f->form->control<QLabel>("Label2")->text(), QStringLiteral("VA 2"));
 
@@ -488,13 +488,13 @@ void TstPageChange::readoutsAreWrittenAtMostOncePerIntervalWithTheLatestValues()
     SignalFields half;
     half.Uab = half.Ubc = half.Uca = 15000000;
     QVERIFY(bench->write(signalPacket(half)));
-    QTRY_VERIFY(qAbs(double(f->form->Readings.Uab) - 50.0) < 0.01);
+    QTRY_VERIFY(qAbs(double(f->windows->link.Readings.Uab) - 50.0) < 0.01);
     QVERIFY(f->form->control<QPushButton>("IdleState")->isEnabled());
     QCOMPARE(f->form->control<QLabel>("Uab")->text(), QStringLiteral("100.0"));
     QCOMPARE(f->form->control<QLabel>("Label2")->text(), QStringLiteral("VA 2"));
-    QVERIFY(f->form->Link->screenTimer.isActive());
+    QVERIFY(f->windows->link.Link->screenTimer.isActive());
 
-    f->form->writeLinkScreen(); // what the screen timer does when it comes
+    f->windows->link.writeLinkScreen(); // what the screen timer does when it comes
     QCOMPARE(f->form->control<QLabel>("Uab")->text(), QStringLiteral("50.0"));
     QCOMPARE(f->form->control<QLabel>("Label2")->text(), QStringLiteral("VA 3"));
 
@@ -506,9 +506,9 @@ void TstPageChange::readoutsAreWrittenAtMostOncePerIntervalWithTheLatestValues()
 
     now += 10;
     QVERIFY(bench->write(signalPacket(half)));
-    QTRY_VERIFY(qAbs(double(f->form->Readings.Uab) - 50.0) < 0.01);
+    QTRY_VERIFY(qAbs(double(f->windows->link.Readings.Uab) - 50.0) < 0.01);
     clickTab(2);
-    f->form->writeLinkScreen();
+    f->windows->link.writeLinkScreen();
     QVERIFY(f->form->control<QLabel>("Uab")->text().isEmpty());
     QCOMPARE(f->form->control<QLabel>("Label2")->text(), QStringLiteral("VA 5"));
 }
@@ -529,20 +529,20 @@ void TstPageChange::startShowsTheReadoutsItComputedFrom()
     QFETCH(int, tab);
     QFETCH(QString, button);
     qint64 now = 1000000;
-    f->form->Link->clock = [&] { return now; };
-    f->form->Link->pacer = ScreenPacer(1000000); // the real timer never comes in this test
+    f->windows->link.Link->clock = [&] { return now; };
+    f->windows->link.Link->pacer = ScreenPacer(1000000); // the real timer never comes in this test
     fillRated();
     clickTab(tab);
     QVERIFY(bench->write(livePacket() + livePacket()));
-    QTRY_COMPARE(f->form->Link->receiver.signalPackets(), 2);
-    f->form->writeLinkScreen();
+    QTRY_COMPARE(f->windows->link.Link->receiver.signalPackets(), 2);
+    f->windows->link.writeLinkScreen();
     QCOMPARE(f->form->control<QLabel>("Uab")->text(), QStringLiteral("100.0"));
 
     now += 10;
     SignalFields half;
     half.Uab = half.Ubc = half.Uca = 15000000;
     QVERIFY(bench->write(signalPacket(half)));
-    QTRY_VERIFY(qAbs(double(f->form->Readings.Uab) - 50.0) < 0.01);
+    QTRY_VERIFY(qAbs(double(f->windows->link.Readings.Uab) - 50.0) < 0.01);
     QCOMPARE(f->form->control<QLabel>("Uab")->text(), QStringLiteral("100.0")); // still waiting
 
     auto *start = f->form->findChild<QPushButton *>(button);
@@ -550,7 +550,7 @@ void TstPageChange::startShowsTheReadoutsItComputedFrom()
     QTest::mouseClick(start, Qt::LeftButton);
     QCOMPARE(f->form->control<QLabel>("Uab")->text(), QStringLiteral("50.0"));
     QCOMPARE(f->form->control<QLabel>("Label2")->text(), QStringLiteral("VA 3"));
-    QVERIFY(!f->form->Link->screenTimer.isActive());
+    QVERIFY(!f->windows->link.Link->screenTimer.isActive());
 }
 
 // Half a packet held by the framer when "Пуск" drains the line would otherwise swallow the
@@ -561,16 +561,16 @@ void TstPageChange::drainBeforeAMeasurementAlsoEmptiesTheFramer()
     QVERIFY(bench->write(livePacket() + livePacket()));
     QTRY_VERIFY(f->form->control<QPushButton>("Resist")->isEnabled());
     QVERIFY(bench->write(livePacket().left(30)));
-    QTRY_COMPARE(f->form->Link->receiver.framer().rxCount(), 30);
+    QTRY_COMPARE(f->windows->link.Link->receiver.framer().rxCount(), 30);
 
     QTest::mouseClick(f->form->control<QPushButton>("Resist"), Qt::LeftButton);
-    QCOMPARE(f->form->Link->receiver.framer().rxCount(), 0);
+    QCOMPARE(f->windows->link.Link->receiver.framer().rxCount(), 0);
     QVERIFY(bench->write(resistancePacket(12.5f)));
 
-    QTRY_COMPARE(double(f->form->Resistance), 12.5);
+    QTRY_COMPARE(double(f->windows->link.Resistance), 12.5);
     QVERIFY(!f->form->control<StringGrid>("ResistenceGrid")->cell(f->form->control<RadioGroup>("RadioGroup2")->itemIndex(),
                                            f->form->control<RadioGroup>("RadioGroup3")->itemIndex()).isEmpty());
-    QCOMPARE(f->form->Link->receiver.failedPackets(), 0);
+    QCOMPARE(f->windows->link.Link->receiver.failedPackets(), 0);
     f->windows->tests.ResistStopClick();
 }
 

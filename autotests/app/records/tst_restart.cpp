@@ -95,10 +95,10 @@ void TstRestart::firstStartShowsTheLayoutAndCreatesNoFile()
     // The title the layout puts there is not a stored title.
     QCOMPARE(f->shown("ChiefName"), QString());
     QVERIFY(w->control<QCheckBox>("cbAutoStop")->isChecked());
-    QCOMPARE(w->VaComm1->PortNum(), 10);
-    QCOMPARE(w->VaComm1->UserBaudrate(), 1000000);
-    QVERIFY(!w->VaComm1->PortIsOpen());
-    QVERIFY(!w->Timer1->isActive());
+    QCOMPARE(f->windows->link.VaComm1->PortNum(), 10);
+    QCOMPARE(f->windows->link.VaComm1->UserBaudrate(), 1000000);
+    QVERIFY(!f->windows->link.VaComm1->PortIsOpen());
+    QVERIFY(!f->windows->link.Timer1->isActive());
     for (QPushButton *b : {w->control<QPushButton>("IdleState"), w->control<QPushButton>("ShortState"), w->control<QPushButton>("Transform"), w->control<QPushButton>("Resist"), w->control<QPushButton>("Gauge")})
         QVERIFY2(!b->isEnabled(), qPrintable(b->objectName()));
     QCOMPARE(f->messageTexts(), QString());
@@ -131,9 +131,9 @@ void TstRestart::thePortOfTheSettingsIsSetAndStaysClosed()
 {
     SettingsFile::writePort(7, 115200);
     QVERIFY(f->start());
-    QCOMPARE(f->form->VaComm1->PortNum(), 7);
-    QCOMPARE(f->form->VaComm1->UserBaudrate(), 115200);
-    QVERIFY(!f->form->VaComm1->PortIsOpen());
+    QCOMPARE(f->windows->link.VaComm1->PortNum(), 7);
+    QCOMPARE(f->windows->link.VaComm1->UserBaudrate(), 115200);
+    QVERIFY(!f->windows->link.VaComm1->PortIsOpen());
 }
 
 void TstRestart::storedResultsStayWhenTheTypeIsLoadedAtStart()
@@ -219,10 +219,10 @@ void TstRestart::everyEntryOfTheStateComesBackAsShown()
             QCOMPARE(w->findChild<StringGrid *>(k.control)->cell(k.column, k.row), text);
     }
     QCOMPARE(f->shown("cbCurrent"), QStringLiteral("150А/5А"));
-    QCOMPARE(w->Scaling.CurrentRatio, 30);
-    QCOMPARE(w->Scaling.CurrentDigits, 1);
+    QCOMPARE(f->windows->link.Scaling.CurrentRatio, 30);
+    QCOMPARE(f->windows->link.Scaling.CurrentDigits, 1);
     QCOMPARE(f->shown("cbVoltage"), QStringLiteral("35кВ/100В"));
-    QCOMPARE(w->Scaling.VoltageRatio, 350);
+    QCOMPARE(f->windows->link.Scaling.VoltageRatio, 350);
     QCOMPARE(double(w->Rated.WindingTemperature), f->shown("Temperature").toDouble());
     QCOMPARE(f->messageTexts(), QString());
 }
@@ -305,10 +305,10 @@ void TstRestart::aCurrentRangeWithoutVoltageRangeLeavesTheVoltageUnused()
     writeState({{QStringLiteral("CurrentInd"), QStringLiteral("3")}});
     QVERIFY(f->start());
     QCOMPARE(f->shown("cbCurrent"), QStringLiteral("100А/5А"));
-    QCOMPARE(f->form->Scaling.CurrentRatio, 20);
-    QCOMPARE(f->form->Scaling.CurrentDigits, 1);
+    QCOMPARE(f->windows->link.Scaling.CurrentRatio, 20);
+    QCOMPARE(f->windows->link.Scaling.CurrentDigits, 1);
     QCOMPARE(f->shown("cbVoltage"), UnusedRange);
-    QCOMPARE(f->form->Scaling.VoltageRatio, 1);
+    QCOMPARE(f->windows->link.Scaling.VoltageRatio, 1);
 }
 
 void TstRestart::aRangeOutsideItsListFallsBackToTheFirstItem_data()
@@ -334,8 +334,8 @@ void TstRestart::aRangeOutsideItsListFallsBackToTheFirstItem()
     QCOMPARE(f->form->control<QComboBox>("cbVoltage")->currentIndex(), 0);
     QCOMPARE(f->shown("cbCurrent"), UnusedRange);
     QCOMPARE(f->shown("cbVoltage"), UnusedRange);
-    QCOMPARE(f->form->Scaling.CurrentRatio, 1);
-    QCOMPARE(f->form->Scaling.VoltageRatio, 1);
+    QCOMPARE(f->windows->link.Scaling.CurrentRatio, 1);
+    QCOMPARE(f->windows->link.Scaling.VoltageRatio, 1);
 
     // Stored back as an item of the list.
     QVERIFY(f->close());

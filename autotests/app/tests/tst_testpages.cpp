@@ -116,7 +116,7 @@ void TstTestPages::init()
     f = std::make_unique<WindowFixture>();
     QVERIFY(f->isValid());
     QVERIFY(f->startWindow());
-    f->form->VaComm1->setPortNum(Port);
+    f->windows->link.VaComm1->setPortNum(Port);
 }
 
 void TstTestPages::cleanup()
@@ -158,7 +158,7 @@ void TstTestPages::noLoadStartShowsTheReadingsOfItsPhases()
         label(f)->setText(QStringLiteral("9.99")); // an earlier three-phase run
     f->form->control<QComboBox>("cbCurrent")->setCurrentIndex(1);
     click(f->form->control<RadioGroup>("FasNumber"), phases);
-    f->form->Readings = measured();
+    f->windows->link.Readings = measured();
     f->form->Rated.RatedCurrentLV = 50;
 
     press(f->form->control<QPushButton>("IdleState"));
@@ -177,7 +177,7 @@ void TstTestPages::shortCircuitStartReducesToRatedCurrent()
     r.Ptotal = 900;
     r.Iavg = 9;
     r.Uavg = 36;
-    f->form->Readings = r;
+    f->windows->link.Readings = r;
     f->form->Rated.RatedCurrentHV = 10;
     f->form->Rated.RatedVoltageHV = 400;
     f->form->Rated.RatedPower = 25;
@@ -236,7 +236,7 @@ void TstTestPages::failingStepKeepsTheFieldsWrittenBeforeItAndIsReported()
             l->setText(Old);
     click(f->form->control<RadioGroup>("FasNumber"), 1);
     click(f->form->control<RadioGroup>("Material"), 0);
-    f->form->Readings = measured();
+    f->windows->link.Readings = measured();
     RatedValues &r = f->form->Rated;
     r.RatedCurrentLV = r.RatedCurrentHV = 10;
     r.RatedVoltageHV = 400;
@@ -274,7 +274,7 @@ void TstTestPages::ratioStartFillsTheSelectedTapAndDoubleClickEmptiesIt()
     r.Kca = 24.9L;
     r.U2ab = 10001;
     r.PhaseGroup = 11;
-    f->form->Readings = r;
+    f->windows->link.Readings = r;
     f->form->Rated.RatedVoltageLV = 400;
 
     press(f->form->control<QPushButton>("Transform"));
@@ -413,7 +413,7 @@ void TstTestPages::resistanceMeasurementSendsItsCommandsAndFillsTheSelectedCell(
     QVERIFY(bench.isValid());
     QVERIFY(bench.linkAs(f->deviceFolder(), Port));
     QTest::mouseClick(f->form->control<PageControl>("PageControl1")->tabButton(4), Qt::LeftButton);
-    QVERIFY(f->form->VaComm1->PortIsOpen());
+    QVERIFY(f->windows->link.VaComm1->PortIsOpen());
     QVERIFY(bench.write(signalPacket({})));
     QTRY_VERIFY(f->form->control<QPushButton>("Resist")->isEnabled());
     click(f->form->control<RadioGroup>("RadioGroup2"), 5);
@@ -436,14 +436,14 @@ void TstTestPages::resistanceMeasurementSendsItsCommandsAndFillsTheSelectedCell(
     for (RadioGroup *group :
          {f->form->control<RadioGroup>("RadioGroup2"), f->form->control<RadioGroup>("RadioGroup3"), f->form->control<RadioGroup>("RadioGroup4"), f->form->control<RadioGroup>("ResistenceRange1")})
         QVERIFY(!group->isEnabled());
-    QVERIFY(!f->form->Timer1->isActive());
+    QVERIFY(!f->windows->link.Timer1->isActive());
     QCOMPARE(f->windows->tests.Timer2->isActive(), autoStop);
 
     QVERIFY(bench.write(resistancePacket(12.5f)));
     const QString value = QLocale::system().toString(12.5, 'f', 3);
     QTRY_COMPARE(g->cell(5, 1), value);
     QCOMPARE(f->form->control<QLabel>("Label6")->text(), QStringLiteral("R 1"));
-    QVERIFY(f->form->Timer1->isActive());
+    QVERIFY(f->windows->link.Timer1->isActive());
 
     const Sent stop = sentDuring(bench, [&] {
         if (autoStop)

@@ -1,0 +1,85 @@
+#pragma once
+
+#include "benchreadings.h"
+#include "instrumentranges.h"
+#include "linkreceiver.h"
+#include "main.h"
+#include "screenpacer.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QTimer>
+
+#include <functional>
+
+class SerialChannel;
+
+// The bench link: the serial channel and its framer, the live readouts on the left and
+// the packet counters, the watchdog that brings a silent link back, and the port opened
+// or closed as the pages change.
+class LinkController : public QObject,
+                       private Ui::Form1,
+                       private Ui::PageMain,
+                       private Ui::PageIdle,
+                       private Ui::PageChort,
+                       private Ui::PageTransformations,
+                       private Ui::PageResistence {
+    Q_OBJECT
+public:
+    LinkController(TForm1 &window, const Ui::Form1 &form, const Ui::PageMain &main,
+                   const Ui::PageIdle &idle, const Ui::PageChort &shortCircuit,
+                   const Ui::PageTransformations &ratio, const Ui::PageResistence &resistance);
+
+    SerialChannel *const VaComm1;
+    QTimer *const Timer1; // link supervision, 5000 ms
+
+    // ---- values the tests compute with ----
+    BenchReadings Readings;
+    // CurrentRatio, CurrentDigits, VoltageRatio, VoltageDigits of the two range lists.
+    InstrumentScaling Scaling;
+    long double Resistance = 0;
+    // While set, complete resistance packets are thrown away unread (between the stop
+    // of a resistance measurement and the next start).
+    bool resistancePaused() const;
+    void setResistancePaused(bool paused);
+
+    void VaComm1RxChar(int count);
+    void cbCurrentChange();
+    void cbVoltageChange();
+    void PageControl1Change();
+    void Timer1Timer();
+    // Writes the readouts still waiting for the screen timer, before a test computes.
+    void showPendingReadouts();
+    void writeLinkScreen();
+
+    // The framer with its buffer, the packet counters and the interval clock, and what
+    // paces the screen.
+    struct LinkState {
+        LinkReceiver receiver;
+        // What the packets decoded since the screen was last written would show.
+        LinkUpdate pending;
+        bool hasPending = false;
+        ScreenPacer pacer;
+        QTimer screenTimer; // writes `pending` when the pacer says so
+        QTimer quietTimer;  // a waiting packet is taken when the line stays quiet this long
+        QElapsedTimer clockSource;
+        // Monotonic milliseconds; tests put a clock of their own here.
+        std::function<qint64()> clock = [this] { return clockSource.elapsed(); };
+
+        static constexpr int QuietLineMs = 50;
+    };
+    const std::unique_ptr<LinkState> Link;
+
+private:
+    // The test controls made available by a good signal packet, blocked by a page change
+    // and by the loss of the link.
+    void setTestControlsEnabled(bool enabled);
+    void clearReadouts(bool withFormFactor);
+    QString portText(const char *suffix) const; // "COM" + n + suffix
+    LinkContext linkContext() const;
+    void takeLinkUpdate(const LinkUpdate &update);
+    void dropPendingReadouts();
+    void lineQuiet();
+
+    TForm1 &m_window;
+};
