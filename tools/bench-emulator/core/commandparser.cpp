@@ -1,6 +1,8 @@
 #include "commandparser.h"
 
+#include "calibrationframe.h"
 #include "crc8.h"
+#include "packetlayout.h"
 
 #include <bit>
 #include <utility>
@@ -8,10 +10,8 @@
 namespace {
 
 constexpr std::uint8_t ResistanceCommand = 0xAA;
-constexpr std::uint8_t VoltageCurrentCalibration = 0xDD;
-constexpr std::uint8_t ResistanceCalibration = 0xCC;
 constexpr std::uint8_t ServiceB5Command = 0xB5;
-constexpr int CalibrationSize = 7;
+constexpr int CalibrationSize = PacketLayout::CalibrationLength;
 constexpr int ServiceSize = 6;
 constexpr int StopIndex = 5;
 constexpr int PairOffset = 50;
@@ -34,13 +34,15 @@ BenchCommand calibration(const QByteArray &frame)
 {
     BenchCommand c;
     c.kind = BenchCommand::Kind::Calibration;
-    c.command = at(frame, 0);
-    c.selector = at(frame, 1);
+    using namespace PacketLayout;
+    c.command = at(frame, CalibrationCommandOffset);
+    c.selector = at(frame, CalibrationSelectorOffset);
     std::uint32_t bits = 0;
     for (int i = 0; i < 4; ++i)
-        bits |= std::uint32_t(at(frame, 2 + i)) << (8 * i);
+        bits |= std::uint32_t(at(frame, CalibrationValueOffset + i)) << (8 * i);
     c.value = std::bit_cast<float>(bits);
-    c.checksumOk = CRC8(reinterpret_cast<const std::uint8_t *>(frame.constData()), 6) == at(frame, 6);
+    c.checksumOk = CRC8(reinterpret_cast<const std::uint8_t *>(frame.constData()), CalibrationChecksumOffset)
+                   == at(frame, CalibrationChecksumOffset);
     c.bytes = frame.left(CalibrationSize);
     return c;
 }
@@ -131,7 +133,7 @@ QList<BenchCommand> CommandParser::parse(bool idle)
             continue;
         }
 
-        if (first == ResistanceCalibration && fillerSoFar(p) && n >= ServiceSize) {
+        if (first == ResistanceCalibrationCommand && fillerSoFar(p) && n >= ServiceSize) {
             // Either the hidden "CC" command or a calibration frame that happens to look like it:
             // the seventh byte decides if it is the frame's checksum.
             if (n >= CalibrationSize) {
@@ -148,7 +150,7 @@ QList<BenchCommand> CommandParser::parse(bool idle)
             continue;
         }
 
-        if (first == VoltageCurrentCalibration || first == ResistanceCalibration) {
+        if (first == SignalCalibrationCommand || first == ResistanceCalibrationCommand) {
             // A frame with a wrong checksum is still reported as one, so that a fault in the
             // sender shows as such instead of as seven stray bytes.
             if (n < CalibrationSize)
