@@ -43,6 +43,17 @@ inline constexpr int CalibrationSelectorOffset = 1;
 inline constexpr int CalibrationValueOffset = 2;
 inline constexpr int CalibrationChecksumOffset = 6;
 
+// Commands of the resistance measurement: the lead byte, then a code and the code plus
+// 50; codes 0-4 start a range, 5 stops.
+inline constexpr std::uint8_t ResistanceCommandLead = 0xAA;
+inline constexpr int ResistanceCodeEcho = 50;
+inline constexpr int ResistanceStopCode = 5;
+// The hidden service commands: their lead byte and five filler bytes.
+inline constexpr std::uint8_t ServiceCCLead = 0xCC;
+inline constexpr std::uint8_t ServiceB5Lead = 0xB5;
+inline constexpr std::uint8_t ServiceFiller = 0x01;
+inline constexpr int ServiceLength = 6;
+
 // Scale. The first voltage channels count 6000 per volt squared; the currents, the second
 // voltage channels and the rectified mean 16000 per unit squared of their secondary value
 // times its own factor.
