@@ -25,7 +25,7 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "cannot encode the packet\n");
         return 1;
     }
-    const QByteArray packet = BenchPackets::signalPacket(*raw);
+    const QByteArray packet = signalPacket(*raw);
 
     // One read of 4096 bytes: about 70 packets, the most one received-data event brings.
     QByteArray chunk;

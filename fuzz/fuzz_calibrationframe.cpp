@@ -24,9 +24,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         return 0;
     }
     const CalibrationFrame &f = build.frame;
-    FUZZ_ASSERT(f[6] == CRC8(f.data(), 6));
+    using namespace PacketLayout;
+    FUZZ_ASSERT(f[CalibrationChecksumOffset] == CRC8(f.data(), CalibrationChecksumOffset));
     float value = 0;
-    std::memcpy(&value, f.data() + 2, sizeof value);
+    std::memcpy(&value, f.data() + CalibrationValueOffset, sizeof value);
     FUZZ_ASSERT(std::memcmp(&value, &build.value, sizeof value) == 0);
     FUZZ_ASSERT(std::isfinite(value));
     long double typed = 0;

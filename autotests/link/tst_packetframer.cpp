@@ -1,5 +1,7 @@
+#include "crc8.h"
 #include "packetbuilder.h"
 #include "packetframer.h"
+#include "packetlayout.h"
 
 #include <QtTest>
 
@@ -296,8 +298,13 @@ void TestPacketFramer::garbageThatLooksLikeAPacketIsNotTakenAfterARestart_data()
         fakeLong += resistancePacket(float(i + 1));
     QByteArray eighth = fromList({0xAA, 0x41, 0, 0x20, 0x30, 0});
     fakeLong += eighth.left(2);
-    eighth[2] = char(CRC8(reinterpret_cast<const std::uint8_t *>(fakeLong.constData()) + 3, 52));
-    eighth += char(CRC8(reinterpret_cast<const std::uint8_t *>(eighth.constData()) + 1, 5));
+    using namespace PacketLayout;
+    const auto crc = [](const QByteArray &packet, int kindAt, int checksumAt) {
+        return char(CRC8(reinterpret_cast<const std::uint8_t *>(packet.constData()) + kindAt + ChecksumFrom,
+                         std::uint8_t(checksumSpan(checksumAt))));
+    };
+    eighth[2] = crc(fakeLong, 2, SignalChecksumOffset);
+    eighth += crc(eighth, 0, ResistanceChecksumOffset);
     fakeLong += eighth.mid(2);
     for (int i = 0; i < 4; ++i)
         fakeLong += resistancePacket(float(100 + i));

@@ -1,4 +1,5 @@
 #include "packetbuilder.h"
+#include "packetlayout.h"
 #include "resistancedecoder.h"
 
 #include <QtTest>
@@ -12,7 +13,7 @@ const QLocale Russian(QLocale::Russian, QLocale::Russia);
 ResistanceDecoding decode(const QByteArray &bytes, int rangeIndex, const QLocale &locale)
 {
     return DecodeResistancePacket(
-        ResistancePacketBytes(reinterpret_cast<const std::uint8_t *>(bytes.constData()), 7),
+        ResistancePacketBytes(reinterpret_cast<const std::uint8_t *>(bytes.constData()), PacketLayout::ResistanceLength),
         rangeIndex, locale);
 }
 

@@ -1,4 +1,5 @@
 #include "packetbuilder.h"
+#include "packetlayout.h"
 #include "signaldecoder.h"
 
 #include <QtTest>
@@ -15,7 +16,7 @@ SignalDecoding decode(const SignalFields &fields, const InstrumentScaling &scali
 {
     const QByteArray bytes = signalPacket(fields);
     return DecodeSignalPacket(
-        SignalPacketBytes(reinterpret_cast<const std::uint8_t *>(bytes.constData()), 58),
+        SignalPacketBytes(reinterpret_cast<const std::uint8_t *>(bytes.constData()), PacketLayout::SignalLength),
         previous, scaling, onePhase, locale);
 }
 

@@ -1,5 +1,7 @@
 #include "archivecomparison.h"
 
+#include "circuitscheme.h"
+#include "protocolfields.h"
 #include "statefile.h"
 
 #include <QLocale>
@@ -20,12 +22,10 @@ const QStringList &tapNames()
     return names;
 }
 
-// The low-voltage rows read ab, ca, bc for a delta winding, as on the protocol.
-bool lowVoltageIsDelta(const ArchiveRecord &record)
+// The scheme as printed, or as the window held it for a record without pages.
+QString circuitOf(const ArchiveRecord &record)
 {
-    const QString circuit = record.fields.value(QStringLiteral("QRCircuit"),
-                                                record.results.value(QStringLiteral("Circuit"))).simplified();
-    return circuit == u"U / D - 11" || circuit == u"D / D - 0";
+    return record.fields.value(ProtocolFields::Circuit, record.results.value(ProtocolFields::CircuitControl));
 }
 
 } // namespace
@@ -124,9 +124,7 @@ QList<Row> compare(const ArchiveRecord &before, const ArchiveRecord &after)
         add(resistance, QStringLiteral("Небаланс, %1, %").arg(tapNames()[tap]),
             StateFile::gridKey(StateFile::ResistenceGrid, tap, 3));
     }
-    const QStringList lowPairs = lowVoltageIsDelta(after)
-        ? QStringList{QStringLiteral("ab"), QStringLiteral("ca"), QStringLiteral("bc")}
-        : QStringList{QStringLiteral("a0"), QStringLiteral("b0"), QStringLiteral("c0")};
+    const QStringList lowPairs = lowVoltagePairs(circuitOf(after));
     for (int row = 0; row < lowPairs.size(); ++row)
         add(resistance, QStringLiteral("R обмоток НН, %1, Ом").arg(lowPairs[row]),
             StateFile::gridKey(StateFile::ResistenceGrid, 5, row));

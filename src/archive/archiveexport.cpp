@@ -3,6 +3,7 @@
 #include "archivecomparison.h"
 #include "benchtables.h"
 #include "numbersyntax.h"
+#include "protocolfields.h"
 #include "statefile.h"
 #include "wholefile.h"
 
@@ -13,6 +14,7 @@
 #include <QJsonObject>
 #include <QJsonValue>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <functional>
 #include <limits>
 #include <xlsxwriter.h>
@@ -33,10 +35,13 @@ QString result(const ArchiveRecord &record, const QString &key)
     return record.results.value(key).trimmed();
 }
 
-// A composed field of the protocol without the words around its value:
+// A field of the protocol without the fixed words around its value:
 // "Pном" prints as "250 кВА", the oil's strength as "Электрическая прочность 52".
-QString fieldValue(const ArchiveRecord &record, const QString &name, const QString &prefix, const QString &suffix)
+QString fieldValue(const ArchiveRecord &record, const QString &name)
 {
+    const ProtocolFields::Field *words = ProtocolFields::find(name);
+    const QString prefix = words ? words->prefix : QString();
+    const QString suffix = words ? words->suffix : QString();
     QString text = record.fields.value(name).trimmed();
     if (!prefix.isEmpty() && text.startsWith(prefix.trimmed()))
         text = text.mid(prefix.trimmed().size()).trimmed();
@@ -46,11 +51,18 @@ QString fieldValue(const ArchiveRecord &record, const QString &name, const QStri
 }
 
 // One side of a field that prints both windings, "10000 В / 400 В".
-QString fieldSide(const ArchiveRecord &record, const QString &name, const QString &unit, int side)
+QString fieldSide(const ArchiveRecord &record, const ProtocolFields::TwoSided &field, int side)
 {
-    const QStringList parts = record.fields.value(name).split(QStringLiteral(" / "));
-    if (parts.size() != 2)
-        return side == 0 ? fieldValue(record, name, QString(), unit) : QString();
+    const QString &unit = field.unit;
+    const QStringList parts = record.fields.value(field.name).split(ProtocolFields::SideSeparator);
+    if (parts.size() != 2) {
+        if (side != 0)
+            return QString();
+        QString text = record.fields.value(field.name).trimmed();
+        if (text.endsWith(unit.trimmed()))
+            text.chop(unit.trimmed().size());
+        return text.trimmed();
+    }
     QString text = parts[side].trimmed();
     if (text.endsWith(unit))
         text.chop(unit.size());
@@ -74,12 +86,13 @@ QList<Source> buildSources()
     const auto resultText = [&](const QString &head, const QString &key) {
         list.append({{head, Kind::Text}, [key](const ArchiveRecord &r) { return result(r, key); }});
     };
-    const auto field = [&](const QString &head, Kind kind, const QString &name, const QString &prefix = {},
-                           const QString &suffix = {}) {
-        list.append({{head, kind}, [=](const ArchiveRecord &r) { return fieldValue(r, name, prefix, suffix); }});
+    const auto field = [&](const QString &head, Kind kind, const QString &name) {
+        list.append({{head, kind}, [=](const ArchiveRecord &r) { return fieldValue(r, name); }});
     };
-    const auto side = [&](const QString &head, const QString &name, const QString &unit, int which) {
-        list.append({{head, Kind::Number}, [=](const ArchiveRecord &r) { return fieldSide(r, name, unit, which); }});
+    const auto side = [&](const QString &head, const QString &name, int which) {
+        const auto &all = ProtocolFields::twoSided();
+        const auto two = std::find_if(all.cbegin(), all.cend(), [&](const auto &f) { return f.name == name; });
+        list.append({{head, Kind::Number}, [=, f = *two](const ArchiveRecord &r) { return fieldSide(r, f, which); }});
     };
 
     own(QStringLiteral("Дата"), Kind::Moment, {});
@@ -89,16 +102,17 @@ QList<Source> buildSources()
     own(QStringLiteral("Заводской №"), Kind::Text, [](const ArchiveRecord &r) { return r.serialNumber; });
     own(QStringLiteral("Фирма"), Kind::Text, [](const ArchiveRecord &r) { return r.firm; });
 
-    field(QStringLiteral("Число фаз"), Kind::Text, QStringLiteral("QRFasNumber"));
-    field(QStringLiteral("Масса, кг"), Kind::Number, QStringLiteral("QRTransformerWeight"), {}, QStringLiteral(" кг"));
-    field(QStringLiteral("Год ремонта"), Kind::Number, QStringLiteral("QRYearOfRepair"));
-    field(QStringLiteral("Pном, кВА"), Kind::Number, QStringLiteral("QRPnom"), {}, QStringLiteral(" кВА"));
-    side(QStringLiteral("Uном ВН, В"), QStringLiteral("QRUnom"), QStringLiteral(" В"), 0);
-    side(QStringLiteral("Uном НН, В"), QStringLiteral("QRUnom"), QStringLiteral(" В"), 1);
-    side(QStringLiteral("Iном ВН, А"), QStringLiteral("QRInom"), QStringLiteral(" А"), 0);
-    side(QStringLiteral("Iном НН, А"), QStringLiteral("QRInom"), QStringLiteral(" А"), 1);
-    field(QStringLiteral("f, Гц"), Kind::Number, QStringLiteral("QRFreq"), {}, QStringLiteral(" Гц"));
-    field(QStringLiteral("Схема и группа соединения"), Kind::Text, QStringLiteral("QRCircuit"));
+    using namespace ProtocolFields;
+    field(QStringLiteral("Число фаз"), Kind::Text, FasNumber);
+    field(QStringLiteral("Масса, кг"), Kind::Number, TransformerWeight);
+    field(QStringLiteral("Год ремонта"), Kind::Number, YearOfRepair);
+    field(QStringLiteral("Pном, кВА"), Kind::Number, Pnom);
+    side(QStringLiteral("Uном ВН, В"), Unom, 0);
+    side(QStringLiteral("Uном НН, В"), Unom, 1);
+    side(QStringLiteral("Iном ВН, А"), Inom, 0);
+    side(QStringLiteral("Iном НН, А"), Inom, 1);
+    field(QStringLiteral("f, Гц"), Kind::Number, Freq);
+    field(QStringLiteral("Схема и группа соединения"), Kind::Text, Circuit);
     measured(QStringLiteral("Температура обмоток, °C"), QStringLiteral("Temperature"));
 
     measured(QStringLiteral("Uab хх, В"), QStringLiteral("Uab00"));
@@ -170,30 +184,23 @@ QList<Source> buildSources()
         measured(QStringLiteral("t %1, с").arg(caption), u'T' + tail);
     }
 
-    field(QStringLiteral("Анализ масла №"), Kind::Text, QStringLiteral("QROilAnalysis"), QStringLiteral("Анализ масла № "));
-    field(QStringLiteral("Электрическая прочность"), Kind::Number, QStringLiteral("QRElectricStrength"),
-          QStringLiteral("Электрическая прочность "));
-    field(QStringLiteral("Содержание воды"), Kind::Number, QStringLiteral("QRWaterContent"),
-          QStringLiteral("Содержание воды "));
-    field(QStringLiteral("Механические примеси"), Kind::Text, QStringLiteral("QRMechanicalImpurities"),
-          QStringLiteral("Механические примеси "));
-    field(QStringLiteral("Содержание взвешенного угля"), Kind::Text, QStringLiteral("QRWeightedCoalContent"),
-          QStringLiteral("Содержание взвешанного угля "));
-    field(QStringLiteral("Цвет"), Kind::Text, QStringLiteral("QRColor"), QStringLiteral("Цвет "));
-    field(QStringLiteral("Кислотное число КОН"), Kind::Number, QStringLiteral("QRAcidNumber"),
-          QStringLiteral("Кислотное число КОН "));
-    field(QStringLiteral("Реакция водной вытяжки"), Kind::Text, QStringLiteral("QRReactionAqueousExtract"),
-          QStringLiteral("Реакция водной вытяжки "));
-    field(QStringLiteral("Температура вспышки"), Kind::Number, QStringLiteral("QRFlashTemperature"),
-          QStringLiteral("Температура вспышки "));
+    field(QStringLiteral("Анализ масла №"), Kind::Text, OilAnalysis);
+    field(QStringLiteral("Электрическая прочность"), Kind::Number, ElectricStrength);
+    field(QStringLiteral("Содержание воды"), Kind::Number, WaterContent);
+    field(QStringLiteral("Механические примеси"), Kind::Text, MechanicalImpurities);
+    field(QStringLiteral("Содержание взвешенного угля"), Kind::Text, WeightedCoalContent);
+    field(QStringLiteral("Цвет"), Kind::Text, Color);
+    field(QStringLiteral("Кислотное число КОН"), Kind::Number, AcidNumber);
+    field(QStringLiteral("Реакция водной вытяжки"), Kind::Text, ReactionAqueousExtract);
+    field(QStringLiteral("Температура вспышки"), Kind::Number, FlashTemperature);
 
     // The whole conclusion lives in the page's field; the results keep its first line only.
     list.append({{QStringLiteral("Заключение"), Kind::Text}, [](const ArchiveRecord &r) {
-                     const auto field = r.fields.constFind(QStringLiteral("QRConclusion"));
+                     const auto field = r.fields.constFind(Conclusion);
                      return field != r.fields.cend() ? field.value() : r.results.value(StateFile::ConclusionKey);
                  }});
-    field(QStringLiteral("Испытания провел"), Kind::Text, QStringLiteral("QRInvestigator"));
-    field(QStringLiteral("Руководитель"), Kind::Text, QStringLiteral("QRChief"));
+    field(QStringLiteral("Испытания провел"), Kind::Text, Investigator);
+    field(QStringLiteral("Руководитель"), Kind::Text, Chief);
     return list;
 }
 

@@ -2,6 +2,7 @@
 
 #include "crc8.h"
 #include "numbersyntax.h"
+#include "packetlayout.h"
 
 #include <cmath>
 #include <cstring>
@@ -51,12 +52,13 @@ CalibrationFrame layOutCalibrationFrame(std::uint8_t command, std::uint8_t selec
     static_assert(sizeof(float) == 4 && std::numeric_limits<float>::is_iec559);
     std::uint32_t bits = 0;
     std::memcpy(&bits, &value, sizeof bits);
+    using namespace PacketLayout;
     CalibrationFrame frame{};
-    frame[0] = command;
-    frame[1] = selector;
+    frame[CalibrationCommandOffset] = command;
+    frame[CalibrationSelectorOffset] = selector;
     for (int i = 0; i < 4; ++i)
-        frame[2 + i] = static_cast<std::uint8_t>(bits >> (8 * i));
-    frame[6] = CRC8(frame.data(), 6);
+        frame[std::size_t(CalibrationValueOffset + i)] = static_cast<std::uint8_t>(bits >> (8 * i));
+    frame[CalibrationChecksumOffset] = CRC8(frame.data(), CalibrationChecksumOffset);
     return frame;
 }
 
@@ -99,16 +101,18 @@ CalibrationBuild buildCalibrationFrame(CalibrationQuantity quantity, int item, c
         switch (quantity) {
         case CalibrationQuantity::Voltage:
             if (item == 0) {
-                fits = scaledSquare(x, 6000, value);
+                fits = scaledSquare(x, PacketLayout::FirstVoltageSquareScale, value);
             } else {
                 float twice = 0;
-                fits = toSingle(2.0L * x, twice) && scaledSquare(twice, 16000, value);
+                fits = toSingle(PacketLayout::SecondVoltageScale * x, twice)
+                       && scaledSquare(twice, PacketLayout::SecondarySquareScale, value);
             }
             selector = static_cast<std::uint8_t>(item * SecondVoltageSelector);
             break;
         case CalibrationQuantity::Current: {
             float scaled = 0;
-            fits = toSingle(65.0L * x, scaled) && scaledSquare(scaled, 16000, value);
+            fits = toSingle(PacketLayout::CurrentScale * x, scaled)
+                   && scaledSquare(scaled, PacketLayout::SecondarySquareScale, value);
             selector = CurrentSelector;
             break;
         }

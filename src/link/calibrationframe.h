@@ -1,5 +1,7 @@
 #pragma once
 
+#include "packetlayout.h"
+
 #include <QString>
 
 #include <array>
@@ -14,7 +16,7 @@ inline constexpr std::uint8_t ResistanceCalibrationCommand = 0xCC;
 // Command, selector, the value as a single-precision float least significant byte first,
 // and the CRC-8 over the six bytes before it. The command goes out alone, the other six
 // bytes after the bench has had its pause.
-using CalibrationFrame = std::array<std::uint8_t, 7>;
+using CalibrationFrame = std::array<std::uint8_t, PacketLayout::CalibrationLength>;
 
 struct CalibrationBuild {
     enum class Outcome {

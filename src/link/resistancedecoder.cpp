@@ -1,14 +1,14 @@
 #include "resistancedecoder.h"
 
 #include "fixedpoint.h"
+#include "packetlayout.h"
 
 #include <bit>
 #include <cstdint>
 
 long double resistanceValue(ResistancePacketBytes packet)
 {
-    const std::uint32_t pattern = std::uint32_t(packet[1]) << 24 | std::uint32_t(packet[2]) << 16
-                                  | std::uint32_t(packet[3]) << 8 | std::uint32_t(packet[4]);
+    const std::uint32_t pattern = PacketLayout::bigEndian32(packet.data() + PacketLayout::OhmsOffset);
     const bool allExponentBits = (pattern & 0x7F800000u) == 0x7F800000u;
     const bool quietBit = pattern & 0x00400000u;
     const bool mantissa = pattern & 0x007FFFFFu;

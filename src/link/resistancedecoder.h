@@ -10,8 +10,7 @@ struct ResistanceDecoding {
     QString text;               // the grid cell's text
 };
 
-// The resistance of a packet whose checksum has passed: the big-endian single at
-// offsets 1-4; a signalling not-a-number pattern reads as 0.
+// The resistance of a packet whose checksum has passed; a signalling not-a-number pattern reads as 0.
 long double resistanceValue(ResistancePacketBytes packet);
 
 // A resistance with as many decimals as the range's item index plus one ("200" one,

@@ -1,6 +1,7 @@
 #include "signaldecoder.h"
 
 #include "fixedpoint.h"
+#include "packetlayout.h"
 
 #include <charconv>
 #include <cmath>
@@ -8,20 +9,24 @@
 
 namespace {
 
-std::uint32_t unsigned32(const std::uint8_t *p)
+std::uint32_t unsigned32(const std::uint8_t *packet, int offset)
 {
-    return std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 | std::uint32_t(p[2]) << 8
-           | std::uint32_t(p[3]);
+    return PacketLayout::bigEndian32(packet + offset);
 }
 
-std::int32_t signed32(const std::uint8_t *p)
+std::int32_t signed32(const std::uint8_t *packet, int offset)
 {
-    return std::int32_t(unsigned32(p));
+    return std::int32_t(unsigned32(packet, offset));
 }
 
-int unsigned16(const std::uint8_t *p)
+std::uint32_t accumulator(const std::uint8_t *packet, PacketLayout::Accumulator a)
 {
-    return int(p[0]) << 8 | int(p[1]);
+    return unsigned32(packet, PacketLayout::accumulatorOffset(a));
+}
+
+int ticks(const std::uint8_t *packet, PacketLayout::Tick w)
+{
+    return PacketLayout::bigEndian16(packet + PacketLayout::tickOffset(w));
 }
 
 long double roundHalfEven(long double x)
@@ -37,30 +42,31 @@ long double roundHalfEven(long double x)
 
 long double power(std::int32_t accumulator, std::uint8_t currentRatio)
 {
-    long double p = accumulator;
-    return p * 16384 * 1.633L / 4000 / 2048 / 65 * currentRatio;
+    return PacketLayout::wattsOfCount(accumulator) * currentRatio;
 }
 
 long double current(std::uint32_t accumulator, std::uint8_t currentRatio)
 {
-    return std::sqrt(accumulator / 16000.0L) / 65 * currentRatio;
+    return std::sqrt(accumulator / PacketLayout::SecondarySquareScale) / PacketLayout::CurrentScale
+           * currentRatio;
 }
 
 long double secondVoltage(std::uint32_t accumulator, std::uint16_t voltageRatio)
 {
-    return std::sqrt(accumulator / 16000.0L) / 2 * voltageRatio;
+    return std::sqrt(accumulator / PacketLayout::SecondarySquareScale) / PacketLayout::SecondVoltageScale
+           * voltageRatio;
 }
 
 long double firstVoltage(std::uint32_t accumulator)
 {
-    return std::sqrt(accumulator / 6000.0L);
+    return std::sqrt(accumulator / PacketLayout::FirstVoltageSquareScale);
 }
 
 } // namespace
 
 long double vectorGroupFromTicks(int tickDifference)
 {
-    long double x = tickDifference * 2.25L;
+    long double x = tickDifference * PacketLayout::DegreesPerTick;
     // One turn added is not enough for shifts below -360 degrees: they would give
     // negative clock numbers.
     if (x < 0)
@@ -119,30 +125,31 @@ BenchReadings decodeSignalReadings(SignalPacketBytes packet, const BenchReadings
     const std::uint8_t *p = packet.data();
     BenchReadings r;
 
-    const int w0 = unsigned16(p + 45);
-    const int w1 = unsigned16(p + 47);
-    const int w2 = unsigned16(p + 49);
-    const int w3 = unsigned16(p + 51);
+    using namespace PacketLayout;
+    const int w0 = ticks(p, W0);
+    const int w1 = ticks(p, W1);
+    const int w2 = ticks(p, W2);
+    const int w3 = ticks(p, W3);
 
     r.Frequency = previous.Frequency;
     if (w2 != 0) {
-        const long double periods = (long double)(w2 - 1) * 8000;
+        const long double periods = (long double)(w2 - 1) * TicksPerSecond;
         r.Frequency = w1 == w0 ? 0 : periods / (w1 - w0);
     }
     r.PhaseGroup = vectorGroupFromTicks(w1 - w3);
 
-    r.P1 = power(signed32(p + 37), scaling.CurrentRatio);
-    r.P2 = power(signed32(p + 41), scaling.CurrentRatio);
-    r.UabMean = unsigned32(p + 54) / 16000.0L / std::sqrt(768.0L);
-    r.Uab = firstVoltage(unsigned32(p + 1));
-    r.Ubc = firstVoltage(unsigned32(p + 5));
-    r.Uca = firstVoltage(unsigned32(p + 9));
-    r.Ia = current(unsigned32(p + 13), scaling.CurrentRatio);
-    r.Ib = current(unsigned32(p + 17), scaling.CurrentRatio);
-    r.Ic = current(unsigned32(p + 21), scaling.CurrentRatio);
-    r.U2ab = secondVoltage(unsigned32(p + 25), scaling.VoltageRatio);
-    r.U2bc = secondVoltage(unsigned32(p + 29), scaling.VoltageRatio);
-    r.U2ca = secondVoltage(unsigned32(p + 33), scaling.VoltageRatio);
+    r.P1 = power(signed32(p, P1Offset), scaling.CurrentRatio);
+    r.P2 = power(signed32(p, P2Offset), scaling.CurrentRatio);
+    r.UabMean = unsigned32(p, UabMeanOffset) / SecondarySquareScale / std::sqrt(MeanRootFactor);
+    r.Uab = firstVoltage(accumulator(p, Uab));
+    r.Ubc = firstVoltage(accumulator(p, Ubc));
+    r.Uca = firstVoltage(accumulator(p, Uca));
+    r.Ia = current(accumulator(p, Ia), scaling.CurrentRatio);
+    r.Ib = current(accumulator(p, Ib), scaling.CurrentRatio);
+    r.Ic = current(accumulator(p, Ic), scaling.CurrentRatio);
+    r.U2ab = secondVoltage(accumulator(p, U2ab), scaling.VoltageRatio);
+    r.U2bc = secondVoltage(accumulator(p, U2bc), scaling.VoltageRatio);
+    r.U2ca = secondVoltage(accumulator(p, U2ca), scaling.VoltageRatio);
 
     r.Ptotal = r.P1 + r.P2;
     r.Iavg = r.Ia / 3 + r.Ib / 3 + r.Ic / 3;

@@ -3,6 +3,7 @@
 #include "fieldsink.h"
 #include "fixedpoint.h"
 #include "numbersyntax.h"
+#include "packetlayout.h"
 
 #include <QLocale>
 #include <algorithm>
@@ -10,21 +11,20 @@
 
 namespace {
 
-constexpr int StopCode = 5;
-constexpr int EchoOffset = 50;
+using namespace PacketLayout;
 
 QByteArray codePair(int code)
 {
     QByteArray pair;
     pair.append(char(code));
-    pair.append(char(code + EchoOffset));
+    pair.append(char(code + ResistanceCodeEcho));
     return pair;
 }
 
-QByteArray serviceCommand(char lead)
+QByteArray serviceCommand(std::uint8_t lead)
 {
-    QByteArray bytes(1, lead);
-    bytes.append(5, char(0x01));
+    QByteArray bytes(1, char(lead));
+    bytes.append(ServiceLength - 1, char(ServiceFiller));
     return bytes;
 }
 
@@ -59,14 +59,17 @@ std::optional<ResistanceCommand> resistanceStartCommand(int rangeIndex)
 {
     if (rangeIndex < 0 || rangeIndex >= ResistanceRangeCount)
         return std::nullopt;
-    return ResistanceCommand{char(0xAA), codePair(rangeIndex)};
+    return ResistanceCommand{char(ResistanceCommandLead), codePair(rangeIndex)};
 }
 
-ResistanceCommand resistanceStopCommand() { return ResistanceCommand{char(0xAA), codePair(StopCode)}; }
+ResistanceCommand resistanceStopCommand()
+{
+    return ResistanceCommand{char(ResistanceCommandLead), codePair(ResistanceStopCode)};
+}
 
-QByteArray serviceCommandCC() { return serviceCommand(char(0xCC)); }
+QByteArray serviceCommandCC() { return serviceCommand(ServiceCCLead); }
 
-QByteArray serviceCommandB5() { return serviceCommand(char(0xB5)); }
+QByteArray serviceCommandB5() { return serviceCommand(ServiceB5Lead); }
 
 int mirroredPairIndex(int index) { return index >= 0 && index < 3 ? index : -1; }
 

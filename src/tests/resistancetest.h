@@ -1,5 +1,7 @@
 #pragma once
 
+#include "packetlayout.h"
+
 #include <QByteArray>
 #include <QString>
 #include <functional>
@@ -18,15 +20,15 @@ inline constexpr int ResistanceTapCount = 6; // RadioGroup2: "I" .. "V", "HH"
 // of ResistancePauseMs, then every byte received meanwhile is drained and thrown away
 // (the bench's packets from before the command must not reach the table), then `tail`.
 struct ResistanceCommand {
-    char lead = char(0xAA);
+    char lead = char(PacketLayout::ResistanceCommandLead);
     QByteArray tail;
 };
 
-// Start in range `rangeIndex` (the item index of ResistenceRange1): tail r, r + 50.
+// Start in range `rangeIndex` (the item index of ResistenceRange1).
 // No command for an index outside 0..4: nothing sensible can be sent without a range.
 std::optional<ResistanceCommand> resistanceStartCommand(int rangeIndex);
 
-// Stop: tail 5, 55.
+// Stop the measurement.
 ResistanceCommand resistanceStopCommand();
 
 // Hidden service buttons, sent at once without a pause: Button1 "CC" and Button2 "B5".

@@ -1,6 +1,8 @@
 #include "benchemulator.h"
 
 #include "benchline.h"
+#include "calibrationframe.h"
+#include "packetlayout.h"
 
 #include <QDateTime>
 #include <QLocale>
@@ -31,16 +33,19 @@ QString number(double v)
 // What a calibration value stands for, read back through the program's own formulas.
 QString calibrationMeaning(const BenchCommand &c)
 {
+    using namespace PacketLayout;
     const double v = c.value;
-    if (c.command == 0xCC)
+    const double first = double(FirstVoltageSquareScale);
+    const double secondary = double(SecondarySquareScale);
+    if (c.command == ResistanceCalibrationCommand)
         return QStringLiteral("resistance range %1, %2 ohm").arg(c.selector).arg(number(v));
     switch (c.selector) {
     case 0:
-        return QStringLiteral("first voltage channels, %1 V").arg(number(std::sqrt(v / 6000)));
+        return QStringLiteral("first voltage channels, %1 V").arg(number(std::sqrt(v / first)));
     case 3:
-        return QStringLiteral("currents, %1 A").arg(number(std::sqrt(v / 16000) / 65));
+        return QStringLiteral("currents, %1 A").arg(number(std::sqrt(v / secondary) / double(CurrentScale)));
     case 6:
-        return QStringLiteral("second voltage channels, %1 V").arg(number(std::sqrt(v / 16000) / 2));
+        return QStringLiteral("second voltage channels, %1 V").arg(number(std::sqrt(v / secondary) / double(SecondVoltageScale)));
     default:
         return QStringLiteral("unknown selector %1, value %2").arg(c.selector).arg(number(v));
     }
@@ -69,11 +74,11 @@ BenchEmulator::BenchEmulator(const EmulatorOptions &options, BenchLine *line, QO
 
 bool BenchEmulator::prepare(QString *error)
 {
-    const std::optional<SignalRaw> raw = BenchPackets::encodeSignal(m_options.values, m_options.ratios, error);
+    const std::optional<SignalFields> raw = BenchPackets::encodeSignal(m_options.values, m_options.ratios, error);
     if (!raw)
         return false;
-    m_signalPacket = BenchPackets::signalPacket(*raw);
-    m_resistancePacket = BenchPackets::resistancePacketBits(m_options.resistanceBits);
+    m_signalPacket = signalPacket(*raw);
+    m_resistancePacket = resistancePacketBits(m_options.resistanceBits);
     if (!m_options.logFile.isEmpty()) {
         m_log.setFileName(m_options.logFile);
         if (!m_log.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
@@ -176,7 +181,7 @@ void BenchEmulator::send(qint64 owed)
         const qint64 serial = m_sent + i;
         QByteArray packet = m_measuring ? m_resistancePacket : m_signalPacket;
         if (m_options.badCrcEvery > 0 && serial % m_options.badCrcEvery == 0)
-            packet = BenchPackets::withBrokenChecksum(packet);
+            packet = withBadChecksum(packet);
         batch += packet;
         if (m_options.garbageEvery > 0 && serial % m_options.garbageEvery == 0)
             batch += garbage();

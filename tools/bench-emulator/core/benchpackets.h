@@ -1,9 +1,9 @@
 #pragma once
 
-#include <QByteArray>
+#include "packetbuilder.h"
+
 #include <QString>
 
-#include <array>
 #include <cstdint>
 #include <optional>
 
@@ -26,22 +26,8 @@ struct InstrumentRatios {
     std::uint16_t VoltageRatio = 1;
 };
 
-// The integers a signal packet carries, before the checksum is added.
-struct SignalRaw {
-    std::array<std::uint32_t, 9> accumulators{};  // Uab Ubc Uca Ia Ib Ic U2ab U2bc U2ca
-    std::int32_t P1 = 0, P2 = 0;
-    std::array<std::uint16_t, 4> counts{};        // w0 w1 w2 w3
-    std::uint32_t UabMean = 0;
-};
-
 namespace BenchPackets {
 
-inline constexpr int SignalPacketSize = 58;
-inline constexpr int ResistancePacketSize = 7;
-inline constexpr int CalibrationFrameSize = 7;
-inline constexpr std::uint8_t SignalKind = 0xBB;
-inline constexpr std::uint8_t ResistanceKind = 0xAA;
-inline constexpr int TicksPerSecond = 8000;
 // Tick count at which the frequency window opens; leaves room for w3 below w1.
 inline constexpr std::uint16_t WindowStartTick = 1000;
 
@@ -50,25 +36,7 @@ inline constexpr std::uint16_t WindowStartTick = 1000;
 // a negative or non-finite magnitude, a value beyond its 32-bit field, a non-zero
 // current or second-channel voltage with a ratio of 0, a frequency too low for the
 // 16-bit tick counter.
-std::optional<SignalRaw> encodeSignal(const SignalValues &values, const InstrumentRatios &ratios,
-                                      QString *error = nullptr);
-
-// 58 bytes: kind, big-endian fields, CRC over offsets 1-52 at 53, UabMean at 54-57.
-QByteArray signalPacket(const SignalRaw &raw);
-
-// 7 bytes: kind, big-endian IEEE single, a free byte, CRC over offsets 1-5 at 6.
-QByteArray resistancePacket(float ohms, std::uint8_t spare = 0);
-// The same from the bit pattern of the single, for patterns a float may not carry intact.
-QByteArray resistancePacketBits(std::uint32_t bits, std::uint8_t spare = 0);
-
-// 7 bytes as the program sends them: command, selector, the value least significant
-// byte first, CRC over offsets 0-5 at 6.
-QByteArray calibrationFrame(std::uint8_t command, std::uint8_t selector, float value);
-
-// The same packet with a checksum byte that no longer matches (signal or resistance).
-QByteArray withBrokenChecksum(QByteArray packet);
-
-// True when the checksum byte of a complete signal or resistance packet matches.
-bool checksumMatches(const QByteArray &packet);
+std::optional<SignalFields> encodeSignal(const SignalValues &values, const InstrumentRatios &ratios,
+                                         QString *error = nullptr);
 
 } // namespace BenchPackets

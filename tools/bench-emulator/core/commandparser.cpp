@@ -1,20 +1,15 @@
 #include "commandparser.h"
 
+#include "calibrationframe.h"
 #include "crc8.h"
+#include "packetlayout.h"
 
 #include <bit>
 #include <utility>
 
 namespace {
 
-constexpr std::uint8_t ResistanceCommand = 0xAA;
-constexpr std::uint8_t VoltageCurrentCalibration = 0xDD;
-constexpr std::uint8_t ResistanceCalibration = 0xCC;
-constexpr std::uint8_t ServiceB5Command = 0xB5;
-constexpr int CalibrationSize = 7;
-constexpr int ServiceSize = 6;
-constexpr int StopIndex = 5;
-constexpr int PairOffset = 50;
+using namespace PacketLayout;
 
 std::uint8_t at(const QByteArray &b, int i)
 {
@@ -24,8 +19,8 @@ std::uint8_t at(const QByteArray &b, int i)
 // Whether the bytes after the command byte seen so far are all 0x01, the filler of the service commands.
 bool fillerSoFar(const QByteArray &b)
 {
-    for (int i = 1; i < b.size() && i < ServiceSize; ++i)
-        if (at(b, i) != 0x01)
+    for (int i = 1; i < b.size() && i < ServiceLength; ++i)
+        if (at(b, i) != ServiceFiller)
             return false;
     return true;
 }
@@ -34,14 +29,15 @@ BenchCommand calibration(const QByteArray &frame)
 {
     BenchCommand c;
     c.kind = BenchCommand::Kind::Calibration;
-    c.command = at(frame, 0);
-    c.selector = at(frame, 1);
+    c.command = at(frame, CalibrationCommandOffset);
+    c.selector = at(frame, CalibrationSelectorOffset);
     std::uint32_t bits = 0;
     for (int i = 0; i < 4; ++i)
-        bits |= std::uint32_t(at(frame, 2 + i)) << (8 * i);
+        bits |= std::uint32_t(at(frame, CalibrationValueOffset + i)) << (8 * i);
     c.value = std::bit_cast<float>(bits);
-    c.checksumOk = CRC8(reinterpret_cast<const std::uint8_t *>(frame.constData()), 6) == at(frame, 6);
-    c.bytes = frame.left(CalibrationSize);
+    c.checksumOk = CRC8(reinterpret_cast<const std::uint8_t *>(frame.constData()), CalibrationChecksumOffset)
+                   == at(frame, CalibrationChecksumOffset);
+    c.bytes = frame.left(CalibrationLength);
     return c;
 }
 
@@ -49,7 +45,7 @@ BenchCommand service(BenchCommand::Kind kind, const QByteArray &bytes)
 {
     BenchCommand c;
     c.kind = kind;
-    c.bytes = bytes.left(ServiceSize);
+    c.bytes = bytes.left(ServiceLength);
     return c;
 }
 
@@ -100,60 +96,60 @@ QList<BenchCommand> CommandParser::parse(bool idle)
         const int n = int(p.size());
         const std::uint8_t first = at(p, 0);
 
-        if (first == ResistanceCommand) {
-            if (n >= 2 && at(p, 1) > StopIndex) {
+        if (first == ResistanceCommandLead) {
+            if (n >= 2 && at(p, 1) > ResistanceStopCode) {
                 skip();
                 continue;
             }
             if (n < 3)
                 break;
             const int index = at(p, 1);
-            if (at(p, 2) != index + PairOffset) {
+            if (at(p, 2) != index + ResistanceCodeEcho) {
                 skip();
                 continue;
             }
             BenchCommand c;
-            c.kind = index == StopIndex ? BenchCommand::Kind::ResistanceStop : BenchCommand::Kind::ResistanceStart;
-            c.range = index == StopIndex ? -1 : index;
+            c.kind = index == ResistanceStopCode ? BenchCommand::Kind::ResistanceStop : BenchCommand::Kind::ResistanceStart;
+            c.range = index == ResistanceStopCode ? -1 : index;
             c.bytes = p.left(3);
             take(c, 3);
             continue;
         }
 
-        if (first == ServiceB5Command) {
+        if (first == ServiceB5Lead) {
             if (!fillerSoFar(p)) {
                 skip();
                 continue;
             }
-            if (n < ServiceSize)
+            if (n < ServiceLength)
                 break;
-            take(service(BenchCommand::Kind::ServiceB5, p), ServiceSize);
+            take(service(BenchCommand::Kind::ServiceB5, p), ServiceLength);
             continue;
         }
 
-        if (first == ResistanceCalibration && fillerSoFar(p) && n >= ServiceSize) {
+        if (first == ServiceCCLead && fillerSoFar(p) && n >= ServiceLength) {
             // Either the hidden "CC" command or a calibration frame that happens to look like it:
             // the seventh byte decides if it is the frame's checksum.
-            if (n >= CalibrationSize) {
+            if (n >= CalibrationLength) {
                 const BenchCommand frame = calibration(p);
                 if (frame.checksumOk)
-                    take(frame, CalibrationSize);
+                    take(frame, CalibrationLength);
                 else
-                    take(service(BenchCommand::Kind::ServiceCC, p), ServiceSize);
+                    take(service(BenchCommand::Kind::ServiceCC, p), ServiceLength);
                 continue;
             }
             if (!idle)
                 break;
-            take(service(BenchCommand::Kind::ServiceCC, p), ServiceSize);
+            take(service(BenchCommand::Kind::ServiceCC, p), ServiceLength);
             continue;
         }
 
-        if (first == VoltageCurrentCalibration || first == ResistanceCalibration) {
+        if (first == SignalCalibrationCommand || first == ResistanceCalibrationCommand) {
             // A frame with a wrong checksum is still reported as one, so that a fault in the
             // sender shows as such instead of as seven stray bytes.
-            if (n < CalibrationSize)
+            if (n < CalibrationLength)
                 break;
-            take(calibration(p), CalibrationSize);
+            take(calibration(p), CalibrationLength);
             continue;
         }
 

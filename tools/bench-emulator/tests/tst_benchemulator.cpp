@@ -1,5 +1,6 @@
 #include "benchpackets.h"
 #include "benchpresets.h"
+#include "packetlayout.h"
 #include "pseudoterminal.h"
 
 #include <QDeadlineTimer>
@@ -26,7 +27,7 @@ constexpr int PatienceMs = 15000;  // only ever waited out when something is bro
 QByteArray presetPacket(const char *name)
 {
     const BenchPreset preset = *findBenchPreset(QString::fromLatin1(name));
-    return BenchPackets::signalPacket(*BenchPackets::encodeSignal(preset.values, preset.ratios));
+    return signalPacket(*BenchPackets::encodeSignal(preset.values, preset.ratios));
 }
 
 // The program's side of the line, opened with plain POSIX calls, exclusively while open
@@ -73,10 +74,10 @@ public:
         if (!fill(1))
             return {};
         const std::uint8_t kind = std::uint8_t(m_buffer[0]);
-        if (kind == BenchPackets::SignalKind)
-            return take(BenchPackets::SignalPacketSize);
-        if (kind == BenchPackets::ResistanceKind)
-            return take(BenchPackets::ResistancePacketSize);
+        if (kind == PacketLayout::SignalKind)
+            return take(PacketLayout::SignalLength);
+        if (kind == PacketLayout::ResistanceKind)
+            return take(PacketLayout::ResistanceLength);
         qWarning("unknown packet kind 0x%02X", kind);
         return {};
     }
@@ -224,8 +225,8 @@ void TestBenchEmulator::printsItsLinkAndStreamsWholeSignalPackets()
     QVERIFY(port.isOpen());
     const QByteArray expected = presetPacket("short");
     for (int i = 0; i < 3; ++i) {
-        const QByteArray packet = port.take(BenchPackets::SignalPacketSize);
-        QVERIFY(BenchPackets::checksumMatches(packet));
+        const QByteArray packet = port.take(PacketLayout::SignalLength);
+        QVERIFY(checksumMatches(packet));
         QCOMPARE(packet.toHex(' '), expected.toHex(' '));
     }
 }
@@ -235,7 +236,7 @@ void TestBenchEmulator::resistanceCommandsSwitchThePacketKindAndAreLogged_data()
     QTest::addColumn<QString>("ohms");
     QTest::addColumn<QByteArray>("packet");
     QTest::newRow("1.25 ohm") << "1.25" << QByteArray::fromHex("AA3FA0000000F3");
-    QTest::newRow("signalling not-a-number") << "snan" << BenchPackets::resistancePacketBits(0x7FA00000);
+    QTest::newRow("signalling not-a-number") << "snan" << resistancePacketBits(0x7FA00000);
 }
 
 void TestBenchEmulator::resistanceCommandsSwitchThePacketKindAndAreLogged()
@@ -246,7 +247,7 @@ void TestBenchEmulator::resistanceCommandsSwitchThePacketKindAndAreLogged()
     QVERIFY(start({"--rate", "50", "--resistance", ohms, "--log", log}));
     SerialEnd port(linkPath());
     QVERIFY(port.isOpen());
-    QCOMPARE(port.nextPacket().size(), BenchPackets::SignalPacketSize);
+    QCOMPARE(port.nextPacket().size(), PacketLayout::SignalLength);
 
     QVERIFY(port.send(QByteArray::fromHex("AA")));
     QVERIFY(port.send(QByteArray::fromHex("0234")));
@@ -254,7 +255,7 @@ void TestBenchEmulator::resistanceCommandsSwitchThePacketKindAndAreLogged()
     do {
         got = port.nextPacket();
         QVERIFY(!got.isEmpty());
-    } while (got.size() != BenchPackets::ResistancePacketSize);
+    } while (got.size() != PacketLayout::ResistanceLength);
     QCOMPARE(got.toHex(' '), packet.toHex(' '));
     QCOMPARE(port.nextPacket().toHex(' '), packet.toHex(' '));
 
@@ -262,9 +263,9 @@ void TestBenchEmulator::resistanceCommandsSwitchThePacketKindAndAreLogged()
     do {
         got = port.nextPacket();
         QVERIFY(!got.isEmpty());
-    } while (got.size() != BenchPackets::SignalPacketSize);
+    } while (got.size() != PacketLayout::SignalLength);
     for (int i = 0; i < 3; ++i)
-        QCOMPARE(port.nextPacket().size(), BenchPackets::SignalPacketSize);
+        QCOMPARE(port.nextPacket().size(), PacketLayout::SignalLength);
     port.close();
 
     m_process->terminate();
@@ -293,9 +294,9 @@ void TestBenchEmulator::packetsStartWithTheReaderAndNoBacklogOutlivesAClose()
     SerialEnd port(linkPath());
     QVERIFY(port.isOpen());
     for (int i = 1; i <= 4; ++i) {
-        const QByteArray packet = port.take(BenchPackets::SignalPacketSize);
-        QCOMPARE(packet.size(), BenchPackets::SignalPacketSize);
-        QCOMPARE(BenchPackets::checksumMatches(packet), i % 2 == 1);
+        const QByteArray packet = port.take(PacketLayout::SignalLength);
+        QCOMPARE(packet.size(), PacketLayout::SignalLength);
+        QCOMPARE(checksumMatches(packet), i % 2 == 1);
     }
     // Leave most of a packet unread in the terminal's queue, and more piling up behind it.
     QCOMPARE(port.take(20).size(), 20);
@@ -308,9 +309,9 @@ void TestBenchEmulator::packetsStartWithTheReaderAndNoBacklogOutlivesAClose()
     const QByteArray expected = presetPacket("idle");
     int good = 0;
     for (int i = 0; i < 4; ++i) {
-        const QByteArray packet = again.take(BenchPackets::SignalPacketSize);
+        const QByteArray packet = again.take(PacketLayout::SignalLength);
         QCOMPARE(packet.left(53), expected.left(53));
-        good += BenchPackets::checksumMatches(packet);
+        good += checksumMatches(packet);
     }
     QCOMPARE(good, 2);
 }
@@ -322,9 +323,9 @@ void TestBenchEmulator::everyThirdPacketHasABrokenChecksumOnRequest()
     QVERIFY(port.isOpen());
     const QByteArray expected = presetPacket("ratio");
     for (int i = 1; i <= 9; ++i) {
-        const QByteArray packet = port.take(BenchPackets::SignalPacketSize);
-        QCOMPARE(packet.size(), BenchPackets::SignalPacketSize);
-        QCOMPARE(BenchPackets::checksumMatches(packet), i % 3 != 0);
+        const QByteArray packet = port.take(PacketLayout::SignalLength);
+        QCOMPARE(packet.size(), PacketLayout::SignalLength);
+        QCOMPARE(checksumMatches(packet), i % 3 != 0);
         // Only the checksum byte differs.
         QCOMPARE(packet.left(53), expected.left(53));
         QCOMPARE(packet.mid(54), expected.mid(54));
@@ -367,7 +368,7 @@ void TestBenchEmulator::silenceEndsAndWholePacketsFollow()
     QVERIFY(start({"--rate", "100", "--silence-for", "0.3", "--preset", "zero"}));
     SerialEnd port(linkPath());
     QVERIFY(port.isOpen());
-    QCOMPARE(port.take(BenchPackets::SignalPacketSize), presetPacket("zero"));
+    QCOMPARE(port.take(PacketLayout::SignalLength), presetPacket("zero"));
 }
 
 void TestBenchEmulator::aStalledReaderLosesPacketsButNeverHalfAPacket()
@@ -379,7 +380,7 @@ void TestBenchEmulator::aStalledReaderLosesPacketsButNeverHalfAPacket()
     QThread::msleep(1500);
     const QByteArray expected = presetPacket("zero");
     for (int i = 0; i < 600; ++i) {
-        const QByteArray packet = port.take(BenchPackets::SignalPacketSize);
+        const QByteArray packet = port.take(PacketLayout::SignalLength);
         QVERIFY2(packet == expected, qPrintable(QStringLiteral("packet %1: %2").arg(i).arg(QString::fromLatin1(packet.toHex()))));
     }
     QCOMPARE(m_process->state(), QProcess::Running);
@@ -407,7 +408,7 @@ void TestBenchEmulator::countEndsTheRunOnceTheReaderLetsGo()
     SerialEnd port(linkPath());
     QVERIFY(port.isOpen());
     for (int i = 0; i < 3; ++i)
-        QCOMPARE(port.nextPacket().size(), BenchPackets::SignalPacketSize);
+        QCOMPARE(port.nextPacket().size(), PacketLayout::SignalLength);
     // The last packet is read before the emulator may go: it waits for the port to close.
     QCOMPARE(m_process->state(), QProcess::Running);
     port.close();
@@ -434,7 +435,7 @@ void TestBenchEmulator::reportTellsWhatReachedTheReader()
     SerialEnd port(linkPath());
     QVERIFY(port.isOpen());
     for (int i = 0; i < 30; ++i)
-        QCOMPARE(port.nextPacket().size(), BenchPackets::SignalPacketSize);
+        QCOMPARE(port.nextPacket().size(), PacketLayout::SignalLength);
     if (terminated) {
         m_process->terminate();
         QVERIFY(finished());
@@ -469,7 +470,7 @@ void TestBenchEmulator::thirtyTimesTheLineRateStreamsWholePackets()
     QVERIFY(port.isOpen());
     const QByteArray expected = presetPacket("short");
     for (int i = 0; i < 3000; ++i) {
-        const QByteArray packet = port.take(BenchPackets::SignalPacketSize);
+        const QByteArray packet = port.take(PacketLayout::SignalLength);
         QVERIFY2(packet == expected, qPrintable(QStringLiteral("packet %1").arg(i)));
     }
     QVERIFY(!port.waitForAnyByte(200));
@@ -487,7 +488,7 @@ void TestBenchEmulator::durationMakesRateTimesSecondsDue()
     QVERIFY(start({"--rate", "100", "--duration", "0.3", "--report", reportFile}));
     SerialEnd port(linkPath());
     QVERIFY(port.isOpen());
-    QCOMPARE(port.nextPacket().size(), BenchPackets::SignalPacketSize);
+    QCOMPARE(port.nextPacket().size(), PacketLayout::SignalLength);
     QTRY_VERIFY_WITH_TIMEOUT(noted("packets sent; stopping once the port is closed"), PatienceMs);
     QCOMPARE(m_process->state(), QProcess::Running);
     port.close();

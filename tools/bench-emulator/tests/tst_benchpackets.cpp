@@ -86,7 +86,7 @@ QByteArray packetFor(const SignalValues &v, const InstrumentRatios &r)
     const auto raw = BenchPackets::encodeSignal(v, r, &error);
     if (!raw)
         qWarning("refused: %s", qPrintable(error));
-    return raw ? BenchPackets::signalPacket(*raw) : QByteArray();
+    return raw ? signalPacket(*raw) : QByteArray();
 }
 
 SignalValues withUab(double uab)
@@ -350,7 +350,7 @@ void TestBenchPackets::resistancePacketCarriesABigEndianSingle()
 {
     QFETCH(quint32, bits);
     QFETCH(QByteArray, payload);
-    const QByteArray p = BenchPackets::resistancePacketBits(bits);
+    const QByteArray p = resistancePacketBits(bits);
     QCOMPARE(p.size(), 7);
     QCOMPARE(quint8(p[0]), quint8(0xAA));
     QCOMPARE(p.mid(1, 5), payload);
@@ -361,8 +361,8 @@ void TestBenchPackets::brokenChecksumFailsOnlyTheChecksum_data()
 {
     QTest::addColumn<QByteArray>("packet");
     QTest::addColumn<int>("crcOffset");
-    QCOMPARE(BenchPackets::resistancePacket(1.25f), QByteArray::fromHex("AA3FA0000000F3"));
-    QTest::newRow("resistance") << BenchPackets::resistancePacket(1.25f) << 6;
+    QCOMPARE(resistancePacket(1.25f), QByteArray::fromHex("AA3FA0000000F3"));
+    QTest::newRow("resistance") << resistancePacket(1.25f) << 6;
     const BenchPreset shortCircuit = *findBenchPreset(u"short");
     QTest::newRow("signal") << packetFor(shortCircuit.values, shortCircuit.ratios) << 53;
 }
@@ -371,9 +371,9 @@ void TestBenchPackets::brokenChecksumFailsOnlyTheChecksum()
 {
     QFETCH(QByteArray, packet);
     QFETCH(int, crcOffset);
-    QVERIFY(BenchPackets::checksumMatches(packet));
-    const QByteArray broken = BenchPackets::withBrokenChecksum(packet);
-    QVERIFY(!BenchPackets::checksumMatches(broken));
+    QVERIFY(checksumMatches(packet));
+    const QByteArray broken = withBadChecksum(packet);
+    QVERIFY(!checksumMatches(broken));
     QVERIFY(quint8(broken[crcOffset]) != crc8(broken, 1, crcOffset - 1));
     QCOMPARE(broken.left(crcOffset), packet.left(crcOffset));
     QCOMPARE(broken.mid(crcOffset + 1), packet.mid(crcOffset + 1));
@@ -398,7 +398,7 @@ void TestBenchPackets::calibrationFrameMatchesTheDialogExamples()
     QFETCH(int, selector);
     QFETCH(float, value);
     QFETCH(QByteArray, frame);
-    QCOMPARE(BenchPackets::calibrationFrame(quint8(command), quint8(selector), value), frame);
+    QCOMPARE(calibrationFrameBytes(quint8(command), quint8(selector), value), frame);
     QCOMPARE(quint8(frame[6]), crc8(frame, 0, 6));
 }
 

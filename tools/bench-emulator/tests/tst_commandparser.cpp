@@ -104,7 +104,7 @@ void TestCommandParser::commandArrivesInTwoPartsAroundThePause()
 
 void TestCommandParser::anyCuttingOfAStreamGivesTheSameCommands()
 {
-    const QByteArray stream = hex("AA0234") + BenchPackets::calibrationFrame(0xDD, 3, 1690000000.0f) + hex("AA0537")
+    const QByteArray stream = hex("AA0234") + calibrationFrameBytes(0xDD, 3, 1690000000.0f) + hex("AA0537")
             + hex("B50101010101") + hex("CC03CDCC4C3E20") + hex("AA0436");
     const QStringList expected{"start 2", "calibration dd 3 1690000000", "stop", "service B5",
                                "calibration cc 3 0.200000003", "start 4"};
@@ -162,7 +162,7 @@ void TestCommandParser::hiddenServiceCommandsAreTellable_data()
     QTest::newRow("CC settled by a following start") << cc + hex("AA0234") << false
                                                       << QStringList{"service CC", "start 2"};
     QTest::newRow("calibration frame that looks like CC")
-            << BenchPackets::calibrationFrame(0xCC, 1, std::bit_cast<float>(0x01010101u)) << false
+            << calibrationFrameBytes(0xCC, 1, std::bit_cast<float>(0x01010101u)) << false
             << QStringList{QStringLiteral("calibration cc 1 %1").arg(double(std::bit_cast<float>(0x01010101u)), 0, 'g', 10)};
 }
 
