@@ -5,6 +5,7 @@
 #include "sheetoutput.h"
 #include "sheetprinting.h"
 #include "sheetstore.h"
+#include "protocolfields.h"
 #include "sheetview.h"
 #include "viewzoom.h"
 
@@ -363,7 +364,7 @@ void TForm4::refreshFromDocument()
 {
     if (!m_document)
         return;
-    const ReportElement *title = m_document->element(u"QRProtocolNumber"_s);
+    const ReportElement *title = m_document->element(ProtocolFields::ProtocolNumber);
     showTitle(title ? title->caption : QString());
     QRPreview2->setStore(m_document->prepareStendReport2());
 }
@@ -589,8 +590,8 @@ QString TForm4::pdfProposedPath() const
         return opened.dir().filePath(ProtocolFiles::fileSystemSafe(opened.completeBaseName()) + u".pdf"_s);
     QString name;
     if (m_documentPages && m_document) {
-        const ReportElement *title = m_document->element(u"QRProtocolNumber"_s);
-        const ReportElement *serial = m_document->element(u"QRRepairNumber"_s);
+        const ReportElement *title = m_document->element(ProtocolFields::ProtocolNumber);
+        const ReportElement *serial = m_document->element(ProtocolFields::RepairNumber);
         name = ProtocolFiles::pdfName(title ? title->caption : QString(), serial ? serial->caption : QString(),
                                       m_pagesDate);
     } else {

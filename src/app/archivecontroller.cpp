@@ -4,6 +4,7 @@
 #include "archiveoutbox.h"
 #include "errorreport.h"
 #include "prompts.h"
+#include "protocolfields.h"
 #include "report.h"
 #include "sheetstore.h"
 #include "sheetview.h"
@@ -135,7 +136,7 @@ void ArchiveController::openArchivedRecord(qint64 id)
     }
     // The caption tells a stored copy from a protocol just made, and which revision it is.
     const QString caption = u"%1 — архивная копия, редакция %2 от %3"_s.arg(
-        record->fields.value(u"QRProtocolNumber"_s), QString::number(record->revision),
+        record->fields.value(ProtocolFields::ProtocolNumber), QString::number(record->revision),
         record->moment.toLocalTime().toString(u"dd.MM.yyyy HH:mm"_s));
     Form4->showSheets(page1, page2, caption);
 }

@@ -1,6 +1,7 @@
 #include "assessmentcontroller.h"
 
 #include "protocolarchive.h"
+#include "protocolfields.h"
 
 #include "controls.h"
 #include "errorreport.h"
@@ -13,7 +14,8 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-const QString FlashPrefix = u"Температура вспышки "_s;
+// The oil's flash temperature as the protocol printed it, with its words in front.
+const QString FlashPrefix = ProtocolFields::find(ProtocolFields::FlashTemperature)->prefix;
 
 } // namespace
 
@@ -85,7 +87,7 @@ PreviousRecord AssessmentController::previousRecord(const QString &serial, const
         + record->moment.toString(u"dd.MM.yyyy"_s);
     for (auto it = record->results.cbegin(); it != record->results.cend(); ++it)
         previous.texts.insert(it.key(), it.value());
-    QString flash = record->fields.value(u"QRFlashTemperature"_s);
+    QString flash = record->fields.value(ProtocolFields::FlashTemperature);
     if (flash.startsWith(FlashPrefix))
         flash = flash.mid(FlashPrefix.size());
     previous.texts.insert(u"FlashTemperature"_s, flash);

@@ -29,9 +29,6 @@ void ProtocolController::PreviwClick()
         input.texts.insert(name, controlText(m_window.control(name)));
     input.firm = Firm->toPlainText();
     input.conclusion = Conclusion->toPlainText();
-    // The scheme by the text shown: a loaded type sets the text only, and its delta must
-    // still give the delta headers.
-    input.circuitIndex = Circuit->findText(Circuit->currentText(), Qt::MatchExactly);
     // No phase count chosen yet prints an empty field instead of abandoning the protocol.
     input.fasNumber = FasNumber->items().value(FasNumber->itemIndex());
     input.isolationTicked = IsolationCheckBox->isChecked();

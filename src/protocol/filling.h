@@ -12,8 +12,6 @@ struct FillingInput {
     QHash<QString, QString> texts;
     QString firm;       // memo texts as the operator typed them, '\n' between lines
     QString conclusion;
-    int circuitIndex = -1;   // chosen item of the scheme box, -1 for none; not read: the
-                             // scheme's text in `texts` decides the delta headers
     QString fasNumber;       // text of the chosen phase count, empty for none
     bool isolationTicked = false;
     // Columns of the grids, each its cells from the top row down.
