@@ -135,7 +135,13 @@ HistoryPlot HistoryPlot::make(const HistorySeries::Chart &chart, const QList<std
     y1 += yPad;
     x->setRange(QDateTime::fromMSecsSinceEpoch(qint64(x0)), QDateTime::fromMSecsSinceEpoch(qint64(x1)));
     x->setTickCount(chart.records.size() > 1 ? 6 : 3);
+    // Over years the day of a tick says nothing.
+    if (x1 - x0 > 540 * DayMs)
+        x->setFormat(u"MM.yyyy"_s);
     y->setRange(y0, y1);
+    y->applyNiceNumbers();
+    y0 = y->min();
+    y1 = y->max();
 
     const auto attach = [&](QAbstractSeries *s, bool inLegend) {
         c->addSeries(s);
@@ -473,7 +479,7 @@ void HistoryWindow::renderChart(QPainter &painter, const QRectF &target, const H
     HistoryPlot plot = HistoryPlot::make(chart, bandsOf(chart), true);
     QGraphicsScene scene;
     scene.addItem(plot.chart);
-    const double width = 640;
+    const double width = 500;
     const QSizeF size(width, width * target.height() / target.width());
     plot.chart->setGeometry(QRectF(QPointF(0, 0), size));
     plot.chart->setAnimationOptions(QChart::NoAnimation);
@@ -585,10 +591,10 @@ Sheet HistoryWindow::sheetTexts() const
             head.append(u"Заказчик: "_s + firm);
     }
     text(QRectF(15, 23, 180, 16), 10, false, true, head);
-    text(QRectF(15, 280, 180, 8), 8, false, false,
-         {u"Пунктир — значение первого протокола (база); заливка — область нормы, где норма применима. Сопротивления обмоток "
-          u"приведены к "_s + QString::number(HistorySeries::ReferenceTemperature) + u" °C."_s,
-          u"Составлено "_s + QDate::currentDate().toString(u"dd.MM.yyyy"_s)});
+    text(QRectF(15, 279, 180, 10), 8, false, false,
+         {u"Пунктир — значение первого протокола (база); заливка — область нормы, где норма применима."_s,
+          u"Сопротивления обмоток приведены к "_s + QString::number(HistorySeries::ReferenceTemperature)
+              + u" °C. Составлено "_s + QDate::currentDate().toString(u"dd.MM.yyyy"_s) + u'.'});
     return sheet;
 }
 
