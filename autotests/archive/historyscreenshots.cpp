@@ -108,7 +108,8 @@ int main(int argc, char **argv)
     ArchiveWindow window(&archive);
     window.resize(860, 520);
     window.show();
-    QTest::qWaitForWindowExposed(&window);
+    if (!QTest::qWaitForWindowExposed(&window))
+        return 1;
     window.reload();
     for (int row = 0; row < window.model->rowCount(); ++row) {
         if (window.model->idAt(row) == chosen)
@@ -127,7 +128,8 @@ int main(int argc, char **argv)
     if (!history)
         return 1;
     history->resize(900, 600);
-    QTest::qWaitForWindowExposed(history);
+    if (!QTest::qWaitForWindowExposed(history))
+        return 1;
     history->showQuantity(QStringLiteral("p0"));
     QTest::qWait(100);
     ok &= save(history, QDir(out).filePath(QStringLiteral("history-window.png")));
