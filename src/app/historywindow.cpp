@@ -103,7 +103,8 @@ HistoryPlot HistoryPlot::make(const HistorySeries::Chart &chart, const QList<std
         x0 = double(chart.records.first().moment.toMSecsSinceEpoch());
         x1 = double(chart.records.last().moment.toMSecsSinceEpoch());
     }
-    const double xPad = x1 > x0 ? (x1 - x0) * 0.04 : 15 * DayMs;
+    // Protocols of one day still get a span of days to stand in.
+    const double xPad = std::max((x1 - x0) * 0.04, x1 - x0 < DayMs ? 15 * DayMs : 0.0);
     x0 -= xPad;
     x1 += xPad;
     double y0 = 0, y1 = 1;
@@ -401,15 +402,15 @@ void HistoryWindow::rebuild()
 
     for (int line = 0; line < m_plot.points.size(); ++line) {
         QScatterSeries *points = m_plot.points[line];
-        const auto recordAt = [this, line](const QPointF &p) {
-            // The point's date tells its record; two records of one moment share a point.
-            const QList<int> &records = m_plot.recordOf[line];
+        const auto recordAt = [this, line, points](const QPointF &p) {
+            // The record whose point lies nearest on the screen: two of one day stand apart by value.
+            const QPointF at = m_plot.chart->mapToPosition(p, points);
             int best = -1;
             double nearest = 0;
-            for (int r : records) {
-                const double d = std::fabs(double(m_chart.records[r].moment.toMSecsSinceEpoch()) - p.x());
-                const double dv = std::fabs(m_chart.lines[line].values[r].value_or(0) - p.y());
-                if (best < 0 || d < nearest || (d == nearest && dv < 1e-12)) {
+            for (int r : m_plot.recordOf[line]) {
+                const QPointF value(double(m_chart.records[r].moment.toMSecsSinceEpoch()), *m_chart.lines[line].values[r]);
+                const double d = QLineF(at, m_plot.chart->mapToPosition(value, points)).length();
+                if (best < 0 || d < nearest) {
                     best = r;
                     nearest = d;
                 }
