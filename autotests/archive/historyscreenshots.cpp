@@ -1,12 +1,14 @@
 // Renders "Динамика" on sample data for the README: the archive window with its button, the
 // history window and the sheet "История испытаний":
-// history_screenshots <output folder> [seconds to keep the windows open]. Not a test; built on request only.
+// history_screenshots <output folder> [seconds to keep the windows open] [folder for the chart's and the
+// sheet's PDF]. Not a test; built on request only.
 
 #include "archivelistmodel.h"
 #include "archivewindow.h"
 #include "cataloguefile.h"
 #include "declaredstore.h"
 #include "historywindow.h"
+#include "prompts.h"
 #include "protocolarchive.h"
 #include "recordslocation.h"
 #include "statefile.h"
@@ -67,6 +69,13 @@ ArchiveRecord protocol(int i, const QString &serial, const QDateTime &moment)
     v[QStringLiteral("RHL60")] = QString::number(insulation * 1.3, 'f', 0);
     return r;
 }
+
+// Names the files the window would ask for.
+class NamedFiles : public WidgetPrompts {
+public:
+    QStringList names;
+    QString saveFileName(QWidget *, const FileRequest &) override { return names.isEmpty() ? QString() : names.takeFirst(); }
+};
 
 bool save(QWidget *w, const QString &path)
 {
@@ -149,6 +158,15 @@ int main(int argc, char **argv)
     const QString sheetPath = QDir(out).filePath(QStringLiteral("history-sheet.png"));
     ok &= sheet.save(sheetPath);
     std::printf("wrote %s\n", qPrintable(sheetPath));
+    if (argc > 3) {
+        const QDir pdfs(QString::fromLocal8Bit(argv[3]));
+        NamedFiles files;
+        files.names = {pdfs.filePath(QStringLiteral("history-chart.pdf")), pdfs.filePath(QStringLiteral("history-sheet.pdf"))};
+        Prompts *before = Prompts::install(&files);
+        history->saveChartPdf();
+        history->saveSheetPdf();
+        Prompts::install(before);
+    }
     if (hold > 0) {
         history->showQuantity(QStringLiteral("p0"));
         QTimer::singleShot(hold * 1000, &app, &QApplication::quit);

@@ -310,9 +310,13 @@ bool HistoryWindow::showFor(qint64 id)
         message(u"У записи нет заводского номера: динамику строят по протоколам одного трансформатора."_s, false);
         return false;
     }
-    const std::optional<QList<ArchiveSummary>> all = m_archive->summaries();
+    std::optional<QList<ArchiveSummary>> all = m_archive->summaries();
     if (!all)
         return unreadable();
+    // A server's list read aside may not hold the record yet; the chosen one is shown all the same.
+    if (std::none_of(all->cbegin(), all->cend(), [id](const ArchiveSummary &s) { return s.id == id; }))
+        all->append({id, chosen->revision, chosen->moment.toMSecsSinceEpoch(), chosen->protocolNumber, chosen->type,
+                     chosen->serialNumber, chosen->firm});
     QList<ArchiveRecord> records;
     for (const ArchiveSummary &s : HistorySeries::summariesOf(*all, serial)) {
         std::optional<ArchiveRecord> one = s.id == id ? chosen : m_archive->record(s.id);
