@@ -77,7 +77,7 @@ std::optional<double> result(const ArchiveRecord &record, const QString &key)
 
 using Reader = std::function<std::optional<double>(const ArchiveRecord &)>;
 
-struct LineSpec {
+struct LinePlan {
     QString name;
     QString normId;
     int tap = -1;
@@ -85,11 +85,11 @@ struct LineSpec {
     Reader read;
 };
 
-struct ChartSpec {
+struct ChartPlan {
     QString title;
     QString unit;
     QString axisTitle;
-    QList<LineSpec> lines;
+    QList<LinePlan> lines;
 };
 
 double constantOf(const Options &options)
@@ -131,17 +131,17 @@ Reader kabs(int gap)
     };
 }
 
-std::optional<ChartSpec> specOf(const QString &id, const ArchiveRecord *latest, const Options &options)
+std::optional<ChartPlan> planOf(const QString &id, const ArchiveRecord *latest, const Options &options)
 {
     for (const Single &s : Singles) {
         if (id != QStringView(s.id))
             continue;
         const QString key = QString::fromUtf16(s.key);
         const QString unit = QString::fromUtf16(s.unit);
-        ChartSpec spec{QString::fromUtf16(s.title), unit, QString::fromUtf16(s.symbol) + u", "_s + unit, {}};
-        spec.lines.append({spec.title, QString::fromUtf16(s.normId), -1, -1,
+        ChartPlan plan{QString::fromUtf16(s.title), unit, QString::fromUtf16(s.symbol) + u", "_s + unit, {}};
+        plan.lines.append({plan.title, QString::fromUtf16(s.normId), -1, -1,
                            [key](const ArchiveRecord &r) { return result(r, key); }});
-        return spec;
+        return plan;
     }
     for (const OilField &o : OilFields) {
         if (id != QStringView(o.id))
@@ -149,56 +149,56 @@ std::optional<ChartSpec> specOf(const QString &id, const ArchiveRecord *latest, 
         const QString field = QString::fromUtf16(o.field);
         const QString prefix = QString::fromUtf16(o.prefix);
         const QString unit = QString::fromUtf16(o.unit);
-        ChartSpec spec{QString::fromUtf16(o.title), unit, QString::fromUtf16(o.title) + u", "_s + unit, {}};
-        spec.lines.append({spec.title, QString::fromUtf16(o.normId), -1, -1,
+        ChartPlan plan{QString::fromUtf16(o.title), unit, QString::fromUtf16(o.title) + u", "_s + unit, {}};
+        plan.lines.append({plan.title, QString::fromUtf16(o.normId), -1, -1,
                            [field, prefix](const ArchiveRecord &r) -> std::optional<double> {
                                QString text = r.fields.value(field).trimmed();
                                if (text.startsWith(prefix.trimmed()))
                                    text = text.mid(prefix.trimmed().size());
                                return leadingValue(text);
                            }});
-        return spec;
+        return plan;
     }
     const qsizetype dot = id.indexOf(u'.');
     const QString group = id.left(dot);
     bool ok = dot > 0;
     const int index = ok ? id.mid(dot + 1).toInt(&ok) : -1;
     if (group == u"ratio" && ok && index >= 0 && index < HighTaps) {
-        ChartSpec spec{u"Коэффициент трансформации, положение "_s + TapNames[index], QString(), u"K"_s, {}};
+        ChartPlan plan{u"Коэффициент трансформации, положение "_s + TapNames[index], QString(), u"K"_s, {}};
         for (int row = 0; row < 3; ++row) {
             const QString key = StateFile::gridKey(StateFile::TransformGrid, 2 * index + 1, row);
-            spec.lines.append({RatioRows[row], u"ratio.factory"_s, index, row,
+            plan.lines.append({RatioRows[row], u"ratio.factory"_s, index, row,
                                [key](const ArchiveRecord &r) { return result(r, key); }});
         }
-        return spec;
+        return plan;
     }
     if (group == u"resistance" && ok && index >= 0 && index <= LowWinding) {
         const bool low = index == LowWinding;
         const QString reduced = u"Ом, приведено к "_s + QString::number(ReferenceTemperature) + u" °C ("_s
             + materialName(options) + u')';
-        ChartSpec spec{low ? u"Сопротивление обмоток НН"_s
+        ChartPlan plan{low ? u"Сопротивление обмоток НН"_s
                            : u"Сопротивление обмоток ВН, положение "_s + TapNames[index],
                        u"Ом"_s, u"R, "_s + reduced, {}};
         const bool delta = latest && lowVoltageIsDelta(*latest);
         const QString lowRows[] = {delta ? u"ab"_s : u"a0"_s, delta ? u"ca"_s : u"b0"_s, delta ? u"bc"_s : u"c0"_s};
         for (int row = 0; row < 3; ++row)
-            spec.lines.append({low ? lowRows[row] : ResistanceRows[row], u"resistance.factory"_s, index, row,
+            plan.lines.append({low ? lowRows[row] : ResistanceRows[row], u"resistance.factory"_s, index, row,
                                reducedResistance(index, row, constantOf(options))});
-        return spec;
+        return plan;
     }
     if (group == u"insulation" && ok && index >= 0 && index < 3) {
-        ChartSpec spec{u"Сопротивление изоляции "_s + GapNames[index], u"МОм"_s, u"R, МОм"_s, {}};
+        ChartPlan plan{u"Сопротивление изоляции "_s + GapNames[index], u"МОм"_s, u"R, МОм"_s, {}};
         const QString k15 = R15Keys[index], k60 = R60Keys[index];
-        spec.lines.append({u"R15"_s, QString(), index, -1, [k15](const ArchiveRecord &r) { return result(r, k15); }});
-        spec.lines.append({u"R60"_s, u"insulation.r60"_s, index, -1,
+        plan.lines.append({u"R15"_s, QString(), index, -1, [k15](const ArchiveRecord &r) { return result(r, k15); }});
+        plan.lines.append({u"R60"_s, u"insulation.r60"_s, index, -1,
                            [k60](const ArchiveRecord &r) { return result(r, k60); }});
-        return spec;
+        return plan;
     }
     if (id == u"kabs") {
-        ChartSpec spec{u"Коэффициент абсорбции R60/R15"_s, QString(), u"Кабс"_s, {}};
+        ChartPlan plan{u"Коэффициент абсорбции R60/R15"_s, QString(), u"Кабс"_s, {}};
         for (int gap = 0; gap < 3; ++gap)
-            spec.lines.append({GapNames[gap], u"insulation.kabs"_s, gap, -1, kabs(gap)});
-        return spec;
+            plan.lines.append({GapNames[gap], u"insulation.kabs"_s, gap, -1, kabs(gap)});
+        return plan;
     }
     return std::nullopt;
 }
@@ -321,13 +321,13 @@ Chart build(const QString &quantityId, const QList<ArchiveRecord> &records, cons
     }
     for (const ArchiveRecord &r : chosen)
         chart.records.append({r.id, r.moment, r.protocolNumber, r.revision});
-    const std::optional<ChartSpec> spec = specOf(quantityId, chosen.isEmpty() ? nullptr : &chosen.last(), options);
-    if (!spec)
+    const std::optional<ChartPlan> plan = planOf(quantityId, chosen.isEmpty() ? nullptr : &chosen.last(), options);
+    if (!plan)
         return chart;
-    chart.title = spec->title;
-    chart.unit = spec->unit;
-    chart.axisTitle = spec->axisTitle;
-    for (const LineSpec &ls : spec->lines) {
+    chart.title = plan->title;
+    chart.unit = plan->unit;
+    chart.axisTitle = plan->axisTitle;
+    for (const LinePlan &ls : plan->lines) {
         Line line{ls.name, ls.normId, ls.tap, ls.row, {}};
         line.values.reserve(chosen.size());
         for (const ArchiveRecord &r : chosen)
