@@ -46,6 +46,7 @@ public:
     }
     QString openFileName(QWidget *, const FileRequest &) override { return {}; }
     QString saveFileName(QWidget *, const FileRequest &) override { return {}; }
+    bool askYesNo(QWidget *, const QString &, const QString &) override { return false; }
     bool setUpPrinter(QWidget *, QPrinter *) override { return false; }
     int messages = 0;
 };

@@ -2,9 +2,8 @@
 // field of both pages filled. The operator presses it after each change, so it should stay
 // well under 100 ms; the first press also opens the window.
 
-#include "Unit4.h"
 #include "controls.h"
-#include "main.h"
+#include "programwindows.h"
 #include "recordingprompts.h"
 #include "recordslocation.h"
 #include "report.h"
@@ -28,39 +27,38 @@ int main(int argc, char **argv)
     setRecordsDirectoryForTests(records.path());
     RecordingPrompts prompts;
     {
-        TForm1 form1;
-        TForm3 form3;
-        TForm4 form4;
-        form4.setDocument(&form3);
-        form1.Form3 = &form3;
-        form1.Form4 = &form4;
+        ProgramWindows windows;
+        TForm1 &form1 = windows.form1;
+        TForm4 &form4 = windows.form4;
         form1.show();
 
         // Every control the protocol reads holds a text.
         for (QLineEdit *e : form1.findChildren<QLineEdit *>())
             if (e->text().isEmpty())
                 e->setText(QStringLiteral("123.45"));
-        for (QLabel *l : {form1.Uab00, form1.Ubc00, form1.Uca00, form1.Ia00, form1.Ib00, form1.Ic00,
-                          form1.Ixx00, form1.Ixx01, form1.Pxx00, form1.Uab10, form1.Ubc10, form1.Uca10,
-                          form1.Ukz100, form1.Ia10, form1.Ib10, form1.Ic10, form1.Ukz101, form1.Ukz111,
-                          form1.Pkz11, form1.Ukz102, form1.Pkz12, form1.Group})
+        for (QLabel *l : {form1.control<QLabel>("Uab00"), form1.control<QLabel>("Ubc00"), form1.control<QLabel>("Uca00"), form1.control<QLabel>("Ia00"), form1.control<QLabel>("Ib00"), form1.control<QLabel>("Ic00"),
+                          form1.control<QLabel>("Ixx00"), form1.control<QLabel>("Ixx01"), form1.control<QLabel>("Pxx00"), form1.control<QLabel>("Uab10"), form1.control<QLabel>("Ubc10"), form1.control<QLabel>("Uca10"),
+                          form1.control<QLabel>("Ukz100"), form1.control<QLabel>("Ia10"), form1.control<QLabel>("Ib10"), form1.control<QLabel>("Ic10"), form1.control<QLabel>("Ukz101"), form1.control<QLabel>("Ukz111"),
+                          form1.control<QLabel>("Pkz11"), form1.control<QLabel>("Ukz102"), form1.control<QLabel>("Pkz12"), form1.control<QLabel>("Group")})
             l->setText(QStringLiteral("401.7"));
         for (int c = 0; c < 12; ++c)
             for (int r = 0; r < 3; ++r)
-                form1.TransformGrid->setCell(c, r, QStringLiteral("25.03"));
+                form1.control<StringGrid>("TransformGrid")->setCell(c, r, QStringLiteral("25.03"));
         for (int c = 0; c < 7; ++c)
             for (int r = 0; r < 4; ++r)
-                form1.ResistenceGrid->setCell(c, r, QStringLiteral("5,921"));
-        form1.Firm->setPlainText(QStringLiteral("ООО \"Энергоремонт\"\nцех трансформаторов"));
-        form1.Conclusion->setPlainText(QStringLiteral("Трансформатор испытания выдержал."));
-        form1.Circuit->setCurrentIndex(2);
-        form1.FasNumber->setItemIndex(1);
-        form1.IsolationCheckBox->setChecked(true);
+                form1.control<StringGrid>("ResistenceGrid")->setCell(c, r, QStringLiteral("5,921"));
+        form1.control<QPlainTextEdit>("Firm")->setPlainText(QStringLiteral("ООО \"Энергоремонт\"\nцех трансформаторов"));
+        form1.control<QPlainTextEdit>("Conclusion")->setPlainText(QStringLiteral("Трансформатор испытания выдержал."));
+        form1.control<QComboBox>("Circuit")->setCurrentIndex(2);
+        form1.control<RadioGroup>("FasNumber")->setItemIndex(1);
+        form1.control<QCheckBox>("IsolationCheckBox")->setChecked(true);
 
         const auto press = [&] {
             QElapsedTimer timer;
             timer.start();
-            form1.PreviwClick();
+            windows.protocol.PreviwClick();
+            // Page 1 is laid out in a step of its own, after the main window's repaint.
+            QCoreApplication::processEvents();
             form4.QRPreview1->viewport()->repaint();
             return timer.nsecsElapsed() / 1e6;
         };

@@ -191,8 +191,8 @@ int startupChild(int argc, char **argv, const QString &folder, qint64 startNs)
     counter.firstPaint = [&] {
         const double ms = double(monotonicNs() - startNs) / 1e6;
         // What the start read, so that a file that was not found cannot pass for a fast start.
-        out("types", QString::number(w.form1.Name->count()));
-        out("name", w.form1.Name->currentText());
+        out("types", QString::number(w.form1.control<QComboBox>("Name")->count()));
+        out("name", w.form1.control<QComboBox>("Name")->currentText());
         out("painted_ms", QString::number(ms, 'f', 1));
         app.quit();
     };
@@ -332,9 +332,9 @@ int link(int argc, char **argv, const QStringList &args)
     const double cpu0 = processorSeconds();
     QElapsedTimer wall;
     wall.start();
-    w.form1.PageControl1->tabButton(TForm1::PageResistence)->click();
+    w.form1.control<PageControl>("PageControl1")->tabButton(TForm1::PageResistence)->click();
     if (!waitFor([&] { return noted("the port was opened"); }, 10000)) {
-        out("error", QStringLiteral("the port did not open; status bar: ") + w.form1.StatusBarMain->text());
+        out("error", QStringLiteral("the port did not open; status bar: ") + w.form1.control<QLabel>("StatusBarMain")->text());
         return 1;
     }
     std::optional<qint64> rssAtMark;
@@ -349,18 +349,18 @@ int link(int argc, char **argv, const QStringList &args)
     const qint64 paints = counter.paints - paints0;
 
     // The counter settles once the last packets have been read and shown.
-    QString shown = w.form1.Label2->text();
+    QString shown = w.form1.control<QLabel>("Label2")->text();
     QElapsedTimer still;
     still.start();
     waitFor([&] {
-        if (w.form1.Label2->text() != shown) {
-            shown = w.form1.Label2->text();
+        if (w.form1.control<QLabel>("Label2")->text() != shown) {
+            shown = w.form1.control<QLabel>("Label2")->text();
             still.restart();
         }
         return still.elapsed() >= 1000;
     }, 20000);
     const QString counted = shown.section(QLatin1Char(' '), 1);
-    const QString failed = w.form1.Label8->text().section(QLatin1Char(' '), 1);
+    const QString failed = w.form1.control<QLabel>("Label8")->text().section(QLatin1Char(' '), 1);
     const qint64 rssEnd = residentKiB();
 
     bench.terminate();
@@ -396,15 +396,15 @@ int protocol(int argc, char **argv)
     PaintCounter counter(&w.form1);
     if (!showPainted(w.form1, counter))
         return 1;
-    w.form1.PageControl1->tabButton(TForm1::PageProtocol)->click();
+    w.form1.control<PageControl>("PageControl1")->tabButton(TForm1::PageProtocol)->click();
     PaintCounter preview(&w.form4);
     bool previewPainted = false;
     preview.firstPaint = [&] { previewPainted = true; };
     QElapsedTimer wall;
     wall.start();
-    w.form1.Previw->click();
+    w.form1.control<QPushButton>("Previw")->click();
     if (!waitFor([&] { return previewPainted; }, 10000)) {
-        out("preview", QStringLiteral("not built (the button \"%1\" shows no preview)").arg(w.form1.Previw->text()));
+        out("preview", QStringLiteral("not built (the button \"%1\" shows no preview)").arg(w.form1.control<QPushButton>("Previw")->text()));
         return 0;
     }
     out("preview_ms", QString::number(double(wall.nsecsElapsed()) / 1e6, 'f', 1));
@@ -420,6 +420,7 @@ int protocol(int argc, char **argv)
         }
         QString openFileName(QWidget *, const FileRequest &) override { return openPath; }
         QString saveFileName(QWidget *, const FileRequest &) override { return path; }
+        bool askYesNo(QWidget *, const QString &, const QString &) override { return false; }
         bool setUpPrinter(QWidget *, QPrinter *) override { return false; }
     } prompts;
     Prompts *previous = Prompts::install(&prompts);

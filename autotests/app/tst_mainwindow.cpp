@@ -187,19 +187,19 @@ void TstMainWindow::everyTabCaptionIsFullyReadable()
 {
     const QStringList captions{"Трансформатор", "Холостой ход", "Короткое замыкание",
                                "Коэффициент трансформации", "Омическое сопротивление", "Протокол"};
-    QCOMPARE(f->form->PageControl1->pageCount(), 6);
+    QCOMPARE(f->form->control<PageControl>("PageControl1")->pageCount(), 6);
     for (int i = 0; i < 6; ++i) {
-        QAbstractButton *tab = f->form->PageControl1->tabButton(i);
+        QAbstractButton *tab = f->form->control<PageControl>("PageControl1")->tabButton(i);
         QCOMPARE(tab->text(), captions[i]);
         QVERIFY(tab->width() >= tab->fontMetrics().horizontalAdvance(tab->text()) + 8);
-        QVERIFY(f->form->PageControl1->rect().contains(tab->geometry()));
+        QVERIFY(f->form->control<PageControl>("PageControl1")->rect().contains(tab->geometry()));
     }
 }
 
 void TstMainWindow::gridsHaveTheirSizeAndCannotBeEditedOrScrolled()
 {
     struct { StringGrid *grid; int columns, rows; } grids[] = {
-        {f->form->TransformGrid, 12, 3}, {f->form->TransformGrid1, 4, 3}, {f->form->ResistenceGrid, 7, 4}};
+        {f->form->control<StringGrid>("TransformGrid"), 12, 3}, {f->form->control<StringGrid>("TransformGrid1"), 4, 3}, {f->form->control<StringGrid>("ResistenceGrid"), 7, 4}};
     for (auto g : grids) {
         QCOMPARE(g.grid->columnCount(), g.columns);
         QCOMPARE(g.grid->rowCount(), g.rows);
@@ -209,13 +209,13 @@ void TstMainWindow::gridsHaveTheirSizeAndCannotBeEditedOrScrolled()
         QVERIFY(!(g.grid->item(0, 0)->flags() & Qt::ItemIsEditable));
     }
     // Nothing scrolls the cells away from their headings.
-    f->form->TransformGrid->horizontalScrollBar()->setValue(2);
-    f->form->TransformGrid->scrollTo(f->form->TransformGrid->model()->index(0, 11));
-    QCOMPARE(f->form->TransformGrid->horizontalScrollBar()->value(), 0);
-    QCOMPARE(f->form->TransformGrid->columnViewportPosition(0), 0);
+    f->form->control<StringGrid>("TransformGrid")->horizontalScrollBar()->setValue(2);
+    f->form->control<StringGrid>("TransformGrid")->scrollTo(f->form->control<StringGrid>("TransformGrid")->model()->index(0, 11));
+    QCOMPARE(f->form->control<StringGrid>("TransformGrid")->horizontalScrollBar()->value(), 0);
+    QCOMPARE(f->form->control<StringGrid>("TransformGrid")->columnViewportPosition(0), 0);
     // Eleven columns of TransformGrid are visible, the twelfth lies beyond the width.
-    QVERIFY(11 * 54 <= f->form->TransformGrid->width());
-    QVERIFY(12 * 54 > f->form->TransformGrid->width());
+    QVERIFY(11 * 54 <= f->form->control<StringGrid>("TransformGrid")->width());
+    QVERIFY(12 * 54 > f->form->control<StringGrid>("TransformGrid")->width());
 }
 
 void TstMainWindow::gridCellsSitUnderTheirHeads_data()
@@ -339,38 +339,38 @@ void TstMainWindow::radioGroupIsOneStopAtItsCheckedItemAndArrowsMoveInside()
         QTest::keyClick(QApplication::focusWidget(), key);
         return QApplication::focusWidget();
     };
-    w->Name->setFocus(Qt::TabFocusReason);
+    w->control<QComboBox>("Name")->setFocus(Qt::TabFocusReason);
     // None selected: the first item is the stop, and it stays unselected until moved to.
-    QCOMPARE(tab(), w->FasNumber->button(0));
-    QCOMPARE(w->FasNumber->itemIndex(), -1);
-    QCOMPARE(tab(Qt::Key_Right), w->FasNumber->button(1));
-    QCOMPARE(w->FasNumber->itemIndex(), 1);
-    QCOMPARE(tab(Qt::Key_Down), w->FasNumber->button(0)); // round the end
-    QCOMPARE(w->FasNumber->itemIndex(), 0);
-    QCOMPARE(tab(Qt::Key_Up), w->FasNumber->button(1));
-    QCOMPARE(tab(), w->TransformerWeight);
-    QCOMPARE(tab(Qt::Key_Backtab), w->FasNumber->button(1));
+    QCOMPARE(tab(), w->control<RadioGroup>("FasNumber")->button(0));
+    QCOMPARE(w->control<RadioGroup>("FasNumber")->itemIndex(), -1);
+    QCOMPARE(tab(Qt::Key_Right), w->control<RadioGroup>("FasNumber")->button(1));
+    QCOMPARE(w->control<RadioGroup>("FasNumber")->itemIndex(), 1);
+    QCOMPARE(tab(Qt::Key_Down), w->control<RadioGroup>("FasNumber")->button(0)); // round the end
+    QCOMPARE(w->control<RadioGroup>("FasNumber")->itemIndex(), 0);
+    QCOMPARE(tab(Qt::Key_Up), w->control<RadioGroup>("FasNumber")->button(1));
+    QCOMPARE(tab(), w->control<QLineEdit>("TransformerWeight"));
+    QCOMPARE(tab(Qt::Key_Backtab), w->control<RadioGroup>("FasNumber")->button(1));
 
     // A selection made by the program moves the stop with it; an arrow runs the click's handler.
-    w->Material->setItemIndex(1);
-    w->Circuit->setFocus(Qt::TabFocusReason);
-    QCOMPARE(tab(), w->Material->button(1));
-    QCOMPARE(tab(Qt::Key_Left), w->Material->button(0));
+    w->control<RadioGroup>("Material")->setItemIndex(1);
+    w->control<QComboBox>("Circuit")->setFocus(Qt::TabFocusReason);
+    QCOMPARE(tab(), w->control<RadioGroup>("Material")->button(1));
+    QCOMPARE(tab(Qt::Key_Left), w->control<RadioGroup>("Material")->button(0));
     QCOMPARE(int(w->Rated.MaterialConstant), 235);
-    QCOMPARE(tab(), w->sButton6);
+    QCOMPARE(tab(), w->control<QPushButton>("sButton6"));
 }
 
 void TstMainWindow::radioGroupsStartWithNoSelection()
 {
-    QCOMPARE(f->form->FasNumber->itemIndex(), -1);
-    QCOMPARE(f->form->Material->itemIndex(), -1);
-    QCOMPARE(f->form->FasNumber->items(), (QStringList{"Одна", "Три"}));
-    QCOMPARE(f->form->Material->items(), (QStringList{"медь", "алюминий"}));
-    QCOMPARE(f->form->RadioGroup1->itemIndex(), 0);
-    QCOMPARE(f->form->RadioGroup2->items().last(), QStringLiteral("HH")); // Latin letters
-    QCOMPARE(f->form->RadioGroup3->items(), (QStringList{"AB", "CA", "BC"}));
-    QCOMPARE(f->form->RadioGroup4->items(), (QStringList{"A0", "B0", "C0"}));
-    QCOMPARE(f->form->ResistenceRange1->items(), (QStringList{"200", "20", "2", "0.2", "0.01"}));
+    QCOMPARE(f->form->control<RadioGroup>("FasNumber")->itemIndex(), -1);
+    QCOMPARE(f->form->control<RadioGroup>("Material")->itemIndex(), -1);
+    QCOMPARE(f->form->control<RadioGroup>("FasNumber")->items(), (QStringList{"Одна", "Три"}));
+    QCOMPARE(f->form->control<RadioGroup>("Material")->items(), (QStringList{"медь", "алюминий"}));
+    QCOMPARE(f->form->control<RadioGroup>("RadioGroup1")->itemIndex(), 0);
+    QCOMPARE(f->form->control<RadioGroup>("RadioGroup2")->items().last(), QStringLiteral("HH")); // Latin letters
+    QCOMPARE(f->form->control<RadioGroup>("RadioGroup3")->items(), (QStringList{"AB", "CA", "BC"}));
+    QCOMPARE(f->form->control<RadioGroup>("RadioGroup4")->items(), (QStringList{"A0", "B0", "C0"}));
+    QCOMPARE(f->form->control<RadioGroup>("ResistenceRange1")->items(), (QStringList{"200", "20", "2", "0.2", "0.01"}));
 }
 
 void TstMainWindow::listsHoldTheirItems()
@@ -381,38 +381,38 @@ void TstMainWindow::listsHoldTheirItems()
             l << c->itemText(i);
         return l;
     };
-    QCOMPARE(items(f->form->cbVoltage), (QStringList{"Не используется", "10кВ/100В", "35кВ/100В"}));
-    QCOMPARE(items(f->form->cbCurrent),
+    QCOMPARE(items(f->form->control<QComboBox>("cbVoltage")), (QStringList{"Не используется", "10кВ/100В", "35кВ/100В"}));
+    QCOMPARE(items(f->form->control<QComboBox>("cbCurrent")),
              (QStringList{"Не используется", "15А/5А", "50А/5А", "100А/5А", "150А/5А", "200А/5А",
                           "250А/5А", "300А/5А", "350А/5А", "400А/5А"}));
-    QCOMPARE(f->form->cbVoltage->currentIndex(), 0);
-    QCOMPARE(f->form->cbCurrent->currentIndex(), 0);
-    QCOMPARE(items(f->form->Circuit),
+    QCOMPARE(f->form->control<QComboBox>("cbVoltage")->currentIndex(), 0);
+    QCOMPARE(f->form->control<QComboBox>("cbCurrent")->currentIndex(), 0);
+    QCOMPARE(items(f->form->control<QComboBox>("Circuit")),
              (QStringList{"U / Uo - 0", "U / U - 0", "U / D - 11", "U / Z - 11", "D / U - 11",
                           "I / I - 0", "D / D - 0"}));
-    QCOMPARE(f->form->Circuit->currentText(), QString());
+    QCOMPARE(f->form->control<QComboBox>("Circuit")->currentText(), QString());
 }
 
 void TstMainWindow::clearEmptiesTheEntriesOfTheTransformer()
 {
-    const QList<QLineEdit *> edits{f->form->TransformerWeight, f->form->Pnom, f->form->Unom, f->form->Unom2,
-                                   f->form->Inom, f->form->Inom2, f->form->RepairNumber, f->form->RHigh15,
-                                   f->form->RHigh60, f->form->RLow15, f->form->RLow60, f->form->Uhigh,
-                                   f->form->Ulow, f->form->Thigh, f->form->Tlow};
+    const QList<QLineEdit *> edits{f->form->control<QLineEdit>("TransformerWeight"), f->form->control<QLineEdit>("Pnom"), f->form->control<QLineEdit>("Unom"), f->form->control<QLineEdit>("Unom2"),
+                                   f->form->control<QLineEdit>("Inom"), f->form->control<QLineEdit>("Inom2"), f->form->control<QLineEdit>("RepairNumber"), f->form->control<QLineEdit>("RHigh15"),
+                                   f->form->control<QLineEdit>("RHigh60"), f->form->control<QLineEdit>("RLow15"), f->form->control<QLineEdit>("RLow60"), f->form->control<QLineEdit>("Uhigh"),
+                                   f->form->control<QLineEdit>("Ulow"), f->form->control<QLineEdit>("Thigh"), f->form->control<QLineEdit>("Tlow")};
     for (QLineEdit *e : edits)
         e->setText(QStringLiteral("7"));
-    const QList<QLabel *> results{f->form->Uab00, f->form->Ixx01, f->form->Pxx00, f->form->Uab10,
-                                  f->form->Ukz112, f->form->Ikz10, f->form->Pkz12, f->form->Group};
+    const QList<QLabel *> results{f->form->control<QLabel>("Uab00"), f->form->control<QLabel>("Ixx01"), f->form->control<QLabel>("Pxx00"), f->form->control<QLabel>("Uab10"),
+                                  f->form->control<QLabel>("Ukz112"), f->form->control<QLabel>("Ikz10"), f->form->control<QLabel>("Pkz12"), f->form->control<QLabel>("Group")};
     for (QLabel *l : results)
         l->setText(QStringLiteral("1.0"));
-    f->form->TransformGrid->setCell(11, 2, QStringLiteral("x"));
-    f->form->TransformGrid->setCell(0, 0, QStringLiteral("x"));
-    f->form->ResistenceGrid->setCell(6, 3, QStringLiteral("x"));
-    f->form->Circuit->setEditText(QStringLiteral("U / U - 0"));
-    f->form->Freq2->clear();
-    f->form->Conclusion->setPlainText(QString());
+    f->form->control<StringGrid>("TransformGrid")->setCell(11, 2, QStringLiteral("x"));
+    f->form->control<StringGrid>("TransformGrid")->setCell(0, 0, QStringLiteral("x"));
+    f->form->control<StringGrid>("ResistenceGrid")->setCell(6, 3, QStringLiteral("x"));
+    f->form->control<QComboBox>("Circuit")->setEditText(QStringLiteral("U / U - 0"));
+    f->form->control<QLineEdit>("Freq2")->clear();
+    f->form->control<QPlainTextEdit>("Conclusion")->setPlainText(QString());
 
-    QTest::mouseClick(f->form->sBitBtn2, Qt::LeftButton);
+    QTest::mouseClick(f->form->control<QPushButton>("sBitBtn2"), Qt::LeftButton);
 
     for (QLineEdit *e : edits)
         QVERIFY2(e->text().isEmpty(), qPrintable(e->objectName()));
@@ -420,68 +420,68 @@ void TstMainWindow::clearEmptiesTheEntriesOfTheTransformer()
         QVERIFY2(l->text().isEmpty(), qPrintable(l->objectName()));
     for (int c = 0; c < 12; ++c)
         for (int r = 0; r < 3; ++r)
-            QVERIFY(f->form->TransformGrid->cell(c, r).isEmpty());
+            QVERIFY(f->form->control<StringGrid>("TransformGrid")->cell(c, r).isEmpty());
     for (int c = 0; c < 7; ++c)
         for (int r = 0; r < 4; ++r)
-            QVERIFY(f->form->ResistenceGrid->cell(c, r).isEmpty());
-    QCOMPARE(f->form->Circuit->currentText(), QString());
-    QCOMPARE(f->form->Freq2->text(), QStringLiteral("50"));
-    QCOMPARE(f->form->Conclusion->toPlainText(), QStringLiteral("Трансформатор годен к эксплуатации"));
+            QVERIFY(f->form->control<StringGrid>("ResistenceGrid")->cell(c, r).isEmpty());
+    QCOMPARE(f->form->control<QComboBox>("Circuit")->currentText(), QString());
+    QCOMPARE(f->form->control<QLineEdit>("Freq2")->text(), QStringLiteral("50"));
+    QCOMPARE(f->form->control<QPlainTextEdit>("Conclusion")->toPlainText(), QStringLiteral("Трансформатор годен к эксплуатации"));
     QVERIFY(f->prompts.messages.isEmpty());
 }
 
 void TstMainWindow::clearLeavesOtherEntriesAlone()
 {
-    f->form->Name->setEditText(QStringLiteral("ТМ-250"));
-    f->form->Temperature->setText(QStringLiteral("18"));
-    f->form->FasNumber->setItemIndex(1);
-    f->form->Material->setItemIndex(0);
-    for (QLineEdit *e : {f->form->RHL15, f->form->RHL60, f->form->UHL, f->form->THL, f->form->Rem,
-                         f->form->ProtocolNumber, f->form->Investigator, f->form->Chief, f->form->OilAnalysis})
+    f->form->control<QComboBox>("Name")->setEditText(QStringLiteral("ТМ-250"));
+    f->form->control<QLineEdit>("Temperature")->setText(QStringLiteral("18"));
+    f->form->control<RadioGroup>("FasNumber")->setItemIndex(1);
+    f->form->control<RadioGroup>("Material")->setItemIndex(0);
+    for (QLineEdit *e : {f->form->control<QLineEdit>("RHL15"), f->form->control<QLineEdit>("RHL60"), f->form->control<QLineEdit>("UHL"), f->form->control<QLineEdit>("THL"), f->form->control<QLineEdit>("Rem"),
+                         f->form->control<QLineEdit>("ProtocolNumber"), f->form->control<QLineEdit>("Investigator"), f->form->control<QLineEdit>("Chief"), f->form->control<QLineEdit>("OilAnalysis")})
         e->setText(QStringLiteral("5"));
-    f->form->TransformGrid1->setCell(0, 0, QStringLiteral("10000.00"));
-    f->form->Firm->setPlainText(QStringLiteral("Фирма"));
-    f->form->IsolationCheckBox->setChecked(true);
-    f->form->RadioGroup2->setItemIndex(3);
+    f->form->control<StringGrid>("TransformGrid1")->setCell(0, 0, QStringLiteral("10000.00"));
+    f->form->control<QPlainTextEdit>("Firm")->setPlainText(QStringLiteral("Фирма"));
+    f->form->control<QCheckBox>("IsolationCheckBox")->setChecked(true);
+    f->form->control<RadioGroup>("RadioGroup2")->setItemIndex(3);
 
-    QTest::mouseClick(f->form->sBitBtn2, Qt::LeftButton);
+    QTest::mouseClick(f->form->control<QPushButton>("sBitBtn2"), Qt::LeftButton);
 
-    QCOMPARE(f->form->Name->currentText(), QStringLiteral("ТМ-250"));
-    QCOMPARE(f->form->Temperature->text(), QStringLiteral("18"));
-    QCOMPARE(f->form->FasNumber->itemIndex(), 1);
-    QCOMPARE(f->form->Material->itemIndex(), 0);
-    for (QLineEdit *e : {f->form->RHL15, f->form->RHL60, f->form->UHL, f->form->THL, f->form->Rem,
-                         f->form->ProtocolNumber, f->form->Investigator, f->form->Chief, f->form->OilAnalysis})
+    QCOMPARE(f->form->control<QComboBox>("Name")->currentText(), QStringLiteral("ТМ-250"));
+    QCOMPARE(f->form->control<QLineEdit>("Temperature")->text(), QStringLiteral("18"));
+    QCOMPARE(f->form->control<RadioGroup>("FasNumber")->itemIndex(), 1);
+    QCOMPARE(f->form->control<RadioGroup>("Material")->itemIndex(), 0);
+    for (QLineEdit *e : {f->form->control<QLineEdit>("RHL15"), f->form->control<QLineEdit>("RHL60"), f->form->control<QLineEdit>("UHL"), f->form->control<QLineEdit>("THL"), f->form->control<QLineEdit>("Rem"),
+                         f->form->control<QLineEdit>("ProtocolNumber"), f->form->control<QLineEdit>("Investigator"), f->form->control<QLineEdit>("Chief"), f->form->control<QLineEdit>("OilAnalysis")})
         QCOMPARE(e->text(), QStringLiteral("5"));
-    QCOMPARE(f->form->TransformGrid1->cell(0, 0), QStringLiteral("10000.00"));
-    QCOMPARE(f->form->Firm->toPlainText(), QStringLiteral("Фирма"));
-    QVERIFY(f->form->IsolationCheckBox->isChecked());
-    QCOMPARE(f->form->RadioGroup2->itemIndex(), 3);
+    QCOMPARE(f->form->control<StringGrid>("TransformGrid1")->cell(0, 0), QStringLiteral("10000.00"));
+    QCOMPARE(f->form->control<QPlainTextEdit>("Firm")->toPlainText(), QStringLiteral("Фирма"));
+    QVERIFY(f->form->control<QCheckBox>("IsolationCheckBox")->isChecked());
+    QCOMPARE(f->form->control<RadioGroup>("RadioGroup2")->itemIndex(), 3);
 }
 
 void TstMainWindow::ctrlEFlipsDiagnosticsOnlyWhileTheWindowHoldsTheFocus()
 {
     f->form->show();
     QVERIFY(QTest::qWaitForWindowExposed(f->form));
-    QVERIFY(f->form->Label3->isHidden() && f->form->Label4->isHidden());
-    QVERIFY(!f->form->Gauge->isHidden());
+    QVERIFY(f->form->control<QLabel>("Label3")->isHidden() && f->form->control<QLabel>("Label4")->isHidden());
+    QVERIFY(!f->form->control<QPushButton>("Gauge")->isHidden());
 
-    f->form->PageControl1->setActivePage(f->form->sTabSheet6);
-    f->form->RepairNumber->setFocus();
-    QTest::keyClick(f->form->RepairNumber, Qt::Key_E, Qt::ControlModifier);
-    QVERIFY(f->form->Label3->isHidden());
-    QVERIFY(!f->form->Gauge->isHidden());
+    f->form->control<PageControl>("PageControl1")->setActivePage(f->form->control<QWidget>("sTabSheet6"));
+    f->form->control<QLineEdit>("RepairNumber")->setFocus();
+    QTest::keyClick(f->form->control<QLineEdit>("RepairNumber"), Qt::Key_E, Qt::ControlModifier);
+    QVERIFY(f->form->control<QLabel>("Label3")->isHidden());
+    QVERIFY(!f->form->control<QPushButton>("Gauge")->isHidden());
 
-    f->form->RepairNumber->clearFocus();
+    f->form->control<QLineEdit>("RepairNumber")->clearFocus();
     f->form->setFocus();
     QTest::keyClick(f->form, Qt::Key_E, Qt::ControlModifier);
-    QVERIFY(!f->form->Label3->isHidden() && !f->form->Label4->isHidden());
-    QVERIFY(f->form->Gauge->isHidden());
-    QVERIFY(f->form->Label8->isHidden());
+    QVERIFY(!f->form->control<QLabel>("Label3")->isHidden() && !f->form->control<QLabel>("Label4")->isHidden());
+    QVERIFY(f->form->control<QPushButton>("Gauge")->isHidden());
+    QVERIFY(f->form->control<QLabel>("Label8")->isHidden());
 
     QTest::keyClick(f->form, Qt::Key_E, Qt::ControlModifier | Qt::AltModifier);
-    QVERIFY(f->form->Label3->isHidden() && f->form->Label4->isHidden());
-    QVERIFY(!f->form->Gauge->isHidden());
+    QVERIFY(f->form->control<QLabel>("Label3")->isHidden() && f->form->control<QLabel>("Label4")->isHidden());
+    QVERIFY(!f->form->control<QPushButton>("Gauge")->isHidden());
 }
 
 void TstMainWindow::ctrlEWorksByTheKeyWhateverTheLayout_data()
@@ -512,21 +512,21 @@ void TstMainWindow::ctrlEWorksByTheKeyWhateverTheLayout()
     f->form->setFocus();
     QKeyEvent press(QEvent::KeyPress, key, Qt::ControlModifier, scanCode, virtualKey, 0);
     QApplication::sendEvent(f->form, &press);
-    QCOMPARE(!f->form->Label3->isHidden(), flips);
-    QCOMPARE(f->form->Gauge->isHidden(), flips);
+    QCOMPARE(!f->form->control<QLabel>("Label3")->isHidden(), flips);
+    QCOMPARE(f->form->control<QPushButton>("Gauge")->isHidden(), flips);
     // The same key without Ctrl is no switch.
     QKeyEvent plain(QEvent::KeyPress, key, Qt::NoModifier, scanCode, virtualKey, 0);
     QApplication::sendEvent(f->form, &plain);
-    QCOMPARE(!f->form->Label3->isHidden(), flips);
+    QCOMPARE(!f->form->control<QLabel>("Label3")->isHidden(), flips);
 }
 
 void TstMainWindow::panelClickFlipsTheCountersAndPowers()
 {
-    QTest::mouseClick(f->form->sPanel1, Qt::LeftButton);
-    QVERIFY(!f->form->Label3->isHidden() && !f->form->Label4->isHidden() && !f->form->Label8->isHidden());
-    QVERIFY(!f->form->Gauge->isHidden());
-    QTest::mouseClick(f->form->sPanel1, Qt::LeftButton);
-    QVERIFY(f->form->Label3->isHidden() && f->form->Label4->isHidden() && f->form->Label8->isHidden());
+    QTest::mouseClick(f->form->control<QFrame>("sPanel1"), Qt::LeftButton);
+    QVERIFY(!f->form->control<QLabel>("Label3")->isHidden() && !f->form->control<QLabel>("Label4")->isHidden() && !f->form->control<QLabel>("Label8")->isHidden());
+    QVERIFY(!f->form->control<QPushButton>("Gauge")->isHidden());
+    QTest::mouseClick(f->form->control<QFrame>("sPanel1"), Qt::LeftButton);
+    QVERIFY(f->form->control<QLabel>("Label3")->isHidden() && f->form->control<QLabel>("Label4")->isHidden() && f->form->control<QLabel>("Label8")->isHidden());
 }
 
 void TstMainWindow::ctrlShiftClickOnTheWindowSurfaceFlipsThePowers()
@@ -534,13 +534,13 @@ void TstMainWindow::ctrlShiftClickOnTheWindowSurfaceFlipsThePowers()
     const QPoint surface(100, 400); // between the frames of the left column
     QVERIFY(f->form->childAt(surface) == nullptr);
     QTest::mouseClick(f->form, Qt::LeftButton, Qt::ControlModifier, surface);
-    QVERIFY(f->form->Label3->isHidden());
+    QVERIFY(f->form->control<QLabel>("Label3")->isHidden());
     QTest::mouseClick(f->form, Qt::LeftButton, Qt::ControlModifier | Qt::ShiftModifier, surface);
-    QVERIFY(!f->form->Label3->isHidden() && !f->form->Label4->isHidden());
-    QVERIFY(f->form->Label8->isHidden());
+    QVERIFY(!f->form->control<QLabel>("Label3")->isHidden() && !f->form->control<QLabel>("Label4")->isHidden());
+    QVERIFY(f->form->control<QLabel>("Label8")->isHidden());
     // A click on a control is not a click on the window's surface.
-    QTest::mouseClick(f->form->Uab, Qt::LeftButton, Qt::ControlModifier | Qt::ShiftModifier);
-    QVERIFY(!f->form->Label3->isHidden());
+    QTest::mouseClick(f->form->control<QLabel>("Uab"), Qt::LeftButton, Qt::ControlModifier | Qt::ShiftModifier);
+    QVERIFY(!f->form->control<QLabel>("Label3")->isHidden());
 }
 
 void TstMainWindow::anErrorInAHandlerIsReportedAndTheProgramGoesOn()

@@ -33,16 +33,12 @@ public:
     }
     ~ProtocolSession() { stopEmulator(); }
 
-    // The window with the protocol's document holder and preview window, as the program
-    // entry wires them.
+    // The program's windows, the protocol's document holder and preview among them.
     bool startWindow()
     {
         f.createWindow();
-        form3 = std::make_unique<TForm3>();
-        form4 = std::make_unique<TForm4>();
-        form4->setDocument(form3.get());
-        f.form->Form3 = form3.get();
-        f.form->Form4 = form4.get();
+        form3 = f.form3;
+        form4 = f.form4;
         f.form->show();
         f.form->activateWindow();
         // After the start-up reading, which sets the port from the settings file.
@@ -54,12 +50,8 @@ public:
     void closeWindows()
     {
         stopEmulator();
-        if (f.form) {
-            f.form->Form3 = nullptr;
-            f.form->Form4 = nullptr;
-        }
-        form4.reset();
-        form3.reset();
+        form4 = nullptr;
+        form3 = nullptr;
     }
 
     bool loadType()
@@ -71,29 +63,29 @@ public:
                    "the type could not be stored"))
             return false;
         f.form->refillTypeList();
-        f.showPageOf(f.form->Name);
-        typeText(f.form->Name->lineEdit(), TypeName);
+        f.showPageOf(f.form->control<QComboBox>("Name"));
+        typeText(f.form->control<QComboBox>("Name")->lineEdit(), TypeName);
         // The operator picks the scheme from the list, which also sets the item index.
-        f.form->Circuit->setCurrentIndex(f.form->Circuit->findText(type.circuit));
-        f.form->cbCurrent->setCurrentIndex(1); // 15А/5А
-        f.form->cbVoltage->setCurrentIndex(1); // 10кВ/100В
-        f.form->Temperature->setText(QStringLiteral("20"));
-        f.form->TemperatureExit(f.form->Temperature);
-        return check(f.form->Pnom->text() == QLatin1String("250")
-                         && f.form->FasNumber->itemIndex() == 1,
+        f.form->control<QComboBox>("Circuit")->setCurrentIndex(f.form->control<QComboBox>("Circuit")->findText(type.circuit));
+        f.form->control<QComboBox>("cbCurrent")->setCurrentIndex(1); // 15А/5А
+        f.form->control<QComboBox>("cbVoltage")->setCurrentIndex(1); // 10кВ/100В
+        f.form->control<QLineEdit>("Temperature")->setText(QStringLiteral("20"));
+        f.form->TemperatureExit(f.form->control<QLineEdit>("Temperature"));
+        return check(f.form->control<QLineEdit>("Pnom")->text() == QLatin1String("250")
+                         && f.form->control<RadioGroup>("FasNumber")->itemIndex() == 1,
                      "the type did not load");
     }
 
     bool runNoLoad()
     {
-        return startEmulator({"--preset", "idle"}) && openPage(TForm1::PageIdle, f.form->IdleState)
-               && press(f.form->IdleState, f.form->Pxx00);
+        return startEmulator({"--preset", "idle"}) && openPage(TForm1::PageIdle, f.form->control<QPushButton>("IdleState"))
+               && press(f.form->control<QPushButton>("IdleState"), f.form->control<QLabel>("Pxx00"));
     }
 
     bool runShortCircuit()
     {
-        return startEmulator({"--preset", "short"}) && openPage(TForm1::PageChort, f.form->ShortState)
-               && press(f.form->ShortState, f.form->Pkz12);
+        return startEmulator({"--preset", "short"}) && openPage(TForm1::PageChort, f.form->control<QPushButton>("ShortState"))
+               && press(f.form->control<QPushButton>("ShortState"), f.form->control<QLabel>("Pkz12"));
     }
 
     // Taps I and III: 10.5 kV and 10 kV on the high side, 100 V on the low side.
@@ -103,11 +95,11 @@ public:
         for (const auto &[tap, highVolts] : taps) {
             if (!startEmulator({"--preset", "ratio", "--u2ab", highVolts, "--u2bc", highVolts,
                                 "--u2ca", highVolts})
-                || !openPage(TForm1::PageTransformations, f.form->Transform))
+                || !openPage(TForm1::PageTransformations, f.form->control<QPushButton>("Transform")))
                 return false;
-            f.form->RadioGroup1->setItemIndex(tap);
-            QTest::mouseClick(f.form->Transform, Qt::LeftButton);
-            if (!check(!f.form->TransformGrid->cell(2 * tap + 1, 0).isEmpty(), "no ratio in the grid"))
+            f.form->control<RadioGroup>("RadioGroup1")->setItemIndex(tap);
+            QTest::mouseClick(f.form->control<QPushButton>("Transform"), Qt::LeftButton);
+            if (!check(!f.form->control<StringGrid>("TransformGrid")->cell(2 * tap + 1, 0).isEmpty(), "no ratio in the grid"))
                 return false;
         }
         return true;
@@ -128,69 +120,71 @@ public:
             plan += {{5, 0, 4, "0.00612"}, {5, 1, 4, "0.00618"}, {5, 2, 4, "0.00615"}};
         for (const Measurement &m : plan) {
             if (!startEmulator({"--preset", "zero", "--resistance", m.ohms})
-                || !openPage(TForm1::PageResistence, f.form->Resist))
+                || !openPage(TForm1::PageResistence, f.form->control<QPushButton>("Resist")))
                 return false;
-            f.form->RadioGroup2->setItemIndex(m.tap);
-            f.form->RadioGroup3->setItemIndex(m.pair);
-            f.form->ResistenceRange1->setItemIndex(m.range);
-            QTest::mouseClick(f.form->Resist, Qt::LeftButton);
-            if (!check(QTest::qWaitFor([&] { return !f.form->ResistenceGrid->cell(m.tap, m.pair).isEmpty(); },
+            f.form->control<RadioGroup>("RadioGroup2")->setItemIndex(m.tap);
+            f.form->control<RadioGroup>("RadioGroup3")->setItemIndex(m.pair);
+            f.form->control<RadioGroup>("ResistenceRange1")->setItemIndex(m.range);
+            QTest::mouseClick(f.form->control<QPushButton>("Resist"), Qt::LeftButton);
+            if (!check(QTest::qWaitFor([&] { return !f.form->control<StringGrid>("ResistenceGrid")->cell(m.tap, m.pair).isEmpty(); },
                                        10000),
                        "no resistance arrived"))
                 return false;
-            QTest::mouseClick(f.form->ResistStop, Qt::LeftButton);
+            QTest::mouseClick(f.form->control<QPushButton>("ResistStop"), Qt::LeftButton);
         }
-        QTest::mouseClick(f.form->sButton1, Qt::LeftButton);
-        return check(!f.form->ResistenceGrid->cell(2, 3).isEmpty(), "no spread computed");
+        QTest::mouseClick(f.form->control<QPushButton>("sButton1"), Qt::LeftButton);
+        return check(!f.form->control<StringGrid>("ResistenceGrid")->cell(2, 3).isEmpty(), "no spread computed");
     }
 
     void typeEntries()
     {
         stopEmulator();
-        f.showPageOf(f.form->Previw);
+        f.showPageOf(f.form->control<QPushButton>("Previw"));
         const std::pair<QWidget *, QString> entries[] = {
-            {f.form->ProtocolNumber, QStringLiteral("12")},
-            {f.form->RepairNumber, QStringLiteral("104587")},
-            {f.form->YearOfRepair, QStringLiteral("2026")},
-            {f.form->RHigh15, QStringLiteral("2500")}, {f.form->RHigh60, QStringLiteral("4000")},
-            {f.form->Uhigh, QStringLiteral("2.5")}, {f.form->Thigh, QStringLiteral("60")},
-            {f.form->RLow15, QStringLiteral("1200")}, {f.form->RLow60, QStringLiteral("1800")},
-            {f.form->Ulow, QStringLiteral("2.5")}, {f.form->Tlow, QStringLiteral("60")},
-            {f.form->RHL15, QStringLiteral("2000")}, {f.form->RHL60, QStringLiteral("3100")},
-            {f.form->UHL, QStringLiteral("2.5")}, {f.form->THL, QStringLiteral("60")},
-            {f.form->OilAnalysis, QStringLiteral("17")},
-            {f.form->ElectricStrength, QStringLiteral("52 кВ")},
-            {f.form->WaterContent, QStringLiteral("0,0015 %")},
-            {f.form->MechanicalImpurities, QStringLiteral("отсутствуют")},
-            {f.form->WeightedCoalContent, QStringLiteral("отсутствует")},
-            {f.form->Color, QStringLiteral("светло-желтый")},
-            {f.form->AcidNumber, QStringLiteral("0,02 мг")},
-            {f.form->ReactionAqueousExtract, QStringLiteral("нейтральная")},
-            {f.form->FlashTemperature, QStringLiteral("142 °C")},
-            {f.form->Investigator, QStringLiteral("Иванов И.И.")},
-            {f.form->ChiefName, QStringLiteral("Начальник ОТК")},
-            {f.form->Chief, QStringLiteral("Петров П.П.")},
+            {f.form->control<QLineEdit>("ProtocolNumber"), QStringLiteral("12")},
+            {f.form->control<QLineEdit>("RepairNumber"), QStringLiteral("104587")},
+            {f.form->control<QLineEdit>("YearOfRepair"), QStringLiteral("2026")},
+            {f.form->control<QLineEdit>("RHigh15"), QStringLiteral("2500")}, {f.form->control<QLineEdit>("RHigh60"), QStringLiteral("4000")},
+            {f.form->control<QLineEdit>("Uhigh"), QStringLiteral("2.5")}, {f.form->control<QLineEdit>("Thigh"), QStringLiteral("60")},
+            {f.form->control<QLineEdit>("RLow15"), QStringLiteral("1200")}, {f.form->control<QLineEdit>("RLow60"), QStringLiteral("1800")},
+            {f.form->control<QLineEdit>("Ulow"), QStringLiteral("2.5")}, {f.form->control<QLineEdit>("Tlow"), QStringLiteral("60")},
+            {f.form->control<QLineEdit>("RHL15"), QStringLiteral("2000")}, {f.form->control<QLineEdit>("RHL60"), QStringLiteral("3100")},
+            {f.form->control<QLineEdit>("UHL"), QStringLiteral("2.5")}, {f.form->control<QLineEdit>("THL"), QStringLiteral("60")},
+            {f.form->control<QLineEdit>("OilAnalysis"), QStringLiteral("17")},
+            {f.form->control<QLineEdit>("ElectricStrength"), QStringLiteral("52 кВ")},
+            {f.form->control<QLineEdit>("WaterContent"), QStringLiteral("0,0015 %")},
+            {f.form->control<QLineEdit>("MechanicalImpurities"), QStringLiteral("отсутствуют")},
+            {f.form->control<QLineEdit>("WeightedCoalContent"), QStringLiteral("отсутствует")},
+            {f.form->control<QLineEdit>("Color"), QStringLiteral("светло-желтый")},
+            {f.form->control<QLineEdit>("AcidNumber"), QStringLiteral("0,02 мг")},
+            {f.form->control<QLineEdit>("ReactionAqueousExtract"), QStringLiteral("нейтральная")},
+            {f.form->control<QLineEdit>("FlashTemperature"), QStringLiteral("142 °C")},
+            {f.form->control<QLineEdit>("Investigator"), QStringLiteral("Иванов И.И.")},
+            {f.form->control<QLineEdit>("ChiefName"), QStringLiteral("Начальник ОТК")},
+            {f.form->control<QLineEdit>("Chief"), QStringLiteral("Петров П.П.")},
         };
         for (const auto &[widget, text] : entries) {
             if (auto *edit = qobject_cast<QLineEdit *>(widget))
                 edit->clear();
             typeText(widget, text);
         }
-        f.form->Firm->clear();
-        typeText(f.form->Firm, QStringLiteral("ООО \"Энергоремонт\"\nцех трансформаторов"));
-        f.form->Conclusion->clear();
-        typeText(f.form->Conclusion, QStringLiteral("Трансформатор испытания выдержал и пригоден к эксплуатации."));
-        if (!f.form->IsolationCheckBox->isChecked())
-            f.click(f.form->IsolationCheckBox);
+        f.form->control<QPlainTextEdit>("Firm")->clear();
+        typeText(f.form->control<QPlainTextEdit>("Firm"), QStringLiteral("ООО \"Энергоремонт\"\nцех трансформаторов"));
+        f.form->control<QPlainTextEdit>("Conclusion")->clear();
+        typeText(f.form->control<QPlainTextEdit>("Conclusion"), QStringLiteral("Трансформатор испытания выдержал и пригоден к эксплуатации."));
+        if (!f.form->control<QCheckBox>("IsolationCheckBox")->isChecked())
+            f.click(f.form->control<QCheckBox>("IsolationCheckBox"));
     }
 
     // "Протокол" on its page; true once both pages are generated.
     bool pressProtocol()
     {
-        f.click(f.form->Previw);
-        return check(form4->isVisible() && form3->stendReportStore()
-                         && form3->stendReportStore()->hasSheet()
-                         && form4->QRPreview2->store() && form4->QRPreview2->store()->hasSheet(),
+        f.click(f.form->control<QPushButton>("Previw"));
+        return check(QTest::qWaitFor([this] {
+                         return form4->isVisible() && form3->stendReportStore()
+                             && form3->stendReportStore()->hasSheet() && form4->QRPreview2->store()
+                             && form4->QRPreview2->store()->hasSheet();
+                     }),
                      "the protocol did not open");
     }
 
@@ -220,8 +214,8 @@ public:
     }
 
     WindowFixture &f;
-    std::unique_ptr<TForm3> form3;
-    std::unique_ptr<TForm4> form4;
+    TForm3 *form3 = nullptr;
+    TForm4 *form4 = nullptr;
     std::unique_ptr<QProcess> emulator;
     QString error;
 
@@ -236,9 +230,9 @@ private:
     // Leaves for the first page and comes back, so the port opens on the new link.
     bool openPage(TForm1::PageIndex page, QPushButton *start)
     {
-        QTest::mouseClick(f.form->PageControl1->tabButton(TForm1::PageMain), Qt::LeftButton);
-        QTest::mouseClick(f.form->PageControl1->tabButton(page), Qt::LeftButton);
-        if (!check(f.form->PageControl1->activePageIndex() == page, "the test page did not open"))
+        QTest::mouseClick(f.form->control<PageControl>("PageControl1")->tabButton(TForm1::PageMain), Qt::LeftButton);
+        QTest::mouseClick(f.form->control<PageControl>("PageControl1")->tabButton(page), Qt::LeftButton);
+        if (!check(f.form->control<PageControl>("PageControl1")->activePageIndex() == page, "the test page did not open"))
             return false;
         return check(QTest::qWaitFor([start] { return start->isEnabled(); }, 10000),
                      "no packets reached the window");

@@ -85,8 +85,8 @@ void TstBenchLink::startEmulator(const QStringList &extra)
 void TstBenchLink::openResistancePage()
 {
     // The resistance page needs no rated data, so the port opens at once.
-    QTest::mouseClick(f->form->PageControl1->tabButton(TForm1::PageResistence), Qt::LeftButton);
-    QCOMPARE(f->form->PageControl1->activePage(), f->form->Resistence);
+    QTest::mouseClick(f->form->control<PageControl>("PageControl1")->tabButton(TForm1::PageResistence), Qt::LeftButton);
+    QCOMPARE(f->form->control<PageControl>("PageControl1")->activePage(), f->form->control<QWidget>("Resistence"));
 }
 
 void TstBenchLink::readoutsFillWithTheEmulatorsValues()
@@ -95,22 +95,22 @@ void TstBenchLink::readoutsFillWithTheEmulatorsValues()
                    "--ia", "2", "--ib", "1.5", "--ic", "0.25", "--freq", "50",
                    "--current-ratio", "1", "--voltage-ratio", "1"});
     openResistancePage();
-    QCOMPARE(f->form->StatusBarMain->text(), QStringLiteral("COM31 открыт"));
+    QCOMPARE(f->form->control<QLabel>("StatusBarMain")->text(), QStringLiteral("COM31 открыт"));
 
-    QTRY_VERIFY_WITH_TIMEOUT(counterOf(f->form->Label2) >= 3, 10000);
-    QCOMPARE(f->form->Uab->text(), QStringLiteral("400.0"));
-    QCOMPARE(f->form->Ubc->text(), QStringLiteral("230.5"));
-    QCOMPARE(f->form->Uca->text(), QStringLiteral("100.0"));
-    QCOMPARE(f->form->Ia->text(), QStringLiteral("2.000"));
-    QCOMPARE(f->form->Ib->text(), QStringLiteral("1.500"));
-    QCOMPARE(f->form->Ic->text(), QStringLiteral("0.250"));
-    QCOMPARE(f->form->Freq->text(), QStringLiteral("50.00"));
-    QCOMPARE(f->form->lbCRC->text(), QStringLiteral("CRCV OK"));
-    QCOMPARE(f->form->StatusBarMain->text(), QStringLiteral("COM31 открыт"));
-    QVERIFY(f->form->Resist->isEnabled());
-    QVERIFY(f->form->Gauge->isEnabled());
-    QVERIFY(f->form->Label7->text().contains(QLatin1Char('.')));
-    QCOMPARE(f->form->Label8->text(), QStringLiteral("F 0"));
+    QTRY_VERIFY_WITH_TIMEOUT(counterOf(f->form->control<QLabel>("Label2")) >= 3, 10000);
+    QCOMPARE(f->form->control<QLabel>("Uab")->text(), QStringLiteral("400.0"));
+    QCOMPARE(f->form->control<QLabel>("Ubc")->text(), QStringLiteral("230.5"));
+    QCOMPARE(f->form->control<QLabel>("Uca")->text(), QStringLiteral("100.0"));
+    QCOMPARE(f->form->control<QLabel>("Ia")->text(), QStringLiteral("2.000"));
+    QCOMPARE(f->form->control<QLabel>("Ib")->text(), QStringLiteral("1.500"));
+    QCOMPARE(f->form->control<QLabel>("Ic")->text(), QStringLiteral("0.250"));
+    QCOMPARE(f->form->control<QLabel>("Freq")->text(), QStringLiteral("50.00"));
+    QCOMPARE(f->form->control<QLabel>("lbCRC")->text(), QStringLiteral("CRCV OK"));
+    QCOMPARE(f->form->control<QLabel>("StatusBarMain")->text(), QStringLiteral("COM31 открыт"));
+    QVERIFY(f->form->control<QPushButton>("Resist")->isEnabled());
+    QVERIFY(f->form->control<QPushButton>("Gauge")->isEnabled());
+    QVERIFY(f->form->control<QLabel>("Label7")->text().contains(QLatin1Char('.')));
+    QCOMPARE(f->form->control<QLabel>("Label8")->text(), QStringLiteral("F 0"));
 }
 
 void TstBenchLink::corruptedPacketsAreCountedAndChangeNoReading()
@@ -118,11 +118,11 @@ void TstBenchLink::corruptedPacketsAreCountedAndChangeNoReading()
     startEmulator({"--preset", "zero", "--uab", "400", "--current-ratio", "1", "--voltage-ratio",
                    "1", "--bad-crc-every", "3", "--garbage-every", "2"});
     openResistancePage();
-    QTRY_VERIFY_WITH_TIMEOUT(counterOf(f->form->Label8) >= 3 && counterOf(f->form->Label2) >= 6, 15000);
+    QTRY_VERIFY_WITH_TIMEOUT(counterOf(f->form->control<QLabel>("Label8")) >= 3 && counterOf(f->form->control<QLabel>("Label2")) >= 6, 15000);
     // Garbage between packets never stops later good packets from being decoded.
-    const int good = counterOf(f->form->Label2);
-    QTRY_VERIFY_WITH_TIMEOUT(counterOf(f->form->Label2) > good + 3, 10000);
-    QCOMPARE(f->form->Uab->text(), QStringLiteral("400.0"));
+    const int good = counterOf(f->form->control<QLabel>("Label2"));
+    QTRY_VERIFY_WITH_TIMEOUT(counterOf(f->form->control<QLabel>("Label2")) > good + 3, 10000);
+    QCOMPARE(f->form->control<QLabel>("Uab")->text(), QStringLiteral("400.0"));
     QVERIFY(f->prompts.messages.isEmpty());
 }
 
@@ -131,14 +131,14 @@ void TstBenchLink::aClosedFarEndLeavesTheWindowWorking()
     startEmulator({"--preset", "zero", "--uab", "400", "--current-ratio", "1", "--voltage-ratio",
                    "1", "--close-after", "1"});
     openResistancePage();
-    QTRY_VERIFY_WITH_TIMEOUT(counterOf(f->form->Label2) >= 1, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(counterOf(f->form->control<QLabel>("Label2")) >= 1, 10000);
     QVERIFY(emulator->waitForFinished(10000));
     QTest::qWait(500);
     // The watchdog's turn: readouts empty, controls blocked, a quiet reconnect attempt.
     f->form->Timer1Timer();
-    QCOMPARE(f->form->StatusBarMain->text(), QStringLiteral("Попытка восстановления связи"));
-    QVERIFY(f->form->Uab->text().isEmpty());
-    QVERIFY(!f->form->Resist->isEnabled());
+    QCOMPARE(f->form->control<QLabel>("StatusBarMain")->text(), QStringLiteral("Попытка восстановления связи"));
+    QVERIFY(f->form->control<QLabel>("Uab")->text().isEmpty());
+    QVERIFY(!f->form->control<QPushButton>("Resist")->isEnabled());
     QVERIFY(f->prompts.messages.isEmpty());
 
     // The bench comes back on the same number: the next good packet brings the readings back.
@@ -146,9 +146,9 @@ void TstBenchLink::aClosedFarEndLeavesTheWindowWorking()
     emulator = nullptr;
     startEmulator({"--preset", "zero", "--uab", "231", "--current-ratio", "1", "--voltage-ratio", "1"});
     f->form->Timer1Timer();
-    QTRY_COMPARE_WITH_TIMEOUT(f->form->Uab->text(), QStringLiteral("231.0"), 10000);
-    QCOMPARE(f->form->StatusBarMain->text(), QStringLiteral("COM31 открыт"));
-    QVERIFY(f->form->Resist->isEnabled());
+    QTRY_COMPARE_WITH_TIMEOUT(f->form->control<QLabel>("Uab")->text(), QStringLiteral("231.0"), 10000);
+    QCOMPARE(f->form->control<QLabel>("StatusBarMain")->text(), QStringLiteral("COM31 открыт"));
+    QVERIFY(f->form->control<QPushButton>("Resist")->isEnabled());
 }
 
 void TstBenchLink::noLoadTestTakesTheLiveReadings()
@@ -156,23 +156,23 @@ void TstBenchLink::noLoadTestTakesTheLiveReadings()
     startEmulator({"--preset", "zero", "--uab", "400", "--ubc", "400.04", "--uca", "399.96",
                    "--ia", "1.5", "--ib", "1.5", "--ic", "1.5", "--p1", "60", "--p2", "60",
                    "--current-ratio", "1", "--voltage-ratio", "1"});
-    f->form->Pnom->setText(QStringLiteral("250"));
-    f->form->Unom->setText(QStringLiteral("400"));
-    f->form->Unom2->setText(QStringLiteral("10000"));
-    f->form->Inom->setText(QStringLiteral("50"));
-    f->form->Inom2->setText(QStringLiteral("14.4"));
-    QTest::mouseClick(f->form->PageControl1->tabButton(TForm1::PageIdle), Qt::LeftButton);
-    QCOMPARE(f->form->PageControl1->activePage(), f->form->Idle);
-    QTRY_VERIFY_WITH_TIMEOUT(f->form->IdleState->isEnabled(), 10000);
+    f->form->control<QLineEdit>("Pnom")->setText(QStringLiteral("250"));
+    f->form->control<QLineEdit>("Unom")->setText(QStringLiteral("400"));
+    f->form->control<QLineEdit>("Unom2")->setText(QStringLiteral("10000"));
+    f->form->control<QLineEdit>("Inom")->setText(QStringLiteral("50"));
+    f->form->control<QLineEdit>("Inom2")->setText(QStringLiteral("14.4"));
+    QTest::mouseClick(f->form->control<PageControl>("PageControl1")->tabButton(TForm1::PageIdle), Qt::LeftButton);
+    QCOMPARE(f->form->control<PageControl>("PageControl1")->activePage(), f->form->control<QWidget>("Idle"));
+    QTRY_VERIFY_WITH_TIMEOUT(f->form->control<QPushButton>("IdleState")->isEnabled(), 10000);
 
-    QTest::mouseClick(f->form->IdleState, Qt::LeftButton);
-    QCOMPARE(f->form->Uab00->text(), QStringLiteral("400.0"));
-    QCOMPARE(f->form->Ubc00->text(), QStringLiteral("400.0"));
-    QCOMPARE(f->form->Uca00->text(), QStringLiteral("400.0"));
-    QCOMPARE(f->form->Ia00->text(), QStringLiteral("1.500"));
-    QCOMPARE(f->form->Ixx00->text(), QStringLiteral("1.500"));
-    QCOMPARE(f->form->Ixx01->text(), QStringLiteral("3.00"));
-    QCOMPARE(f->form->Pxx00->text(), QStringLiteral("120.00"));
+    QTest::mouseClick(f->form->control<QPushButton>("IdleState"), Qt::LeftButton);
+    QCOMPARE(f->form->control<QLabel>("Uab00")->text(), QStringLiteral("400.0"));
+    QCOMPARE(f->form->control<QLabel>("Ubc00")->text(), QStringLiteral("400.0"));
+    QCOMPARE(f->form->control<QLabel>("Uca00")->text(), QStringLiteral("400.0"));
+    QCOMPARE(f->form->control<QLabel>("Ia00")->text(), QStringLiteral("1.500"));
+    QCOMPARE(f->form->control<QLabel>("Ixx00")->text(), QStringLiteral("1.500"));
+    QCOMPARE(f->form->control<QLabel>("Ixx01")->text(), QStringLiteral("3.00"));
+    QCOMPARE(f->form->control<QLabel>("Pxx00")->text(), QStringLiteral("120.00"));
     QVERIFY(f->prompts.messages.isEmpty());
 }
 
@@ -182,14 +182,14 @@ void TstBenchLink::resistanceMeasurementSendsItsCommandsAndShowsTheValue()
     startEmulator({"--preset", "zero", "--uab", "400", "--current-ratio", "1", "--voltage-ratio",
                    "1", "--resistance", "1.25", "--log", log});
     openResistancePage();
-    QTRY_VERIFY_WITH_TIMEOUT(f->form->Resist->isEnabled(), 10000);
-    f->form->RadioGroup2->setItemIndex(5); // "HH"
-    f->form->RadioGroup3->setItemIndex(1); // "CA"
-    f->form->ResistenceRange1->setItemIndex(2); // "2": three decimals
-    QTest::mouseClick(f->form->Resist, Qt::LeftButton);
-    QTRY_COMPARE_WITH_TIMEOUT(f->form->ResistenceGrid->cell(5, 1),
+    QTRY_VERIFY_WITH_TIMEOUT(f->form->control<QPushButton>("Resist")->isEnabled(), 10000);
+    f->form->control<RadioGroup>("RadioGroup2")->setItemIndex(5); // "HH"
+    f->form->control<RadioGroup>("RadioGroup3")->setItemIndex(1); // "CA"
+    f->form->control<RadioGroup>("ResistenceRange1")->setItemIndex(2); // "2": three decimals
+    QTest::mouseClick(f->form->control<QPushButton>("Resist"), Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(f->form->control<StringGrid>("ResistenceGrid")->cell(5, 1),
                               fixedTextWithSeparatorForTest(QStringLiteral("1.250")), 10000);
-    QTest::mouseClick(f->form->ResistStop, Qt::LeftButton);
+    QTest::mouseClick(f->form->control<QPushButton>("ResistStop"), Qt::LeftButton);
     QVERIFY(f->form->resistancePaused());
 
     // The emulator logs every read with its time: AA, a second, then the pair.

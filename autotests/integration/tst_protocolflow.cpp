@@ -74,22 +74,22 @@ void TstProtocolFlow::wholeRecordReachesTheProtocolAndSurvivesSaveOpenAndPdf()
     QCOMPARE(textAt(page1, onPaper(70, 66)), QStringList{u"Три"_s});
     // No-load cells of the data row, each with the window's text.
     const double noLoadX[] = {14.7, 33.2, 51.7, 70.3, 88.8, 107.3, 125.8, 144.3, 169.5};
-    const QLabel *noLoad[] = {form->Uab00, form->Ubc00, form->Uca00, form->Ia00, form->Ib00,
-                              form->Ic00, form->Ixx00, form->Ixx01, form->Pxx00};
+    const QLabel *noLoad[] = {form->control<QLabel>("Uab00"), form->control<QLabel>("Ubc00"), form->control<QLabel>("Uca00"), form->control<QLabel>("Ia00"), form->control<QLabel>("Ib00"),
+                              form->control<QLabel>("Ic00"), form->control<QLabel>("Ixx00"), form->control<QLabel>("Ixx01"), form->control<QLabel>("Pxx00")};
     for (int c = 0; c < 9; ++c) {
         QVERIFY(!noLoad[c]->text().isEmpty());
         QCOMPARE(textAt(page1, onPaper(noLoadX[c], 162)), QStringList{noLoad[c]->text()});
     }
     QCOMPARE(textAt(page1, onPaper(20, 214)).join(u' '),
-             u"Uкз приведенное к 75°С "_s + form->Ukz102->text() + u" B"_s);
+             u"Uкз приведенное к 75°С "_s + form->control<QLabel>("Ukz102")->text() + u" B"_s);
     // Ratio taps I and III, tap II empty lines; delta low-voltage headers.
     QCOMPARE(textAt(page1, onPaper(40, 118)),
-             (QStringList{form->TransformGrid->cell(1, 0), form->TransformGrid->cell(1, 1),
-                          form->TransformGrid->cell(1, 2)}));
+             (QStringList{form->control<StringGrid>("TransformGrid")->cell(1, 0), form->control<StringGrid>("TransformGrid")->cell(1, 1),
+                          form->control<StringGrid>("TransformGrid")->cell(1, 2)}));
     QCOMPARE(textAt(page1, onPaper(100, 118)),
-             (QStringList{form->TransformGrid->cell(5, 0), form->TransformGrid->cell(5, 1),
-                          form->TransformGrid->cell(5, 2)}));
-    QCOMPARE(textAt(page1, onPaper(80, 262)).first(), form->ResistenceGrid->cell(2, 0));
+             (QStringList{form->control<StringGrid>("TransformGrid")->cell(5, 0), form->control<StringGrid>("TransformGrid")->cell(5, 1),
+                          form->control<StringGrid>("TransformGrid")->cell(5, 2)}));
+    QCOMPARE(textAt(page1, onPaper(80, 262)).first(), form->control<StringGrid>("ResistenceGrid")->cell(2, 0));
     QVERIFY(allText(page1).contains(u"ab\nca\nbc\n%"_s));
     QVERIFY(!allText(page1).contains(u"a0\nb0"_s));
 
@@ -120,7 +120,7 @@ void TstProtocolFlow::wholeRecordReachesTheProtocolAndSurvivesSaveOpenAndPdf()
     text.start(u"pdftotext"_s, {pdf, u"-"_s});
     QVERIFY(text.waitForFinished(20000));
     const QString words = QString::fromUtf8(text.readAllStandardOutput());
-    for (const QString &expected : {title, form->Pxx00->text().trimmed(), form->Ixx01->text().trimmed(),
+    for (const QString &expected : {title, form->control<QLabel>("Pxx00")->text().trimmed(), form->control<QLabel>("Ixx01")->text().trimmed(),
                                     u"Анализ масла № 17"_s, today, u"\u03a5 / \u0394 - 11"_s})
         QVERIFY2(words.contains(expected), qPrintable(expected));
 }

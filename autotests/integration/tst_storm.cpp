@@ -117,8 +117,8 @@ private:
 
     void openResistancePage()
     {
-        QTest::mouseClick(f->form->PageControl1->tabButton(TForm1::PageResistence), Qt::LeftButton);
-        QCOMPARE(f->form->PageControl1->activePage(), f->form->Resistence);
+        QTest::mouseClick(f->form->control<PageControl>("PageControl1")->tabButton(TForm1::PageResistence), Qt::LeftButton);
+        QCOMPARE(f->form->control<PageControl>("PageControl1")->activePage(), f->form->control<QWidget>("Resistence"));
     }
 
     std::unique_ptr<WindowFixture> f;
@@ -136,45 +136,45 @@ void TstStorm::theWindowOutlivesAStormOnItsLine()
     fields.Uab = fields.Ubc = fields.Uca = 123456789;
     const QByteArray good = signalPacket(fields);
     flood(line, good + good);
-    QTRY_VERIFY_WITH_TIMEOUT(!f->form->Uab->text().isEmpty(), 5000);
-    const QString reading = f->form->Uab->text();
+    QTRY_VERIFY_WITH_TIMEOUT(!f->form->control<QLabel>("Uab")->text().isEmpty(), 5000);
+    const QString reading = f->form->control<QLabel>("Uab")->text();
     burst(line, 1000); // the allocator's pools and Qt's caches settle first
     flood(line, good + good);
-    QTRY_COMPARE_WITH_TIMEOUT(f->form->Uab->text(), reading, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(f->form->control<QLabel>("Uab")->text(), reading, 5000);
     const qint64 before = residentKb();
 
-    const int failedBefore = counterOf(f->form->Label8);
-    const int resistanceBefore = counterOf(f->form->Label6);
+    const int failedBefore = counterOf(f->form->control<QLabel>("Label8"));
+    const int resistanceBefore = counterOf(f->form->control<QLabel>("Label6"));
     const qint64 sent = burst(line, 8000);
-    QCOMPARE(counterOf(f->form->Label6), resistanceBefore); // no measurement runs
+    QCOMPARE(counterOf(f->form->control<QLabel>("Label6")), resistanceBefore); // no measurement runs
     // About one byte in 128 of random bytes starts a packet that fails its checksum: so
     // many failures show the bytes were read, not lost on the way.
-    const int failed = counterOf(f->form->Label8) - failedBefore;
+    const int failed = counterOf(f->form->control<QLabel>("Label8")) - failedBefore;
     QVERIFY2(failed > sent / 1024, qPrintable(QStringLiteral("%1 failed packets in %2 bytes").arg(failed).arg(sent)));
-    const int goodBefore = counterOf(f->form->Label2);
+    const int goodBefore = counterOf(f->form->control<QLabel>("Label2"));
     flood(line, good + good + good);
-    QTRY_VERIFY_WITH_TIMEOUT(counterOf(f->form->Label2) > goodBefore, 5000);
-    QCOMPARE(f->form->Uab->text(), reading);
+    QTRY_VERIFY_WITH_TIMEOUT(counterOf(f->form->control<QLabel>("Label2")) > goodBefore, 5000);
+    QCOMPARE(f->form->control<QLabel>("Uab")->text(), reading);
     qInfo("random burst: %lld MB, %d packets failed their checksum", sent >> 20, failed);
 
     // Then the bench itself: garbage after every packet, every third checksum broken, six
     // seconds of silence (the watchdog steps in), and its end closed.
-    QTest::mouseClick(f->form->PageControl1->tabButton(TForm1::PageMain), Qt::LeftButton);
+    QTest::mouseClick(f->form->control<PageControl>("PageControl1")->tabButton(TForm1::PageMain), Qt::LeftButton);
     QFile::remove(QDir(f->deviceFolder()).filePath(QStringLiteral("COM%1").arg(Port)));
     startEmulator({"--rate", "1000", "--garbage-every", "1", "--bad-crc-every", "3", "--silence-after", "4",
                    "--silence-for", "6", "--close-after", "14"});
     openResistancePage();
-    QTRY_VERIFY_WITH_TIMEOUT(counterOf(f->form->Label8) > 100, 10000);
-    QTRY_COMPARE_WITH_TIMEOUT(f->form->StatusBarMain->text(), QStringLiteral("Попытка восстановления связи"), 15000);
+    QTRY_VERIFY_WITH_TIMEOUT(counterOf(f->form->control<QLabel>("Label8")) > 100, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(f->form->control<QLabel>("StatusBarMain")->text(), QStringLiteral("Попытка восстановления связи"), 15000);
     QVERIFY(emulator->waitForFinished(15000));
     stopEmulator();
 
     // The bench comes back, clean: the readings are right at once.
     startEmulator({"--rate", "50"});
     f->form->Timer1Timer();
-    QTRY_COMPARE_WITH_TIMEOUT(f->form->Uab->text(), QStringLiteral("400.0"), 10000);
-    QCOMPARE(f->form->Ia->text(), QStringLiteral("2.000"));
-    QCOMPARE(f->form->StatusBarMain->text(), QStringLiteral("COM%1 открыт").arg(Port));
+    QTRY_COMPARE_WITH_TIMEOUT(f->form->control<QLabel>("Uab")->text(), QStringLiteral("400.0"), 10000);
+    QCOMPARE(f->form->control<QLabel>("Ia")->text(), QStringLiteral("2.000"));
+    QCOMPARE(f->form->control<QLabel>("StatusBarMain")->text(), QStringLiteral("COM%1 открыт").arg(Port));
     QVERIFY(f->prompts.messages.isEmpty());
 
     const qint64 after = residentKb();
@@ -204,25 +204,25 @@ void TstStorm::readoutsFollowTheBenchWhileNoiseFlows()
         options += QStringList{"--bad-crc-every", "3"};
     startEmulator(options);
     openResistancePage();
-    const int resistanceBefore = counterOf(f->form->Label6);
-    const int signalBefore = counterOf(f->form->Label2);
+    const int resistanceBefore = counterOf(f->form->control<QLabel>("Label6"));
+    const int signalBefore = counterOf(f->form->control<QLabel>("Label2"));
 
-    QTRY_COMPARE_WITH_TIMEOUT(f->form->Uab->text(), QStringLiteral("400.0"), 5000);
-    const int early = counterOf(f->form->Label2);
+    QTRY_COMPARE_WITH_TIMEOUT(f->form->control<QLabel>("Uab")->text(), QStringLiteral("400.0"), 5000);
+    const int early = counterOf(f->form->control<QLabel>("Label2"));
     QTest::qWait(1000);
     QCOMPARE(emulator->state(), QProcess::Running); // the noise still flows
-    QVERIFY2(counterOf(f->form->Label2) - early > 500,
-             qPrintable(QStringLiteral("%1 packets counted in a second").arg(counterOf(f->form->Label2) - early)));
-    QCOMPARE(f->form->Uab->text(), QStringLiteral("400.0"));
-    QCOMPARE(f->form->Ia->text(), QStringLiteral("2.000"));
-    QCOMPARE(f->form->StatusBarMain->text(), QStringLiteral("COM%1 открыт").arg(Port));
-    QCOMPARE(counterOf(f->form->Label6), resistanceBefore);
-    QCOMPARE(f->form->ResistenceGrid->cell(0, 0), QString());
+    QVERIFY2(counterOf(f->form->control<QLabel>("Label2")) - early > 500,
+             qPrintable(QStringLiteral("%1 packets counted in a second").arg(counterOf(f->form->control<QLabel>("Label2")) - early)));
+    QCOMPARE(f->form->control<QLabel>("Uab")->text(), QStringLiteral("400.0"));
+    QCOMPARE(f->form->control<QLabel>("Ia")->text(), QStringLiteral("2.000"));
+    QCOMPARE(f->form->control<QLabel>("StatusBarMain")->text(), QStringLiteral("COM%1 открыт").arg(Port));
+    QCOMPARE(counterOf(f->form->control<QLabel>("Label6")), resistanceBefore);
+    QCOMPARE(f->form->control<StringGrid>("ResistenceGrid")->cell(0, 0), QString());
 
     // The bench stops after its time once the port is closed.
     QTest::qWait(3500);
-    const int counted = counterOf(f->form->Label2) - signalBefore;
-    QTest::mouseClick(f->form->PageControl1->tabButton(TForm1::PageMain), Qt::LeftButton);
+    const int counted = counterOf(f->form->control<QLabel>("Label2")) - signalBefore;
+    QTest::mouseClick(f->form->control<PageControl>("PageControl1")->tabButton(TForm1::PageMain), Qt::LeftButton);
     QVERIFY(emulator->waitForFinished(10000));
     QFile file(report);
     QVERIFY(file.open(QIODevice::ReadOnly));
@@ -235,8 +235,8 @@ void TstStorm::readoutsFollowTheBenchWhileNoiseFlows()
     QVERIFY(sent > 1000);
     QVERIFY2(counted >= sound * 99 / 100 && counted <= sound,
              qPrintable(QStringLiteral("%1 of %2 sound packets counted").arg(counted).arg(sound)));
-    QCOMPARE(counterOf(f->form->Label6), resistanceBefore);
-    QCOMPARE(f->form->ResistenceGrid->cell(0, 0), QString());
+    QCOMPARE(counterOf(f->form->control<QLabel>("Label6")), resistanceBefore);
+    QCOMPARE(f->form->control<StringGrid>("ResistenceGrid")->cell(0, 0), QString());
 }
 
 QTEST_MAIN(TstStorm)

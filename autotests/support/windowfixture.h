@@ -1,9 +1,7 @@
 #pragma once
 
-#include "Unit4.h"
-#include "Unit5.h"
 #include "controls.h"
-#include "main.h"
+#include "programwindows.h"
 #include "recordingprompts.h"
 #include "recordslocation.h"
 #include "report.h"
@@ -47,8 +45,17 @@ public:
     QString filePath(const QString &name) const { return m_records.filePath(name); }
     QString deviceFolder() const { return m_devices.path(); }
 
-    // Not shown yet, so nothing of the start-up has run.
-    void createWindow() { form = new TForm1; }
+    // The program's windows as the program makes them; the main window not shown yet, so
+    // nothing of its start-up has run.
+    void createWindow()
+    {
+        windows = std::make_unique<ProgramWindows>();
+        form = &windows->form1;
+        form2 = &windows->form2;
+        form3 = &windows->form3;
+        form4 = &windows->form4;
+        form5 = &windows->form5;
+    }
 
     // Shown and active, so start-up has run and focus changes count as leaving a field.
     bool startWindow()
@@ -59,52 +66,22 @@ public:
         return QTest::qWaitForWindowActive(form);
     }
 
-    // The dialogs handed to the window as the program entry does.
-    void addPortSettingsDialog()
-    {
-        form2 = new TForm2(form->VaComm1);
-        form->Form2 = form2;
-    }
-    void addCalibrationDialog()
-    {
-        form5 = new TForm5(form->VaComm1);
-        form->Form5 = form5;
-    }
-
-    // The protocol's document holder and preview, wired as the program wires them.
-    void addProtocolWindows()
-    {
-        form3 = new TForm3;
-        form4 = new TForm4;
-        form4->setDocument(form3);
-        form->Form3 = form3;
-        form->Form4 = form4;
-    }
-
     void deleteWindow()
     {
-        if (form) {
-            form->Form3 = nullptr;
-            form->Form4 = nullptr;
-        }
-        delete form4;
-        delete form3;
-        form4 = nullptr;
-        form3 = nullptr;
-        delete form5;
-        delete form2;
-        delete form;
-        form5 = nullptr;
-        form2 = nullptr;
+        windows.reset();
         form = nullptr;
+        form2 = nullptr;
+        form3 = nullptr;
+        form4 = nullptr;
+        form5 = nullptr;
     }
 
     // Brought to the front by the program, so no page change runs.
     void showPageOf(QWidget *control)
     {
-        for (int i = 0; i < form->PageControl1->pageCount(); ++i)
-            if (form->PageControl1->page(i)->isAncestorOf(control))
-                form->PageControl1->setActivePage(form->PageControl1->page(i));
+        for (int i = 0; i < form->control<PageControl>("PageControl1")->pageCount(); ++i)
+            if (form->control<PageControl>("PageControl1")->page(i)->isAncestorOf(control))
+                form->control<PageControl>("PageControl1")->setActivePage(form->control<PageControl>("PageControl1")->page(i));
     }
 
     // On the round mark itself: a radio button takes clicks only on its mark and caption.
@@ -134,6 +111,7 @@ public:
     }
 
     RecordingPrompts prompts;
+    std::unique_ptr<ProgramWindows> windows;
     TForm1 *form = nullptr;
     TForm2 *form2 = nullptr;
     TForm3 *form3 = nullptr;

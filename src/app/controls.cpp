@@ -18,10 +18,8 @@
 
 // ---- RadioGroup ----
 
-RadioGroup::RadioGroup(const QString &caption, const QStringList &items, int columns,
-                       QWidget *parent)
-    : QGroupBox(caption, parent), m_items(items), m_columns(qMax(1, columns)),
-      m_group(new QButtonGroup(this))
+RadioGroup::RadioGroup(QWidget *parent)
+    : QGroupBox(parent), m_columns(1), m_group(new QButtonGroup(this))
 {
     m_group->setExclusive(false); // "none selected" must be representable
     auto *grid = new QGridLayout(this);
@@ -34,6 +32,19 @@ RadioGroup::RadioGroup(const QString &caption, const QStringList &items, int col
         }
         setItemIndex(id);
     });
+}
+
+RadioGroup::RadioGroup(const QString &caption, const QStringList &items, int columns, QWidget *parent)
+    : RadioGroup(parent)
+{
+    setTitle(caption);
+    m_columns = qMax(1, columns);
+    setItems(items);
+}
+
+void RadioGroup::setColumns(int columns)
+{
+    m_columns = qMax(1, columns);
     rebuild();
 }
 
@@ -136,17 +147,12 @@ QRadioButton *RadioGroup::button(int index) const
 
 // ---- StringGrid ----
 
-StringGrid::StringGrid(int columns, int rows, int columnWidth, int rowHeight, QWidget *parent)
-    : QTableWidget(rows, columns, parent)
+StringGrid::StringGrid(QWidget *parent) : QTableWidget(parent)
 {
     horizontalHeader()->hide();
     verticalHeader()->hide();
-    // A cell is `columnWidth` wide plus the one-pixel line drawn inside its section, so
-    // the cells repeat every columnWidth + 1 pixels, the pitch of the heads above them.
     horizontalHeader()->setMinimumSectionSize(1);
     verticalHeader()->setMinimumSectionSize(1);
-    horizontalHeader()->setDefaultSectionSize(columnWidth + GridLineWidth);
-    verticalHeader()->setDefaultSectionSize(rowHeight + GridLineWidth);
     horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -162,13 +168,53 @@ StringGrid::StringGrid(int columns, int rows, int columnWidth, int rowHeight, QW
     // Cells must stay under their headings: whatever tries to scroll, the view stays put.
     for (QScrollBar *bar : {horizontalScrollBar(), verticalScrollBar()})
         connect(bar, &QScrollBar::valueChanged, bar, [bar] { bar->setValue(0); });
-    for (int r = 0; r < rows; ++r)
-        for (int c = 0; c < columns; ++c) {
-            auto *item = new QTableWidgetItem;
-            item->setTextAlignment(Qt::AlignCenter);
-            item->setFlags(Qt::ItemIsEnabled);
-            setItem(r, c, item);
+}
+
+void StringGrid::setColumns(int columns)
+{
+    setColumnCount(columns);
+    fillCells();
+}
+
+void StringGrid::setRows(int rows)
+{
+    setRowCount(rows);
+    fillCells();
+}
+
+void StringGrid::fillCells()
+{
+    for (int r = 0; r < rowCount(); ++r)
+        for (int c = 0; c < columnCount(); ++c) {
+            if (item(r, c))
+                continue;
+            auto *it = new QTableWidgetItem;
+            it->setTextAlignment(Qt::AlignCenter);
+            it->setFlags(Qt::ItemIsEnabled);
+            setItem(r, c, it);
         }
+}
+
+// A cell is its width plus the one-pixel line drawn inside its section, so the cells
+// repeat every width + 1 pixels, the pitch of the heads above them.
+int StringGrid::cellWidth() const
+{
+    return horizontalHeader()->defaultSectionSize() - GridLineWidth;
+}
+
+void StringGrid::setCellWidth(int width)
+{
+    horizontalHeader()->setDefaultSectionSize(width + GridLineWidth);
+}
+
+int StringGrid::cellHeight() const
+{
+    return verticalHeader()->defaultSectionSize() - GridLineWidth;
+}
+
+void StringGrid::setCellHeight(int height)
+{
+    verticalHeader()->setDefaultSectionSize(height + GridLineWidth);
 }
 
 QString StringGrid::cell(int column, int row) const

@@ -17,9 +17,16 @@ class QAbstractButton;
 // program made it, so state restored at start runs the same handlers as a click.
 class RadioGroup : public QGroupBox {
     Q_OBJECT
+    // Set in this order by a form: the columns, then the items, then the selection.
+    Q_PROPERTY(int columns READ columns WRITE setColumns)
+    Q_PROPERTY(QStringList items READ items WRITE setItems)
+    Q_PROPERTY(int itemIndex READ itemIndex WRITE setItemIndex)
 public:
+    explicit RadioGroup(QWidget *parent = nullptr);
     RadioGroup(const QString &caption, const QStringList &items, int columns, QWidget *parent);
 
+    int columns() const { return m_columns; }
+    void setColumns(int columns); // keeps the items, drops the selection
     void setItems(const QStringList &items); // drops the selection
     QStringList items() const { return m_items; }
     int itemIndex() const { return m_index; }
@@ -46,10 +53,22 @@ private:
 // no editing; columns beyond the visible width exist and hold text like the others.
 class StringGrid : public QTableWidget {
     Q_OBJECT
+    Q_PROPERTY(int columns READ columnCount WRITE setColumns)
+    Q_PROPERTY(int rows READ rowCount WRITE setRows)
+    Q_PROPERTY(int cellWidth READ cellWidth WRITE setCellWidth)
+    Q_PROPERTY(int cellHeight READ cellHeight WRITE setCellHeight)
 public:
     static constexpr int GridLineWidth = 1;
 
-    StringGrid(int columns, int rows, int columnWidth, int rowHeight, QWidget *parent);
+    explicit StringGrid(QWidget *parent = nullptr);
+
+    // Cells added by a new count are empty and centred like the others.
+    void setColumns(int columns);
+    void setRows(int rows);
+    int cellWidth() const;
+    void setCellWidth(int width);
+    int cellHeight() const;
+    void setCellHeight(int height);
 
     QString cell(int column, int row) const;
     void setCell(int column, int row, const QString &text);
@@ -58,6 +77,9 @@ public:
 protected:
     // The operator can neither scroll nor type: a wheel turned over it scrolls nothing.
     void wheelEvent(QWheelEvent *event) override;
+
+private:
+    void fillCells();
 };
 
 // A tab control whose tabs wrap onto more rows so every caption stays readable.

@@ -4,6 +4,14 @@
 #include "instrumentranges.h"
 #include "ratedvalues.h"
 
+#include "ui_form1.h"
+#include "ui_page_chort.h"
+#include "ui_page_idle.h"
+#include "ui_page_main.h"
+#include "ui_page_protocol.h"
+#include "ui_page_resistence.h"
+#include "ui_page_transformations.h"
+
 #include <QHash>
 #include <QLineEdit>
 #include <QPointer>
@@ -26,102 +34,25 @@ class RadioGroup;
 class StringGrid;
 class PageControl;
 class SerialChannel;
-class TForm2;
-class TForm3;
-class TForm4;
-class TForm5;
 struct TransformerType;
-struct ArchiveRecord;
-struct PreviousRecord;
 enum class EntryField;
 
 // The main window: live readouts on the left, the six pages of the tests and the
 // protocol entries on the right. Controls keep their layout names; handlers are named
 // after the control and its event.
-class TForm1 : public QWidget {
+class TForm1 : public QWidget,
+               // The forms' controls, reached by their layout names in the handlers.
+               private Ui::Form1,
+               private Ui::PageMain,
+               private Ui::PageIdle,
+               private Ui::PageChort,
+               private Ui::PageTransformations,
+               private Ui::PageResistence,
+               private Ui::PageProtocol {
     Q_OBJECT
 public:
     explicit TForm1(QWidget *parent = nullptr);
     ~TForm1() override;
-
-    // The other windows, set by the program entry once they exist.
-    TForm2 *Form2 = nullptr;
-    TForm3 *Form3 = nullptr;
-    TForm4 *Form4 = nullptr;
-    TForm5 *Form5 = nullptr;
-
-    // ---- left column ----
-    QLabel *sLabelFX3, *StaticText148, *StaticText149, *StaticText150;
-    QLabel *StaticText151, *Uab, *StaticText152, *Ia, *StaticText153, *U_AB;
-    QLabel *StaticText157, *Ubc, *StaticText159, *Ib, *StaticText161, *U_BC;
-    QLabel *StaticText163, *Uca, *StaticText165, *Ic, *StaticText167, *U_CA;
-    QLabel *StaticText19, *Uab2, *StaticText2, *Kf, *StaticText169, *Freq;
-    QFrame *sBevel1, *sBevel2, *sPanel1;
-    QLabel *sLabelFX4, *lbITN, *lbITT, *sLabel1, *sLabel2;
-    QComboBox *cbVoltage, *cbCurrent;
-    QLineEdit *Temperature;
-    QPushButton *sBitBtn2, *Gauge, *sBitBtn3;
-    QLabel *Label5, *lbCRC, *Label2, *Label6, *Label8, *Label7;
-    QCheckBox *VoltageTransformer;
-    RadioGroup *Current;
-
-    PageControl *PageControl1;
-    QWidget *Main, *Idle, *Chort, *Transformations, *Resistence, *sTabSheet6;
-    QLabel *StatusBarMain;
-
-    // ---- page "Трансформатор" ----
-    QLabel *sLabel3;
-    QComboBox *Name;
-    QPushButton *sButton6, *sButton7;
-    RadioGroup *FasNumber;
-    QLabel *sLabel4, *sLabel5, *sLabel6, *sLabel7, *sLabel10, *sLabel11;
-    QLineEdit *TransformerWeight, *Pnom;
-    QLabel *sLabel12, *sLabel8, *sLabel14, *sLabel13, *sLabel9, *sLabel15;
-    QLineEdit *Unom2, *Unom, *Inom2, *Inom;
-    QLabel *sLabel16, *sLabel17, *sLabel18;
-    QLineEdit *Freq2;
-    QComboBox *Circuit;
-    RadioGroup *Material;
-
-    // ---- page "Холостой ход" ----
-    QLabel *Uab00, *Ubc00, *Uca00, *Ia00, *Ib00, *Ic00, *Ixx00, *Ixx01, *Pxx00;
-    QPushButton *IdleState;
-    QLabel *Label3, *Label4;
-
-    // ---- page "Короткое замыкание" ----
-    QLabel *Uab10, *Ubc10, *Uca10, *Ukz100, *Ukz110, *Ia10, *Ib10, *Ic10, *Ikz10, *Pkz10;
-    QLabel *Ukz101, *Ukz111, *Pkz11, *Ukz102, *Ukz112, *Pkz12;
-    QLabel *StaticText111, *StaticText112;
-    QPushButton *ShortState;
-
-    // ---- page "Коэффициент трансформации" ----
-    RadioGroup *RadioGroup1;
-    StringGrid *TransformGrid, *TransformGrid1;
-    QLabel *Group;
-    QPushButton *Transform;
-
-    // ---- page "Омическое сопротивление" ----
-    RadioGroup *RadioGroup2, *RadioGroup3, *RadioGroup4, *ResistenceRange1;
-    StringGrid *ResistenceGrid;
-    QPushButton *sButton1, *Resist, *ResistStop, *Button1, *Button2;
-    QCheckBox *cbAutoStop;
-    QLabel *Label1;
-
-    // ---- page "Протокол" ----
-    QFrame *sPanel4, *sPanel5, *sBevel3, *sBevel4;
-    QPlainTextEdit *Firm, *Conclusion;
-    QLabel *sLabel30, *sLabel28, *sLabel29, *sLabel33, *sLabel31;
-    QLineEdit *Rem, *RepairNumber, *YearOfRepair;
-    QCheckBox *IsolationCheckBox;
-    QLineEdit *OilAnalysis, *ElectricStrength, *WaterContent, *MechanicalImpurities,
-        *WeightedCoalContent, *Color, *AcidNumber, *ReactionAqueousExtract, *FlashTemperature;
-    QLabel *sLabelFX1, *sLabelFX2;
-    QLineEdit *RHigh15, *RHigh60, *KabsHigh, *Uhigh, *Thigh;
-    QLineEdit *RLow15, *RLow60, *KabsLow, *Ulow, *Tlow;
-    QLineEdit *RHL15, *RHL60, *KabsHL, *UHL, *THL;
-    QLineEdit *ProtocolNumber, *Investigator, *ChiefName, *Chief;
-    QPushButton *Previw, *ArchiveButton;
-    QPushButton *AssessmentButton = nullptr;
 
     // ---- timers and the serial channel ----
     QTimer *Timer1; // link supervision, 5000 ms
@@ -140,17 +71,11 @@ public:
     void setResistancePaused(bool paused);
 
     // State of each area beside the controls, each defined with its handlers
-    // (formlink.h, formtests.h, formrecords.h).
+    // (formlink.h, formrecords.h).
     struct LinkState;
-    struct TestsState;
     struct RecordsState;
-    struct ArchiveState;
-    struct AssessmentState;
     std::unique_ptr<LinkState> Link;
-    std::unique_ptr<TestsState> Tests;
     std::unique_ptr<RecordsState> Records;
-    std::unique_ptr<ArchiveState> Archive;
-    std::unique_ptr<AssessmentState> Assessment;
 
     // ---- shell ----
     void FormCreate();
@@ -167,8 +92,6 @@ public:
     void CurrentClick();
     void PageControl1Change();
     void Timer1Timer();
-    void sBitBtn3Click();
-    void GaugeClick();
     // The test controls made available by a good signal packet, blocked by a page change
     // and by the loss of the link.
     void setTestControlsEnabled(bool enabled);
@@ -213,7 +136,6 @@ public:
     void NameChange();
     void sButton6Click();
     void sButton7Click();
-    void PreviwClick();
     // Loads the type named in `Name`; at start-up without emptying the entries first.
     void loadType(bool clearFirst);
     void refillTypeList();
@@ -222,25 +144,15 @@ public:
     QHash<QString, QString> stateTexts() const;
     TransformerType typeOnPage() const;
 
-    // ---- archive of protocols (formarchive.h) ----
-    void ArchiveButtonClick();
-    void recordProducedProtocol();
-    ArchiveRecord mainWindowPartOfRecord() const;
-    void openArchivedRecord(qint64 id);
-
-    // ---- assessment of the results (formassessment.h) ----
-    void AssessmentButtonClick();
-    // What the judgement reads of the window: the state file's texts, the protocol number,
-    // the nameplate and oil texts, and the chosen material and phase count in words.
-    QHash<QString, QString> assessmentTexts() const;
-    PreviousRecord previousRecord(const QString &serial, const QString &protocolNumber) const;
-    // Under the insulation table, level with "Архив протоколов": the page has no room
-    // beside that button itself, and no control moves for this one.
-    static inline const QRect AssessmentButtonGeometry{40, 509, 258, 18};
     // Every named control of the window, bound once when the window is built. The state
     // file's keys, the calculations' fields and the filling reach controls only through
     // it, so a test can prove that each of their names still stands for a control.
     QWidget *control(const QString &name) const;
+    template <class Control>
+    Control *control(const QString &name) const
+    {
+        return qobject_cast<Control *>(control(name));
+    }
     StringGrid *grid(const QString &name) const;
 
     // The tab pages in their order, for code that needs them by index.
@@ -259,22 +171,18 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void buildLeftColumn();
-    void buildPageMain();
-    void buildPageIdle();
-    void buildPageChort();
-    void buildPageTransformations();
-    void buildPageResistence();
-    void buildPageProtocol();
+    // What the forms cannot say: the range lists kept in the bench's tables, a
+    // pixel-sized font, the radio groups' place in the keyboard order, the panel's clicks.
+    void finishForms();
     void connectShell();
+
+    // The six tab pages, each filled by its form.
+    QWidget *Main, *Idle, *Chort, *Transformations, *Resistence, *sTabSheet6;
     // Wiring of the other areas, each defined beside its handlers.
     void setupLink();
     void setupTests();
     void setupRecords();
-    void setupDialogs();
     void setupRated();
-    void setupArchive();
-    void setupAssessment();
     // Reads one rated text into `Rated`; false after reporting a text that is not a number.
     bool enterRated(QLineEdit *field, int entryField);
     // Reads the rated texts in their page-change order into `Rated` and the material's
@@ -290,6 +198,14 @@ private:
     enum class Diagnostic { Labels3And4 = 1, Label8 = 2, Gauge = 4 };
     Q_DECLARE_FLAGS(Diagnostics, Diagnostic)
     void toggleDiagnostics(Diagnostics which);
+
+    // The controllers are handed the forms they work on by the composition root.
+    friend struct ProgramWindows;
+    template <class Form>
+    const Form &form() const
+    {
+        return *this;
+    }
 
     QHash<QString, QWidget *> m_controls;
     bool m_shown = false;

@@ -91,7 +91,6 @@ void TForm1::setupRecords()
     connect(Name, &QComboBox::activated, this, [this] { runGuarded([this] { NameChange(); }); });
     connect(sButton6, &QPushButton::clicked, this, [this] { runGuarded([this] { sButton6Click(); }); });
     connect(sButton7, &QPushButton::clicked, this, [this] { runGuarded([this] { sButton7Click(); }); });
-    connect(Previw, &QPushButton::clicked, this, [this] { runGuarded([this] { PreviwClick(); }); });
 }
 
 bool TForm1::refuseUnstorableText(QWidget *field)
@@ -332,45 +331,4 @@ void TForm1::sButton7Click()
         e->clear();
     Circuit->setEditText(QString());
     Freq2->setText(QStringLiteral("50"));
-}
-
-void TForm1::PreviwClick()
-{
-    if (!Form3)
-        return;
-    FillingInput input;
-    for (const QString &name : fillingControlNames())
-        input.texts.insert(name, controlText(control(name)));
-    input.firm = Firm->toPlainText();
-    input.conclusion = Conclusion->toPlainText();
-    // The scheme by the text shown: a loaded type sets the text only, and its delta must
-    // still give the delta headers.
-    input.circuitIndex = Circuit->findText(Circuit->currentText(), Qt::MatchExactly);
-    // No phase count chosen yet prints an empty field instead of abandoning the protocol.
-    input.fasNumber = FasNumber->items().value(FasNumber->itemIndex());
-    input.isolationTicked = IsolationCheckBox->isChecked();
-    const auto columns = [](const StringGrid *grid, int count) {
-        QList<QStringList> out;
-        for (int c = 0; c < count; ++c) {
-            QStringList cells;
-            for (int r = 0; r < grid->rowCount(); ++r)
-                cells.append(grid->cell(c, r));
-            out.append(cells);
-        }
-        return out;
-    };
-    input.transformColumns = columns(TransformGrid, TransformColumnsPrinted);
-    input.resistenceColumns = columns(ResistenceGrid, ResistenceColumnsPrinted);
-
-    for (const FieldValue &v : fillProtocol(input)) {
-        switch (v.kind) {
-        case FieldValue::Kind::Caption: Form3->setCaption(v.field, v.text); break;
-        case FieldValue::Kind::Lines: Form3->setLines(v.field, v.lines); break;
-        case FieldValue::Kind::WidthPx: Form3->setWidthPx(v.field, v.widthPx); break;
-        }
-    }
-
-    // The main window repaints before page 1 is laid out.
-    QCoreApplication::processEvents();
-    Form3->previewStendReport();
 }

@@ -1,4 +1,4 @@
-#include "formtests.h"
+#include "main.h"
 
 #include "formlink.h"
 
@@ -54,7 +54,6 @@ private:
 
 void TForm1::setupTests()
 {
-    Tests = std::make_unique<TestsState>();
     auto guard = [this](void (TForm1::*handler)()) {
         return [this, handler] { runGuarded([this, handler] { (this->*handler)(); }); };
     };

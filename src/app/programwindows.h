@@ -1,27 +1,28 @@
 #pragma once
 
+#include "archivecontroller.h"
+#include "assessmentcontroller.h"
+#include "dialogscontroller.h"
 #include "main.h"
+#include "protocolcontroller.h"
 #include "report.h"
 #include "sets.h"
 #include "Unit4.h"
 #include "Unit5.h"
 
-// The program's five windows, made as the program entry makes them; the benchmarks make
-// them the same way. Creation order matters: the main window's creation runs before the
-// others exist.
+// The composition root: every window of the program and the controllers between them,
+// made in the order the operator meets them. The program, the tests and the benchmarks
+// all build the program through here, so what they run is what the operator runs.
 struct ProgramWindows {
+    ProgramWindows();
+
     TForm1 form1;
-    TForm3 form3;
-    TForm4 form4;
+    TForm3 form3; // the protocol document
+    TForm4 form4; // its preview
     TForm5 form5{form1.VaComm1};
     TForm2 form2{form1.VaComm1};
-
-    ProgramWindows()
-    {
-        form1.Form3 = &form3;
-        form1.Form4 = &form4;
-        form1.Form5 = &form5;
-        form1.Form2 = &form2;
-        form4.setDocument(&form3);
-    }
+    DialogsController dialogs;
+    ProtocolController protocol;
+    ArchiveController archive;
+    AssessmentController assessment;
 };

@@ -1,7 +1,6 @@
 #include "assessmentwindow.h"
 #include "cataloguefile.h"
 #include "declaredstore.h"
-#include "formassessment.h"
 #include "operatortyping.h"
 #include "windowfixture.h"
 
@@ -26,8 +25,8 @@ private:
 
     AssessmentWindow *openWindow()
     {
-        f->click(f->form->AssessmentButton);
-        return f->form->Assessment->window;
+        f->click(f->form->control<QPushButton>("AssessmentButton"));
+        return f->windows->assessment.assessmentWindow();
     }
 
     static int rowOf(AssessmentWindow *w, const QString &id)
@@ -77,20 +76,20 @@ private slots:
     void theButtonStandsBesideTheArchiveAndMovesNothing()
     {
         TForm1 *form = f->form;
-        QCOMPARE(form->AssessmentButton->text(), u"Оценка результатов"_s);
-        QCOMPARE(form->AssessmentButton->parentWidget(), form->ArchiveButton->parentWidget());
-        QCOMPARE(form->ArchiveButton->geometry(), QRect(344, 507, 289, 19));
-        QCOMPARE(form->Previw->geometry(), QRect(344, 480, 289, 25));
-        QWidget *page = form->sTabSheet6;
+        QCOMPARE(form->control<QPushButton>("AssessmentButton")->text(), u"Оценка результатов"_s);
+        QCOMPARE(form->control<QPushButton>("AssessmentButton")->parentWidget(), form->control<QPushButton>("ArchiveButton")->parentWidget());
+        QCOMPARE(form->control<QPushButton>("ArchiveButton")->geometry(), QRect(344, 507, 289, 19));
+        QCOMPARE(form->control<QPushButton>("Previw")->geometry(), QRect(344, 480, 289, 25));
+        QWidget *page = form->control<QWidget>("sTabSheet6");
         f->showPageOf(page);
-        QVERIFY2(page->rect().contains(form->AssessmentButton->geometry()),
+        QVERIFY2(page->rect().contains(form->control<QPushButton>("AssessmentButton")->geometry()),
                  qPrintable(QStringLiteral("%1 x %2").arg(page->width()).arg(page->height())));
         for (QWidget *w : page->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
-            if (w != form->AssessmentButton && w->isVisibleTo(page)
+            if (w != form->control<QPushButton>("AssessmentButton") && w->isVisibleTo(page)
                 && QByteArray(w->metaObject()->className()) != "QFrame")
-                QVERIFY2(!w->geometry().intersects(form->AssessmentButton->geometry()), qPrintable(w->objectName()));
+                QVERIFY2(!w->geometry().intersects(form->control<QPushButton>("AssessmentButton")->geometry()), qPrintable(w->objectName()));
         }
-        QCOMPARE(form->control(u"AssessmentButton"_s), form->AssessmentButton);
+        QCOMPARE(form->control(u"AssessmentButton"_s), form->control<QPushButton>("AssessmentButton"));
     }
 
     void verdictsFollowTheResultsInWordsAndColour()
@@ -100,7 +99,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(w));
         QCOMPARE(verdictOf(w, u"losses.p0"_s), u"не оценивается: нет измерения"_s);
 
-        f->form->Pxx00->setText(u"  600.0"_s);
+        f->form->control<QLabel>("Pxx00")->setText(u"  600.0"_s);
         QTRY_COMPARE(verdictOf(w, u"losses.p0"_s), u"не оценивается: нет паспортного значения P0"_s);
         type(w->p0Edit, u"500"_s);
         QCOMPARE(verdictOf(w, u"losses.p0"_s), u"не соответствует"_s);
@@ -111,7 +110,7 @@ private slots:
         QVERIFY(w->table->item(r, AssessmentWindow::SourceColumn)->text().contains(u"IEC 60076-1"_s));
 
         // A new no-load result reaches the open window without a touch.
-        f->form->Pxx00->setText(u"  570.0"_s);
+        f->form->control<QLabel>("Pxx00")->setText(u"  570.0"_s);
         QTRY_COMPARE(verdictOf(w, u"losses.p0"_s), u"соответствует"_s);
         QCOMPARE(colourOf(w, u"losses.p0"_s), AssessmentWindow::verdictColour(Verdict::Complies));
         QVERIFY(w->summary->text().contains(u"соответствует - 1"_s));
@@ -120,9 +119,9 @@ private slots:
     void declaredValuesAreKeptWithTheTypeAndTheSerialNumber()
     {
         QCOMPARE(CatalogueFile::saveType(u"ТМ-250"_s, TransformerType()), CatalogueFile::SaveResult::Saved);
-        f->form->Name->setEditText(u"ТМ-250"_s);
-        f->form->RepairNumber->setText(u"4711"_s);
-        f->form->ProtocolNumber->setText(u"12"_s);
+        f->form->control<QComboBox>("Name")->setEditText(u"ТМ-250"_s);
+        f->form->control<QLineEdit>("RepairNumber")->setText(u"4711"_s);
+        f->form->control<QLineEdit>("ProtocolNumber")->setText(u"12"_s);
         AssessmentWindow *w = openWindow();
         QVERIFY(w);
         QCOMPARE(w->title->text(), u"Тип: ТМ-250    Заводской №: 4711    Протокол №: 12"_s);
@@ -133,7 +132,7 @@ private slots:
         w->oilCombo->setCurrentIndex(2);
         type(w->tapStepEdit, u"2.5x"_s);
         QVERIFY(w->inputProblems->text().contains(u"«2.5x»"_s));
-        f->form->RHigh60->setText(u"299"_s);
+        f->form->control<QLineEdit>("RHigh60")->setText(u"299"_s);
         QTRY_COMPARE(verdictOf(w, u"insulation.factory.0"_s), u"не соответствует"_s);
         QTest::mouseClick(w->saveButton, Qt::LeftButton);
         QVERIFY(f->prompts.messages.isEmpty());
@@ -143,28 +142,28 @@ private slots:
         QCOMPARE(DeclaredStore::loadTest(u"4711"_s, u"12"_s).declared.oil, OilState::InService);
 
         // Another transformer shows its own (none), and back again.
-        f->form->RepairNumber->setText(u"4712"_s);
+        f->form->control<QLineEdit>("RepairNumber")->setText(u"4712"_s);
         QTRY_COMPARE(w->r60Edits[0]->text(), QString());
         QCOMPARE(w->ukEdit->text(), u"4.5"_s);
-        f->form->RepairNumber->setText(u"4711"_s);
+        f->form->control<QLineEdit>("RepairNumber")->setText(u"4711"_s);
         QTRY_COMPARE(w->r60Edits[0]->text(), u"900"_s);
         QCOMPARE(w->insulationTemperatureEdit->text(), u"30"_s);
 
         // A new protocol number of the same transformer keeps what was typed for the test
         // until that number has values of its own.
-        f->form->ProtocolNumber->setText(u"13"_s);
+        f->form->control<QLineEdit>("ProtocolNumber")->setText(u"13"_s);
         QTRY_COMPARE(w->title->text(), u"Тип: ТМ-250    Заводской №: 4711    Протокол №: 13"_s);
         QCOMPARE(w->insulationTemperatureEdit->text(), u"30"_s);
         QCOMPARE(w->oilCombo->currentIndex(), 2);
         DeclaredStore::saveTest(u"4711"_s, u"14"_s, {{15.0, OilState::BeforeFilling}, {}});
-        f->form->ProtocolNumber->setText(u"14"_s);
+        f->form->control<QLineEdit>("ProtocolNumber")->setText(u"14"_s);
         QTRY_COMPARE(w->insulationTemperatureEdit->text(), u"15"_s);
         QCOMPARE(w->oilCombo->currentIndex(), 1);
     }
 
     void whatCannotBeSavedIsSaid()
     {
-        f->form->Name->setEditText(u"ТМ-999"_s);
+        f->form->control<QComboBox>("Name")->setEditText(u"ТМ-999"_s);
         AssessmentWindow *w = openWindow();
         QVERIFY(w);
         type(w->p0Edit, u"500"_s);
@@ -178,8 +177,8 @@ private slots:
 
     void anEngineersVerdictNeedsAReasonAndShowsAsManual()
     {
-        f->form->RepairNumber->setText(u"77"_s);
-        f->form->Pxx00->setText(u"600"_s);
+        f->form->control<QLineEdit>("RepairNumber")->setText(u"77"_s);
+        f->form->control<QLabel>("Pxx00")->setText(u"600"_s);
         AssessmentWindow *w = openWindow();
         QVERIFY(w);
         type(w->p0Edit, u"500"_s);
@@ -222,9 +221,9 @@ private slots:
 
     void theSheetListsEveryVerdictOnPagesOfItsOwn()
     {
-        f->form->ProtocolNumber->setText(u"12"_s);
-        f->form->RepairNumber->setText(u"4711"_s);
-        f->form->Pxx00->setText(u"600"_s);
+        f->form->control<QLineEdit>("ProtocolNumber")->setText(u"12"_s);
+        f->form->control<QLineEdit>("RepairNumber")->setText(u"4711"_s);
+        f->form->control<QLabel>("Pxx00")->setText(u"600"_s);
         AssessmentWindow *w = openWindow();
         QVERIFY(w);
         type(w->p0Edit, u"500"_s);
@@ -249,7 +248,7 @@ private slots:
 
     void theSheetGoesToPdfAndToOnePrintJob()
     {
-        f->form->ProtocolNumber->setText(u"12"_s);
+        f->form->control<QLineEdit>("ProtocolNumber")->setText(u"12"_s);
         AssessmentWindow *w = openWindow();
         QVERIFY(w);
         const QString pdf = f->filePath(u"sheet.pdf"_s);

@@ -68,7 +68,6 @@ void TestCalibrationDialog::init()
     f = std::make_unique<WindowFixture>();
     QVERIFY(f->isValid());
     f->createWindow();
-    f->addCalibrationDialog();
     f->form->show();
 }
 
@@ -414,14 +413,14 @@ void TestCalibrationDialog::closedPortDropsTheFrameWithoutAnyMessage()
 
 void TestCalibrationDialog::gaugeEmptiesTheReadoutsAroundTheDialogAndRedoesThePageChange()
 {
-    const QList<QLabel *> nine{f->form->Uab, f->form->Ubc, f->form->Uca, f->form->U_AB, f->form->U_BC,
-                               f->form->U_CA, f->form->Ia, f->form->Ib, f->form->Ic};
+    const QList<QLabel *> nine{f->form->control<QLabel>("Uab"), f->form->control<QLabel>("Ubc"), f->form->control<QLabel>("Uca"), f->form->control<QLabel>("U_AB"), f->form->control<QLabel>("U_BC"),
+                               f->form->control<QLabel>("U_CA"), f->form->control<QLabel>("Ia"), f->form->control<QLabel>("Ib"), f->form->control<QLabel>("Ic")};
     for (QLabel *l : nine)
         l->setText(QStringLiteral("230.0"));
-    f->form->Freq->setText(QStringLiteral("50.00"));
-    f->form->Kf->setText(QStringLiteral("1.11"));
-    f->form->Gauge->setEnabled(true); // as a good signal packet leaves it
-    f->form->StatusBarMain->setText(QStringLiteral("COM10 открыт"));
+    f->form->control<QLabel>("Freq")->setText(QStringLiteral("50.00"));
+    f->form->control<QLabel>("Kf")->setText(QStringLiteral("1.11"));
+    f->form->control<QPushButton>("Gauge")->setEnabled(true); // as a good signal packet leaves it
+    f->form->control<QLabel>("StatusBarMain")->setText(QStringLiteral("COM10 открыт"));
 
     int shown = 0;
     TForm5::setModalRunnerForTests([&](TForm5 &dialog) {
@@ -429,24 +428,24 @@ void TestCalibrationDialog::gaugeEmptiesTheReadoutsAroundTheDialogAndRedoesThePa
         dialog.open();
         for (QLabel *l : nine)
             QVERIFY2(l->text().isEmpty(), qPrintable(l->objectName()));
-        QCOMPARE(f->form->Freq->text(), QStringLiteral("50.00"));
+        QCOMPARE(f->form->control<QLabel>("Freq")->text(), QStringLiteral("50.00"));
         QVERIFY(!dialog.VoltageCheckBox->isChecked());
         // Packets keep being decoded behind the dialog.
         for (QLabel *l : nine)
             l->setText(QStringLiteral("231.0"));
         dialog.accept();
     });
-    QTest::mouseClick(f->form->Gauge, Qt::LeftButton);
+    QTest::mouseClick(f->form->control<QPushButton>("Gauge"), Qt::LeftButton);
 
     QCOMPARE(shown, 1);
     for (QLabel *l : nine)
         QVERIFY2(l->text().isEmpty(), qPrintable(l->objectName()));
     // The page change ran: it empties the frequency too, blocks the tests until the next
     // good packet, and on "Трансформатор" leaves the port closed with an empty status.
-    QVERIFY(f->form->Freq->text().isEmpty());
-    QCOMPARE(f->form->Kf->text(), QStringLiteral("1.11"));
-    QVERIFY(!f->form->Gauge->isEnabled());
-    QVERIFY(f->form->StatusBarMain->text().isEmpty());
+    QVERIFY(f->form->control<QLabel>("Freq")->text().isEmpty());
+    QCOMPARE(f->form->control<QLabel>("Kf")->text(), QStringLiteral("1.11"));
+    QVERIFY(!f->form->control<QPushButton>("Gauge")->isEnabled());
+    QVERIFY(f->form->control<QLabel>("StatusBarMain")->text().isEmpty());
     QVERIFY(!f->form->VaComm1->PortIsOpen());
 }
 
@@ -454,14 +453,14 @@ void TestCalibrationDialog::gaugeLetsTheOperatorCalibrateThroughTheRealChannel()
 {
     PseudoTerminal line;
     openOnTheBench(line);
-    f->form->Gauge->setEnabled(true);
+    f->form->control<QPushButton>("Gauge")->setEnabled(true);
     TForm5::setModalRunnerForTests([&](TForm5 &dialog) {
         dialog.open();
         tick(Box::Current);
         QTest::mouseClick(dialog.GaugeButton, Qt::LeftButton);
         dialog.reject();
     });
-    QTest::mouseClick(f->form->Gauge, Qt::LeftButton);
+    QTest::mouseClick(f->form->control<QPushButton>("Gauge"), Qt::LeftButton);
     QCOMPARE(line.read(7).toHex(' '), QByteArray("dd 03 b5 76 c9 4e 3c"));
     QCOMPARE(line.readAvailable(), QByteArray());
 }

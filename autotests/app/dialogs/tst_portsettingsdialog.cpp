@@ -45,7 +45,6 @@ void TestPortSettingsDialog::init()
     f = std::make_unique<WindowFixture>();
     QVERIFY(f->isValid());
     f->createWindow();
-    f->addPortSettingsDialog();
     f->form->show();
 }
 
@@ -56,7 +55,7 @@ void TestPortSettingsDialog::cleanup()
 
 void TestPortSettingsDialog::showDialog()
 {
-    QTest::mouseClick(f->form->sBitBtn3, Qt::LeftButton);
+    QTest::mouseClick(f->form->control<QPushButton>("sBitBtn3"), Qt::LeftButton);
     QVERIFY(f->form2->isVisible());
 }
 

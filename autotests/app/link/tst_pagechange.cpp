@@ -81,7 +81,7 @@ private slots:
     void startShowsTheReadoutsItComputedFrom();
 
 private:
-    void clickTab(int index) { QTest::mouseClick(f->form->PageControl1->tabButton(index), Qt::LeftButton); }
+    void clickTab(int index) { QTest::mouseClick(f->form->control<PageControl>("PageControl1")->tabButton(index), Qt::LeftButton); }
     void fillRated();
     bool linkDangling(int port) const;
     QList<QLabel *> readouts() const;
@@ -111,11 +111,11 @@ void TstPageChange::cleanup()
 
 void TstPageChange::fillRated()
 {
-    f->form->Pnom->setText(QStringLiteral("25"));
-    f->form->Unom->setText(QStringLiteral("400"));
-    f->form->Unom2->setText(QStringLiteral("10000"));
-    f->form->Inom->setText(QStringLiteral("36"));
-    f->form->Inom2->setText(QStringLiteral("1.44"));
+    f->form->control<QLineEdit>("Pnom")->setText(QStringLiteral("25"));
+    f->form->control<QLineEdit>("Unom")->setText(QStringLiteral("400"));
+    f->form->control<QLineEdit>("Unom2")->setText(QStringLiteral("10000"));
+    f->form->control<QLineEdit>("Inom")->setText(QStringLiteral("36"));
+    f->form->control<QLineEdit>("Inom2")->setText(QStringLiteral("1.44"));
 }
 
 // The adapter is unplugged: its link stays, leading nowhere.
@@ -128,13 +128,13 @@ bool TstPageChange::linkDangling(int port) const
 
 QList<QLabel *> TstPageChange::readouts() const
 {
-    return {f->form->Uab, f->form->Ubc, f->form->Uca, f->form->U_AB, f->form->U_BC, f->form->U_CA,
-            f->form->Ia, f->form->Ib, f->form->Ic, f->form->Freq};
+    return {f->form->control<QLabel>("Uab"), f->form->control<QLabel>("Ubc"), f->form->control<QLabel>("Uca"), f->form->control<QLabel>("U_AB"), f->form->control<QLabel>("U_BC"), f->form->control<QLabel>("U_CA"),
+            f->form->control<QLabel>("Ia"), f->form->control<QLabel>("Ib"), f->form->control<QLabel>("Ic"), f->form->control<QLabel>("Freq")};
 }
 
 QList<QPushButton *> TstPageChange::testButtons() const
 {
-    return {f->form->IdleState, f->form->ShortState, f->form->Transform, f->form->Resist, f->form->Gauge};
+    return {f->form->control<QPushButton>("IdleState"), f->form->control<QPushButton>("ShortState"), f->form->control<QPushButton>("Transform"), f->form->control<QPushButton>("Resist"), f->form->control<QPushButton>("Gauge")};
 }
 
 void TstPageChange::missingRatedTextsAreListedInOneBoxAndThePageReturns_data()
@@ -165,9 +165,9 @@ void TstPageChange::missingRatedTextsAreListedInOneBoxAndThePageReturns()
     QCOMPARE(f->prompts.messages[0].caption, MissingCaption);
     QCOMPARE(f->prompts.messages[0].text, message);
     QCOMPARE(f->prompts.messages[0].icon, PromptIcon::Error);
-    QCOMPARE(f->form->PageControl1->activePage(), f->form->Main);
-    QVERIFY(f->form->PageControl1->tabButton(0)->isChecked());
-    QCOMPARE(f->form->StatusBarMain->text(), QString());
+    QCOMPARE(f->form->control<PageControl>("PageControl1")->activePage(), f->form->control<QWidget>("Main"));
+    QVERIFY(f->form->control<PageControl>("PageControl1")->tabButton(0)->isChecked());
+    QCOMPARE(f->form->control<QLabel>("StatusBarMain")->text(), QString());
     QVERIFY(!f->form->VaComm1->PortIsOpen());
     QVERIFY(!f->form->Timer1->isActive());
 }
@@ -185,7 +185,7 @@ void TstPageChange::portIsClosedBeforeTheMissingDataBox()
 
     QCOMPARE(f->prompts.messages.size(), 1);
     QVERIFY(!openDuringBox);
-    QCOMPARE(f->form->PageControl1->activePage(), f->form->Main);
+    QCOMPARE(f->form->control<PageControl>("PageControl1")->activePage(), f->form->control<QWidget>("Main"));
     QVERIFY(!f->form->Timer1->isActive());
 }
 
@@ -194,11 +194,11 @@ void TstPageChange::resistancePageOpensThePortWithoutAnyRatedText()
     clickTab(4);
 
     QVERIFY(f->prompts.messages.isEmpty());
-    QCOMPARE(f->form->PageControl1->activePage(), f->form->Resistence);
-    QCOMPARE(f->form->StatusBarMain->text(), com(Port, Open));
+    QCOMPARE(f->form->control<PageControl>("PageControl1")->activePage(), f->form->control<QWidget>("Resistence"));
+    QCOMPARE(f->form->control<QLabel>("StatusBarMain")->text(), com(Port, Open));
     QVERIFY(f->form->VaComm1->PortIsOpen());
     QVERIFY(f->form->Timer1->isActive());
-    QVERIFY(!f->form->Resist->isEnabled()); // until the first good packet
+    QVERIFY(!f->form->control<QPushButton>("Resist")->isEnabled()); // until the first good packet
 
     clickTab(0);
     QVERIFY(!f->form->VaComm1->PortIsOpen());
@@ -211,10 +211,10 @@ void TstPageChange::movingBetweenTestPagesKeepsThePortOpen()
     clickTab(1);
     QVERIFY(f->form->VaComm1->PortIsOpen());
     QVERIFY(bench->write(livePacket()));
-    QTRY_VERIFY(f->form->IdleState->isEnabled());
-    QCOMPARE(f->form->Uab->text(), QStringLiteral("100.0"));
-    const QString kf = f->form->Kf->text();
-    const QString uab2 = f->form->Uab2->text();
+    QTRY_VERIFY(f->form->control<QPushButton>("IdleState")->isEnabled());
+    QCOMPARE(f->form->control<QLabel>("Uab")->text(), QStringLiteral("100.0"));
+    const QString kf = f->form->control<QLabel>("Kf")->text();
+    const QString uab2 = f->form->control<QLabel>("Uab2")->text();
     QVERIFY(!kf.isEmpty() && !uab2.isEmpty());
 
     // Were the port opened again it could not be: the link now leads nowhere.
@@ -222,19 +222,19 @@ void TstPageChange::movingBetweenTestPagesKeepsThePortOpen()
     clickTab(2);
 
     QVERIFY(f->prompts.messages.isEmpty());
-    QCOMPARE(f->form->StatusBarMain->text(), com(Port, Open));
+    QCOMPARE(f->form->control<QLabel>("StatusBarMain")->text(), com(Port, Open));
     QVERIFY(f->form->VaComm1->PortIsOpen());
     QVERIFY(f->form->Timer1->isActive());
     for (QLabel *l : readouts())
         QVERIFY2(l->text().isEmpty(), qPrintable(l->objectName()));
-    QCOMPARE(f->form->Kf->text(), kf);
-    QCOMPARE(f->form->Uab2->text(), uab2);
+    QCOMPARE(f->form->control<QLabel>("Kf")->text(), kf);
+    QCOMPARE(f->form->control<QLabel>("Uab2")->text(), uab2);
     for (QPushButton *b : testButtons())
         QVERIFY2(!b->isEnabled(), qPrintable(b->objectName()));
 
     QVERIFY(bench->write(livePacket()));
-    QTRY_VERIFY(f->form->ShortState->isEnabled());
-    QCOMPARE(f->form->Uab->text(), QStringLiteral("100.0"));
+    QTRY_VERIFY(f->form->control<QPushButton>("ShortState")->isEnabled());
+    QCOMPARE(f->form->control<QLabel>("Uab")->text(), QStringLiteral("100.0"));
 }
 
 void TstPageChange::portWithoutADeviceIsNotFoundUntilSelectedAgain_data()
@@ -258,7 +258,7 @@ void TstPageChange::portWithoutADeviceIsNotFoundUntilSelectedAgain()
     clickTab(4);
 
     QVERIFY(f->prompts.messages.isEmpty());
-    QCOMPARE(f->form->StatusBarMain->text(), com(port, NotFound));
+    QCOMPARE(f->form->control<QLabel>("StatusBarMain")->text(), com(port, NotFound));
     QVERIFY(!f->form->VaComm1->PortIsOpen());
     QVERIFY(!f->form->Timer1->isActive());
 
@@ -266,7 +266,7 @@ void TstPageChange::portWithoutADeviceIsNotFoundUntilSelectedAgain()
     QVERIFY(bench->linkAs(f->deviceFolder(), port));
     clickTab(0);
     clickTab(4);
-    QCOMPARE(f->form->StatusBarMain->text(), com(port, Open));
+    QCOMPARE(f->form->control<QLabel>("StatusBarMain")->text(), com(port, Open));
     QVERIFY(f->form->VaComm1->PortIsOpen());
     QVERIFY(f->form->Timer1->isActive());
 }
@@ -282,13 +282,13 @@ void TstPageChange::portThatIsRefusedSaysSoNotThatItIsMissing()
     clickTab(4);
 
     QVERIFY(f->prompts.messages.isEmpty());
-    QCOMPARE(f->form->StatusBarMain->text(), com(Port, QStringLiteral(" занят или нет прав доступа")));
+    QCOMPARE(f->form->control<QLabel>("StatusBarMain")->text(), com(Port, QStringLiteral(" занят или нет прав доступа")));
     QVERIFY(!f->form->VaComm1->PortIsOpen());
 
     holder.close();
     clickTab(0);
     clickTab(4);
-    QCOMPARE(f->form->StatusBarMain->text(), com(Port, Open));
+    QCOMPARE(f->form->control<QLabel>("StatusBarMain")->text(), com(Port, Open));
 }
 
 void TstPageChange::ratedTextThatIsNoNumberStopsThePageChangeAtItsField_data()
@@ -337,14 +337,14 @@ void TstPageChange::ratedTextThatIsNoNumberStopsThePageChangeAtItsField()
     QCOMPARE(f->prompts.messages.size(), 1);
     QCOMPARE(f->prompts.messages[0].caption, InputErrorCaption);
     QCOMPARE(f->prompts.messages[0].text, message);
-    QCOMPARE(f->form->PageControl1->activePage(), f->form->Main);
-    QVERIFY(f->form->PageControl1->tabButton(0)->isChecked());
+    QCOMPARE(f->form->control<PageControl>("PageControl1")->activePage(), f->form->control<QWidget>("Main"));
+    QVERIFY(f->form->control<PageControl>("PageControl1")->tabButton(0)->isChecked());
     QTRY_VERIFY(e->hasFocus());
     QCOMPARE(e->selectedText(), text);
     QCOMPARE(e->text(), text);
     QVERIFY(!f->form->VaComm1->PortIsOpen());
     QVERIFY(!f->form->Timer1->isActive());
-    QCOMPARE(f->form->StatusBarMain->text(), QString());
+    QCOMPARE(f->form->control<QLabel>("StatusBarMain")->text(), QString());
     QTest::qWait(20);
     QCOMPARE(f->prompts.messages.size(), 1);
 }
@@ -386,12 +386,12 @@ void TstPageChange::fieldLeftByAClickOnAnotherTabGetsItsPageBack()
     QCOMPARE(f->prompts.messages[0].text, message);
     QTRY_VERIFY(e->hasFocus());
     QVERIFY(e->isVisible());
-    QCOMPARE(f->form->PageControl1->activePageIndex(), fromPage);
-    QVERIFY(f->form->PageControl1->tabButton(fromPage)->isChecked());
+    QCOMPARE(f->form->control<PageControl>("PageControl1")->activePageIndex(), fromPage);
+    QVERIFY(f->form->control<PageControl>("PageControl1")->tabButton(fromPage)->isChecked());
     QCOMPARE(e->selectedText(), text);
     QVERIFY(!f->form->VaComm1->PortIsOpen());
     QVERIFY(!f->form->Timer1->isActive());
-    QCOMPARE(f->form->StatusBarMain->text(), QString());
+    QCOMPARE(f->form->control<QLabel>("StatusBarMain")->text(), QString());
 
     typeText(QApplication::focusWidget(), QStringLiteral("7"));
     QCOMPARE(e->text(), QStringLiteral("7"));
@@ -405,20 +405,20 @@ void TstPageChange::silentBenchEmptiesTheReadoutsAndTheNextPacketBringsThemBack(
     fillRated();
     clickTab(1);
     QVERIFY(bench->write(livePacket()));
-    QTRY_VERIFY(f->form->IdleState->isEnabled());
-    QVERIFY(!f->form->Kf->text().isEmpty() && !f->form->Uab2->text().isEmpty());
-    QCOMPARE(f->form->Label2->palette().color(QPalette::WindowText), Green);
+    QTRY_VERIFY(f->form->control<QPushButton>("IdleState")->isEnabled());
+    QVERIFY(!f->form->control<QLabel>("Kf")->text().isEmpty() && !f->form->control<QLabel>("Uab2")->text().isEmpty());
+    QCOMPARE(f->form->control<QLabel>("Label2")->palette().color(QPalette::WindowText), Green);
 
     QVERIFY(linkDangling(Port));
     f->form->Timer1Timer();
 
-    for (QLabel *l : readouts() + QList<QLabel *>{f->form->Kf, f->form->Uab2})
+    for (QLabel *l : readouts() + QList<QLabel *>{f->form->control<QLabel>("Kf"), f->form->control<QLabel>("Uab2")})
         QVERIFY2(l->text().isEmpty(), qPrintable(l->objectName()));
     for (QPushButton *b : testButtons())
         QVERIFY2(!b->isEnabled(), qPrintable(b->objectName()));
-    QCOMPARE(f->form->Label2->palette().color(QPalette::WindowText), Red);
-    QCOMPARE(f->form->Label6->palette().color(QPalette::WindowText), Red);
-    QCOMPARE(f->form->StatusBarMain->text(), Reconnecting);
+    QCOMPARE(f->form->control<QLabel>("Label2")->palette().color(QPalette::WindowText), Red);
+    QCOMPARE(f->form->control<QLabel>("Label6")->palette().color(QPalette::WindowText), Red);
+    QCOMPARE(f->form->control<QLabel>("StatusBarMain")->text(), Reconnecting);
     QVERIFY(!f->form->VaComm1->PortIsOpen());
     QVERIFY(f->form->Timer1->isActive());
     QVERIFY(f->prompts.messages.isEmpty());
@@ -428,15 +428,15 @@ void TstPageChange::silentBenchEmptiesTheReadoutsAndTheNextPacketBringsThemBack(
     QVERIFY(replugged.linkAs(f->deviceFolder(), Port));
     f->form->Timer1Timer();
     QVERIFY(f->form->VaComm1->PortIsOpen());
-    QCOMPARE(f->form->StatusBarMain->text(), Reconnecting);
+    QCOMPARE(f->form->control<QLabel>("StatusBarMain")->text(), Reconnecting);
 
     QVERIFY(replugged.write(livePacket()));
-    QTRY_COMPARE(f->form->StatusBarMain->text(), com(Port, Open));
-    QCOMPARE(f->form->Uab->text(), QStringLiteral("100.0"));
-    QVERIFY(!f->form->Kf->text().isEmpty() && !f->form->Uab2->text().isEmpty());
+    QTRY_COMPARE(f->form->control<QLabel>("StatusBarMain")->text(), com(Port, Open));
+    QCOMPARE(f->form->control<QLabel>("Uab")->text(), QStringLiteral("100.0"));
+    QVERIFY(!f->form->control<QLabel>("Kf")->text().isEmpty() && !f->form->control<QLabel>("Uab2")->text().isEmpty());
     for (QPushButton *b : testButtons())
         QVERIFY2(b->isEnabled(), qPrintable(b->objectName()));
-    QCOMPARE(f->form->Label2->palette().color(QPalette::WindowText), Green);
+    QCOMPARE(f->form->control<QLabel>("Label2")->palette().color(QPalette::WindowText), Green);
     QVERIFY(f->form->Timer1->isActive());
     QVERIFY(f->prompts.messages.isEmpty());
 }
@@ -447,14 +447,14 @@ void TstPageChange::lostAdapterLeavesTheStatusSayingThePortIsClosed()
 {
     clickTab(4);
     QVERIFY(bench->write(livePacket()));
-    QTRY_VERIFY(f->form->Resist->isEnabled());
+    QTRY_VERIFY(f->form->control<QPushButton>("Resist")->isEnabled());
 
     bench.reset();
 
     QTRY_VERIFY(!f->form->VaComm1->PortIsOpen());
-    QCOMPARE(f->form->StatusBarMain->text(), com(Port, QStringLiteral(" закрыт")));
-    QVERIFY(!f->form->Resist->isEnabled());
-    QVERIFY(f->form->Uab->text().isEmpty());
+    QCOMPARE(f->form->control<QLabel>("StatusBarMain")->text(), com(Port, QStringLiteral(" закрыт")));
+    QVERIFY(!f->form->control<QPushButton>("Resist")->isEnabled());
+    QVERIFY(f->form->control<QLabel>("Uab")->text().isEmpty());
     QVERIFY(f->form->Timer1->isActive());
     QVERIFY(f->prompts.messages.isEmpty());
 }
@@ -481,36 +481,36 @@ void TstPageChange::readoutsAreWrittenAtMostOncePerIntervalWithTheLatestValues()
     QVERIFY(bench->write(livePacket() + livePacket()));
     QTRY_COMPARE(f->form->Link->receiver.signalPackets(), 2);
     f->form->writeLinkScreen();
-    QCOMPARE(f->form->Uab->text(), QStringLiteral("100.0"));
-    QCOMPARE(f->form->Label2->text(), QStringLiteral("VA 2"));
+    QCOMPARE(f->form->control<QLabel>("Uab")->text(), QStringLiteral("100.0"));
+    QCOMPARE(f->form->control<QLabel>("Label2")->text(), QStringLiteral("VA 2"));
 
     now += 10;
     SignalFields half;
     half.Uab = half.Ubc = half.Uca = 15000000;
     QVERIFY(bench->write(signalPacket(half)));
     QTRY_VERIFY(qAbs(double(f->form->Readings.Uab) - 50.0) < 0.01);
-    QVERIFY(f->form->IdleState->isEnabled());
-    QCOMPARE(f->form->Uab->text(), QStringLiteral("100.0"));
-    QCOMPARE(f->form->Label2->text(), QStringLiteral("VA 2"));
+    QVERIFY(f->form->control<QPushButton>("IdleState")->isEnabled());
+    QCOMPARE(f->form->control<QLabel>("Uab")->text(), QStringLiteral("100.0"));
+    QCOMPARE(f->form->control<QLabel>("Label2")->text(), QStringLiteral("VA 2"));
     QVERIFY(f->form->Link->screenTimer.isActive());
 
     f->form->writeLinkScreen(); // what the screen timer does when it comes
-    QCOMPARE(f->form->Uab->text(), QStringLiteral("50.0"));
-    QCOMPARE(f->form->Label2->text(), QStringLiteral("VA 3"));
+    QCOMPARE(f->form->control<QLabel>("Uab")->text(), QStringLiteral("50.0"));
+    QCOMPARE(f->form->control<QLabel>("Label2")->text(), QStringLiteral("VA 3"));
 
     // After a quiet spell a packet shows at once.
     now += 2000000;
     QVERIFY(bench->write(livePacket()));
-    QTRY_COMPARE(f->form->Uab->text(), QStringLiteral("100.0"));
-    QCOMPARE(f->form->Label2->text(), QStringLiteral("VA 4"));
+    QTRY_COMPARE(f->form->control<QLabel>("Uab")->text(), QStringLiteral("100.0"));
+    QCOMPARE(f->form->control<QLabel>("Label2")->text(), QStringLiteral("VA 4"));
 
     now += 10;
     QVERIFY(bench->write(signalPacket(half)));
     QTRY_VERIFY(qAbs(double(f->form->Readings.Uab) - 50.0) < 0.01);
     clickTab(2);
     f->form->writeLinkScreen();
-    QVERIFY(f->form->Uab->text().isEmpty());
-    QCOMPARE(f->form->Label2->text(), QStringLiteral("VA 5"));
+    QVERIFY(f->form->control<QLabel>("Uab")->text().isEmpty());
+    QCOMPARE(f->form->control<QLabel>("Label2")->text(), QStringLiteral("VA 5"));
 }
 
 void TstPageChange::startShowsTheReadoutsItComputedFrom_data()
@@ -536,20 +536,20 @@ void TstPageChange::startShowsTheReadoutsItComputedFrom()
     QVERIFY(bench->write(livePacket() + livePacket()));
     QTRY_COMPARE(f->form->Link->receiver.signalPackets(), 2);
     f->form->writeLinkScreen();
-    QCOMPARE(f->form->Uab->text(), QStringLiteral("100.0"));
+    QCOMPARE(f->form->control<QLabel>("Uab")->text(), QStringLiteral("100.0"));
 
     now += 10;
     SignalFields half;
     half.Uab = half.Ubc = half.Uca = 15000000;
     QVERIFY(bench->write(signalPacket(half)));
     QTRY_VERIFY(qAbs(double(f->form->Readings.Uab) - 50.0) < 0.01);
-    QCOMPARE(f->form->Uab->text(), QStringLiteral("100.0")); // still waiting
+    QCOMPARE(f->form->control<QLabel>("Uab")->text(), QStringLiteral("100.0")); // still waiting
 
     auto *start = f->form->findChild<QPushButton *>(button);
     QVERIFY(start && start->isEnabled());
     QTest::mouseClick(start, Qt::LeftButton);
-    QCOMPARE(f->form->Uab->text(), QStringLiteral("50.0"));
-    QCOMPARE(f->form->Label2->text(), QStringLiteral("VA 3"));
+    QCOMPARE(f->form->control<QLabel>("Uab")->text(), QStringLiteral("50.0"));
+    QCOMPARE(f->form->control<QLabel>("Label2")->text(), QStringLiteral("VA 3"));
     QVERIFY(!f->form->Link->screenTimer.isActive());
 }
 
@@ -559,17 +559,17 @@ void TstPageChange::drainBeforeAMeasurementAlsoEmptiesTheFramer()
 {
     clickTab(4);
     QVERIFY(bench->write(livePacket() + livePacket()));
-    QTRY_VERIFY(f->form->Resist->isEnabled());
+    QTRY_VERIFY(f->form->control<QPushButton>("Resist")->isEnabled());
     QVERIFY(bench->write(livePacket().left(30)));
     QTRY_COMPARE(f->form->Link->receiver.framer().rxCount(), 30);
 
-    QTest::mouseClick(f->form->Resist, Qt::LeftButton);
+    QTest::mouseClick(f->form->control<QPushButton>("Resist"), Qt::LeftButton);
     QCOMPARE(f->form->Link->receiver.framer().rxCount(), 0);
     QVERIFY(bench->write(resistancePacket(12.5f)));
 
     QTRY_COMPARE(double(f->form->Resistance), 12.5);
-    QVERIFY(!f->form->ResistenceGrid->cell(f->form->RadioGroup2->itemIndex(),
-                                           f->form->RadioGroup3->itemIndex()).isEmpty());
+    QVERIFY(!f->form->control<StringGrid>("ResistenceGrid")->cell(f->form->control<RadioGroup>("RadioGroup2")->itemIndex(),
+                                           f->form->control<RadioGroup>("RadioGroup3")->itemIndex()).isEmpty());
     QCOMPARE(f->form->Link->receiver.failedPackets(), 0);
     f->form->ResistStopClick();
 }

@@ -85,7 +85,6 @@ void TstProtocolArchiving::init()
     f = std::make_unique<WindowFixture>();
     QVERIFY(f->isValid());
     QVERIFY(f->startWindow());
-    f->addProtocolWindows();
     form3 = f->form3;
     form4 = f->form4;
     form4->printer().setOutputFormat(QPrinter::PdfFormat);
@@ -105,13 +104,15 @@ void TstProtocolArchiving::cleanup()
 void TstProtocolArchiving::fillAndPress(const QString &conclusion)
 {
     TForm1 *w = f->form;
-    w->ProtocolNumber->setText(u"12"_s);
-    w->Name->setEditText(u"ТМ-250/10"_s);
-    w->RepairNumber->setText(u"4711"_s);
-    w->Firm->setPlainText(u"ООО Ромашка"_s);
-    w->Pxx00->setText(u"1240"_s);
-    w->Conclusion->setPlainText(conclusion);
-    f->click(w->Previw);
+    w->control<QLineEdit>("ProtocolNumber")->setText(u"12"_s);
+    w->control<QComboBox>("Name")->setEditText(u"ТМ-250/10"_s);
+    w->control<QLineEdit>("RepairNumber")->setText(u"4711"_s);
+    w->control<QPlainTextEdit>("Firm")->setPlainText(u"ООО Ромашка"_s);
+    w->control<QLabel>("Pxx00")->setText(u"1240"_s);
+    w->control<QPlainTextEdit>("Conclusion")->setPlainText(conclusion);
+    f->click(w->control<QPushButton>("Previw"));
+    // Page 1 is laid out in a step of its own after the click.
+    QCoreApplication::processEvents();
     QVERIFY(form4->isVisible());
 }
 
@@ -194,9 +195,9 @@ void TstProtocolArchiving::producedProtocolIsKeptOnceAndRevisedWhenChanged()
 void TstProtocolArchiving::entriesChangedAfterTheFillingDoNotReachTheRecord()
 {
     fillAndPress();
-    f->form->RepairNumber->setText(u"9999"_s);
-    f->form->Name->setEditText(u"ТМ-400/10"_s);
-    f->form->Pxx00->setText(u"2000"_s);
+    f->form->control<QLineEdit>("RepairNumber")->setText(u"9999"_s);
+    f->form->control<QComboBox>("Name")->setEditText(u"ТМ-400/10"_s);
+    f->form->control<QLabel>("Pxx00")->setText(u"2000"_s);
     produce(Way::Print);
     const QList<ArchiveSummary> list = summaries();
     QCOMPARE(list.size(), 1);
@@ -279,9 +280,9 @@ void TstProtocolArchiving::archivedRecordOpensInThePreviewAndIsNotKeptAgain()
     fillAndPress(u"Не годен"_s);
     QVERIFY(allText(form4->QRPreview2->store().get()) != page2);
 
-    QCOMPARE(f->form->ArchiveButton->text(), u"Архив протоколов"_s);
-    QCOMPARE(nextTabStop(f->form->Previw), f->form->ArchiveButton);
-    f->click(f->form->ArchiveButton);
+    QCOMPARE(f->form->control<QPushButton>("ArchiveButton")->text(), u"Архив протоколов"_s);
+    QCOMPARE(nextTabStop(f->form->control<QPushButton>("Previw")), f->form->control<QPushButton>("ArchiveButton"));
+    f->click(f->form->control<QPushButton>("ArchiveButton"));
     ArchiveWindow *window = nullptr;
     for (QWidget *w : QApplication::topLevelWidgets())
         if (auto *a = qobject_cast<ArchiveWindow *>(w))
@@ -289,7 +290,7 @@ void TstProtocolArchiving::archivedRecordOpensInThePreviewAndIsNotKeptAgain()
     QVERIFY(window);
     QVERIFY(window->isVisible());
     QCOMPARE(window->table->model()->rowCount(), 1);
-    f->click(f->form->ArchiveButton);
+    f->click(f->form->control<QPushButton>("ArchiveButton"));
     int windows = 0;
     for (QWidget *w : QApplication::topLevelWidgets())
         windows += qobject_cast<ArchiveWindow *>(w) != nullptr;
@@ -319,7 +320,7 @@ void TstProtocolArchiving::archivedRecordOpensInThePreviewAndIsNotKeptAgain()
 // Each read of the list is a scan of every record: one stored protocol, one read.
 void TstProtocolArchiving::openListIsReadOnceForEachStoredProtocol()
 {
-    f->click(f->form->ArchiveButton);
+    f->click(f->form->control<QPushButton>("ArchiveButton"));
     ArchiveWindow *window = nullptr;
     for (QWidget *w : QApplication::topLevelWidgets())
         if (auto *a = qobject_cast<ArchiveWindow *>(w))

@@ -82,24 +82,24 @@ void TstRestart::firstStartShowsTheLayoutAndCreatesNoFile()
 {
     QVERIFY(f->start());
     TForm1 *w = f->form;
-    QCOMPARE(w->PageControl1->activePage(), w->Main);
-    QCOMPARE(w->FasNumber->itemIndex(), -1);
-    QCOMPARE(w->Material->itemIndex(), -1);
+    QCOMPARE(w->control<PageControl>("PageControl1")->activePage(), w->control<QWidget>("Main"));
+    QCOMPARE(w->control<RadioGroup>("FasNumber")->itemIndex(), -1);
+    QCOMPARE(w->control<RadioGroup>("Material")->itemIndex(), -1);
     QCOMPARE(f->shown("Temperature"), QStringLiteral("25"));
     QCOMPARE(f->shown("Freq2"), QStringLiteral("50"));
-    QCOMPARE(w->Name->count(), 0);
+    QCOMPARE(w->control<QComboBox>("Name")->count(), 0);
     QCOMPARE(f->shown("Name"), QString());
     QCOMPARE(f->shown("StatusBarMain"), QStringLiteral("0"));
     QCOMPARE(f->shown("YearOfRepair"), QString::number(QDate::currentDate().year()));
     QCOMPARE(f->shown("Conclusion"), QStringLiteral("+"));
     // The title the layout puts there is not a stored title.
     QCOMPARE(f->shown("ChiefName"), QString());
-    QVERIFY(w->cbAutoStop->isChecked());
+    QVERIFY(w->control<QCheckBox>("cbAutoStop")->isChecked());
     QCOMPARE(w->VaComm1->PortNum(), 10);
     QCOMPARE(w->VaComm1->UserBaudrate(), 1000000);
     QVERIFY(!w->VaComm1->PortIsOpen());
     QVERIFY(!w->Timer1->isActive());
-    for (QPushButton *b : {w->IdleState, w->ShortState, w->Transform, w->Resist, w->Gauge})
+    for (QPushButton *b : {w->control<QPushButton>("IdleState"), w->control<QPushButton>("ShortState"), w->control<QPushButton>("Transform"), w->control<QPushButton>("Resist"), w->control<QPushButton>("Gauge")})
         QVERIFY2(!b->isEnabled(), qPrintable(b->objectName()));
     QCOMPARE(f->messageTexts(), QString());
     QCOMPARE(f->files(), QStringList());
@@ -114,8 +114,8 @@ void TstRestart::theRecordsFolderIsNamedAtStartUntilThePageChanges()
     QVERIFY(f->start());
     QCOMPARE(f->shown("StatusBarMain"), notice);
     QCOMPARE(f->messageTexts(), QString());
-    QTest::mouseClick(f->form->PageControl1->tabButton(5), Qt::LeftButton);
-    QCOMPARE(f->form->PageControl1->activePage(), f->form->sTabSheet6);
+    QTest::mouseClick(f->form->control<PageControl>("PageControl1")->tabButton(5), Qt::LeftButton);
+    QCOMPARE(f->form->control<PageControl>("PageControl1")->activePage(), f->form->control<QWidget>("sTabSheet6"));
     QCOMPARE(f->shown("StatusBarMain"), QString());
 }
 
@@ -140,16 +140,16 @@ void TstRestart::storedResultsStayWhenTheTypeIsLoadedAtStart()
 {
     QCOMPARE(CatalogueFile::saveType(TypeName, tm63()), CatalogueFile::SaveResult::Saved);
     QVERIFY(f->start());
-    QVERIFY(f->choose(f->form->Name, TypeName));
+    QVERIFY(f->choose(f->form->control<QComboBox>("Name"), TypeName));
     TForm1 *w = f->form;
-    w->Uab00->setText(QStringLiteral("400.0"));
-    w->Pkz10->setText(QStringLiteral("1234.6"));
-    w->TransformGrid->setCell(1, 0, QStringLiteral("25.01"));
-    w->Group->setText(QStringLiteral("11"));
-    w->ResistenceGrid->setCell(1, 2, QStringLiteral("12.3"));
-    w->RepairNumber->setText(QStringLiteral("4711"));
-    w->Conclusion->setPlainText(QStringLiteral("Годен"));
-    w->RHigh15->setText(QStringLiteral("500"));
+    w->control<QLabel>("Uab00")->setText(QStringLiteral("400.0"));
+    w->control<QLabel>("Pkz10")->setText(QStringLiteral("1234.6"));
+    w->control<StringGrid>("TransformGrid")->setCell(1, 0, QStringLiteral("25.01"));
+    w->control<QLabel>("Group")->setText(QStringLiteral("11"));
+    w->control<StringGrid>("ResistenceGrid")->setCell(1, 2, QStringLiteral("12.3"));
+    w->control<QLineEdit>("RepairNumber")->setText(QStringLiteral("4711"));
+    w->control<QPlainTextEdit>("Conclusion")->setPlainText(QStringLiteral("Годен"));
+    w->control<QLineEdit>("RHigh15")->setText(QStringLiteral("500"));
     QVERIFY(f->restart());
 
     w = f->form;
@@ -158,18 +158,18 @@ void TstRestart::storedResultsStayWhenTheTypeIsLoadedAtStart()
     QCOMPARE(f->shown("Unom2"), QStringLiteral("10000"));
     QCOMPARE(f->shown("Inom2"), QStringLiteral("3.64"));
     QCOMPARE(f->shown("Freq2"), QStringLiteral("60"));
-    QCOMPARE(w->Material->itemIndex(), 1);
-    QCOMPARE(w->FasNumber->itemIndex(), 0);
+    QCOMPARE(w->control<RadioGroup>("Material")->itemIndex(), 1);
+    QCOMPARE(w->control<RadioGroup>("FasNumber")->itemIndex(), 0);
     QCOMPARE(f->shown("Circuit"), QStringLiteral("U / Uo - 0"));
     QCOMPARE(f->shown("Uab00"), QStringLiteral("400.0"));
     QCOMPARE(f->shown("Pkz10"), QStringLiteral("1234.6"));
-    QCOMPARE(w->TransformGrid->cell(1, 0), QStringLiteral("25.01"));
+    QCOMPARE(w->control<StringGrid>("TransformGrid")->cell(1, 0), QStringLiteral("25.01"));
     QCOMPARE(f->shown("Group"), QStringLiteral("11"));
-    QCOMPARE(w->ResistenceGrid->cell(1, 2), QStringLiteral("12.3"));
+    QCOMPARE(w->control<StringGrid>("ResistenceGrid")->cell(1, 2), QStringLiteral("12.3"));
     QCOMPARE(f->shown("RepairNumber"), QStringLiteral("4711"));
     QCOMPARE(f->shown("Conclusion"), QStringLiteral("Годен"));
     QCOMPARE(f->shown("RHigh15"), QStringLiteral("500"));
-    QCOMPARE(w->Name->findText(TypeName), 0);
+    QCOMPARE(w->control<QComboBox>("Name")->findText(TypeName), 0);
     QCOMPARE(f->messageTexts(), QString());
 }
 
@@ -187,8 +187,8 @@ void TstRestart::everyEntryOfTheStateComesBackAsShown()
         case StateKey::Kind::Text: {
             QWidget *c = w->findChild<QWidget *>(k.control);
             QVERIFY2(c, qPrintable(k.control));
-            if (c == w->Name)
-                w->Name->setEditText(QStringLiteral("Нет в каталоге"));
+            if (c == w->control<QComboBox>("Name"))
+                w->control<QComboBox>("Name")->setEditText(QStringLiteral("Нет в каталоге"));
             else if (auto *l = qobject_cast<QLabel *>(c))
                 l->setText(text);
             else if (auto *e = qobject_cast<QLineEdit *>(c))
@@ -205,8 +205,8 @@ void TstRestart::everyEntryOfTheStateComesBackAsShown()
             break;
         }
     }
-    w->cbCurrent->setCurrentIndex(4);
-    w->cbVoltage->setCurrentIndex(2);
+    w->control<QComboBox>("cbCurrent")->setCurrentIndex(4);
+    w->control<QComboBox>("cbVoltage")->setCurrentIndex(2);
     QVERIFY(f->restart());
 
     w = f->form;
@@ -233,7 +233,7 @@ void TstRestart::aDeletedTypeLeavesItsNameAndTheLayoutFields()
     QCOMPARE(CatalogueFile::saveType(TypeName, tm63()), CatalogueFile::SaveResult::Saved);
     QCOMPARE(CatalogueFile::saveType(other, tm63()), CatalogueFile::SaveResult::Saved);
     QVERIFY(f->start());
-    QVERIFY(f->choose(f->form->Name, TypeName));
+    QVERIFY(f->choose(f->form->control<QComboBox>("Name"), TypeName));
     QVERIFY(f->close());
     CatalogueFile::deleteType(TypeName);
     QVERIFY(f->start());
@@ -243,10 +243,10 @@ void TstRestart::aDeletedTypeLeavesItsNameAndTheLayoutFields()
     for (const char *field : {"Unom", "Unom2", "Inom", "Inom2", "Pnom", "TransformerWeight", "Circuit"})
         QVERIFY2(f->shown(field).isEmpty(), field);
     QCOMPARE(f->shown("Freq2"), QStringLiteral("50"));
-    QCOMPARE(w->Material->itemIndex(), -1);
-    QCOMPARE(w->FasNumber->itemIndex(), -1);
-    QCOMPARE(w->Name->count(), 1);
-    QCOMPARE(w->Name->itemText(0), other);
+    QCOMPARE(w->control<RadioGroup>("Material")->itemIndex(), -1);
+    QCOMPARE(w->control<RadioGroup>("FasNumber")->itemIndex(), -1);
+    QCOMPARE(w->control<QComboBox>("Name")->count(), 1);
+    QCOMPARE(w->control<QComboBox>("Name")->itemText(0), other);
 }
 
 void TstRestart::aConclusionComesBackWhole_data()
@@ -268,7 +268,7 @@ void TstRestart::aConclusionComesBackWhole()
 {
     QFETCH(QString, text);
     QVERIFY(f->start());
-    f->form->Conclusion->setPlainText(text);
+    f->form->control<QPlainTextEdit>("Conclusion")->setPlainText(text);
     QVERIFY(f->restart());
     QCOMPARE(f->shown("Conclusion"), text);
     // What a reader of the one key sees: the first line.
@@ -285,18 +285,18 @@ void TstRestart::resultsEmptiedByALaterTestComeBackEmpty()
     QVERIFY(f->start());
     for (const char *name : phases)
         f->form->findChild<QLabel *>(name)->setText(QStringLiteral("1.23"));
-    f->form->ResistenceGrid->setCell(1, 1, QStringLiteral("7.5"));
+    f->form->control<StringGrid>("ResistenceGrid")->setCell(1, 1, QStringLiteral("7.5"));
     QVERIFY(f->restart());
     QCOMPARE(f->shown("Ubc00"), QStringLiteral("1.23"));
 
     for (const char *name : phases)
         f->form->findChild<QLabel *>(name)->clear();
-    f->form->ResistenceGrid->setCell(1, 1, QString());
-    f->form->Conclusion->clear();
+    f->form->control<StringGrid>("ResistenceGrid")->setCell(1, 1, QString());
+    f->form->control<QPlainTextEdit>("Conclusion")->clear();
     QVERIFY(f->restart());
     for (const char *name : phases)
         QVERIFY2(f->shown(name).isEmpty(), name);
-    QVERIFY(f->form->ResistenceGrid->cell(1, 1).isEmpty());
+    QVERIFY(f->form->control<StringGrid>("ResistenceGrid")->cell(1, 1).isEmpty());
     QVERIFY(f->shown("Conclusion").isEmpty());
 }
 
@@ -330,8 +330,8 @@ void TstRestart::aRangeOutsideItsListFallsBackToTheFirstItem()
     QFETCH(QString, value);
     writeState({{key, value}});
     QVERIFY(f->start());
-    QCOMPARE(f->form->cbCurrent->currentIndex(), 0);
-    QCOMPARE(f->form->cbVoltage->currentIndex(), 0);
+    QCOMPARE(f->form->control<QComboBox>("cbCurrent")->currentIndex(), 0);
+    QCOMPARE(f->form->control<QComboBox>("cbVoltage")->currentIndex(), 0);
     QCOMPARE(f->shown("cbCurrent"), UnusedRange);
     QCOMPARE(f->shown("cbVoltage"), UnusedRange);
     QCOMPARE(f->form->Scaling.CurrentRatio, 1);
@@ -373,7 +373,7 @@ void TstRestart::theYearShownIsAlwaysTheCurrentOne()
 {
     const QString thisYear = QString::number(QDate::currentDate().year());
     QVERIFY(f->start());
-    f->typeInto(f->form->YearOfRepair, QStringLiteral("1999"), f->form->RepairNumber);
+    f->typeInto(f->form->control<QLineEdit>("YearOfRepair"), QStringLiteral("1999"), f->form->control<QLineEdit>("RepairNumber"));
     QCOMPARE(f->shown("YearOfRepair"), QStringLiteral("1999"));
     QVERIFY(f->close());
     writeState({{QStringLiteral("YearOfRepair"), QStringLiteral("1999")}});
@@ -397,7 +397,7 @@ void TstRestart::leavingASettingsFieldStoresItsText()
     QVERIFY(f->start());
     auto *edit = f->form->findChild<QLineEdit *>(field);
     QVERIFY(edit);
-    f->typeInto(edit, text, f->form->ProtocolNumber);
+    f->typeInto(edit, text, f->form->control<QLineEdit>("ProtocolNumber"));
     QVERIFY(f->restart());
     QCOMPARE(f->shown(field), text);
     QCOMPARE(f->messageTexts(), QString());
@@ -406,7 +406,7 @@ void TstRestart::leavingASettingsFieldStoresItsText()
 void TstRestart::aFirmNameOnTwoLinesComesBackJoinedByOneBlank()
 {
     QVERIFY(f->start());
-    f->typeInto(f->form->Firm, QStringLiteral("ООО «Энергоремонт»\nг. Самара"), f->form->ProtocolNumber);
+    f->typeInto(f->form->control<QPlainTextEdit>("Firm"), QStringLiteral("ООО «Энергоремонт»\nг. Самара"), f->form->control<QLineEdit>("ProtocolNumber"));
     QVERIFY(f->restart());
     QCOMPARE(f->shown("Firm"), QStringLiteral("ООО «Энергоремонт» г. Самара"));
 }
@@ -437,10 +437,10 @@ void TstRestart::aSettingThatCannotBeWrittenAtCloseLeavesTheStateWritten()
 {
     QVERIFY(QDir().mkdir(f->filePath(SettingsFile::FileName)));
     QVERIFY(f->start());
-    f->form->Uab00->setText(QStringLiteral("400.0"));
-    f->showPageOf(f->form->Chief);
-    f->form->Chief->setFocus(Qt::MouseFocusReason);
-    typeText(f->form->Chief, QStringLiteral("Кузнецов"));
+    f->form->control<QLabel>("Uab00")->setText(QStringLiteral("400.0"));
+    f->showPageOf(f->form->control<QLineEdit>("Chief"));
+    f->form->control<QLineEdit>("Chief")->setFocus(Qt::MouseFocusReason);
+    typeText(f->form->control<QLineEdit>("Chief"), QStringLiteral("Кузнецов"));
     QVERIFY(f->restart());
     QCOMPARE(f->messageTexts(),
              ErrorReportCaption + QStringLiteral(": Unable to write to ") + f->filePath(SettingsFile::FileName));
@@ -467,9 +467,9 @@ void TstRestart::aTextTheFilesCannotHoldIsRefusedAndTheStoredOneStays()
     const QString good = QStringLiteral("3 Ом·м");
     const QString bad = QStringLiteral("3 Ω·м");
     QVERIFY(f->start());
-    f->typeInto(f->form->Name->lineEdit(), TypeName, f->form->Unom);
+    f->typeInto(f->form->control<QComboBox>("Name")->lineEdit(), TypeName, f->form->control<QLineEdit>("Unom"));
     f->typeInto(f->form->findChild<QWidget *>(field), good, f->form->findChild<QWidget *>(next));
-    f->click(f->form->sButton6);
+    f->click(f->form->control<QPushButton>("sButton6"));
     QVERIFY(f->restart());
     QCOMPARE(f->shown(field), good);
 
@@ -486,7 +486,7 @@ void TstRestart::aTextTheFilesCannotHoldIsRefusedAndTheStoredOneStays()
                                   : qobject_cast<QPlainTextEdit *>(edit)->textCursor().selectedText();
     QCOMPARE(selected, bad);
 
-    f->click(f->form->sButton6);
+    f->click(f->form->control<QPushButton>("sButton6"));
     QVERIFY(f->restart());
     QCOMPARE(f->shown(field), good);
     for (const auto &m : f->prompts.messages)
@@ -496,13 +496,13 @@ void TstRestart::aTextTheFilesCannotHoldIsRefusedAndTheStoredOneStays()
 void TstRestart::theAutoStopTickIsKeptAtEveryClick()
 {
     QVERIFY(f->start());
-    f->click(f->form->cbAutoStop);
-    QVERIFY(!f->form->cbAutoStop->isChecked());
+    f->click(f->form->control<QCheckBox>("cbAutoStop"));
+    QVERIFY(!f->form->control<QCheckBox>("cbAutoStop")->isChecked());
     QVERIFY(f->restart());
-    QVERIFY(!f->form->cbAutoStop->isChecked());
-    f->click(f->form->cbAutoStop);
+    QVERIFY(!f->form->control<QCheckBox>("cbAutoStop")->isChecked());
+    f->click(f->form->control<QCheckBox>("cbAutoStop"));
     QVERIFY(f->restart());
-    QVERIFY(f->form->cbAutoStop->isChecked());
+    QVERIFY(f->form->control<QCheckBox>("cbAutoStop")->isChecked());
 }
 
 enum class Edit { LeaveInvestigator, LeaveFirm, ClickAutoStop, SaveType };
@@ -529,22 +529,22 @@ void TstRestart::aRecordThatCannotBeWrittenIsReportedAndTheWindowGoesOn()
     TForm1 *w = f->form;
     switch (Edit(edit)) {
     case Edit::LeaveInvestigator:
-        f->typeInto(w->Investigator, text, w->ProtocolNumber);
+        f->typeInto(w->control<QLineEdit>("Investigator"), text, w->control<QLineEdit>("ProtocolNumber"));
         QCOMPARE(f->shown("Investigator"), text);
         break;
     case Edit::LeaveFirm:
-        f->typeInto(w->Firm, text, w->ProtocolNumber);
+        f->typeInto(w->control<QPlainTextEdit>("Firm"), text, w->control<QLineEdit>("ProtocolNumber"));
         QCOMPARE(f->shown("Firm"), text);
         break;
     case Edit::ClickAutoStop:
-        f->click(w->cbAutoStop);
+        f->click(w->control<QCheckBox>("cbAutoStop"));
         break;
     case Edit::SaveType:
-        w->Name->lineEdit()->setFocus(Qt::MouseFocusReason);
-        typeText(w->Name->lineEdit(), text);
-        f->click(w->sButton6);
+        w->control<QComboBox>("Name")->lineEdit()->setFocus(Qt::MouseFocusReason);
+        typeText(w->control<QComboBox>("Name")->lineEdit(), text);
+        f->click(w->control<QPushButton>("sButton6"));
         QCOMPARE(f->shown("Name"), text);
-        QCOMPARE(w->Name->count(), 0);
+        QCOMPARE(w->control<QComboBox>("Name")->count(), 0);
         break;
     }
     QCOMPARE(f->messageTexts(), ErrorReportCaption + QStringLiteral(": Unable to write to ") + f->filePath(file));
@@ -556,7 +556,7 @@ void TstRestart::aStateThatCannotBeWrittenIsReportedAndTheWindowStillCloses()
     QVERIFY(QDir().mkdir(f->filePath(StateFile::FileName)));
     QVERIFY(f->start());
     QCOMPARE(f->messageTexts(), QString());
-    f->form->Uab00->setText(QStringLiteral("400.0"));
+    f->form->control<QLabel>("Uab00")->setText(QStringLiteral("400.0"));
     QVERIFY(f->close());
 
     QCOMPARE(f->prompts.messages.size(), 1);

@@ -65,13 +65,13 @@ void TstTypeCatalogue::showType(const TransformerType &t)
 {
     TForm1 *w = f->form;
     const std::pair<QLineEdit *, QString> fields[] = {
-        {w->Unom, t.unom}, {w->Unom2, t.unom2}, {w->Inom, t.inom}, {w->Inom2, t.inom2},
-        {w->Pnom, t.pnom}, {w->Freq2, t.freq2}, {w->TransformerWeight, t.transformerWeight}};
+        {w->control<QLineEdit>("Unom"), t.unom}, {w->control<QLineEdit>("Unom2"), t.unom2}, {w->control<QLineEdit>("Inom"), t.inom}, {w->control<QLineEdit>("Inom2"), t.inom2},
+        {w->control<QLineEdit>("Pnom"), t.pnom}, {w->control<QLineEdit>("Freq2"), t.freq2}, {w->control<QLineEdit>("TransformerWeight"), t.transformerWeight}};
     for (const auto &[edit, text] : fields)
-        f->typeInto(edit, text, w->Circuit);
-    QVERIFY(f->choose(w->Circuit, t.circuit));
-    f->click(w->Material, t.material);
-    f->click(w->FasNumber, t.fasNumber);
+        f->typeInto(edit, text, w->control<QComboBox>("Circuit"));
+    QVERIFY(f->choose(w->control<QComboBox>("Circuit"), t.circuit));
+    f->click(w->control<RadioGroup>("Material"), t.material);
+    f->click(w->control<RadioGroup>("FasNumber"), t.fasNumber);
 }
 
 void TstTypeCatalogue::compareShown(const TransformerType &t)
@@ -82,8 +82,8 @@ void TstTypeCatalogue::compareShown(const TransformerType &t)
     QCOMPARE(f->shown("Inom2"), t.inom2);
     QCOMPARE(f->shown("Pnom"), t.pnom);
     QCOMPARE(f->shown("Freq2"), t.freq2);
-    QCOMPARE(f->form->Material->itemIndex(), t.material);
-    QCOMPARE(f->form->FasNumber->itemIndex(), t.fasNumber);
+    QCOMPARE(f->form->control<RadioGroup>("Material")->itemIndex(), t.material);
+    QCOMPARE(f->form->control<RadioGroup>("FasNumber")->itemIndex(), t.fasNumber);
     QCOMPARE(f->shown("TransformerWeight"), t.transformerWeight);
     QCOMPARE(f->shown("Circuit"), t.circuit);
 }
@@ -92,19 +92,19 @@ void TstTypeCatalogue::compareShown(const TransformerType &t)
 void TstTypeCatalogue::fillResults()
 {
     TForm1 *w = f->form;
-    w->Uab00->setText(QStringLiteral("400.0"));
-    w->Pkz12->setText(QStringLiteral("1234.6"));
-    w->TransformGrid->setCell(2, 1, QStringLiteral("25.01"));
-    w->ResistenceGrid->setCell(1, 0, QStringLiteral("12.3"));
-    w->RepairNumber->setText(QStringLiteral("4711"));
-    w->Conclusion->setPlainText(QStringLiteral("Не годен"));
+    w->control<QLabel>("Uab00")->setText(QStringLiteral("400.0"));
+    w->control<QLabel>("Pkz12")->setText(QStringLiteral("1234.6"));
+    w->control<StringGrid>("TransformGrid")->setCell(2, 1, QStringLiteral("25.01"));
+    w->control<StringGrid>("ResistenceGrid")->setCell(1, 0, QStringLiteral("12.3"));
+    w->control<QLineEdit>("RepairNumber")->setText(QStringLiteral("4711"));
+    w->control<QPlainTextEdit>("Conclusion")->setPlainText(QStringLiteral("Не годен"));
 }
 
 QStringList TstTypeCatalogue::listed() const
 {
     QStringList items;
-    for (int i = 0; i < f->form->Name->count(); ++i)
-        items << f->form->Name->itemText(i);
+    for (int i = 0; i < f->form->control<QComboBox>("Name")->count(); ++i)
+        items << f->form->control<QComboBox>("Name")->itemText(i);
     return items;
 }
 
@@ -114,10 +114,10 @@ void TstTypeCatalogue::typingANewNameEmptiesThePageAtTheFirstKeystrokeAndSaveKee
     QCOMPARE(CatalogueFile::saveType(Om125, om125()), CatalogueFile::SaveResult::Saved);
     QVERIFY(f->start());
     TForm1 *w = f->form;
-    QVERIFY(f->choose(w->Name, Om125));
+    QVERIFY(f->choose(w->control<QComboBox>("Name"), Om125));
     fillResults();
 
-    QLineEdit *nameEdit = w->Name->lineEdit();
+    QLineEdit *nameEdit = w->control<QComboBox>("Name")->lineEdit();
     nameEdit->setFocus(Qt::MouseFocusReason);
     nameEdit->selectAll();
     typeText(nameEdit, name.left(1));
@@ -126,15 +126,15 @@ void TstTypeCatalogue::typingANewNameEmptiesThePageAtTheFirstKeystrokeAndSaveKee
                               "Uab00", "Pkz12", "RepairNumber"})
         QVERIFY2(f->shown(field).isEmpty(), field);
     QCOMPARE(f->shown("Freq2"), QStringLiteral("50"));
-    QVERIFY(w->TransformGrid->cell(2, 1).isEmpty());
-    QVERIFY(w->ResistenceGrid->cell(1, 0).isEmpty());
+    QVERIFY(w->control<StringGrid>("TransformGrid")->cell(2, 1).isEmpty());
+    QVERIFY(w->control<StringGrid>("ResistenceGrid")->cell(1, 0).isEmpty());
     QCOMPARE(f->shown("Conclusion"), Fit);
 
     typeText(nameEdit, name.mid(1));
     QCOMPARE(f->shown("Name"), name);
     TransformerType typed = tm40();
     showType(typed);
-    f->click(w->sButton6);
+    f->click(w->control<QPushButton>("sButton6"));
 
     QCOMPARE(listed(), (QStringList{Om125, name}));
     QCOMPARE(f->shown("Name"), name);
@@ -153,22 +153,22 @@ void TstTypeCatalogue::choosingATypeFromTheListLoadsAllTenValuesAndEmptiesTheRes
     QCOMPARE(CatalogueFile::saveType(Om125, om125()), CatalogueFile::SaveResult::Saved);
     QVERIFY(f->start());
     QCOMPARE(listed(), (QStringList{Tm40, Om125}));
-    QVERIFY(f->choose(f->form->Name, Tm40));
+    QVERIFY(f->choose(f->form->control<QComboBox>("Name"), Tm40));
     compareShown(tm40());
     fillResults();
 
-    QVERIFY(f->choose(f->form->Name, Om125));
+    QVERIFY(f->choose(f->form->control<QComboBox>("Name"), Om125));
     QCOMPARE(f->shown("Name"), Om125);
     compareShown(om125());
     for (const char *field : {"Uab00", "Pkz12", "RepairNumber"})
         QVERIFY2(f->shown(field).isEmpty(), field);
-    QVERIFY(f->form->TransformGrid->cell(2, 1).isEmpty());
-    QVERIFY(f->form->ResistenceGrid->cell(1, 0).isEmpty());
+    QVERIFY(f->form->control<StringGrid>("TransformGrid")->cell(2, 1).isEmpty());
+    QVERIFY(f->form->control<StringGrid>("ResistenceGrid")->cell(1, 0).isEmpty());
     QCOMPARE(f->shown("Conclusion"), Fit);
 
     // Choosing the type already shown loads it again over what was typed since.
-    f->form->Unom->setText(QStringLiteral("999"));
-    QVERIFY(f->choose(f->form->Name, Om125));
+    f->form->control<QLineEdit>("Unom")->setText(QStringLiteral("999"));
+    QVERIFY(f->choose(f->form->control<QComboBox>("Name"), Om125));
     compareShown(om125());
 }
 
@@ -179,24 +179,24 @@ void TstTypeCatalogue::theLoadedTypeChosenAgainOrEnteredKeepsTheResults()
     QCOMPARE(CatalogueFile::saveType(Tm40, tm40()), CatalogueFile::SaveResult::Saved);
     QVERIFY(f->start());
     TForm1 *w = f->form;
-    QVERIFY(f->choose(w->Name, Tm40));
+    QVERIFY(f->choose(w->control<QComboBox>("Name"), Tm40));
     fillResults();
     auto resultsKept = [this, w] {
         QCOMPARE(f->shown("Uab00"), QStringLiteral("400.0"));
         QCOMPARE(f->shown("Pkz12"), QStringLiteral("1234.6"));
-        QCOMPARE(w->TransformGrid->cell(2, 1), QStringLiteral("25.01"));
-        QCOMPARE(w->ResistenceGrid->cell(1, 0), QStringLiteral("12.3"));
+        QCOMPARE(w->control<StringGrid>("TransformGrid")->cell(2, 1), QStringLiteral("25.01"));
+        QCOMPARE(w->control<StringGrid>("ResistenceGrid")->cell(1, 0), QStringLiteral("12.3"));
         QCOMPARE(f->shown("RepairNumber"), QStringLiteral("4711"));
         QCOMPARE(f->shown("Conclusion"), QStringLiteral("Не годен"));
     };
 
-    w->Unom->setText(QStringLiteral("999"));
-    QVERIFY(f->choose(w->Name, Tm40));
+    w->control<QLineEdit>("Unom")->setText(QStringLiteral("999"));
+    QVERIFY(f->choose(w->control<QComboBox>("Name"), Tm40));
     compareShown(tm40());
     resultsKept();
 
-    w->Unom->setText(QStringLiteral("999"));
-    w->Name->lineEdit()->setFocus(Qt::MouseFocusReason);
+    w->control<QLineEdit>("Unom")->setText(QStringLiteral("999"));
+    w->control<QComboBox>("Name")->lineEdit()->setFocus(Qt::MouseFocusReason);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
     QCOMPARE(f->shown("Unom"), QStringLiteral("999"));
     QCOMPARE(f->shown("Name"), Tm40);
@@ -209,7 +209,7 @@ void TstTypeCatalogue::typingThePrefixOfAStoredNameLoadsNothing()
 {
     QCOMPARE(CatalogueFile::saveType(Tm40, tm40()), CatalogueFile::SaveResult::Saved);
     QVERIFY(f->start());
-    QLineEdit *nameEdit = f->form->Name->lineEdit();
+    QLineEdit *nameEdit = f->form->control<QComboBox>("Name")->lineEdit();
     nameEdit->setFocus(Qt::MouseFocusReason);
     typeText(nameEdit, Tm40.left(2));
     QCOMPARE(f->shown("Name"), Tm40.left(2));
@@ -233,15 +233,15 @@ void TstTypeCatalogue::noSelectionIsStoredAsMinusOneAndLoadedAsNone()
     QVERIFY(f->start());
     auto *choices = f->form->findChild<RadioGroup *>(group);
     QCOMPARE(choices->itemIndex(), -1);
-    QLineEdit *nameEdit = f->form->Name->lineEdit();
+    QLineEdit *nameEdit = f->form->control<QComboBox>("Name")->lineEdit();
     nameEdit->setFocus(Qt::MouseFocusReason);
     typeText(nameEdit, name);
-    f->click(f->form->sButton6);
+    f->click(f->form->control<QPushButton>("sButton6"));
     QCOMPARE(KeyValueFile(CatalogueFile::path()).readString(name, key), QStringLiteral("-1"));
 
-    QVERIFY(f->choose(f->form->Name, Tm40));
+    QVERIFY(f->choose(f->form->control<QComboBox>("Name"), Tm40));
     QCOMPARE(choices->itemIndex(), 1);
-    QVERIFY(f->choose(f->form->Name, name));
+    QVERIFY(f->choose(f->form->control<QComboBox>("Name"), name));
     QCOMPARE(choices->itemIndex(), -1);
 }
 
@@ -264,10 +264,10 @@ void TstTypeCatalogue::deletingEmptiesTheTypeFieldsAndKeepsTheRest()
     const QByteArray before = bytesOf(CatalogueFile::path());
     QVERIFY(f->start());
     TForm1 *w = f->form;
-    w->Name->setEditText(name);
+    w->control<QComboBox>("Name")->setEditText(name);
     showType(tm40());
     fillResults();
-    f->click(w->sButton7);
+    f->click(w->control<QPushButton>("sButton7"));
 
     QCOMPARE(f->shown("Name"), QString());
     QCOMPARE(listed(), remaining);
@@ -277,10 +277,10 @@ void TstTypeCatalogue::deletingEmptiesTheTypeFieldsAndKeepsTheRest()
     for (const char *field : {"Unom", "Unom2", "Inom", "Inom2", "Pnom", "TransformerWeight", "Circuit"})
         QVERIFY2(f->shown(field).isEmpty(), field);
     QCOMPARE(f->shown("Freq2"), QStringLiteral("50"));
-    QCOMPARE(w->Material->itemIndex(), 1);
-    QCOMPARE(w->FasNumber->itemIndex(), 1);
+    QCOMPARE(w->control<RadioGroup>("Material")->itemIndex(), 1);
+    QCOMPARE(w->control<RadioGroup>("FasNumber")->itemIndex(), 1);
     QCOMPARE(f->shown("Uab00"), QStringLiteral("400.0"));
-    QCOMPARE(w->ResistenceGrid->cell(1, 0), QStringLiteral("12.3"));
+    QCOMPARE(w->control<StringGrid>("ResistenceGrid")->cell(1, 0), QStringLiteral("12.3"));
     QCOMPARE(f->shown("Conclusion"), QStringLiteral("Не годен"));
     QCOMPARE(f->messageTexts(), QString());
 }
@@ -302,13 +302,13 @@ void TstTypeCatalogue::aNameThatCannotBeASectionIsRefusedAndNothingWritten()
     QCOMPARE(CatalogueFile::saveType(Om125, om125()), CatalogueFile::SaveResult::Saved);
     const QByteArray before = bytesOf(CatalogueFile::path());
     QVERIFY(f->start());
-    QLineEdit *nameEdit = f->form->Name->lineEdit();
+    QLineEdit *nameEdit = f->form->control<QComboBox>("Name")->lineEdit();
     nameEdit->setFocus(Qt::MouseFocusReason);
     typeText(nameEdit, name);
     if (!refusedOnLeaving)
         showType(tm40());
     // Pressed straight from the name, "Сохранить" adds no second box to the refusal.
-    f->click(f->form->sButton6);
+    f->click(f->form->control<QPushButton>("sButton6"));
 
     QCOMPARE(f->prompts.messages.size(), 1);
     const RecordingPrompts::Message &m = f->prompts.messages.first();
@@ -319,8 +319,8 @@ void TstTypeCatalogue::aNameThatCannotBeASectionIsRefusedAndNothingWritten()
     QCOMPARE(listed(), QStringList{Om125});
     QCOMPARE(f->shown("Name"), name);
     if (refusedOnLeaving) {
-        QTRY_VERIFY(QApplication::focusWidget() == f->form->Name
-                    || f->form->Name->isAncestorOf(QApplication::focusWidget()));
+        QTRY_VERIFY(QApplication::focusWidget() == f->form->control<QComboBox>("Name")
+                    || f->form->control<QComboBox>("Name")->isAncestorOf(QApplication::focusWidget()));
         QCOMPARE(nameEdit->selectedText(), name);
     } else {
         compareShown(tm40());

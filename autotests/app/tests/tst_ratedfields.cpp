@@ -156,25 +156,25 @@ void TstRatedFields::leavingAFieldChecksItsText()
 // to Pnom leaves Unom2, which must not start a second message and a tug of war.
 void TstRatedFields::twoFieldsWithBadTextsDoNotBounceTheFocusBetweenThem()
 {
-    f->form->Unom2->setText(QStringLiteral("0,4"));
-    f->form->Pnom->setFocus();
-    QTRY_VERIFY(f->form->Pnom->hasFocus());
-    typeText(f->form->Pnom, QStringLiteral("12,5"));
-    QTest::keyClick(f->form->Pnom, Qt::Key_Tab);
-    QTRY_VERIFY(f->form->Pnom->hasFocus());
+    f->form->control<QLineEdit>("Unom2")->setText(QStringLiteral("0,4"));
+    f->form->control<QLineEdit>("Pnom")->setFocus();
+    QTRY_VERIFY(f->form->control<QLineEdit>("Pnom")->hasFocus());
+    typeText(f->form->control<QLineEdit>("Pnom"), QStringLiteral("12,5"));
+    QTest::keyClick(f->form->control<QLineEdit>("Pnom"), Qt::Key_Tab);
+    QTRY_VERIFY(f->form->control<QLineEdit>("Pnom")->hasFocus());
     QTest::qWait(50);
     QCOMPARE(f->prompts.messages.size(), 1);
     QCOMPARE(f->prompts.messages[0].text, NotANumber + "12,5" + PowerSuffix);
-    QVERIFY(f->form->Pnom->hasFocus());
+    QVERIFY(f->form->control<QLineEdit>("Pnom")->hasFocus());
 
     // Once Pnom is mended, leaving Unom2 reports Unom2 as usual.
-    typeText(f->form->Pnom, QStringLiteral("12.5"));
-    QTest::keyClick(f->form->Pnom, Qt::Key_Tab);
-    QTRY_VERIFY(f->form->Unom2->hasFocus());
-    QTest::keyClick(f->form->Unom2, Qt::Key_Tab);
+    typeText(f->form->control<QLineEdit>("Pnom"), QStringLiteral("12.5"));
+    QTest::keyClick(f->form->control<QLineEdit>("Pnom"), Qt::Key_Tab);
+    QTRY_VERIFY(f->form->control<QLineEdit>("Unom2")->hasFocus());
+    QTest::keyClick(f->form->control<QLineEdit>("Unom2"), Qt::Key_Tab);
     QCOMPARE(f->prompts.messages.size(), 2);
     QCOMPARE(f->prompts.messages[1].text, NotANumber + "0,4" + VoltageSuffix);
-    QTRY_VERIFY(f->form->Unom2->hasFocus());
+    QTRY_VERIFY(f->form->control<QLineEdit>("Unom2")->hasFocus());
     QVERIFY(f->form->Rated.RatedPower == 12.5L);
 }
 
@@ -194,7 +194,7 @@ void TstRatedFields::temperatureIsReadAtStartFromWhateverWasRestored()
     QFETCH(QString, message);
     QFETCH(double, value);
 
-    f->form->Temperature->setText(restored);
+    f->form->control<QLineEdit>("Temperature")->setText(restored);
     f->form->TemperatureExit(f->form);
 
     if (message.isEmpty()) {
@@ -203,9 +203,9 @@ void TstRatedFields::temperatureIsReadAtStartFromWhateverWasRestored()
         QCOMPARE(f->prompts.messages.size(), 1);
         QCOMPARE(f->prompts.messages[0].caption, InputErrorCaption);
         QCOMPARE(f->prompts.messages[0].text, message);
-        QTRY_VERIFY(f->form->Temperature->hasFocus());
+        QTRY_VERIFY(f->form->control<QLineEdit>("Temperature")->hasFocus());
     }
-    QCOMPARE(f->form->Temperature->text(), restored);
+    QCOMPARE(f->form->control<QLineEdit>("Temperature")->text(), restored);
     QCOMPARE(double(f->form->Rated.WindingTemperature), value);
 }
 
@@ -222,11 +222,11 @@ void TstRatedFields::materialChoiceSetsItsConstant()
     QFETCH(int, item);
     QFETCH(int, constant);
     QCOMPARE(f->form->Rated.MaterialConstant, std::uint8_t(0));
-    QTest::mouseClick(f->form->Material->button(item), Qt::LeftButton);
-    QCOMPARE(f->form->Material->itemIndex(), item);
+    QTest::mouseClick(f->form->control<RadioGroup>("Material")->button(item), Qt::LeftButton);
+    QCOMPARE(f->form->control<RadioGroup>("Material")->itemIndex(), item);
     QCOMPARE(int(f->form->Rated.MaterialConstant), constant);
     // And back again to the other metal.
-    QTest::mouseClick(f->form->Material->button(1 - item), Qt::LeftButton);
+    QTest::mouseClick(f->form->control<RadioGroup>("Material")->button(1 - item), Qt::LeftButton);
     QCOMPARE(int(f->form->Rated.MaterialConstant), 235 + 225 - constant);
     QVERIFY(f->prompts.messages.isEmpty());
 }

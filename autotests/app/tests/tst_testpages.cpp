@@ -156,12 +156,12 @@ void TstTestPages::noLoadStartShowsTheReadingsOfItsPhases()
     const QStringList fields{"Uab00", "Ubc00", "Uca00", "Ia00", "Ib00", "Ic00", "Ixx00", "Ixx01", "Pxx00"};
     for (const QString &f : fields)
         label(f)->setText(QStringLiteral("9.99")); // an earlier three-phase run
-    f->form->cbCurrent->setCurrentIndex(1);
-    click(f->form->FasNumber, phases);
+    f->form->control<QComboBox>("cbCurrent")->setCurrentIndex(1);
+    click(f->form->control<RadioGroup>("FasNumber"), phases);
     f->form->Readings = measured();
     f->form->Rated.RatedCurrentLV = 50;
 
-    press(f->form->IdleState);
+    press(f->form->control<QPushButton>("IdleState"));
 
     for (int i = 0; i < fields.size(); ++i)
         QCOMPARE(label(fields[i])->text(), texts[i]);
@@ -170,7 +170,7 @@ void TstTestPages::noLoadStartShowsTheReadingsOfItsPhases()
 
 void TstTestPages::shortCircuitStartReducesToRatedCurrent()
 {
-    click(f->form->FasNumber, 0);
+    click(f->form->control<RadioGroup>("FasNumber"), 0);
     for (const char *f : {"Ubc10", "Uca10", "Ib10", "Ic10"})
         label(f)->setText(Old);
     BenchReadings r = measured();
@@ -182,25 +182,25 @@ void TstTestPages::shortCircuitStartReducesToRatedCurrent()
     f->form->Rated.RatedVoltageHV = 400;
     f->form->Rated.RatedPower = 25;
     f->form->Rated.WindingTemperature = 75;
-    click(f->form->Material, 0);
+    click(f->form->control<RadioGroup>("Material"), 0);
 
-    press(f->form->ShortState);
+    press(f->form->control<QPushButton>("ShortState"));
 
     QVERIFY(f->prompts.messages.isEmpty());
-    QCOMPARE(f->form->Uab10->text(), QStringLiteral("400.0"));
-    for (QLabel *l : {f->form->Ubc10, f->form->Uca10, f->form->Ib10, f->form->Ic10})
+    QCOMPARE(f->form->control<QLabel>("Uab10")->text(), QStringLiteral("400.0"));
+    for (QLabel *l : {f->form->control<QLabel>("Ubc10"), f->form->control<QLabel>("Uca10"), f->form->control<QLabel>("Ib10"), f->form->control<QLabel>("Ic10")})
         QCOMPARE(l->text(), QString());
-    QCOMPARE(f->form->Ia10->text(), QStringLiteral("1.200"));
-    QCOMPARE(f->form->Ikz10->text(), QStringLiteral("9.000"));
-    QCOMPARE(f->form->Pkz10->text(), QStringLiteral("900.00"));
-    QCOMPARE(f->form->Pkz11->text(), QStringLiteral("1111.11"));
-    QCOMPARE(f->form->Pkz12->text(), QStringLiteral("1111.11")); // copper at 75 °C: K = 1
-    QCOMPARE(f->form->Ukz100->text(), QStringLiteral("36.0"));
-    QCOMPARE(f->form->Ukz110->text(), QStringLiteral("9.00"));
-    QCOMPARE(f->form->Ukz101->text(), QStringLiteral("40.0"));
-    QCOMPARE(f->form->Ukz111->text(), QStringLiteral("10.00"));
-    QCOMPARE(f->form->Ukz112->text(), QStringLiteral("10.0"));
-    QCOMPARE(f->form->Ukz102->text(), QStringLiteral("40.00"));
+    QCOMPARE(f->form->control<QLabel>("Ia10")->text(), QStringLiteral("1.200"));
+    QCOMPARE(f->form->control<QLabel>("Ikz10")->text(), QStringLiteral("9.000"));
+    QCOMPARE(f->form->control<QLabel>("Pkz10")->text(), QStringLiteral("900.00"));
+    QCOMPARE(f->form->control<QLabel>("Pkz11")->text(), QStringLiteral("1111.11"));
+    QCOMPARE(f->form->control<QLabel>("Pkz12")->text(), QStringLiteral("1111.11")); // copper at 75 °C: K = 1
+    QCOMPARE(f->form->control<QLabel>("Ukz100")->text(), QStringLiteral("36.0"));
+    QCOMPARE(f->form->control<QLabel>("Ukz110")->text(), QStringLiteral("9.00"));
+    QCOMPARE(f->form->control<QLabel>("Ukz101")->text(), QStringLiteral("40.0"));
+    QCOMPARE(f->form->control<QLabel>("Ukz111")->text(), QStringLiteral("10.00"));
+    QCOMPARE(f->form->control<QLabel>("Ukz112")->text(), QStringLiteral("10.0"));
+    QCOMPARE(f->form->control<QLabel>("Ukz102")->text(), QStringLiteral("40.00"));
 }
 
 void TstTestPages::failingStepKeepsTheFieldsWrittenBeforeItAndIsReported_data()
@@ -231,11 +231,11 @@ void TstTestPages::failingStepKeepsTheFieldsWrittenBeforeItAndIsReported()
     QFETCH(QStringList, written);
     QFETCH(QStringList, emptied);
     QFETCH(QStringList, kept);
-    for (QLabel *l : f->form->Idle->findChildren<QLabel *>() + f->form->Chort->findChildren<QLabel *>())
+    for (QLabel *l : f->form->control<QWidget>("Idle")->findChildren<QLabel *>() + f->form->control<QWidget>("Chort")->findChildren<QLabel *>())
         if (l->frameShape() == QFrame::Box)
             l->setText(Old);
-    click(f->form->FasNumber, 1);
-    click(f->form->Material, 0);
+    click(f->form->control<RadioGroup>("FasNumber"), 1);
+    click(f->form->control<RadioGroup>("Material"), 0);
     f->form->Readings = measured();
     RatedValues &r = f->form->Rated;
     r.RatedCurrentLV = r.RatedCurrentHV = 10;
@@ -265,9 +265,9 @@ void TstTestPages::failingStepKeepsTheFieldsWrittenBeforeItAndIsReported()
 
 void TstTestPages::ratioStartFillsTheSelectedTapAndDoubleClickEmptiesIt()
 {
-    click(f->form->FasNumber, 1);
-    click(f->form->RadioGroup1, 2); // "III"
-    f->form->TransformGrid->setCell(0, 0, Old); // tap "I", measured before
+    click(f->form->control<RadioGroup>("FasNumber"), 1);
+    click(f->form->control<RadioGroup>("RadioGroup1"), 2); // "III"
+    f->form->control<StringGrid>("TransformGrid")->setCell(0, 0, Old); // tap "I", measured before
     BenchReadings r = measured();
     r.Kab = 25.0L;
     r.Kbc = 25.1L;
@@ -277,20 +277,20 @@ void TstTestPages::ratioStartFillsTheSelectedTapAndDoubleClickEmptiesIt()
     f->form->Readings = r;
     f->form->Rated.RatedVoltageLV = 400;
 
-    press(f->form->Transform);
+    press(f->form->control<QPushButton>("Transform"));
 
-    StringGrid *g = f->form->TransformGrid;
+    StringGrid *g = f->form->control<StringGrid>("TransformGrid");
     const QStringList voltages{"10000.00", "10040.00", "9960.00"};
     const QStringList ratios{"25.00", "25.10", "24.90"};
     for (int row = 0; row < 3; ++row) {
         QCOMPARE(g->cell(4, row), voltages[row]);
         QCOMPARE(g->cell(5, row), ratios[row]);
         QCOMPARE(g->cell(10, row), QStringLiteral("400.0"));
-        QCOMPARE(f->form->TransformGrid1->cell(1, row), ratios[row]);
+        QCOMPARE(f->form->control<StringGrid>("TransformGrid1")->cell(1, row), ratios[row]);
     }
-    QCOMPARE(f->form->TransformGrid1->cell(0, 0), QStringLiteral("10001.00"));
-    QCOMPARE(f->form->TransformGrid1->cell(2, 0), QStringLiteral("400.04"));
-    QCOMPARE(f->form->Group->text(), QStringLiteral("11"));
+    QCOMPARE(f->form->control<StringGrid>("TransformGrid1")->cell(0, 0), QStringLiteral("10001.00"));
+    QCOMPARE(f->form->control<StringGrid>("TransformGrid1")->cell(2, 0), QStringLiteral("400.04"));
+    QCOMPARE(f->form->control<QLabel>("Group")->text(), QStringLiteral("11"));
     QCOMPARE(g->cell(0, 0), Old);
 
     const QRect cell = g->visualItemRect(g->item(1, 7));
@@ -302,10 +302,10 @@ void TstTestPages::ratioStartFillsTheSelectedTapAndDoubleClickEmptiesIt()
         QCOMPARE(g->cell(4, row), QString());
         QCOMPARE(g->cell(5, row), QString());
         QCOMPARE(g->cell(10, row), QStringLiteral("400.0"));
-        QCOMPARE(f->form->TransformGrid1->cell(1, row), ratios[row]);
+        QCOMPARE(f->form->control<StringGrid>("TransformGrid1")->cell(1, row), ratios[row]);
     }
     QCOMPARE(g->cell(0, 0), Old);
-    QCOMPARE(f->form->Group->text(), QStringLiteral("11"));
+    QCOMPARE(f->form->control<QLabel>("Group")->text(), QStringLiteral("11"));
     QVERIFY(f->prompts.messages.isEmpty());
 }
 
@@ -323,13 +323,13 @@ void TstTestPages::pairGroupsMirrorEachOther()
 {
     QFETCH(bool, lineToLine);
     QFETCH(int, item);
-    f->form->PageControl1->setActivePage(f->form->Resistence);
-    click(lineToLine ? f->form->RadioGroup3 : f->form->RadioGroup4, item);
-    QCOMPARE(f->form->RadioGroup3->itemIndex(), item);
-    QCOMPARE(f->form->RadioGroup4->itemIndex(), item);
-    click(lineToLine ? f->form->RadioGroup3 : f->form->RadioGroup4, 0);
-    QCOMPARE(f->form->RadioGroup3->itemIndex(), 0);
-    QCOMPARE(f->form->RadioGroup4->itemIndex(), 0);
+    f->form->control<PageControl>("PageControl1")->setActivePage(f->form->control<QWidget>("Resistence"));
+    click(lineToLine ? f->form->control<RadioGroup>("RadioGroup3") : f->form->control<RadioGroup>("RadioGroup4"), item);
+    QCOMPARE(f->form->control<RadioGroup>("RadioGroup3")->itemIndex(), item);
+    QCOMPARE(f->form->control<RadioGroup>("RadioGroup4")->itemIndex(), item);
+    click(lineToLine ? f->form->control<RadioGroup>("RadioGroup3") : f->form->control<RadioGroup>("RadioGroup4"), 0);
+    QCOMPARE(f->form->control<RadioGroup>("RadioGroup3")->itemIndex(), 0);
+    QCOMPARE(f->form->control<RadioGroup>("RadioGroup4")->itemIndex(), 0);
 }
 
 // Cells are written in the regional format and read back in it.
@@ -337,7 +337,7 @@ void TstTestPages::imbalanceButtonFillsTheLastRow()
 {
     const QLocale regional = QLocale::system();
     auto r = [&](double ohms) { return regional.toString(ohms, 'f', 3); };
-    StringGrid *g = f->form->ResistenceGrid;
+    StringGrid *g = f->form->control<StringGrid>("ResistenceGrid");
     const QStringList column0{r(1.0), r(1.01), r(0.99)};
     for (int row = 0; row < 3; ++row) {
         g->setCell(0, row, column0[row]);
@@ -347,7 +347,7 @@ void TstTestPages::imbalanceButtonFillsTheLastRow()
     g->setCell(1, 1, r(2.1));
     g->setCell(1, 3, Old);
 
-    press(f->form->sButton1);
+    press(f->form->control<QPushButton>("sButton1"));
 
     QCOMPARE(g->cell(0, 3), regional.toString(1.98, 'f', 2) + QStringLiteral(" %"));
     QCOMPARE(g->cell(1, 3), QString()); // one cell empty
@@ -382,7 +382,7 @@ void TstTestPages::absorptionCoefficientsFollowTheTyping()
     QFETCH(QString, field);
     QFETCH(QString, typed);
     QFETCH(QStringList, coefficients);
-    f->form->PageControl1->setActivePage(f->form->sTabSheet6);
+    f->form->control<PageControl>("PageControl1")->setActivePage(f->form->control<QWidget>("sTabSheet6"));
     for (int i = 0; i + 1 < before.size(); i += 2)
         f->form->findChild<QLineEdit *>(before[i])->setText(before[i + 1]);
     QLineEdit *e = f->form->findChild<QLineEdit *>(field);
@@ -391,9 +391,9 @@ void TstTestPages::absorptionCoefficientsFollowTheTyping()
 
     typeText(e, typed);
 
-    QCOMPARE(f->form->KabsHigh->text(), coefficients[0]);
-    QCOMPARE(f->form->KabsLow->text(), coefficients[1]);
-    QCOMPARE(f->form->KabsHL->text(), coefficients[2]);
+    QCOMPARE(f->form->control<QLineEdit>("KabsHigh")->text(), coefficients[0]);
+    QCOMPARE(f->form->control<QLineEdit>("KabsLow")->text(), coefficients[1]);
+    QCOMPARE(f->form->control<QLineEdit>("KabsHL")->text(), coefficients[2]);
     QTest::qWait(20);
     QVERIFY(f->prompts.messages.isEmpty());
 }
@@ -412,29 +412,29 @@ void TstTestPages::resistanceMeasurementSendsItsCommandsAndFillsTheSelectedCell(
     PseudoTerminal bench;
     QVERIFY(bench.isValid());
     QVERIFY(bench.linkAs(f->deviceFolder(), Port));
-    QTest::mouseClick(f->form->PageControl1->tabButton(4), Qt::LeftButton);
+    QTest::mouseClick(f->form->control<PageControl>("PageControl1")->tabButton(4), Qt::LeftButton);
     QVERIFY(f->form->VaComm1->PortIsOpen());
     QVERIFY(bench.write(signalPacket({})));
-    QTRY_VERIFY(f->form->Resist->isEnabled());
-    click(f->form->RadioGroup2, 5);
-    click(f->form->RadioGroup3, 1);
-    click(f->form->ResistenceRange1, 2);
-    f->form->cbAutoStop->setChecked(autoStop);
-    StringGrid *g = f->form->ResistenceGrid;
+    QTRY_VERIFY(f->form->control<QPushButton>("Resist")->isEnabled());
+    click(f->form->control<RadioGroup>("RadioGroup2"), 5);
+    click(f->form->control<RadioGroup>("RadioGroup3"), 1);
+    click(f->form->control<RadioGroup>("ResistenceRange1"), 2);
+    f->form->control<QCheckBox>("cbAutoStop")->setChecked(autoStop);
+    StringGrid *g = f->form->control<StringGrid>("ResistenceGrid");
     g->setCell(5, 1, Old);
 
     // A value still on its way from before the start: the drain after the pause takes it.
     QVERIFY(bench.write(resistancePacket(7.0f)));
-    const Sent start = sentDuring(bench, [&] { QTest::mouseClick(f->form->Resist, Qt::LeftButton); });
+    const Sent start = sentDuring(bench, [&] { QTest::mouseClick(f->form->control<QPushButton>("Resist"), Qt::LeftButton); });
 
     QCOMPARE(start.bytes, bytes({0xAA, 2, 52}));
     QVERIFY(start.actionMs >= 1000);
     // The lead goes out before the pause, not held back with the range bytes after it.
     QVERIFY2(start.leadToTailMs >= 500, qPrintable(QString::number(start.leadToTailMs)));
     QCOMPARE(g->cell(5, 1), QString());
-    QVERIFY(!f->form->Resist->isEnabled());
+    QVERIFY(!f->form->control<QPushButton>("Resist")->isEnabled());
     for (RadioGroup *group :
-         {f->form->RadioGroup2, f->form->RadioGroup3, f->form->RadioGroup4, f->form->ResistenceRange1})
+         {f->form->control<RadioGroup>("RadioGroup2"), f->form->control<RadioGroup>("RadioGroup3"), f->form->control<RadioGroup>("RadioGroup4"), f->form->control<RadioGroup>("ResistenceRange1")})
         QVERIFY(!group->isEnabled());
     QVERIFY(!f->form->Timer1->isActive());
     QCOMPARE(f->form->Timer2->isActive(), autoStop);
@@ -442,14 +442,14 @@ void TstTestPages::resistanceMeasurementSendsItsCommandsAndFillsTheSelectedCell(
     QVERIFY(bench.write(resistancePacket(12.5f)));
     const QString value = QLocale::system().toString(12.5, 'f', 3);
     QTRY_COMPARE(g->cell(5, 1), value);
-    QCOMPARE(f->form->Label6->text(), QStringLiteral("R 1"));
+    QCOMPARE(f->form->control<QLabel>("Label6")->text(), QStringLiteral("R 1"));
     QVERIFY(f->form->Timer1->isActive());
 
     const Sent stop = sentDuring(bench, [&] {
         if (autoStop)
             f->form->Timer2Timer();
         else
-            QTest::mouseClick(f->form->ResistStop, Qt::LeftButton);
+            QTest::mouseClick(f->form->control<QPushButton>("ResistStop"), Qt::LeftButton);
     });
 
     QCOMPARE(stop.bytes, bytes({0xAA, 5, 55}));
@@ -457,13 +457,13 @@ void TstTestPages::resistanceMeasurementSendsItsCommandsAndFillsTheSelectedCell(
     QVERIFY2(stop.leadToTailMs >= 500, qPrintable(QString::number(stop.leadToTailMs)));
     QVERIFY(!f->form->Timer2->isActive());
     for (RadioGroup *group :
-         {f->form->RadioGroup2, f->form->RadioGroup3, f->form->RadioGroup4, f->form->ResistenceRange1})
+         {f->form->control<RadioGroup>("RadioGroup2"), f->form->control<RadioGroup>("RadioGroup3"), f->form->control<RadioGroup>("RadioGroup4"), f->form->control<RadioGroup>("ResistenceRange1")})
         QVERIFY(group->isEnabled());
-    QVERIFY(!f->form->Resist->isEnabled());
+    QVERIFY(!f->form->control<QPushButton>("Resist")->isEnabled());
 
     // After the stop a late value is thrown away; the next signal packet frees "Пуск".
     QVERIFY(bench.write(resistancePacket(99.0f) + signalPacket({})));
-    QTRY_VERIFY(f->form->Resist->isEnabled());
+    QTRY_VERIFY(f->form->control<QPushButton>("Resist")->isEnabled());
     QCOMPARE(g->cell(5, 1), value);
     QVERIFY(bench.readAvailable().isEmpty());
     QVERIFY(f->prompts.messages.isEmpty());

@@ -1,5 +1,6 @@
-#include "formarchive.h"
-#include "formassessment.h"
+#include "assessmentcontroller.h"
+
+#include "protocolarchive.h"
 
 #include "controls.h"
 #include "errorreport.h"
@@ -16,36 +17,36 @@ const QString FlashPrefix = u"Температура вспышки "_s;
 
 } // namespace
 
-void TForm1::setupAssessment()
+AssessmentController::AssessmentController(const TForm1 &window, const Ui::PageMain &main,
+                                           const Ui::PageProtocol &protocol, ProtocolArchive &archive)
+    : Ui::PageMain(main), Ui::PageProtocol(protocol), m_window(window), m_archive(archive)
 {
-    Assessment = std::make_unique<AssessmentState>();
-    AssessmentButton = new QPushButton(u"Оценка результатов"_s, sTabSheet6);
-    AssessmentButton->setObjectName(u"AssessmentButton"_s);
-    AssessmentButton->setGeometry(AssessmentButtonGeometry);
-    if (ArchiveButton)
-        setTabOrder(ArchiveButton, AssessmentButton);
-    m_controls.insert(AssessmentButton->objectName(), AssessmentButton);
     connect(AssessmentButton, &QPushButton::clicked, this, [this] { runGuarded([this] { AssessmentButtonClick(); }); });
 }
 
-void TForm1::AssessmentButtonClick()
+AssessmentController::~AssessmentController()
 {
-    if (!Assessment->window) {
+    delete m_assessmentWindow;
+}
+
+void AssessmentController::AssessmentButtonClick()
+{
+    if (!m_assessmentWindow) {
         AssessmentSources sources;
         sources.texts = [this] { return assessmentTexts(); };
         sources.previous = [this](const QString &serial, const QString &protocol) {
             return previousRecord(serial, protocol);
         };
-        Assessment->window = new AssessmentWindow(std::move(sources));
+        m_assessmentWindow = new AssessmentWindow(std::move(sources));
     }
-    Assessment->window->show();
-    Assessment->window->raise();
-    Assessment->window->activateWindow();
+    m_assessmentWindow->show();
+    m_assessmentWindow->raise();
+    m_assessmentWindow->activateWindow();
 }
 
-QHash<QString, QString> TForm1::assessmentTexts() const
+QHash<QString, QString> AssessmentController::assessmentTexts() const
 {
-    QHash<QString, QString> texts = stateTexts();
+    QHash<QString, QString> texts = m_window.stateTexts();
     texts.insert(u"ProtocolNumber"_s, ProtocolNumber->text());
     for (QLineEdit *e : {Unom, Unom2, ElectricStrength, AcidNumber, WaterContent, FlashTemperature})
         texts.insert(e->objectName(), e->text());
@@ -60,12 +61,10 @@ QHash<QString, QString> TForm1::assessmentTexts() const
 
 // The newest record of the serial number other than this protocol, from the archive;
 // none when the archive cannot be read.
-PreviousRecord TForm1::previousRecord(const QString &serial, const QString &protocolNumber) const
+PreviousRecord AssessmentController::previousRecord(const QString &serial, const QString &protocolNumber) const
 {
     PreviousRecord previous;
-    if (!Archive || !Archive->archive)
-        return previous;
-    const std::optional<QList<ArchiveSummary>> all = Archive->archive->summaries();
+    const std::optional<QList<ArchiveSummary>> all = m_archive.summaries();
     if (!all)
         return previous;
     const ArchiveSummary *newest = nullptr;
@@ -78,7 +77,7 @@ PreviousRecord TForm1::previousRecord(const QString &serial, const QString &prot
     }
     if (!newest)
         return previous;
-    const std::optional<ArchiveRecord> record = Archive->archive->record(newest->id);
+    const std::optional<ArchiveRecord> record = m_archive.record(newest->id);
     if (!record)
         return previous;
     previous.present = true;

@@ -1,4 +1,4 @@
-#include "formarchive.h"
+#include "archivecontroller.h"
 
 #include "Unit4.h"
 #include "archiveoutbox.h"
@@ -49,87 +49,77 @@ std::shared_ptr<SheetStore> storeOf(const QByteArray &data, QString *error)
 
 } // namespace
 
-void TForm1::setupArchive()
+ArchiveController::ArchiveController(TForm1 &window, const Ui::PageMain &main,
+                                     const Ui::PageProtocol &protocol, TForm3 &document, TForm4 &preview)
+    : Ui::PageMain(main), Ui::PageProtocol(protocol), m_window(window), Form3(&document), Form4(&preview),
+      // The records folder is known by now: the program's own, or a test's.
+      m_archive(std::make_unique<ProtocolArchive>(ArchiveSettings::fromSettingsFile()))
 {
-    Archive = std::make_unique<ArchiveState>();
-    // The records folder is known by now: the program's own, or a test's.
-    Archive->archive = std::make_unique<ProtocolArchive>(ArchiveSettings::fromSettingsFile());
     // A printed protocol is never lost to a server that does not answer: it waits beside the records.
-    Archive->archive->enableOutbox(ArchiveOutbox::defaultPath());
-    connect(this, &TForm1::closed, this, [this] {
+    m_archive->enableOutbox(ArchiveOutbox::defaultPath());
+    connect(&window, &TForm1::closed, this, [this] {
         runGuarded([this] {
-            offerToSaveUnsaved(this, *Archive->archive);
-            Archive->archive->stopSender(1000);
+            offerToSaveUnsaved(&m_window, *m_archive);
+            m_archive->stopSender(1000);
         });
     });
-
-    ArchiveButton = new QPushButton(u"Архив протоколов"_s, sTabSheet6);
-    ArchiveButton->setObjectName(u"ArchiveButton"_s);
-    ArchiveButton->setGeometry(344, 507, 289, 19);
-    setTabOrder(Previw, ArchiveButton);
     connect(ArchiveButton, &QPushButton::clicked, this, [this] { runGuarded([this] { ArchiveButtonClick(); }); });
-
-    // The preview is handed over after the window exists; by the time "Протокол" fills it,
-    // its protocols are recorded here.
-    connect(Previw, &QPushButton::clicked, this, [this] {
-        Archive->filled = mainWindowPartOfRecord();
-        if (Archive->preview == Form4)
-            return;
-        disconnect(Archive->produced);
-        Archive->preview = Form4;
-        if (Form4)
-            Archive->produced = connect(Form4, &TForm4::protocolProduced, this,
-                                        [this] { runGuarded([this] { recordProducedProtocol(); }); });
-    });
+    // After the filling has run: what it filled is what the paper will show.
+    connect(Previw, &QPushButton::clicked, this, [this] { m_filled = mainWindowPartOfRecord(); });
+    connect(Form4, &TForm4::protocolProduced, this, [this] { runGuarded([this] { recordProducedProtocol(); }); });
 }
 
-void TForm1::recordProducedProtocol()
+// The window reads the archive until it goes, so it goes first.
+ArchiveController::~ArchiveController()
 {
-    if (!Form3 || !Form4 || !Form4->showsDocumentPages())
+    delete m_archiveWindow;
+}
+
+void ArchiveController::recordProducedProtocol()
+{
+    if (!Form4->showsDocumentPages())
         return;
-    ArchiveRecord record = Archive->filled;
+    ArchiveRecord record = m_filled;
     record.moment = QDateTime::currentDateTime();
     addFields(record.fields, Form3->StendReport);
     addFields(record.fields, Form3->StendReport2);
     record.sheet1 = serializedSheet(Form4->QRPreview1);
     record.sheet2 = serializedSheet(Form4->QRPreview2);
     // The paper is out already; a failure only shows its one message.
-    recordInArchive(Form4, *Archive->archive, record);
+    recordInArchive(Form4, *m_archive, record);
 }
 
-ArchiveRecord TForm1::mainWindowPartOfRecord() const
+ArchiveRecord ArchiveController::mainWindowPartOfRecord() const
 {
     ArchiveRecord record;
     record.protocolNumber = ProtocolNumber->text();
     record.type = Name->currentText();
     record.serialNumber = RepairNumber->text();
     record.firm = Firm->toPlainText();
-    const QHash<QString, QString> results = stateTexts();
+    const QHash<QString, QString> results = m_window.stateTexts();
     for (auto it = results.cbegin(); it != results.cend(); ++it)
         record.results.insert(it.key(), it.value());
     return record;
 }
 
-void TForm1::ArchiveButtonClick()
+void ArchiveController::ArchiveButtonClick()
 {
-    if (!Archive->window) {
-        Archive->window = new ArchiveWindow(Archive->archive.get());
+    if (!m_archiveWindow) {
+        m_archiveWindow = new ArchiveWindow(m_archive.get());
         // The window follows the archive's new records by itself.
-        connect(Archive->window, &ArchiveWindow::openRequested, this,
+        connect(m_archiveWindow, &ArchiveWindow::openRequested, this,
                 [this](qint64 id) { runGuarded([this, id] { openArchivedRecord(id); }); });
     }
-    Archive->window->show();
-    Archive->window->raise();
-    Archive->window->activateWindow();
+    m_archiveWindow->show();
+    m_archiveWindow->raise();
+    m_archiveWindow->activateWindow();
 }
 
-void TForm1::openArchivedRecord(qint64 id)
+void ArchiveController::openArchivedRecord(qint64 id)
 {
-    if (!Form4)
-        return;
-    QWidget *owner = Archive->window ? static_cast<QWidget *>(Archive->window) : this;
-    const std::optional<ArchiveRecord> record = Archive->archive->record(id);
-    QString error = record ? QString() : Archive->archive->lastError();
+    QWidget *owner = m_archiveWindow ? static_cast<QWidget *>(m_archiveWindow) : &m_window;
+    const std::optional<ArchiveRecord> record = m_archive->record(id);
+    QString error = record ? QString() : m_archive->lastError();
     std::shared_ptr<SheetStore> page1, page2;
     if (record) {
         page1 = storeOf(record->sheet1, &error);

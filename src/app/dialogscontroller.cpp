@@ -1,4 +1,4 @@
-#include "main.h"
+#include "dialogscontroller.h"
 
 #include "errorreport.h"
 #include "sets.h"
@@ -7,17 +7,17 @@
 #include <QLabel>
 #include <QPushButton>
 
-void TForm1::setupDialogs()
+DialogsController::DialogsController(TForm1 &window, const Ui::Form1 &form, TForm2 &portSettings,
+                                     TForm5 &calibration)
+    : Ui::Form1(form), m_window(window), Form2(&portSettings), Form5(&calibration)
 {
     connect(sBitBtn3, &QPushButton::clicked, this, [this] { runGuarded([this] { sBitBtn3Click(); }); });
     connect(Gauge, &QPushButton::clicked, this, [this] { runGuarded([this] { GaugeClick(); }); });
 }
 
 // Modeless: the main window and its link keep working while the dialog is open.
-void TForm1::sBitBtn3Click()
+void DialogsController::sBitBtn3Click()
 {
-    if (!Form2)
-        return;
     if (Form2->isVisible()) {
         Form2->raise();
         Form2->activateWindow();
@@ -29,15 +29,14 @@ void TForm1::sBitBtn3Click()
 // Packets keep arriving behind the modal dialog; the readouts are emptied around it so
 // that none of them is taken for a reading of the calibrated bench, and the page change
 // afterwards brings the link back as if the page had just been entered.
-void TForm1::GaugeClick()
+void DialogsController::GaugeClick()
 {
     const auto emptyReadouts = [this] {
         for (QLabel *l : {Uab, Ubc, Uca, U_AB, U_BC, U_CA, Ia, Ib, Ic})
             l->clear();
     };
     emptyReadouts();
-    if (Form5)
-        Form5->ShowModal();
-    PageControl1Change();
+    Form5->ShowModal();
+    m_window.PageControl1Change();
     emptyReadouts();
 }

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "archivewindow.h"
+#include "main.h"
+#include "protocolarchive.h"
+
+#include <QObject>
+#include <QPointer>
+#include <memory>
+
+class TForm3;
+class TForm4;
+
+// "Архив протоколов": the one archive for the program's life, the protocols the preview
+// produces recorded in it, its window once asked for, and a record opened from there.
+class ArchiveController : public QObject, private Ui::PageMain, private Ui::PageProtocol {
+    Q_OBJECT
+public:
+    ArchiveController(TForm1 &window, const Ui::PageMain &main, const Ui::PageProtocol &protocol,
+                      TForm3 &document, TForm4 &preview);
+    ~ArchiveController() override;
+
+    ProtocolArchive &archive() { return *m_archive; }
+    ArchiveWindow *archiveWindow() const { return m_archiveWindow; }
+
+    void ArchiveButtonClick();
+    void recordProducedProtocol();
+    ArchiveRecord mainWindowPartOfRecord() const;
+    void openArchivedRecord(qint64 id);
+
+private:
+    TForm1 &m_window;
+    TForm3 *const Form3;
+    TForm4 *const Form4;
+    std::unique_ptr<ProtocolArchive> m_archive;
+    QPointer<ArchiveWindow> m_archiveWindow;
+    // What the main window held when "Протокол" filled the document: the record must
+    // describe the paper, not entries changed while the preview was open.
+    ArchiveRecord m_filled;
+};

@@ -1,0 +1,61 @@
+#include "protocolcontroller.h"
+
+#include "benchtables.h"
+#include "controls.h"
+#include "errorreport.h"
+#include "filling.h"
+#include "report.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTimer>
+
+ProtocolController::ProtocolController(const TForm1 &window, const Ui::PageMain &main,
+                                       const Ui::PageTransformations &ratio,
+                                       const Ui::PageResistence &resistance,
+                                       const Ui::PageProtocol &protocol, TForm3 &document)
+    : Ui::PageMain(main), Ui::PageTransformations(ratio), Ui::PageResistence(resistance),
+      Ui::PageProtocol(protocol), m_window(window), Form3(&document)
+{
+    connect(Previw, &QPushButton::clicked, this, [this] { runGuarded([this] { PreviwClick(); }); });
+}
+
+void ProtocolController::PreviwClick()
+{
+    FillingInput input;
+    for (const QString &name : fillingControlNames())
+        input.texts.insert(name, controlText(m_window.control(name)));
+    input.firm = Firm->toPlainText();
+    input.conclusion = Conclusion->toPlainText();
+    // The scheme by the text shown: a loaded type sets the text only, and its delta must
+    // still give the delta headers.
+    input.circuitIndex = Circuit->findText(Circuit->currentText(), Qt::MatchExactly);
+    // No phase count chosen yet prints an empty field instead of abandoning the protocol.
+    input.fasNumber = FasNumber->items().value(FasNumber->itemIndex());
+    input.isolationTicked = IsolationCheckBox->isChecked();
+    const auto columns = [](const StringGrid *grid, int count) {
+        QList<QStringList> out;
+        for (int c = 0; c < count; ++c) {
+            QStringList cells;
+            for (int r = 0; r < grid->rowCount(); ++r)
+                cells.append(grid->cell(c, r));
+            out.append(cells);
+        }
+        return out;
+    };
+    input.transformColumns = columns(TransformGrid, TransformColumnsPrinted);
+    input.resistenceColumns = columns(ResistenceGrid, ResistenceColumnsPrinted);
+
+    for (const FieldValue &v : fillProtocol(input)) {
+        switch (v.kind) {
+        case FieldValue::Kind::Caption: Form3->setCaption(v.field, v.text); break;
+        case FieldValue::Kind::Lines: Form3->setLines(v.field, v.lines); break;
+        case FieldValue::Kind::WidthPx: Form3->setWidthPx(v.field, v.widthPx); break;
+        }
+    }
+
+    // Page 1 is laid out in a step of its own, so the main window repaints first.
+    QTimer::singleShot(0, Form3, [document = Form3] { runGuarded([document] { document->previewStendReport(); }); });
+}
