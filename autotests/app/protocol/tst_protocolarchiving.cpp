@@ -338,12 +338,13 @@ void TstProtocolArchiving::historyPointOpensItsProtocolInThePreview()
 {
     fillAndPress();
     produce(Way::Print);
-    f->form->ProtocolNumber->setText(u"13"_s);
-    f->form->Pxx00->setText(u"1300"_s);
-    f->click(f->form->Previw);
+    f->form->control<QLineEdit>("ProtocolNumber")->setText(u"13"_s);
+    f->form->control<QLabel>("Pxx00")->setText(u"1300"_s);
+    f->click(f->form->control<QPushButton>("Previw"));
+    QCoreApplication::processEvents();
     produce(Way::Print);
 
-    f->click(f->form->ArchiveButton);
+    f->click(f->form->control<QPushButton>("ArchiveButton"));
     ArchiveWindow *window = nullptr;
     for (QWidget *w : QApplication::topLevelWidgets())
         if (auto *a = qobject_cast<ArchiveWindow *>(w))
