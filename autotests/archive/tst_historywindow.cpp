@@ -16,6 +16,8 @@
 #include <QLineSeries>
 #include <QPainter>
 #include <QPrinter>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QPushButton>
 #include <QScatterSeries>
 #include <QSignalSpy>
@@ -45,6 +47,17 @@ QList<QPointF> pointsOf(const QList<QLineSeries *> &pieces)
 double msecs(int day)
 {
     return double(QDateTime(QDate(2024, 1, 1).addDays(day), QTime(10, 0), Qt::UTC).toMSecsSinceEpoch());
+}
+
+// The text of a PDF as pdftotext reads it, blanks simplified; empty without the tool.
+QString pdfText(const QString &path)
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
+        return QString();
+    QProcess process;
+    process.start(QStringLiteral("pdftotext"), {path, QStringLiteral("-")});
+    process.waitForFinished(30000);
+    return QString::fromUtf8(process.readAllStandardOutput()).simplified();
 }
 
 // Near enough to `colour` for an antialiased marker's middle.
@@ -258,7 +271,7 @@ private slots:
         }
     }
 
-    void printingAsksForThePrinterAndStopsOnCancel()
+    void sheetPrintsItsChartsOnA4PortraitAfterThePrinterIsChosen()
     {
         HistoryWindow *history = openHistory(m_ids[0]);
         QVERIFY(history);
@@ -281,6 +294,12 @@ private slots:
         const QByteArray pdf = file.readAll();
         QVERIFY(pdf.startsWith("%PDF-"));
         QVERIFY2(pdf.contains("/MediaBox [0 0 595"), pdf.mid(pdf.indexOf("/MediaBox"), 40).constData());
+        // The charts are drawn over the sheet's texts.
+        const QString text = pdfText(path);
+        if (text.isEmpty())
+            QSKIP("pdftotext (poppler-utils) is not installed");
+        for (const char *expected : {"История испытаний", "заводской № 4411", "Потери холостого хода", "Ток холостого хода, %"})
+            QVERIFY2(text.contains(QString::fromUtf8(expected)), qPrintable(text));
     }
 };
 

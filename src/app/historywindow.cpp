@@ -6,6 +6,7 @@
 #include "protocolarchive.h"
 #include "recordslocation.h"
 #include "sheet.h"
+#include "sheetprinting.h"
 #include "sheetrenderer.h"
 #include "units.h"
 
@@ -616,6 +617,11 @@ QList<QRectF> HistoryWindow::sheetChartRectsMm() const
 void HistoryWindow::paintSheet(QPainter &painter, QPointF originPx, double pxPerMm) const
 {
     SheetRenderer::render(painter, sheetTexts(), originPx, pxPerMm);
+    paintCharts(painter, originPx, pxPerMm);
+}
+
+void HistoryWindow::paintCharts(QPainter &painter, QPointF originPx, double pxPerMm) const
+{
     const QStringList ids = HistorySeries::sheetQuantities(m_records, m_serial, m_context.options);
     const QList<QRectF> rects = sheetChartRectsMm();
     for (int i = 0; i < ids.size(); ++i) {
@@ -625,7 +631,7 @@ void HistoryWindow::paintSheet(QPainter &painter, QPointF originPx, double pxPer
     }
 }
 
-// A job made afresh, A4 portrait and one-sided, named after the transformer.
+// A job made afresh, on the sheet's A4 and one-sided, named after the transformer.
 void HistoryWindow::printSheet()
 {
     if (m_records.isEmpty())
@@ -635,20 +641,14 @@ void HistoryWindow::printSheet()
     printer.setPageOrientation(QPageLayout::Portrait);
     if (!Prompts::current().setUpPrinter(this, &printer))
         return;
-    printer.setPageSize(QPageSize(QPageSize::A4));
-    printer.setPageOrientation(QPageLayout::Portrait);
-    printer.setDuplex(QPrinter::DuplexNone);
     printer.setDocName(u"История испытаний, зав. №"_s + m_serial);
-    QPainter painter;
-    if (!painter.begin(&printer)) {
-        message(u"История испытаний не напечатана: принтер не начал задание"_s, true);
-        return;
-    }
-    painter.setRenderHint(QPainter::Antialiasing);
-    const QPointF origin = printer.paperRect(QPrinter::DevicePixel).topLeft()
-        - printer.pageRect(QPrinter::DevicePixel).topLeft();
-    paintSheet(painter, origin, Units::devicePerMm(printer.resolution()));
-    painter.end();
+    const bool printed = SheetPrinting::print({sheetTexts()}, printer, nullptr,
+                                              [this](QPainter &painter, qsizetype, QPointF origin, double pxPerMm) {
+                                                  painter.setRenderHint(QPainter::Antialiasing);
+                                                  paintCharts(painter, origin, pxPerMm);
+                                              });
+    if (!printed)
+        message(u"История испытаний не напечатана: принтер не принял задание."_s, true);
 }
 
 void HistoryWindow::saveSheetPdf()

@@ -100,6 +100,7 @@ signals:
 private:
     void rebuild();
     QList<std::optional<NormBand>> bandsOf(const HistorySeries::Chart &chart) const;
+    void paintCharts(QPainter &painter, QPointF originPx, double pxPerMm) const;
     void renderChart(QPainter &painter, const QRectF &target, const HistorySeries::Chart &chart) const;
     QString askPath(const QString &title, const QString &filter, const QString &extension, const QString &name);
     void message(const QString &text, bool error);
