@@ -156,6 +156,17 @@ private slots:
         QCOMPARE(plot.baselines[0]->points().last().y(), 1000.0);
     }
 
+    void protocolStoredWhileOpenJoinsTheChart()
+    {
+        HistoryWindow *history = openHistory(m_ids[0]);
+        QVERIFY(history);
+        QVERIFY(m_archive->store(dated("13", "4411", 300, {{"Pxx00", "1150"}})).ok());
+        QVERIFY(m_archive->store(dated("91", "5500", 310, {{"Pxx00", "9100"}})).ok());
+        QVERIFY(history->showQuantity(QStringLiteral("p0")));
+        QCOMPARE(history->chart().records.size(), 4);
+        QCOMPARE(history->chart().lines.first().values.last(), std::optional<double>(1150));
+    }
+
     void renderedChartHasItsPointsWhereTheAxesPutThem()
     {
         HistoryWindow *history = openHistory(m_ids[0]);

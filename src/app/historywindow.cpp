@@ -286,6 +286,12 @@ HistoryWindow::HistoryWindow(ProtocolArchive *archive, QWidget *parent)
     layout->addLayout(buttons);
 
     connect(quantityBox, &QComboBox::currentIndexChanged, this, [this] { rebuild(); });
+    if (m_archive) {
+        connect(m_archive, &ProtocolArchive::recordStored, this, [this] {
+            if (isVisible() && m_shownId != 0)
+                showFor(m_shownId);
+        });
+    }
     connect(pngButton, &QPushButton::clicked, this, &HistoryWindow::saveChartImage);
     connect(pdfButton, &QPushButton::clicked, this, &HistoryWindow::saveChartPdf);
     connect(sheetPrintButton, &QPushButton::clicked, this, &HistoryWindow::printSheet);
@@ -338,6 +344,7 @@ bool HistoryWindow::showFor(qint64 id)
     context.bands.type = DeclaredStore::loadType(chosen->type);
     context.bands.serial = DeclaredStore::loadSerial(serial);
     showHistory(serial, records, context);
+    m_shownId = id;
     return true;
 }
 

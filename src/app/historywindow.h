@@ -55,7 +55,8 @@ public:
     explicit HistoryWindow(ProtocolArchive *archive, QWidget *parent = nullptr);
 
     // Reads every protocol of the serial number of record `id` from the archive and shows
-    // them; false (after a message) when the archive cannot give them.
+    // them, again whenever a protocol is stored while the window is open; false (after a
+    // message) when the archive cannot give them.
     bool showFor(qint64 id);
     // Shows `records` (of any transformers) for `serialNumber`; for tests and benchmarks.
     void showHistory(const QString &serialNumber, const QList<ArchiveRecord> &records, HistoryContext context);
@@ -106,6 +107,7 @@ private:
     void message(const QString &text, bool error);
 
     ProtocolArchive *m_archive;
+    qint64 m_shownId = 0; // the record whose transformer is shown, read again when a protocol is stored
     QString m_serial;
     QList<ArchiveRecord> m_records;
     HistoryContext m_context;
