@@ -18,5 +18,12 @@ for header in $(find src/app -name '*.h' -printf '%f\n'); do
     echo "a file below src/app includes $header of src/app"; found=1
   fi
 done
+# A library linked only when its target happens to exist hides a missing floor until a
+# build without it fails somewhere else.
+for list in $(find src tools -name CMakeLists.txt); do
+  if awk '/if\(TARGET/ {inside=1} inside && /target_link_libraries/ {print FILENAME": "$0; bad=1} /endif\(/ {inside=0} END {exit !bad}' "$list"; then
+    echo "a library is linked only if its target exists"; found=1
+  fi
+done
 [ "$found" = 0 ] && echo "floors hold"
 exit "$found"

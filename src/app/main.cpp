@@ -51,9 +51,6 @@ TForm1::TForm1(QWidget *parent) : QWidget(parent)
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(5000);
-    Timer2 = new QTimer(this);
-    Timer2->setObjectName(QStringLiteral("Timer2"));
-    Timer2->setInterval(30000);
 
     for (QWidget *w : findChildren<QWidget *>()) {
         if (!w->objectName().isEmpty())
@@ -62,7 +59,6 @@ TForm1::TForm1(QWidget *parent) : QWidget(parent)
 
     connectShell();
     setupLink();
-    setupTests();
     setupRecords();
     setupRated();
     FormCreate();

@@ -56,7 +56,6 @@ public:
 
     // ---- timers and the serial channel ----
     QTimer *Timer1; // link supervision, 5000 ms
-    QTimer *Timer2; // resistance auto-stop, 30000 ms
     SerialChannel *VaComm1 = nullptr;
 
     // ---- values the tests compute with ----
@@ -88,8 +87,6 @@ public:
     void VaComm1RxChar(int count);
     void cbCurrentChange();
     void cbVoltageChange();
-    void VoltageTransformerClick();
-    void CurrentClick();
     void PageControl1Change();
     void Timer1Timer();
     // The test controls made available by a good signal packet, blocked by a page change
@@ -103,21 +100,8 @@ public:
     void dropPendingReadouts();
     void lineQuiet();
 
-    // ---- tests ----
+    // Writes the readouts still waiting for the screen timer, before a test computes.
     void showPendingReadouts();
-    void IdleStateClick();
-    void ShortStateClick();
-    void TransformClick();
-    void TransformGridDblClick();
-    void ResistClick();
-    void ResistStopClick();
-    void Timer2Timer();
-    void RadioGroup3Click();
-    void RadioGroup4Click();
-    void sButton1Click();
-    void Button1Click();
-    void Button2Click();
-    void RIEnter();
 
     // ---- rated values ----
     void PnomExit();
@@ -180,7 +164,6 @@ private:
     QWidget *Main, *Idle, *Chort, *Transformations, *Resistence, *sTabSheet6;
     // Wiring of the other areas, each defined beside its handlers.
     void setupLink();
-    void setupTests();
     void setupRecords();
     void setupRated();
     // Reads one rated text into `Rated`; false after reporting a text that is not a number.

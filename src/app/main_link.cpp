@@ -241,10 +241,6 @@ void TForm1::cbVoltageChange()
     applyVoltageRange(Scaling, cbVoltage->currentIndex());
 }
 
-// The hidden controls of the old range selection take no part in the scaling.
-void TForm1::VoltageTransformerClick() {}
-void TForm1::CurrentClick() {}
-
 void TForm1::PageControl1Change()
 {
     Timer1->stop();
@@ -305,4 +301,12 @@ void TForm1::Timer1Timer()
     StatusBarMain->setText(QStringLiteral("Попытка восстановления связи"));
     setTextColourOnce(Label2, RedColour);
     setTextColourOnce(Label6, RedColour);
+}
+
+// A test computes from the latest packet while the readouts may still wait for the screen
+// pacer: written first, the screen shows what the result was computed from.
+void TForm1::showPendingReadouts()
+{
+    if (Link->hasPending)
+        writeLinkScreen();
 }

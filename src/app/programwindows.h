@@ -5,6 +5,7 @@
 #include "dialogscontroller.h"
 #include "main.h"
 #include "protocolcontroller.h"
+#include "testscontroller.h"
 #include "report.h"
 #include "sets.h"
 #include "Unit4.h"
@@ -21,6 +22,7 @@ struct ProgramWindows {
     TForm4 form4; // its preview
     TForm5 form5{form1.VaComm1};
     TForm2 form2{form1.VaComm1};
+    TestsController tests;
     DialogsController dialogs;
     ProtocolController protocol;
     ArchiveController archive;

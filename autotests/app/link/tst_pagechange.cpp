@@ -464,8 +464,8 @@ void TstPageChange::timersNeverFireEarly()
 {
     QCOMPARE(f->form->Timer1->timerType(), Qt::PreciseTimer);
     QCOMPARE(f->form->Timer1->interval(), 5000);
-    QCOMPARE(f->form->Timer2->timerType(), Qt::PreciseTimer);
-    QCOMPARE(f->form->Timer2->interval(), 30000);
+    QCOMPARE(f->windows->tests.Timer2->timerType(), Qt::PreciseTimer);
+    QCOMPARE(f->windows->tests.Timer2->interval(), 30000);
 }
 
 // The screen clock is the test's: a packet soon after a write waits for the pacer while
@@ -571,7 +571,7 @@ void TstPageChange::drainBeforeAMeasurementAlsoEmptiesTheFramer()
     QVERIFY(!f->form->control<StringGrid>("ResistenceGrid")->cell(f->form->control<RadioGroup>("RadioGroup2")->itemIndex(),
                                            f->form->control<RadioGroup>("RadioGroup3")->itemIndex()).isEmpty());
     QCOMPARE(f->form->Link->receiver.failedPackets(), 0);
-    f->form->ResistStopClick();
+    f->windows->tests.ResistStopClick();
 }
 
 QTEST_MAIN(TstPageChange)

@@ -437,7 +437,7 @@ void TstTestPages::resistanceMeasurementSendsItsCommandsAndFillsTheSelectedCell(
          {f->form->control<RadioGroup>("RadioGroup2"), f->form->control<RadioGroup>("RadioGroup3"), f->form->control<RadioGroup>("RadioGroup4"), f->form->control<RadioGroup>("ResistenceRange1")})
         QVERIFY(!group->isEnabled());
     QVERIFY(!f->form->Timer1->isActive());
-    QCOMPARE(f->form->Timer2->isActive(), autoStop);
+    QCOMPARE(f->windows->tests.Timer2->isActive(), autoStop);
 
     QVERIFY(bench.write(resistancePacket(12.5f)));
     const QString value = QLocale::system().toString(12.5, 'f', 3);
@@ -447,7 +447,7 @@ void TstTestPages::resistanceMeasurementSendsItsCommandsAndFillsTheSelectedCell(
 
     const Sent stop = sentDuring(bench, [&] {
         if (autoStop)
-            f->form->Timer2Timer();
+            f->windows->tests.Timer2Timer();
         else
             QTest::mouseClick(f->form->control<QPushButton>("ResistStop"), Qt::LeftButton);
     });
@@ -455,7 +455,7 @@ void TstTestPages::resistanceMeasurementSendsItsCommandsAndFillsTheSelectedCell(
     QCOMPARE(stop.bytes, bytes({0xAA, 5, 55}));
     QVERIFY(stop.actionMs >= 1000);
     QVERIFY2(stop.leadToTailMs >= 500, qPrintable(QString::number(stop.leadToTailMs)));
-    QVERIFY(!f->form->Timer2->isActive());
+    QVERIFY(!f->windows->tests.Timer2->isActive());
     for (RadioGroup *group :
          {f->form->control<RadioGroup>("RadioGroup2"), f->form->control<RadioGroup>("RadioGroup3"), f->form->control<RadioGroup>("RadioGroup4"), f->form->control<RadioGroup>("ResistenceRange1")})
         QVERIFY(group->isEnabled());
