@@ -227,6 +227,19 @@ else
   row "Archive server stalls" "not built (bench_archiveserver)"
 fi
 
+# ---- "Динамика": a transformer with 200 protocols ----
+if grep -qw bench_history <<<"$targets" && cmake --build build -j"$(nproc)" --target bench_history >/dev/null; then
+  f="$tmp/history.txt"
+  if build/benchmarks/bench_history >"$f" 2>"$f.err"; then
+    row "Динамика, $(val "$f" records) protocols of one transformer in an archive of 2200: click to the window painted / a chart of $(val "$f" series) series chosen to painted (median of 5, aim 200 ms)" \
+        "$(val "$f" opened_ms) ms (max $(val "$f" opened_max_ms)) / $(val "$f" switched_ms) ms (max $(val "$f" switched_max_ms))"
+  else
+    row "Динамика" "$(why "$f")"
+  fi
+else
+  row "Динамика" "not built (bench_history)"
+fi
+
 load_after=$(cut -d' ' -f1-3 /proc/loadavg)
 cpu=$(lscpu | sed -n 's/^Model name: *//p' | head -n 1)
 mkdir -p "$(dirname "$table")"

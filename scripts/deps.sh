@@ -5,11 +5,11 @@
 set -euo pipefail
 # Running: Qt's libraries come with the drivers; the SQL drivers, fonts and Qt's own texts
 # are loaded at run time. These are also the package's dependencies (cmake/Packaging.cmake).
-runtime=(libqt6widgets6 libqt6serialport6 libqt6printsupport6 libqt6sql6-sqlite libqt6sql6-psql
+runtime=(libqt6widgets6 libqt6serialport6 libqt6printsupport6 libqt6charts6 libqt6sql6-sqlite libqt6sql6-psql
          qt6-qpa-plugins fonts-liberation qt6-translations-l10n libxlsxwriter4)
 # Building, the tests (a PostgreSQL server of their own, a display, screenshots, PDF text),
 # the fuzz targets (clang with its libFuzzer and sanitizer runtimes) and the package.
-build=(cmake g++ make qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev
+build=(cmake g++ make qt6-base-dev qt6-base-dev-tools qt6-serialport-dev qt6-charts-dev libqt6opengl6-dev libgl-dev
        postgresql xvfb xauth xdotool imagemagick poppler-utils
        libxlsxwriter-dev unzip clang libclang-rt-14-dev
        dpkg-dev desktop-file-utils appstream)

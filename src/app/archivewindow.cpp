@@ -5,6 +5,7 @@
 #include "archivelistmodel.h"
 #include "archivelistsource.h"
 #include "controls.h"
+#include "historywindow.h"
 #include "prompts.h"
 #include "protocolarchive.h"
 #include "recordslocation.h"
@@ -154,6 +155,7 @@ ArchiveWindow::ArchiveWindow(ProtocolArchive *archive, QWidget *parent)
       table(new QTableView(this)),
       openButton(new QPushButton(QStringLiteral("Открыть"), this)),
       compareButton(new QPushButton(QStringLiteral("Сравнить"), this)),
+      historyButton(new QPushButton(QStringLiteral("Динамика"), this)),
       xlsxButton(new QPushButton(QStringLiteral("Выгрузить в Excel"), this)),
       csvButton(new QPushButton(QStringLiteral("Выгрузить в CSV"), this)),
       jsonButton(new QPushButton(QStringLiteral("Выгрузить в JSON"), this)),
@@ -209,6 +211,8 @@ ArchiveWindow::ArchiveWindow(ProtocolArchive *archive, QWidget *parent)
 
     openButton->setToolTip(QStringLiteral("Открыть протокол в окне просмотра"));
     compareButton->setToolTip(QStringLiteral("Сравнить две записи одного трансформатора"));
+    historyButton->setObjectName(QStringLiteral("ArchiveHistory"));
+    historyButton->setToolTip(QStringLiteral("Графики результатов всех протоколов этого трансформатора по датам"));
     const QString exportTip = QStringLiteral("Выгрузить выбранные записи, а если ничего не выбрано, весь список");
     for (QPushButton *button : {xlsxButton, csvButton, jsonButton})
         button->setToolTip(exportTip);
@@ -224,6 +228,7 @@ ArchiveWindow::ArchiveWindow(ProtocolArchive *archive, QWidget *parent)
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(openButton);
     buttons->addWidget(compareButton);
+    buttons->addWidget(historyButton);
     buttons->addStretch(1);
     buttons->addWidget(xlsxButton);
     buttons->addWidget(csvButton);
@@ -277,6 +282,7 @@ ArchiveWindow::ArchiveWindow(ProtocolArchive *archive, QWidget *parent)
     });
     connect(openButton, &QPushButton::clicked, this, &ArchiveWindow::openSelected);
     connect(compareButton, &QPushButton::clicked, this, &ArchiveWindow::compareSelected);
+    connect(historyButton, &QPushButton::clicked, this, &ArchiveWindow::showHistorySelected);
     connect(xlsxButton, &QPushButton::clicked, this, [this] { exportSelected(ArchiveExport::Format::Xlsx); });
     connect(csvButton, &QPushButton::clicked, this, [this] { exportSelected(ArchiveExport::Format::Csv); });
     connect(jsonButton, &QPushButton::clicked, this, [this] { exportSelected(ArchiveExport::Format::Json); });
@@ -383,6 +389,7 @@ void ArchiveWindow::updateButtons()
     const qsizetype chosen = table->selectionModel()->selectedRows().size();
     openButton->setEnabled(chosen == 1);
     compareButton->setEnabled(chosen == 2);
+    historyButton->setEnabled(chosen == 1);
     for (QPushButton *button : {xlsxButton, csvButton, jsonButton})
         button->setEnabled(model->rowCount() > 0);
 }
@@ -493,6 +500,21 @@ void ArchiveWindow::compareSelected()
     compareWindow->showComparison(*first, *second);
     compareWindow->show();
     compareWindow->raise();
+}
+
+void ArchiveWindow::showHistorySelected()
+{
+    const QList<qint64> ids = selectedIds();
+    if (ids.size() != 1)
+        return;
+    if (!historyWindow) {
+        historyWindow = new HistoryWindow(m_archive, this);
+        connect(historyWindow, &HistoryWindow::openRequested, this, &ArchiveWindow::openRequested);
+    }
+    if (!historyWindow->showFor(ids.first()))
+        return;
+    historyWindow->show();
+    historyWindow->raise();
 }
 
 QString ArchiveWindow::exportFolder() const

@@ -9,6 +9,7 @@
 #include <optional>
 
 class ArchiveListModel;
+class HistoryWindow;
 class QCheckBox;
 class QDateEdit;
 class QLabel;
@@ -66,6 +67,8 @@ public:
 
     void openSelected();
     void compareSelected();
+    // "Динамика": the history of the chosen record's transformer as charts.
+    void showHistorySelected();
     void exportSelected(ArchiveExport::Format format);
     // The file name an export proposes: what goes out, and the date.
     QString proposedExportName(ArchiveExport::Format format, const QList<qint64> &ids) const;
@@ -79,6 +82,7 @@ public:
     QTableView *table;
     QPushButton *openButton;
     QPushButton *compareButton;
+    QPushButton *historyButton;
     QPushButton *xlsxButton;
     QPushButton *csvButton;
     QPushButton *jsonButton;
@@ -90,6 +94,7 @@ public:
     void moveFileToServer();
     ArchiveListModel *model;
     ArchiveCompareWindow *compareWindow;
+    HistoryWindow *historyWindow = nullptr; // made when first asked for
 
 signals:
     void openRequested(qint64 id);

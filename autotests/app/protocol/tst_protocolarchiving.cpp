@@ -1,11 +1,13 @@
 #include "Unit4.h"
 #include "archivewindow.h"
+#include "historywindow.h"
 #include "report.h"
 #include "sheetstore.h"
 #include "sheetview.h"
 #include "windowfixture.h"
 
 #include <QApplication>
+#include <QChartView>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -64,6 +66,7 @@ private slots:
     void unusableArchiveStillPrintsWithOneMessage();
     void archivedRecordOpensInThePreviewAndIsNotKeptAgain();
     void openListIsReadOnceForEachStoredProtocol();
+    void historyPointOpensItsProtocolInThePreview();
 
 private:
     void fillAndPress(const QString &conclusion = u"Годен"_s);
@@ -328,6 +331,43 @@ void TstProtocolArchiving::openListIsReadOnceForEachStoredProtocol()
     produce(Way::Print);
     QCOMPARE(window->table->model()->rowCount(), 1);
     QCOMPARE(reads.size(), 1);
+}
+
+// "Динамика" of the program's own archive: a click on a point opens that protocol as "Открыть" does.
+void TstProtocolArchiving::historyPointOpensItsProtocolInThePreview()
+{
+    fillAndPress();
+    produce(Way::Print);
+    f->form->control<QLineEdit>("ProtocolNumber")->setText(u"13"_s);
+    f->form->control<QLabel>("Pxx00")->setText(u"1300"_s);
+    f->click(f->form->control<QPushButton>("Previw"));
+    QCoreApplication::processEvents();
+    produce(Way::Print);
+
+    f->click(f->form->control<QPushButton>("ArchiveButton"));
+    ArchiveWindow *window = nullptr;
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (auto *a = qobject_cast<ArchiveWindow *>(w))
+            window = a;
+    QVERIFY(window && window->isVisible());
+    QCOMPARE(window->table->model()->rowCount(), 2);
+    window->selectRows({0});
+    QTest::mouseClick(window->historyButton, Qt::LeftButton);
+    HistoryWindow *history = window->historyWindow;
+    QVERIFY(history && history->isVisible());
+    QVERIFY(QTest::qWaitForWindowExposed(history));
+    QVERIFY(history->showQuantity(u"p0"_s));
+    QCOMPARE(history->chart().records.size(), 2);
+    QCOMPARE(history->chart().lines.first().values,
+             (QList<std::optional<double>>{1240.0, 1300.0}));
+
+    QTest::mouseClick(history->chartView->viewport(), Qt::LeftButton, {}, history->viewportPosition(0, 0));
+    QVERIFY2(form4->windowTitle().startsWith(u"Протокол №12 испытания трансформатора ТМ-250/10 — архивная копия"_s),
+             qPrintable(form4->windowTitle()));
+    QTest::mouseClick(history->chartView->viewport(), Qt::LeftButton, {}, history->viewportPosition(0, 1));
+    QVERIFY2(form4->windowTitle().startsWith(u"Протокол №13 испытания трансформатора ТМ-250/10 — архивная копия"_s),
+             qPrintable(form4->windowTitle()));
+    QVERIFY(f->prompts.messages.isEmpty());
 }
 
 QTEST_MAIN(TstProtocolArchiving)

@@ -21,7 +21,7 @@ bool print(const SheetStore &store, QPrinter &printer, QString *error)
     return print(QList<Sheet>{*sheet}, printer, error);
 }
 
-bool print(const QList<Sheet> &sheets, QPrinter &printer, QString *error)
+bool print(const QList<Sheet> &sheets, QPrinter &printer, QString *error, const Overlay &overlay)
 {
     const auto failed = [error](const QString &why) {
         if (error)
@@ -75,6 +75,8 @@ bool print(const QList<Sheet> &sheets, QPrinter &printer, QString *error)
         const QRectF paper = printer.paperRect(QPrinter::DevicePixel);
         const QRectF page = printer.pageRect(QPrinter::DevicePixel);
         SheetRenderer::render(painter, sheet, paper.topLeft() - page.topLeft(), pxPerMm);
+        if (overlay)
+            overlay(painter, &sheet - sheets.data(), paper.topLeft() - page.topLeft(), pxPerMm);
     }
     if (!painter.end() || printer.printerState() == QPrinter::Error)
         return failed(QStringLiteral("the printer reported an error"));
