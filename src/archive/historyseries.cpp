@@ -1,6 +1,7 @@
 #include "historyseries.h"
 
 #include "archivecomparison.h"
+#include "protocolfields.h"
 #include "statefile.h"
 
 #include <QHash>
@@ -24,20 +25,19 @@ const QString R15Keys[] = {u"RHigh15"_s, u"RLow15"_s, u"RHL15"_s};
 const QString R60Keys[] = {u"RHigh60"_s, u"RLow60"_s, u"RHL60"_s};
 const QString KabsKeys[] = {u"KabsHigh"_s, u"KabsLow"_s, u"KabsHL"_s};
 
-// The oil's results stand on the protocol after their caption.
+// The oil's results stand on the protocol after their caption (the protocol's fields).
 struct OilField {
     const char16_t *id;
     const char16_t *title;
     const char16_t *unit;
-    const char16_t *field;
-    const char16_t *prefix;
+    const QString &field;
     const char16_t *normId;
 };
 const OilField OilFields[] = {
-    {u"oil.breakdown", u"Пробивное напряжение масла", u"кВ", u"QRElectricStrength", u"Электрическая прочность ", u"oil.breakdown"},
-    {u"oil.acid", u"Кислотное число масла", u"мг КОН/г", u"QRAcidNumber", u"Кислотное число КОН ", u"oil.acid"},
-    {u"oil.water", u"Влагосодержание масла", u"г/т", u"QRWaterContent", u"Содержание воды ", u"oil.water"},
-    {u"oil.flash", u"Температура вспышки масла", u"°C", u"QRFlashTemperature", u"Температура вспышки ", u"oil.flash"},
+    {u"oil.breakdown", u"Пробивное напряжение масла", u"кВ", ProtocolFields::ElectricStrength, u"oil.breakdown"},
+    {u"oil.acid", u"Кислотное число масла", u"мг КОН/г", ProtocolFields::AcidNumber, u"oil.acid"},
+    {u"oil.water", u"Влагосодержание масла", u"г/т", ProtocolFields::WaterContent, u"oil.water"},
+    {u"oil.flash", u"Температура вспышки масла", u"°C", ProtocolFields::FlashTemperature, u"oil.flash"},
 };
 
 // One plain result by its state key.
@@ -61,7 +61,7 @@ const Single Singles[] = {
 // The low-voltage rows read ab, ca, bc for a delta winding, a0, b0, c0 for a star.
 bool lowVoltageIsDelta(const ArchiveRecord &record)
 {
-    const QString circuit = record.fields.value(u"QRCircuit"_s, record.results.value(u"Circuit"_s)).simplified();
+    const QString circuit = record.fields.value(ProtocolFields::Circuit, record.results.value(u"Circuit"_s)).simplified();
     return circuit == u"U / D - 11" || circuit == u"D / D - 0";
 }
 
@@ -146,8 +146,8 @@ std::optional<ChartPlan> planOf(const QString &id, const ArchiveRecord *latest, 
     for (const OilField &o : OilFields) {
         if (id != QStringView(o.id))
             continue;
-        const QString field = QString::fromUtf16(o.field);
-        const QString prefix = QString::fromUtf16(o.prefix);
+        const QString field = o.field;
+        const QString prefix = ProtocolFields::find(o.field)->prefix;
         const QString unit = QString::fromUtf16(o.unit);
         ChartPlan plan{QString::fromUtf16(o.title), unit, QString::fromUtf16(o.title) + u", "_s + unit, {}};
         plan.lines.append({plan.title, QString::fromUtf16(o.normId), -1, -1,
@@ -317,7 +317,7 @@ Chart build(const QString &quantityId, const QList<ArchiveRecord> &records, cons
     if (!chosen.isEmpty()) {
         chart.type = chosen.last().type;
         // "10000 В / 400 В": the HV rating first.
-        chart.highVoltage = leadingValue(chosen.last().fields.value(u"QRUnom"_s));
+        chart.highVoltage = leadingValue(chosen.last().fields.value(ProtocolFields::Unom));
     }
     for (const ArchiveRecord &r : chosen)
         chart.records.append({r.id, r.moment, r.protocolNumber, r.revision});
