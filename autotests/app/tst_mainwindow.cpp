@@ -356,7 +356,7 @@ void TstMainWindow::radioGroupIsOneStopAtItsCheckedItemAndArrowsMoveInside()
     w->control<QComboBox>("Circuit")->setFocus(Qt::TabFocusReason);
     QCOMPARE(tab(), w->control<RadioGroup>("Material")->button(1));
     QCOMPARE(tab(Qt::Key_Left), w->control<RadioGroup>("Material")->button(0));
-    QCOMPARE(int(w->Rated.MaterialConstant), 235);
+    QCOMPARE(int(f->windows->rated.Rated.MaterialConstant), 235);
     QCOMPARE(tab(), w->control<QPushButton>("sButton6"));
 }
 

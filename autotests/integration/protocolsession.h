@@ -70,7 +70,7 @@ public:
         f.form->control<QComboBox>("cbCurrent")->setCurrentIndex(1); // 15А/5А
         f.form->control<QComboBox>("cbVoltage")->setCurrentIndex(1); // 10кВ/100В
         f.form->control<QLineEdit>("Temperature")->setText(QStringLiteral("20"));
-        f.form->TemperatureExit(f.form->control<QLineEdit>("Temperature"));
+        f.windows->rated.TemperatureExit(f.form->control<QLineEdit>("Temperature"));
         return check(f.form->control<QLineEdit>("Pnom")->text() == QLatin1String("250")
                          && f.form->control<RadioGroup>("FasNumber")->itemIndex() == 1,
                      "the type did not load");

@@ -1,5 +1,8 @@
 #include "linkcontroller.h"
 
+#include "inputerrors.h"
+#include "ratedcontroller.h"
+
 #include "bencherror.h"
 #include "controls.h"
 #include "errorreport.h"
@@ -32,12 +35,13 @@ void setBackgroundColourOnce(QWidget *w, const QColor &c)
 
 } // namespace
 
-LinkController::LinkController(TForm1 &window, const Ui::Form1 &form, const Ui::PageMain &main,
+LinkController::LinkController(TForm1 &window, RatedController &rated, InputErrors &inputErrors,
+                               const Ui::Form1 &form, const Ui::PageMain &main,
                                const Ui::PageIdle &idle, const Ui::PageChort &shortCircuit,
                                const Ui::PageTransformations &ratio, const Ui::PageResistence &resistance)
     : Ui::Form1(form), Ui::PageMain(main), Ui::PageIdle(idle), Ui::PageChort(shortCircuit),
       Ui::PageTransformations(ratio), Ui::PageResistence(resistance), VaComm1(new SerialChannel(this)),
-      Timer1(new QTimer(this)), Link(std::make_unique<LinkState>()), m_window(window)
+      Timer1(new QTimer(this)), Link(std::make_unique<LinkState>()), m_window(window), m_rated(rated)
 {
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(5000);
@@ -91,7 +95,7 @@ LinkController::LinkController(TForm1 &window, const Ui::Form1 &form, const Ui::
             VaComm1->setUserBaudrate(port.userBaudrate);
         });
     });
-    connect(&window, &TForm1::pageChangedByProgram, this, [this] { runGuarded([this] { PageControl1Change(); }); });
+    connect(&inputErrors, &InputErrors::pageChangedByProgram, this, [this] { runGuarded([this] { PageControl1Change(); }); });
 }
 
 bool LinkController::resistancePaused() const { return Link->receiver.resistancePaused(); }
@@ -278,7 +282,7 @@ void LinkController::PageControl1Change()
         }
         if (!gap.missing.isEmpty())
             Prompts::current().showMessage(&m_window, MissingRatedDataCaption, gap.missing, PromptIcon::Error);
-        else if (!m_window.enterRatedFields(gap.notANumber))
+        else if (!m_rated.enterRatedFields(gap.notANumber))
             return;
     }
 

@@ -12,6 +12,8 @@
 
 #include <functional>
 
+class InputErrors;
+class RatedController;
 class SerialChannel;
 
 // The bench link: the serial channel and its framer, the live readouts on the left and
@@ -26,7 +28,7 @@ class LinkController : public QObject,
                        private Ui::PageResistence {
     Q_OBJECT
 public:
-    LinkController(TForm1 &window, const Ui::Form1 &form, const Ui::PageMain &main,
+    LinkController(TForm1 &window, RatedController &rated, InputErrors &inputErrors, const Ui::Form1 &form, const Ui::PageMain &main,
                    const Ui::PageIdle &idle, const Ui::PageChort &shortCircuit,
                    const Ui::PageTransformations &ratio, const Ui::PageResistence &resistance);
 
@@ -82,4 +84,5 @@ private:
     void lineQuiet();
 
     TForm1 &m_window;
+    RatedController &m_rated;
 };

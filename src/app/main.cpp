@@ -46,6 +46,7 @@ TForm1::TForm1(QWidget *parent) : QWidget(parent)
     Ui::PageResistence::setupUi(Resistence);
     Ui::PageProtocol::setupUi(sTabSheet6);
     finishForms();
+    m_inputErrors = std::make_unique<InputErrors>(*this, *PageControl1);
 
 
     for (QWidget *w : findChildren<QWidget *>()) {
@@ -55,7 +56,6 @@ TForm1::TForm1(QWidget *parent) : QWidget(parent)
 
     connectShell();
     setupRecords();
-    setupRated();
     FormCreate();
 }
 

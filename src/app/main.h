@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ratedvalues.h"
+#include "inputerrors.h"
 
 #include "ui_form1.h"
 #include "ui_page_chort.h"
@@ -48,9 +48,6 @@ public:
     explicit TForm1(QWidget *parent = nullptr);
     ~TForm1() override;
 
-    // ---- the rated values the tests compute with ----
-    RatedValues Rated;
-
     // State of the records beside the controls, defined with its handlers (formrecords.h).
     struct RecordsState;
     std::unique_ptr<RecordsState> Records;
@@ -61,21 +58,6 @@ public:
     void sPanel1Click();
     void FormShow();
     void FormClose();
-
-    // ---- rated values ----
-    // Reads the rated texts in their page-change order into `Rated` and the material's
-    // constant after them; stops, reporting it, at the field `stopAt`.
-    bool enterRatedFields(std::optional<EntryField> stopAt);
-    void PnomExit();
-    void UnomExit();
-    void InomExit();
-    void Unom2Exit();
-    void Inom2Exit();
-    // `sender` is the control whose exit raised it; the window itself at start-up.
-    void TemperatureExit(QObject *sender = nullptr);
-    void MaterialClick();
-    void TEditExit(QLineEdit *sender);
-    void UlowExit(QLineEdit *sender);
 
     // ---- records ----
     void cbAutoStopClick();
@@ -107,8 +89,9 @@ public:
 signals:
     // The window is about to show for the first time, before its start-up reading.
     void starting();
-    // A field's error took the operator back to the field's page.
-    void pageChangedByProgram();
+    // The state file's winding temperature is in its field again, to be checked as at
+    // start-up.
+    void temperatureRestored();
     // The window has closed; the program ends with it, whatever other windows are open.
     void closed();
 
@@ -130,11 +113,6 @@ private:
     QWidget *Main, *Idle, *Chort, *Transformations, *Resistence, *sTabSheet6;
     // Wiring of the other areas, each defined beside its handlers.
     void setupRecords();
-    void setupRated();
-    // Reads one rated text into `Rated`; false after reporting a text that is not a number.
-    bool enterRated(QLineEdit *field, int entryField);
-    // Shows an input error and gives the focus back to `field` with its text selected.
-    void reportInputError(QWidget *field, const QString &message);
     // True after refusing a text of `field` that the files cannot hold.
     bool refuseUnstorableText(QWidget *field);
     // Enter in `Name` whose text is the type already loaded: nothing to do.
@@ -151,11 +129,9 @@ private:
     {
         return *this;
     }
+    InputErrors &inputErrors() { return *m_inputErrors; }
 
     QHash<QString, QWidget *> m_controls;
     bool m_shown = false;
-    // The field whose focus is on its way back after its message, and whether it is
-    // being given back right now.
-    QPointer<QWidget> m_returningTo;
-    bool m_givingFocusBack = false;
+    std::unique_ptr<InputErrors> m_inputErrors;
 };

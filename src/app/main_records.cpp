@@ -87,8 +87,8 @@ bool TForm1::refuseUnstorableText(QWidget *field)
     if (characters.isEmpty())
         return false;
     // While the focus goes back to another refused field, this one waits for its turn.
-    if (!m_givingFocusBack)
-        reportInputError(field, unstorableTextMessage(text, characters));
+    if (!m_inputErrors->givingFocusBack())
+        m_inputErrors->report(field, unstorableTextMessage(text, characters));
     return true;
 }
 
@@ -163,7 +163,7 @@ void TForm1::restoreState()
             // An insulation field recomputes its coefficient as typing would.
             setControlText(w, text);
             if (w == Temperature)
-                TemperatureExit(this);
+                emit temperatureRestored();
             break;
         }
         case StateKey::Kind::ListIndex: {

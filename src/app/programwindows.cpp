@@ -1,10 +1,12 @@
 #include "programwindows.h"
 
 ProgramWindows::ProgramWindows()
-    : link(form1, form1.form<Ui::Form1>(), form1.form<Ui::PageMain>(), form1.form<Ui::PageIdle>(),
+    : rated(form1.form<Ui::Form1>(), form1.form<Ui::PageMain>(), form1.form<Ui::PageProtocol>(),
+            form1.inputErrors()),
+      link(form1, rated, form1.inputErrors(), form1.form<Ui::Form1>(), form1.form<Ui::PageMain>(), form1.form<Ui::PageIdle>(),
            form1.form<Ui::PageChort>(), form1.form<Ui::PageTransformations>(),
            form1.form<Ui::PageResistence>()),
-      tests(form1, link, form1.form<Ui::PageMain>(), form1.form<Ui::PageIdle>(), form1.form<Ui::PageChort>(),
+      tests(form1, link, rated.Rated, form1.form<Ui::PageMain>(), form1.form<Ui::PageIdle>(), form1.form<Ui::PageChort>(),
             form1.form<Ui::PageTransformations>(), form1.form<Ui::PageResistence>(),
             form1.form<Ui::PageProtocol>()),
       dialogs(link, form1.form<Ui::Form1>(), form2, form5),
@@ -14,4 +16,6 @@ ProgramWindows::ProgramWindows()
       assessment(form1, form1.form<Ui::PageMain>(), form1.form<Ui::PageProtocol>(), archive.archive())
 {
     form4.setDocument(&form3);
+    // At start-up the window itself is the sender: an empty temperature is reported.
+    QObject::connect(&form1, &TForm1::temperatureRestored, &rated, [this] { rated.TemperatureExit(&form1); });
 }

@@ -6,6 +6,7 @@
 #include "linkcontroller.h"
 #include "main.h"
 #include "protocolcontroller.h"
+#include "ratedcontroller.h"
 #include "testscontroller.h"
 #include "report.h"
 #include "sets.h"
@@ -19,6 +20,7 @@ struct ProgramWindows {
     ProgramWindows();
 
     TForm1 form1;
+    RatedController rated;
     LinkController link;
     TForm3 form3; // the protocol document
     TForm4 form4; // its preview

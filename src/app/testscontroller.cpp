@@ -52,11 +52,11 @@ private:
 
 } // namespace
 
-TestsController::TestsController(TForm1 &window, LinkController &link, const Ui::PageMain &main, const Ui::PageIdle &idle,
+TestsController::TestsController(TForm1 &window, LinkController &link, const RatedValues &rated, const Ui::PageMain &main, const Ui::PageIdle &idle,
                                  const Ui::PageChort &shortCircuit, const Ui::PageTransformations &ratio,
                                  const Ui::PageResistence &resistance, const Ui::PageProtocol &protocol)
     : Ui::PageMain(main), Ui::PageTransformations(ratio), Ui::PageResistence(resistance),
-      Ui::PageProtocol(protocol), Timer2(new QTimer(this)), m_window(window), m_link(link)
+      Ui::PageProtocol(protocol), Timer2(new QTimer(this)), m_window(window), m_link(link), m_rated(rated)
 {
     Timer2->setObjectName(QStringLiteral("Timer2"));
     Timer2->setInterval(30000);
@@ -85,21 +85,21 @@ void TestsController::IdleStateClick()
 {
     m_link.showPendingReadouts();
     WindowSink sink(&m_window);
-    runNoLoadTest(m_link.Readings, m_window.Rated, m_link.Scaling.CurrentDigits, FasNumber->itemIndex() == 0, sink);
+    runNoLoadTest(m_link.Readings, m_rated, m_link.Scaling.CurrentDigits, FasNumber->itemIndex() == 0, sink);
 }
 
 void TestsController::ShortStateClick()
 {
     m_link.showPendingReadouts();
     WindowSink sink(&m_window);
-    runShortCircuitTest(m_link.Readings, m_window.Rated, m_link.Scaling.CurrentDigits, FasNumber->itemIndex() == 0, sink);
+    runShortCircuitTest(m_link.Readings, m_rated, m_link.Scaling.CurrentDigits, FasNumber->itemIndex() == 0, sink);
 }
 
 void TestsController::TransformClick()
 {
     m_link.showPendingReadouts();
     WindowSink sink(&m_window);
-    runRatioTest(m_link.Readings, m_window.Rated, m_link.Scaling.VoltageDigits, RadioGroup1->itemIndex(),
+    runRatioTest(m_link.Readings, m_rated, m_link.Scaling.VoltageDigits, RadioGroup1->itemIndex(),
                  FasNumber->itemIndex() == 0, sink);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "main.h"
+#include "ratedvalues.h"
 
 class LinkController;
 
@@ -17,7 +18,7 @@ class TestsController : public QObject,
                         private Ui::PageProtocol {
     Q_OBJECT
 public:
-    TestsController(TForm1 &window, LinkController &link, const Ui::PageMain &main, const Ui::PageIdle &idle,
+    TestsController(TForm1 &window, LinkController &link, const RatedValues &rated, const Ui::PageMain &main, const Ui::PageIdle &idle,
                     const Ui::PageChort &shortCircuit, const Ui::PageTransformations &ratio,
                     const Ui::PageResistence &resistance, const Ui::PageProtocol &protocol);
 
@@ -40,4 +41,5 @@ public:
 private:
     TForm1 &m_window;
     LinkController &m_link;
+    const RatedValues &m_rated;
 };

@@ -223,7 +223,7 @@ void TstRestart::everyEntryOfTheStateComesBackAsShown()
     QCOMPARE(f->windows->link.Scaling.CurrentDigits, 1);
     QCOMPARE(f->shown("cbVoltage"), QStringLiteral("35кВ/100В"));
     QCOMPARE(f->windows->link.Scaling.VoltageRatio, 350);
-    QCOMPARE(double(w->Rated.WindingTemperature), f->shown("Temperature").toDouble());
+    QCOMPARE(double(f->windows->rated.Rated.WindingTemperature), f->shown("Temperature").toDouble());
     QCOMPARE(f->messageTexts(), QString());
 }
 

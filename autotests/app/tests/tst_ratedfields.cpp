@@ -67,7 +67,7 @@ void TstRatedFields::init()
     f = std::make_unique<WindowFixture>();
     QVERIFY(f->isValid());
     QVERIFY(f->startWindow());
-    RatedValues &r = f->form->Rated;
+    RatedValues &r = f->windows->rated.Rated;
     r.RatedPower = r.RatedVoltageLV = r.RatedVoltageHV = r.RatedCurrentLV = r.RatedCurrentHV =
         r.WindingTemperature = Untouched;
 }
@@ -149,7 +149,7 @@ void TstRatedFields::leavingAFieldChecksItsText()
         QTRY_VERIFY(e->hasFocus());
     }
     QCOMPARE(e->text(), typed);
-    QCOMPARE(double(stored(f->form->Rated, store)), value);
+    QCOMPARE(double(stored(f->windows->rated.Rated, store)), value);
 }
 
 // Leaving Pnom for Unom2 when both hold texts that are not numbers: taking the focus back
@@ -175,7 +175,7 @@ void TstRatedFields::twoFieldsWithBadTextsDoNotBounceTheFocusBetweenThem()
     QCOMPARE(f->prompts.messages.size(), 2);
     QCOMPARE(f->prompts.messages[1].text, NotANumber + "0,4" + VoltageSuffix);
     QTRY_VERIFY(f->form->control<QLineEdit>("Unom2")->hasFocus());
-    QVERIFY(f->form->Rated.RatedPower == 12.5L);
+    QVERIFY(f->windows->rated.Rated.RatedPower == 12.5L);
 }
 
 void TstRatedFields::temperatureIsReadAtStartFromWhateverWasRestored_data()
@@ -195,7 +195,7 @@ void TstRatedFields::temperatureIsReadAtStartFromWhateverWasRestored()
     QFETCH(double, value);
 
     f->form->control<QLineEdit>("Temperature")->setText(restored);
-    f->form->TemperatureExit(f->form);
+    f->windows->rated.TemperatureExit(f->form);
 
     if (message.isEmpty()) {
         QVERIFY(f->prompts.messages.isEmpty());
@@ -206,7 +206,7 @@ void TstRatedFields::temperatureIsReadAtStartFromWhateverWasRestored()
         QTRY_VERIFY(f->form->control<QLineEdit>("Temperature")->hasFocus());
     }
     QCOMPARE(f->form->control<QLineEdit>("Temperature")->text(), restored);
-    QCOMPARE(double(f->form->Rated.WindingTemperature), value);
+    QCOMPARE(double(f->windows->rated.Rated.WindingTemperature), value);
 }
 
 void TstRatedFields::materialChoiceSetsItsConstant_data()
@@ -221,13 +221,13 @@ void TstRatedFields::materialChoiceSetsItsConstant()
 {
     QFETCH(int, item);
     QFETCH(int, constant);
-    QCOMPARE(f->form->Rated.MaterialConstant, std::uint8_t(0));
+    QCOMPARE(f->windows->rated.Rated.MaterialConstant, std::uint8_t(0));
     QTest::mouseClick(f->form->control<RadioGroup>("Material")->button(item), Qt::LeftButton);
     QCOMPARE(f->form->control<RadioGroup>("Material")->itemIndex(), item);
-    QCOMPARE(int(f->form->Rated.MaterialConstant), constant);
+    QCOMPARE(int(f->windows->rated.Rated.MaterialConstant), constant);
     // And back again to the other metal.
     QTest::mouseClick(f->form->control<RadioGroup>("Material")->button(1 - item), Qt::LeftButton);
-    QCOMPARE(int(f->form->Rated.MaterialConstant), 235 + 225 - constant);
+    QCOMPARE(int(f->windows->rated.Rated.MaterialConstant), 235 + 225 - constant);
     QVERIFY(f->prompts.messages.isEmpty());
 }
 

@@ -159,7 +159,7 @@ void TstTestPages::noLoadStartShowsTheReadingsOfItsPhases()
     f->form->control<QComboBox>("cbCurrent")->setCurrentIndex(1);
     click(f->form->control<RadioGroup>("FasNumber"), phases);
     f->windows->link.Readings = measured();
-    f->form->Rated.RatedCurrentLV = 50;
+    f->windows->rated.Rated.RatedCurrentLV = 50;
 
     press(f->form->control<QPushButton>("IdleState"));
 
@@ -178,10 +178,10 @@ void TstTestPages::shortCircuitStartReducesToRatedCurrent()
     r.Iavg = 9;
     r.Uavg = 36;
     f->windows->link.Readings = r;
-    f->form->Rated.RatedCurrentHV = 10;
-    f->form->Rated.RatedVoltageHV = 400;
-    f->form->Rated.RatedPower = 25;
-    f->form->Rated.WindingTemperature = 75;
+    f->windows->rated.Rated.RatedCurrentHV = 10;
+    f->windows->rated.Rated.RatedVoltageHV = 400;
+    f->windows->rated.Rated.RatedPower = 25;
+    f->windows->rated.Rated.WindingTemperature = 75;
     click(f->form->control<RadioGroup>("Material"), 0);
 
     press(f->form->control<QPushButton>("ShortState"));
@@ -237,7 +237,7 @@ void TstTestPages::failingStepKeepsTheFieldsWrittenBeforeItAndIsReported()
     click(f->form->control<RadioGroup>("FasNumber"), 1);
     click(f->form->control<RadioGroup>("Material"), 0);
     f->windows->link.Readings = measured();
-    RatedValues &r = f->form->Rated;
+    RatedValues &r = f->windows->rated.Rated;
     r.RatedCurrentLV = r.RatedCurrentHV = 10;
     r.RatedVoltageHV = 400;
     r.RatedPower = 25;
@@ -275,7 +275,7 @@ void TstTestPages::ratioStartFillsTheSelectedTapAndDoubleClickEmptiesIt()
     r.U2ab = 10001;
     r.PhaseGroup = 11;
     f->windows->link.Readings = r;
-    f->form->Rated.RatedVoltageLV = 400;
+    f->windows->rated.Rated.RatedVoltageLV = 400;
 
     press(f->form->control<QPushButton>("Transform"));
 

@@ -1,4 +1,6 @@
-#include "main.h"
+#include "ratedcontroller.h"
+
+#include "inputerrors.h"
 
 #include "controls.h"
 #include "errorreport.h"
@@ -9,19 +11,21 @@
 #include <QPointer>
 #include <QTimer>
 
-void TForm1::setupRated()
+RatedController::RatedController(const Ui::Form1 &form, const Ui::PageMain &main,
+                                 const Ui::PageProtocol &protocol, InputErrors &inputErrors)
+    : Ui::Form1(form), Ui::PageMain(main), Ui::PageProtocol(protocol), m_inputErrors(inputErrors)
 {
     // While the focus is given back, the field it leaves is not left by the operator:
     // checking it would start a tug of war between two fields that both hold bad texts.
     auto checkOnExit = [this](QLineEdit *field, std::function<void()> handler) {
         onExit(field, [this, handler = std::move(handler)] {
-            if (!m_givingFocusBack)
+            if (!m_inputErrors.givingFocusBack())
                 runGuarded(handler);
         });
     };
-    const std::pair<QLineEdit *, void (TForm1::*)()> rated[] = {
-        {Pnom, &TForm1::PnomExit},   {Unom, &TForm1::UnomExit},   {Inom, &TForm1::InomExit},
-        {Unom2, &TForm1::Unom2Exit}, {Inom2, &TForm1::Inom2Exit},
+    const std::pair<QLineEdit *, void (RatedController::*)()> rated[] = {
+        {Pnom, &RatedController::PnomExit},   {Unom, &RatedController::UnomExit},   {Inom, &RatedController::InomExit},
+        {Unom2, &RatedController::Unom2Exit}, {Inom2, &RatedController::Inom2Exit},
     };
     for (auto [field, handler] : rated)
         checkOnExit(field, [this, handler] { (this->*handler)(); });
@@ -34,46 +38,16 @@ void TForm1::setupRated()
     connect(Material, &RadioGroup::clicked, this, [this] { runGuarded([this] { MaterialClick(); }); });
 }
 
-void TForm1::reportInputError(QWidget *field, const QString &message)
-{
-    // A click on a tab leaves the field and changes the page at once, and both check it:
-    // one box for the one click.
-    if (m_returningTo == field)
-        return;
-    Prompts::current().showMessage(this, InputErrorCaption, message, PromptIcon::Error);
-    m_returningTo = field;
-    // The focus is still on its way to the next control; take it back once it has arrived.
-    QTimer::singleShot(0, field, [this, field] {
-        m_returningTo = nullptr;
-        m_givingFocusBack = true;
-        // Left by a click on another tab, the field lies on a page no longer shown, where
-        // the focus would take the operator's keys unseen: back to its page, with the link
-        // as that page wants it.
-        if (isVisible() && !field->isVisible()) {
-            for (int i = 0; i < PageControl1->pageCount(); ++i) {
-                QWidget *page = PageControl1->page(i);
-                if (page->isAncestorOf(field) && page != PageControl1->activePage()) {
-                    PageControl1->setActivePage(page);
-                    emit pageChangedByProgram();
-                }
-            }
-        }
-        field->setFocus(Qt::OtherFocusReason);
-        m_givingFocusBack = false;
-        selectAllText(field);
-    });
-}
-
-bool TForm1::enterRated(QLineEdit *field, int entryField)
+bool RatedController::enterRated(QLineEdit *field, int entryField)
 {
     const EntryCheck check = enterValue(field->text(), EntryField(entryField), Rated);
     if (check.outcome != EntryCheck::Outcome::NotANumber)
         return true;
-    reportInputError(field, check.message);
+    m_inputErrors.report(field, check.message);
     return false;
 }
 
-bool TForm1::enterRatedFields(std::optional<EntryField> stopAt)
+bool RatedController::enterRatedFields(std::optional<EntryField> stopAt)
 {
     const std::pair<QLineEdit *, EntryField> fields[] = {
         {Pnom, EntryField::Pnom}, {Unom, EntryField::Unom}, {Unom2, EntryField::Unom2},
@@ -89,13 +63,13 @@ bool TForm1::enterRatedFields(std::optional<EntryField> stopAt)
     return true;
 }
 
-void TForm1::PnomExit() { enterRated(Pnom, int(EntryField::Pnom)); }
-void TForm1::UnomExit() { enterRated(Unom, int(EntryField::Unom)); }
-void TForm1::InomExit() { enterRated(Inom, int(EntryField::Inom)); }
-void TForm1::Unom2Exit() { enterRated(Unom2, int(EntryField::Unom2)); }
-void TForm1::Inom2Exit() { enterRated(Inom2, int(EntryField::Inom2)); }
+void RatedController::PnomExit() { enterRated(Pnom, int(EntryField::Pnom)); }
+void RatedController::UnomExit() { enterRated(Unom, int(EntryField::Unom)); }
+void RatedController::InomExit() { enterRated(Inom, int(EntryField::Inom)); }
+void RatedController::Unom2Exit() { enterRated(Unom2, int(EntryField::Unom2)); }
+void RatedController::Inom2Exit() { enterRated(Inom2, int(EntryField::Inom2)); }
 
-void TForm1::TemperatureExit(QObject *sender)
+void RatedController::TemperatureExit(QObject *sender)
 {
     // The emptiness test belongs to the control that raised the event; at start-up that
     // is the window, so an empty restored temperature is reported, not passed over.
@@ -103,22 +77,22 @@ void TForm1::TemperatureExit(QObject *sender)
     const EntryCheck check =
         enterValue(Temperature->text(), EntryField::Temperature, Rated, fromTemperature);
     if (check.outcome == EntryCheck::Outcome::NotANumber)
-        reportInputError(Temperature, check.message);
+        m_inputErrors.report(Temperature, check.message);
 }
 
-void TForm1::MaterialClick()
+void RatedController::MaterialClick()
 {
     Rated.MaterialConstant = materialConstantFor(Material->itemIndex());
 }
 
-void TForm1::TEditExit(QLineEdit *sender)
+void RatedController::TEditExit(QLineEdit *sender)
 {
     const EntryCheck check = checkEntry(sender->text(), EntryField::Plain);
     if (check.outcome == EntryCheck::Outcome::NotANumber)
-        reportInputError(sender, check.message);
+        m_inputErrors.report(sender, check.message);
 }
 
-void TForm1::UlowExit(QLineEdit *sender)
+void RatedController::UlowExit(QLineEdit *sender)
 {
     TEditExit(sender);
 }
