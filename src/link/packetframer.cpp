@@ -37,6 +37,8 @@ int PacketFramer::commit(int count)
 {
     const int accepted = std::clamp(count, 0, BufferSize - RxCount);
     RxCount += accepted;
+    if (accepted > 0)
+        m_ended = false;
     return accepted;
 }
 
@@ -44,7 +46,7 @@ int PacketFramer::commit(int count)
 bool PacketFramer::fitsAt(int offset, int &length) const
 {
     length = packetLength(RxBuffer[std::size_t(offset)]);
-    if (length == 0 || RxCount - offset < length)
+    if (length == 0 || m_viewEnd - offset < length)
         return false;
     const PacketKind kind = RxBuffer[std::size_t(offset)] == SignalKindByte ? PacketKind::Signal
                                                                            : PacketKind::Resistance;
@@ -65,15 +67,18 @@ PacketFramer::Evidence PacketFramer::chainFrom(int end, int reach, int sound, in
                                                std::uint8_t onlyKind) const
 {
     for (int at = end; at <= end + reach; ++at) {
-        if (at >= RxCount)
-            return Evidence::Unknown;
+        if (at >= m_viewEnd)
+            return m_viewFinal ? Evidence::No : Evidence::Unknown;
         const std::uint8_t kind = RxBuffer[std::size_t(at)];
         if (onlyKind ? kind != onlyKind : packetLength(kind) == 0)
             continue;
         int length = 0;
         const bool fits = fitsAt(at, length);
-        if (!fits && RxCount - at < length)
-            return Evidence::Unknown;
+        if (!fits && m_viewEnd - at < length) {
+            if (!m_viewFinal)
+                return Evidence::Unknown;
+            continue;
+        }
         Evidence next = Evidence::No;
         if (fits)
             next = sound == 1 ? Evidence::Yes : chainFrom(at + length, reach, sound - 1, broken, onlyKind);
@@ -129,10 +134,10 @@ PacketFramer::Evidence PacketFramer::overtaken(int head, int length, Support lev
                                                int *by) const
 {
     Evidence result = Evidence::No;
-    for (int at = head + 1; at < head + length && at < RxCount; ++at) {
+    for (int at = head + 1; at < head + length && at < m_viewEnd; ++at) {
         int inner = 0;
         if (!fitsAt(at, inner)) {
-            if (inner != 0 && RxCount - at < inner)
+            if (inner != 0 && m_viewEnd - at < inner && !m_viewFinal)
                 result = Evidence::Unknown;
             continue;
         }
@@ -153,9 +158,59 @@ PacketFramer::Evidence PacketFramer::overtaken(int head, int length, Support lev
     return result;
 }
 
+// Whether to take the sound candidate at `head`, judged on the view of the bytes set by
+// nextPacket(): Wait while bytes that could change the answer are still to come.
+PacketFramer::Decision PacketFramer::decide(int head, int length)
+{
+    const bool resistance = RxBuffer[std::size_t(head)] == ResistanceKindByte;
+    auto verdict = [](Evidence e) {
+        return e == Evidence::Unknown ? Decision::Wait : e == Evidence::Yes ? Decision::Take : Decision::Skip;
+    };
+    if (m_inStep && resistance && !takesResistanceFreely() && m_lastWasSignal) {
+        // A resistance packet nobody awaits, in step behind a signal packet: a sound packet
+        // right behind it vouches for it.
+        return verdict(chainFrom(head + length, 0, 1, 0, 0));
+    }
+    // On a clean line (this packet follows the last one back to back, which followed its
+    // own forerunner back to back or had a packet right behind it) it is taken at once. The
+    // packet that confirmed one out of step is judged itself: it may be the garbage at the
+    // start of the stray bytes.
+    if (m_inStep && m_clean)
+        return Decision::Take;
+    const Support s = support(head, length);
+    m_backToBack = s == Support::BackToBack;
+    if (s == Support::Unknown)
+        return Decision::Wait;
+    if (s == Support::None && (!m_inStep || !resistance))
+        return Decision::Skip; // in step, a signal packet with no chain behind it is garbage
+    if (!m_inStep && head < m_contestedUntil && s <= m_contestLevel)
+        return Decision::Skip;
+    if (m_inStep && s == Support::BackToBack)
+        return Decision::Take;
+    // Two overlapping candidates confirmed alike: neither is taken.
+    const Support level = m_inStep ? Support::AcrossNoise : s;
+    int by = -1;
+    const Evidence e = overtaken(head, length, level, false, &by);
+    if (e == Evidence::Yes)
+        contest(head, by, level);
+    return e == Evidence::Unknown ? Decision::Wait : e == Evidence::Yes ? Decision::Skip : Decision::Take;
+}
+
+// The line ended behind the candidate at `head` before the bytes that would judge it came:
+// a bench that stops has sent whole packets, so it is taken unless it is a resistance packet
+// nobody awaits out of step, or a packet starting inside it is confirmed.
+bool PacketFramer::takenAtTheEnd(int head, int length)
+{
+    const bool resistance = RxBuffer[std::size_t(head)] == ResistanceKindByte;
+    if (resistance && !takesResistanceFreely() && !m_inStep)
+        return false;
+    m_viewFinal = true;
+    return overtaken(head, length, Support::AcrossNoise) != Evidence::Yes;
+}
+
 bool PacketFramer::nextPacket(FramedPacket &packet)
 {
-    m_waitingAt = -1;
+    m_waiting = false;
     while (m_scan < RxCount) {
         const std::uint8_t *start = RxBuffer.data() + m_scan;
         const int length = packetLength(*start);
@@ -176,61 +231,26 @@ bool PacketFramer::nextPacket(FramedPacket &packet)
         const bool resistance = packet.kind == PacketKind::Resistance;
         const bool sound = checksumMatches(packet.kind, start);
         if (sound) {
-            bool take = false;
-            const bool contested = m_scan < m_contestedUntil;
-            if (m_quietAt == m_scan) {
-                // The line fell quiet behind it.
-                take = !resistance || takesResistanceFreely() || m_waitingInStep;
-            } else if (m_inStep && resistance && !takesResistanceFreely() && m_lastWasSignal) {
-                // A resistance packet nobody awaits, in step behind a signal packet: a
-                // sound packet right behind it or a quiet line vouches for it.
-                const Evidence e = chainFrom(m_scan + length, 0, 1, 0, 0);
-                if (e == Evidence::Unknown) {
-                    m_waitingAt = m_scan;
-                    m_waitingInStep = true;
+            // The decision reads no byte beyond LookAhead from the candidate, so however
+            // the bytes were cut into reads it comes out the same.
+            m_viewFinal = RxCount - m_scan >= LookAhead;
+            m_viewEnd = m_viewFinal ? m_scan + LookAhead : RxCount;
+            m_backToBack = false;
+            Decision d = decide(m_scan, length);
+            if (d == Decision::Wait) {
+                if (!m_ended) {
+                    m_waiting = true;
                     break;
                 }
-                take = e == Evidence::Yes;
-            } else if (m_inStep) {
-                // In step: at once, unless the bytes already here show a packet starting
-                // inside it that the stream confirms while it does not confirm this one
-                // back to back.
-                // A signal packet with the bytes behind it here and no chain of packets in
-                // them is garbage that began where the stray bytes of a noisy line begin.
-                const Support s = support(m_scan, length);
-                int by = -1;
-                take = s == Support::BackToBack
-                       || (!(s == Support::None && !resistance)
-                           && overtaken(m_scan, length, Support::AcrossNoise, false, &by) != Evidence::Yes);
-                if (!take)
-                    contest(m_scan, by, Support::AcrossNoise);
-            } else {
-                const Support s = support(m_scan, length);
-                Evidence e = s == Support::Unknown ? Evidence::Unknown
-                             : s == Support::None || (contested && s <= m_contestLevel) ? Evidence::No
-                                                                                         : Evidence::Yes;
-                if (e == Evidence::Yes) {
-                    // Two overlapping candidates confirmed alike: neither is taken.
-                    int by = -1;
-                    e = overtaken(m_scan, length, s, false, &by);
-                    if (e == Evidence::Yes)
-                        contest(m_scan, by, s);
-                    e = e == Evidence::Unknown ? e : e == Evidence::Yes ? Evidence::No : Evidence::Yes;
-                }
-                if (e == Evidence::Unknown) {
-                    m_waitingAt = m_scan;
-                    m_waitingInStep = false;
-                    break;
-                }
-                take = e == Evidence::Yes;
+                d = takenAtTheEnd(m_scan, length) ? Decision::Take : Decision::Skip;
             }
-            m_quietAt = -1;
-            if (!take) {
+            if (d == Decision::Skip) {
                 m_inStep = false;
                 ++m_skipped;
                 ++m_scan;
                 continue;
             }
+            m_clean = m_inStep && (m_clean || m_backToBack);
             m_inStep = true;
             m_lastWasSignal = !resistance;
             packet.check = resistance && ResistancePaused ? PacketCheck::Discarded : PacketCheck::Good;
@@ -275,16 +295,9 @@ void PacketFramer::restartStream()
     RxCount = 0;
     m_scan = 0;
     m_quietUntil = 0;
-    m_waitingAt = -1;
-    m_quietAt = -1;
+    m_ended = false;
+    m_waiting = false;
     m_inStep = false;
-}
-
-void PacketFramer::confirmQuietLine()
-{
-    if (m_waitingAt >= 0 && m_waitingAt == m_scan)
-        m_quietAt = m_scan;
-    m_waitingAt = -1;
 }
 
 void PacketFramer::compact()
@@ -296,10 +309,6 @@ void PacketFramer::compact()
         std::memmove(RxBuffer.data(), RxBuffer.data() + m_scan, std::size_t(kept));
     RxCount = kept;
     m_quietUntil = std::max(0, m_quietUntil - m_scan);
-    if (m_waitingAt >= 0)
-        m_waitingAt -= m_scan;
-    if (m_quietAt >= 0)
-        m_quietAt -= m_scan;
     m_contestedUntil = std::max(0, m_contestedUntil - m_scan);
     m_scan = 0;
 }
