@@ -14,7 +14,7 @@
 // the rows that say no measurement runs. Prints one line per stream:
 //   stream <name>: packets <sound packets sent> lost <n> false <n> bytes <n>
 //
-//   bench_resync [scale]     (default 1: 250 000 restarts per restart stream, 5 000 000
+//   bench_resync [scale]     (default 1: 1 000 000 restarts per restart stream, 5 000 000
 //                            packets per noise stream, 1000 MB of random bytes; long
 //                            enough that the false packets of two rules can be told apart)
 
@@ -291,13 +291,13 @@ int main(int argc, char **argv)
 
     run("clean signal", rng(), [&](std::mt19937_64 &r) { return clean(r, Mix::Signal, n(1000000)); });
     run("clean mixed", rng(), [&](std::mt19937_64 &r) { return clean(r, Mix::Mixed, n(1000000)); });
-    run("restart signal", rng(), [&](std::mt19937_64 &r) { return restarts(r, Mix::Signal, false, n(250000)); });
-    run("restart resistance", rng(), [&](std::mt19937_64 &r) { return restarts(r, Mix::Resistance, true, n(250000)); });
-    run("restart mixed", rng(), [&](std::mt19937_64 &r) { return restarts(r, Mix::Mixed, true, n(250000)); });
+    run("restart signal", rng(), [&](std::mt19937_64 &r) { return restarts(r, Mix::Signal, false, n(1000000)); });
+    run("restart resistance", rng(), [&](std::mt19937_64 &r) { return restarts(r, Mix::Resistance, true, n(1000000)); });
+    run("restart mixed", rng(), [&](std::mt19937_64 &r) { return restarts(r, Mix::Mixed, true, n(1000000)); });
     run("restart resistance, no measurement running", rng(),
-        [&](std::mt19937_64 &r) { return restarts(r, Mix::Resistance, false, n(250000)); });
+        [&](std::mt19937_64 &r) { return restarts(r, Mix::Resistance, false, n(1000000)); });
     run("restart mixed, no measurement running", rng(),
-        [&](std::mt19937_64 &r) { return restarts(r, Mix::Mixed, false, n(250000)); });
+        [&](std::mt19937_64 &r) { return restarts(r, Mix::Mixed, false, n(1000000)); });
     run("noise 1x", rng(), [&](std::mt19937_64 &r) { return noise(r, false, 0, n(5000000)); });
     run("noise 1x, every third checksum broken", rng(), [&](std::mt19937_64 &r) { return noise(r, true, 0, n(5000000)); });
     run("noise 30x", rng(), [&](std::mt19937_64 &r) { return noise(r, false, 52, n(5000000)); });

@@ -141,6 +141,11 @@ PacketFramer::Evidence PacketFramer::overtaken(int head, int length, Support lev
                 result = Evidence::Unknown;
             continue;
         }
+        // A kind byte near the end of a packet makes a short candidate that ends with it
+        // and is confirmed by the same packets: far likelier than garbage whose end is a
+        // packet's end, with nothing but that packet inside.
+        if (rhythm(at) == Rhythm::Out || at + inner == head + length)
+            continue;
         const Support s = support(at, inner);
         if (s == Support::Unknown) {
             result = Evidence::Unknown;
@@ -156,6 +161,31 @@ PacketFramer::Evidence PacketFramer::overtaken(int head, int length, Support lev
         }
     }
     return result;
+}
+
+// Whether the candidate at `head` keeps the rhythm of a noisy line: it starts within
+// NoiseGap stray bytes of where the last packet, or a candidate in its rhythm, ended. Lost
+// when nothing ended within 2 * NoiseGap before it (after a restart, after a long burst).
+PacketFramer::Rhythm PacketFramer::rhythm(int head) const
+{
+    int gap = -1;
+    for (int i = 0; i < m_slotCount; ++i) {
+        const int g = head - m_slotEnds[std::size_t(i)];
+        if (g >= 0 && (gap < 0 || g < gap))
+            gap = g;
+    }
+    if (gap < 0 || gap > 2 * NoiseGap)
+        return Rhythm::Lost;
+    return gap <= NoiseGap ? Rhythm::In : Rhythm::Out;
+}
+
+void PacketFramer::markSlot(int head, int length)
+{
+    if (m_slotCount == int(m_slotEnds.size())) {
+        std::copy(m_slotEnds.begin() + 1, m_slotEnds.end(), m_slotEnds.begin());
+        --m_slotCount;
+    }
+    m_slotEnds[std::size_t(m_slotCount++)] = head + length;
 }
 
 // Whether to take the sound candidate at `head`, judged on the view of the bytes set by
@@ -177,6 +207,11 @@ PacketFramer::Decision PacketFramer::decide(int head, int length)
     // start of the stray bytes.
     if (m_inStep && m_clean)
         return Decision::Take;
+    // Out of step on a noisy line, a candidate shifted out of the rhythm is garbage from a
+    // kind byte inside a broken packet or among the stray bytes.
+    const Rhythm r = m_inStep ? Rhythm::Lost : rhythm(head);
+    if (r == Rhythm::Out)
+        return Decision::Skip;
     const Support s = support(head, length);
     m_backToBack = s == Support::BackToBack;
     if (s == Support::Unknown)
@@ -187,12 +222,13 @@ PacketFramer::Decision PacketFramer::decide(int head, int length)
         return Decision::Skip;
     if (m_inStep && s == Support::BackToBack)
         return Decision::Take;
-    // Two overlapping candidates confirmed alike: neither is taken.
-    const Support level = m_inStep ? Support::AcrossNoise : s;
+    // Two overlapping candidates confirmed alike: neither is taken. In the rhythm, one right
+    // in front of a packet is no firmer than one a few stray bytes before it.
+    const Support level = m_inStep || r == Rhythm::In ? Support::AcrossNoise : s;
     int by = -1;
     const Evidence e = overtaken(head, length, level, false, &by);
     if (e == Evidence::Yes)
-        contest(head, by, level);
+        contest(head, by, r == Rhythm::In ? Support::BackToBack : level);
     return e == Evidence::Unknown ? Decision::Wait : e == Evidence::Yes ? Decision::Skip : Decision::Take;
 }
 
@@ -245,12 +281,15 @@ bool PacketFramer::nextPacket(FramedPacket &packet)
                 d = takenAtTheEnd(m_scan, length) ? Decision::Take : Decision::Skip;
             }
             if (d == Decision::Skip) {
+                if (rhythm(m_scan) == Rhythm::In)
+                    markSlot(m_scan, length);
                 m_inStep = false;
                 ++m_skipped;
                 ++m_scan;
                 continue;
             }
             m_clean = m_inStep && (m_clean || m_backToBack);
+            markSlot(m_scan, length);
             m_inStep = true;
             m_lastWasSignal = !resistance;
             packet.check = resistance && ResistancePaused ? PacketCheck::Discarded : PacketCheck::Good;
@@ -259,6 +298,8 @@ bool PacketFramer::nextPacket(FramedPacket &packet)
             return true;
         }
 
+        if (rhythm(m_scan) == Rhythm::In)
+            markSlot(m_scan, length);
         m_inStep = false;
         const bool report = m_scan >= m_quietUntil;
         m_quietUntil = std::max(m_quietUntil, m_scan + length);
@@ -292,6 +333,7 @@ void PacketFramer::contest(int head, int by, Support level)
 void PacketFramer::restartStream()
 {
     m_contestedUntil = 0;
+    m_slotCount = 0;
     RxCount = 0;
     m_scan = 0;
     m_quietUntil = 0;
@@ -310,5 +352,7 @@ void PacketFramer::compact()
     RxCount = kept;
     m_quietUntil = std::max(0, m_quietUntil - m_scan);
     m_contestedUntil = std::max(0, m_contestedUntil - m_scan);
+    for (int i = 0; i < m_slotCount; ++i)
+        m_slotEnds[std::size_t(i)] = std::max(m_slotEnds[std::size_t(i)] - m_scan, -LookAhead);
     m_scan = 0;
 }

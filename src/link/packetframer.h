@@ -63,9 +63,17 @@ struct FramedPacket {
 //     bytes of the one before, as a noisy line puts behind every packet;
 //   - or the line ends behind it (confirmQuietLine()): a bench that stops has sent whole
 //     packets.
+// On a noisy line the stream has a rhythm: every packet starts within NoiseGap stray bytes
+// of where the last packet (or a failed candidate in that place, a broken packet) ended.
+// Out of step, a candidate that starts more than NoiseGap but at most 2 * NoiseGap bytes
+// behind the nearest such end is out of the rhythm and not taken, however it is confirmed:
+// it is garbage from a kind byte inside a broken packet. Further behind (after a restart, a
+// long burst) nothing is known of the rhythm.
 // A candidate overlapped by a later one that is confirmed as firmly is not taken (the
 // garbage in front of real packets overlaps them; a long candidate swallowing short
-// packets loses to them); of two signal candidates a few bytes apart, confirmed alike,
+// packets loses to them, but not to a lone short one that ends where it ends: a kind byte
+// near a packet's end makes one far more often than garbage ends at a packet's end with
+// just that packet inside); of two signal candidates a few bytes apart, confirmed alike,
 // neither is taken. In step a signal packet with no chain of packets behind it is garbage
 // that began where the stray bytes of a noisy line begin.
 // A resistance packet is taken like that only while a measurement awaits one
@@ -84,14 +92,17 @@ struct FramedPacket {
 // chance 1/256. Random bytes then confirm a signal candidate back to back with 1/65536 (a
 // signal packet behind it; two packets of any kind add 1e-9), across noise with about
 // (17 * 2/65536)^2 = 2.7e-7: 2.4e-10 false signal packets per random byte, 0.025 per
-// 100 MB, half of what a follower of any kind let in. A resistance candidate needs another
-// (1/65536)^2 with no measurement running, 1/65536 (0.024 per 100 MB) with one running.
+// 100 MB. A resistance candidate needs another (1/65536)^2 with no measurement running,
+// 1/65536 (0.024 per 100 MB) with one running.
 // After a restart into whole packets a false signal candidate overlaps the real packets,
 // which win; a false resistance candidate can end exactly where the first whole packet
 // begins only inside a signal packet's tail: 1/65536 per restart, only while a measurement
-// runs, else nothing. On a noisy line the false candidates are those from kind bytes among
-// the stray bytes or inside a broken packet that end short of the next real packet (about
-// 8.5/65536 per broken packet); bench_resync counts them.
+// runs (the price of taking the first answer), else nothing.
+// On a noisy line a false candidate comes from a kind byte a few bytes off the place of a
+// broken packet - inside it, or among the stray bytes in front of it - that passes its
+// checksum and ends short of the next packet: about 17/65536 per broken packet, of which
+// the rhythm keeps out about a fifth; a few more per million packets come from a kind byte
+// right behind a packet. bench_resync counts them.
 //
 // Only one failed candidate is reported per stretch of bytes it covered: the candidates
 // that start inside it are looked at silently, so a stray kind byte still shows one
@@ -158,6 +169,9 @@ private:
     Support support(int head, int length) const;
     Evidence overtaken(int head, int length, Support level, bool nested = false, int *by = nullptr) const;
     void contest(int head, int by, Support level);
+    enum class Rhythm : std::uint8_t { In, Out, Lost };
+    Rhythm rhythm(int head) const;
+    void markSlot(int head, int length);
     enum class Decision : std::uint8_t { Take, Skip, Wait };
     Decision decide(int head, int length);
     bool takenAtTheEnd(int head, int length);
@@ -177,6 +191,9 @@ private:
     int m_viewEnd = 0;     // the bytes the candidate being judged may read end here ...
     bool m_viewFinal = false; // ... and none beyond will count
     int m_contestedUntil = 0; // candidates starting before it were contested
+    // Where the last packets and the candidates in their rhythm ended, newest last.
+    std::array<int, 8> m_slotEnds{};
+    int m_slotCount = 0;
     Support m_contestLevel = Support::None; // ... and need firmer support than this
     bool m_resistanceExpected = false;
     bool m_lastWasSignal = false; // kind of the last packet taken
