@@ -96,6 +96,8 @@ private slots:
     void noisyLineKeepsEverySoundPacket();
     void firstResistanceAnswerIsTakenBeforeASignalPacket_data();
     void firstResistanceAnswerIsTakenBeforeASignalPacket();
+    void garbageOverTheBenchsBrokenPacketIsNotTaken_data();
+    void garbageOverTheBenchsBrokenPacketIsNotTaken();
     void cuttingTheBytesIntoReadsChangesNothing_data();
     void cuttingTheBytesIntoReadsChangesNothing();
     void incompletePacketWaitsAtTheFrontOfTheBuffer();
@@ -445,6 +447,45 @@ void TestPacketFramer::firstResistanceAnswerIsTakenBeforeASignalPacket()
     for (const Seen &p : feedThenQuiet(*framer, fromList({0x42}) + answer))
         resistance += p.check == PacketCheck::Good ? 1 : 0;
     QCOMPARE(resistance, answers);
+}
+
+void TestPacketFramer::garbageOverTheBenchsBrokenPacketIsNotTaken_data()
+{
+    QTest::addColumn<int>("strayBefore"); // stray bytes in front of the garbage's kind byte
+    QTest::newRow("kind byte right behind a packet") << 0;
+    QTest::newRow("kind byte among the stray bytes") << 8;
+}
+
+// A bench with steady readings sends the same packet again and again; one of them broken
+// on the way, with a kind byte among the stray bytes in front of it whose 58 bytes pass
+// their checksum, is a sound candidate confirmed across noise like any packet. It is
+// garbage: it overlaps the bench's own packet.
+void TestPacketFramer::garbageOverTheBenchsBrokenPacketIsNotTaken()
+{
+    QFETCH(int, strayBefore);
+    const QByteArray steady = plainSignal(3);
+    const QByteArray broken = withBadChecksum(steady);
+    // Seven bytes in front of the broken packet: a kind byte and six more, the last chosen
+    // so that the candidate they start passes its checksum.
+    QByteArray head = fromList({0xBB, 0x12, 0x34, 0x56, 0x78, 0x9A, 0x00});
+    for (int x = 0; x < 256; ++x) {
+        head[6] = char(x);
+        const QByteArray candidate = head + broken.left(SignalPacketLength - head.size());
+        if (CRC8(reinterpret_cast<const std::uint8_t *>(candidate.constData()) + 1, 52) == std::uint8_t(candidate[53]))
+            break;
+    }
+    const QByteArray stream = steady + fromList({0x01, 0x02}) + steady + QByteArray(strayBefore, char(0x21)) + head
+                              + broken + fromList({0x03, 0x04}) + steady + fromList({0x05}) + steady + fromList({0x06})
+                              + steady;
+    framer->restartStream();
+    int good = 0;
+    for (const Seen &p : feedThenQuiet(*framer, stream)) {
+        if (p.check == PacketCheck::Good) {
+            QCOMPARE(p.bytes.toHex(), steady.toHex());
+            ++good;
+        }
+    }
+    QCOMPARE(good, 5);
 }
 
 void TestPacketFramer::cuttingTheBytesIntoReadsChangesNothing_data()

@@ -127,6 +127,27 @@ PacketFramer::Support PacketFramer::support(int head, int length) const
     return Support::Unknown;
 }
 
+// Whether a sound resistance packet is among the three packets that follow back to back
+// from `end` on.
+PacketFramer::Evidence PacketFramer::resistanceBehind(int end) const
+{
+    int at = end;
+    for (int i = 0; i < 3; ++i) {
+        if (at >= m_viewEnd)
+            return m_viewFinal ? Evidence::No : Evidence::Unknown;
+        const int length = packetLength(RxBuffer[std::size_t(at)]);
+        if (length == 0)
+            return Evidence::No;
+        int fits = 0;
+        if (!fitsAt(at, fits))
+            return m_viewEnd - at < length && !m_viewFinal ? Evidence::Unknown : Evidence::No;
+        if (RxBuffer[std::size_t(at)] == ResistanceKindByte)
+            return Evidence::Yes;
+        at += length;
+    }
+    return Evidence::No;
+}
+
 // Whether a sound candidate that starts inside the one at `head` is confirmed at least as
 // firmly as `level`: then the two cannot both be packets. An inner candidate that is
 // overtaken in its turn (a long one swallowing the real packets behind) does not count.
@@ -141,11 +162,25 @@ PacketFramer::Evidence PacketFramer::overtaken(int head, int length, Support lev
                 result = Evidence::Unknown;
             continue;
         }
-        // A kind byte near the end of a packet makes a short candidate that ends with it
-        // and is confirmed by the same packets: far likelier than garbage whose end is a
-        // packet's end, with nothing but that packet inside.
-        if (rhythm(at) == Rhythm::Out || at + inner == head + length)
+        if (rhythm(at) == Rhythm::Out)
             continue;
+        if (at + inner == head + length) {
+            // A kind byte near the end of a packet makes a short candidate that ends with it
+            // and is confirmed by the same packets: likelier than garbage whose end is a
+            // packet's end with just that packet inside. With no measurement running
+            // neither is taken (see decide()).
+            if (takesResistanceFreely() || RxBuffer[std::size_t(at)] != ResistanceKindByte)
+                continue;
+            // Only where resistance packets come: a stream of signal packets keeps its own.
+            const Evidence mixed = resistanceBehind(head + length);
+            if (mixed == Evidence::Unknown)
+                result = Evidence::Unknown;
+            if (mixed != Evidence::Yes)
+                continue;
+            if (by)
+                *by = at;
+            return Evidence::Yes;
+        }
         const Support s = support(at, inner);
         if (s == Support::Unknown) {
             result = Evidence::Unknown;
@@ -188,6 +223,19 @@ void PacketFramer::markSlot(int head, int length)
     m_slotEnds[std::size_t(m_slotCount++)] = head + length;
 }
 
+// Whether the signal candidate at `at` repeats the last signal packet taken but for a few of
+// the bytes its checksum covers: a bench with steady readings sends such packets, and one of
+// them that fails its checksum is that packet broken on the way.
+bool PacketFramer::repeatsLastPacket(int at) const
+{
+    if (!m_haveLastSignal || RxBuffer[std::size_t(at)] != SignalKindByte || m_viewEnd - at < SignalPacketLength)
+        return false;
+    int differ = 0;
+    for (int i = 1; i < checksumOffset(PacketKind::Signal); ++i)
+        differ += RxBuffer[std::size_t(at + i)] != m_lastSignal[std::size_t(i)] ? 1 : 0;
+    return differ <= 4;
+}
+
 // Whether to take the sound candidate at `head`, judged on the view of the bytes set by
 // nextPacket(): Wait while bytes that could change the answer are still to come.
 PacketFramer::Decision PacketFramer::decide(int head, int length)
@@ -196,6 +244,8 @@ PacketFramer::Decision PacketFramer::decide(int head, int length)
     auto verdict = [](Evidence e) {
         return e == Evidence::Unknown ? Decision::Wait : e == Evidence::Yes ? Decision::Take : Decision::Skip;
     };
+    if (head == m_refusedAt)
+        return Decision::Skip;
     if (m_inStep && resistance && !takesResistanceFreely() && m_lastWasSignal) {
         // A resistance packet nobody awaits, in step behind a signal packet: a sound packet
         // right behind it vouches for it.
@@ -216,10 +266,44 @@ PacketFramer::Decision PacketFramer::decide(int head, int length)
     m_backToBack = s == Support::BackToBack;
     if (s == Support::Unknown)
         return Decision::Wait;
+    // Nothing known of the rhythm (after a restart): noise alone does not confirm a signal
+    // candidate with a sound resistance packet inside, awaited or not.
+    if (r == Rhythm::Lost && !m_inStep && s == Support::AcrossNoise && !resistance) {
+        for (int at = head + 1; at < head + length; ++at) {
+            if (RxBuffer[std::size_t(at)] != ResistanceKindByte)
+                continue;
+            if (m_viewEnd - at < ResistancePacketLength) {
+                if (!m_viewFinal)
+                    return Decision::Wait;
+                continue;
+            }
+            int inner = 0;
+            if (fitsAt(at, inner))
+                return Decision::Skip;
+        }
+    }
     if (s == Support::None && (!m_inStep || !resistance))
         return Decision::Skip; // in step, a signal packet with no chain behind it is garbage
     if (!m_inStep && head < m_contestedUntil && s <= m_contestLevel)
         return Decision::Skip;
+    // Confirmed only across noise while it overlaps the bench's own packet, broken: garbage
+    // from a kind byte a few bytes off that packet's place.
+    if (s == Support::AcrossNoise && !resistance) {
+        if (head < m_brokenRepeatUntil)
+            return Decision::Skip;
+        for (int at = head + 1; at < head + length; ++at) {
+            if (RxBuffer[std::size_t(at)] != SignalKindByte)
+                continue;
+            if (m_viewEnd - at < SignalPacketLength) {
+                if (!m_viewFinal && m_haveLastSignal)
+                    return Decision::Wait;
+                continue;
+            }
+            int inner = 0;
+            if (!fitsAt(at, inner) && repeatsLastPacket(at))
+                return Decision::Skip;
+        }
+    }
     if (m_inStep && s == Support::BackToBack)
         return Decision::Take;
     // Two overlapping candidates confirmed alike: neither is taken. In the rhythm, one right
@@ -229,6 +313,9 @@ PacketFramer::Decision PacketFramer::decide(int head, int length)
     const Evidence e = overtaken(head, length, level, false, &by);
     if (e == Evidence::Yes)
         contest(head, by, r == Rhythm::In ? Support::BackToBack : level);
+    if (e == Evidence::Yes && !takesResistanceFreely() && RxBuffer[std::size_t(by)] == ResistanceKindByte
+        && by + ResistancePacketLength == head + length)
+        m_refusedAt = by; // the lone resistance packet at its end is refused as well
     return e == Evidence::Unknown ? Decision::Wait : e == Evidence::Yes ? Decision::Skip : Decision::Take;
 }
 
@@ -289,6 +376,10 @@ bool PacketFramer::nextPacket(FramedPacket &packet)
                 continue;
             }
             m_clean = m_inStep && (m_clean || m_backToBack);
+            if (!resistance) {
+                std::copy(start, start + SignalPacketLength, m_lastSignal.begin());
+                m_haveLastSignal = true;
+            }
             markSlot(m_scan, length);
             m_inStep = true;
             m_lastWasSignal = !resistance;
@@ -298,6 +389,9 @@ bool PacketFramer::nextPacket(FramedPacket &packet)
             return true;
         }
 
+        m_viewEnd = RxCount;
+        if (repeatsLastPacket(m_scan))
+            m_brokenRepeatUntil = std::max(m_brokenRepeatUntil, m_scan + length);
         if (rhythm(m_scan) == Rhythm::In)
             markSlot(m_scan, length);
         m_inStep = false;
@@ -334,6 +428,8 @@ void PacketFramer::restartStream()
 {
     m_contestedUntil = 0;
     m_slotCount = 0;
+    m_brokenRepeatUntil = 0;
+    m_refusedAt = -1;
     RxCount = 0;
     m_scan = 0;
     m_quietUntil = 0;
@@ -352,6 +448,8 @@ void PacketFramer::compact()
     RxCount = kept;
     m_quietUntil = std::max(0, m_quietUntil - m_scan);
     m_contestedUntil = std::max(0, m_contestedUntil - m_scan);
+    m_brokenRepeatUntil = std::max(0, m_brokenRepeatUntil - m_scan);
+    m_refusedAt = m_refusedAt >= m_scan ? m_refusedAt - m_scan : -1;
     for (int i = 0; i < m_slotCount; ++i)
         m_slotEnds[std::size_t(i)] = std::max(m_slotEnds[std::size_t(i)] - m_scan, -LookAhead);
     m_scan = 0;

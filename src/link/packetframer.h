@@ -69,12 +69,15 @@ struct FramedPacket {
 // behind the nearest such end is out of the rhythm and not taken, however it is confirmed:
 // it is garbage from a kind byte inside a broken packet. Further behind (after a restart, a
 // long burst) nothing is known of the rhythm.
+// A bench with steady readings sends the same packet again and again: a failed candidate
+// that repeats the last signal packet taken but for a few bytes is the bench's packet broken
+// on the way, and a signal candidate overlapping it that only noise confirms is not taken.
 // A candidate overlapped by a later one that is confirmed as firmly is not taken (the
 // garbage in front of real packets overlaps them; a long candidate swallowing short
-// packets loses to them, but not to a lone short one that ends where it ends: a kind byte
-// near a packet's end makes one far more often than garbage ends at a packet's end with
-// just that packet inside); of two signal candidates a few bytes apart, confirmed alike,
-// neither is taken. In step a signal packet with no chain of packets behind it is garbage
+// packets loses to them, but while a measurement runs not to a lone short one that ends
+// where it ends: a kind byte near a packet's end makes one far more often than garbage ends
+// at a packet's end with just that packet inside); of two signal candidates a few bytes
+// apart, confirmed alike, neither is taken. In step a signal packet with no chain of packets behind it is garbage
 // that began where the stray bytes of a noisy line begin.
 // A resistance packet is taken like that only while a measurement awaits one
 // (setResistanceExpected()). With none running it needs two sound resistance packets
@@ -172,6 +175,8 @@ private:
     enum class Rhythm : std::uint8_t { In, Out, Lost };
     Rhythm rhythm(int head) const;
     void markSlot(int head, int length);
+    bool repeatsLastPacket(int at) const;
+    Evidence resistanceBehind(int end) const;
     enum class Decision : std::uint8_t { Take, Skip, Wait };
     Decision decide(int head, int length);
     bool takenAtTheEnd(int head, int length);
@@ -193,6 +198,10 @@ private:
     int m_contestedUntil = 0; // candidates starting before it were contested
     // Where the last packets and the candidates in their rhythm ended, newest last.
     std::array<int, 8> m_slotEnds{};
+    std::array<std::uint8_t, SignalPacketLength> m_lastSignal{}; // the last signal packet taken
+    bool m_haveLastSignal = false;
+    int m_brokenRepeatUntil = 0; // a failed repeat of it ended here
+    int m_refusedAt = -1; // a resistance candidate refused with the packet it ended
     int m_slotCount = 0;
     Support m_contestLevel = Support::None; // ... and need firmer support than this
     bool m_resistanceExpected = false;
