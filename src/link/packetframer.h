@@ -99,8 +99,8 @@ struct FramedPacket {
 // 1/65536 (0.024 per 100 MB) with one running.
 // After a restart into whole packets a false signal candidate overlaps the real packets,
 // which win; a false resistance candidate can end exactly where the first whole packet
-// begins only inside a signal packet's tail: 1/65536 per restart, only while a measurement
-// runs (the price of taking the first answer), else nothing.
+// begins only inside a signal packet's tail: at most 1/65536 per restart (bench_resync: 4
+// in a million restarts into mixed packets while a measurement runs, 2 with none).
 // On a noisy line a false candidate comes from a kind byte a few bytes off the place of a
 // broken packet - inside it, or among the stray bytes in front of it - that passes its
 // checksum and ends short of the next packet: about 17/65536 per broken packet, of which
