@@ -14,8 +14,9 @@
 // the rows that say no measurement runs. Prints one line per stream:
 //   stream <name>: packets <sound packets sent> lost <n> false <n> bytes <n>
 //
-//   bench_resync [scale]     (default 1: 300 000 restarts, 1 000 000 packets per noise
-//                            stream, 200 MB of random bytes)
+//   bench_resync [scale]     (default 1: 1 000 000 restarts per restart stream, 5 000 000
+//                            packets per noise stream, 1000 MB of random bytes; long
+//                            enough that the false packets of two rules can be told apart)
 
 #include "crc8.h"
 #include "packetframer.h"
@@ -77,6 +78,13 @@ public:
             size -= n;
             take();
         }
+    }
+
+    // The line falls quiet: what waits for the bytes behind it is judged as at the end.
+    void quiet()
+    {
+        m_framer.confirmQuietLine();
+        take();
     }
 
     // Settles the stream: whatever counted and was not seen is lost.
@@ -176,6 +184,7 @@ Tally clean(std::mt19937_64 &rng, Mix mix, long packets)
         }
     }
     m.read(pending.data(), pending.size());
+    m.quiet();
     m.settle();
     return t;
 }
@@ -185,7 +194,7 @@ Tally clean(std::mt19937_64 &rng, Mix mix, long packets)
 Tally restarts(std::mt19937_64 &rng, Mix mix, bool expected, long reads)
 {
     constexpr int WholePackets = 4;
-    constexpr std::size_t StreamGoesOn = 4 * SignalPacketLength;
+    constexpr std::size_t StreamGoesOn = PacketFramer::LookAhead;
     Tally t;
     auto framer = std::make_unique<PacketFramer>();
     framer->setResistanceExpected(expected);
@@ -245,6 +254,7 @@ Tally noise(std::mt19937_64 &rng, bool brokenChecksums, int perRead, long packet
         m.expect(p, false);
         m.read(p.data(), p.size());
     }
+    m.quiet();
     m.settle();
     return t;
 }
@@ -273,20 +283,26 @@ int main(int argc, char **argv)
 {
     const double scale = argc > 1 ? std::atof(argv[1]) : 1.0;
     auto n = [scale](double v) { return long(v * scale); };
-    std::mt19937_64 rng(20261210);
+    // Each stream draws from its own generator, so that a change to one leaves the others'
+    // bytes as they were.
+    std::uint64_t seed = 20261210;
+    auto rng = [&seed] { return std::mt19937_64(seed++); };
+    auto run = [](const char *name, std::mt19937_64 r, auto stream) { print(name, stream(r)); };
 
-    print("clean signal", clean(rng, Mix::Signal, n(1000000)));
-    print("clean mixed", clean(rng, Mix::Mixed, n(1000000)));
-    print("restart signal", restarts(rng, Mix::Signal, false, n(100000)));
-    print("restart resistance", restarts(rng, Mix::Resistance, true, n(100000)));
-    print("restart mixed", restarts(rng, Mix::Mixed, true, n(100000)));
-    print("restart resistance, no measurement running", restarts(rng, Mix::Resistance, false, n(100000)));
-    print("restart mixed, no measurement running", restarts(rng, Mix::Mixed, false, n(100000)));
-    print("noise 1x", noise(rng, false, 0, n(1000000)));
-    print("noise 1x, every third checksum broken", noise(rng, true, 0, n(1000000)));
-    print("noise 30x", noise(rng, false, 52, n(1000000)));
-    print("noise 30x, every third checksum broken", noise(rng, true, 52, n(1000000)));
-    print("random bytes", randomBytes(rng, false, n(200)));
-    print("random bytes, measurement running", randomBytes(rng, true, n(200)));
+    run("clean signal", rng(), [&](std::mt19937_64 &r) { return clean(r, Mix::Signal, n(1000000)); });
+    run("clean mixed", rng(), [&](std::mt19937_64 &r) { return clean(r, Mix::Mixed, n(1000000)); });
+    run("restart signal", rng(), [&](std::mt19937_64 &r) { return restarts(r, Mix::Signal, false, n(1000000)); });
+    run("restart resistance", rng(), [&](std::mt19937_64 &r) { return restarts(r, Mix::Resistance, true, n(1000000)); });
+    run("restart mixed", rng(), [&](std::mt19937_64 &r) { return restarts(r, Mix::Mixed, true, n(1000000)); });
+    run("restart resistance, no measurement running", rng(),
+        [&](std::mt19937_64 &r) { return restarts(r, Mix::Resistance, false, n(1000000)); });
+    run("restart mixed, no measurement running", rng(),
+        [&](std::mt19937_64 &r) { return restarts(r, Mix::Mixed, false, n(1000000)); });
+    run("noise 1x", rng(), [&](std::mt19937_64 &r) { return noise(r, false, 0, n(5000000)); });
+    run("noise 1x, every third checksum broken", rng(), [&](std::mt19937_64 &r) { return noise(r, true, 0, n(5000000)); });
+    run("noise 30x", rng(), [&](std::mt19937_64 &r) { return noise(r, false, 52, n(5000000)); });
+    run("noise 30x, every third checksum broken", rng(), [&](std::mt19937_64 &r) { return noise(r, true, 52, n(5000000)); });
+    run("random bytes", rng(), [&](std::mt19937_64 &r) { return randomBytes(r, false, n(1000)); });
+    run("random bytes, measurement running", rng(), [&](std::mt19937_64 &r) { return randomBytes(r, true, n(1000)); });
     return 0;
 }

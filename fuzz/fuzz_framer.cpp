@@ -1,6 +1,7 @@
-// Arbitrary bytes in arbitrary chunks through the framer and the receiver: the buffer stays
-// bounded, every packet taken as good carries a good checksum, and the receiver counts what
-// the framer hands out.
+// Arbitrary bytes in arbitrary chunks through the framer and the receiver: how the bytes are
+// cut into reads changes nothing, what waits after a read stays below the framer's look-ahead,
+// every packet taken as good carries a good checksum, and the receiver counts what the framer
+// hands out.
 #include "crc8.h"
 #include "fuzzinput.h"
 #include "linkreceiver.h"
@@ -28,11 +29,22 @@ bool checksumHolds(const Seen &packet)
     return packet.bytes.size() == ResistancePacketLength && p[0] == ResistanceKindByte && CRC8(p + 1, 5) == p[6];
 }
 
-// Feeds `stream` in reads of the sizes `cuts` gives (cycled), draining after each.
+// Feeds `stream` in reads of the sizes `cuts` gives (cycled; none: as one read), draining
+// after each, then lets the line fall quiet.
 std::vector<Seen> frame(const std::uint8_t *stream, std::size_t size, const std::vector<int> &cuts)
 {
     PacketFramer framer;
     std::vector<Seen> seen;
+    auto drain = [&] {
+        FramedPacket packet;
+        while (framer.nextPacket(packet)) {
+            Seen s{packet.kind, packet.check,
+                   QByteArray(reinterpret_cast<const char *>(packet.bytes.data()), qsizetype(packet.bytes.size()))};
+            if (s.check == PacketCheck::Good)
+                FUZZ_ASSERT(checksumHolds(s));
+            seen.push_back(std::move(s));
+        }
+    };
     std::size_t at = 0;
     std::size_t cut = 0;
     while (at < size) {
@@ -43,16 +55,13 @@ std::vector<Seen> frame(const std::uint8_t *stream, std::size_t size, const std:
         std::memcpy(space.data(), stream + at, std::size_t(count));
         FUZZ_ASSERT(framer.commit(count) == count);
         at += std::size_t(count);
-        FramedPacket packet;
-        while (framer.nextPacket(packet)) {
-            Seen s{packet.kind, packet.check,
-                   QByteArray(reinterpret_cast<const char *>(packet.bytes.data()), qsizetype(packet.bytes.size()))};
-            if (s.check == PacketCheck::Good)
-                FUZZ_ASSERT(checksumHolds(s));
-            seen.push_back(std::move(s));
-        }
-        FUZZ_ASSERT(framer.rxCount() >= 0 && framer.rxCount() <= PacketFramer::BufferSize);
+        drain();
+        // What waits is a packet begun, or one whose judging bytes have not all come.
+        FUZZ_ASSERT(framer.rxCount() >= 0 && framer.rxCount() < PacketFramer::LookAhead);
     }
+    framer.confirmQuietLine();
+    drain();
+    FUZZ_ASSERT(!framer.awaitsConfirmation());
     return seen;
 }
 
@@ -78,6 +87,7 @@ int receive(const std::uint8_t *stream, std::size_t size, int chunk, int &good)
         if (update.bytesRead == 0)
             break;
     }
+    receiver.lineQuiet(readings, context);
     good = receiver.signalPackets() + receiver.resistancePackets();
     return receiver.failedPackets();
 }
@@ -93,14 +103,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     std::size_t streamSize = 0;
     const std::uint8_t *stream = input.rest(streamSize);
 
-    // Taking a packet out of step depends on what has arrived behind it, so different
-    // cuttings may take different packets; each cutting must still keep every property,
-    // and the window's receiver must count what the framer hands out for the same reads.
-    frame(stream, streamSize, cuts);
+    const std::vector<Seen> whole = frame(stream, streamSize, {});
+    FUZZ_ASSERT(frame(stream, streamSize, cuts) == whole);
+    FUZZ_ASSERT(frame(stream, streamSize, {1}) == whole);
+
+    const auto goodCount = std::count_if(whole.begin(), whole.end(), [](const Seen &s) { return s.check == PacketCheck::Good; });
+    const auto failedCount = std::count_if(whole.begin(), whole.end(), [](const Seen &s) { return s.check == PacketCheck::BadChecksum; });
     for (const int chunk : {7, 4096}) {
-        const std::vector<Seen> seen = frame(stream, streamSize, {chunk});
-        const auto goodCount = std::count_if(seen.begin(), seen.end(), [](const Seen &s) { return s.check == PacketCheck::Good; });
-        const auto failedCount = std::count_if(seen.begin(), seen.end(), [](const Seen &s) { return s.check == PacketCheck::BadChecksum; });
         int good = 0;
         const int failed = receive(stream, streamSize, chunk, good);
         FUZZ_ASSERT(good == goodCount);

@@ -98,6 +98,10 @@ private slots:
     void noisyLineKeepsEverySoundPacket();
     void firstResistanceAnswerIsTakenBeforeASignalPacket_data();
     void firstResistanceAnswerIsTakenBeforeASignalPacket();
+    void garbageOverTheBenchsBrokenPacketIsNotTaken_data();
+    void garbageOverTheBenchsBrokenPacketIsNotTaken();
+    void cuttingTheBytesIntoReadsChangesNothing_data();
+    void cuttingTheBytesIntoReadsChangesNothing();
     void incompletePacketWaitsAtTheFrontOfTheBuffer();
     void commitNeverGoesPastTheBuffer();
     void streamLongerThanTheBufferIsReadInRoomSizedPieces();
@@ -174,8 +178,8 @@ void TestPacketFramer::badChecksumDropsOnlyItsOwnBytes()
     framer->setResistanceExpected(true); // a measurement runs
     const QByteArray good = resistancePacket(2.5f);
     const QByteArray other = resistancePacket(4.5f);
-    const QList<Seen> seen = feed(*framer, withBadChecksum(plainSignal()) + good + other
-                                               + withBadChecksum(resistancePacket(1.0f)) + good + other);
+    const QList<Seen> seen = feedThenQuiet(*framer, withBadChecksum(plainSignal()) + good + other
+                                                        + withBadChecksum(resistancePacket(1.0f)) + good + other);
     QCOMPARE(seen.size(), 6);
     QCOMPARE(seen[0].kind, PacketKind::Signal);
     QCOMPARE(seen[0].check, PacketCheck::BadChecksum);
@@ -264,7 +268,7 @@ void TestPacketFramer::readThatBeginsMidPacketLosesNoPacketBehindIt()
     QFETCH(int, failures);
     framer->restartStream();
     QVERIFY(!framer->inStep());
-    const QList<Seen> seen = feed(*framer, tail + stream);
+    const QList<Seen> seen = feedThenQuiet(*framer, tail + stream);
     QByteArray good;
     int failed = 0;
     for (const Seen &p : seen) {
@@ -333,7 +337,7 @@ void TestPacketFramer::lonePacketAfterARestartWaitsForItsFollowerOrAQuietLine()
     framer->restartStream();
     QVERIFY(feed(*framer, r1).isEmpty());
     QVERIFY(framer->awaitsConfirmation());
-    QList<Seen> seen = feed(*framer, r2);
+    QList<Seen> seen = feedThenQuiet(*framer, r2);
     QCOMPARE(seen.size(), 2);
     QCOMPARE(seen[0].bytes, r1);
     QCOMPARE(seen[1].bytes, r2);
@@ -356,7 +360,7 @@ void TestPacketFramer::restartDropsWhatIsHeld()
     framer->restartStream();
     QCOMPARE(framer->rxCount(), 0);
     const QByteArray r = resistancePacket(5.0f);
-    const QList<Seen> seen = feed(*framer, plainSignal().mid(30) + r + r);
+    const QList<Seen> seen = feedThenQuiet(*framer, plainSignal().mid(30) + r + r);
     QCOMPARE(seen.size(), 2);
     QCOMPARE(seen[0].bytes, r);
 }
@@ -450,6 +454,96 @@ void TestPacketFramer::firstResistanceAnswerIsTakenBeforeASignalPacket()
     for (const Seen &p : feedThenQuiet(*framer, fromList({0x42}) + answer))
         resistance += p.check == PacketCheck::Good ? 1 : 0;
     QCOMPARE(resistance, answers);
+}
+
+void TestPacketFramer::garbageOverTheBenchsBrokenPacketIsNotTaken_data()
+{
+    QTest::addColumn<int>("strayBefore"); // stray bytes in front of the garbage's kind byte
+    QTest::newRow("kind byte right behind a packet") << 0;
+    QTest::newRow("kind byte among the stray bytes") << 8;
+}
+
+// A bench with steady readings sends the same packet again and again; one of them broken
+// on the way, with a kind byte among the stray bytes in front of it whose 58 bytes pass
+// their checksum, is a sound candidate confirmed across noise like any packet. It is
+// garbage: it overlaps the bench's own packet.
+void TestPacketFramer::garbageOverTheBenchsBrokenPacketIsNotTaken()
+{
+    QFETCH(int, strayBefore);
+    const QByteArray steady = plainSignal(3);
+    const QByteArray broken = withBadChecksum(steady);
+    // Seven bytes in front of the broken packet: a kind byte and six more, the last chosen
+    // so that the candidate they start passes its checksum.
+    QByteArray head = fromList({0xBB, 0x12, 0x34, 0x56, 0x78, 0x9A, 0x00});
+    for (int x = 0; x < 256; ++x) {
+        head[6] = char(x);
+        const QByteArray candidate = head + broken.left(SignalPacketLength - head.size());
+        if (CRC8(reinterpret_cast<const std::uint8_t *>(candidate.constData()) + 1, 52) == std::uint8_t(candidate[53]))
+            break;
+    }
+    const QByteArray stream = steady + fromList({0x01, 0x02}) + steady + QByteArray(strayBefore, char(0x21)) + head
+                              + broken + fromList({0x03, 0x04}) + steady + fromList({0x05}) + steady + fromList({0x06})
+                              + steady;
+    framer->restartStream();
+    int good = 0;
+    for (const Seen &p : feedThenQuiet(*framer, stream)) {
+        if (p.check == PacketCheck::Good) {
+            QCOMPARE(p.bytes.toHex(), steady.toHex());
+            ++good;
+        }
+    }
+    QCOMPARE(good, 5);
+}
+
+void TestPacketFramer::cuttingTheBytesIntoReadsChangesNothing_data()
+{
+    QTest::addColumn<QByteArray>("stream"); // after a restart
+    QTest::addColumn<int>("read");          // bytes per read
+
+    // Noise behind every packet, a kind byte among the stray bytes now and then.
+    for (const bool broken : {false, true}) {
+        QRandomGenerator random(23);
+        QByteArray stream = someSignal(7).mid(11);
+        for (int i = 1; i <= 400; ++i) {
+            SignalFields f;
+            f.Uab = random.generate();
+            f.Ia = random.generate();
+            f.UabMean = random.generate();
+            const QByteArray packet = signalPacket(f);
+            stream += broken && i % 3 == 0 ? withBadChecksum(packet) : packet;
+            for (int n = int(random.bounded(1, 17)); n > 0; --n)
+                stream += char(i % 5 == 0 && n == 1 ? 0xBB : random.bounded(256));
+        }
+        for (const int read : {1, 7, 61, 500})
+            QTest::addRow("stray bytes%s, reads of %d", broken ? ", every third checksum broken" : "", read)
+                << stream << read;
+    }
+    // The second packet is judged by what follows it, which the first read does not hold.
+    const QByteArray twoThenJunk = plainSignal(1) + plainSignal(2) + QByteArray(300, char(0x11));
+    QTest::newRow("two packets, then junk in the next read") << twoThenJunk << 2 * SignalPacketLength;
+}
+
+// The packets taken are those the stream read whole gives, and what waits after a read
+// stays below the look-ahead.
+void TestPacketFramer::cuttingTheBytesIntoReadsChangesNothing()
+{
+    QFETCH(QByteArray, stream);
+    QFETCH(int, read);
+    auto framed = [&](qsizetype piece) {
+        PacketFramer f;
+        f.restartStream();
+        QByteArray good;
+        for (qsizetype at = 0; at < stream.size(); at += piece) {
+            for (const Seen &p : feed(f, stream.mid(at, piece)))
+                good += p.check == PacketCheck::Good ? p.bytes : QByteArray("|");
+            if (f.rxCount() >= PacketFramer::LookAhead)
+                return QByteArray("held ") + QByteArray::number(f.rxCount());
+        }
+        for (const Seen &p : feedThenQuiet(f, {}))
+            good += p.check == PacketCheck::Good ? p.bytes : QByteArray("|");
+        return good;
+    };
+    QCOMPARE(framed(read).toHex(), framed(stream.size()).toHex());
 }
 
 void TestPacketFramer::incompletePacketWaitsAtTheFrontOfTheBuffer()
