@@ -62,7 +62,7 @@ public:
         if (!check(CatalogueFile::saveType(TypeName, type) == CatalogueFile::SaveResult::Saved,
                    "the type could not be stored"))
             return false;
-        f.form->refillTypeList();
+        f.windows->records.refillTypeList();
         f.showPageOf(f.form->control<QComboBox>("Name"));
         typeText(f.form->control<QComboBox>("Name")->lineEdit(), TypeName);
         // The operator picks the scheme from the list, which also sets the item index.

@@ -1,4 +1,5 @@
 #include "archivecontroller.h"
+#include "recordscontroller.h"
 
 #include "Unit4.h"
 #include "archiveoutbox.h"
@@ -50,9 +51,9 @@ std::shared_ptr<SheetStore> storeOf(const QByteArray &data, QString *error)
 
 } // namespace
 
-ArchiveController::ArchiveController(TForm1 &window, const Ui::PageMain &main,
+ArchiveController::ArchiveController(TForm1 &window, const RecordsController &records, const Ui::PageMain &main,
                                      const Ui::PageProtocol &protocol, TForm3 &document, TForm4 &preview)
-    : Ui::PageMain(main), Ui::PageProtocol(protocol), m_window(window), Form3(&document), Form4(&preview),
+    : Ui::PageMain(main), Ui::PageProtocol(protocol), m_window(window), m_records(records), Form3(&document), Form4(&preview),
       // The records folder is known by now: the program's own, or a test's.
       m_archive(std::make_unique<ProtocolArchive>(ArchiveSettings::fromSettingsFile()))
 {
@@ -97,7 +98,7 @@ ArchiveRecord ArchiveController::mainWindowPartOfRecord() const
     record.type = Name->currentText();
     record.serialNumber = RepairNumber->text();
     record.firm = Firm->toPlainText();
-    const QHash<QString, QString> results = m_window.stateTexts();
+    const QHash<QString, QString> results = m_records.stateTexts();
     for (auto it = results.cbegin(); it != results.cend(); ++it)
         record.results.insert(it.key(), it.value());
     return record;

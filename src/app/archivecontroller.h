@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <memory>
 
+class RecordsController;
 class TForm3;
 class TForm4;
 
@@ -16,7 +17,7 @@ class TForm4;
 class ArchiveController : public QObject, private Ui::PageMain, private Ui::PageProtocol {
     Q_OBJECT
 public:
-    ArchiveController(TForm1 &window, const Ui::PageMain &main, const Ui::PageProtocol &protocol,
+    ArchiveController(TForm1 &window, const RecordsController &records, const Ui::PageMain &main, const Ui::PageProtocol &protocol,
                       TForm3 &document, TForm4 &preview);
     ~ArchiveController() override;
 
@@ -30,6 +31,7 @@ public:
 
 private:
     TForm1 &m_window;
+    const RecordsController &m_records;
     TForm3 *const Form3;
     TForm4 *const Form4;
     std::unique_ptr<ProtocolArchive> m_archive;

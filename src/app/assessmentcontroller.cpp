@@ -1,4 +1,5 @@
 #include "assessmentcontroller.h"
+#include "recordscontroller.h"
 
 #include "protocolarchive.h"
 #include "protocolfields.h"
@@ -19,9 +20,9 @@ const QString FlashPrefix = ProtocolFields::find(ProtocolFields::FlashTemperatur
 
 } // namespace
 
-AssessmentController::AssessmentController(const TForm1 &window, const Ui::PageMain &main,
+AssessmentController::AssessmentController(const RecordsController &records, const Ui::PageMain &main,
                                            const Ui::PageProtocol &protocol, ProtocolArchive &archive)
-    : Ui::PageMain(main), Ui::PageProtocol(protocol), m_window(window), m_archive(archive)
+    : Ui::PageMain(main), Ui::PageProtocol(protocol), m_records(records), m_archive(archive)
 {
     connect(AssessmentButton, &QPushButton::clicked, this, [this] { runGuarded([this] { AssessmentButtonClick(); }); });
 }
@@ -48,7 +49,7 @@ void AssessmentController::AssessmentButtonClick()
 
 QHash<QString, QString> AssessmentController::assessmentTexts() const
 {
-    QHash<QString, QString> texts = m_window.stateTexts();
+    QHash<QString, QString> texts = m_records.stateTexts();
     texts.insert(u"ProtocolNumber"_s, ProtocolNumber->text());
     for (QLineEdit *e : {Unom, Unom2, ElectricStrength, AcidNumber, WaterContent, FlashTemperature})
         texts.insert(e->objectName(), e->text());

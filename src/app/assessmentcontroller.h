@@ -7,13 +7,14 @@
 #include <QPointer>
 
 class ProtocolArchive;
+class RecordsController;
 
 // "Оценка результатов": the window that judges what was measured, made when first asked
 // for, against the previous protocol of the same transformer in the archive.
 class AssessmentController : public QObject, private Ui::PageMain, private Ui::PageProtocol {
     Q_OBJECT
 public:
-    AssessmentController(const TForm1 &window, const Ui::PageMain &main,
+    AssessmentController(const RecordsController &records, const Ui::PageMain &main,
                          const Ui::PageProtocol &protocol, ProtocolArchive &archive);
     ~AssessmentController() override;
 
@@ -26,7 +27,7 @@ public:
     PreviousRecord previousRecord(const QString &serial, const QString &protocolNumber) const;
 
 private:
-    const TForm1 &m_window;
+    const RecordsController &m_records;
     ProtocolArchive &m_archive;
     QPointer<AssessmentWindow> m_assessmentWindow;
 };

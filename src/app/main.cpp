@@ -3,7 +3,6 @@
 #include "benchtables.h"
 #include "controls.h"
 #include "errorreport.h"
-#include "formrecords.h"
 #include "instrumentranges.h"
 
 #include <QCheckBox>
@@ -55,7 +54,6 @@ TForm1::TForm1(QWidget *parent) : QWidget(parent)
     }
 
     connectShell();
-    setupRecords();
     FormCreate();
 }
 
@@ -182,8 +180,6 @@ void TForm1::mousePressEvent(QMouseEvent *event)
 
 bool TForm1::eventFilter(QObject *watched, QEvent *event)
 {
-    if (isIdleNameEnter(watched, event))
-        return true;
     if (watched == sPanel1 && event->type() == QEvent::MouseButtonRelease) {
         auto *me = static_cast<QMouseEvent *>(event);
         if (sPanel1->rect().contains(me->position().toPoint()))
@@ -204,12 +200,11 @@ void TForm1::showEvent(QShowEvent *event)
         move(area.center() - QPoint(frameGeometry().width() / 2, frameGeometry().height() / 2));
     }
     emit starting();
-    runGuarded([this] { FormShow(); });
 }
 
 void TForm1::closeEvent(QCloseEvent *event)
 {
-    runGuarded([this] { FormClose(); });
+    emit closing();
     QWidget::closeEvent(event);
     emit closed();
 }

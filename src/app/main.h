@@ -48,29 +48,10 @@ public:
     explicit TForm1(QWidget *parent = nullptr);
     ~TForm1() override;
 
-    // State of the records beside the controls, defined with its handlers (formrecords.h).
-    struct RecordsState;
-    std::unique_ptr<RecordsState> Records;
-
     // ---- shell ----
     void FormCreate();
     void sBitBtn2Click();
     void sPanel1Click();
-    void FormShow();
-    void FormClose();
-
-    // ---- records ----
-    void cbAutoStopClick();
-    void NameChange();
-    void sButton6Click();
-    void sButton7Click();
-    // Loads the type named in `Name`; at start-up without emptying the entries first.
-    void loadType(bool clearFirst);
-    void refillTypeList();
-    void restoreState();
-    void writeState();
-    QHash<QString, QString> stateTexts() const;
-    TransformerType typeOnPage() const;
 
     // Every named control of the window, bound once when the window is built. The state
     // file's keys, the calculations' fields and the filling reach controls only through
@@ -89,9 +70,8 @@ public:
 signals:
     // The window is about to show for the first time, before its start-up reading.
     void starting();
-    // The state file's winding temperature is in its field again, to be checked as at
-    // start-up.
-    void temperatureRestored();
+    // The window is closing: what it holds is to be kept.
+    void closing();
     // The window has closed; the program ends with it, whatever other windows are open.
     void closed();
 
@@ -112,11 +92,6 @@ private:
     // The six tab pages, each filled by its form.
     QWidget *Main, *Idle, *Chort, *Transformations, *Resistence, *sTabSheet6;
     // Wiring of the other areas, each defined beside its handlers.
-    void setupRecords();
-    // True after refusing a text of `field` that the files cannot hold.
-    bool refuseUnstorableText(QWidget *field);
-    // Enter in `Name` whose text is the type already loaded: nothing to do.
-    bool isIdleNameEnter(QObject *watched, QEvent *event) const;
     // The service controls an operator never needs, each shown or hidden in turn.
     enum class Diagnostic { Labels3And4 = 1, Label8 = 2, Gauge = 4 };
     Q_DECLARE_FLAGS(Diagnostics, Diagnostic)

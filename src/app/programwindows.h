@@ -7,6 +7,7 @@
 #include "main.h"
 #include "protocolcontroller.h"
 #include "ratedcontroller.h"
+#include "recordscontroller.h"
 #include "testscontroller.h"
 #include "report.h"
 #include "sets.h"
@@ -22,6 +23,7 @@ struct ProgramWindows {
     TForm1 form1;
     RatedController rated;
     LinkController link;
+    RecordsController records;
     TForm3 form3; // the protocol document
     TForm4 form4; // its preview
     TForm5 form5{link.VaComm1};

@@ -167,7 +167,7 @@ void TstProtocolArchiving::producedProtocolIsKeptOnceAndRevisedWhenChanged()
     QCOMPARE(record->firm, u"ООО Ромашка"_s);
     QCOMPARE(record->fields.value(u"QRProtocolNumber"_s), u"Протокол №12 испытания трансформатора ТМ-250/10"_s);
     QCOMPARE(record->fields.value(u"QRConclusion"_s), u"Годен"_s);
-    QCOMPARE(record->results, asMap(f->form->stateTexts()));
+    QCOMPARE(record->results, asMap(f->windows->records.stateTexts()));
     QVERIFY(record->results.values().contains(u"1240"_s));
     for (const auto &[data, view] : {std::pair{record->sheet1, form4->QRPreview1},
                                      std::pair{record->sheet2, form4->QRPreview2}}) {

@@ -1,4 +1,7 @@
-#include "formrecords.h"
+#include "recordscontroller.h"
+
+#include "inputerrors.h"
+#include "ratedcontroller.h"
 
 #include "bencherror.h"
 #include "cataloguefile.h"
@@ -37,17 +40,26 @@ QString unstorableTextMessage(const QString &text, const QStringList &characters
         + named.join(QStringLiteral(", ")) + QStringLiteral(".");
 }
 
+// Letter case and blanks around a name do not tell two types apart.
+bool sameTypeName(const QString &a, const QString &b)
+{
+    return a.trimmed().compare(b.trimmed(), Qt::CaseInsensitive) == 0;
+}
+
 } // namespace
 
-void TForm1::setupRecords()
+RecordsController::RecordsController(TForm1 &window, RatedController &rated, InputErrors &inputErrors,
+                                     const Ui::Form1 &form, const Ui::PageMain &main,
+                                     const Ui::PageResistence &resistance, const Ui::PageProtocol &protocol)
+    : Ui::Form1(form), Ui::PageMain(main), Ui::PageResistence(resistance), Ui::PageProtocol(protocol),
+      m_window(window), m_rated(rated), m_inputErrors(inputErrors)
 {
-    Records = std::make_unique<RecordsState>();
 
     // Settings are written field by field as the operator leaves them.
     // A text the file cannot hold is never written: refused when the field is left,
     // passed over at close, so the stored value stays as it was.
     const auto addWriter = [this](QWidget *field, std::function<void()> write) {
-        Records->settingWriters.insert(field, [field, write] {
+        m_settingWriters.insert(field, [field, write] {
             if (unstorableCharacters(controlText(field)).isEmpty())
                 write();
         });
@@ -57,7 +69,7 @@ void TForm1::setupRecords()
         });
     };
     for (const SettingsFile::TextSetting &setting : SettingsFile::textSettings()) {
-        QWidget *field = control(setting.control);
+        QWidget *field = m_window.control(setting.control);
         addWriter(field, [field, name = setting.control] { SettingsFile::writeText(name, controlText(field)); });
     }
     // The other texts the operator types and the files keep; those read as numbers are
@@ -78,29 +90,32 @@ void TForm1::setupRecords()
     connect(Name, &QComboBox::activated, this, [this] { runGuarded([this] { NameChange(); }); });
     connect(sButton6, &QPushButton::clicked, this, [this] { runGuarded([this] { sButton6Click(); }); });
     connect(sButton7, &QPushButton::clicked, this, [this] { runGuarded([this] { sButton7Click(); }); });
+    connect(&window, &TForm1::starting, this, [this] { runGuarded([this] { FormShow(); }); });
+    connect(&window, &TForm1::closing, this, [this] { runGuarded([this] { FormClose(); }); });
 }
 
-bool TForm1::refuseUnstorableText(QWidget *field)
+bool RecordsController::refuseUnstorableText(QWidget *field)
 {
     const QString text = controlText(field);
     const QStringList characters = unstorableCharacters(text);
     if (characters.isEmpty())
         return false;
     // While the focus goes back to another refused field, this one waits for its turn.
-    if (!m_inputErrors->givingFocusBack())
-        m_inputErrors->report(field, unstorableTextMessage(text, characters));
+    if (!m_inputErrors.givingFocusBack())
+        m_inputErrors.report(field, unstorableTextMessage(text, characters));
     return true;
 }
 
-bool TForm1::isIdleNameEnter(QObject *watched, QEvent *event) const
+// Enter in `Name` whose text is the type already loaded: nothing to do.
+bool RecordsController::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() != QEvent::KeyPress || (watched != Name && watched != Name->lineEdit()))
-        return false;
+        return QObject::eventFilter(watched, event);
     const int key = static_cast<QKeyEvent *>(event)->key();
-    return (key == Qt::Key_Return || key == Qt::Key_Enter) && sameTypeName(Name->currentText(), Records->loadedName);
+    return (key == Qt::Key_Return || key == Qt::Key_Enter) && sameTypeName(Name->currentText(), m_loadedName);
 }
 
-void TForm1::refillTypeList()
+void RecordsController::refillTypeList()
 {
     const QString text = Name->currentText();
     Name->clear();
@@ -109,14 +124,14 @@ void TForm1::refillTypeList()
     Name->setEditText(text);
 }
 
-void TForm1::FormShow()
+void RecordsController::FormShow()
 {
-    PageControl1->setActivePage(Main);
+    PageControl1->setActivePage(PageControl1->page(TForm1::PageMain));
 
     removeLeftOverTemporaries();
     const BenchSettings s = SettingsFile::read();
     for (const SettingsFile::TextSetting &setting : SettingsFile::textSettings())
-        setControlText(control(setting.control), s.texts.value(setting.control));
+        setControlText(m_window.control(setting.control), s.texts.value(setting.control));
     cbAutoStop->setChecked(s.autoStop);
 
     YearOfRepair->setText(QString::number(QDate::currentDate().year()));
@@ -131,26 +146,26 @@ void TForm1::FormShow()
 }
 
 // The text every state key stands for as the window shows it now.
-QHash<QString, QString> TForm1::stateTexts() const
+QHash<QString, QString> RecordsController::stateTexts() const
 {
     QHash<QString, QString> texts;
     for (const StateKey &k : StateFile::keys()) {
         switch (k.kind) {
         case StateKey::Kind::Text:
-            texts.insert(k.key, controlText(control(k.control)));
+            texts.insert(k.key, controlText(m_window.control(k.control)));
             break;
         case StateKey::Kind::ListIndex:
-            texts.insert(k.key, QString::number(qobject_cast<QComboBox *>(control(k.control))->currentIndex()));
+            texts.insert(k.key, QString::number(qobject_cast<QComboBox *>(m_window.control(k.control))->currentIndex()));
             break;
         case StateKey::Kind::GridCell:
-            texts.insert(k.key, grid(k.control)->cell(k.column, k.row));
+            texts.insert(k.key, m_window.grid(k.control)->cell(k.column, k.row));
             break;
         }
     }
     return texts;
 }
 
-void TForm1::restoreState()
+void RecordsController::restoreState()
 {
     const QList<StateKey> &keys = StateFile::keys();
     const StateEntries entries = StateFile::read(stateTexts());
@@ -159,21 +174,22 @@ void TForm1::restoreState()
         const QString &text = entries[i].second;
         switch (k.kind) {
         case StateKey::Kind::Text: {
-            QWidget *w = control(k.control);
+            QWidget *w = m_window.control(k.control);
             // An insulation field recomputes its coefficient as typing would.
             setControlText(w, text);
+            // At start-up the window itself is the sender: an empty temperature is reported.
             if (w == Temperature)
-                emit temperatureRestored();
+                m_rated.TemperatureExit(&m_window);
             break;
         }
         case StateKey::Kind::ListIndex: {
-            auto *combo = qobject_cast<QComboBox *>(control(k.control));
+            auto *combo = qobject_cast<QComboBox *>(m_window.control(k.control));
             // The link follows the range lists' changes; an unchanged one is in force already.
             combo->setCurrentIndex(text.toInt());
             break;
         }
         case StateKey::Kind::GridCell:
-            grid(k.control)->setCell(k.column, k.row, text);
+            m_window.grid(k.control)->setCell(k.column, k.row, text);
             break;
         }
     }
@@ -181,7 +197,7 @@ void TForm1::restoreState()
 
 // A text the file cannot hold keeps the value stored before; a refusal already told the
 // operator when the field was left.
-void TForm1::writeState()
+void RecordsController::writeState()
 {
     QHash<QString, QString> texts = stateTexts();
     QHash<QString, QString> storedOr = texts;
@@ -202,31 +218,31 @@ void TForm1::writeState()
 // window closes all the same: the operator must never be trapped in it. Closing does not
 // leave the field in edit, so a setting typed just before would be lost: it is written
 // here, on its own, so that its failure does not keep the state from being written.
-void TForm1::FormClose()
+void RecordsController::FormClose()
 {
-    if (const std::function<void()> write = Records->settingWriters.value(focusWidget()))
+    if (const std::function<void()> write = m_settingWriters.value(m_window.focusWidget()))
         runGuarded(write);
     writeState();
 }
 
-void TForm1::cbAutoStopClick()
+void RecordsController::cbAutoStopClick()
 {
     SettingsFile::writeAutoStop(cbAutoStop->isChecked());
 }
 
 // Only a new name empties the entries: choosing the loaded type again reloads its rated
 // data and keeps every result.
-void TForm1::NameChange()
+void RecordsController::NameChange()
 {
-    loadType(!sameTypeName(Name->currentText(), Records->loadedName));
+    loadType(!sameTypeName(Name->currentText(), m_loadedName));
 }
 
-void TForm1::loadType(bool clearFirst)
+void RecordsController::loadType(bool clearFirst)
 {
     if (clearFirst)
-        sBitBtn2Click();
+        m_window.sBitBtn2Click();
     const QString name = Name->currentText();
-    Records->loadedName = name;
+    m_loadedName = name;
     if (name.isEmpty())
         return;
     TransformerType type = typeOnPage();
@@ -243,7 +259,7 @@ void TForm1::loadType(bool clearFirst)
     Circuit->setEditText(type.circuit);
 }
 
-TransformerType TForm1::typeOnPage() const
+TransformerType RecordsController::typeOnPage() const
 {
     TransformerType type;
     type.unom = Unom->text();
@@ -259,7 +275,7 @@ TransformerType TForm1::typeOnPage() const
     return type;
 }
 
-void TForm1::sButton6Click()
+void RecordsController::sButton6Click()
 {
     const QString name = Name->currentText();
     if (name.isEmpty())
@@ -277,19 +293,19 @@ void TForm1::sButton6Click()
         break;
     case CatalogueFile::SaveResult::UnfitName:
         Prompts::current().showMessage(
-            this, InputErrorCaption,
+            &m_window, InputErrorCaption,
             CatalogueFile::unfitNameMessage(name),
             PromptIcon::Error);
         break;
     }
 }
 
-void TForm1::sButton7Click()
+void RecordsController::sButton7Click()
 {
     CatalogueFile::deleteType(Name->currentText());
     refillTypeList();
     Name->setEditText(QString());
-    Records->loadedName.clear();
+    m_loadedName.clear();
     for (QLineEdit *e : {TransformerWeight, Pnom, Unom, Unom2, Inom, Inom2})
         e->clear();
     Circuit->setEditText(QString());
