@@ -166,6 +166,9 @@ HistoryPlot HistoryPlot::make(const HistorySeries::Chart &chart, const QList<std
         lower->append(x0, band.lower.value_or(y0));
         lower->append(x1, band.lower.value_or(y0));
         auto *area = new QAreaSeries(upper, lower);
+        // The area does not own its edges; they go with it.
+        upper->setParent(area);
+        lower->setParent(area);
         const QColor lineColour = LineColours[bandLine[b] % 3];
         area->setName(ownBands ? u"норма "_s + chart.lines[bandLine[b]].name : u"норма"_s);
         area->setBrush(bandColour(lineColour, ownBands));
