@@ -609,13 +609,9 @@ void TForm4::QRSavePdfClick()
     if (sheets.isEmpty())
         return;
     const FileRequest request{u"Сохранение протокола в PDF"_s, {u"PDF (*.pdf)"_s}, u"pdf"_s, pdfProposedPath()};
-    const QString path = Prompts::current().saveFileName(this, request);
-    if (path.isEmpty())
-        return;
     // Unlike the pair of "Сохранить", a PDF is not written over an existing file unasked.
-    if (QFileInfo::exists(path)
-        && !Prompts::current().askYesNo(this, request.title,
-                                        u"Файл %1 уже существует.\nЗаменить его?"_s.arg(QDir::toNativeSeparators(path))))
+    const QString path = askSaveFileName(this, request, request.title);
+    if (path.isEmpty())
         return;
     if (!SheetOutput::writePdf(sheets, path)) {
         reportSaveFailure(path);

@@ -572,13 +572,8 @@ void ArchiveWindow::exportSelected(ArchiveExport::Format format)
     request.filters = {ArchiveExport::fileFilter(format)};
     request.defaultExtension = ArchiveExport::extension(format);
     request.proposedName = proposedExportName(format, ids);
-    const QString path = Prompts::current().saveFileName(this, request);
+    const QString path = askSaveFileName(this, request, ProtocolArchive::Caption);
     if (path.isEmpty())
-        return;
-    if (QFileInfo::exists(path)
-        && !Prompts::current().askYesNo(this, ProtocolArchive::Caption,
-                                        QStringLiteral("Файл %1 уже существует.\nЗаменить его?")
-                                            .arg(QDir::toNativeSeparators(path))))
         return;
     m_exportFolder = QFileInfo(path).absolutePath();
 

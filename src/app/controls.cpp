@@ -382,32 +382,6 @@ void setTabChain(const QList<QWidget *> &controls)
         QWidget::setTabOrder(stops[i - 1], stops[i]);
 }
 
-QLabel *makeLabel(QWidget *parent, const char *name, int x, int y, const QString &text)
-{
-    auto *l = new QLabel(text, parent);
-    l->setObjectName(QString::fromLatin1(name));
-    l->move(x, y);
-    l->adjustSize();
-    return l;
-}
-
-QLabel *makeFramedLabel(QWidget *parent, const char *name, int x, int y, int w, int h,
-                   const QString &text, bool bold)
-{
-    auto *l = new QLabel(text, parent);
-    l->setObjectName(QString::fromLatin1(name));
-    l->setGeometry(x, y, w, h);
-    l->setFrameStyle(QFrame::Box | QFrame::Plain);
-    l->setAlignment(Qt::AlignCenter);
-    l->setProperty("framedText", true);
-    if (bold) {
-        QFont f = l->font();
-        f.setBold(true);
-        l->setFont(f);
-    }
-    return l;
-}
-
 void setTextColour(QWidget *widget, const QColor &colour)
 {
     QPalette p = widget->palette();

@@ -134,8 +134,3 @@ void selectAllText(QWidget *widget);
 QString controlText(const QWidget *widget);
 // Shows `text` in a label, edit, memo or combo box (as its edit text); others ignore it.
 void setControlText(QWidget *widget, const QString &text);
-
-// Shared look of plain texts and framed read-only cells.
-QLabel *makeLabel(QWidget *parent, const char *name, int x, int y, const QString &text);
-QLabel *makeFramedLabel(QWidget *parent, const char *name, int x, int y, int w, int h,
-                   const QString &text = QString(), bool bold = false);

@@ -518,14 +518,7 @@ QString HistoryWindow::askPath(const QString &title, const QString &filter, cons
     request.filters = {filter};
     request.defaultExtension = extension;
     request.proposedName = name;
-    const QString path = Prompts::current().saveFileName(this, request);
-    if (path.isEmpty())
-        return QString();
-    if (QFileInfo::exists(path)
-        && !Prompts::current().askYesNo(this, Caption,
-                                        u"Файл %1 уже существует.\nЗаменить его?"_s.arg(QDir::toNativeSeparators(path))))
-        return QString();
-    return path;
+    return askSaveFileName(this, request, Caption);
 }
 
 void HistoryWindow::saveChartImage()

@@ -3,6 +3,7 @@
 #include "recordslocation.h"
 
 #include <QFileDialog>
+#include <QDir>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPrintDialog>
@@ -93,4 +94,16 @@ bool WidgetPrompts::setUpPrinter(QWidget *owner, QPrinter *printer)
     // The dialog hands its choice to `printer` only when it is accepted.
     QPrintDialog dialog(printer, owner);
     return dialog.exec() == QDialog::Accepted;
+}
+
+QString askSaveFileName(QWidget *owner, const FileRequest &request, const QString &caption)
+{
+    const QString path = Prompts::current().saveFileName(owner, request);
+    if (path.isEmpty() || !QFileInfo::exists(path))
+        return path;
+    return Prompts::current().askYesNo(owner, caption,
+                                       QStringLiteral("Файл %1 уже существует.\nЗаменить его?")
+                                           .arg(QDir::toNativeSeparators(path)))
+        ? path
+        : QString();
 }

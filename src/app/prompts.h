@@ -39,6 +39,10 @@ public:
     static Prompts *install(Prompts *prompts);
 };
 
+// The save dialog for a file that is not replaced unasked: the chosen path, or empty after a
+// cancel or after "Нет" to replacing the file that is there.
+QString askSaveFileName(QWidget *owner, const FileRequest &request, const QString &caption);
+
 // The platform's modal message boxes (a single OK button), file dialogs and print dialog.
 class WidgetPrompts : public Prompts {
 public:

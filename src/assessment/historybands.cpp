@@ -2,30 +2,18 @@
 
 #include "judgement.h"
 
-#include <QLocale>
 #include <cmath>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
-QString number(double v)
-{
-    QString text = QLocale::c().toString(v, 'f', std::fabs(v) >= 100 ? 1 : 4);
-    if (text.contains(u'.')) {
-        while (text.endsWith(u'0'))
-            text.chop(1);
-        if (text.endsWith(u'.'))
-            text.chop(1);
-    }
-    return text;
-}
 
 NormBand around(double reference, double percent, const QString &what)
 {
     const double span = std::fabs(reference) * percent / 100;
     return {reference - span, reference + span,
-            u"±"_s + number(percent) + u" % от "_s + what + u' ' + number(reference), {}};
+            u"±"_s + numberText(percent) + u" % от "_s + what + u' ' + numberText(reference), {}};
 }
 
 template<std::size_t N>
@@ -47,8 +35,8 @@ std::optional<NormBand> normBand(const QString &normId, int tap, int row, const 
     const auto above = [&](std::optional<double> declared, const QString &name) {
         if (declared && *declared > 0)
             band = NormBand{std::nullopt, *declared * (1 + value(0) / 100),
-                            u"не более +"_s + number(value(0)) + u" % от паспортного "_s + name + u' '
-                                + number(*declared), {}};
+                            u"не более +"_s + numberText(value(0)) + u" % от паспортного "_s + name + u' '
+                                + numberText(*declared), {}};
     };
     if (normId == u"noload.current") {
         above(in.type.i0, u"I0"_s);
@@ -70,24 +58,24 @@ std::optional<NormBand> normBand(const QString &normId, int tap, int row, const 
             const double t = *in.serial.resistanceTemperature;
             if (r && *r > 0 && in.materialConstant + t > 0)
                 band = around(resistanceAt(*r, t, in.referenceTemperature, in.materialConstant), value(0),
-                              u"заводского, приведённого к "_s + number(in.referenceTemperature) + u" °C,"_s);
+                              u"заводского, приведённого к "_s + numberText(in.referenceTemperature) + u" °C,"_s);
         }
     } else if (normId == u"insulation.kabs") {
         band = NormBand{value(0), std::nullopt,
-                        u"не менее "_s + number(value(0)) + u" при "_s + number(value(1)) + u"-"_s
-                            + number(value(2)) + u" °C"_s, {}};
+                        u"не менее "_s + numberText(value(0)) + u" при "_s + numberText(value(1)) + u"-"_s
+                            + numberText(value(2)) + u" °C"_s, {}};
     } else if (normId == u"oil.breakdown") {
         // Classes up to value(0) kV and up to value(3) kV, each: before filling, in service.
         if (in.highVoltage && *in.highVoltage > 0 && *in.highVoltage <= value(3) * 1000) {
             const double least = *in.highVoltage <= value(0) * 1000 ? value(2) : value(5);
-            band = NormBand{least, std::nullopt, u"не менее "_s + number(least) + u" кВ (масло в эксплуатации)"_s, {}};
+            band = NormBand{least, std::nullopt, u"не менее "_s + numberText(least) + u" кВ (масло в эксплуатации)"_s, {}};
         }
     } else if (normId == u"oil.acid") {
         band = NormBand{std::nullopt, value(1),
-                        u"не более "_s + number(value(1)) + u", предел "_s + number(value(2))
+                        u"не более "_s + numberText(value(1)) + u", предел "_s + numberText(value(2))
                             + u" (масло в эксплуатации)"_s, {}};
     } else if (normId == u"oil.water") {
-        band = NormBand{std::nullopt, value(1), u"не более "_s + number(value(1)) + u" г/т (масло в эксплуатации)"_s, {}};
+        band = NormBand{std::nullopt, value(1), u"не более "_s + numberText(value(1)) + u" г/т (масло в эксплуатации)"_s, {}};
     }
     if (band)
         band->source = norm.source;

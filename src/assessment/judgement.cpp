@@ -25,19 +25,6 @@ const QString R15Keys[InsulationGaps] = {u"RHigh15"_s, u"RLow15"_s, u"RHL15"_s};
 const QString R60Keys[InsulationGaps] = {u"RHigh60"_s, u"RLow60"_s, u"RHL60"_s};
 const QString KabsKeys[InsulationGaps] = {u"KabsHigh"_s, u"KabsLow"_s, u"KabsHL"_s};
 
-QString number(double v)
-{
-    const double magnitude = std::fabs(v);
-    const int decimals = magnitude >= 1000 ? 1 : magnitude >= 100 ? 2 : magnitude >= 1 ? 3 : 4;
-    QString text = QLocale::c().toString(v, 'f', decimals);
-    if (text.contains(u'.')) {
-        while (text.endsWith(u'0'))
-            text.chop(1);
-        if (text.endsWith(u'.'))
-            text.chop(1);
-    }
-    return text;
-}
 
 QString percent(double v)
 {
@@ -46,7 +33,7 @@ QString percent(double v)
 
 QString degrees(double t)
 {
-    return number(t) + u" °C"_s;
+    return numberText(t) + u" °C"_s;
 }
 
 QString tapName(int tap)
@@ -222,7 +209,7 @@ void Judge::resistanceAgainst(const QString &normId, const QString &whose,
             if (!theta || !referenceTemperature || !constant)
                 continue;
             const double at = resistanceAt(*ref, *referenceTemperature, *theta, *constant);
-            reduced.append(ResistanceRowNames[r] + u' ' + number(at));
+            reduced.append(ResistanceRowNames[r] + u' ' + numberText(at));
             const double d = deviationPercent(*m, at);
             if (!anyPair || std::fabs(d) > std::fabs(worst)) {
                 worst = d;
@@ -252,7 +239,7 @@ void Judge::resistanceAgainst(const QString &normId, const QString &whose,
         }
         row.reference = reduced.join(u"; "_s);
         row.note = u"приведено от "_s + degrees(*referenceTemperature) + u" к "_s + degrees(*theta)
-            + u" (T = "_s + number(*constant) + u')';
+            + u" (T = "_s + numberText(*constant) + u')';
         if (!lacking.isEmpty())
             row.note += u"; без "_s + whose + u" значения: "_s + lacking.join(u", "_s);
         row.deviation = percent(worst) + u" ("_s + worstName + u')';
@@ -318,7 +305,7 @@ void Judge::ratioChecks()
                     shown.append(RatioRowNames[r] + u' ' + text(ratioKey(t, r)));
                 if (!m || !s.ratio[t][r] || *s.ratio[t][r] <= 0)
                     continue;
-                refs.append(RatioRowNames[r] + u' ' + number(*s.ratio[t][r]));
+                refs.append(RatioRowNames[r] + u' ' + numberText(*s.ratio[t][r]));
                 const double d = deviationPercent(*m, *s.ratio[t][r]);
                 if (!any || std::fabs(d) > std::fabs(worst)) {
                     worst = d;
@@ -371,10 +358,10 @@ void Judge::ratioChecks()
         }
         const double step = t == PrincipalTap ? 0 : *in.type.tapStep;
         const double declared = *hv / *lv * (1 + (PrincipalTap - t) * step / 100);
-        row.reference = number(declared) + u" = "_s + number(*hv) + u" / "_s + number(*lv);
+        row.reference = numberText(declared) + u" = "_s + numberText(*hv) + u" / "_s + numberText(*lv);
         if (t != PrincipalTap)
             row.reference += u" × (1 "_s + (PrincipalTap - t > 0 ? u"+ "_s : u"- "_s)
-                + QString::number(std::abs(PrincipalTap - t)) + u" × "_s + number(step) + u" %)"_s;
+                + QString::number(std::abs(PrincipalTap - t)) + u" × "_s + numberText(step) + u" %)"_s;
         double worst = 0;
         QString worstName;
         bool any = false;
@@ -395,8 +382,8 @@ void Judge::ratioChecks()
         }
         row.deviation = percent(worst) + u" ("_s + worstName + u')';
         const bool within = std::fabs(worst) <= tolerance + Slack;
-        row.note = uk ? u"допуск ±"_s + number(tolerance) + u" % (uk = "_s + number(*uk) + u" %)"_s
-                      : u"допуск ±"_s + number(base) + u" %; uk не измерено"_s;
+        row.note = uk ? u"допуск ±"_s + numberText(tolerance) + u" % (uk = "_s + numberText(*uk) + u" %)"_s
+                      : u"допуск ±"_s + numberText(base) + u" %; uk не измерено"_s;
         if (t != PrincipalTap) {
             row.verdict = within ? Verdict::Complies : Verdict::NeedsAnalysis;
             if (!within)
@@ -457,7 +444,7 @@ void Judge::insulationChecks()
             row.note = u"измерено при "_s + degrees(*theta) + u", вне таблицы нормы"_s;
             continue;
         }
-        row.reference = u"не менее "_s + number(*least) + u" МОм при "_s + degrees(*theta);
+        row.reference = u"не менее "_s + numberText(*least) + u" МОм при "_s + degrees(*theta);
         const double d = deviationPercent(*m, *least);
         row.deviation = percent(d);
         row.verdict = d >= -Slack ? Verdict::Complies : Verdict::Fails;
@@ -472,7 +459,7 @@ void Judge::insulationChecks()
             const std::optional<double> r15 = value(R15Keys[g]), r60v = value(R60Keys[g]);
             if (r15 && r60v && *r15 > 0) {
                 k = *r60v / *r15;
-                row.measured = number(*k) + u" = "_s + text(R60Keys[g]) + u" / "_s + text(R15Keys[g]);
+                row.measured = numberText(*k) + u" = "_s + text(R60Keys[g]) + u" / "_s + text(R15Keys[g]);
             }
         }
         if (!k) {
@@ -484,13 +471,13 @@ void Judge::insulationChecks()
             continue;
         }
         const double least = limit(kabsId, 0);
-        row.reference = u"не менее "_s + number(least);
+        row.reference = u"не менее "_s + numberText(least);
         const double d = deviationPercent(*k, least);
         row.deviation = percent(d);
         if (*theta < limit(kabsId, 1) - Slack || *theta > limit(kabsId, 2) + Slack) {
             row.verdict = Verdict::NeedsAnalysis;
-            row.note = u"измерено при "_s + degrees(*theta) + u", вне "_s + number(limit(kabsId, 1))
-                + u"-"_s + number(limit(kabsId, 2)) + u" °C"_s;
+            row.note = u"измерено при "_s + degrees(*theta) + u", вне "_s + numberText(limit(kabsId, 1))
+                + u"-"_s + numberText(limit(kabsId, 2)) + u" °C"_s;
             continue;
         }
         row.note = u"измерено при "_s + degrees(*theta);
@@ -517,7 +504,7 @@ void Judge::insulationChecks()
             notAssessed(row, u"нет температуры измерения изоляции"_s);
         } else {
             const double at = insulationAt(*s.r60[g], *s.r60Temperature, *theta, limit(factoryId, 1));
-            row.reference = number(at) + u" МОм (заводское "_s + number(*s.r60[g]) + u" при "_s
+            row.reference = numberText(at) + u" МОм (заводское "_s + numberText(*s.r60[g]) + u" при "_s
                 + degrees(*s.r60Temperature) + u", приведено к "_s + degrees(*theta) + u')';
             const double d = deviationPercent(*m, at);
             row.deviation = percent(d);
@@ -568,11 +555,11 @@ void Judge::oilChecks()
         } else if (band == -1) {
             notAssessed(*row, u"нет номинального напряжения ВН"_s);
         } else if (band == -2) {
-            notAssessed(*row, u"нет нормы для класса выше "_s + number(n[3]) + u" кВ"_s);
+            notAssessed(*row, u"нет нормы для класса выше "_s + numberText(n[3]) + u" кВ"_s);
         } else {
             const double least = n[band + (oil == OilState::BeforeFilling ? 1 : 2)];
-            row->reference = u"не менее "_s + number(least) + u" кВ"_s;
-            row->note = u"класс до "_s + number(n[band]) + u" кВ, "_s + stateNote;
+            row->reference = u"не менее "_s + numberText(least) + u" кВ"_s;
+            row->note = u"класс до "_s + numberText(n[band]) + u" кВ, "_s + stateNote;
             const double d = deviationPercent(*v, least);
             row->deviation = percent(d);
             row->verdict = d >= -Slack ? Verdict::Complies : Verdict::Fails;
@@ -583,11 +570,11 @@ void Judge::oilChecks()
         if (oil == OilState::Unknown) {
             notAssessed(*row, noState);
         } else if (oil == OilState::BeforeFilling) {
-            row->reference = u"не более "_s + number(n[0]);
+            row->reference = u"не более "_s + numberText(n[0]);
             row->note = stateNote;
             judgeAbove(*row, deviationPercent(*v, n[0]), 0);
         } else {
-            row->reference = u"не более "_s + number(n[1]) + u", предел "_s + number(n[2]);
+            row->reference = u"не более "_s + numberText(n[1]) + u", предел "_s + numberText(n[2]);
             row->note = stateNote;
             row->deviation = percent(deviationPercent(*v, n[1]));
             row->verdict = *v <= n[1] + Slack ? Verdict::Complies
@@ -604,8 +591,8 @@ void Judge::oilChecks()
             notAssessed(*row, u"нет температуры вспышки в предыдущем протоколе"_s);
         } else if (row) {
             const double fall = *before - *v;
-            row->reference = number(*before) + u" °C, "_s + in.previous.label;
-            row->deviation = u"снижение "_s + number(fall) + u" °C"_s;
+            row->reference = numberText(*before) + u" °C, "_s + in.previous.label;
+            row->deviation = u"снижение "_s + numberText(fall) + u" °C"_s;
             row->verdict = fall <= limit(row->normId) + Slack ? Verdict::Complies : Verdict::Fails;
         }
     }
@@ -615,7 +602,7 @@ void Judge::oilChecks()
             notAssessed(*row, noState);
         } else {
             const double most = n[oil == OilState::BeforeFilling ? 0 : 1];
-            row->reference = u"не более "_s + number(most) + u" г/т"_s;
+            row->reference = u"не более "_s + numberText(most) + u" г/т"_s;
             row->note = stateNote;
             judgeAbove(*row, deviationPercent(*v, most), 0);
         }
@@ -634,7 +621,7 @@ void Judge::declaredChecks()
         } else if (!declared || *declared <= 0) {
             notAssessed(row, u"нет паспортного значения "_s + lacking);
         } else {
-            row.reference = number(*declared) + unit + u" (паспорт)"_s;
+            row.reference = numberText(*declared) + unit + u" (паспорт)"_s;
             judgeAbove(row, deviationPercent(*measured, *declared), limit(id));
         }
     };
@@ -644,7 +631,7 @@ void Judge::declaredChecks()
         total = *p0 + *pk;
     if (d.p0 && d.pk)
         declaredTotal = *d.p0 + *d.pk;
-    against(u"losses.total"_s, total, total ? number(*total) + u" Вт = "_s + text(u"Pxx00"_s) + u" + "_s + text(u"Pkz12"_s) : QString(),
+    against(u"losses.total"_s, total, total ? numberText(*total) + u" Вт = "_s + text(u"Pxx00"_s) + u" + "_s + text(u"Pkz12"_s) : QString(),
             declaredTotal, u"P0 и Pк"_s, u" Вт"_s);
     against(u"losses.p0"_s, p0, text(u"Pxx00"_s), d.p0, u"P0"_s, u" Вт"_s);
     against(u"losses.pk"_s, pk, text(u"Pkz12"_s), d.pk, u"Pк"_s, u" Вт"_s);
@@ -659,8 +646,8 @@ void Judge::declaredChecks()
         notAssessed(row, u"нет паспортного значения uk %"_s);
     } else {
         const double tolerance = *d.uk < limit(u"uk"_s, 0) ? limit(u"uk"_s, 1) : limit(u"uk"_s, 2);
-        row.reference = number(*d.uk) + u" % (паспорт)"_s;
-        row.note = u"допуск ±"_s + number(tolerance) + u" %"_s;
+        row.reference = numberText(*d.uk) + u" % (паспорт)"_s;
+        row.note = u"допуск ±"_s + numberText(tolerance) + u" %"_s;
         const double dev = deviationPercent(*uk, *d.uk);
         row.deviation = percent(dev);
         row.verdict = std::fabs(dev) <= tolerance + Slack ? Verdict::Complies : Verdict::Fails;
@@ -767,4 +754,18 @@ std::optional<double> leastR60(const QList<double> &table, double temperature)
         }
     }
     return std::nullopt;
+}
+
+QString numberText(double v)
+{
+    const double magnitude = std::fabs(v);
+    const int decimals = magnitude >= 1000 ? 1 : magnitude >= 100 ? 2 : magnitude >= 1 ? 3 : 4;
+    QString text = QLocale::c().toString(v, 'f', decimals);
+    if (text.contains(u'.')) {
+        while (text.endsWith(u'0'))
+            text.chop(1);
+        if (text.endsWith(u'.'))
+            text.chop(1);
+    }
+    return text;
 }

@@ -71,6 +71,10 @@ std::optional<double> resultNumber(const QString &text);
 // The deviation of `measured` from `reference` in per cent, as the rows show it.
 double deviationPercent(double measured, double reference);
 
+// A norm's or a result's number as the sheet writes it: fewer decimals the larger it is,
+// no trailing zeros.
+QString numberText(double v);
+
 // R(θ2) = R(θ1)·(T + θ2)/(T + θ1).
 double resistanceAt(double resistance, double fromTemperature, double toTemperature, double materialConstant);
 

@@ -283,10 +283,7 @@ void TstProtocolArchiving::archivedRecordOpensInThePreviewAndIsNotKeptAgain()
     QCOMPARE(f->form->control<QPushButton>("ArchiveButton")->text(), u"Архив протоколов"_s);
     QCOMPARE(nextTabStop(f->form->control<QPushButton>("Previw")), f->form->control<QPushButton>("ArchiveButton"));
     f->click(f->form->control<QPushButton>("ArchiveButton"));
-    ArchiveWindow *window = nullptr;
-    for (QWidget *w : QApplication::topLevelWidgets())
-        if (auto *a = qobject_cast<ArchiveWindow *>(w))
-            window = a;
+    ArchiveWindow *window = f->windows->archive.archiveWindow();
     QVERIFY(window);
     QVERIFY(window->isVisible());
     QCOMPARE(window->table->model()->rowCount(), 1);
@@ -321,10 +318,7 @@ void TstProtocolArchiving::archivedRecordOpensInThePreviewAndIsNotKeptAgain()
 void TstProtocolArchiving::openListIsReadOnceForEachStoredProtocol()
 {
     f->click(f->form->control<QPushButton>("ArchiveButton"));
-    ArchiveWindow *window = nullptr;
-    for (QWidget *w : QApplication::topLevelWidgets())
-        if (auto *a = qobject_cast<ArchiveWindow *>(w))
-            window = a;
+    ArchiveWindow *window = f->windows->archive.archiveWindow();
     QVERIFY(window && window->isVisible());
     QSignalSpy reads(window->table->model(), &QAbstractItemModel::modelReset);
     fillAndPress();
@@ -345,10 +339,7 @@ void TstProtocolArchiving::historyPointOpensItsProtocolInThePreview()
     produce(Way::Print);
 
     f->click(f->form->control<QPushButton>("ArchiveButton"));
-    ArchiveWindow *window = nullptr;
-    for (QWidget *w : QApplication::topLevelWidgets())
-        if (auto *a = qobject_cast<ArchiveWindow *>(w))
-            window = a;
+    ArchiveWindow *window = f->windows->archive.archiveWindow();
     QVERIFY(window && window->isVisible());
     QCOMPARE(window->table->model()->rowCount(), 2);
     window->selectRows({0});
