@@ -6,12 +6,14 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSet>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QXmlStreamReader>
 
+#include <clocale>
 #include <csignal>
 #ifdef Q_OS_LINUX
 #include <sys/resource.h>
@@ -124,7 +126,8 @@ QString columnLetters(int column)
 QByteArray unzipped(const QString &zip, const QString &member, QString *problem)
 {
     QProcess unzip;
-    unzip.start(QStringLiteral("unzip"), {QStringLiteral("-p"), zip, member});
+    // unzip reads the name as a pattern: "[" opens a set of characters.
+    unzip.start(QStringLiteral("unzip"), {QStringLiteral("-p"), zip, QString(member).replace(u'[', QStringLiteral("[[]"))});
     if (!unzip.waitForFinished(30000) || unzip.exitCode() != 0) {
         *problem = QStringLiteral("unzip: ") + unzip.errorString() + QString::fromLocal8Bit(unzip.readAllStandardError());
         return {};
@@ -145,6 +148,52 @@ QByteArray contents(const QString &path)
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
 }
+
+// The number formats of a book's cell styles, by style index ("" for the general one).
+QList<QString> styleFormats(const QByteArray &stylesXml)
+{
+    QHash<QString, QString> codes;
+    QList<QString> formats;
+    QXmlStreamReader reader(stylesXml);
+    bool inCellStyles = false;
+    while (!reader.atEnd()) {
+        reader.readNext();
+        if (reader.isStartElement() && reader.name() == u"numFmt") {
+            codes.insert(reader.attributes().value(QStringLiteral("numFmtId")).toString(),
+                         reader.attributes().value(QStringLiteral("formatCode")).toString());
+        } else if (reader.isStartElement() && reader.name() == u"cellXfs") {
+            inCellStyles = true;
+        } else if (reader.isEndElement() && reader.name() == u"cellXfs") {
+            inCellStyles = false;
+        } else if (inCellStyles && reader.isStartElement() && reader.name() == u"xf") {
+            formats.append(codes.value(reader.attributes().value(QStringLiteral("numFmtId")).toString()));
+        }
+    }
+    return formats;
+}
+
+// A number of the book's XML in C notation: "14.4", never "14,4".
+bool isCNumber(const QString &text)
+{
+    static const QRegularExpression c(QStringLiteral("^-?[0-9]+(\\.[0-9]+)?([eE][-+]?[0-9]+)?$"));
+    return c.match(text).hasMatch();
+}
+
+// The C library's locale, the way Qt's application object sets it from the environment, for
+// the length of a scope.
+class CLibraryLocale {
+public:
+    explicit CLibraryLocale(const char *name) : m_before(std::setlocale(LC_ALL, nullptr))
+    {
+        m_ok = std::setlocale(LC_ALL, name) != nullptr;
+    }
+    ~CLibraryLocale() { std::setlocale(LC_ALL, m_before.constData()); }
+    bool isSet() const { return m_ok; }
+
+private:
+    QByteArray m_before;
+    bool m_ok = false;
+};
 
 } // namespace
 
@@ -293,6 +342,109 @@ private slots:
         QCOMPARE(at(3, QStringLiteral("Pхх, Вт")).value, QStringLiteral("обрыв"));
         QVERIFY(!at(3, QStringLiteral("Pхх, Вт")).type.isEmpty());
         QVERIFY(!cells.contains(columnLetters(int(heads().indexOf(QStringLiteral("Заключение")))) + u'3'));
+
+        // Under any regional settings every number of the book is in C notation: the values,
+        // the dates, the column widths (a spreadsheet refuses "14,4" and "19,71").
+        for (auto it = cells.cbegin(); it != cells.cend(); ++it) {
+            if (it->type.isEmpty())
+                QVERIFY2(isCNumber(it->value), qPrintable(it.key() + u' ' + it->value));
+        }
+        QVERIFY2(date.value.contains(u'.'), qPrintable(date.value));
+        static const QRegularExpression widthAttribute(QStringLiteral("width=\"([^\"]*)\""));
+        int widths = 0;
+        for (auto m = widthAttribute.globalMatch(QString::fromUtf8(xml)); m.hasNext(); ++widths) {
+            const QString width = m.next().captured(1);
+            QVERIFY2(isCNumber(width), qPrintable(width));
+        }
+        QCOMPARE(widths, 2);
+        QVERIFY(xml.contains("width=\"19.7109375\""));
+
+        // Every part is well-formed XML and the archive's checksums hold.
+        for (const QString &member : {QStringLiteral("[Content_Types].xml"), QStringLiteral("_rels/.rels"),
+                                      QStringLiteral("xl/workbook.xml"), QStringLiteral("xl/_rels/workbook.xml.rels"),
+                                      QStringLiteral("xl/styles.xml"), QStringLiteral("xl/worksheets/sheet1.xml")}) {
+            QXmlStreamReader reader(unzipped(path, member, &error));
+            while (!reader.atEnd())
+                reader.readNext();
+            QVERIFY2(!reader.hasError(), qPrintable(member + QStringLiteral(": ") + reader.errorString() + error));
+        }
+        QProcess test;
+        test.start(QStringLiteral("unzip"), {QStringLiteral("-tq"), path});
+        QVERIFY(test.waitForFinished(30000));
+        QVERIFY2(test.exitCode() == 0, test.readAllStandardOutput().constData());
+    }
+
+    // The value in the book is the number the protocol shows, written with the digits it was
+    // shown with; the imbalance "1,98 %" is the number 1.98 shown with its two decimals and "%".
+    void xlsxNumbersAreTheShownNumbers_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("head");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QString>("written");
+        QTest::addColumn<QString>("format");
+        const QString losses = QStringLiteral("Pхх, Вт");
+        const QString plain;
+        const QString perCent = QStringLiteral("0.00\" %\"");
+        QTest::newRow("8.61") << "Pxx00" << losses << "8.61" << "8.61" << plain;
+        QTest::newRow("0.1") << "Pxx00" << losses << "0.1" << "0.1" << plain;
+        QTest::newRow("trailing zero") << "Pxx00" << losses << "1240.50" << "1240.5" << plain;
+        QTest::newRow("grouped") << "Pxx00" << losses << "7 612.25" << "7612.25" << plain;
+        QTest::newRow("a million") << "Pxx00" << losses << "1000000" << "1000000" << plain;
+        QTest::newRow("negative") << "Ukz110" << "Uкз, %" << "-0.5" << "-0.5" << plain;
+        QTest::newRow("regional resistance") << "ResistenceGrid00" << "R ВН, ступень I, AB, Ом" << "1,250" << "1.25" << plain;
+        QTest::newRow("imbalance") << "ResistenceGrid03" << "Небаланс R ВН, ступень I, %" << "1,98 %" << "1.98" << perCent;
+        QTest::newRow("no imbalance") << "ResistenceGrid03" << "Небаланс R ВН, ступень I, %" << "0,00 %" << "0" << perCent;
+        QTest::newRow("LV imbalance") << "ResistenceGrid53" << "Небаланс R НН, %" << "12,34 %" << "12.34" << perCent;
+    }
+    void xlsxNumbersAreTheShownNumbers()
+    {
+        QFETCH(QString, key);
+        QFETCH(QString, head);
+        QFETCH(QString, shown);
+        if (QStandardPaths::findExecutable(QStringLiteral("unzip")).isEmpty())
+            QSKIP("unzip is not installed (scripts/deps.sh installs it)");
+        ArchiveRecord record = sampleRecord();
+        record.results[key] = shown;
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("p.xlsx"));
+        QString error;
+        QVERIFY2(writeAll(ArchiveExport::Format::Xlsx, path, {record}, &error), qPrintable(error));
+        const QHash<QString, XlsxCell> cells = readSheet(unzipped(path, QStringLiteral("xl/worksheets/sheet1.xml"), &error));
+        const XlsxCell cell = cells.value(columnLetters(int(heads().indexOf(head))) + u'2');
+        QVERIFY2(cell.type.isEmpty(), qPrintable(cell.type + u' ' + cell.value));
+        QTEST(cell.value, "written");
+        const QList<QString> formats = styleFormats(unzipped(path, QStringLiteral("xl/styles.xml"), &error));
+        QTEST(formats.value(cell.style.toInt()), "format");
+    }
+
+    // A workshop PC runs under Russian regional settings: the C library's locale, set from the
+    // environment by Qt's application object, must not reach any file the export writes.
+    void filesAreTheSameUnderAnyLocale_data() { writerReplacesTheFileWholeOrKeepsTheOld_data(); }
+    void filesAreTheSameUnderAnyLocale()
+    {
+        QFETCH(ArchiveExport::Format, format);
+        QList<ArchiveRecord> records = twoRecords();
+        records[0].results[QStringLiteral("Pxx00")] = QStringLiteral("14.4");
+        records[0].results[QStringLiteral("ResistenceGrid03")] = QStringLiteral("1,98 %");
+        QTemporaryDir dir;
+        const auto written = [&](const char *locale, QByteArray *bytes) {
+            const CLibraryLocale set(locale);
+            if (!set.isSet())
+                return false;
+            const QString path = dir.filePath(QString::fromLatin1(locale) + u'.' + ArchiveExport::extension(format));
+            QString error;
+            if (!writeAll(format, path, records, &error))
+                return false;
+            *bytes = contents(path);
+            return true;
+        };
+        QByteArray inC, inRussian;
+        QVERIFY(written("C", &inC));
+        if (!written("ru_RU.UTF-8", &inRussian))
+            QSKIP("the locale ru_RU.UTF-8 is not made here (scripts/deps.sh makes it)");
+        QVERIFY(!inC.isEmpty());
+        QVERIFY(inC == inRussian);
     }
 
     void xlsxOpensInLibreOffice()

@@ -2,6 +2,7 @@
 #include "sheetprinting.h"
 #include "sheetstore.h"
 
+#include <QDir>
 #include <QPrinter>
 #include <QProcess>
 #include <QRegularExpression>
@@ -69,6 +70,8 @@ private slots:
     void emptyStoreIsNotPrinted();
     void pdfOfSeveralSheetsIsOneFile();
     void pdfNamesTheProgramsVersion();
+    void printFailuresSayWhy_data();
+    void printFailuresSayWhy();
 };
 
 void TestSheetOutput::initTestCase()
@@ -246,12 +249,49 @@ void TestSheetOutput::pdfNamesTheProgramsVersion()
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("versioned.pdf"));
     QCoreApplication::setApplicationVersion(QStringLiteral("1.2.3 (abcdef0)"));
-    const bool written = SheetOutput::writePdf({boxSheet()}, path);
+    const bool written = SheetOutput::writePdf({boxSheet()}, path, nullptr, QStringLiteral("Протокол №7"));
     QCoreApplication::setApplicationVersion(QString());
     QVERIFY(written);
+    QVERIFY2(pdfInfo(path).contains(QRegularExpression(QStringLiteral("^Title: +Протокол №7$"),
+                                                        QRegularExpression::MultilineOption)),
+             qPrintable(pdfInfo(path)));
     QVERIFY2(pdfInfo(path).contains(QRegularExpression(QStringLiteral("^Creator: +Transformer bench 1\\.2\\.3 \\(abcdef0\\)$"),
                                                         QRegularExpression::MultilineOption)),
              qPrintable(pdfInfo(path)));
+}
+
+// A failed job says what stood in its way, as the file system or the print system tells it.
+void TestSheetOutput::printFailuresSayWhy_data()
+{
+    QTest::addColumn<QString>("file"); // within a temporary folder holding the folder "sub"
+    QTest::addColumn<QString>("printer");
+    QTest::addColumn<QStringList>("printers");
+    QTest::addColumn<bool>("serviceAnswers");
+    QTest::addColumn<QString>("reason"); // %1: the temporary folder
+    const QStringList one = {QStringLiteral("Kyocera")};
+    QTest::newRow("no folder") << "no/such/p.pdf" << "" << one << true << "Папки «%1/no/such» нет.";
+    QTest::newRow("a folder named as the file") << "sub" << "" << one << true << "«%1/sub» — папка, а не файл.";
+    QTest::newRow("no printer") << "" << "" << QStringList() << true << "В системе не установлен ни один принтер.";
+    QTest::newRow("no print service") << "" << "" << QStringList() << false
+                                      << "Служба печати (CUPS) не отвечает: принтеры недоступны.";
+    QTest::newRow("a printer that is gone") << "" << "HP" << one << true << "Принтера «HP» в системе нет.";
+    QTest::newRow("no default printer") << "" << "" << one << true
+                                        << "Принтер не выбран, а принтер по умолчанию в системе не задан.";
+    QTest::newRow("the printer refused") << "" << "Kyocera" << one << true << "Принтер «Kyocera» не принял задание.";
+}
+
+void TestSheetOutput::printFailuresSayWhy()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, printer);
+    QFETCH(QStringList, printers);
+    QFETCH(bool, serviceAnswers);
+    QFETCH(QString, reason);
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("sub")));
+    const QString path = file.isEmpty() ? QString() : dir.filePath(file);
+    QCOMPARE(SheetPrinting::failureReason(path, printer, {printers, serviceAnswers}),
+             reason.replace(QStringLiteral("%1"), QDir::toNativeSeparators(dir.path())));
 }
 
 QTEST_MAIN(TestSheetOutput)

@@ -30,8 +30,6 @@ namespace {
 const QString OpenErrorCaption = u"Ошибка открытия протокола"_s;
 const QString SaveErrorCaption = u"Ошибка сохранения протокола"_s;
 const QString PrintErrorCaption = u"Ошибка печати протокола"_s;
-// The creator named in a printed PDF.
-const QString ProgramName = u"Transformer bench"_s;
 const QStringList ProtocolFilters = {u"Файлы протокола (*.qrp)"_s, u"Все файлы (*.*)"_s};
 
 enum class Picture { Open, Save, Print, Setup, Actual, Width, Page, Sheet1, Sheet2, Pdf };
@@ -490,12 +488,13 @@ bool TForm4::printJob(const QList<Sheet> &sheets, const QString &name, int page)
     job.setColorMode(chosen.colorMode());
     // The name in the print queue, and the title of a PDF.
     job.setDocName(name);
-    job.setCreator(ProgramName);
+    job.setCreator(SheetOutput::pdfCreator());
     QString error;
     if (SheetPrinting::print(sheets, job, &error))
         return true;
+    // The first line as it always was; below it what the print system said.
     Prompts::current().showMessage(this, PrintErrorCaption,
-                                   u"Невозможно напечатать лист "_s + QString::number(page),
+                                   u"Невозможно напечатать лист "_s + QString::number(page) + u'\n' + error,
                                    PromptIcon::Error);
     return false;
 }
@@ -613,7 +612,7 @@ void TForm4::QRSavePdfClick()
     const QString path = askSaveFileName(this, request, request.title);
     if (path.isEmpty())
         return;
-    if (!SheetOutput::writePdf(sheets, path)) {
+    if (!SheetOutput::writePdf(sheets, path, nullptr, printedDocumentName())) {
         reportSaveFailure(path);
         return;
     }

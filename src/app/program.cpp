@@ -1,19 +1,16 @@
 #include "closeonsignal.h"
 #include "dialoglanguage.h"
 #include "errorreport.h"
+#include "programstart.h"
 #include "programversion.h"
 #include "programwindows.h"
 #include "recordslocation.h"
 
-#include <QFont>
-
 int main(int argc, char *argv[])
 {
     BenchApplication app(argc, argv);
-    // Names the user's data folder, whatever the executable is called.
-    QCoreApplication::setApplicationName(QStringLiteral("transformer-bench"));
+    prepareProgram(app);
     QCoreApplication::setApplicationVersion(programVersion());
-    app.setFont(QFont(QStringLiteral("Liberation Sans"), 8));
     // Where the records live is decided once, before any window reads them.
     recordsFolderChoice();
     installRussianQtTexts(&app);

@@ -13,11 +13,12 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonValue>
-#include <QTemporaryDir>
 #include <algorithm>
 #include <functional>
 #include <limits>
-#include <xlsxwriter.h>
+#include <cmath>
+#include <cstring>
+#include <zlib.h>
 
 namespace ArchiveExport {
 
@@ -82,6 +83,9 @@ QList<Source> buildSources()
     const auto own = [&](const QString &head, Kind kind, Getter getter) { list.append({{head, kind}, getter}); };
     const auto measured = [&](const QString &head, const QString &key) {
         list.append({{head, Kind::Number}, [key](const ArchiveRecord &r) { return result(r, key); }});
+    };
+    const auto perCent = [&](const QString &head, const QString &key) {
+        list.append({{head, Kind::PerCent}, [key](const ArchiveRecord &r) { return result(r, key); }});
     };
     const auto resultText = [&](const QString &head, const QString &key) {
         list.append({{head, Kind::Text}, [key](const ArchiveRecord &r) { return result(r, key); }});
@@ -159,14 +163,14 @@ QList<Source> buildSources()
         for (int row = 0; row < highPairs.size(); ++row)
             measured(QStringLiteral("R ВН, ступень %1, %2, Ом").arg(tapNames()[tap], highPairs[row]),
                      StateFile::gridKey(StateFile::ResistenceGrid, tap, row));
-        measured(QStringLiteral("Небаланс R ВН, ступень %1, %").arg(tapNames()[tap]),
-                 StateFile::gridKey(StateFile::ResistenceGrid, tap, 3));
+        perCent(QStringLiteral("Небаланс R ВН, ступень %1, %").arg(tapNames()[tap]),
+                StateFile::gridKey(StateFile::ResistenceGrid, tap, 3));
     }
     // The LV pairs read ab, ca, bc for a delta winding and a0, b0, c0 for a star.
     const QStringList lowPairs = {QStringLiteral("a0 (ab)"), QStringLiteral("b0 (ca)"), QStringLiteral("c0 (bc)")};
     for (int row = 0; row < lowPairs.size(); ++row)
         measured(QStringLiteral("R НН, %1, Ом").arg(lowPairs[row]), StateFile::gridKey(StateFile::ResistenceGrid, 5, row));
-    measured(QStringLiteral("Небаланс R НН, %"), StateFile::gridKey(StateFile::ResistenceGrid, 5, 3));
+    perCent(QStringLiteral("Небаланс R НН, %"), StateFile::gridKey(StateFile::ResistenceGrid, 5, 3));
 
     const struct {
         const char *caption;
@@ -291,22 +295,30 @@ QByteArray jsonObject(const ArchiveRecord &record)
 }
 
 // A cell's text as the spreadsheet's XML may hold it: no control characters but tab and
-// line breaks, and no more than a cell takes.
+// line breaks, no character XML forbids, and no more than a cell takes.
 QByteArray xlsxText(QString text)
 {
     constexpr qsizetype CellLimit = 32767;
-    for (QChar &c : text) {
-        if (c.unicode() < 0x20 && c != u'\t' && c != u'\n' && c != u'\r')
-            c = QChar(0xFFFD);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        const bool control = c.unicode() < 0x20 && c != u'\t' && c != u'\n' && c != u'\r';
+        const bool lone = (c.isHighSurrogate() && (i + 1 == text.size() || !text[i + 1].isLowSurrogate()))
+            || (c.isLowSurrogate() && (i == 0 || !text[i - 1].isHighSurrogate()));
+        if (control || lone || c.unicode() >= 0xFFFE)
+            text[i] = QChar(0xFFFD);
     }
     if (text.size() > CellLimit)
         text.truncate(text.at(CellLimit - 1).isHighSurrogate() ? CellLimit - 1 : CellLimit);
     return text.toUtf8();
 }
 
-QString xlsxProblem(lxw_error error)
+// A number as the book's XML holds it: C notation, the fewest digits that read back as the
+// same value, so a value read from "8.61" is written "8.61"; no exponent in the usual range.
+QByteArray xlsxNumber(double value)
 {
-    return QString::fromUtf8(lxw_strerror(error));
+    const double size = std::fabs(value);
+    const char form = value == 0 || (size >= 1e-6 && size < 1e15) ? 'f' : 'g';
+    return QByteArray::number(value, form, QLocale::FloatingPointShortest);
 }
 
 } // namespace
@@ -339,8 +351,11 @@ QVariantList cells(const ArchiveRecord &record)
         const QString text = source.text(record);
         if (text.isEmpty()) {
             out.append(QVariant());
-        } else if (source.column.kind == Kind::Number) {
-            const std::optional<double> number = ArchiveComparison::parseNumber(text);
+        } else if (source.column.kind == Kind::Number || source.column.kind == Kind::PerCent) {
+            QString digits = text;
+            if (source.column.kind == Kind::PerCent && digits.endsWith(u'%'))
+                digits.chop(1);
+            const std::optional<double> number = ArchiveComparison::parseNumber(digits);
             out.append(number ? QVariant(*number) : QVariant(text));
         } else {
             out.append(text);
@@ -378,98 +393,361 @@ QString notWritten(const QString &path, const QString &reason)
     return QStringLiteral("Файл %1 не записан: %2").arg(QDir::toNativeSeparators(path), reason);
 }
 
-// A workbook in a folder of its own; the library writes it out at close.
-class Workbook {
+// A zip archive written front to back into a device: each member deflated as it comes, its
+// checksum and sizes after its data, the directory at the end. Every member carries the same
+// fixed date, so the same contents make the same bytes on any computer on any day. Without
+// the zip64 extension: a book past 4 GiB is refused.
+class ZipStream {
 public:
-    ~Workbook()
+    explicit ZipStream(QIODevice &out) : m_out(out) {}
+    ~ZipStream()
     {
-        if (m_book)
-            workbook_close(m_book); // the only way to free it; the file goes with the folder
+        if (m_open)
+            deflateEnd(&m_z);
+    }
+    ZipStream(const ZipStream &) = delete;
+    ZipStream &operator=(const ZipStream &) = delete;
+
+    bool begin(const QByteArray &name)
+    {
+        m_current = {name, 0, 0, 0, m_offset};
+        if (deflateInit2(&m_z, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+            return fail(QStringLiteral("сжатие не запускается"));
+        m_open = true;
+        QByteArray header;
+        put32(header, 0x04034b50);
+        put16(header, 20);         // version needed: deflate
+        put16(header, SizesAfter); // flags
+        put16(header, 8);          // deflated
+        put16(header, DosTime);
+        put16(header, DosDate);
+        put32(header, 0); // checksum and sizes follow the data
+        put32(header, 0);
+        put32(header, 0);
+        put16(header, quint16(name.size()));
+        put16(header, 0);
+        return put(header + name);
     }
 
-    bool open(const QString &target, QString *reason)
+    bool write(const QByteArray &bytes)
     {
-        // Beside the target: the room that counts is on its disk, not in a small /tmp.
-        m_folder = std::make_unique<QTemporaryDir>(
-            QFileInfo(target).absoluteDir().filePath(QStringLiteral(".export-XXXXXX")));
-        if (!m_folder->isValid())
-            return fail(reason, m_folder->errorString());
-        m_folderPath = QFile::encodeName(m_folder->path());
-        lxw_workbook_options options{};
-        options.constant_memory = LXW_TRUE; // rows go to disk as they come
-        options.tmpdir = m_folderPath.data();
-        m_book = workbook_new_opt(QFile::encodeName(filePath()).constData(), &options);
-        if (!m_book)
-            return fail(reason, QStringLiteral("книга не создаётся"));
-        m_sheet = workbook_add_worksheet(m_book, "Протоколы");
-        m_dateFormat = workbook_add_format(m_book);
-        lxw_format *headFormat = workbook_add_format(m_book);
-        if (!m_sheet || !m_dateFormat || !headFormat)
-            return fail(reason, QStringLiteral("книга не создаётся"));
-        format_set_num_format(m_dateFormat, "dd.mm.yyyy hh:mm:ss");
-        format_set_bold(headFormat);
-        format_set_text_wrap(headFormat);
-        worksheet_freeze_panes(m_sheet, 1, 0);
-        worksheet_set_column(m_sheet, 0, 0, 19, nullptr);
-        worksheet_set_column(m_sheet, 1, lxw_col_t(columns().size() - 1), 14, nullptr);
-        for (int c = 0; c < columns().size(); ++c) {
-            const lxw_error e = worksheet_write_string(m_sheet, 0, lxw_col_t(c),
-                                                       xlsxText(columns()[c].head).constData(), headFormat);
-            if (e != LXW_NO_ERROR)
-                return fail(reason, xlsxProblem(e));
+        m_current.crc = quint32(crc32(m_current.crc, reinterpret_cast<const Bytef *>(bytes.constData()),
+                                      uInt(bytes.size())));
+        m_current.size += quint64(bytes.size());
+        return pump(bytes, Z_NO_FLUSH);
+    }
+
+    bool end()
+    {
+        if (!pump(QByteArray(), Z_FINISH))
+            return false;
+        deflateEnd(&m_z);
+        m_open = false;
+        if (m_current.size > Limit || m_current.packed > Limit)
+            return fail(QStringLiteral("книга больше 4 ГБ"));
+        QByteArray descriptor;
+        put32(descriptor, 0x08074b50);
+        put32(descriptor, m_current.crc);
+        put32(descriptor, quint32(m_current.packed));
+        put32(descriptor, quint32(m_current.size));
+        m_members.append(m_current);
+        return put(descriptor);
+    }
+
+    bool member(const QByteArray &name, const QByteArray &bytes) { return begin(name) && write(bytes) && end(); }
+
+    // The directory, after the last member.
+    bool finish()
+    {
+        const quint64 start = m_offset;
+        QByteArray directory;
+        for (const Member &m : std::as_const(m_members)) {
+            put32(directory, 0x02014b50);
+            put16(directory, 20); // made by: MS-DOS attributes, version 2.0
+            put16(directory, 20);
+            put16(directory, SizesAfter);
+            put16(directory, 8);
+            put16(directory, DosTime);
+            put16(directory, DosDate);
+            put32(directory, m.crc);
+            put32(directory, quint32(m.packed));
+            put32(directory, quint32(m.size));
+            put16(directory, quint16(m.name.size()));
+            put16(directory, 0); // extra field
+            put16(directory, 0); // comment
+            put16(directory, 0); // disk
+            put16(directory, 0); // internal attributes
+            put32(directory, 0); // external attributes
+            put32(directory, quint32(m.offset));
+            directory += m.name;
         }
-        return true;
+        const quint64 size = quint64(directory.size());
+        if (start > Limit || start + size > Limit)
+            return fail(QStringLiteral("книга больше 4 ГБ"));
+        put32(directory, 0x06054b50);
+        put16(directory, 0); // this disk
+        put16(directory, 0); // the directory's disk
+        put16(directory, quint16(m_members.size()));
+        put16(directory, quint16(m_members.size()));
+        put32(directory, quint32(size));
+        put32(directory, quint32(start));
+        put16(directory, 0); // comment
+        return put(directory);
     }
 
-    bool addRow(lxw_row_t row, const QVariantList &values, QString *reason)
-    {
-        for (int c = 0; c < values.size(); ++c) {
-            const QVariant &cell = values[c];
-            const lxw_col_t col = lxw_col_t(c);
-            lxw_error e = LXW_NO_ERROR;
-            switch (cell.typeId()) {
-            case QMetaType::UnknownType: continue;
-            case QMetaType::Double: e = worksheet_write_number(m_sheet, row, col, cell.toDouble(), nullptr); break;
-            case QMetaType::Int: e = worksheet_write_number(m_sheet, row, col, cell.toInt(), nullptr); break;
-            case QMetaType::QDateTime: {
-                const QDateTime moment = cell.toDateTime();
-                lxw_datetime when{moment.date().year(), moment.date().month(), moment.date().day(),
-                                  moment.time().hour(), moment.time().minute(),
-                                  moment.time().second() + moment.time().msec() / 1000.0};
-                e = worksheet_write_datetime(m_sheet, row, col, &when, m_dateFormat);
-                break;
-            }
-            default:
-                e = worksheet_write_string(m_sheet, row, col, xlsxText(cell.toString()).constData(), nullptr);
-                break;
-            }
-            if (e != LXW_NO_ERROR)
-                return fail(reason, xlsxProblem(e));
-        }
-        return true;
-    }
-
-    bool close(QString *reason)
-    {
-        const lxw_error e = workbook_close(m_book);
-        m_book = nullptr;
-        return e == LXW_NO_ERROR || fail(reason, xlsxProblem(e));
-    }
-
-    QString filePath() const { return m_folder->filePath(QStringLiteral("book.xlsx")); }
+    QString problem() const { return m_problem; }
 
 private:
-    static bool fail(QString *reason, const QString &why)
+    static constexpr quint16 SizesAfter = 0x0008;
+    static constexpr quint16 DosTime = 0;      // 00:00:00
+    static constexpr quint16 DosDate = 0x0021; // 1980-01-01, the format's first day
+    static constexpr quint64 Limit = 0xFFFFFFFFu;
+
+    struct Member {
+        QByteArray name;
+        quint32 crc;
+        quint64 size;
+        quint64 packed;
+        quint64 offset;
+    };
+
+    static void put16(QByteArray &to, quint16 v)
     {
-        *reason = why;
+        const char b[2] = {char(v & 0xFF), char(v >> 8)};
+        to.append(b, 2);
+    }
+    static void put32(QByteArray &to, quint32 v)
+    {
+        const char b[4] = {char(v & 0xFF), char((v >> 8) & 0xFF), char((v >> 16) & 0xFF), char(v >> 24)};
+        to.append(b, 4);
+    }
+
+    bool put(const QByteArray &bytes) { return put(bytes.constData(), bytes.size()); }
+    bool put(const char *data, qint64 size)
+    {
+        if (m_out.write(data, size) != size)
+            return fail(m_out.errorString());
+        m_offset += quint64(size);
+        return true;
+    }
+
+    bool pump(const QByteArray &bytes, int flush)
+    {
+        char buffer[1 << 16];
+        m_z.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(bytes.constData()));
+        m_z.avail_in = uInt(bytes.size());
+        int result = Z_OK;
+        do {
+            m_z.next_out = reinterpret_cast<Bytef *>(buffer);
+            m_z.avail_out = sizeof buffer;
+            result = deflate(&m_z, flush);
+            if (result == Z_STREAM_ERROR)
+                return fail(QStringLiteral("ошибка сжатия"));
+            const qint64 produced = qint64(sizeof buffer - m_z.avail_out);
+            m_current.packed += quint64(produced);
+            if (produced > 0 && !put(buffer, produced))
+                return false;
+        } while (m_z.avail_out == 0 || (flush == Z_FINISH && result != Z_STREAM_END));
+        return true;
+    }
+
+    bool fail(const QString &why)
+    {
+        if (m_problem.isEmpty())
+            m_problem = why;
         return false;
     }
 
-    std::unique_ptr<QTemporaryDir> m_folder;
-    QByteArray m_folderPath;
-    lxw_workbook *m_book = nullptr;
-    lxw_worksheet *m_sheet = nullptr;
-    lxw_format *m_dateFormat = nullptr;
+    QIODevice &m_out;
+    z_stream m_z{};
+    bool m_open = false;
+    quint64 m_offset = 0;
+    Member m_current{};
+    QList<Member> m_members;
+    QString m_problem;
+};
+
+// The book's fixed parts: one sheet, its styles, no shared strings (the cells hold their
+// texts), no document properties (they would carry the moment of writing).
+constexpr char XmlHead[] = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n";
+constexpr char MainNamespace[] = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
+constexpr char RelationNamespace[] = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
+
+QByteArray contentTypes()
+{
+    return QByteArray(XmlHead)
+        + "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
+          "<Default Extension=\"rels\" ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
+          "<Default Extension=\"xml\" ContentType=\"application/xml\"/>"
+          "<Override PartName=\"/xl/workbook.xml\" "
+          "ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml\"/>"
+          "<Override PartName=\"/xl/worksheets/sheet1.xml\" "
+          "ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml\"/>"
+          "<Override PartName=\"/xl/styles.xml\" "
+          "ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.styles+xml\"/>"
+          "</Types>";
+}
+
+QByteArray relations(const QList<std::pair<const char *, const char *>> &targets)
+{
+    QByteArray xml = QByteArray(XmlHead)
+        + "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">";
+    int id = 0;
+    for (const auto &[type, target] : targets) {
+        xml += "<Relationship Id=\"rId" + QByteArray::number(++id) + "\" Type=\"" + RelationNamespace + '/' + type
+            + "\" Target=\"" + target + "\"/>";
+    }
+    return xml + "</Relationships>";
+}
+
+QByteArray workbookXml()
+{
+    return QByteArray(XmlHead) + "<workbook xmlns=\"" + MainNamespace + "\" xmlns:r=\"" + RelationNamespace + "\">"
+        + "<bookViews><workbookView/></bookViews><sheets><sheet name=\"" + QStringLiteral("Протоколы").toUtf8()
+        + "\" sheetId=\"1\" r:id=\"rId1\"/></sheets></workbook>";
+}
+
+// The cell styles by index: 0 plain, 1 a head, 2 a date, 3 a per-cent value as the protocol
+// shows it ("1,98 %" under Russian settings).
+enum Style { Plain = 0, Head = 1, Date = 2, PerCent = 3 };
+
+QByteArray stylesXml()
+{
+    return QByteArray(XmlHead) + "<styleSheet xmlns=\"" + MainNamespace + "\">"
+        + "<numFmts count=\"2\"><numFmt numFmtId=\"164\" formatCode=\"dd.mm.yyyy hh:mm:ss\"/>"
+          "<numFmt numFmtId=\"165\" formatCode=\"0.00&quot; %&quot;\"/></numFmts>"
+          "<fonts count=\"2\"><font><sz val=\"11\"/><name val=\"Calibri\"/><family val=\"2\"/></font>"
+          "<font><b/><sz val=\"11\"/><name val=\"Calibri\"/><family val=\"2\"/></font></fonts>"
+          "<fills count=\"2\"><fill><patternFill patternType=\"none\"/></fill>"
+          "<fill><patternFill patternType=\"gray125\"/></fill></fills>"
+          "<borders count=\"1\"><border><left/><right/><top/><bottom/><diagonal/></border></borders>"
+          "<cellStyleXfs count=\"1\"><xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\"/></cellStyleXfs>"
+          "<cellXfs count=\"4\">"
+          "<xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\" xfId=\"0\"/>"
+          "<xf numFmtId=\"0\" fontId=\"1\" fillId=\"0\" borderId=\"0\" xfId=\"0\" applyFont=\"1\" applyAlignment=\"1\">"
+          "<alignment wrapText=\"1\"/></xf>"
+          "<xf numFmtId=\"164\" fontId=\"0\" fillId=\"0\" borderId=\"0\" xfId=\"0\" applyNumberFormat=\"1\"/>"
+          "<xf numFmtId=\"165\" fontId=\"0\" fillId=\"0\" borderId=\"0\" xfId=\"0\" applyNumberFormat=\"1\"/>"
+          "</cellXfs>"
+          "<cellStyles count=\"1\"><cellStyle name=\"Normal\" xfId=\"0\" builtinId=\"0\"/></cellStyles>"
+          "</styleSheet>";
+}
+
+// A column's width as a spreadsheet stores it for `characters` digits of its default font:
+// the digits and the cell's margins in pixels of 7 per digit, in 1/256 of a digit.
+QByteArray columnWidth(int characters)
+{
+    const double width = std::floor((characters * 7.0 + 5.0) / 7.0 * 256.0) / 256.0;
+    return xlsxNumber(width);
+}
+
+QByteArray escapedXml(const QByteArray &utf8)
+{
+    QByteArray out;
+    out.reserve(utf8.size());
+    for (const char c : utf8) {
+        switch (c) {
+        case '&': out += "&amp;"; break;
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '"': out += "&quot;"; break;
+        default: out += c; break;
+        }
+    }
+    return out;
+}
+
+QByteArray textCell(const QByteArray &reference, const QString &text, Style style)
+{
+    const QByteArray utf8 = xlsxText(text);
+    // Spaces at either end and line breaks are kept only when the text says so.
+    const bool preserve = !utf8.isEmpty()
+        && (utf8.front() == ' ' || utf8.back() == ' ' || utf8.contains('\n') || utf8.contains('\t'));
+    QByteArray cell = "<c r=\"" + reference + '"';
+    if (style != Plain)
+        cell += " s=\"" + QByteArray::number(int(style)) + '"';
+    cell += " t=\"inlineStr\"><is><t";
+    if (preserve)
+        cell += " xml:space=\"preserve\"";
+    return cell + '>' + escapedXml(utf8) + "</t></is></c>";
+}
+
+QByteArray numberCell(const QByteArray &reference, double value, Style style)
+{
+    QByteArray cell = "<c r=\"" + reference + '"';
+    if (style != Plain)
+        cell += " s=\"" + QByteArray::number(int(style)) + '"';
+    return cell + "><v>" + xlsxNumber(value) + "</v></c>";
+}
+
+// The letters of a column, "A" for the first.
+QByteArray columnName(int column)
+{
+    QByteArray letters;
+    for (int c = column + 1; c > 0; c = (c - 1) / 26)
+        letters.prepend(char('A' + (c - 1) % 26));
+    return letters;
+}
+
+// The one sheet of the book, written row by row into the open member.
+class SheetWriter {
+public:
+    explicit SheetWriter(ZipStream &zip) : m_zip(zip)
+    {
+        for (int c = 0; c < columns().size(); ++c)
+            m_letters.append(columnName(c));
+    }
+
+    bool begin()
+    {
+        QByteArray xml = QByteArray(XmlHead) + "<worksheet xmlns=\"" + MainNamespace + "\" xmlns:r=\""
+            + RelationNamespace + "\">"
+            + "<sheetViews><sheetView tabSelected=\"1\" workbookViewId=\"0\">"
+              "<pane ySplit=\"1\" topLeftCell=\"A2\" activePane=\"bottomLeft\" state=\"frozen\"/>"
+              "<selection pane=\"bottomLeft\"/></sheetView></sheetViews>"
+              "<sheetFormatPr defaultRowHeight=\"15\"/>"
+            + "<cols><col min=\"1\" max=\"1\" width=\"" + columnWidth(19) + "\" customWidth=\"1\"/>"
+            + "<col min=\"2\" max=\"" + QByteArray::number(columns().size()) + "\" width=\"" + columnWidth(14)
+            + "\" customWidth=\"1\"/></cols><sheetData>";
+        xml += "<row r=\"1\">";
+        for (int c = 0; c < columns().size(); ++c)
+            xml += textCell(m_letters[c] + '1', columns()[c].head, Head);
+        xml += "</row>";
+        return m_zip.begin("xl/worksheets/sheet1.xml") && m_zip.write(xml);
+    }
+
+    bool addRow(qsizetype row, const QVariantList &values)
+    {
+        const QByteArray number = QByteArray::number(row);
+        QByteArray xml = "<row r=\"" + number + "\">";
+        for (int c = 0; c < values.size(); ++c) {
+            const QVariant &cell = values[c];
+            const QByteArray reference = m_letters[c] + number;
+            switch (cell.typeId()) {
+            case QMetaType::UnknownType: continue;
+            case QMetaType::Double:
+                xml += numberCell(reference, cell.toDouble(), columns()[c].kind == Kind::PerCent ? PerCent : Plain);
+                break;
+            case QMetaType::Int: xml += numberCell(reference, cell.toInt(), Plain); break;
+            case QMetaType::QDateTime: {
+                // Days since the spreadsheets' day 0, 1899-12-30, the time as a fraction of a day.
+                const QDateTime moment = cell.toDateTime();
+                const double days = double(QDate(1899, 12, 30).daysTo(moment.date()))
+                    + moment.time().msecsSinceStartOfDay() / 86400000.0;
+                xml += numberCell(reference, days, Date);
+                break;
+            }
+            default: xml += textCell(reference, cell.toString(), Plain); break;
+            }
+        }
+        return m_zip.write(xml + "</row>");
+    }
+
+    bool end() { return m_zip.write("</sheetData></worksheet>") && m_zip.end(); }
+
+private:
+    ZipStream &m_zip;
+    QList<QByteArray> m_letters;
 };
 
 } // namespace
@@ -485,34 +763,32 @@ bool Writer::write(const QString &path, qsizetype count, const Source &source)
     QString reason;
     bool ok = false;
     if (m_format == Format::Xlsx) {
-        Workbook book;
-        ok = book.open(path, &reason);
-        for (qsizetype i = 0; ok && i < count; ++i) {
-            const std::optional<ArchiveRecord> record = source(i);
-            if (!record) {
-                stopped = true;
-                ok = false;
-            } else {
-                ok = book.addRow(lxw_row_t(i + 1), cells(*record), &reason);
-            }
-        }
-        ok = ok && book.close(&reason);
-        ok = ok && WholeFile::write(
-                  path,
-                  [&](QIODevice &out) {
-                      QFile in(book.filePath());
-                      if (!in.open(QIODevice::ReadOnly)) {
-                          reason = in.errorString();
-                          return false;
-                      }
-                      while (!in.atEnd()) {
-                          const QByteArray chunk = in.read(1 << 20);
-                          if (chunk.isEmpty() || out.write(chunk) != chunk.size())
-                              return false;
-                      }
-                      return true;
-                  },
-                  &reason);
+        ok = WholeFile::write(
+            path,
+            [&](QIODevice &out) {
+                ZipStream zip(out);
+                SheetWriter sheet(zip);
+                const bool begun = zip.member("[Content_Types].xml", contentTypes())
+                    && zip.member("_rels/.rels", relations({{"officeDocument", "xl/workbook.xml"}}))
+                    && zip.member("xl/workbook.xml", workbookXml())
+                    && zip.member("xl/_rels/workbook.xml.rels",
+                                  relations({{"worksheet", "worksheets/sheet1.xml"}, {"styles", "styles.xml"}}))
+                    && zip.member("xl/styles.xml", stylesXml()) && sheet.begin();
+                bool written = begun;
+                for (qsizetype i = 0; written && i < count; ++i) {
+                    const std::optional<ArchiveRecord> record = source(i);
+                    if (!record) {
+                        stopped = true;
+                        return false;
+                    }
+                    written = sheet.addRow(i + 2, cells(*record));
+                }
+                written = written && sheet.end() && zip.finish();
+                if (!written)
+                    reason = zip.problem();
+                return written;
+            },
+            &reason);
     } else {
         ok = WholeFile::write(
             path,
@@ -543,8 +819,8 @@ bool Writer::write(const QString &path, qsizetype count, const Source &source)
 
 qsizetype Writer::capacity() const
 {
-    // The spreadsheet's last row less the heads.
-    return m_format == Format::Xlsx ? LXW_ROW_MAX - 1 : std::numeric_limits<qsizetype>::max();
+    // The spreadsheet's last row, 1 048 576, less the heads.
+    return m_format == Format::Xlsx ? (qsizetype(1) << 20) - 1 : std::numeric_limits<qsizetype>::max();
 }
 
 bool writeFile(const QString &path, const QByteArray &bytes, QString *error)

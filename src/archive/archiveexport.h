@@ -23,6 +23,7 @@ enum class Kind {
     Number,  // a number when the text reads as one, else the text as it stands
     Integer, // the revision
     Moment,  // the date and time of the record, local time
+    PerCent, // a number followed by " %", as the imbalances are shown ("1,98 %"); else the text
 };
 
 struct Column {
@@ -54,8 +55,10 @@ QString fileFilter(Format format);
 // ("=…", "+…", "-…", "@…") is written behind an apostrophe.
 // JSON: an array of objects, the heads as keys; numbers as numbers, an empty cell as null,
 // the date as ISO 8601 with its offset.
-// XLSX: one sheet, numbers as numeric cells, the date as a date cell; the book is made in
-// a folder of its own beside the target and copied over it when complete.
+// XLSX: one sheet, numbers as numeric cells written with the fewest digits that read back
+// as the same value (a value shown as 8.61 is 8.61 in the book), a per-cent as a number
+// shown with its two decimals and " %", the date as a date cell. The same records make the
+// same bytes under any regional settings and on any day.
 class Writer {
 public:
     // The record of index i; nullopt stops the export (cancelled, or unreadable).

@@ -1,6 +1,7 @@
 #include "benchemulator.h"
 #include "emulatoroptions.h"
 #include "benchline.h"
+#include "cnumbers.h"
 #include "quitonsignal.h"
 #include "recordslocation.h"
 
@@ -39,6 +40,7 @@ QString defaultLinkFolder()
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
+    keepCNumbers();
     QCoreApplication::setApplicationName(QStringLiteral("bench-emulator"));
 
     const ParsedOptions parsed = parseEmulatorOptions(app.arguments(), defaultLinkFolder());

@@ -7,6 +7,7 @@
 //
 // fill.json: {"captions": {"NAME": "TEXT"}, "lines": {"NAME": ["LINE", ...]}, "widths": {"NAME": PX}}
 
+#include "cnumbers.h"
 #include "report.h"
 #include "sheetoutput.h"
 #include "sheetstore.h"
@@ -78,6 +79,7 @@ int main(int argc, char *argv[])
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
+    keepCNumbers();
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Renders both protocol pages to PNG and PDF."));

@@ -1,4 +1,5 @@
 #include "Unit4.h"
+#include "programversion.h"
 #include "recordingprompts.h"
 #include "report.h"
 #include "sheetstore.h"
@@ -13,6 +14,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QPrinter>
+#include <QPrinterInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QScreen>
@@ -75,6 +77,7 @@ int pdfPages(const QString &path)
 class TstPreviewWindow : public QObject {
     Q_OBJECT
 private slots:
+    void initTestCase();
     void init();
     void cleanup();
 
@@ -98,6 +101,7 @@ private slots:
 
     void printSendsPage1ThenPage2ToTheChosenPrinter();
     void printJobThatFailsDoesNotSpoilTheNext();
+    void printWithoutAPrinterSaysWhy();
     void pdfButtonWritesBothPagesAsOneDocument();
     void pdfNameSaysWhichProtocol_data();
     void pdfNameSaysWhichProtocol();
@@ -112,6 +116,12 @@ private:
     std::unique_ptr<TForm4> form4;
     std::unique_ptr<QTemporaryDir> dir;
 };
+
+// As the program's start puts it on the application, where the PDFs' creator reads it.
+void TstPreviewWindow::initTestCase()
+{
+    QCoreApplication::setApplicationVersion(programVersion());
+}
 
 void TstPreviewWindow::init()
 {
@@ -488,9 +498,11 @@ void TstPreviewWindow::printSendsPage1ThenPage2ToTheChosenPrinter()
     const QString info = pdfInfo(out);
     QVERIFY2(info.contains(QRegularExpression(u"Page +1 size: +595 x 842 pts"_s))
                  && info.contains(QRegularExpression(u"Page +2 size: +595 x 842 pts"_s)), qPrintable(info));
-    // A PDF says what it is and what made it.
+    // A PDF says what it is and what made it, in which version.
     QVERIFY2(info.contains(QRegularExpression(u"Title: +Протокол №12\n"_s)), qPrintable(info));
-    QVERIFY2(info.contains(QRegularExpression(u"Creator: +Transformer bench\n"_s)), qPrintable(info));
+    QVERIFY2(info.contains(QRegularExpression(u"Creator: +Transformer bench "_s
+                                              + QRegularExpression::escape(programVersion()) + u"\n"_s)),
+             qPrintable(info));
 
     // The dialog's page range picks among the two pages of the file.
     prompts->onPrinterSetUp = [](QPrinter *printer) {
@@ -525,7 +537,9 @@ void TstPreviewWindow::printJobThatFailsDoesNotSpoilTheNext()
     QTest::mouseClick(form4->QRPrint, Qt::LeftButton);
     QCOMPARE(prompts->messages.size(), 1);
     QCOMPARE(prompts->messages[0].caption, u"Ошибка печати протокола"_s);
-    QCOMPARE(prompts->messages[0].text, u"Невозможно напечатать лист 1"_s);
+    // The first line as ever, then why.
+    QCOMPARE(prompts->messages[0].text, u"Невозможно напечатать лист 1\nПапки «"_s
+                                            + QDir::toNativeSeparators(QFileInfo(nowhere).absolutePath()) + u"» нет."_s);
 
     // The next choice is taken, and the same settings print again as soon as they can.
     const QString out = dir->filePath(u"second.pdf"_s);
@@ -548,6 +562,23 @@ void TstPreviewWindow::printJobThatFailsDoesNotSpoilTheNext()
     QCOMPARE(pdfPages(nowhere), 2);
 }
 
+// The default printer, with none in the system: the message says that there is none, or that
+// the print service does not answer, below its usual first line.
+void TstPreviewWindow::printWithoutAPrinterSaysWhy()
+{
+    if (!QPrinterInfo::availablePrinterNames().isEmpty())
+        QSKIP("this computer has a printer: the job would print");
+    request();
+    QTest::mouseClick(form4->QRPrint, Qt::LeftButton);
+    QCOMPARE(prompts->messages.size(), 1);
+    const QStringList lines = prompts->messages[0].text.split(u'\n');
+    QCOMPARE(lines.size(), 2);
+    QCOMPARE(lines[0], u"Невозможно напечатать лист 1"_s);
+    QVERIFY2(lines[1] == u"В системе не установлен ни один принтер."_s
+                 || lines[1] == u"Служба печати (CUPS) не отвечает: принтеры недоступны."_s,
+             qPrintable(lines[1]));
+}
+
 void TstPreviewWindow::pdfButtonWritesBothPagesAsOneDocument()
 {
     if (QStandardPaths::findExecutable(u"pdfinfo"_s).isEmpty())
@@ -564,6 +595,12 @@ void TstPreviewWindow::pdfButtonWritesBothPagesAsOneDocument()
     QVERIFY(text.indexOf(u"Паспортные данные"_s) >= 0);
     QVERIFY(text.indexOf(u"Заключение"_s) > text.indexOf(u"Паспортные данные"_s));
     QVERIFY(prompts->messages.isEmpty());
+    // Titled as the printed one, and its creator names the version.
+    const QString info = pdfInfo(pdf);
+    QVERIFY2(info.contains(QRegularExpression(u"Title: +Протокол №12\n"_s)), qPrintable(info));
+    QVERIFY2(info.contains(QRegularExpression(u"Creator: +Transformer bench "_s
+                                              + QRegularExpression::escape(programVersion()) + u"\n"_s)),
+             qPrintable(info));
 }
 
 void TstPreviewWindow::pdfNameSaysWhichProtocol_data()

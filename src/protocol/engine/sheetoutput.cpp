@@ -23,7 +23,14 @@ QPageLayout layoutFor(const Sheet &sheet)
 
 namespace SheetOutput {
 
-bool writePdf(const QList<Sheet> &sheets, const QString &path, QString *error)
+QString pdfCreator()
+{
+    // The engine's other users (the tools) put no version on their application.
+    const QString version = QCoreApplication::applicationVersion();
+    return version.isEmpty() ? QStringLiteral("Transformer bench") : QStringLiteral("Transformer bench ") + version;
+}
+
+bool writePdf(const QList<Sheet> &sheets, const QString &path, QString *error, const QString &title)
 {
     const auto failed = [error](const QString &why) {
         if (error)
@@ -38,10 +45,8 @@ bool writePdf(const QList<Sheet> &sheets, const QString &path, QString *error)
     {
         QPdfWriter writer(&file);
         writer.setResolution(1200);
-        // The program puts its version on the application; the engine's other users have none.
-        const QString version = QCoreApplication::applicationVersion();
-        writer.setCreator(version.isEmpty() ? QStringLiteral("Transformer bench")
-                                            : QStringLiteral("Transformer bench ") + version);
+        writer.setCreator(pdfCreator());
+        writer.setTitle(title);
         writer.setPageLayout(layoutFor(sheets.first()));
         QPainter painter;
         if (!painter.begin(&writer))
