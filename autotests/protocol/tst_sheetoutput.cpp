@@ -3,12 +3,15 @@
 #include "sheetstore.h"
 
 #include <QDir>
+#include <QFile>
 #include <QPrinter>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <clocale>
 
 namespace {
 
@@ -70,6 +73,7 @@ private slots:
     void emptyStoreIsNotPrinted();
     void pdfOfSeveralSheetsIsOneFile();
     void pdfNamesTheProgramsVersion();
+    void filesAreTheSameUnderAnyLocale();
     void printFailuresSayWhy_data();
     void printFailuresSayWhy();
 };
@@ -258,6 +262,46 @@ void TestSheetOutput::pdfNamesTheProgramsVersion()
     QVERIFY2(pdfInfo(path).contains(QRegularExpression(QStringLiteral("^Creator: +Transformer bench 1\\.2\\.3 \\(abcdef0\\)$"),
                                                         QRegularExpression::MultilineOption)),
              qPrintable(pdfInfo(path)));
+}
+
+// A workshop PC runs under Russian regional settings, which Qt's application object hands to
+// the C library: the PDF and the sheet file come out the same there as under C, but for the
+// moment of writing and the document's random identity a PDF carries.
+void TestSheetOutput::filesAreTheSameUnderAnyLocale()
+{
+    QTemporaryDir dir;
+    Sheet sheet = boxSheet();
+    sheet.texts.first().lines = {QStringLiteral("14.4 Ом 0,512")};
+    sheet.texts.first().lineHeightMm = 4.05;
+    const QByteArray before = std::setlocale(LC_ALL, nullptr);
+    const auto written = [&](const char *locale, QByteArray *pdf, QByteArray *stored) {
+        if (!std::setlocale(LC_ALL, locale))
+            return false;
+        const QString name = dir.filePath(QString::fromLatin1(locale));
+        SheetStore store;
+        store.setSheet(sheet);
+        const bool ok = SheetOutput::writePdf({sheet, sheet}, name + QStringLiteral(".pdf"), nullptr,
+                                              QStringLiteral("Протокол №7"))
+            && store.save(name + QStringLiteral(".qrp"));
+        std::setlocale(LC_ALL, before.constData());
+        QFile a(name + QStringLiteral(".pdf")), b(name + QStringLiteral(".qrp"));
+        if (!ok || !a.open(QIODevice::ReadOnly) || !b.open(QIODevice::ReadOnly))
+            return false;
+        // The moment of writing and the identity are the only parts that may differ.
+        static const QRegularExpression moment(QStringLiteral("D:\\d{14}[^)]*|\\d{4}-\\d\\d-\\d\\dT[0-9:.+Z-]*"
+                                                               "|uuid:[0-9a-f-]+|/ID \\[[^\\]]*\\]"));
+        *pdf = QString::fromLatin1(a.readAll()).replace(moment, QStringLiteral("-")).toLatin1();
+        *stored = b.readAll();
+        return true;
+    };
+    QByteArray pdfInC, sheetInC, pdfInRussian, sheetInRussian;
+    QVERIFY(written("C", &pdfInC, &sheetInC));
+    if (!written("ru_RU.UTF-8", &pdfInRussian, &sheetInRussian))
+        QSKIP("the locale ru_RU.UTF-8 is not made here (scripts/deps.sh makes it)");
+    QVERIFY(pdfInC.size() > 1000);
+    QVERIFY(pdfInC == pdfInRussian);
+    QVERIFY(!sheetInC.isEmpty());
+    QVERIFY(sheetInC == sheetInRussian);
 }
 
 // A failed job says what stood in its way, as the file system or the print system tells it.
