@@ -912,10 +912,11 @@ void Judge::declaredChecks()
         declaredTotal.value = *declaredP0.value + *declaredPk.value;
     else
         declaredTotal.why = u"нет паспортного значения P0 и Pк"_s;
+    const QString sum = text(u"Pxx00"_s) + u" + "_s + text(u"Pkz12"_s);
     const qsizetype totalRow = against(u"losses.total"_s, total,
-                                       total.value ? numberText(*total.value) + u" Вт = "_s + text(u"Pxx00"_s) + u" + "_s
-                                               + text(u"Pkz12"_s)
-                                                   : QString(),
+                                       total.value ? numberText(*total.value) + u" Вт = "_s + sum
+                                       : text(u"Pxx00"_s).isEmpty() || text(u"Pkz12"_s).isEmpty() ? QString()
+                                                                                                  : sum,
                                        declaredTotal, u" Вт"_s);
     // A component within its +15 % conforms only while the total stays within its +10 %.
     for (const qsizetype component : {against(u"losses.p0"_s, p0, text(u"Pxx00"_s), declaredP0, u" Вт"_s),

@@ -35,7 +35,7 @@ struct PreviousRecord {
 struct AssessmentInput {
     // The main window's texts: results by the state file's keys ("Pxx00", "TransformGrid52",
     // "ResistenceGrid01", "RHigh60", "Temperature", ...), and by control name the nameplate
-    // ("Unom", "Unom2", "Circuit"), the oil analysis ("ElectricStrength", "AcidNumber",
+    // ("Unom", "Unom2", "Pnom" in kVA, "Circuit"), the oil analysis ("ElectricStrength", "AcidNumber",
     // "WaterContent", "FlashTemperature"), "Material" and "FasNumber" as the chosen item's text.
     QHash<QString, QString> texts;
     TypeDeclared type;
