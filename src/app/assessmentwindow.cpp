@@ -17,6 +17,7 @@
 #include <QFormLayout>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QSplitter>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -170,6 +171,7 @@ AssessmentWindow::AssessmentWindow(AssessmentSources sources, QWidget *parent)
     declaredTabs->setObjectName(u"declaredTabs"_s);
     auto *typePage = new QWidget;
     auto *typeForm = new QFormLayout(typePage);
+    typeForm->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
     p0Edit = numberEdit(typePage, u"p0Edit"_s);
     pkEdit = numberEdit(typePage, u"pkEdit"_s);
     i0Edit = numberEdit(typePage, u"i0Edit"_s);
@@ -211,6 +213,7 @@ AssessmentWindow::AssessmentWindow(AssessmentSources sources, QWidget *parent)
 
     auto *testPage = new QWidget;
     auto *testForm = new QFormLayout(testPage);
+    testForm->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
     insulationTemperatureEdit = numberEdit(testPage, u"insulationTemperatureEdit"_s);
     oilCombo = new QComboBox(testPage);
     oilCombo->setObjectName(u"oilCombo"_s);
@@ -256,10 +259,22 @@ AssessmentWindow::AssessmentWindow(AssessmentSources sources, QWidget *parent)
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(title);
     layout->addLayout(top);
-    layout->addWidget(table, 1);
-    layout->addWidget(summary);
-    layout->addLayout(overrideRow);
-    layout->addWidget(declaredTabs);
+    // The verdicts above, the declared values below: on a small screen the engineer moves
+    // the line between them.
+    auto *verdicts = new QWidget(this);
+    auto *verdictsLayout = new QVBoxLayout(verdicts);
+    verdictsLayout->setContentsMargins(0, 0, 0, 0);
+    verdictsLayout->addWidget(table, 1);
+    verdictsLayout->addWidget(summary);
+    verdictsLayout->addLayout(overrideRow);
+    auto *split = new QSplitter(Qt::Vertical, this);
+    split->setObjectName(u"split"_s);
+    split->setChildrenCollapsible(false);
+    split->addWidget(verdicts);
+    split->addWidget(declaredTabs);
+    split->setStretchFactor(0, 3);
+    split->setStretchFactor(1, 1);
+    layout->addWidget(split, 1);
     layout->addLayout(bottom);
 
     const auto guarded = [this](void (AssessmentWindow::*f)()) {
