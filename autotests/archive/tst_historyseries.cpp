@@ -1,4 +1,5 @@
 #include "historyseries.h"
+#include "typednumber.h"
 
 #include <QTest>
 #include <cmath>
@@ -221,6 +222,11 @@ private slots:
         QTest::newRow("rating pair takes the first") << "10000 В / 400 В" << 10000.0;
         QTest::newRow("empty") << "" << Gap;
         QTest::newRow("a word") << "нет" << Gap;
+        // Read as 1.5 where the judgement read 0.015.
+        QTest::newRow("comma and exponent") << "1,5e-2 мг КОН/г" << 0.015;
+        QTest::newRow("beyond a double") << "1e400 кВ" << Gap;
+        QTest::newRow("a broken digit group") << "1 2345 г/т" << Gap;
+        QTest::newRow("two numbers") << "20 30" << Gap;
     }
     void leadingValueReadsProtocolTexts()
     {
@@ -230,6 +236,7 @@ private slots:
         QCOMPARE(got.has_value(), !std::isnan(value));
         if (got)
             QCOMPARE(*got, value);
+        QCOMPARE(got, readLeadingTypedNumber(text).value);
     }
 };
 

@@ -3,9 +3,12 @@
 #include <QTest>
 
 #include <cmath>
+#include <functional>
+#include <limits>
 
 Q_DECLARE_METATYPE(Verdict)
 Q_DECLARE_METATYPE(OilState)
+Q_DECLARE_METATYPE(std::function<void(AssessmentInput &)>)
 
 namespace {
 
@@ -20,9 +23,13 @@ AssessmentInput baseInput()
         {QStringLiteral("FasNumber"), QStringLiteral("Три")},
         {QStringLiteral("Material"), QStringLiteral("медь")},
         {QStringLiteral("Temperature"), QStringLiteral("20")},
+        {QStringLiteral("Pnom"), QStringLiteral("250")},
     };
     return in;
 }
+
+// How a hand case changes the base input.
+using Change = std::function<void(AssessmentInput &)>;
 
 const AssessmentRow *rowOf(const QList<AssessmentRow> &rows, const QString &id)
 {
@@ -70,7 +77,11 @@ private slots:
         QTest::newRow("regional comma") << "1,000" << "0,9799" << "0,990" << Verdict::Fails << "";
         QTest::newRow("a phase not measured") << "1.000" << "0.990" << "" << Verdict::NotAssessed
                                               << "нет числа фазы BC";
-        QTest::newRow("all zero") << "0" << "0" << "0" << Verdict::NotAssessed << "нет ненулевых";
+        QTest::newRow("all zero: impossible") << "0" << "0" << "0" << Verdict::NeedsAnalysis
+                                              << "фаза AB 0: такого значения быть не может";
+        QTest::newRow("one phase negative") << "1.000" << "-0.99" << "0.990" << Verdict::NeedsAnalysis
+                                            << "фаза CA -0.99: такого значения быть не может";
+        QTest::newRow("not a number") << "1.000" << "0.99x" << "0.990" << Verdict::NotAssessed << "«0.99x» - не число";
     }
     void resistanceSpreadOfPhasesIsJudgedAtTheLimit()
     {
@@ -86,16 +97,19 @@ private slots:
         expect(in, QStringLiteral("resistance.phases.2"), verdict, missing);
     }
 
-    void onePhaseHasNoSpreadOfPhasesNorGroup()
+    void onePhaseShowsThePhaseChecksAndTheGroupNotAssessed()
     {
         AssessmentInput in = baseInput();
         in.texts.insert(QStringLiteral("FasNumber"), QStringLiteral("Одна"));
         in.texts.insert(QStringLiteral("ResistenceGrid00"), QStringLiteral("1.000"));
+        in.texts.insert(QStringLiteral("TransformGrid50"), QStringLiteral("25.0"));
         in.texts.insert(QStringLiteral("Group"), QStringLiteral("0"));
         const QList<AssessmentRow> rows = assess(in, NormsTable::shipped());
-        for (const AssessmentRow &row : rows) {
-            QVERIFY(row.normId != QStringLiteral("resistance.phases"));
-            QVERIFY(row.normId != QStringLiteral("group"));
+        for (const QString id : {QStringLiteral("resistance.phases"), QStringLiteral("ratio.phases"), QStringLiteral("group")}) {
+            const AssessmentRow *row = rowOf(rows, id);
+            QVERIFY2(row, qPrintable(id));
+            QCOMPARE(row->verdictLine(), QStringLiteral("не оценивается: однофазный"));
+            QVERIFY(std::none_of(rows.cbegin(), rows.cend(), [&](const AssessmentRow &r) { return r.normId == id && r.id != id; }));
         }
     }
 
@@ -121,7 +135,14 @@ private slots:
         QTest::newRow("no winding temperature") << "1.000" << "" << "медь" << "20" << Verdict::NotAssessed
                                                 << "нет температуры обмотки";
         QTest::newRow("no factory temperature") << "1.000" << "20" << "медь" << "" << Verdict::NotAssessed
-                                                << "нет температуры заводских";
+                                                << "не оценивается: нет температуры заводского измерения";
+        // -235 °C would make the copper reduction divide by zero: reference "inf", "nan %".
+        QTest::newRow("factory temperature -235 °C") << "1.000" << "20" << "медь" << "-235" << Verdict::NotAssessed
+                                                     << "температура заводского измерения -235 °C вне -60…150 °C";
+        QTest::newRow("winding temperature 300 °C") << "1.000" << "300" << "медь" << "20" << Verdict::NotAssessed
+                                                    << "температура обмотки 300 °C вне";
+        QTest::newRow("measured zero") << "0" << "20" << "медь" << "20" << Verdict::NeedsAnalysis
+                                       << "R AB 0: такого значения быть не может";
         QTest::newRow("no material") << "1.000" << "20" << "" << "20" << Verdict::NotAssessed
                                      << "не выбран материал";
     }
@@ -186,6 +207,11 @@ private slots:
         QTest::newRow("uk 6 %: just outside 0.5 %") << 2 << "25.1251" << "6" << "" << Verdict::Fails << "";
         QTest::newRow("no uk, beyond 0.5 %") << 2 << "25.13" << "" << "" << Verdict::Fails << "";
         QTest::newRow("no uk, within 0.5 %") << 2 << "25.12" << "" << "" << Verdict::NotAssessed << "нет измеренного uk";
+        // A uk of zero or less made the tolerance "±-0.45 %" and failed an exact ratio.
+        QTest::newRow("uk 0 counts as missing: +0.04 %") << 2 << "25.01" << "0" << "" << Verdict::NotAssessed << "нет измеренного uk";
+        QTest::newRow("uk negative counts as missing: exact") << 2 << "25" << "-4.5" << "" << Verdict::NotAssessed << "нет измеренного uk";
+        QTest::newRow("uk negative, beyond 0.5 %") << 2 << "25.13" << "-4.5" << "" << Verdict::Fails << "";
+        QTest::newRow("ratio measured 0") << 2 << "0" << "4.5" << "" << Verdict::NeedsAnalysis << "такого значения быть не может";
         // Tap I is two steps of 2.5 % above: 26.25.
         QTest::newRow("tap I on its ratio") << 0 << "26.25" << "4.5" << "2.5" << Verdict::Complies << "";
         QTest::newRow("tap I off: analysis") << 0 << "26.50" << "4.5" << "2.5" << Verdict::NeedsAnalysis << "";
@@ -357,6 +383,19 @@ private slots:
         QTest::newRow("water fresh 20") << w << wk << "20" << "10000" << OilState::BeforeFilling << Verdict::Complies << "";
         QTest::newRow("water fresh 20.1") << w << wk << "20.1" << "10000" << OilState::BeforeFilling << Verdict::Fails << "";
         QTest::newRow("water in service 30") << w << wk << "30 г/т" << "10000" << OilState::InService << Verdict::Complies << "";
+        // Read as 1 (-96.67 %, "соответствует") before one reader served every typed number.
+        QTest::newRow("water grouped 1 234,5") << w << wk << "1 234,5 г/т" << "10000" << OilState::InService << Verdict::Fails << "";
+        QTest::newRow("water 1234,5") << w << wk << "1234,5" << "10000" << OilState::InService << Verdict::Fails << "";
+        QTest::newRow("water two numbers") << w << wk << "20 30 г/т" << "10000" << OilState::InService << Verdict::NotAssessed
+                                           << "«20 30 г/т»: неясная запись числа";
+        QTest::newRow("water negative") << w << wk << "-3" << "10000" << OilState::InService << Verdict::NeedsAnalysis
+                                        << "влагосодержание -3: такого значения быть не может";
+        // "+inf %" and "соответствует" before.
+        QTest::newRow("breakdown 1e400") << b << e << "1e400 кВ" << "10000" << OilState::InService << Verdict::NotAssessed
+                                         << "«1e400 кВ»: число вне допустимого диапазона";
+        QTest::newRow("breakdown 0") << b << e << "0 кВ" << "10000" << OilState::InService << Verdict::NeedsAnalysis
+                                     << "пробивное напряжение 0: такого значения быть не может";
+        QTest::newRow("acid 1,5e-2 in service") << a << k << "1,5e-2 мг КОН/г" << "10000" << OilState::InService << Verdict::Complies << "";
     }
     void oilAgainstItsTable()
     {
@@ -371,6 +410,7 @@ private slots:
         in.texts.insert(key, text);
         in.texts.insert(QStringLiteral("Unom2"), hv);
         in.test.oil = oil;
+        in.type.oilProtection = OilProtection::Open;
         expect(in, id, verdict, missing);
     }
 
@@ -410,11 +450,13 @@ private slots:
         QTest::newRow("total below") << t << "400" << "2500" << "" << "" << Verdict::Complies << "";
         QTest::newRow("total, Pk not measured") << t << "550" << "" << "" << "" << Verdict::NotAssessed << "нет измерения";
         const QString p = QStringLiteral("losses.p0");
-        QTest::newRow("P0 +15 %") << p << "575" << "" << "" << "" << Verdict::Complies << "";
-        QTest::newRow("P0 just over") << p << "575.1" << "" << "" << "" << Verdict::Fails << "";
+        QTest::newRow("P0 +15 %, total +2.1 %") << p << "575" << "3000" << "" << "" << Verdict::Complies << "";
+        QTest::newRow("P0 just over") << p << "575.1" << "3000" << "" << "" << Verdict::Fails << "";
+        QTest::newRow("P0 +15 %, total not measured") << p << "575" << "" << "" << "" << Verdict::NotAssessed
+                                                      << "полные потери не оценены (нет измерения)";
         const QString k = QStringLiteral("losses.pk");
-        QTest::newRow("Pk +15 %") << k << "" << "3450" << "" << "" << Verdict::Complies << "";
-        QTest::newRow("Pk just over") << k << "" << "3450.5" << "" << "" << Verdict::Fails << "";
+        QTest::newRow("Pk +15 %, total exactly +10 %") << k << "400" << "3450" << "" << "" << Verdict::Complies << "";
+        QTest::newRow("Pk just over") << k << "400" << "3450.5" << "" << "" << Verdict::Fails << "";
         const QString i = QStringLiteral("noload.current");
         QTest::newRow("I0 +30 %") << i << "" << "" << "2.60" << "" << Verdict::Complies << "";
         QTest::newRow("I0 just over") << i << "" << "" << "2.61" << "" << Verdict::Fails << "";
@@ -467,7 +509,8 @@ private slots:
         in.type.pk = 3000.0;
         expect(in, QStringLiteral("losses.total"), Verdict::NotAssessed, QStringLiteral("нет паспортного значения P0 и Pк"));
         expect(in, QStringLiteral("losses.p0"), Verdict::NotAssessed, QStringLiteral("нет паспортного значения P0"));
-        expect(in, QStringLiteral("losses.pk"), Verdict::Complies);
+        expect(in, QStringLiteral("losses.pk"), Verdict::NotAssessed,
+               QStringLiteral("полные потери не оценены (нет паспортного значения P0 и Pк)"));
     }
 
     void anOverrideShowsAsManualWithItsReason()
@@ -484,6 +527,215 @@ private slots:
         QCOMPARE(row->automatic, Verdict::Fails);
         QCOMPARE(row->verdictLine(),
                  QStringLiteral("соответствует (вручную: по согласованию с заказчиком; программа: не соответствует)"));
+    }
+
+    // Cases computed by hand, each once judged wrongly: the row's verdict line as shown, and
+    // its deviation where one is shown.
+    void handCases_data()
+    {
+        QTest::addColumn<Change>("change");
+        QTest::addColumn<QString>("id");
+        QTest::addColumn<Verdict>("verdict");
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QString>("deviation");
+        const auto losses = [](const QString &p0, const QString &pk) {
+            return Change([=](AssessmentInput &in) {
+                in.type.p0 = 1000.0;
+                in.type.pk = 4000.0;
+                in.texts.insert(QStringLiteral("Pxx00"), p0);
+                in.texts.insert(QStringLiteral("Pkz12"), pk);
+            });
+        };
+        // Declared 1000 + 4000 W, measured 1150 + 4400 W: the total is +11 %; each component is
+        // within its +15 %, which counts only while the total stays within +10 %.
+        QTest::newRow("total +11 %") << losses("1150", "4400") << "losses.total" << Verdict::Fails
+                                     << "не соответствует" << "+11.00 %";
+        QTest::newRow("P0 +15 % while the total fails") << losses("1150", "4400") << "losses.p0" << Verdict::Fails
+                                                        << "не соответствует: полные потери +11.00 % сверх +10 %" << "+15.00 %";
+        QTest::newRow("Pk +10 % while the total fails") << losses("1150", "4400") << "losses.pk" << Verdict::Fails
+                                                        << "не соответствует: полные потери +11.00 % сверх +10 %" << "+10.00 %";
+        // Zero or negative losses and currents gave "соответствует" at -100 %.
+        QTest::newRow("P0 of 0 W") << losses("0", "4000") << "losses.p0" << Verdict::NeedsAnalysis
+                                   << "требует анализа: P0 0: такого значения быть не может, проверьте измерение" << "";
+        QTest::newRow("total with P0 of 0 W") << losses("0", "4000") << "losses.total" << Verdict::NeedsAnalysis
+                                              << "требует анализа: P0 0: такого значения быть не может, проверьте измерение" << "";
+        QTest::newRow("P0 of -5 W") << losses("-5", "4000") << "losses.p0" << Verdict::NeedsAnalysis
+                                    << "требует анализа: P0 -5: такого значения быть не может, проверьте измерение" << "";
+        QTest::newRow("total with P0 of -5 W") << losses("-5", "4000") << "losses.total" << Verdict::NeedsAnalysis
+                                               << "требует анализа: P0 -5:" << "";
+        QTest::newRow("I0 of 0 %") << Change([](AssessmentInput &in) {
+            in.type.i0 = 2.0;
+            in.texts.insert(QStringLiteral("Ixx01"), QStringLiteral("0"));
+        }) << "noload.current" << Verdict::NeedsAnalysis << "требует анализа: I0 0: такого значения быть не может" << "";
+        QTest::newRow("uk of 0 %") << Change([](AssessmentInput &in) {
+            in.type.uk = 4.5;
+            in.texts.insert(QStringLiteral("Ukz112"), QStringLiteral("0"));
+        }) << "uk" << Verdict::NeedsAnalysis << "требует анализа: uk 0: такого значения быть не может" << "";
+        QTest::newRow("R60 of 0") << Change([](AssessmentInput &in) {
+            in.test.insulationTemperature = 20;
+            in.texts.insert(QStringLiteral("RHigh60"), QStringLiteral("0"));
+        }) << "insulation.r60.0" << Verdict::NeedsAnalysis << "требует анализа: R60 0: такого значения быть не может" << "";
+        // "нет R15 и R60" though both were typed.
+        QTest::newRow("R15 of 0") << Change([](AssessmentInput &in) {
+            in.test.insulationTemperature = 20;
+            in.texts.insert(QStringLiteral("RHL15"), QStringLiteral("0"));
+            in.texts.insert(QStringLiteral("RHL60"), QStringLiteral("1300"));
+        }) << "insulation.kabs.2" << Verdict::NeedsAnalysis << "требует анализа: R15 0: такого значения быть не может" << "";
+        QTest::newRow("R15 alone") << Change([](AssessmentInput &in) {
+            in.test.insulationTemperature = 20;
+            in.texts.insert(QStringLiteral("RHL15"), QStringLiteral("1000"));
+        }) << "insulation.kabs.2" << Verdict::NotAssessed << "не оценивается: нет R60" << "";
+        // A NaN insulation temperature made Kabs "не соответствует".
+        QTest::newRow("insulation temperature NaN") << Change([](AssessmentInput &in) {
+            in.test.insulationTemperature = std::nan("");
+            in.texts.insert(QStringLiteral("KabsHigh"), QStringLiteral("1.5"));
+        }) << "insulation.kabs.0" << Verdict::NotAssessed << "не оценивается: температура измерения изоляции: не число" << "";
+        QTest::newRow("declared P0 infinite") << Change([](AssessmentInput &in) {
+            in.type.p0 = std::numeric_limits<double>::infinity();
+            in.texts.insert(QStringLiteral("Pxx00"), QStringLiteral("500"));
+        }) << "losses.p0" << Verdict::NotAssessed << "не оценивается: паспортное P0: не число" << "";
+        // A factory R60 temperature of -235 °C gave reference "inf", "nan %", "не соответствует".
+        const auto factoryR60 = [](double factoryTemperature, double temperature, const QString &r60) {
+            return Change([=](AssessmentInput &in) {
+                in.serial.r60[0] = 1000;
+                in.serial.r60Temperature = factoryTemperature;
+                in.test.insulationTemperature = temperature;
+                in.texts.insert(QStringLiteral("RHigh60"), r60);
+            });
+        };
+        QTest::newRow("factory R60 at -235 °C") << factoryR60(-235, 20, "500") << "insulation.factory.0" << Verdict::NotAssessed
+                                                << "не оценивается: температура заводского измерения -235 °C вне -60…150 °C" << "";
+        // Factory 1000 MΩ at 20 °C, half of it after K2 from the table: 1.5^(Δ/10) judged each the other way.
+        QTest::newRow("K2 at 1 °C: 480.5 below half of 961.5") << factoryR60(20, 21, "480.5") << "insulation.factory.0"
+                                                               << Verdict::Fails << "не соответствует" << "-50.03 %";
+        QTest::newRow("K2 at 5 °C: 409 below half of 819.7") << factoryR60(20, 25, "409") << "insulation.factory.0"
+                                                             << Verdict::Fails << "не соответствует" << "-50.10 %";
+        QTest::newRow("K2 at 30 °C: 148 above half of 294.1") << factoryR60(20, 50, "148") << "insulation.factory.0"
+                                                              << Verdict::Complies << "соответствует" << "-49.68 %";
+        QTest::newRow("K2 colder by 10 °C: 750 is half of 1500") << factoryR60(20, 10, "750") << "insulation.factory.0"
+                                                                 << Verdict::Complies << "соответствует" << "-50.00 %";
+        QTest::newRow("K2 beyond the table's 70 °C") << factoryR60(20, 95, "900") << "insulation.factory.0" << Verdict::NeedsAnalysis
+                                                     << "требует анализа: разность температур 75 °C вне таблицы K2 (до 70 °C)" << "";
+        // +0.452 % beside "±0.45 %" was shown as "+0.45 %" with "не соответствует".
+        const auto ratio = [](const QString &k) {
+            return Change([=](AssessmentInput &in) {
+                in.texts.insert(QStringLiteral("FasNumber"), QStringLiteral("Одна"));
+                in.texts.insert(QStringLiteral("TransformGrid50"), k);
+                in.texts.insert(QStringLiteral("Ukz112"), QStringLiteral("4.5"));
+            });
+        };
+        QTest::newRow("ratio +0.452 % against ±0.45 %") << ratio("25.113") << "ratio.declared.2" << Verdict::Fails
+                                                        << "не соответствует" << "+0.452 % (AB)";
+        QTest::newRow("ratio +0.45 % exactly") << ratio("25.1125") << "ratio.declared.2" << Verdict::Complies
+                                               << "соответствует" << "+0.45 % (AB)";
+        QTest::newRow("ratio +0.4500004 % against ±0.45 %") << ratio("25.1125001") << "ratio.declared.2" << Verdict::Fails
+                                                            << "не соответствует" << "+0.4500004 % (AB)";
+        // The R60 table and Kabs hold up to 35 kV and 10 MVA.
+        const auto rated = [](const QString &hv, const QString &power) {
+            return Change([=](AssessmentInput &in) {
+                in.texts.insert(QStringLiteral("Unom2"), hv);
+                in.texts.insert(QStringLiteral("Pnom"), power);
+                in.test.insulationTemperature = 20;
+                in.texts.insert(QStringLiteral("RHigh60"), QStringLiteral("5000"));
+                in.texts.insert(QStringLiteral("KabsHigh"), QStringLiteral("1.5"));
+            });
+        };
+        QTest::newRow("R60 of a 110 kV unit") << rated("110000", "250") << "insulation.r60.0" << Verdict::NotAssessed
+                                              << "не оценивается: норма для трансформаторов до 35 кВ и до 10 МВА, здесь 110 кВ" << "";
+        QTest::newRow("Kabs of a 16 MVA unit") << rated("10000", "16000") << "insulation.kabs.0" << Verdict::NotAssessed
+                                               << "не оценивается: норма для трансформаторов до 35 кВ и до 10 МВА, здесь 16 МВА" << "";
+        QTest::newRow("R60 at 35 kV and 10 MVA") << rated("35000", "10000") << "insulation.r60.0" << Verdict::Complies
+                                                 << "соответствует" << "+1566.67 %";
+        QTest::newRow("R60 without a rated power") << rated("10000", "") << "insulation.r60.0" << Verdict::NotAssessed
+                                                   << "не оценивается: нет номинальной мощности (норма для трансформаторов до 35 кВ и до 10 МВА)" << "";
+        // The water limit of a sealed unit is not the non-sealed one.
+        const auto water = [](OilProtection type, OilProtection test) {
+            return Change([=](AssessmentInput &in) {
+                in.texts.insert(QStringLiteral("WaterContent"), QStringLiteral("25"));
+                in.test.oil = OilState::InService;
+                in.type.oilProtection = type;
+                in.test.oilProtection = test;
+            });
+        };
+        QTest::newRow("water, protection not declared") << water(OilProtection::Unknown, OilProtection::Unknown) << "oil.water"
+                                                        << Verdict::NotAssessed << "не оценивается: не указана защита масла" << "";
+        QTest::newRow("water of a sealed type") << water(OilProtection::Sealed, OilProtection::Unknown) << "oil.water"
+                                                << Verdict::NotAssessed << "не оценивается: в нормах нет предела для герметичного исполнения" << "";
+        QTest::newRow("water of a sealed type, this unit open") << water(OilProtection::Sealed, OilProtection::Open) << "oil.water"
+                                                                << Verdict::Complies << "соответствует" << "-16.67 %";
+    }
+    void handCases()
+    {
+        QFETCH(Change, change);
+        QFETCH(QString, id);
+        QFETCH(Verdict, verdict);
+        QFETCH(QString, line);
+        QFETCH(QString, deviation);
+        AssessmentInput in = baseInput();
+        change(in);
+        const QList<AssessmentRow> rows = assess(in, NormsTable::shipped());
+        const AssessmentRow *row = rowOf(rows, id);
+        QVERIFY2(row, qPrintable(id));
+        QCOMPARE(verdictText(row->verdict), verdictText(verdict));
+        QVERIFY2(row->verdictLine().startsWith(line), qPrintable(row->verdictLine()));
+        if (!deviation.isEmpty())
+            QCOMPARE(row->deviation, deviation);
+        for (const QString &text : {row->reference, row->deviation, row->note, row->verdictLine()})
+            QVERIFY2(!text.contains(QStringLiteral("inf")) && !text.contains(QStringLiteral("nan")) && !text.contains(QStringLiteral("±-")),
+                     qPrintable(text));
+    }
+
+    void aStepOfTheK2TableToConfirmIsSaid()
+    {
+        AssessmentInput in = baseInput();
+        in.serial.r60[0] = 1000;
+        in.serial.r60Temperature = 20;
+        in.test.insulationTemperature = 23;
+        in.texts.insert(QStringLiteral("RHigh60"), QStringLiteral("900"));
+        const QList<AssessmentRow> rows = assess(in, NormsTable::shipped());
+        const AssessmentRow *row = rowOf(rows, QStringLiteral("insulation.factory.0"));
+        QVERIFY(row);
+        QCOMPARE(row->note, QStringLiteral("K2 = 1.13 при разности 3 °C (по точке таблицы K2 с отметкой «уточнить»)"));
+        in.test.insulationTemperature = 25;
+        QCOMPARE(rowOf(assess(in, NormsTable::shipped()), QStringLiteral("insulation.factory.0"))->note,
+                 QStringLiteral("K2 = 1.22 при разности 5 °C"));
+    }
+
+    void anEmptyNormsTableJudgesNothingAndSaysSo()
+    {
+        AssessmentInput in = baseInput();
+        in.texts.insert(QStringLiteral("Pxx00"), QStringLiteral("500"));
+        in.texts.insert(QStringLiteral("ElectricStrength"), QStringLiteral("40"));
+        in.texts.insert(QStringLiteral("WaterContent"), QStringLiteral("10"));
+        in.test.oil = OilState::InService;
+        in.type.p0 = 500.0;
+        const QList<AssessmentRow> rows = assess(in, NormsTable());
+        QCOMPARE(rows.size(), NormsTable::ids().size());
+        for (const AssessmentRow &row : rows)
+            QCOMPARE(row.verdictLine(), QStringLiteral("не оценивается: нет нормы в таблице норм"));
+    }
+
+    void anEngineersDecisionHoldsOnlyForTheValuesItWasMadeOn()
+    {
+        AssessmentInput in = baseInput();
+        in.type.p0 = 500.0;
+        in.texts.insert(QStringLiteral("Pxx00"), QStringLiteral("600"));
+        const QString id = QStringLiteral("losses.p0");
+        const QString basis = rowOf(assess(in, NormsTable::shipped()), id)->basis;
+        in.overrides.insert(id, {Verdict::Complies, QStringLiteral("по договору"), basis});
+        QVERIFY(rowOf(assess(in, NormsTable::shipped()), id)->manual);
+
+        in.texts.insert(QStringLiteral("Pxx00"), QStringLiteral("650"));
+        const QList<AssessmentRow> rows = assess(in, NormsTable::shipped());
+        const AssessmentRow *row = rowOf(rows, id);
+        QVERIFY(!row->manual);
+        QVERIFY(row->dropped);
+        QCOMPARE(row->verdictLine(), QStringLiteral("не соответствует (решение инженера «соответствует: по договору» снято: "
+                                                    "изменились значения, на которых оно принято)"));
+        // So does a declared value it was made against.
+        in.texts.insert(QStringLiteral("Pxx00"), QStringLiteral("600"));
+        in.type.p0 = 520.0;
+        QVERIFY(rowOf(assess(in, NormsTable::shipped()), id)->dropped);
     }
 
     void everyRowNamesItsLimitAndSource()
@@ -509,7 +761,16 @@ private slots:
         QTest::newRow("copper 20 -> 75 °C") << resistanceAt(1.0, 20, 75, 235) << 310.0 / 255.0;
         QTest::newRow("aluminium 20 -> 75 °C") << resistanceAt(1.0, 20, 75, 225) << 300.0 / 245.0;
         QTest::newRow("insulation +10 °C") << insulationAt(300, 20, 30, 1.5) << 200.0;
-        QTest::newRow("insulation -20 °C") << insulationAt(100, 40, 20, 1.5) << 225.0;
+        QTest::newRow("insulation -20 °C") << insulationAt(100, 40, 20, 2.25) << 225.0;
+        const QList<double> k2 = NormsTable::shipped().norm(QStringLiteral("insulation.factory")).factors;
+        // The table, never 1.5^(Δ/10): 1.0414 / 1.2247 / 3.375 at 1 / 5 / 30 °C.
+        QTest::newRow("K2 at 1 °C") << *insulationFactor(k2, 1) << 1.04;
+        QTest::newRow("K2 at 5 °C") << *insulationFactor(k2, 5) << 1.22;
+        QTest::newRow("K2 at 30 °C") << *insulationFactor(k2, 30) << 3.40;
+        QTest::newRow("K2 at 70 °C") << *insulationFactor(k2, 70) << 17.0;
+        QTest::newRow("K2 between 5 and 10 °C") << *insulationFactor(k2, 7.5) << 1.36;
+        QTest::newRow("K2 at 0.5 °C") << *insulationFactor(k2, 0.5) << 1.02;
+        QTest::newRow("K2 at no difference") << *insulationFactor(k2, 0) << 1.0;
         const QList<double> table = NormsTable::shipped().norm(QStringLiteral("insulation.r60")).values;
         QTest::newRow("R60 at 10 °C") << *leastR60(table, 10) << 450.0;
         QTest::newRow("R60 at 45 °C") << *leastR60(table, 45) << std::sqrt(130.0 * 90.0);

@@ -9,6 +9,8 @@
 
 #include <memory>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 QByteArray shippedBytes()
@@ -115,6 +117,18 @@ private slots:
         QTest::newRow("no source") << "Источник=IEC 60076-1, таблица 1; ГОСТ 11677-85\r\n" << "Источник=\r\n"
                                    << "раздел [noload.current]: ключ «Источник» пуст";
         QTest::newRow("not a norms file") << "" << "" << "раздел [resistance.phases]: раздела нет";
+        QTest::newRow("Kabs range 30..10") << "Значения=1.3; 10; 30" << "Значения=1.3; 30; 10"
+                                           << "раздел [insulation.kabs]: ключ «Значения»: диапазон температур 30..10 °C";
+        QTest::newRow("K2 of 0.5") << "K2=1:1.04; 5:1.22" << "K2=1:1.04; 5:0.5"
+                                   << "раздел [insulation.factory]: ключ «K2»: K2 = 0.5 при 5 °C";
+        QTest::newRow("K2 falling among the points to confirm") << "15:1.84" << "15:1.4"
+                                                                << "раздел [insulation.factory]: ключ «K2»: K2 = 1.4 при 15 °C";
+        QTest::newRow("R60 rising with temperature") << "20:300; 30:200" << "20:300; 30:350"
+                                                     << "раздел [insulation.r60]: ключ «Значения»: наименьшее R60 должно убывать";
+        QTest::newRow("K2 as a factor per 10 °C") << "Значения=50\r\n" << "Значения=50; 1.5\r\n"
+                                                  << "раздел [insulation.factory]: ключ «Значения»: нужно чисел: 1, указано: 2";
+        QTest::newRow("acid limits out of order") << "Значения=0.02; 0.1; 0.25" << "Значения=0.02; 0.3; 0.25"
+                                                  << "раздел [oil.acid]: ключ «Значения»";
     }
     void aBrokenWorkshopCopyIsRefusedAndTheShippedNormsApply()
     {
@@ -129,6 +143,67 @@ private slots:
         QVERIFY(norms.refusal.endsWith(QStringLiteral("Оценка ведётся по нормам, поставляемым с программой.")));
         QCOMPARE(norms.table.value(QStringLiteral("resistance.phases"), 0), 2.0);
         QCOMPARE(norms.table.rows().size(), NormsTable::ids().size());
+    }
+
+    void aCopyInAnotherFormIsRefusedSayingWhy_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("said");
+        const QString text = decodeWindows1251(shippedBytes());
+        // Every section is there, in UTF-8: "раздела нет" said nothing of the cause.
+        QTest::newRow("UTF-8") << text.toUtf8() << "файл не в ожидаемой кодировке: он в UTF-8, а файл норм пишется в Windows-1251";
+        QTest::newRow("UTF-8 with its mark") << QByteArray("\xEF\xBB\xBF") + text.toUtf8() << "не в ожидаемой кодировке";
+        const auto lineOf = [](const QString &all, const QString &what) {
+            return QString::number(all.left(all.indexOf(what)).count(u'\n') + 1);
+        };
+        // A second [oil.flash] was ignored, the first one winning.
+        const QString twice = text + u"\r\n[OIL.FLASH]\r\nЗначения=50\r\n"_s;
+        QTest::newRow("a section twice") << encodeWindows1251(twice)
+                                         << "раздел [oil.flash] повторяется: строки " + lineOf(twice, u"[oil.flash]"_s) + " и "
+                                                + lineOf(twice, u"[OIL.FLASH]"_s);
+        const QString keyTwice = QString(text).replace(u"Значения=5\r\n"_s, u"Значения=5\r\nзначения=50\r\n"_s);
+        QTest::newRow("a key twice") << encodeWindows1251(keyTwice)
+                                     << "раздел [oil.flash]: ключ «значения» повторяется: строки " + lineOf(keyTwice, u"Значения=5\r"_s)
+                                            + " и " + lineOf(keyTwice, u"значения=50"_s);
+        // A norms file is a few kilobytes: 204 MB took 11-18 s and 208 MB on the window's thread.
+        QTest::newRow("far too large") << shippedBytes() + QByteArray(70 * 1024, ';') << "файл норм - несколько килобайт";
+    }
+    void aCopyInAnotherFormIsRefusedSayingWhy()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, said);
+        QVERIFY(writeWorkshopCopy(bytes));
+        const NormsInForce norms = loadNorms();
+        QVERIFY(norms.origin.isEmpty());
+        QVERIFY2(norms.refusal.contains(said), qPrintable(norms.refusal));
+        QCOMPARE(norms.table.rows().size(), NormsTable::ids().size());
+    }
+
+    void theNormsAreReadAgainOnlyWhenTheCopyChanges()
+    {
+        NormsSource source;
+        QVERIFY(source.refresh());
+        QVERIFY(source.norms().origin.isEmpty());
+        QVERIFY(!source.refresh());
+        QVERIFY(writeWorkshopCopy(editedNorms(QStringLiteral("Значения=30\r\n"), QStringLiteral("Значения=25\r\n"))));
+        QVERIFY(source.refresh());
+        QCOMPARE(source.norms().table.value(QStringLiteral("noload.current"), 0), 25.0);
+        QVERIFY(!source.refresh());
+        QVERIFY(QFile::remove(workshopNormsPath()));
+        QVERIFY(source.refresh());
+        QCOMPARE(source.norms().table.value(QStringLiteral("noload.current"), 0), 30.0);
+    }
+
+    void theShippedK2TableMarksItsPointsToConfirm()
+    {
+        const NormRow &norm = NormsTable::shipped().norm(QStringLiteral("insulation.factory"));
+        QCOMPARE(norm.values, QList<double>{50});
+        QCOMPARE(norm.factors.mid(0, 10), QList<double>({1, 1.04, 2, 1.08, 3, 1.13, 4, 1.17, 5, 1.22}));
+        QCOMPARE(norm.factors.mid(norm.factors.size() - 2), QList<double>({70, 17.0}));
+        for (double seen : {1, 5, 10, 20, 30})
+            QVERIFY(!norm.factorsToConfirm.contains(seen));
+        for (double toConfirm : {2, 3, 4, 15, 25, 35, 70})
+            QVERIFY(norm.factorsToConfirm.contains(toConfirm));
     }
 
     void theWorkshopGetsACopyOnceAndItIsKept()

@@ -51,7 +51,7 @@ QHash<QString, QString> AssessmentController::assessmentTexts() const
 {
     QHash<QString, QString> texts = m_records.stateTexts();
     texts.insert(u"ProtocolNumber"_s, ProtocolNumber->text());
-    for (QLineEdit *e : {Unom, Unom2, ElectricStrength, AcidNumber, WaterContent, FlashTemperature})
+    for (QLineEdit *e : {Unom, Unom2, Pnom, ElectricStrength, AcidNumber, WaterContent, FlashTemperature})
         texts.insert(e->objectName(), e->text());
     texts.insert(u"Circuit"_s, Circuit->currentText());
     const auto chosen = [](const RadioGroup *g) {

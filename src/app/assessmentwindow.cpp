@@ -15,6 +15,9 @@
 #include <QComboBox>
 #include <QFileInfo>
 #include <QFormLayout>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QSplitter>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -33,6 +36,12 @@ using namespace Qt::StringLiterals;
 namespace {
 
 const QString Caption = u"Оценка результатов"_s;
+// The sizes the windows are drawn for: within a 1366 × 768 screen with a taskbar and a title bar.
+constexpr QSize WindowSize(1260, 680);
+constexpr QSize PreviewSize(1000, 680);
+// What a window manager adds around a window: its title bar and borders.
+constexpr QSize FrameAllowance(16, 40);
+const QStringList ProtectionItems = {u"не указано"_s, u"герметичное"_s, u"негерметичное"_s};
 const QString TapNames[ResistanceTaps] = {u"I"_s, u"II"_s, u"III"_s, u"IV"_s, u"V"_s, u"НН"_s};
 // How often a shown window looks at the main window's results.
 constexpr int FollowIntervalMs = 400;
@@ -70,6 +79,23 @@ void setNumber(QTableWidgetItem *item, const std::optional<double> &v)
     item->setText(DeclaredStore::declaredText(v));
 }
 
+// `wanted`, or on a smaller screen its free area less the window's frame.
+QSize fittedSize(const QWidget *window, QSize wanted)
+{
+    const QScreen *screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
+    return screen ? wanted.boundedTo(screen->availableGeometry().size() - FrameAllowance) : wanted;
+}
+
+// The items of OilProtection in its order: Unknown, Sealed, Open.
+QComboBox *protectionCombo(QWidget *parent, const QString &name, const QString &unknown)
+{
+    auto *c = new QComboBox(parent);
+    c->setObjectName(name);
+    c->addItems(ProtectionItems);
+    c->setItemText(0, unknown);
+    return c;
+}
+
 } // namespace
 
 QColor AssessmentWindow::verdictColour(Verdict verdict)
@@ -92,7 +118,7 @@ AssessmentWindow::AssessmentWindow(AssessmentSources sources, QWidget *parent)
 {
     setObjectName(u"AssessmentWindow"_s);
     setWindowTitle(Caption);
-    resize(1260, 820);
+    resize(fittedSize(this, WindowSize));
 
     title = new QLabel(this);
     title->setObjectName(u"title"_s);
@@ -145,6 +171,7 @@ AssessmentWindow::AssessmentWindow(AssessmentSources sources, QWidget *parent)
     declaredTabs->setObjectName(u"declaredTabs"_s);
     auto *typePage = new QWidget;
     auto *typeForm = new QFormLayout(typePage);
+    typeForm->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
     p0Edit = numberEdit(typePage, u"p0Edit"_s);
     pkEdit = numberEdit(typePage, u"pkEdit"_s);
     i0Edit = numberEdit(typePage, u"i0Edit"_s);
@@ -155,6 +182,8 @@ AssessmentWindow::AssessmentWindow(AssessmentSources sources, QWidget *parent)
     typeForm->addRow(u"Ток холостого хода I0, %"_s, i0Edit);
     typeForm->addRow(u"Напряжение короткого замыкания uk, %"_s, ukEdit);
     typeForm->addRow(u"Шаг регулирования между положениями, %"_s, tapStepEdit);
+    oilProtectionCombo = protectionCombo(typePage, u"oilProtectionCombo"_s, ProtectionItems[0]);
+    typeForm->addRow(u"Защита масла"_s, oilProtectionCombo);
     declaredTabs->addTab(typePage, u"Паспорт типа"_s);
 
     auto *serialPage = new QWidget;
@@ -184,12 +213,15 @@ AssessmentWindow::AssessmentWindow(AssessmentSources sources, QWidget *parent)
 
     auto *testPage = new QWidget;
     auto *testForm = new QFormLayout(testPage);
+    testForm->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
     insulationTemperatureEdit = numberEdit(testPage, u"insulationTemperatureEdit"_s);
     oilCombo = new QComboBox(testPage);
     oilCombo->setObjectName(u"oilCombo"_s);
     oilCombo->addItems({u"не указано"_s, u"до заливки"_s, u"в эксплуатации"_s});
     testForm->addRow(u"Температура при измерении изоляции, °C"_s, insulationTemperatureEdit);
     testForm->addRow(u"Состояние масла"_s, oilCombo);
+    testProtectionCombo = protectionCombo(testPage, u"testProtectionCombo"_s, u"как у типа"_s);
+    testForm->addRow(u"Защита масла этого трансформатора"_s, testProtectionCombo);
     declaredTabs->addTab(testPage, u"Это испытание"_s);
 
     normsTable = new QTableWidget(0, 5, this);
@@ -227,10 +259,22 @@ AssessmentWindow::AssessmentWindow(AssessmentSources sources, QWidget *parent)
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(title);
     layout->addLayout(top);
-    layout->addWidget(table, 1);
-    layout->addWidget(summary);
-    layout->addLayout(overrideRow);
-    layout->addWidget(declaredTabs);
+    // The verdicts above, the declared values below: on a small screen the engineer moves
+    // the line between them.
+    auto *verdicts = new QWidget(this);
+    auto *verdictsLayout = new QVBoxLayout(verdicts);
+    verdictsLayout->setContentsMargins(0, 0, 0, 0);
+    verdictsLayout->addWidget(table, 1);
+    verdictsLayout->addWidget(summary);
+    verdictsLayout->addLayout(overrideRow);
+    auto *split = new QSplitter(Qt::Vertical, this);
+    split->setObjectName(u"split"_s);
+    split->setChildrenCollapsible(false);
+    split->addWidget(verdicts);
+    split->addWidget(declaredTabs);
+    split->setStretchFactor(0, 3);
+    split->setStretchFactor(1, 1);
+    layout->addWidget(split, 1);
     layout->addLayout(bottom);
 
     const auto guarded = [this](void (AssessmentWindow::*f)()) {
@@ -249,7 +293,8 @@ AssessmentWindow::AssessmentWindow(AssessmentSources sources, QWidget *parent)
     }
     for (QTableWidget *t : {resistanceTable, ratioTable})
         connect(t, &QTableWidget::itemChanged, this, [this] { if (!m_loading) judge(); });
-    connect(oilCombo, &QComboBox::currentIndexChanged, this, [this] { if (!m_loading) judge(); });
+    for (QComboBox *c : {oilCombo, oilProtectionCombo, testProtectionCombo})
+        connect(c, &QComboBox::currentIndexChanged, this, [this] { if (!m_loading) judge(); });
     connect(table, &QTableWidget::itemSelectionChanged, this, [this] {
         overrideReason->setText(m_overrides.value(selectedId()).reason);
         updateOverrideButtons();
@@ -259,7 +304,15 @@ AssessmentWindow::AssessmentWindow(AssessmentSources sources, QWidget *parent)
         if (m_sources.texts && m_sources.texts() != m_texts)
             refresh();
     });
-    m_norms = loadNorms();
+}
+
+// The norms are read at the first show and again only when the workshop's copy changed.
+void AssessmentWindow::refreshNorms()
+{
+    if (!m_normsSource.refresh())
+        return;
+    m_norms = m_normsSource.norms();
+    m_refusalShown = false;
     showNorms();
 }
 
@@ -289,8 +342,7 @@ void AssessmentWindow::showNorms()
 void AssessmentWindow::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
-    m_norms = loadNorms();
-    showNorms();
+    refreshNorms();
     if (!m_norms.refusal.isEmpty() && !m_refusalShown) {
         m_refusalShown = true;
         Prompts::current().showMessage(this, Caption, m_norms.refusal, PromptIcon::Warning);
@@ -345,11 +397,14 @@ void AssessmentWindow::loadDeclared(bool keepUnstoredTest)
     for (int g = 0; g < InsulationGaps; ++g)
         setNumber(r60Edits[g], s.r60[g]);
     setNumber(r60TemperatureEdit, s.r60Temperature);
+    oilProtectionCombo->setCurrentIndex(int(t.oilProtection));
     const DeclaredStore::TestRecord test = DeclaredStore::loadTest(m_serial, m_protocol);
     if (!keepUnstoredTest || test.declared != TestDeclared() || !test.overrides.isEmpty()) {
         setNumber(insulationTemperatureEdit, test.declared.insulationTemperature);
         oilCombo->setCurrentIndex(int(test.declared.oil));
+        testProtectionCombo->setCurrentIndex(int(test.declared.oilProtection));
         m_overrides = test.overrides;
+        m_dropped.clear();
     }
     m_previous = m_sources.previous && !m_serial.isEmpty() ? m_sources.previous(m_serial, m_protocol) : PreviousRecord();
     m_loading = false;
@@ -359,7 +414,8 @@ TypeDeclared AssessmentWindow::typeDeclared() const
 {
     using DeclaredStore::declaredNumber;
     return {declaredNumber(p0Edit->text()), declaredNumber(pkEdit->text()), declaredNumber(i0Edit->text()),
-            declaredNumber(ukEdit->text()), declaredNumber(tapStepEdit->text())};
+            declaredNumber(ukEdit->text()), declaredNumber(tapStepEdit->text()),
+            OilProtection(oilProtectionCombo->currentIndex())};
 }
 
 SerialDeclared AssessmentWindow::serialDeclared() const
@@ -381,7 +437,8 @@ SerialDeclared AssessmentWindow::serialDeclared() const
 
 TestDeclared AssessmentWindow::testDeclared() const
 {
-    return {DeclaredStore::declaredNumber(insulationTemperatureEdit->text()), OilState(oilCombo->currentIndex())};
+    return {DeclaredStore::declaredNumber(insulationTemperatureEdit->text()), OilState(oilCombo->currentIndex()),
+            OilProtection(testProtectionCombo->currentIndex())};
 }
 
 AssessmentInput AssessmentWindow::input() const
@@ -393,6 +450,7 @@ AssessmentInput AssessmentWindow::input() const
     in.test = testDeclared();
     in.previous = m_previous;
     in.overrides = m_overrides;
+    in.dropped = m_dropped;
     return in;
 }
 
@@ -409,10 +467,50 @@ void AssessmentWindow::judge()
             for (int c = 0; c < t->columnCount(); ++c)
                 if (!t->item(r, c)->text().trimmed().isEmpty() && !DeclaredStore::declaredNumber(t->item(r, c)->text()))
                     problems.append(u"«"_s + t->item(r, c)->text() + u"»"_s);
-    inputProblems->setText(problems.isEmpty() ? QString()
-                                              : u"Не числа, не учитываются: "_s + problems.join(u", "_s));
+    QString said = problems.isEmpty() ? QString() : u"Не числа, не учитываются: "_s + problems.join(u", "_s);
+    const QStringList outside = temperaturesOutside();
+    if (!outside.isEmpty())
+        said += (said.isEmpty() ? QString() : u"; "_s) + u"температуры вне "_s + numberText(LeastTemperature) + u"…"_s
+            + numberText(MostTemperature) + u" °C не учитываются: "_s + outside.join(u", "_s);
+    inputProblems->setText(said);
+    if (!m_normsSource.isLoaded())
+        refreshNorms();
     m_rows = assess(input(), m_norms.table);
+    keepDecisionsWithTheirValues();
     fillTable();
+}
+
+QStringList AssessmentWindow::temperaturesOutside() const
+{
+    QStringList outside;
+    for (const QLineEdit *e : {resistanceTemperatureEdit, r60TemperatureEdit, insulationTemperatureEdit}) {
+        const std::optional<double> t = DeclaredStore::declaredNumber(e->text());
+        if (t && (*t < LeastTemperature || *t > MostTemperature))
+            outside.append(u"«"_s + e->text().trimmed() + u"»"_s);
+    }
+    return outside;
+}
+
+// A decision whose values changed is dropped, and its row says so while the window shows
+// this test; one kept from before decisions held their values takes today's.
+void AssessmentWindow::keepDecisionsWithTheirValues()
+{
+    bool changed = false;
+    for (const AssessmentRow &row : m_rows) {
+        const auto o = m_overrides.find(row.id);
+        if (o == m_overrides.end())
+            continue;
+        if (row.dropped) {
+            m_dropped.insert(row.id, *o);
+            m_overrides.erase(o);
+            changed = true;
+        } else if (o->basis.isEmpty()) {
+            o->basis = row.basis;
+            changed = true;
+        }
+    }
+    if (changed && DeclaredStore::canStore(m_serial, m_protocol))
+        DeclaredStore::saveTest(m_serial, m_protocol, {testDeclared(), m_overrides});
 }
 
 void AssessmentWindow::fillTable()
@@ -456,7 +554,7 @@ void AssessmentWindow::fillTable()
 void AssessmentWindow::updateOverrideButtons()
 {
     overrideButton->setEnabled(!selectedId().isEmpty());
-    removeOverrideButton->setEnabled(m_overrides.contains(selectedId()));
+    removeOverrideButton->setEnabled(m_overrides.contains(selectedId()) || m_dropped.contains(selectedId()));
 }
 
 QString AssessmentWindow::selectedId() const
@@ -478,15 +576,25 @@ void AssessmentWindow::applyOverride()
         overrideReason->setFocus();
         return;
     }
-    m_overrides.insert(id, {Verdict(overrideVerdict->currentData().toInt()), overrideReason->text().trimmed()});
+    QString basis;
+    for (const AssessmentRow &row : m_rows) {
+        if (row.id == id)
+            basis = row.basis;
+    }
+    m_overrides.insert(id, {Verdict(overrideVerdict->currentData().toInt()), overrideReason->text().trimmed(), basis});
+    m_dropped.remove(id);
     saveTest();
     judge();
 }
 
 void AssessmentWindow::removeOverride()
 {
-    if (m_overrides.remove(selectedId()) == 0)
+    const bool wasDropped = m_dropped.remove(selectedId()) > 0;
+    if (m_overrides.remove(selectedId()) == 0) {
+        if (wasDropped)
+            judge();
         return;
+    }
     overrideReason->clear();
     saveTest();
     judge();
@@ -507,6 +615,14 @@ void AssessmentWindow::saveTest()
 
 void AssessmentWindow::saveDeclared()
 {
+    const QStringList outside = temperaturesOutside();
+    if (!outside.isEmpty()) {
+        Prompts::current().showMessage(this, Caption,
+                                       u"Не сохранено: температура вне "_s + numberText(LeastTemperature) + u"…"_s
+                                           + numberText(MostTemperature) + u" °C: "_s + outside.join(u", "_s),
+                                       PromptIcon::Warning);
+        return;
+    }
     QStringList notSaved;
     if (m_type.isEmpty())
         notSaved.append(u"паспорт типа: не указан тип трансформатора"_s);
@@ -554,7 +670,7 @@ void AssessmentWindow::previewSheets()
     if (!sheetPreview) {
         sheetPreview = new QWidget(this, Qt::Window);
         sheetPreview->setObjectName(u"sheetPreview"_s);
-        sheetPreview->resize(1000, 760);
+        sheetPreview->resize(fittedSize(sheetPreview, PreviewSize));
         sheetView = new SheetView(sheetPreview);
         sheetPageLabel = new QLabel(sheetPreview);
         auto *previous = new QPushButton(u"Предыдущий лист"_s, sheetPreview);

@@ -85,6 +85,9 @@ public:
     // Test.
     QLineEdit *insulationTemperatureEdit;
     QComboBox *oilCombo;
+    // The oil's protection: the type's (Паспорт типа) and this unit's when it differs.
+    QComboBox *oilProtectionCombo;
+    QComboBox *testProtectionCombo;
     // The norms in force, row by row, with their conditions and marks.
     QTableWidget *normsTable;
     QPushButton *saveButton;
@@ -111,14 +114,20 @@ private:
     QString selectedId() const;
     void updateOverrideButtons();
     void showNorms();
+    void refreshNorms();
+    QStringList temperaturesOutside() const;
+    void keepDecisionsWithTheirValues();
 
     AssessmentSources m_sources;
+    NormsSource m_normsSource;
     NormsInForce m_norms;
     bool m_refusalShown = false;
     QHash<QString, QString> m_texts;
     QString m_type, m_serial, m_protocol;
     PreviousRecord m_previous;
     QHash<QString, VerdictOverride> m_overrides;
+    // Decisions dropped since this test was loaded, their values having changed.
+    QHash<QString, VerdictOverride> m_dropped;
     QList<AssessmentRow> m_rows;
     QTimer *m_follow;
     bool m_loading = false;

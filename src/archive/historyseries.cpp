@@ -3,9 +3,9 @@
 #include "archivecomparison.h"
 #include "protocolfields.h"
 #include "statefile.h"
+#include "typednumber.h"
 
 #include <QHash>
-#include <QRegularExpression>
 #include <algorithm>
 #include <functional>
 
@@ -379,14 +379,7 @@ QStringList sheetQuantities(const QList<ArchiveRecord> &records, const QString &
 
 std::optional<double> leadingValue(const QString &text)
 {
-    if (const std::optional<double> whole = ArchiveComparison::parseNumber(text))
-        return whole;
-    static const QRegularExpression leading(
-        u"^\\s*([+-]?(?:\\d[\\d \\x{00A0}\\x{202F}]*)?(?:[.,]\\d+)?)"_s);
-    const QRegularExpressionMatch m = leading.match(text);
-    if (!m.hasMatch() || m.captured(1).trimmed().isEmpty())
-        return std::nullopt;
-    return ArchiveComparison::parseNumber(m.captured(1));
+    return readLeadingTypedNumber(text).value;
 }
 
 } // namespace HistorySeries

@@ -94,7 +94,8 @@ QList<Quantity> quantitiesWithData(const QList<ArchiveRecord> &records, const QS
 QStringList sheetQuantities(const QList<ArchiveRecord> &records, const QString &serialNumber,
                             const Options &options = {});
 
-// A result or a protocol's text as a number: the leading number of "52 кВ", "0,02", "1 234,5".
+// A result or a protocol's text as a number: the leading number of "52 кВ", "0,02", "1 234,5",
+// read as the judgement reads it (readLeadingTypedNumber); none for what is not finite or unclear.
 std::optional<double> leadingValue(const QString &text);
 
 } // namespace HistorySeries

@@ -2,7 +2,7 @@
 
 #include "cataloguefile.h"
 #include "keyvaluefile.h"
-#include "numbersyntax.h"
+#include "typednumber.h"
 #include "recordslocation.h"
 
 #include <QLocale>
@@ -26,12 +26,32 @@ const QString OilKey = u"Масло"_s;
 const QString OilBeforeFilling = u"до заливки"_s;
 const QString OilInService = u"в эксплуатации"_s;
 const QString OverridesKey = u"Решений"_s;
+const QString ProtectionKey = u"Защита масла"_s;
+const QString Sealed = u"герметичное"_s;
+const QString NotSealed = u"негерметичное"_s;
 // More overrides than a test has rows: a hand-edited count beyond it is not believed.
 constexpr int MostOverrides = 1000;
 
 QString overrideKey(int index)
 {
     return u"Решение."_s + QString::number(index);
+}
+
+// What the decision was made on (AssessmentRow::basis); none in a file from before.
+QString basisKey(int index)
+{
+    return u"Основа решения."_s + QString::number(index);
+}
+
+OilProtection protectionOf(const QString &text)
+{
+    const QString t = text.trimmed().toLower();
+    return t == Sealed ? OilProtection::Sealed : t == NotSealed ? OilProtection::Open : OilProtection::Unknown;
+}
+
+QString protectionText(OilProtection p)
+{
+    return p == OilProtection::Sealed ? Sealed : p == OilProtection::Open ? NotSealed : QString();
 }
 
 QStringList serialKeys()
@@ -83,11 +103,7 @@ QString r60Key(int gap)
 
 std::optional<double> declaredNumber(const QString &text)
 {
-    long double v = 0;
-    const QString t = text.trimmed().replace(u',', u'.');
-    if (t.isEmpty() || !readPlainNumber(t, v) || !std::isfinite(double(v)))
-        return std::nullopt;
-    return double(v);
+    return readTypedNumber(text).value;
 }
 
 QString declaredText(const std::optional<double> &value)
@@ -104,6 +120,7 @@ TypeDeclared loadType(const QString &typeName)
     d.i0 = declaredNumber(v.value(CatalogueFile::DeclaredI0Key));
     d.uk = declaredNumber(v.value(CatalogueFile::DeclaredUkKey));
     d.tapStep = declaredNumber(v.value(CatalogueFile::DeclaredTapStepKey));
+    d.oilProtection = protectionOf(v.value(CatalogueFile::DeclaredOilProtectionKey));
     return d;
 }
 
@@ -115,6 +132,7 @@ bool saveType(const QString &typeName, const TypeDeclared &d)
         {CatalogueFile::DeclaredI0Key, declaredText(d.i0)},
         {CatalogueFile::DeclaredUkKey, declaredText(d.uk)},
         {CatalogueFile::DeclaredTapStepKey, declaredText(d.tapStep)},
+        {CatalogueFile::DeclaredOilProtectionKey, protectionText(d.oilProtection)},
     });
 }
 
@@ -177,27 +195,29 @@ TestRecord loadTest(const QString &serial, const QString &protocolNumber)
         return record;
     const KeyValueFile file(path());
     const QString section = testSection(serial, protocolNumber);
-    const QHash<QString, QString> v = file.readValues(section, {InsulationTemperatureKey, OilKey, OverridesKey});
+    const QHash<QString, QString> v = file.readValues(section, {InsulationTemperatureKey, OilKey, ProtectionKey,
+                                                                OverridesKey});
     record.declared.insulationTemperature = declaredNumber(v.value(InsulationTemperatureKey));
     const QString oil = v.value(OilKey);
     record.declared.oil = oil == OilBeforeFilling ? OilState::BeforeFilling
         : oil == OilInService                     ? OilState::InService
                                                   : OilState::Unknown;
+    record.declared.oilProtection = protectionOf(v.value(ProtectionKey));
     const int count = std::clamp(KeyValueFile::parseInteger(v.value(OverridesKey)).value_or(0), 0, MostOverrides);
     QStringList keys;
     for (int i = 1; i <= count; ++i)
-        keys.append(overrideKey(i));
+        keys << overrideKey(i) << basisKey(i);
     const QHash<QString, QString> o = file.readValues(section, keys);
-    for (const QString &key : keys) {
+    for (int i = 1; i <= count; ++i) {
         // "id|verdict|reason": the reason may hold the bar itself.
-        const QString text = o.value(key);
+        const QString text = o.value(overrideKey(i));
         const qsizetype first = text.indexOf(u'|');
         const qsizetype second = first < 0 ? -1 : text.indexOf(u'|', first + 1);
         if (second < 0)
             continue;
         const std::optional<Verdict> verdict = verdictOf(text.mid(first + 1, second - first - 1));
         if (verdict && first > 0)
-            record.overrides.insert(text.left(first), {*verdict, text.mid(second + 1)});
+            record.overrides.insert(text.left(first), {*verdict, text.mid(second + 1), o.value(basisKey(i))});
     }
     return record;
 }
@@ -210,6 +230,7 @@ void saveTest(const QString &serial, const QString &protocolNumber, const TestRe
     KeyValueFile::Entries e{
         {InsulationTemperatureKey, declaredText(record.declared.insulationTemperature)},
         {OilKey, oil == OilState::BeforeFilling ? OilBeforeFilling : oil == OilState::InService ? OilInService : QString()},
+        {ProtectionKey, protectionText(record.declared.oilProtection)},
         {OverridesKey, QString::number(record.overrides.size())},
     };
     QStringList ids = record.overrides.keys();
@@ -220,6 +241,7 @@ void saveTest(const QString &serial, const QString &protocolNumber, const TestRe
         QString reason = o.reason;
         reason.replace(u'\r', u' ').replace(u'\n', u' ');
         e.append({overrideKey(i + 1), ids[i] + u'|' + verdictText(o.verdict) + u'|' + reason});
+        e.append({basisKey(i + 1), o.basis});
     }
     KeyValueFile(path()).writeValues(testSection(serial, protocolNumber), e);
 }

@@ -42,7 +42,8 @@ QString resistanceKey(int tap, int row);
 QString ratioKey(int tap, int row);
 QString r60Key(int gap);
 
-// A declared number as stored and as typed: a full stop or a comma; nothing for empty.
+// A declared number as stored and as typed (readTypedNumber): nothing for an empty text or one that is
+// not a finite number.
 std::optional<double> declaredNumber(const QString &text);
 QString declaredText(const std::optional<double> &value);
 

@@ -8,6 +8,9 @@
 // What the norms need beyond the measured results. Every value is optional: a check whose
 // input is missing says so instead of guessing it.
 
+// How the oil is kept from the air: the water limits differ.
+enum class OilProtection { Unknown, Sealed, Open };
+
 // From the type's nameplate, kept with the type in the catalogue.
 struct TypeDeclared {
     std::optional<double> p0;      // no-load losses, W
@@ -15,6 +18,7 @@ struct TypeDeclared {
     std::optional<double> i0;      // no-load current, %
     std::optional<double> uk;      // short-circuit voltage, %
     std::optional<double> tapStep; // voltage step between tap positions, %
+    OilProtection oilProtection = OilProtection::Unknown;
 
     bool operator==(const TypeDeclared &) const = default;
 };
@@ -46,6 +50,9 @@ enum class OilState { Unknown, BeforeFilling, InService };
 struct TestDeclared {
     std::optional<double> insulationTemperature; // °C when the insulation was measured
     OilState oil = OilState::Unknown;
+    // The protection this unit has when it differs from its type's (a sealed tank refitted
+    // with a conservator); Unknown: as the type declares.
+    OilProtection oilProtection = OilProtection::Unknown;
 
     bool operator==(const TestDeclared &) const = default;
 };

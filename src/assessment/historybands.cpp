@@ -75,7 +75,13 @@ std::optional<NormBand> normBand(const QString &normId, int tap, int row, const 
                         u"не более "_s + numberText(value(1)) + u", предел "_s + numberText(value(2))
                             + u" (масло в эксплуатации)"_s, {}};
     } else if (normId == u"oil.water") {
-        band = NormBand{std::nullopt, value(1), u"не более "_s + numberText(value(1)) + u" г/т (масло в эксплуатации)"_s, {}};
+        // A sealed unit has limits of its own, where the norms give them; without a declared
+        // protection the band is the non-sealed one and says so.
+        const bool sealed = in.type.oilProtection == OilProtection::Sealed;
+        if (!sealed || norm.values.size() > 3)
+            band = NormBand{std::nullopt, value(sealed ? 3 : 1),
+                            u"не более "_s + numberText(value(sealed ? 3 : 1)) + u" г/т (масло в эксплуатации, "_s
+                                + (sealed ? u"герметичное"_s : u"негерметичное"_s) + u" исполнение)"_s, {}};
     }
     if (band)
         band->source = norm.source;

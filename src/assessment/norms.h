@@ -13,6 +13,10 @@ struct NormRow {
     QString source;    // "Источник"
     bool confirmed = false; // "Отметка": "подтверждено" or "уточнить"
     QList<double> values;   // "Значения"; a table of pairs comes flattened (t1, v1, t2, v2 ...)
+    // insulation.factory: K2 by the difference of temperatures, the pairs of "K2" and of
+    // "K2, уточнить" in one rising table, and the differences whose K2 is to be confirmed.
+    QList<double> factors;
+    QList<double> factorsToConfirm;
 };
 
 // The norms the results are judged against, in the order the window lists them.
@@ -23,8 +27,10 @@ public:
     const NormRow &norm(const QString &id) const;
     double value(const QString &id, int index) const { return norm(id).values.value(index); }
 
-    // Reads a key/value file of norms (Windows-1251). Empty `error` on success; otherwise
-    // it says, in Russian, which section and key are wrong.
+    // Reads a key/value file of norms (Windows-1251, a few kilobytes). Empty `error` on
+    // success; otherwise it says, in Russian, what is wrong: the file (too large, another
+    // encoding), a section or key given twice (with both lines), or which section and key
+    // hold what.
     static NormsTable fromFile(const QString &path, QString *error);
     // The norms shipped with the program (a resource).
     static NormsTable shipped();
@@ -50,6 +56,21 @@ struct NormsInForce {
 // The workshop's copy when it is there and sound, else the shipped norms (with the
 // refusal's message when a copy was there but broken).
 NormsInForce loadNorms();
+
+// The norms in force, read again only when the workshop's copy appeared, went or changed
+// (its size or times): a window asks at every show without reading the file each time.
+class NormsSource {
+public:
+    // Reads the norms when there is no reading yet or the copy changed; true when it read.
+    bool refresh();
+    bool isLoaded() const { return m_loaded; }
+    const NormsInForce &norms() const { return m_norms; }
+
+private:
+    bool m_loaded = false;
+    QString m_stamp;
+    NormsInForce m_norms;
+};
 
 // Writes the shipped norms beside the records for the workshop to edit; false when a copy
 // is there already. Throws BenchError when the folder cannot be written.

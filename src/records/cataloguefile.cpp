@@ -82,7 +82,8 @@ SaveResult saveType(const QString &name, const TransformerType &type)
 
 const QStringList &declaredKeys()
 {
-    static const QStringList keys = {DeclaredP0Key, DeclaredPkKey, DeclaredI0Key, DeclaredUkKey, DeclaredTapStepKey};
+    static const QStringList keys = {DeclaredP0Key, DeclaredPkKey, DeclaredI0Key, DeclaredUkKey, DeclaredTapStepKey,
+                                     DeclaredOilProtectionKey};
     return keys;
 }
 

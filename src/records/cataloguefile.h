@@ -43,6 +43,7 @@ inline const QString DeclaredPkKey = QStringLiteral("Паспорт Pк, Вт");
 inline const QString DeclaredI0Key = QStringLiteral("Паспорт I0, %");
 inline const QString DeclaredUkKey = QStringLiteral("Паспорт uk, %");
 inline const QString DeclaredTapStepKey = QStringLiteral("Шаг регулирования, %");
+inline const QString DeclaredOilProtectionKey = QStringLiteral("Защита масла");
 const QStringList &declaredKeys();
 
 // Items of the radio groups Material and FasNumber.
