@@ -1,9 +1,11 @@
+#include "archivelistsource.h"
 #include "archiveoutbox.h"
 #include "archivetransfer.h"
 #include "pgcluster.h"
 #include "protocolarchive.h"
 #include "storetests.h"
 
+#include <QDir>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMutex>
@@ -16,6 +18,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <array>
+#include <functional>
 #include <signal.h>
 
 namespace {
@@ -52,6 +56,43 @@ QMap<QString, int> marksOnServer(const ArchiveSettings &settings)
     }
     QSqlDatabase::removeDatabase(name);
     return marks;
+}
+
+// Runs `statements` on the server in one session of its own; false when one fails.
+bool execOnServer(const ArchiveSettings &settings, const QStringList &statements, QString *error = nullptr)
+{
+    const QString name = QStringLiteral("statements-runner");
+    bool ok = true;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
+        db.setHostName(settings.host);
+        db.setPort(settings.port);
+        db.setDatabaseName(settings.database);
+        db.setUserName(settings.user);
+        ok = db.open();
+        if (!ok && error)
+            *error = db.lastError().text();
+        QSqlQuery query(db);
+        for (const QString &statement : statements) {
+            if (!ok)
+                break;
+            ok = query.exec(statement);
+            if (!ok && error)
+                *error = query.lastError().text();
+        }
+        query = QSqlQuery();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+    return ok;
+}
+
+// Records made at a moment of their own, so the list's order is theirs.
+ArchiveRecord recordWith(int mark, const std::function<void(ArchiveRecord &)> &change)
+{
+    ArchiveRecord record = markedRecord(mark);
+    change(record);
+    return record;
 }
 
 } // namespace
@@ -292,7 +333,7 @@ private slots:
         QVERIFY(otherBench.store(markedRecord(50)).ok());
 
         QList<int> done;
-        const ArchiveTransferSummary first = copyArchiveFileToServer(path, server, [&done](int d, int total) {
+        const ArchiveTransferSummary first = copyArchiveFile(path, server, [&done](int d, int total) {
             done.append(d);
             return total == 4;
         });
@@ -300,7 +341,7 @@ private slots:
         QCOMPARE(first.total, 4);
         QCOMPARE(first.copied, 4);
         QCOMPARE(done, (QList<int>{0, 1, 2, 3, 4}));
-        const ArchiveTransferSummary second = copyArchiveFileToServer(path, server);
+        const ArchiveTransferSummary second = copyArchiveFile(path, server);
         QCOMPARE(second.copied, 0);
         QCOMPARE(second.present, 4);
         QMap<QString, int> marks = marksOnServer(server);
@@ -310,16 +351,16 @@ private slots:
         // Stopped after two, then run again: the other two follow, nothing twice.
         const ArchiveSettings another = freshArchive();
         const ArchiveTransferSummary stopped =
-            copyArchiveFileToServer(path, another, [](int d, int) { return d < 2; });
+            copyArchiveFile(path, another, [](int d, int) { return d < 2; });
         QVERIFY(stopped.cancelled);
         QCOMPARE(stopped.copied, 2);
-        const ArchiveTransferSummary rest = copyArchiveFileToServer(path, another);
+        const ArchiveTransferSummary rest = copyArchiveFile(path, another);
         QCOMPARE(rest.copied, 2);
         QCOMPARE(rest.present, 2);
         QCOMPARE(marksOnServer(another), (QMap<QString, int>{{"1", 2}, {"2", 1}, {"3", 1}}));
 
         const QString missing = m_local.filePath(QStringLiteral("absent.db"));
-        QVERIFY(copyArchiveFileToServer(missing, server).problem.contains(QStringLiteral("не найден")));
+        QVERIFY(copyArchiveFile(missing, server).problem.contains(QStringLiteral("не найден")));
         QVERIFY(!QFile::exists(missing));
     }
 
@@ -357,6 +398,225 @@ private slots:
         QVERIFY(entry);
         QVERIFY2(entry->problem.contains(QStringLiteral("более новой версией")), qPrintable(entry->problem));
         QCOMPARE(entry->record.fields.value(QStringLiteral("QRMark")), QStringLiteral("1"));
+    }
+
+    // A record the server refuses for what it holds (here a rule of the server's own)
+    // waits aside with the server's reason, and the records behind it go on; asked for
+    // again once the rule is gone, it goes too.
+    void aRecordRefusedForWhatItHoldsIsSetAsideAndTheOthersGo()
+    {
+        const ArchiveSettings settings = freshArchive();
+        {
+            ProtocolArchive made(settings, ProtocolArchive::ServerAccess::Direct);
+            QVERIFY(made.open());
+        }
+        QString error;
+        QVERIFY2(execOnServer(settings, {QStringLiteral("ALTER TABLE revisions ADD CONSTRAINT no_refused_type "
+                                                        "CHECK (type <> 'отказ')")},
+                              &error),
+                 qPrintable(error));
+        ProtocolArchive archive(settings);
+        archive.enableOutbox(m_local.filePath(QStringLiteral("outbox-aside.db")));
+        QSignalSpy stored(&archive, &ProtocolArchive::recordStored);
+        const ArchiveRecord refused = recordWith(1, [](ArchiveRecord &r) { r.type = QStringLiteral("отказ"); });
+        for (const ArchiveRecord &record : {refused, markedRecord(2), markedRecord(3)})
+            QCOMPARE(archive.store(record).status, ProtocolArchive::StoreResult::Status::Queued);
+        QTRY_COMPARE_WITH_TIMEOUT(stored.size(), 2, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(archive.setAsideRecords().size(), 1, 5000);
+        QCOMPARE(archive.waitingCount(), 0);
+        const OutboxSetAside aside = archive.setAsideRecords().first();
+        QVERIFY2(aside.problem.contains(QStringLiteral("no_refused_type")), qPrintable(aside.problem));
+        QCOMPARE(aside.type, QStringLiteral("отказ"));
+        QCOMPARE(aside.protocolNumber, refused.protocolNumber);
+        QCOMPARE(marksOnServer(settings), (QMap<QString, int>{{"2", 1}, {"3", 1}}));
+        // Later records are not held up either.
+        QCOMPARE(archive.store(markedRecord(4)).status, ProtocolArchive::StoreResult::Status::Queued);
+        QTRY_COMPARE_WITH_TIMEOUT(stored.size(), 3, 20000);
+        QCOMPARE(archive.setAsideRecords().size(), 1);
+
+        QVERIFY(execOnServer(settings, {QStringLiteral("ALTER TABLE revisions DROP CONSTRAINT no_refused_type")}));
+        archive.retrySetAside();
+        QVERIFY(archive.setAsideRecords().isEmpty());
+        QTRY_COMPARE_WITH_TIMEOUT(stored.size(), 4, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(archive.waitingCount(), 0, 5000);
+        QVERIFY(archive.setAsideRecords().isEmpty());
+        QCOMPARE(marksOnServer(settings), (QMap<QString, int>{{"1", 1}, {"2", 1}, {"3", 1}, {"4", 1}}));
+    }
+
+    // What the program stores in the list's columns fits the server's index rows, and no
+    // text carries a NUL: such records reach the server, their whole texts in the fields,
+    // and the same record again is still known as a repeat.
+    void textsTheServerCouldNotTakeAreBoundedAndCleaned_data()
+    {
+        QTest::addColumn<QString>("column");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("kept");
+        const QString longFirm(2400, QChar(u'Ф'));
+        QTest::newRow("firm of 2400 characters")
+            << "firm" << longFirm << QString(ProtocolArchive::FirmLimit - 1, QChar(u'Ф')) + QChar(u'…');
+        QTest::newRow("serial number of 4000 characters")
+            << "serial" << QString(4000, QChar(u'7')) << QString(ProtocolArchive::SerialNumberLimit - 1, QChar(u'7')) + QChar(u'…');
+        QTest::newRow("type of 3000 characters")
+            << "type" << QString(3000, QChar(u'Т')) << QString(ProtocolArchive::TypeLimit - 1, QChar(u'Т')) + QChar(u'…');
+        QTest::newRow("NUL in the firm")
+            << "firm" << QStringLiteral("ООО") + QChar(u'\0') + QStringLiteral(" Ромашка") << QStringLiteral("ООО Ромашка");
+        QTest::newRow("NUL in a field")
+            << "field" << QStringLiteral("1240") + QChar(u'\0') + QStringLiteral(".5") << QStringLiteral("1240.5");
+        QTest::newRow("NUL in a protocol number")
+            << "protocol" << QStringLiteral("12") + QChar(u'\0') << QStringLiteral("12");
+    }
+
+    void textsTheServerCouldNotTakeAreBoundedAndCleaned()
+    {
+        QFETCH(QString, column);
+        QFETCH(QString, value);
+        QFETCH(QString, kept);
+        const ArchiveSettings settings = freshArchive();
+        ProtocolArchive archive(settings, ProtocolArchive::ServerAccess::Direct);
+        QVERIFY(archive.open());
+        // The list's indexes, as the window makes them, and one of every list column.
+        SqlArchiveListSource list(settings);
+        QVERIFY2(list.count(), qPrintable(list.lastError()));
+        QVERIFY(execOnServer(settings, {QStringLiteral("CREATE INDEX IF NOT EXISTS every_list_column ON revisions "
+                                                       "(stored_at, id, protocol_number, type, serial_number, revision, firm)")}));
+        const ArchiveRecord record = recordWith(1, [&](ArchiveRecord &r) {
+            if (column == QStringLiteral("firm"))
+                r.firm = value;
+            else if (column == QStringLiteral("serial"))
+                r.serialNumber = value;
+            else if (column == QStringLiteral("type"))
+                r.type = value;
+            else if (column == QStringLiteral("protocol"))
+                r.protocolNumber = value;
+            else
+                r.fields.insert(QStringLiteral("QRPxx00"), value);
+        });
+        const ProtocolArchive::StoreResult result = archive.storeOnce(record, QStringLiteral("bounded"));
+        QVERIFY2(result.status == ProtocolArchive::StoreResult::Status::Stored, qPrintable(result.message));
+        const std::optional<ArchiveRecord> back = archive.record(result.id);
+        QVERIFY(back);
+        const QString shown = column == QStringLiteral("firm")     ? back->firm
+                            : column == QStringLiteral("serial")   ? back->serialNumber
+                            : column == QStringLiteral("type")     ? back->type
+                            : column == QStringLiteral("protocol") ? back->protocolNumber
+                                                                   : back->fields.value(QStringLiteral("QRPxx00"));
+        QCOMPARE(shown, kept);
+        QCOMPARE(back->sheet1, record.sheet1);
+        QCOMPARE(archive.store(record).status, ProtocolArchive::StoreResult::Status::Unchanged);
+    }
+
+    // A workshop's older server keeps its texts in Windows-1251: a character it lacks
+    // ("Ω") does not stop the record. The texts keep it (escaped in their JSON), the
+    // list's columns show "?" in its place.
+    void aWindows1251ServerTakesCharactersItLacks()
+    {
+        QString error;
+        const ArchiveSettings settings = m_cluster.createDatabase(&error, QStringLiteral("WIN1251"));
+        if (!error.isEmpty())
+            QSKIP(qPrintable(QStringLiteral("no WIN1251 database in this cluster: ") + error));
+        const ArchiveRecord record = recordWith(1, [](ArchiveRecord &r) {
+            r.firm = QStringLiteral("ООО «Ом» Ω");
+            r.fields.insert(QStringLiteral("QRR60"), QStringLiteral("1200 МΩ, 20 °C"));
+            r.results.insert(QStringLiteral("Note"), QStringLiteral("Ω ≈ 𝛀"));
+        });
+        ProtocolArchive archive(settings, ProtocolArchive::ServerAccess::Direct);
+        const ProtocolArchive::StoreResult result = archive.storeOnce(record, QStringLiteral("win1251"));
+        QVERIFY2(result.status == ProtocolArchive::StoreResult::Status::Stored, qPrintable(result.message));
+        const std::optional<ArchiveRecord> back = archive.record(result.id);
+        QVERIFY2(back, qPrintable(archive.lastError()));
+        QCOMPARE(back->firm, QStringLiteral("ООО «Ом» ?"));
+        QCOMPARE(back->fields, record.fields);
+        QCOMPARE(back->results, record.results);
+        QCOMPARE(back->type, record.type);
+        // Through the outbox too, the character now known.
+        ProtocolArchive queued(settings);
+        queued.enableOutbox(m_local.filePath(QStringLiteral("outbox-win1251.db")));
+        QSignalSpy stored(&queued, &ProtocolArchive::recordStored);
+        QCOMPARE(queued.store(recordWith(2, [](ArchiveRecord &r) { r.type = QStringLiteral("ТМГ-Ω"); })).status,
+                 ProtocolArchive::StoreResult::Status::Queued);
+        QTRY_COMPARE_WITH_TIMEOUT(stored.size(), 1, 20000);
+        QVERIFY(queued.setAsideRecords().isEmpty());
+    }
+
+    // Two programs on one records folder send the same first record of their outbox at
+    // once: the second finds it stored by the first, which is success, not an error.
+    void aRecordStoredByAnotherSenderMeanwhileIsSuccess()
+    {
+        const ArchiveSettings settings = freshArchive();
+        {
+            ProtocolArchive earlier(settings, ProtocolArchive::ServerAccess::Direct);
+            QVERIFY(earlier.store(markedRecord(0)).ok()); // the protocol's row exists
+        }
+        // Both senders pass the look for the key, then wait on the protocol's row.
+        const QString name = QStringLiteral("row-holder");
+        QSqlDatabase holder = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
+        const auto removeHolder = qScopeGuard([&] {
+            holder.close();
+            holder = QSqlDatabase();
+            QSqlDatabase::removeDatabase(name);
+        });
+        holder.setHostName(settings.host);
+        holder.setPort(settings.port);
+        holder.setDatabaseName(settings.database);
+        holder.setUserName(settings.user);
+        QVERIFY(holder.open());
+        QSqlQuery hold(holder);
+        QVERIFY(hold.exec(QStringLiteral("BEGIN")));
+        QVERIFY(hold.exec(QStringLiteral("SELECT id FROM protocols FOR UPDATE")));
+
+        std::array<ProtocolArchive::StoreResult, 2> results;
+        std::array<QString, 2> problems;
+        QList<QThread *> senders;
+        for (int i = 0; i < 2; ++i)
+            senders.append(QThread::create([&, i] {
+                ProtocolArchive sender(settings, ProtocolArchive::ServerAccess::Direct);
+                results[i] = sender.storeOnce(markedRecord(1), QStringLiteral("one-entry"));
+                problems[i] = sender.lastError();
+            }));
+        for (QThread *thread : senders)
+            thread->start();
+        QSqlQuery waiting(holder);
+        QTRY_VERIFY_WITH_TIMEOUT(waiting.exec(QStringLiteral("SELECT count(*) FROM pg_locks WHERE NOT granted"))
+                                     && waiting.next() && waiting.value(0).toInt() >= 2,
+                                 20000);
+        QVERIFY(hold.exec(QStringLiteral("COMMIT")));
+        for (QThread *thread : senders) {
+            QVERIFY(thread->wait(30000));
+            delete thread;
+        }
+        for (int i = 0; i < 2; ++i)
+            QVERIFY2(results[i].ok(), qPrintable(problems[i]));
+        QCOMPARE(results[0].id, results[1].id);
+        QCOMPARE(marksOnServer(settings), (QMap<QString, int>{{"0", 1}, {"1", 1}}));
+    }
+
+    // Records no database took, saved to a file at close, load into the server once
+    // however often they are loaded.
+    void recordsSavedAtCloseLoadIntoTheServerOnce()
+    {
+        const ArchiveSettings server = freshArchive();
+        const QString saved = m_local.filePath(QStringLiteral("saved-at-close.db"));
+        QFile blocker(m_local.filePath(QStringLiteral("not-a-folder")));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        {
+            ProtocolArchive archive(server);
+            archive.enableOutbox(QDir(blocker.fileName()).filePath(QStringLiteral("varnek-outbox.db")));
+            QVERIFY(!archive.store(markedRecord(1)).ok());
+            QVERIFY(!archive.store(markedRecord(2)).ok());
+            QCOMPARE(archive.unsavedCount(), 2);
+            QString error;
+            QVERIFY2(archive.saveUnsaved(saved, &error), qPrintable(error));
+        }
+        const ArchiveTransferSummary first = copyArchiveFile(saved, server);
+        QVERIFY2(first.problem.isEmpty(), qPrintable(first.text()));
+        QCOMPARE(first.total, 2);
+        QCOMPARE(first.copied, 2);
+        const ArchiveTransferSummary second = copyArchiveFile(saved, server);
+        QVERIFY2(second.problem.isEmpty(), qPrintable(second.text()));
+        QCOMPARE(second.copied, 0);
+        QCOMPARE(second.present, 2);
+        QCOMPARE(marksOnServer(server), (QMap<QString, int>{{"1", 1}, {"2", 1}}));
     }
 };
 

@@ -2,6 +2,8 @@
 #include "recordslocation.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
@@ -86,6 +88,60 @@ private slots:
         QVERIFY(!choice.programFolder);
         QCOMPARE(choice.folder, QStringLiteral("/nowhere/user"));
         QVERIFY(choice.notice.contains(QStringLiteral("varnek.ini")));
+    }
+
+    // The user's data folder is made at start; when it cannot be (a file or a dangling
+    // link in its place, a file above it), the reason is given for the start's notice.
+    void theUsersFolderIsMadeOrTheReasonGiven_data()
+    {
+        QTest::addColumn<QString>("obstacle");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("missing") << "none" << "";
+        QTest::newRow("there already") << "folder" << "";
+        QTest::newRow("a file in its place") << "file" << "на её месте файл";
+        QTest::newRow("a dangling link in its place") << "dangling" << "на её месте ссылка на несуществующую папку";
+        QTest::newRow("a file above it") << "file above" << "файл";
+        QTest::newRow("no name") << "empty" << "не известна";
+    }
+
+    void theUsersFolderIsMadeOrTheReasonGiven()
+    {
+        QFETCH(QString, obstacle);
+        QFETCH(QString, reason);
+        QTemporaryDir home;
+        QVERIFY(home.isValid());
+        QString folder = home.filePath(QStringLiteral(".local/share/transformer-bench"));
+        const QString parent = home.filePath(QStringLiteral(".local/share"));
+        QVERIFY(QDir().mkpath(parent));
+        if (obstacle == QStringLiteral("folder"))
+            QVERIFY(QDir().mkpath(folder));
+        else if (obstacle == QStringLiteral("file"))
+            QVERIFY(writeRaw(folder, "not a folder"));
+        else if (obstacle == QStringLiteral("dangling"))
+            QVERIFY(QFile::link(home.filePath(QStringLiteral("gone")), folder));
+        else if (obstacle == QStringLiteral("file above")) {
+            QVERIFY(QDir(parent).removeRecursively());
+            QVERIFY(writeRaw(parent, "not a folder"));
+        } else if (obstacle == QStringLiteral("empty"))
+            folder.clear();
+
+        const QString problem = makeRecordsFolder(folder);
+        if (reason.isEmpty()) {
+            QVERIFY2(problem.isEmpty(), qPrintable(problem));
+            QVERIFY(QFileInfo(folder).isDir());
+        } else {
+            QVERIFY2(problem.contains(reason), qPrintable(problem));
+        }
+        // A test's folder with the same obstacle counts as such a start.
+        if (!folder.isEmpty()) {
+            setRecordsDirectoryForTests(folder);
+            QCOMPARE(recordsFolderUsable(), reason.isEmpty());
+            QCOMPARE(recordsNotice().isEmpty(), reason.isEmpty());
+            if (!reason.isEmpty()) {
+                QVERIFY2(recordsNotice().contains(QDir::toNativeSeparators(folder)), qPrintable(recordsNotice()));
+                QVERIFY2(recordsNotice().contains(reason), qPrintable(recordsNotice()));
+            }
+        }
     }
 
     void aTestsFolderStandsForTheChoiceAndSaysNothing()

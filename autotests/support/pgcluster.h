@@ -117,12 +117,15 @@ public:
         }
     }
 
-    // A new empty database and the settings that reach it.
-    ArchiveSettings createDatabase(QString *error = nullptr)
+    // A new empty database and the settings that reach it; in the cluster's UTF8, or in
+    // `encoding` ("WIN1251") as a workshop's older server may keep it.
+    ArchiveSettings createDatabase(QString *error = nullptr, const QString &encoding = QString())
     {
         const QString name = QStringLiteral("archive_%1").arg(++m_databases);
-        const QString problem = runAsServerUser(m_createdb, {"-h", m_dir.path(), "-p", QString::number(m_port),
-                                                             "-U", QStringLiteral("postgres"), name});
+        QStringList arguments{"-h", m_dir.path(), "-p", QString::number(m_port), "-U", QStringLiteral("postgres")};
+        if (!encoding.isEmpty())
+            arguments << "-E" << encoding << "-T" << "template0";
+        const QString problem = runAsServerUser(m_createdb, arguments << name);
         if (error)
             *error = problem;
         return settingsFor(name);

@@ -36,6 +36,9 @@
 namespace {
 
 const QColor MarkedRowColour(255, 220, 220);
+// Where the records no archive took are proposed to be saved at close, and looked for
+// when they are loaded.
+const QString UnsavedFileName = QStringLiteral("протоколы-не-в-архиве.db");
 
 QString recordTitle(const ArchiveRecord &record)
 {
@@ -60,15 +63,17 @@ void offerToSaveUnsaved(QWidget *owner, ProtocolArchive &archive)
         Prompts::current().showMessage(
             owner, ProtocolArchive::Caption,
             QStringLiteral("Не записаны в архив протоколы: %1. Они хранятся только в памяти программы и будут "
-                           "потеряны при выходе. Выберите файл, в который их сохранить (отмена — не сохранять).")
-                .arg(archive.unsavedCount()),
+                           "потеряны при выходе. Выберите файл, в который их сохранить (отмена — не сохранять); "
+                           "в архив их запишет кнопка «%2» окна «Архив протоколов».")
+                .arg(archive.unsavedCount())
+                .arg(archive.settings().isServer() ? QStringLiteral("Перенести на сервер")
+                                                   : QStringLiteral("Загрузить из файла")),
             PromptIcon::Warning);
         FileRequest request;
         request.title = QStringLiteral("Сохранение не записанных в архив протоколов");
         request.filters = {QStringLiteral("Файлы архива (*.db)")};
         request.defaultExtension = QStringLiteral("db");
-        request.proposedName = QDir(documentsDirectory())
-                                   .filePath(QStringLiteral("протоколы-не-в-архиве.db"));
+        request.proposedName = QDir(documentsDirectory()).filePath(UnsavedFileName);
         const QString path = Prompts::current().saveFileName(owner, request);
         if (path.isEmpty())
             return;
@@ -162,6 +167,7 @@ ArchiveWindow::ArchiveWindow(ProtocolArchive *archive, QWidget *parent)
       statusLabel(new QLabel(this)),
       archiveLabel(new QLabel(this)),
       moveButton(new QPushButton(QStringLiteral("Перенести на сервер"), this)),
+      retryButton(new QPushButton(QStringLiteral("Отправить снова"), this)),
       model(new ArchiveListModel(this)),
       compareWindow(new ArchiveCompareWindow(this)),
       m_archive(archive)
@@ -242,13 +248,27 @@ ArchiveWindow::ArchiveWindow(ProtocolArchive *archive, QWidget *parent)
     archiveLabel->setWordWrap(true);
     archiveLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
     moveButton->setObjectName(QStringLiteral("MoveToServer"));
-    moveButton->setToolTip(QStringLiteral("Скопировать все записи файла архива (varnek.db) на сервер архива"));
-    moveButton->setVisible(m_archive->settings().isServer());
+    if (m_archive->settings().isServer()) {
+        moveButton->setToolTip(QStringLiteral("Скопировать на сервер архива все записи файла архива (varnek.db) "
+                                              "или протоколы, сохранённые в файл при закрытии программы"));
+    } else {
+        moveButton->setText(QStringLiteral("Загрузить из файла"));
+        moveButton->setToolTip(QStringLiteral("Записать в архив протоколы, сохранённые в файл при закрытии программы, "
+                                              "или записи другого файла архива"));
+    }
+    retryButton->setObjectName(QStringLiteral("RetrySetAside"));
+    retryButton->setToolTip(QStringLiteral("Отправить на сервер ещё раз записи, которые он не принял"));
+    retryButton->hide();
+    auto *archiveButtons = new QVBoxLayout;
+    archiveButtons->addWidget(moveButton);
+    archiveButtons->addWidget(retryButton);
+    archiveButtons->addStretch(1);
     auto *archiveLine = new QHBoxLayout;
     archiveLine->addWidget(archiveLabel, 1);
-    archiveLine->addWidget(moveButton, 0, Qt::AlignTop);
+    archiveLine->addLayout(archiveButtons);
     layout->addLayout(archiveLine);
     connect(moveButton, &QPushButton::clicked, this, &ArchiveWindow::moveFileToServer);
+    connect(retryButton, &QPushButton::clicked, this, [this] { m_archive->retrySetAside(); });
 
     connect(filterEdit, &QLineEdit::textChanged, this, [this](const QString &text) {
         model->setFilterText(text);
@@ -396,10 +416,14 @@ void ArchiveWindow::updateButtons()
 
 void ArchiveWindow::moveFileToServer()
 {
+    const bool toServer = m_archive->settings().isServer();
     FileRequest request;
-    request.title = QStringLiteral("Перенос архива на сервер: файл архива");
+    request.title = toServer ? QStringLiteral("Перенос архива на сервер: файл архива")
+                             : QStringLiteral("Загрузка протоколов в архив: файл");
     request.filters = {QStringLiteral("Архив протоколов (*.db)"), QStringLiteral("Все файлы (*)")};
-    request.proposedName = recordFilePath(ArchiveSettings::DefaultFileName);
+    // A file archive takes the records saved at close; a server, first of all the bench's old file.
+    request.proposedName = toServer ? recordFilePath(ArchiveSettings::DefaultFileName)
+                                    : QDir(documentsDirectory()).filePath(UnsavedFileName);
     const QString path = Prompts::current().openFileName(this, request);
     if (path.isEmpty())
         return;
@@ -411,7 +435,8 @@ void ArchiveWindow::moveFileToServer()
         ArchiveTransferSummary summary;
     };
     auto shared = std::make_shared<Shared>();
-    auto *dialog = new QProgressDialog(QStringLiteral("Перенос записей из %1 на сервер %2…")
+    auto *dialog = new QProgressDialog((toServer ? QStringLiteral("Перенос записей из %1 на сервер %2…")
+                                                 : QStringLiteral("Перенос записей из %1 в архив %2…"))
                                            .arg(QDir::toNativeSeparators(path), m_archive->settings().description()),
                                        QStringLiteral("Остановить"), 0, 0, this);
     dialog->setWindowTitle(ProtocolArchive::Caption);
@@ -428,7 +453,7 @@ void ArchiveWindow::moveFileToServer()
     ticker->start(100);
     const ArchiveSettings server = m_archive->settings();
     QThread *thread = QThread::create([shared, path, server] {
-        shared->summary = copyArchiveFileToServer(path, server, [shared](int done, int total) {
+        shared->summary = copyArchiveFile(path, server, [shared](int done, int total) {
             shared->done = done;
             shared->total = total;
             return !shared->cancel;
@@ -444,7 +469,7 @@ void ArchiveWindow::moveFileToServer()
             reload();
         const ArchiveTransferSummary &summary = shared->summary;
         const QString text = summary.text();
-        message(text, !summary.problem.isEmpty());
+        message(text, !summary.problem.isEmpty() || summary.refused > 0);
         emit transferFinished(text);
     });
     moveButton->setEnabled(false);
@@ -462,6 +487,21 @@ void ArchiveWindow::updateArchiveStatus()
         lines << QStringLiteral("Ожидают отправки на сервер: %1").arg(m_archive->waitingCount());
     if (!m_archive->waitingProblem().isEmpty())
         lines << QStringLiteral("Не отправлены: %1").arg(m_archive->waitingProblem());
+    // A few of the refused records by name, with what the server said.
+    const QList<OutboxSetAside> &aside = m_archive->setAsideRecords();
+    if (!aside.isEmpty())
+        lines << QStringLiteral("Не приняты сервером, отложены: %1").arg(aside.size());
+    constexpr int Named = 3;
+    for (qsizetype i = 0; i < aside.size() && i < Named; ++i) {
+        QString reason = aside[i].problem.simplified();
+        if (reason.size() > 160)
+            reason = reason.left(159) + QChar(u'…');
+        lines << QStringLiteral("  протокол №%1, зав. № %2 — %3")
+                     .arg(aside[i].protocolNumber.left(40), aside[i].serialNumber.left(40), reason);
+    }
+    if (aside.size() > Named)
+        lines << QStringLiteral("  и ещё %1").arg(aside.size() - Named);
+    retryButton->setVisible(!aside.isEmpty());
     if (m_archive->isReadingList())
         lines << QStringLiteral("Список читается с сервера…");
     if (m_archive->unsavedCount() > 0)

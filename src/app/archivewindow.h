@@ -89,9 +89,12 @@ public:
     QLabel *statusLabel;
     // Which archive is in use and what waits to reach it.
     QLabel *archiveLabel;
-    // "Перенести на сервер": copies a local archive file into the server; shown with a server archive.
+    // "Перенести на сервер" (with a file archive "Загрузить из файла"): copies an archive
+    // file, or records saved at close, into the archive in use.
     QPushButton *moveButton;
     void moveFileToServer();
+    // "Отправить снова": the records the server refused go back in line; shown while there are any.
+    QPushButton *retryButton;
     ArchiveListModel *model;
     ArchiveCompareWindow *compareWindow;
     HistoryWindow *historyWindow = nullptr; // made when first asked for

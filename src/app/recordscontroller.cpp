@@ -58,13 +58,15 @@ RecordsController::RecordsController(TForm1 &window, RatedController &rated, Inp
     // Settings are written field by field as the operator leaves them.
     // A text the file cannot hold is never written: refused when the field is left,
     // passed over at close, so the stored value stays as it was.
+    // A records folder that could not be made was named at start: nothing is written
+    // there by itself, so its failure is not reported again at every field.
     const auto addWriter = [this](QWidget *field, std::function<void()> write) {
         m_settingWriters.insert(field, [field, write] {
-            if (unstorableCharacters(controlText(field)).isEmpty())
+            if (unstorableCharacters(controlText(field)).isEmpty() && recordsFolderUsable())
                 write();
         });
         onExit(field, [this, field, write] {
-            if (!refuseUnstorableText(field))
+            if (!refuseUnstorableText(field) && recordsFolderUsable())
                 runGuarded(write);
         });
     };
@@ -220,6 +222,9 @@ void RecordsController::writeState()
 // here, on its own, so that its failure does not keep the state from being written.
 void RecordsController::FormClose()
 {
+    // Said at start, and not again in a box at close, where a shutdown would wait on it.
+    if (!recordsFolderUsable())
+        return;
     if (const std::function<void()> write = m_settingWriters.value(m_window.focusWidget()))
         runGuarded(write);
     writeState();
@@ -227,6 +232,8 @@ void RecordsController::FormClose()
 
 void RecordsController::cbAutoStopClick()
 {
+    if (!recordsFolderUsable())
+        return;
     SettingsFile::writeAutoStop(cbAutoStop->isChecked());
 }
 

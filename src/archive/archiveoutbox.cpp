@@ -31,20 +31,44 @@ const QString OutboxTable = QStringLiteral(
     "CREATE TABLE IF NOT EXISTS outbox (seq INTEGER PRIMARY KEY AUTOINCREMENT, entry_key TEXT NOT NULL UNIQUE, "
     "stored_at BIGINT NOT NULL, protocol_number TEXT NOT NULL, serial_number TEXT NOT NULL, type TEXT NOT NULL, "
     "firm TEXT NOT NULL, fields TEXT NOT NULL, results TEXT NOT NULL, sheet1 BLOB NOT NULL, sheet2 BLOB NOT NULL, "
-    "problem TEXT NOT NULL DEFAULT '')");
+    "problem TEXT NOT NULL DEFAULT '', aside INTEGER NOT NULL DEFAULT 0)");
+
+const QString EntryColumns = QStringLiteral("seq, entry_key, stored_at, protocol_number, serial_number, type, firm, "
+                                            "fields, results, sheet1, sheet2, problem");
 
 QString nonNull(const QString &text)
 {
     return text.isNull() ? QStringLiteral("") : text;
 }
 
+ArchiveOutbox::Entry entryOf(const QSqlQuery &query)
+{
+    ArchiveOutbox::Entry found;
+    found.seq = query.value(0).toLongLong();
+    found.key = query.value(1).toString();
+    found.record.moment = QDateTime::fromMSecsSinceEpoch(query.value(2).toLongLong(), Qt::UTC);
+    found.record.protocolNumber = query.value(3).toString();
+    found.record.serialNumber = query.value(4).toString();
+    found.record.type = query.value(5).toString();
+    found.record.firm = query.value(6).toString();
+    found.record.fields = ProtocolArchive::textsFromJson(query.value(7).toString());
+    found.record.results = ProtocolArchive::textsFromJson(query.value(8).toString());
+    found.record.sheet1 = query.value(9).toByteArray();
+    found.record.sheet2 = query.value(10).toByteArray();
+    found.problem = query.value(11).toString();
+    return found;
+}
+
 } // namespace
 
-ArchiveOutbox::ArchiveOutbox(const QString &path) : m_path(path), m_connectionName(nextOutboxConnection()) {}
+ArchiveOutbox::ArchiveOutbox(const QString &path, Access access)
+    : m_path(path), m_access(access), m_connectionName(nextOutboxConnection())
+{
+}
 
 ArchiveOutbox::~ArchiveOutbox()
 {
-    close();
+    release();
 }
 
 QString ArchiveOutbox::defaultPath()
@@ -52,27 +76,31 @@ QString ArchiveOutbox::defaultPath()
     return recordFilePath(QStringLiteral("varnek-outbox.db"));
 }
 
+// After a failure, while its statement may still be about: the next use opens afresh.
 void ArchiveOutbox::close()
 {
-    if (!QSqlDatabase::contains(m_connectionName))
-        return;
-    {
-        QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(m_connectionName);
+    if (QSqlDatabase::contains(m_connectionName))
+        QSqlDatabase::database(m_connectionName, false).close();
     m_open = false;
+}
+
+void ArchiveOutbox::release()
+{
+    close();
+    QSqlDatabase::removeDatabase(m_connectionName);
 }
 
 bool ArchiveOutbox::open()
 {
     if (m_open)
         return true;
-    close();
+    release();
+    const bool readOnly = m_access == Access::ReadOnly;
     const QString place = QStringLiteral("Очередь отправки на сервер %1").arg(QDir::toNativeSeparators(m_path));
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
     db.setDatabaseName(m_path);
-    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(ProtocolArchive::BusyTimeoutMs));
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(ProtocolArchive::BusyTimeoutMs)
+                         + (readOnly ? QStringLiteral(";QSQLITE_OPEN_READONLY") : QString()));
     if (!db.open()) {
         m_lastError = place + QStringLiteral(" не открывается: ") + db.lastError().text().trimmed();
         close();
@@ -89,10 +117,14 @@ bool ArchiveOutbox::open()
     while (query.next())
         tables.append(query.value(0).toString());
     tables.removeAll(QStringLiteral("sqlite_sequence"));
-    if (!tables.isEmpty() && tables != QStringList{QStringLiteral("outbox")}) {
+    if (tables != QStringList{QStringLiteral("outbox")} && (readOnly || !tables.isEmpty())) {
         m_lastError = place + QStringLiteral(" не является очередью архива этой программы.");
         close();
         return false;
+    }
+    if (readOnly) {
+        m_open = true;
+        return true;
     }
     // A record in the outbox is the only copy of a printed protocol: every commit reaches the disk.
     if (!query.exec(QStringLiteral("PRAGMA journal_mode=WAL")) || !query.exec(QStringLiteral("PRAGMA synchronous=FULL"))
@@ -101,8 +133,36 @@ bool ArchiveOutbox::open()
         close();
         return false;
     }
+    if (!addAsideColumn()) {
+        close();
+        return false;
+    }
     m_open = true;
     return true;
+}
+
+// An outbox of an earlier version has no place for the mark of a record set aside.
+bool ArchiveOutbox::addAsideColumn()
+{
+    QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+    const auto hasColumn = [&db] {
+        QSqlQuery columns(db);
+        if (!columns.exec(QStringLiteral("PRAGMA table_info(outbox)")))
+            return false;
+        while (columns.next())
+            if (columns.value(1).toString() == QStringLiteral("aside"))
+                return true;
+        return false;
+    };
+    if (hasColumn())
+        return true;
+    QSqlQuery query(db);
+    // Another program on the same folder may have added it meanwhile.
+    if (query.exec(QStringLiteral("ALTER TABLE outbox ADD COLUMN aside INTEGER NOT NULL DEFAULT 0")) || hasColumn())
+        return true;
+    m_lastError = QStringLiteral("Очередь отправки на сервер %1 не открывается: %2")
+                      .arg(QDir::toNativeSeparators(m_path), queryError(query));
+    return false;
 }
 
 bool ArchiveOutbox::add(const ArchiveRecord &record, QString *key)
@@ -143,77 +203,122 @@ bool ArchiveOutbox::first(std::optional<Entry> *entry)
         return false;
     QSqlQuery query(QSqlDatabase::database(m_connectionName, false));
     query.setForwardOnly(true);
-    if (!query.exec(QStringLiteral("SELECT seq, entry_key, stored_at, protocol_number, serial_number, type, firm, "
-                                   "fields, results, sheet1, sheet2, problem FROM outbox ORDER BY seq LIMIT 1"))) {
+    if (!query.exec(QStringLiteral("SELECT %1 FROM outbox WHERE aside = 0 ORDER BY seq LIMIT 1").arg(EntryColumns))) {
         m_lastError = QStringLiteral("Очередь отправки на сервер %1 не читается: %2")
                           .arg(QDir::toNativeSeparators(m_path), queryError(query));
         close();
         return false;
     }
-    if (!query.next())
-        return true;
-    Entry found;
-    found.seq = query.value(0).toLongLong();
-    found.key = query.value(1).toString();
-    found.record.moment = QDateTime::fromMSecsSinceEpoch(query.value(2).toLongLong(), Qt::UTC);
-    found.record.protocolNumber = query.value(3).toString();
-    found.record.serialNumber = query.value(4).toString();
-    found.record.type = query.value(5).toString();
-    found.record.firm = query.value(6).toString();
-    found.record.fields = ProtocolArchive::textsFromJson(query.value(7).toString());
-    found.record.results = ProtocolArchive::textsFromJson(query.value(8).toString());
-    found.record.sheet1 = query.value(9).toByteArray();
-    found.record.sheet2 = query.value(10).toByteArray();
-    found.problem = query.value(11).toString();
-    *entry = std::move(found);
+    if (query.next())
+        *entry = entryOf(query);
+    return true;
+}
+
+bool ArchiveOutbox::next(qint64 seq, std::optional<Entry> *entry)
+{
+    entry->reset();
+    if (!open())
+        return false;
+    QSqlQuery query(QSqlDatabase::database(m_connectionName, false));
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral("SELECT %1 FROM outbox WHERE seq > ? ORDER BY seq LIMIT 1").arg(EntryColumns));
+    query.addBindValue(seq);
+    if (!query.exec()) {
+        m_lastError = QStringLiteral("Файл %1 не читается: %2").arg(QDir::toNativeSeparators(m_path), queryError(query));
+        close();
+        return false;
+    }
+    if (query.next())
+        *entry = entryOf(query);
+    return true;
+}
+
+bool ArchiveOutbox::change(const QString &statement, const QVariantList &values)
+{
+    if (!open())
+        return false;
+    QSqlQuery query(QSqlDatabase::database(m_connectionName, false));
+    query.prepare(statement);
+    for (const QVariant &value : values)
+        query.addBindValue(value);
+    if (!query.exec()) {
+        m_lastError = QStringLiteral("Очередь отправки на сервер %1 не изменяется: %2")
+                          .arg(QDir::toNativeSeparators(m_path), queryError(query));
+        close();
+        return false;
+    }
     return true;
 }
 
 bool ArchiveOutbox::remove(const QString &key)
 {
-    if (!open())
-        return false;
-    QSqlQuery query(QSqlDatabase::database(m_connectionName, false));
-    query.prepare(QStringLiteral("DELETE FROM outbox WHERE entry_key = ?"));
-    query.addBindValue(key);
-    if (!query.exec()) {
-        m_lastError = QStringLiteral("Очередь отправки на сервер %1 не изменяется: %2")
-                          .arg(QDir::toNativeSeparators(m_path), queryError(query));
-        close();
-        return false;
-    }
-    return true;
+    return change(QStringLiteral("DELETE FROM outbox WHERE entry_key = ?"), {key});
 }
 
 bool ArchiveOutbox::setProblem(const QString &key, const QString &problem)
 {
-    if (!open())
-        return false;
-    QSqlQuery query(QSqlDatabase::database(m_connectionName, false));
-    query.prepare(QStringLiteral("UPDATE outbox SET problem = ? WHERE entry_key = ?"));
-    query.addBindValue(nonNull(problem));
-    query.addBindValue(key);
-    if (!query.exec()) {
-        m_lastError = QStringLiteral("Очередь отправки на сервер %1 не изменяется: %2")
-                          .arg(QDir::toNativeSeparators(m_path), queryError(query));
-        close();
-        return false;
-    }
-    return true;
+    return change(QStringLiteral("UPDATE outbox SET problem = ? WHERE entry_key = ?"), {nonNull(problem), key});
 }
 
-std::optional<int> ArchiveOutbox::count()
+bool ArchiveOutbox::setAside(const QString &key, const QString &problem)
+{
+    return change(QStringLiteral("UPDATE outbox SET problem = ?, aside = 1 WHERE entry_key = ?"), {nonNull(problem), key});
+}
+
+bool ArchiveOutbox::retrySetAside()
+{
+    return change(QStringLiteral("UPDATE outbox SET problem = '', aside = 0 WHERE aside <> 0"), {});
+}
+
+std::optional<QList<OutboxSetAside>> ArchiveOutbox::setAsideEntries()
 {
     if (!open())
         return std::nullopt;
     QSqlQuery query(QSqlDatabase::database(m_connectionName, false));
-    if (!query.exec(QStringLiteral("SELECT count(*) FROM outbox")) || !query.next()) {
+    query.setForwardOnly(true);
+    if (!query.exec(QStringLiteral("SELECT entry_key, stored_at, protocol_number, serial_number, type, problem "
+                                   "FROM outbox WHERE aside <> 0 ORDER BY seq"))) {
+        m_lastError = QStringLiteral("Очередь отправки на сервер %1 не читается: %2")
+                          .arg(QDir::toNativeSeparators(m_path), queryError(query));
+        close();
+        return std::nullopt;
+    }
+    QList<OutboxSetAside> list;
+    while (query.next()) {
+        OutboxSetAside aside;
+        aside.key = query.value(0).toString();
+        aside.moment = QDateTime::fromMSecsSinceEpoch(query.value(1).toLongLong(), Qt::UTC);
+        aside.protocolNumber = query.value(2).toString();
+        aside.serialNumber = query.value(3).toString();
+        aside.type = query.value(4).toString();
+        aside.problem = query.value(5).toString();
+        list.append(std::move(aside));
+    }
+    return list;
+}
+
+std::optional<int> ArchiveOutbox::countWhere(const QString &condition)
+{
+    if (!open())
+        return std::nullopt;
+    QSqlQuery query(QSqlDatabase::database(m_connectionName, false));
+    if (!query.exec(QStringLiteral("SELECT count(*) FROM outbox") + condition) || !query.next()) {
         m_lastError = QStringLiteral("Очередь отправки на сервер %1 не читается: %2")
                           .arg(QDir::toNativeSeparators(m_path), queryError(query));
         close();
         return std::nullopt;
     }
     return query.value(0).toInt();
+}
+
+std::optional<int> ArchiveOutbox::count()
+{
+    return countWhere(QStringLiteral(" WHERE aside = 0"));
+}
+
+std::optional<int> ArchiveOutbox::countAll()
+{
+    return countWhere(QString());
 }
 
 // ---- ArchiveSender ----
@@ -267,6 +372,16 @@ int ArchiveSender::send()
         const ProtocolArchive::StoreResult result = m_server->storeOnce(entry->record, entry->key);
         if (!result.ok()) {
             const QString problem = m_server->lastError().isEmpty() ? result.message : m_server->lastError();
+            // Refused for what it holds, the record waits aside and the others go on.
+            if (result.refusedRecord) {
+                if (!m_outbox->setAside(entry->key, problem)) {
+                    emit waiting(-1, m_outbox->lastError());
+                    m_retry->start();
+                    return sentCount;
+                }
+                report(QString());
+                continue;
+            }
             // A server that refuses the record for good keeps it waiting, with the reason at the record.
             if (m_server->refusedForGood())
                 m_outbox->setProblem(entry->key, problem);

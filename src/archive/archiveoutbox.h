@@ -5,6 +5,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QVariantList>
 #include <atomic>
 #include <memory>
 #include <optional>
@@ -12,11 +13,25 @@
 class ProtocolArchive;
 class QTimer;
 
+// A record of the outbox that the server refused for its content: kept, out of the line,
+// until the operator asks for it to be sent again.
+struct OutboxSetAside {
+    QString key;
+    QDateTime moment;
+    QString protocolNumber;
+    QString serialNumber;
+    QString type;
+    QString problem; // what the server said
+};
+
 // The local queue of records on their way to the archive server: a SQLite file beside
 // the records, each record in the archive's own form (texts as JSON, both sheets) under
 // a key of its own. A record is added in one transaction, so a kill leaves it whole or
 // absent; the server keeps each key once, so a record sent whose removal here was cut
 // short is recognised when it is sent again.
+//
+// A record the server refuses for what it holds is set aside with the server's reason,
+// so the records behind it go on; it goes back in line when the operator asks.
 //
 // One object is one connection, used on one thread only.
 class ArchiveOutbox {
@@ -28,7 +43,11 @@ public:
         QString problem; // why the server refused it, empty when it was never refused
     };
 
-    explicit ArchiveOutbox(const QString &path);
+    // ReadOnly: a file to read only (one saved at close and loaded into an archive); an
+    // empty file or one of another kind is refused, nothing is written to it.
+    enum class Access { ReadWrite, ReadOnly };
+
+    explicit ArchiveOutbox(const QString &path, Access access = Access::ReadWrite);
     ~ArchiveOutbox();
     ArchiveOutbox(const ArchiveOutbox &) = delete;
     ArchiveOutbox &operator=(const ArchiveOutbox &) = delete;
@@ -39,21 +58,36 @@ public:
 
     // Adds `record` under a new key (given back in `key`); false when the file cannot take it.
     bool add(const ArchiveRecord &record, QString *key = nullptr);
-    // The oldest entry, or an empty optional when there is none; false when unreadable.
+    // The oldest entry not set aside, or an empty optional when there is none; false when
+    // unreadable.
     bool first(std::optional<Entry> *entry);
+    // The entry after `seq` in the file's order, set aside or not (0: the first).
+    bool next(qint64 seq, std::optional<Entry> *entry);
     bool remove(const QString &key);
     bool setProblem(const QString &key, const QString &problem);
-    // How many entries wait; nullopt when unreadable.
+    // Takes the entry out of the line with the server's reason.
+    bool setAside(const QString &key, const QString &problem);
+    // Every entry set aside back in line, in its old place.
+    bool retrySetAside();
+    std::optional<QList<OutboxSetAside>> setAsideEntries();
+    // How many entries wait in line (those set aside not counted); nullopt when unreadable.
     std::optional<int> count();
+    // Every entry, set aside or not; nullopt when unreadable.
+    std::optional<int> countAll();
 
     // "varnek-outbox.db" in the records folder.
     static QString defaultPath();
 
 private:
     bool open();
+    bool addAsideColumn();
     void close();
+    void release();
+    bool change(const QString &statement, const QVariantList &values);
+    std::optional<int> countWhere(const QString &condition);
 
     QString m_path;
+    Access m_access = Access::ReadWrite;
     QString m_connectionName;
     QString m_lastError;
     bool m_open = false;

@@ -8,6 +8,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QScopeGuard>
+#include <QSet>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -105,11 +106,103 @@ qint64 momentMsecs(const ArchiveRecord &record)
                                    : QDateTime::currentMSecsSinceEpoch();
 }
 
+// A server refuses a NUL in any text.
+QString withoutNul(const QString &value)
+{
+    QString result = text(value);
+    result.remove(QChar(u'\0'));
+    return result;
+}
+
+QMap<QString, QString> withoutNul(const QMap<QString, QString> &texts)
+{
+    QMap<QString, QString> result;
+    for (auto it = texts.cbegin(); it != texts.cend(); ++it)
+        result.insert(withoutNul(it.key()), withoutNul(it.value()));
+    return result;
+}
+
+// At most `limit` UTF-16 units (three bytes each at most in a server's UTF-8), a cut one
+// ending in "…"; a character is never split.
+QString bounded(const QString &value, int limit)
+{
+    QString result = withoutNul(value);
+    if (result.size() <= limit)
+        return result;
+    qsizetype keep = limit - 1;
+    if (result.at(keep - 1).isHighSurrogate())
+        --keep;
+    return result.left(keep) + QChar(u'…');
+}
+
+// SQLSTATE classes of a refusal of the record itself: a data exception (a value the
+// server cannot take), an integrity constraint, a program limit (an index row too large).
+// Anything else (no connection, a lock, a timeout, a missing permission) is the server's
+// state, and the same record may go later.
+bool refusedForContent(const QString &state)
+{
+    if (state.size() != 5)
+        return false;
+    const QStringView sqlClass = QStringView(state).left(2);
+    return sqlClass == u"22" || sqlClass == u"23" || sqlClass == u"54";
+}
+
+// The characters a server of an encoding other than UTF-8 has been found to lack (true)
+// or to hold (false), per encoding, for every connection of the process.
+struct EncodingCharacters {
+    std::mutex mutex;
+    QHash<QString, QHash<char32_t, bool>> lacks;
+};
+
+EncodingCharacters &encodingCharacters()
+{
+    static EncodingCharacters known;
+    return known;
+}
+
+void addCharacters(QSet<char32_t> &set, const QString &value)
+{
+    for (const char32_t c : value.toUcs4())
+        if (c > 0x7f)
+            set.insert(c);
+}
+
 } // namespace
+
+ArchiveRecord ProtocolArchive::storable(const ArchiveRecord &record)
+{
+    ArchiveRecord result = record;
+    result.protocolNumber = bounded(record.protocolNumber, ProtocolNumberLimit);
+    result.serialNumber = bounded(record.serialNumber, SerialNumberLimit);
+    result.type = bounded(record.type, TypeLimit);
+    result.firm = bounded(record.firm, FirmLimit);
+    result.fields = withoutNul(record.fields);
+    result.results = withoutNul(record.results);
+    return result;
+}
 
 struct ArchiveSql {
     QSqlDatabase db;
     QString error;
+    QString state = {}; // the server's SQLSTATE of the failure, when it gave one
+    // A statement for a transaction's reads and writes, and the failed one: kept until
+    // the transaction is rolled back, since a server frees a prepared statement only
+    // outside a failed transaction.
+    std::optional<QSqlQuery> kept = {};
+    std::optional<QSqlQuery> failedQuery = {};
+
+    QSqlQuery &statement()
+    {
+        if (!kept)
+            kept.emplace(db);
+        return *kept;
+    }
+    // After a rollback: the statements go now.
+    void release()
+    {
+        kept.reset();
+        failedQuery.reset();
+    }
 
     // Runs `statement` with `values` bound in order; false (and `error`) on failure.
     bool run(QSqlQuery &query, const QString &statement, const QVariantList &values = {})
@@ -117,28 +210,31 @@ struct ArchiveSql {
         query.setForwardOnly(true);
         // Transaction statements cannot be prepared on a server.
         if (values.isEmpty()) {
-            if (!query.exec(statement)) {
-                error = describe(query);
-                return false;
-            }
+            if (!query.exec(statement))
+                return failed(query);
             return true;
         }
-        if (!query.prepare(statement)) {
-            error = describe(query);
-            return false;
-        }
+        if (!query.prepare(statement))
+            return failed(query);
         for (const QVariant &value : values)
             query.addBindValue(value);
-        if (!query.exec()) {
-            error = describe(query);
-            return false;
-        }
+        if (!query.exec())
+            return failed(query);
         return true;
     }
-    bool run(const QString &statement, const QVariantList &values = {})
+    bool failed(const QSqlQuery &query)
+    {
+        error = describe(query);
+        state = query.lastError().nativeErrorCode();
+        return false;
+    }
+    bool run(const QString &text, const QVariantList &values = {})
     {
         QSqlQuery query(db);
-        return run(query, statement, values);
+        if (run(query, text, values))
+            return true;
+        failedQuery.emplace(std::move(query));
+        return false;
     }
 };
 
@@ -158,8 +254,14 @@ ProtocolArchive::~ProtocolArchive()
 {
     stopSender();
     if (m_checkThread) {
-        m_checkThread->wait();
-        delete m_checkThread;
+        // The check holds nothing of this archive: one that waits on a server that never
+        // answers is left to end with the process.
+        disconnect(m_checkThread, nullptr, this, nullptr);
+        if (m_checkThread->wait(CheckWaitAtCloseMs))
+            delete m_checkThread;
+        else
+            connect(m_checkThread, &QThread::finished, m_checkThread, &QObject::deleteLater);
+        m_checkThread = nullptr;
     }
     closeConnection();
 }
@@ -184,6 +286,7 @@ void ProtocolArchive::closeConnection()
     }
     QSqlDatabase::removeDatabase(m_connectionName);
     m_schemaVersion = 0;
+    m_serverEncoding.clear();
 }
 
 QString ProtocolArchive::fail(const QString &what, const QString &detail)
@@ -263,6 +366,8 @@ bool ProtocolArchive::openConnection(QString *error)
         *error = db.lastError().text().trimmed();
         return false;
     }
+    if (server && !learnServerEncoding(error))
+        return false;
     if (!server) {
         // The first read finds out whether the file is a database at all; nothing is
         // written to it before its schema is known to be ours.
@@ -413,9 +518,12 @@ bool ProtocolArchive::migrateFrom1(ArchiveSql &sql)
         record.results = textsFromJson(rows.value(6).toString());
         record.sheet1 = rows.value(7).toByteArray();
         record.sheet2 = rows.value(8).toByteArray();
-        if (!insertRecord(sql, record, /*keepRepeats=*/true))
+        if (!insertRecord(sql, storable(record), contentHash(record), /*keepRepeats=*/true))
             return false;
     }
+    rows.finish();
+    if (sql.kept)
+        sql.kept->finish();
     return sql.run(QStringLiteral("DROP TABLE protocols_v1"));
 }
 
@@ -433,14 +541,14 @@ QByteArray ProtocolArchive::contentHash(const ArchiveRecord &record)
 }
 
 std::optional<ProtocolArchive::StoreResult> ProtocolArchive::insertRecord(ArchiveSql &sql, const ArchiveRecord &record,
-                                                                          bool keepRepeats)
+                                                                          const QByteArray &hash, bool keepRepeats)
 {
     const bool server = m_settings.isServer();
     if (!sql.run(QStringLiteral("INSERT INTO protocols (protocol_number, serial_number) VALUES (?, ?) "
                                 "ON CONFLICT (protocol_number, serial_number) DO NOTHING"),
                  {text(record.protocolNumber), text(record.serialNumber)}))
         return std::nullopt;
-    QSqlQuery query(sql.db);
+    QSqlQuery &query = sql.statement();
     // On a shared server two benches may store the same protocol at once: the row lock
     // makes the second wait, so both revisions get their own numbers.
     if (!sql.run(query, QStringLiteral("SELECT id FROM protocols WHERE protocol_number = ? AND serial_number = ?")
@@ -452,7 +560,6 @@ std::optional<ProtocolArchive::StoreResult> ProtocolArchive::insertRecord(Archiv
         return std::nullopt;
     }
     const qint64 protocolId = query.value(0).toLongLong();
-    const QByteArray hash = contentHash(record);
 
     StoreResult result;
     int latest = 0;
@@ -482,7 +589,7 @@ std::optional<ProtocolArchive::StoreResult> ProtocolArchive::insertRecord(Archiv
     result.id = query.value(0).toLongLong();
     result.revision = latest + 1;
     if (!sql.run(QStringLiteral("INSERT INTO contents (revision_id, fields, results, sheet1, sheet2) VALUES (?, ?, ?, ?, ?)"),
-                 {result.id, textsToJson(record.fields), textsToJson(record.results),
+                 {result.id, jsonForServer(record.fields), jsonForServer(record.results),
                   record.sheet1.isNull() ? QByteArray("") : record.sheet1,
                   record.sheet2.isNull() ? QByteArray("") : record.sheet2}))
         return std::nullopt;
@@ -507,52 +614,207 @@ ProtocolArchive::StoreResult ProtocolArchive::storeInTransaction(const ArchiveRe
 {
     if (!open())
         return failed(m_lastError);
+    // The hash is the record's as produced, so a repeat is known whatever was cut.
+    const QByteArray hash = contentHash(record);
+    ArchiveRecord cleaned = storable(record);
+    if (!m_serverEncoding.isEmpty()) {
+        learnMissingCharacters(cleaned);
+        cleaned = inServerEncoding(cleaned);
+    }
     std::optional<StoreResult> result;
     QString error;
+    QString state;
     {
         ArchiveSql sql{database(), {}};
-        if (sql.run(m_settings.isServer() ? QStringLiteral("BEGIN") : QStringLiteral("BEGIN IMMEDIATE"))) {
-            if (!key.isEmpty()) {
-                QSqlQuery query(sql.db);
-                if (!sql.run(query, QStringLiteral("SELECT r.id, r.revision FROM archive_received k "
-                                                   "JOIN revisions r ON r.id = k.revision_id WHERE k.entry_key = ?"),
-                             {key})) {
-                    result.reset();
-                } else if (query.next()) {
-                    StoreResult there;
-                    there.status = StoreResult::Status::Unchanged;
-                    there.id = query.value(0).toLongLong();
-                    there.revision = query.value(1).toInt();
-                    result = there;
-                } else {
-                    result = insertRecord(sql, record, keepRepeats);
-                    if (result
-                        && !sql.run(QStringLiteral("INSERT INTO archive_received (entry_key, revision_id) VALUES (?, ?)"),
-                                    {key, result->id}))
-                        result.reset();
-                }
-            } else {
-                result = insertRecord(sql, record, keepRepeats);
-            }
-            if (result && !sql.run(QStringLiteral("COMMIT")))
-                result.reset();
-            if (!result) {
-                error = sql.error;
-                sql.run(QStringLiteral("ROLLBACK"));
-            }
-        } else {
-            error = sql.error;
-        }
+        result = storeOnceInTransaction(sql, cleaned, hash, key, keepRepeats);
+        // Two programs on one outbox may send its first record at once: the second finds
+        // the key taken when it writes it, and finds the record there when it looks again.
+        if (!result && !key.isEmpty() && sql.state == QStringLiteral("23505"))
+            result = storeOnceInTransaction(sql, cleaned, hash, key, keepRepeats);
+        error = sql.error;
+        state = sql.state;
     }
     if (!result) {
-        lostConnection();
-        return failed(fail(QStringLiteral("Протокол не записан в архив %1").arg(m_settings.description()), error));
+        const bool refused = m_settings.isServer() && refusedForContent(state);
+        // A refusal of the record leaves a working connection behind.
+        if (!refused)
+            lostConnection();
+        StoreResult failure =
+            failed(fail(QStringLiteral("Протокол не записан в архив %1").arg(m_settings.description()), error));
+        failure.refusedRecord = refused;
+        return failure;
     }
     m_reported = false;
     m_lastError.clear();
     if (result->status == StoreResult::Status::Stored)
         emit recordStored(result->id);
     return *result;
+}
+
+std::optional<ProtocolArchive::StoreResult> ProtocolArchive::storeOnceInTransaction(ArchiveSql &sql,
+                                                                                    const ArchiveRecord &record,
+                                                                                    const QByteArray &hash,
+                                                                                    const QString &key, bool keepRepeats)
+{
+    sql.error.clear();
+    sql.state.clear();
+    if (!sql.run(m_settings.isServer() ? QStringLiteral("BEGIN") : QStringLiteral("BEGIN IMMEDIATE")))
+        return std::nullopt;
+    std::optional<StoreResult> result;
+    if (!key.isEmpty()) {
+        QSqlQuery &query = sql.statement();
+        if (!sql.run(query, QStringLiteral("SELECT r.id, r.revision FROM archive_received k "
+                                           "JOIN revisions r ON r.id = k.revision_id WHERE k.entry_key = ?"),
+                     {key})) {
+            result.reset();
+        } else if (query.next()) {
+            StoreResult there;
+            there.status = StoreResult::Status::Unchanged;
+            there.id = query.value(0).toLongLong();
+            there.revision = query.value(1).toInt();
+            result = there;
+        } else {
+            result = insertRecord(sql, record, hash, keepRepeats);
+            if (result
+                && !sql.run(QStringLiteral("INSERT INTO archive_received (entry_key, revision_id) VALUES (?, ?)"),
+                            {key, result->id}))
+                result.reset();
+        }
+    } else {
+        result = insertRecord(sql, record, hash, keepRepeats);
+    }
+    // A statement still reading keeps SQLite from committing.
+    if (sql.kept)
+        sql.kept->finish();
+    if (result && !sql.run(QStringLiteral("COMMIT")))
+        result.reset();
+    if (!result) {
+        // What failed is what the caller is told, not the rollback.
+        const QString error = sql.error;
+        const QString state = sql.state;
+        sql.run(QStringLiteral("ROLLBACK"));
+        sql.release();
+        sql.error = error;
+        sql.state = state;
+    }
+    return result;
+}
+
+bool ProtocolArchive::learnServerEncoding(QString *error)
+{
+    m_serverEncoding.clear();
+    ArchiveSql sql{database(), {}};
+    QSqlQuery query(sql.db);
+    if (!sql.run(query, QStringLiteral("SHOW server_encoding")) || !query.next()) {
+        *error = sql.error.isEmpty() ? QStringLiteral("сервер не назвал свою кодировку") : sql.error;
+        return false;
+    }
+    const QString encoding = query.value(0).toString().trimmed().toUpper();
+    if (encoding != QStringLiteral("UTF8") && encoding != QStringLiteral("SQL_ASCII"))
+        m_serverEncoding = encoding;
+    return true;
+}
+
+// Asks the server about each character of `record` it has not been asked about: a
+// character its encoding lacks makes a statement carrying it fail. Asked outside any
+// transaction; the whole set first, one by one only when it fails.
+void ProtocolArchive::learnMissingCharacters(const ArchiveRecord &record)
+{
+    QSet<char32_t> present;
+    for (const QString &value : {record.protocolNumber, record.serialNumber, record.type, record.firm})
+        addCharacters(present, value);
+    for (const QMap<QString, QString> *texts : {&record.fields, &record.results})
+        for (auto it = texts->cbegin(); it != texts->cend(); ++it) {
+            addCharacters(present, it.key());
+            addCharacters(present, it.value());
+        }
+    QList<char32_t> unknown;
+    {
+        EncodingCharacters &known = encodingCharacters();
+        std::lock_guard lock(known.mutex);
+        const QHash<char32_t, bool> &lacks = known.lacks[m_serverEncoding];
+        for (const char32_t c : present)
+            if (!lacks.contains(c))
+                unknown.append(c);
+    }
+    if (unknown.isEmpty())
+        return;
+    ArchiveSql sql{database(), {}};
+    const auto taken = [&sql](const QList<char32_t> &characters) {
+        return sql.run(QStringLiteral("SELECT length(?)"),
+                       {QString::fromUcs4(characters.constData(), characters.size())});
+    };
+    QHash<char32_t, bool> learnt;
+    if (taken(unknown)) {
+        for (const char32_t c : unknown)
+            learnt.insert(c, false);
+    } else {
+        for (const char32_t c : unknown) {
+            if (taken({c}))
+                learnt.insert(c, false);
+            else if (sql.state == QStringLiteral("22P05") || sql.state == QStringLiteral("22021"))
+                learnt.insert(c, true);
+            else
+                break; // the server failed otherwise: the store will say so
+        }
+    }
+    EncodingCharacters &known = encodingCharacters();
+    std::lock_guard lock(known.mutex);
+    known.lacks[m_serverEncoding].insert(learnt);
+}
+
+bool ProtocolArchive::serverLacks(char32_t c) const
+{
+    if (c <= 0x7f || m_serverEncoding.isEmpty())
+        return false;
+    EncodingCharacters &known = encodingCharacters();
+    std::lock_guard lock(known.mutex);
+    return known.lacks[m_serverEncoding].value(c, false);
+}
+
+// The list's columns with "?" for each character the server's encoding lacks; the
+// texts keep them, escaped in their JSON.
+ArchiveRecord ProtocolArchive::inServerEncoding(const ArchiveRecord &record) const
+{
+    const auto replaced = [this](const QString &value) {
+        QString result;
+        for (const char32_t c : value.toUcs4())
+            result += serverLacks(c) ? QString(QChar(u'?')) : QString::fromUcs4(&c, 1);
+        return result;
+    };
+    ArchiveRecord result = record;
+    result.protocolNumber = replaced(record.protocolNumber);
+    result.serialNumber = replaced(record.serialNumber);
+    result.type = replaced(record.type);
+    result.firm = replaced(record.firm);
+    return result;
+}
+
+QString ProtocolArchive::jsonForServer(const QMap<QString, QString> &texts) const
+{
+    const QString json = textsToJson(texts);
+    if (m_serverEncoding.isEmpty())
+        return json;
+    QString result;
+    result.reserve(json.size());
+    for (qsizetype i = 0; i < json.size(); ++i) {
+        const QChar unit = json.at(i);
+        char32_t c = unit.unicode();
+        qsizetype units = 1;
+        if (unit.isHighSurrogate() && i + 1 < json.size() && json.at(i + 1).isLowSurrogate()) {
+            c = QChar::surrogateToUcs4(unit, json.at(i + 1));
+            units = 2;
+        }
+        if (serverLacks(c)) {
+            // Non-ASCII characters stand only inside JSON strings, where an escape means the same.
+            for (qsizetype k = 0; k < units; ++k)
+                result += QStringLiteral("\\u%1").arg(json.at(i + k).unicode(), 4, 16, QLatin1Char('0'));
+        } else {
+            result += json.mid(i, units);
+        }
+        i += units - 1;
+    }
+    return result;
 }
 
 void ProtocolArchive::lostConnection()
@@ -764,9 +1026,7 @@ void ProtocolArchive::enableOutbox(const QString &outboxPath)
     if (!m_settings.isServer())
         return;
     m_outbox = std::make_unique<ArchiveOutbox>(m_outboxPath);
-    const std::optional<int> count = m_outbox->count();
-    m_waiting = count.value_or(0);
-    m_waitingProblem = count ? QString() : m_outbox->lastError();
+    countWaiting();
     startSender();
     // The user-interface thread's check found the server: what waits goes now, and the
     // list is worth reading again.
@@ -825,12 +1085,33 @@ void ProtocolArchive::startSender()
     });
     connect(sender, &ArchiveSender::waiting, this, [this](int, const QString &problem) {
         // Counted here: records added since the sender counted are not lost from the sum.
-        if (const std::optional<int> count = m_outbox->count())
-            m_waiting = *count;
+        countWaiting();
         m_waitingProblem = problem;
         emit waitingChanged();
     });
     m_senderThread->start();
+    sendWaiting();
+}
+
+void ProtocolArchive::countWaiting()
+{
+    const std::optional<int> count = m_outbox->count();
+    if (count)
+        m_waiting = *count;
+    else
+        m_waitingProblem = m_outbox->lastError();
+    if (const std::optional<QList<OutboxSetAside>> aside = m_outbox->setAsideEntries())
+        m_setAside = *aside;
+}
+
+void ProtocolArchive::retrySetAside()
+{
+    if (!m_outbox)
+        return;
+    if (!m_outbox->retrySetAside())
+        m_waitingProblem = m_outbox->lastError();
+    countWaiting();
+    emit waitingChanged();
     sendWaiting();
 }
 

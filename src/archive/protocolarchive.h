@@ -1,5 +1,6 @@
 #pragma once
 
+#include "archiveoutbox.h"
 #include "archiverecord.h"
 #include "archivesettings.h"
 
@@ -9,7 +10,6 @@
 #include <memory>
 #include <optional>
 
-class ArchiveOutbox;
 class QSqlDatabase;
 class QThread;
 class QTimer;
@@ -52,6 +52,10 @@ public:
         int revision = 0;
         QString message;
         bool report = false; // show `message` to the operator (the first failure only)
+        // The server refused this record for what it holds (a value it cannot take), not
+        // for being out of reach: records behind it may go, and this one again only when
+        // asked.
+        bool refusedRecord = false;
 
         bool ok() const { return status != Status::Failed; }
     };
@@ -71,10 +75,16 @@ public:
     // and is tried again every few seconds.
     void enableOutbox(const QString &outboxPath);
     bool hasOutbox() const { return !m_outboxPath.isEmpty(); }
-    // Records in the outbox that the server has not taken yet (0 without an outbox).
+    // Records in the outbox that the server has not taken yet (0 without an outbox),
+    // those set aside not counted.
     int waitingCount() const { return m_waiting; }
     // Why the first of them is not sent, empty while the server takes them.
     QString waitingProblem() const { return m_waitingProblem; }
+    // Records the server refused for their content, kept in the outbox with its reason
+    // while the others go on.
+    const QList<OutboxSetAside> &setAsideRecords() const { return m_setAside; }
+    // Puts the records set aside back in line, oldest first, and sends.
+    void retrySetAside();
     // Records that no database took: kept in memory only.
     int unsavedCount() const { return int(m_unsaved.size()); }
     // Writes the records pending in memory into a SQLite file of the outbox's form.
@@ -84,6 +94,9 @@ public:
     // Stops the sender and the reader, waiting at most `msecs` for a server that does not
     // answer; what was not sent stays in the outbox for the next start.
     void stopSender(int msecs = 2000);
+    // How long the archive's end waits for a connection check still under way: a server
+    // that lets a client in and never answers keeps that thread until the process ends.
+    static constexpr int CheckWaitAtCloseMs = 1000;
 
     const ArchiveSettings &settings() const { return m_settings; }
 
@@ -137,6 +150,17 @@ public:
     static QString textsToJson(const QMap<QString, QString> &texts);
     static QMap<QString, QString> textsFromJson(const QString &json);
 
+    // The most characters the list's columns keep: a server's index row holds all of
+    // them together and takes about 2.7 kB; longer texts are cut with "…". The whole
+    // texts stay in the record's fields.
+    static constexpr int ProtocolNumberLimit = 64;
+    static constexpr int SerialNumberLimit = 64;
+    static constexpr int TypeLimit = 128;
+    static constexpr int FirmLimit = 256;
+    // `record` as any database takes it: no NUL characters (a server refuses them), the
+    // list's columns within their limits. Its content hash stays that of `record`.
+    static ArchiveRecord storable(const ArchiveRecord &record);
+
 signals:
     void availabilityChanged(bool available, const QString &problem);
     // A new record or revision was written (not for an unchanged repeat).
@@ -155,8 +179,18 @@ private:
     bool migrate(QString *error);
     bool createSchema(ArchiveSql &sql);
     bool migrateFrom1(ArchiveSql &sql);
-    std::optional<StoreResult> insertRecord(ArchiveSql &sql, const ArchiveRecord &record, bool keepRepeats);
+    std::optional<StoreResult> insertRecord(ArchiveSql &sql, const ArchiveRecord &record, const QByteArray &hash,
+                                            bool keepRepeats);
     StoreResult storeInTransaction(const ArchiveRecord &record, const QString &key, bool keepRepeats);
+    std::optional<StoreResult> storeOnceInTransaction(ArchiveSql &sql, const ArchiveRecord &record,
+                                                      const QByteArray &hash, const QString &key, bool keepRepeats);
+    // The server's encoding, and the characters of `record` it lacks, learnt once each.
+    bool learnServerEncoding(QString *error);
+    void learnMissingCharacters(const ArchiveRecord &record);
+    bool serverLacks(char32_t c) const;
+    ArchiveRecord inServerEncoding(const ArchiveRecord &record) const;
+    QString jsonForServer(const QMap<QString, QString> &texts) const;
+    void countWaiting();
     bool usableVersion(int stored, QString *error);
     bool hasReceivedTable();
     StoreResult keep(const ArchiveRecord &record);
@@ -186,6 +220,9 @@ private:
     QObject *m_sender = nullptr;
     int m_waiting = 0;
     QString m_waitingProblem;
+    QList<OutboxSetAside> m_setAside;
+    // Empty, UTF8 or SQL_ASCII: every character goes as it is.
+    QString m_serverEncoding;
 
     // Reads of a server archive for the user-interface thread, on a thread of their own.
     struct PendingRecord;

@@ -22,7 +22,57 @@ QString &overriddenNotice()
     static QString notice;
     return notice;
 }
+
+bool &overriddenUsable()
+{
+    static bool usable = true;
+    return usable;
+}
+
+// What stands in the place of `folder` or of the first of its parents that exists, when
+// it is no folder; empty when nothing is in the way.
+QString obstacleAt(const QString &folder)
+{
+    const QFileInfo info(folder);
+    if (info.isSymLink() && !info.exists())
+        return QStringLiteral("на её месте ссылка на несуществующую папку");
+    if (info.exists())
+        return info.isDir() ? QString() : QStringLiteral("на её месте файл");
+    for (QFileInfo parent(info.absolutePath()); !parent.isRoot(); parent = QFileInfo(parent.absolutePath())) {
+        if (parent.isSymLink() && !parent.exists())
+            return QStringLiteral("на месте папки %1 ссылка на несуществующую папку")
+                .arg(QDir::toNativeSeparators(parent.absoluteFilePath()));
+        if (parent.exists())
+            return parent.isDir() ? QString()
+                                  : QStringLiteral("на месте папки %1 файл")
+                                        .arg(QDir::toNativeSeparators(parent.absoluteFilePath()));
+    }
+    return QString();
+}
 } // namespace
+
+QString makeRecordsFolder(const QString &folder)
+{
+    if (folder.isEmpty())
+        return QStringLiteral("папка пользователя не известна");
+    const QString obstacle = obstacleAt(folder);
+    if (!obstacle.isEmpty())
+        return obstacle;
+    // Without HOME the user's folder lies below the root, where a user may not write.
+    const QString noHome = qEnvironmentVariableIsEmpty("HOME") ? QStringLiteral(", не задана переменная HOME")
+                                                               : QString();
+    if (!QFileInfo(folder).isDir() && !QDir().mkpath(folder))
+        return QStringLiteral("она не создаётся") + noHome;
+    if (!QFileInfo(folder).isWritable())
+        return QStringLiteral("в неё нельзя писать") + noHome;
+    return QString();
+}
+
+QString unusableFolderNotice(const QString &folder, const QString &reason)
+{
+    return QStringLiteral("Настройки и результаты не сохраняются: папка записей %1 недоступна (%2).")
+        .arg(QDir::toNativeSeparators(folder), reason);
+}
 
 RecordsFolderChoice chooseRecordsFolder(const QString &programFolder, const QString &userFolder,
                                         const std::function<bool(const QString &path)> &mayWrite)
@@ -59,8 +109,13 @@ const RecordsFolderChoice &recordsFolderChoice()
         RecordsFolderChoice made = chooseRecordsFolder(
             QCoreApplication::applicationDirPath(), user,
             [](const QString &path) { return QFileInfo(path).isWritable(); });
-        if (!made.programFolder)
-            QDir().mkpath(made.folder);
+        if (!made.programFolder) {
+            const QString problem = makeRecordsFolder(made.folder);
+            if (!problem.isEmpty()) {
+                made.usable = false;
+                made.notice = unusableFolderNotice(made.folder, problem);
+            }
+        }
         return made;
     }();
     return choice;
@@ -75,6 +130,11 @@ QString recordsDirectory()
 QString recordsNotice()
 {
     return overriddenDirectory().isEmpty() ? recordsFolderChoice().notice : overriddenNotice();
+}
+
+bool recordsFolderUsable()
+{
+    return overriddenDirectory().isEmpty() ? recordsFolderChoice().usable : overriddenUsable();
 }
 
 QString documentsDirectory()
@@ -93,7 +153,11 @@ QString recordFilePath(const QString &fileName)
 void setRecordsDirectoryForTests(const QString &directory, const QString &notice)
 {
     overriddenDirectory() = directory;
-    overriddenNotice() = directory.isEmpty() ? QString() : notice;
+    const QString obstacle = directory.isEmpty() ? QString() : obstacleAt(directory);
+    overriddenUsable() = obstacle.isEmpty();
+    overriddenNotice() = directory.isEmpty()                    ? QString()
+                         : !notice.isEmpty() || obstacle.isEmpty() ? notice
+                                                                 : unusableFolderNotice(directory, obstacle);
 }
 
 int removeLeftOverTemporaries()

@@ -10,6 +10,8 @@ struct RecordsFolderChoice {
     QString folder;
     bool programFolder = true; // false: the user's data folder
     QString notice;            // non-empty when files in the program's folder are passed over
+                               // or the folder cannot be used
+    bool usable = true;        // false: the folder could not be made or may not be written
 };
 
 // The program's own folder when the program may write there and into each of its record
@@ -17,6 +19,13 @@ struct RecordsFolderChoice {
 // or a file, so that a test can play a closed folder even as root.
 RecordsFolderChoice chooseRecordsFolder(const QString &programFolder, const QString &userFolder,
                                         const std::function<bool(const QString &path)> &mayWrite);
+
+// Makes `folder` when it is missing; empty when records can be written there, else why
+// not, for the operator ("на её месте файл").
+QString makeRecordsFolder(const QString &folder);
+
+// What the window says at start when the records folder cannot be used.
+QString unusableFolderNotice(const QString &folder, const QString &reason);
 
 // The choice for this process, made at the first call (a QCoreApplication must exist):
 // the executable's folder, whatever the current working directory, or
@@ -33,12 +42,19 @@ QString recordFilePath(const QString &fileName);
 // nothing to say or a test has pointed the records elsewhere.
 QString recordsNotice();
 
+// False when the records folder could not be made or written at start. The window said
+// so then, once; what it writes by itself (settings as fields are left, the state at
+// close) is then skipped rather than failing again with a box of its own.
+bool recordsFolderUsable();
+
 // Where the file dialogs of the preview and of the archive's export start: the records
 // folder when it is the program's folder, else the user's documents folder.
 QString documentsDirectory();
 
 // Points every reader and writer at `directory` instead, with `notice` as what to say about
-// it; an empty text restores the program's choice. Meant for tests.
+// it; an empty text restores the program's choice. Meant for tests. A directory with a
+// file or a dangling link in its place, or below a file, counts as the unusable folder of
+// a start, and without a notice of its own says so.
 void setRecordsDirectoryForTests(const QString &directory, const QString &notice = QString());
 
 // Removes what a write killed half-way leaves in the records folder: the temporary files
