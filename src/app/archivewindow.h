@@ -87,6 +87,8 @@ public:
     QPushButton *csvButton;
     QPushButton *jsonButton;
     QLabel *statusLabel;
+    // "загрузка…" where a server's rows are still coming.
+    QLabel *loadingLabel;
     // Which archive is in use and what waits to reach it.
     QLabel *archiveLabel;
     // "Перенести на сервер": copies a local archive file into the server; shown with a server archive.
@@ -108,10 +110,13 @@ private:
     void updateButtons();
     void updateArchiveStatus();
     void showProblem(const QString &problem);
+    void placeLoadingNote();
     void applyPeriod();
     void message(const QString &text, bool error);
 
     ProtocolArchive *m_archive;
     bool m_problemShown = false; // one box for one spell of failure
     QString m_exportFolder;      // the folder of the last export
+    QString m_countText;         // "Записей в архиве: N" as the server last said
+    bool m_listFailed = false;   // the status line shows why a server's list is not read
 };
