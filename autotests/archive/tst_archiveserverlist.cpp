@@ -40,7 +40,7 @@ extern "C" int gettimeofday(struct timeval *tv, void *zone)
     using Real = int (*)(struct timeval *, void *);
     static const Real real = reinterpret_cast<Real>(dlsym(RTLD_NEXT, "gettimeofday"));
     const int result = real(tv, zone);
-    if (result == 0 && tv)
+    if (result == 0)
         tv->tv_sec += wallClockShift.load();
     return result;
 }
