@@ -441,9 +441,18 @@ private slots:
         Direct direct(settings);
         for (const QString &name : ServerListSchema::indexNames())
             QVERIFY(direct.exec(QStringLiteral("DROP INDEX %1").arg(name)).isEmpty());
+        QVERIFY(direct.exec(QStringLiteral("ALTER TABLE revisions DROP COLUMN search_text")).isEmpty());
         QVERIFY(direct.exec(QStringLiteral("DROP EXTENSION pg_trgm")).isEmpty());
         QString error;
-        QCOMPARE(ServerListSchema::missing(direct.db(), &error).value_or(QStringList{}), ServerListSchema::indexNames());
+        QCOMPARE(ServerListSchema::missing(direct.db(), &error).value_or(QStringList{}),
+                 QStringList{QStringLiteral("search_text")} + ServerListSchema::indexNames());
+        // Before the build the search folds each row itself, and finds the same rows.
+        {
+            ServerListSource early(settings);
+            ArchiveListQuery query;
+            query.filter = QStringLiteral("TMG-250");
+            QCOMPARE(readPage(early, query, std::nullopt, 1000).rows.size(), 167);
+        }
 
         ServerListSource first(settings);
         ServerListSource second(settings);
@@ -454,6 +463,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(ServerListSchema::missing(direct.db(), &error).value_or(QStringList{"?"}).isEmpty(), 60000);
         QTRY_VERIFY_WITH_TIMEOUT(!first.isBuildingIndexes() && !second.isBuildingIndexes(), 60000);
         QVERIFY(ServerListSchema::hasTrigramIndex(direct.db()));
+        QVERIFY(ServerListSchema::hasSearchColumn(direct.db()));
         QCOMPARE(direct.value(QStringLiteral("SELECT count(*) FROM pg_indexes WHERE indexname LIKE 'revisions_page%'")).toInt(),
                  ServerListSchema::indexNames().size());
         QVERIFY(ServerListSchema::build(direct.db(), ServerListSchema::indexNames(), &error));

@@ -278,6 +278,9 @@ ArchiveWindow::ArchiveWindow(ProtocolArchive *archive, QWidget *parent)
         if (m_listFailed)
             statusLabel->setText(m_countText);
         m_listFailed = false;
+        // A count lost to a failure or to a newer page is asked again.
+        if (m_countText.isEmpty() && model->asyncSource())
+            model->asyncSource()->askCount();
     });
     connect(table, &QTableView::doubleClicked, this, [this](const QModelIndex &index) {
         if (index.isValid())
@@ -306,8 +309,10 @@ ArchiveWindow::ArchiveWindow(ProtocolArchive *archive, QWidget *parent)
 void ArchiveWindow::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
-    if (!event->spontaneous())
+    if (!event->spontaneous()) {
+        m_countWanted = true;
         reload();
+    }
 }
 
 void ArchiveWindow::reload()
@@ -327,7 +332,11 @@ void ArchiveWindow::reload()
         } else {
             model->reload();
         }
-        model->asyncSource()->askCount();
+        // Counting a million rows takes the server most of a second: once per showing,
+        // not for every protocol stored while the window is open.
+        if (m_countWanted)
+            model->asyncSource()->askCount();
+        m_countWanted = false;
         return;
     }
     // The archive makes or migrates its database first; the list then reads it on a
@@ -477,6 +486,7 @@ void ArchiveWindow::moveFileToServer()
         dialog->deleteLater();
         moveButton->setEnabled(true);
         m_archive->listMayHaveChanged();
+        m_countWanted = true;
         if (isVisible())
             reload();
         const ArchiveTransferSummary &summary = shared->summary;

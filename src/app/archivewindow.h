@@ -119,4 +119,5 @@ private:
     QString m_exportFolder;      // the folder of the last export
     QString m_countText;         // "Записей в архиве: N" as the server last said
     bool m_listFailed = false;   // the status line shows why a server's list is not read
+    bool m_countWanted = true;   // the next read of a server's list counts its records too
 };

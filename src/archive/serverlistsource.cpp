@@ -1,7 +1,9 @@
 #include "serverlistsource.h"
 
 #include <QEventLoop>
+#include <QSqlDriver>
 #include <QSqlError>
+#include <QSqlField>
 #include <QSqlQuery>
 #include <QThread>
 #include <QTimer>
@@ -57,10 +59,20 @@ QString folded(const QString &expression)
 
 // The searched texts of a row as one; the separator is never part of a typed text, so a
 // match never spans two fields.
-const QString &searchText()
+const QString &searchExpression()
 {
     static const QString text = folded(QStringLiteral("type || chr(31) || serial_number || chr(31) || protocol_number"));
     return text;
+}
+
+// The row keeps it in a column the server computes: a search then compares stored texts
+// instead of folding every row's texts anew (seconds for a million rows under Russian
+// regional settings), and the trigram index is built on it.
+const QString SearchColumn = QStringLiteral("search_text");
+QString searchColumnStatement()
+{
+    return QStringLiteral("ALTER TABLE revisions ADD COLUMN IF NOT EXISTS %1 text GENERATED ALWAYS AS (%2) STORED")
+        .arg(SearchColumn, searchExpression());
 }
 
 const QString SearchIndex = QStringLiteral("revisions_page_search");
@@ -82,7 +94,7 @@ QList<IndexDefinition> indexDefinitions()
         {QStringLiteral("revisions_page_type"), text("type")},
         {QStringLiteral("revisions_page_serial"), text("serial_number")},
         {QStringLiteral("revisions_page_firm"), text("firm")},
-        {SearchIndex, QStringLiteral("ON revisions USING gin ((%1) gin_trgm_ops)").arg(searchText())},
+        {SearchIndex, QStringLiteral("ON revisions USING gin (%1 gin_trgm_ops)").arg(SearchColumn)},
     };
 }
 
@@ -131,43 +143,47 @@ QString searchNeedle(const QString &filter)
     return needle;
 }
 
-struct Statement {
-    QString text;
-    QVariantList values;
-};
-
-Statement listStatement(const ArchiveListQuery &query, const ArchiveSummary *after, const QString &columns, int limit)
+// A value as a literal of the statement: the connection's own quoting, so a statement
+// is sent once and planned for its values (no prepared statement to free afterwards).
+QString literal(const QSqlDriver *driver, const QVariant &value)
 {
-    Statement s;
+    if (value.typeId() == QMetaType::QString) {
+        QSqlField field(QString(), QMetaType(QMetaType::QString));
+        field.setValue(value);
+        return driver->formatValue(field);
+    }
+    return QString::number(value.toLongLong());
+}
+
+// The rows of `query` after `after` in its order, `limit` of them (0: all); `searched` is
+// the folded texts' column, or their expression where the rows lack it.
+QString listStatement(const QSqlDriver *driver, const QString &searched, const ArchiveListQuery &query,
+                      const ArchiveSummary *after, const QString &columns, int limit)
+{
     QStringList where;
-    if (query.fromMsecs != std::numeric_limits<qint64>::min()) {
-        where << QStringLiteral("stored_at >= ?");
-        s.values << query.fromMsecs;
-    }
-    if (query.toMsecs != std::numeric_limits<qint64>::max()) {
-        where << QStringLiteral("stored_at < ?");
-        s.values << query.toMsecs;
-    }
-    const QString needle = searchNeedle(query.filter);
-    if (!needle.isEmpty()) {
-        where << QStringLiteral("%1 LIKE ('%' || %2 || '%')").arg(searchText(), folded(QStringLiteral("?")));
-        s.values << needle;
-    }
+    if (query.fromMsecs != std::numeric_limits<qint64>::min())
+        where << QStringLiteral("stored_at >= %1").arg(query.fromMsecs);
+    if (query.toMsecs != std::numeric_limits<qint64>::max())
+        where << QStringLiteral("stored_at < %1").arg(query.toMsecs);
     const QString order = orderExpression(query.sortColumn);
     if (after) {
-        where << QStringLiteral("(%1, id) %2 (%3, ?)")
+        const QString value = literal(driver, sortValue(query.sortColumn, *after));
+        where << QStringLiteral("(%1, id) %2 (%3, %4)")
                      .arg(order, query.descending ? u"<" : u">",
-                          isTextColumn(query.sortColumn) ? QStringLiteral("left(?, %1)").arg(SortKeyLength) : QStringLiteral("?"));
-        s.values << sortValue(query.sortColumn, *after) << after->id;
+                          isTextColumn(query.sortColumn) ? QStringLiteral("left(%1, %2)").arg(value).arg(SortKeyLength) : value)
+                     .arg(after->id);
     }
     const QString direction = query.descending ? QStringLiteral("DESC") : QStringLiteral("ASC");
-    s.text = QStringLiteral("SELECT %1 FROM revisions").arg(columns);
-    if (!where.isEmpty())
-        s.text += QStringLiteral(" WHERE ") + where.join(QStringLiteral(" AND "));
-    s.text += QStringLiteral(" ORDER BY %1 %2, id %2").arg(order, direction);
-    if (limit > 0)
-        s.text += QStringLiteral(" LIMIT %1").arg(limit);
-    return s;
+    const QString ordered = QStringLiteral(" ORDER BY %1 %2, id %2").arg(order, direction);
+    const QString needle = searchNeedle(query.filter);
+    const QString search = needle.isEmpty() ? QString()
+                                            : QStringLiteral("%1 LIKE ('%' || %2 || '%')")
+                                                  .arg(searched, folded(literal(driver, needle)));
+    const QString limited = limit > 0 ? QStringLiteral(" LIMIT %1").arg(limit) : QString();
+    if (!search.isEmpty())
+        where << search;
+    const QString conditions = where.isEmpty() ? QString() : QStringLiteral(" WHERE ") + where.join(QStringLiteral(" AND "));
+    return QStringLiteral("SELECT %1 FROM revisions%2%3%4").arg(columns, conditions, ordered, limited);
 }
 
 QString errorText(const QSqlError &error)
@@ -309,6 +325,8 @@ bool ServerListSchema::create(QSqlDatabase db, QString *error)
     if (!run(db, trigram ? QStringLiteral("RELEASE SAVEPOINT list_trigram") : QStringLiteral("ROLLBACK TO SAVEPOINT list_trigram"),
              error))
         return false;
+    if (!run(db, searchColumnStatement(), error))
+        return false;
     for (const IndexDefinition &index : indexDefinitions()) {
         if (index.name == SearchIndex && !trigram)
             continue;
@@ -316,6 +334,14 @@ bool ServerListSchema::create(QSqlDatabase db, QString *error)
             return false;
     }
     return true;
+}
+
+bool ServerListSchema::hasSearchColumn(QSqlDatabase db)
+{
+    QSqlQuery query(db);
+    return query.exec(QStringLiteral("SELECT 1 FROM pg_attribute WHERE attrelid = to_regclass('revisions') "
+                                     "AND attname = '%1' AND NOT attisdropped").arg(SearchColumn))
+        && query.next();
 }
 
 std::optional<QStringList> ServerListSchema::missing(QSqlDatabase db, QString *error)
@@ -329,6 +355,8 @@ std::optional<QStringList> ServerListSchema::missing(QSqlDatabase db, QString *e
     QStringList names = indexNames();
     while (query.next())
         names.removeAll(query.value(0).toString());
+    if (!hasSearchColumn(db))
+        names.prepend(SearchColumn);
     return names;
 }
 
@@ -346,6 +374,12 @@ bool ServerListSchema::build(QSqlDatabase db, const QStringList &names, QString 
     const std::optional<QStringList> still = missing(db, error);
     if (!still)
         ok = false;
+    // The search column rewrites the table once (a minute for a million rows): stores
+    // meanwhile wait in their benches' outboxes. It waits a little for the table, else
+    // the next list of any bench tries again.
+    if (ok && still->contains(SearchColumn))
+        ok = run(db, QStringLiteral("SET lock_timeout = 10000"), error) && run(db, searchColumnStatement(), error)
+            && run(db, QStringLiteral("SET lock_timeout = 0"), error);
     const bool trigram = ok && (hasTrigram(db) || run(db, QStringLiteral("CREATE EXTENSION IF NOT EXISTS pg_trgm"), nullptr));
     for (const IndexDefinition &index : indexDefinitions()) {
         if (!ok)
@@ -372,8 +406,10 @@ bool ServerListSchema::hasTrigramIndex(QSqlDatabase db)
 
 // ---- the reader ----
 
-ServerListReader::ServerListReader(const ArchiveSettings &settings, std::shared_ptr<ServerListShared> shared)
-    : m_settings(settings), m_shared(std::move(shared)), m_connectionName(nextConnectionName("list"))
+ServerListReader::ServerListReader(const ArchiveSettings &settings, std::shared_ptr<ServerListShared> shared,
+                                   bool buildsIndexes)
+    : m_settings(settings), m_shared(std::move(shared)), m_connectionName(nextConnectionName("list")),
+      m_buildTried(!buildsIndexes)
 {
 }
 
@@ -392,7 +428,8 @@ void ServerListReader::close()
 bool ServerListReader::open(QString *problem)
 {
     if (QSqlDatabase::contains(m_connectionName) && QSqlDatabase::database(m_connectionName, false).isOpen()) {
-        if (m_haveTables)
+        // An archive not brought up to date yet is looked at again: its build may be done.
+        if (m_haveTables && (m_haveSearchColumn || m_buildTried))
             return true;
     } else {
         close();
@@ -402,33 +439,30 @@ bool ServerListReader::open(QString *problem)
             *problem = QStringLiteral("Сервер архива %1 недоступен: %2").arg(m_settings.description(), why);
             return false;
         }
-        int backend = 0;
-        {
-            QSqlQuery pid(QSqlDatabase::database(m_connectionName, false));
-            if (pid.exec(QStringLiteral("SELECT pg_backend_pid()")) && pid.next())
-                backend = pid.value(0).toInt();
-            else
-                *problem = QStringLiteral("Список архива не читается: ") + errorText(pid.lastError());
-        }
-        if (backend == 0) {
-            close();
-            return false;
-        }
         std::lock_guard lock(m_shared->mutex);
-        m_shared->backendPid = backend;
+        m_shared->backendPid = 0;
     }
+    // One round trip: the server process (for a cancel), and how far the archive is made.
     // An archive that no bench has stored into yet has no tables: its list is empty.
     bool missingIndexes = false;
     {
         QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
-        QSqlQuery tables(db);
-        if (!tables.exec(QStringLiteral("SELECT to_regclass('revisions') IS NOT NULL")) || !tables.next()) {
-            *problem = QStringLiteral("Список архива не читается: ") + errorText(tables.lastError());
+        QSqlQuery state(db);
+        if (!state.exec(QStringLiteral(
+                "SELECT pg_backend_pid(), to_regclass('revisions') IS NOT NULL, "
+                "EXISTS (SELECT 1 FROM pg_attribute WHERE attrelid = to_regclass('revisions') AND attname = '%1' "
+                "AND NOT attisdropped), "
+                "(SELECT count(*) FROM pg_class c JOIN pg_index i ON i.indexrelid = c.oid WHERE i.indisvalid "
+                "AND pg_table_is_visible(c.oid) AND c.relname IN ('%2'))")
+                            .arg(SearchColumn, ServerListSchema::indexNames().join(QStringLiteral("', '"))))
+            || !state.next()) {
+            *problem = QStringLiteral("Список архива не читается: ") + errorText(state.lastError());
         } else {
-            m_haveTables = tables.value(0).toBool();
-            QString error;
-            const std::optional<QStringList> absent = m_haveTables ? ServerListSchema::missing(db, &error) : std::nullopt;
-            missingIndexes = absent && !absent->isEmpty();
+            std::lock_guard lock(m_shared->mutex);
+            m_shared->backendPid = state.value(0).toInt();
+            m_haveTables = state.value(1).toBool();
+            m_haveSearchColumn = state.value(2).toBool();
+            missingIndexes = m_haveTables && (!m_haveSearchColumn || state.value(3).toInt() < ServerListSchema::indexNames().size());
             problem->clear();
         }
     }
@@ -436,8 +470,10 @@ bool ServerListReader::open(QString *problem)
         close();
         return false;
     }
-    if (missingIndexes)
+    if (missingIndexes && !m_buildTried) {
+        m_buildTried = true;
         startIndexBuild();
+    }
     return true;
 }
 
@@ -472,40 +508,56 @@ bool ServerListReader::read(const ServerListJob &job, QList<ArchiveSummary> *row
                             qint64 *count, QSqlError *error)
 {
     using Kind = ServerListShared::Kind;
-    Statement s;
-    switch (job.kind) {
-    case Kind::Page:
-        s = listStatement(job.query, job.after ? &*job.after : nullptr,
-                          QStringLiteral("id, revision, stored_at, protocol_number, type, serial_number, firm"), job.limit);
-        break;
-    case Kind::Ids: s = listStatement(job.query, nullptr, QStringLiteral("id"), 0); break;
-    case Kind::Count: s.text = QStringLiteral("SELECT count(*) FROM revisions"); break;
-    }
-    QSqlQuery q(QSqlDatabase::database(m_connectionName, false));
-    q.setForwardOnly(true);
-    bool done = q.prepare(s.text);
-    for (const QVariant &value : std::as_const(s.values))
-        q.addBindValue(value);
-    done = done && q.exec();
-    while (done && q.next()) {
-        if (job.kind == Kind::Page) {
-            ArchiveSummary row;
-            row.id = q.value(0).toLongLong();
-            row.revision = q.value(1).toInt();
-            row.msecs = q.value(2).toLongLong();
-            row.protocolNumber = q.value(3).toString();
-            row.type = q.value(4).toString();
-            row.serialNumber = q.value(5).toString();
-            row.firm = q.value(6).toString();
-            rows->append(std::move(row));
-        } else if (job.kind == Kind::Ids) {
-            ids->append(q.value(0).toLongLong());
-        } else {
-            *count = q.value(0).toLongLong();
+    QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+    const QSqlDriver *driver = db.driver();
+    const QString searched = m_haveSearchColumn ? SearchColumn : searchExpression();
+    const QString rowColumns = QStringLiteral("id, revision, stored_at, protocol_number, type, serial_number, firm");
+    const auto exec = [&](const QString &statement) {
+        QSqlQuery q(db);
+        q.setForwardOnly(true);
+        bool done = q.exec(statement);
+        while (done && q.next()) {
+            if (job.kind == Kind::Page) {
+                ArchiveSummary row;
+                row.id = q.value(0).toLongLong();
+                row.revision = q.value(1).toInt();
+                row.msecs = q.value(2).toLongLong();
+                row.protocolNumber = q.value(3).toString();
+                row.type = q.value(4).toString();
+                row.serialNumber = q.value(5).toString();
+                row.firm = q.value(6).toString();
+                rows->append(std::move(row));
+            } else if (job.kind == Kind::Ids) {
+                ids->append(q.value(0).toLongLong());
+            } else {
+                *count = q.value(0).toLongLong();
+            }
         }
+        *error = q.lastError();
+        return done && !error->isValid();
+    };
+    const ArchiveSummary *after = job.after ? &*job.after : nullptr;
+    switch (job.kind) {
+    case Kind::Page: {
+        // A text of one or two characters has no trigram: the trigram index would hand
+        // over every row to be looked at again (seconds for a million), so the server
+        // reads in the list's order or the whole table, whichever it expects to be less.
+        const bool short_ = QString(searchNeedle(job.query.filter)).remove(u'\\').size() < 3
+            && !job.query.filter.trimmed().isEmpty();
+        if (short_ && !exec(QStringLiteral("SET enable_bitmapscan = off")))
+            return false;
+        const bool ok = exec(listStatement(driver, searched, job.query, after, rowColumns, job.limit));
+        if (short_) {
+            const QSqlError kept = *error;
+            QSqlQuery(db).exec(QStringLiteral("RESET enable_bitmapscan"));
+            *error = kept;
+        }
+        return ok;
     }
-    *error = q.lastError();
-    return done && !error->isValid();
+    case Kind::Ids: return exec(listStatement(driver, searched, job.query, nullptr, QStringLiteral("id"), 0));
+    case Kind::Count: return exec(QStringLiteral("SELECT count(*) FROM revisions"));
+    }
+    return false;
 }
 
 void ServerListReader::work()
@@ -588,16 +640,26 @@ void ServerListReader::work()
 // ---- the source ----
 
 ServerListSource::ServerListSource(const ArchiveSettings &settings, QObject *parent)
-    : AsyncArchiveListSource(parent), m_settings(settings), m_shared(std::make_shared<ServerListShared>())
+    : AsyncArchiveListSource(parent), m_settings(settings), m_shared(std::make_shared<ServerListShared>()),
+      m_countShared(std::make_shared<ServerListShared>())
 {
     m_readerThread = new QThread;
     m_readerThread->setObjectName(QStringLiteral("archive list reader"));
-    auto *reader = new ServerListReader(m_settings, m_shared);
+    auto *reader = new ServerListReader(m_settings, m_shared, true);
     reader->moveToThread(m_readerThread);
     m_reader = reader;
     connect(reader, &ServerListReader::rowsRead, this, &AsyncArchiveListSource::rowsRead);
-    connect(reader, &ServerListReader::countRead, this, &AsyncArchiveListSource::countRead);
     m_readerThread->start();
+
+    // Counting a million rows takes most of a second: on a connection of its own, so no
+    // page waits behind it.
+    m_countThread = new QThread;
+    m_countThread->setObjectName(QStringLiteral("archive list counter"));
+    auto *counter = new ServerListReader(m_settings, m_countShared, false);
+    counter->moveToThread(m_countThread);
+    m_counter = counter;
+    connect(counter, &ServerListReader::countRead, this, &AsyncArchiveListSource::countRead);
+    m_countThread->start();
 
     m_cancelThread = new QThread;
     m_cancelThread->setObjectName(QStringLiteral("archive list canceller"));
@@ -620,8 +682,15 @@ void ServerListSource::stop(int msecs)
         m_reader = nullptr;
         m_readerThread = nullptr;
     }
+    if (m_counter) {
+        disconnect(m_counter, nullptr, this, nullptr);
+        // A count under way is of no use any more: its thread ends when it does.
+        retire(m_counter, m_countThread, std::min(msecs / 4, 20));
+        m_counter = nullptr;
+        m_countThread = nullptr;
+    }
     if (m_canceller) {
-        retire(m_canceller, m_cancelThread, msecs / 2);
+        retire(m_canceller, m_cancelThread, msecs / 4);
         m_canceller = nullptr;
         m_cancelThread = nullptr;
     }
@@ -675,11 +744,11 @@ void ServerListSource::cancelRunning()
 void ServerListSource::askCount()
 {
     {
-        std::lock_guard lock(m_shared->mutex);
-        m_shared->countWanted = true;
+        std::lock_guard lock(m_countShared->mutex);
+        m_countShared->countWanted = true;
     }
-    if (auto *reader = static_cast<ServerListReader *>(m_reader))
-        QMetaObject::invokeMethod(reader, [reader] { reader->work(); }, Qt::QueuedConnection);
+    if (auto *counter = static_cast<ServerListReader *>(m_counter))
+        QMetaObject::invokeMethod(counter, [counter] { counter->work(); }, Qt::QueuedConnection);
 }
 
 std::optional<QList<qint64>> ServerListSource::allIds(const ArchiveListQuery &query, QString *error)

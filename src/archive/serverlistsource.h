@@ -28,12 +28,15 @@ struct ServerListJob;
 namespace ServerListSchema {
 // Index names, in the order they are made.
 QStringList indexNames();
+// Whether the rows carry the folded texts the search compares.
+bool hasSearchColumn(QSqlDatabase db);
 // Makes the list's indexes in the caller's transaction, for an archive just created: the
 // trigram index only when pg_trgm is there or may be made. False (and `error`) when a
 // btree index cannot be made.
 bool create(QSqlDatabase db, QString *error);
-// The list's indexes that are missing or were left unusable by a build cut short;
-// nullopt (and `error`) when the server cannot say.
+// The list's indexes that are missing or were left unusable by a build cut short, and
+// "search_text" first when the rows lack the search's column; nullopt (and `error`) when
+// the server cannot say.
 std::optional<QStringList> missing(QSqlDatabase db, QString *error);
 // Makes `names` on a live archive without holding up its writers (CONCURRENTLY), one
 // bench at a time: a bench that finds another building returns at once. Needs a
@@ -79,13 +82,17 @@ private:
     QObject *m_reader = nullptr;
     QThread *m_cancelThread = nullptr;
     QObject *m_canceller = nullptr;
+    std::shared_ptr<ServerListShared> m_countShared;
+    QThread *m_countThread = nullptr;
+    QObject *m_counter = nullptr;
 };
 
 // Reads for a ServerListSource on its thread; signals carry the answers back.
 class ServerListReader : public QObject {
     Q_OBJECT
 public:
-    ServerListReader(const ArchiveSettings &settings, std::shared_ptr<ServerListShared> shared);
+    // `buildsIndexes`: this reader makes the list's indexes an older archive lacks.
+    ServerListReader(const ArchiveSettings &settings, std::shared_ptr<ServerListShared> shared, bool buildsIndexes);
     ~ServerListReader() override;
     // Reads whatever is asked until nothing is left.
     void work();
@@ -106,5 +113,7 @@ private:
     std::shared_ptr<ServerListShared> m_shared;
     QString m_connectionName;
     bool m_haveTables = false;
+    bool m_haveSearchColumn = false; // else the search folds each row's texts itself
+    bool m_buildTried;               // missing indexes were built (or tried), or are not ours to build
     QThread *m_builder = nullptr;
 };
