@@ -4,6 +4,10 @@
 #   benchmarks/run.sh          link 10 s per rate, memory over 5 minutes at 10x (about 8 minutes)
 #   benchmarks/run.sh --quick  short runs to try it in about a minute; table to build/benchmarks-quick.md
 #   benchmarks/run.sh --hour   memory over 60 minutes at 10x
+#   benchmarks/run.sh --server [--server-seconds S] [--server-benches 1,5,10,20]
+#                              only the shared server archive (a million records on a PostgreSQL
+#                              cluster it starts, N benches storing for S seconds, 60 by default);
+#                              its section of docs/benchmarks.md is replaced, the rest kept
 #
 # Runs on its own Xvfb display; needs Xvfb and xdotool (scripts/deps.sh installs them).
 set -euo pipefail
@@ -16,17 +20,102 @@ mark_s=60
 runs=5
 table=docs/benchmarks.md
 kind="full run"
-for a in "$@"; do
-  case $a in
-    --quick) link_s=2; memory_s=20; mark_s=5; runs=3; table=build/benchmarks-quick.md; kind="quick run (--quick): short durations, not for comparison" ;;
+server_only=0
+server_s=60
+server_benches=1,5,10,20
+server_records=1000000
+while [ $# -gt 0 ]; do
+  case $1 in
+    --quick) link_s=2; memory_s=20; mark_s=5; runs=3; table=build/benchmarks-quick.md; kind="quick run (--quick): short durations, not for comparison"
+             server_s=10; server_benches=1,5; server_records=100000 ;;
     --hour) memory_s=3600; kind="full run, memory over 60 minutes (--hour)" ;;
-    *) echo "usage: $0 [--quick|--hour]" >&2; exit 2 ;;
+    --server) server_only=1 ;;
+    --server-seconds) server_s=$2; shift ;;
+    --server-benches) server_benches=$2; shift ;;
+    *) echo "usage: $0 [--quick|--hour] [--server [--server-seconds S] [--server-benches 1,5,10,20]]" >&2; exit 2 ;;
   esac
+  shift
 done
 
-# ---- build ----
+# ---- the shared server archive: a million records, N benches ----
+# Writes its own section (a table with the file archive's rows beside it) to $1.
+server_part() {
+  local out=$1 f tmpd
+  tmpd=$(mktemp -d)
+  f="$tmpd/server.txt"
+  echo "building the server archive benchmark..." >&2
+  cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" >/dev/null
+  cmake --build build -j"$(nproc)" --target bench_archiveserverscale >/dev/null
+  echo "server archive: $server_records records, benches $server_benches for $server_s s each (several minutes)..." >&2
+  local load0 load1
+  load0=$(cut -d' ' -f1-3 /proc/loadavg)
+  QT_QPA_PLATFORM=offscreen build/benchmarks/bench_archiveserverscale --records "$server_records" \
+    --seconds "$server_s" --benches "$server_benches" >"$f" 2>"$tmpd/server.err" || true
+  load1=$(cut -d' ' -f1-3 /proc/loadavg)
+  # The file archive's row of the same measure, from the table of the last full run.
+  filerow() { local r; r=$(grep -F "| Archive of 1000000 records: $1" docs/benchmarks.md 2>/dev/null | head -n 1 | awk -F' [|] ' '{ print $3 }' | sed 's/ |$//'); echo "${r:-not measured}"; }
+  {
+    echo "<!-- server archive -->"
+    echo "## The shared server archive"
+    echo
+    echo "Made by \`benchmarks/run.sh --server\` (or a full run) on $(date -u '+%Y-%m-%d %H:%M UTC'), commit $(git rev-parse --short HEAD 2>/dev/null || echo '?'):"
+    echo "$(val "$f" server) on a cluster the benchmark starts itself (ru_RU.UTF-8, fsync off, a socket in a temporary"
+    echo "folder), filled with $(val "$f" records) records straight on the server in $(val "$f" fill_s) s (list indexes $(val "$f" indexes_s) s,"
+    echo "trigram index: $(val "$f" trigram)). The machine has $(nproc) cores shared with other work: load average $load0 at the"
+    echo "start and $load1 at the end. Times are from the window's own event loop (offscreen), each until the rows are in the model."
+    echo
+    echo "| Measure, $(val "$f" records) records | server | file archive (last full run) | goal |"
+    echo "|---|---|---|---|"
+    echo "| First rows after opening the window (5 openings) | $(val "$f" first_rows) | $(filerow "window shown") | < 300 ms |"
+    echo "| A keystroke in the search field to its rows | $(val "$f" keystroke) | $(filerow "filter per") | < 100 ms |"
+    echo "| A click on a column head to its rows | $(val "$f" head_click) | $(filerow "click on") | < 300 ms |"
+    echo "| A page scrolled to | $(val "$f" scroll_page) | $(filerow "scroll to") | |"
+    echo "| A span of days (two years) | $(val "$f" span_of_days) | $(filerow "span of") | |"
+    echo "| A protocol stored with the window open, until it heads the list | $(val "$f" stored_in_list) | $(filerow "store of") (the store alone) | < 1 s |"
+    echo "| A record opened while a search reads the server | $(val "$f" open_record) | | |"
+    echo "| Longest turn of the window's event loop over all of the above | $(val "$f" longest_turn) | $(filerow "search going") | < 100 ms |"
+    echo "| Resident memory of the process | $(val "$f" rss) | | < 100 MB |"
+    echo
+    echo "N bench processes each store a protocol every 0.5 s for $server_s s through the program's outbox (all of them"
+    echo "revisions of the same three protocols), while two windows of the measuring process type searches and click"
+    echo "heads. Stored = acknowledged = on the server once each; gaps are counted in the revisions of those protocols;"
+    echo "store-to-server is from the store to the sender's acknowledgement; the server's processor share is the time of"
+    echo "all its processes over the run (200 % would be both cores)."
+    echo
+    echo "| Benches | stored | revisions' gaps | store-to-server | keystroke to rows (two windows) | head click | longest turn | server processor |"
+    echo "|---|---|---|---|---|---|---|---|"
+    for n in ${server_benches//,/ }; do
+      echo "| $n | $(val "$f" benches_${n}_stored) | $(val "$f" benches_${n}_gaps) | $(val "$f" benches_${n}_latency) | $(val "$f" benches_${n}_keystroke) | $(val "$f" benches_${n}_head_click) | $(val "$f" benches_${n}_longest_turn) | $(val "$f" benches_${n}_server_cpu) |"
+    done
+    if [ "$(val "$f" error)" != "?" ]; then echo; echo "The benchmark failed: $(val "$f" error)"; fi
+    echo "<!-- /server archive -->"
+  } >"$out"
+  rm -rf "$tmpd"
+}
+
+# Value of "name value" in a harness output file, or "?".
+val() { awk -v k="$2" '$1 == k { $1 = ""; sub(/^ /, ""); print; found = 1 } END { if (!found) print "?" }' "$1"; }
+
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+
+# Only the server part: its section of the table is replaced, the rest kept.
+if [ $server_only = 1 ]; then
+  section=$(mktemp)
+  server_part "$section"
+  if grep -q '<!-- server archive -->' docs/benchmarks.md 2>/dev/null; then
+    awk -v f="$section" '/<!-- server archive -->/ { while ((getline l < f) > 0) print l; skip = 1; next }
+                         /<!-- \/server archive -->/ { skip = 0; next } !skip' docs/benchmarks.md >"$section.doc"
+    mv "$section.doc" docs/benchmarks.md
+  else
+    { echo; cat "$section"; } >>docs/benchmarks.md
+  fi
+  cat "$section"
+  rm -f "$section"
+  exit 0
+fi
+
+# ---- build ----
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" >/dev/null
 echo "building..." >&2
 cmake --build build -j"$(nproc)" --target transformer-bench bench-emulator bench_window >/dev/null
@@ -58,8 +147,6 @@ export DISPLAY=":$(cat "$tmp/display")"
 export QT_QPA_PLATFORM=xcb
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 
-# Value of "name value" in a harness output file, or "?".
-val() { awk -v k="$2" '$1 == k { $1 = ""; sub(/^ /, ""); print; found = 1 } END { if (!found) print "?" }' "$1"; }
 # Why a harness run failed, for the table.
 why() { local e; e=$(val "$1" error); [ "$e" = "?" ] && e="harness failed, see its output"; echo "failed: $e"; }
 
@@ -240,6 +327,10 @@ else
   row "Динамика" "not built (bench_history)"
 fi
 
+# The server archive last: it starts a cluster of its own and keeps the machine busy for minutes.
+server_section="$tmp/server-section.md"
+server_part "$server_section"
+
 load_after=$(cut -d' ' -f1-3 /proc/loadavg)
 cpu=$(lscpu | sed -n 's/^Model name: *//p' | head -n 1)
 mkdir -p "$(dirname "$table")"
@@ -262,6 +353,8 @@ mkdir -p "$(dirname "$table")"
   echo "program does and counts from inside; the real program is build/src/app/transformer-bench under"
   echo "the same stream, its processor time read from /proc. A screen update is one repaint of the main"
   echo "window sent to the display."
+  echo
+  cat "$server_section"
 } >"$table"
 echo >&2
 cat "$table"

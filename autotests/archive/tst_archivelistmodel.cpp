@@ -31,6 +31,29 @@ QList<qint64> shownIds(const ArchiveListModel &model)
     return ids;
 }
 
+// A server the test answers by hand: each ask is kept with its ticket.
+class HandAnsweredSource : public AsyncArchiveListSource {
+public:
+    struct Ask {
+        quint64 ticket;
+        ArchiveListQuery query;
+        std::optional<ArchiveSummary> after;
+    };
+    quint64 ask(const ArchiveListQuery &query, const std::optional<ArchiveSummary> &after, int) override
+    {
+        asks.append({++m_ticket, query, after});
+        return m_ticket;
+    }
+    void askCount() override {}
+    std::optional<QList<qint64>> allIds(const ArchiveListQuery &, QString *) override { return QList<qint64>{}; }
+    void answer(const Ask &ask, const QList<ArchiveSummary> &rows) { emit rowsRead(ask.ticket, rows, true, {}); }
+    void fail(const Ask &ask) { emit rowsRead(ask.ticket, {}, false, QStringLiteral("canceling statement")); }
+    QList<Ask> asks;
+
+private:
+    quint64 m_ticket = 0;
+};
+
 } // namespace
 
 class tst_ArchiveListModel : public QObject {
@@ -89,7 +112,54 @@ private slots:
             expected.append(*it + 1);
         QCOMPARE(shownIds(model), expected);
     }
+
+    void aServersListIsNeverLeftEmptyByAReadThatFails();
 };
+
+// A server's answers: only the newest ask's rows are shown, the rows shown stay while a
+// newer list is read or when its read fails, and a failed read is asked again.
+void tst_ArchiveListModel::aServersListIsNeverLeftEmptyByAReadThatFails()
+{
+    ArchiveListModel model;
+    auto owned = std::make_unique<HandAnsweredSource>();
+    HandAnsweredSource *server = owned.get();
+    model.setAsyncSource(std::move(owned));
+    QCOMPARE(server->asks.size(), 1);
+    QVERIFY(model.isLoading());
+    const QList<ArchiveSummary> all = rows(ArchiveListModel::PageSize + 50, {});
+    server->answer(server->asks[0], all.mid(0, ArchiveListModel::PageSize));
+    QCOMPARE(model.rowCount(), ArchiveListModel::PageSize);
+    QVERIFY(!model.isLoading());
+
+    model.setFilterText(QStringLiteral("50001"));
+    model.setFilterText(QStringLiteral("500012"));
+    QCOMPARE(server->asks.size(), 3);
+    QCOMPARE(server->asks[2].query.filter, QStringLiteral("500012"));
+    QCOMPARE(model.rowCount(), ArchiveListModel::PageSize); // the old rows stay meanwhile
+    server->fail(server->asks[1]); // the older one, cancelled: nothing changes
+    QCOMPARE(model.rowCount(), ArchiveListModel::PageSize);
+    QVERIFY(model.isLoading());
+    QSignalSpy problems(&model, &ArchiveListModel::problem);
+    server->fail(server->asks[2]); // the newest failed: still the old rows, asked again later
+    QCOMPARE(problems.size(), 1);
+    QCOMPARE(model.rowCount(), ArchiveListModel::PageSize);
+    QTRY_COMPARE_WITH_TIMEOUT(server->asks.size(), 4, ArchiveListModel::RetryMs + 2000);
+    QCOMPARE(server->asks[3].query.filter, QStringLiteral("500012"));
+    QVERIFY(!server->asks[3].after);
+    server->answer(server->asks[3], {all[10]});
+    QCOMPARE(shownIds(model), QList<qint64>{all[10].id});
+    QVERIFY(!model.canFetchMore({}));
+
+    // The next page starts after the last row shown.
+    model.setFilterText(QString());
+    server->answer(server->asks[4], all.mid(0, ArchiveListModel::PageSize));
+    QVERIFY(model.canFetchMore({}));
+    model.fetchMore({});
+    QCOMPARE(server->asks[5].after->id, all[ArchiveListModel::PageSize - 1].id);
+    server->answer(server->asks[5], all.mid(ArchiveListModel::PageSize));
+    QCOMPARE(model.rowCount(), all.size());
+    QVERIFY(!model.canFetchMore({}));
+}
 
 QTEST_GUILESS_MAIN(tst_ArchiveListModel)
 #include "tst_archivelistmodel.moc"

@@ -375,6 +375,26 @@ private slots:
         QVERIFY(m_window->statusLabel->text().contains(QStringLiteral("2")));
     }
 
+    // With none chosen the whole list as shown goes out, so the export buttons are there
+    // as soon as rows are: after the window opens and after a refresh by a new record,
+    // without a click on a row (they stayed disabled until one).
+    void exportButtonsAreEnabledOnceTheListIsShown()
+    {
+        QVERIFY(m_archive->store(sampleRecord("17", "4411", "ТМ-630/10")).ok());
+        m_window->show();
+        QCOMPARE(m_window->model->rowCount(), 1);
+        for (QPushButton *button : {m_window->xlsxButton, m_window->csvButton, m_window->jsonButton})
+            QVERIFY(button->isEnabled());
+        QVERIFY(m_archive->store(sampleRecord("21", "5120", "ТМГ-100/10")).ok()); // the list is read anew
+        QCOMPARE(m_window->model->rowCount(), 2);
+        for (QPushButton *button : {m_window->xlsxButton, m_window->csvButton, m_window->jsonButton})
+            QVERIFY(button->isEnabled());
+        // A text that matches nothing leaves nothing to export.
+        typeText(m_window->filterEdit, QStringLiteral("нет такого"));
+        QTRY_VERIFY(!m_window->model->isSearching());
+        QVERIFY(!m_window->xlsxButton->isEnabled());
+    }
+
     void storingAfterPrintReportsOnlyTheFirstFailure()
     {
         RecordingPrompts prompts;

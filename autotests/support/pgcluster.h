@@ -25,8 +25,8 @@ public:
     ~PgCluster() { stop(); }
 
     // Empty when the cluster runs; else why not. `*skip` tells a missing installation
-    // (nothing to test against) from a failure.
-    QString start(bool *skip)
+    // (nothing to test against) from a failure. `locale` is the cluster's regional setting.
+    QString start(bool *skip, const QString &locale = QStringLiteral("C"))
     {
         *skip = false;
         const QString initdb = serverBinary(QStringLiteral("initdb"));
@@ -55,19 +55,20 @@ public:
         }
         m_port = 20000 + int(QRandomGenerator::global()->bounded(20000));
         const QString error = runAsServerUser(initdb, {"-D", dataDir(), "-A", "trust", "-U", "postgres", "-E", "UTF8",
-                                                       "--locale=C", "--no-sync"});
+                                                       QStringLiteral("--locale=") + locale, "--no-sync"});
         if (!error.isEmpty())
             return error;
         return startServer();
     }
 
-    // Only a socket in the private folder: nothing listens on the network.
-    QString startServer()
+    // Only a socket in the private folder: nothing listens on the network. `options` are
+    // further server settings ("-c name=value ...").
+    QString startServer(const QString &options = QString())
     {
         const QString error = runAsServerUser(m_pgctl, {"-D", dataDir(), "-l", m_dir.filePath(QStringLiteral("server.log")),
                                                         "-w", "-t", "60", "-o",
-                                                        QStringLiteral("-c listen_addresses='' -k %1 -p %2 -c fsync=off")
-                                                            .arg(m_dir.path()).arg(m_port),
+                                                        QStringLiteral("-c listen_addresses='' -k %1 -p %2 -c fsync=off %3")
+                                                            .arg(m_dir.path()).arg(m_port).arg(options),
                                                         "start"});
         m_started = error.isEmpty();
         return error;

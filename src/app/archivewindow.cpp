@@ -4,6 +4,7 @@
 #include "archivetransfer.h"
 #include "archivelistmodel.h"
 #include "archivelistsource.h"
+#include "serverlistsource.h"
 #include "controls.h"
 #include "historywindow.h"
 #include "prompts.h"
@@ -165,6 +166,7 @@ ArchiveWindow::ArchiveWindow(ProtocolArchive *archive, QWidget *parent)
       csvButton(new QPushButton(QStringLiteral("Выгрузить в CSV"), this)),
       jsonButton(new QPushButton(QStringLiteral("Выгрузить в JSON"), this)),
       statusLabel(new QLabel(this)),
+      loadingLabel(new QLabel(this)),
       archiveLabel(new QLabel(this)),
       moveButton(new QPushButton(QStringLiteral("Перенести на сервер"), this)),
       retryButton(new QPushButton(QStringLiteral("Отправить снова"), this)),
@@ -278,8 +280,28 @@ ArchiveWindow::ArchiveWindow(ProtocolArchive *archive, QWidget *parent)
     connect(fromEdit, &QDateEdit::dateChanged, this, &ArchiveWindow::applyPeriod);
     connect(toEdit, &QDateEdit::dateChanged, this, &ArchiveWindow::applyPeriod);
     connect(table->selectionModel(), &QItemSelectionModel::selectionChanged, this, &ArchiveWindow::updateButtons);
+    // Rows come after the list is reset (a page read, a server's answer): the export of
+    // the whole list as shown is possible as soon as there is one.
     connect(model, &QAbstractItemModel::modelReset, this, &ArchiveWindow::updateButtons);
+    connect(model, &QAbstractItemModel::rowsInserted, this, &ArchiveWindow::updateButtons);
+    connect(model, &QAbstractItemModel::rowsRemoved, this, &ArchiveWindow::updateButtons);
     connect(model, &ArchiveListModel::problem, this, &ArchiveWindow::showProblem);
+    // A server's rows come later: a quiet note where they will appear.
+    loadingLabel->setObjectName(QStringLiteral("ArchiveLoading"));
+    loadingLabel->setText(QStringLiteral("загрузка…"));
+    loadingLabel->setStyleSheet(QStringLiteral("color: gray; background: transparent;"));
+    loadingLabel->setAttribute(Qt::WA_TransparentForMouseEvents);
+    loadingLabel->hide();
+    connect(model, &ArchiveListModel::loadingChanged, this, &ArchiveWindow::placeLoadingNote);
+    connect(model, &ArchiveListModel::rowsArrived, this, [this] {
+        m_problemShown = false;
+        if (m_listFailed)
+            statusLabel->setText(m_countText);
+        m_listFailed = false;
+        // A count lost to a failure or to a newer page is asked again.
+        if (m_countText.isEmpty() && model->asyncSource())
+            model->asyncSource()->askCount();
+    });
     connect(table, &QTableView::doubleClicked, this, [this](const QModelIndex &index) {
         if (index.isValid())
             emit openRequested(model->idAt(index.row()));
@@ -294,12 +316,6 @@ ArchiveWindow::ArchiveWindow(ProtocolArchive *archive, QWidget *parent)
             reload();
     });
     connect(m_archive, &ProtocolArchive::waitingChanged, this, &ArchiveWindow::updateArchiveStatus);
-    // A server's list is read aside and comes later.
-    connect(m_archive, &ProtocolArchive::summariesArrived, this, [this] {
-        if (isVisible())
-            reload();
-        updateArchiveStatus();
-    });
     connect(openButton, &QPushButton::clicked, this, &ArchiveWindow::openSelected);
     connect(compareButton, &QPushButton::clicked, this, &ArchiveWindow::compareSelected);
     connect(historyButton, &QPushButton::clicked, this, &ArchiveWindow::showHistorySelected);
@@ -313,25 +329,34 @@ ArchiveWindow::ArchiveWindow(ProtocolArchive *archive, QWidget *parent)
 void ArchiveWindow::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
-    if (!event->spontaneous())
+    if (!event->spontaneous()) {
+        m_countWanted = true;
         reload();
+    }
 }
 
 void ArchiveWindow::reload()
 {
-    // A server's list is read on the archive's reader thread and comes by summariesArrived,
-    // so the window never waits on the network; a file is read a page at a time as scrolled.
+    // A server's list is read a page at a time on a thread of its own and comes by a
+    // signal, so the window never waits on the network; a file is read a page at a time
+    // as scrolled.
     if (m_archive->settings().isServer()) {
-        std::optional<QList<ArchiveSummary>> list = m_archive->summaries();
-        if (!list) {
-            model->setRecords({});
-            showProblem(m_archive->lastError());
-            return;
+        if (!model->asyncSource()) {
+            auto source = std::make_unique<ServerListSource>(m_archive->settings());
+            connect(source.get(), &AsyncArchiveListSource::countRead, this, [this](qint64 count) {
+                m_countText = QStringLiteral("Записей в архиве: %1").arg(count);
+                if (!m_listFailed)
+                    statusLabel->setText(m_countText);
+            });
+            model->setAsyncSource(std::move(source));
+        } else {
+            model->reload();
         }
-        m_problemShown = false;
-        const qsizetype count = list->size();
-        model->setRecords(std::move(*list));
-        statusLabel->setText(QStringLiteral("Записей в архиве: %1").arg(count));
+        // Counting a million rows takes the server most of a second: once per showing,
+        // not for every protocol stored while the window is open.
+        if (m_countWanted)
+            model->asyncSource()->askCount();
+        m_countWanted = false;
         return;
     }
     // The archive makes or migrates its database first; the list then reads it on a
@@ -364,8 +389,29 @@ void ArchiveWindow::applyPeriod()
     updateButtons();
 }
 
+void ArchiveWindow::placeLoadingNote()
+{
+    if (!model->isLoading()) {
+        loadingLabel->hide();
+        return;
+    }
+    // Below the last row, or at the top of an empty list.
+    QWidget *viewport = table->viewport();
+    if (loadingLabel->parentWidget() != viewport)
+        loadingLabel->setParent(viewport);
+    const int rows = model->rowCount();
+    int y = rows > 0 ? table->rowViewportPosition(rows - 1) + table->rowHeight(rows - 1) : 0;
+    loadingLabel->adjustSize();
+    if (y < 0 || y + loadingLabel->height() > viewport->height())
+        y = viewport->height() - loadingLabel->height();
+    loadingLabel->move(6, std::max(0, y));
+    loadingLabel->show();
+    loadingLabel->raise();
+}
+
 void ArchiveWindow::showProblem(const QString &problem)
 {
+    m_listFailed = m_archive->settings().isServer();
     statusLabel->setText(problem);
     if (m_problemShown)
         return;
@@ -465,6 +511,7 @@ void ArchiveWindow::moveFileToServer()
         dialog->deleteLater();
         moveButton->setEnabled(true);
         m_archive->listMayHaveChanged();
+        m_countWanted = true;
         if (isVisible())
             reload();
         const ArchiveTransferSummary &summary = shared->summary;
@@ -502,8 +549,6 @@ void ArchiveWindow::updateArchiveStatus()
     if (aside.size() > Named)
         lines << QStringLiteral("  и ещё %1").arg(aside.size() - Named);
     retryButton->setVisible(!aside.isEmpty());
-    if (m_archive->isReadingList())
-        lines << QStringLiteral("Список читается с сервера…");
     if (m_archive->unsavedCount() > 0)
         lines << QStringLiteral("Не записаны, хранятся в памяти программы: %1").arg(m_archive->unsavedCount());
     archiveLabel->setText(lines.join(u'\n'));
@@ -620,7 +665,7 @@ void ArchiveWindow::exportSelected(ArchiveExport::Format format)
     if (wholeList) {
         std::optional<QList<qint64>> all = model->allIds();
         if (!all) {
-            showProblem(model->source()->lastError());
+            showProblem(model->lastProblem());
             return;
         }
         ids = std::move(*all);

@@ -87,6 +87,8 @@ public:
     QPushButton *csvButton;
     QPushButton *jsonButton;
     QLabel *statusLabel;
+    // "загрузка…" where a server's rows are still coming.
+    QLabel *loadingLabel;
     // Which archive is in use and what waits to reach it.
     QLabel *archiveLabel;
     // "Перенести на сервер" (with a file archive "Загрузить из файла"): copies an archive
@@ -111,10 +113,14 @@ private:
     void updateButtons();
     void updateArchiveStatus();
     void showProblem(const QString &problem);
+    void placeLoadingNote();
     void applyPeriod();
     void message(const QString &text, bool error);
 
     ProtocolArchive *m_archive;
     bool m_problemShown = false; // one box for one spell of failure
     QString m_exportFolder;      // the folder of the last export
+    QString m_countText;         // "Записей в архиве: N" as the server last said
+    bool m_listFailed = false;   // the status line shows why a server's list is not read
+    bool m_countWanted = true;   // the next read of a server's list counts its records too
 };

@@ -3,8 +3,15 @@
 #include <QDateTime>
 #include <QElapsedTimer>
 
-ArchiveListModel::ArchiveListModel(QObject *parent) : QAbstractTableModel(parent), m_readOn(new QTimer(this))
+ArchiveListModel::ArchiveListModel(QObject *parent)
+    : QAbstractTableModel(parent), m_readOn(new QTimer(this)), m_retry(new QTimer(this))
 {
+    m_retry->setSingleShot(true);
+    m_retry->setInterval(RetryMs);
+    connect(m_retry, &QTimer::timeout, this, [this] {
+        if (m_async)
+            askServer();
+    });
     m_readOn->setSingleShot(true);
     m_readOn->setInterval(0);
     connect(m_readOn, &QTimer::timeout, this, [this] {
@@ -19,8 +26,74 @@ ArchiveListModel::~ArchiveListModel() = default;
 
 void ArchiveListModel::setSource(std::unique_ptr<ArchiveListSource> source)
 {
+    m_async.reset();
+    m_asked = 0;
+    m_replace = false;
+    m_retry->stop();
+    setLoading(false);
     m_source = std::move(source);
     requery();
+}
+
+void ArchiveListModel::setAsyncSource(std::unique_ptr<AsyncArchiveListSource> source)
+{
+    m_source.reset();
+    m_async = std::move(source);
+    connect(m_async.get(), &AsyncArchiveListSource::rowsRead, this, &ArchiveListModel::serverAnswered);
+    requery();
+}
+
+void ArchiveListModel::setLoading(bool loading)
+{
+    if (loading == m_loading)
+        return;
+    m_loading = loading;
+    emit loadingChanged(loading);
+}
+
+void ArchiveListModel::failed(const QString &problem)
+{
+    m_problem = problem;
+    emit this->problem(problem);
+}
+
+void ArchiveListModel::askServer()
+{
+    m_retry->stop();
+    m_asked = m_async->ask(m_query, m_replace ? std::nullopt : m_lastRead, PageSize);
+    setLoading(true);
+}
+
+void ArchiveListModel::serverAnswered(quint64 ticket, const QList<ArchiveSummary> &rows, bool ok, const QString &problem)
+{
+    // Only the newest ask counts; an older answer that slipped through is dropped.
+    if (ticket != m_asked)
+        return;
+    m_asked = 0;
+    if (!ok) {
+        // What was shown stays; the same page is asked again later.
+        setLoading(false);
+        failed(problem);
+        m_retry->start();
+        return;
+    }
+    m_problem.clear();
+    if (m_replace) {
+        beginResetModel();
+        m_rows = rows;
+        m_replace = false;
+        m_lastRead.reset();
+        endResetModel();
+    } else if (!rows.isEmpty()) {
+        beginInsertRows({}, int(m_rows.size()), int(m_rows.size() + rows.size() - 1));
+        m_rows.append(rows);
+        endInsertRows();
+    }
+    if (!rows.isEmpty())
+        m_lastRead = rows.constLast();
+    m_complete = rows.size() < PageSize;
+    setLoading(false);
+    emit rowsArrived();
 }
 
 void ArchiveListModel::setRecords(QList<ArchiveSummary> records)
@@ -56,7 +129,7 @@ bool ArchiveListModel::readOn()
         std::optional<QList<ArchiveSummary>> read = m_source->rows(query, m_lastRead ? &*m_lastRead : nullptr, slice);
         if (!read) {
             m_complete = true;
-            emit problem(m_source->lastError());
+            failed(m_source->lastError());
             return false;
         }
         m_complete = read->size() < slice;
@@ -81,6 +154,14 @@ bool ArchiveListModel::readOn()
 bool ArchiveListModel::reload()
 {
     m_readOn->stop();
+    if (m_async) {
+        // The rows shown stay until the first page of the new list replaces them.
+        m_replace = true;
+        m_complete = false;
+        m_wanted = PageSize;
+        askServer();
+        return true;
+    }
     beginResetModel();
     m_rows.clear();
     m_lastRead.reset();
@@ -95,6 +176,8 @@ bool ArchiveListModel::reload()
 
 std::optional<QList<qint64>> ArchiveListModel::allIds()
 {
+    if (m_async)
+        return m_async->allIds(m_query, &m_problem);
     QList<qint64> ids;
     if (!m_source)
         return ids;
@@ -102,8 +185,10 @@ std::optional<QList<qint64>> ArchiveListModel::allIds()
     std::optional<ArchiveSummary> last;
     for (;;) {
         std::optional<QList<ArchiveSummary>> read = m_source->rows(query, last ? &*last : nullptr, SliceRows);
-        if (!read)
+        if (!read) {
+            m_problem = m_source->lastError();
             return std::nullopt;
+        }
         for (const ArchiveSummary &row : std::as_const(*read)) {
             if (matches(row))
                 ids.append(row.id);
@@ -154,6 +239,8 @@ void ArchiveListModel::sort(int column, Qt::SortOrder order)
 
 bool ArchiveListModel::canFetchMore(const QModelIndex &parent) const
 {
+    if (m_async)
+        return !parent.isValid() && !m_complete && !m_loading && !m_replace && !m_retry->isActive();
     // While a search goes on in later turns, the view need not ask.
     return !parent.isValid() && !m_complete && m_source && !m_readOn->isActive();
 }
@@ -162,6 +249,10 @@ void ArchiveListModel::fetchMore(const QModelIndex &parent)
 {
     if (!canFetchMore(parent))
         return;
+    if (m_async) {
+        askServer();
+        return;
+    }
     m_wanted = m_rows.size() + PageSize;
     if (readOn() && isSearching())
         m_readOn->start();

@@ -18,10 +18,16 @@
 //
 // Rows are read a page at a time as the view scrolls to them (canFetchMore/fetchMore),
 // so a million records open as fast as a hundred and memory holds only what was seen.
-// The text filter is applied here, to the rows as they are read in slices: a keystroke
-// reads for at most SliceMs, shows what matched, and the rest of the search goes on in
-// later turns of the event loop (a new keystroke starts it afresh), so neither a rare
-// text nor one that matches nothing holds up the window.
+// From a file the text filter is applied here, to the rows as they are read in slices: a
+// keystroke reads for at most SliceMs, shows what matched, and the rest of the search goes
+// on in later turns of the event loop (a new keystroke starts it afresh), so neither a
+// rare text nor one that matches nothing holds up the window.
+//
+// A server's list comes from an AsyncArchiveListSource, which searches itself and answers
+// later: the model asks and returns at once, and isLoading() says rows are still coming.
+// A new query keeps the rows shown until its first page arrives, so the list is never
+// blank while the server reads, and a read that fails leaves what was shown and is asked
+// again RetryMs later (a timer, so a clock set back does not hold it up).
 class ArchiveListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -39,6 +45,8 @@ public:
     // Rows read at a time while a text filter is searched for, and how long one turn may read.
     static constexpr int SliceRows = 500;
     static constexpr int SliceMs = 10;
+    // How long after a failed read of a server it is asked again.
+    static constexpr int RetryMs = 5000;
 
     explicit ArchiveListModel(QObject *parent = nullptr);
     ~ArchiveListModel() override;
@@ -48,14 +56,22 @@ public:
     ArchiveListSource *source() const { return m_source.get(); }
     // A list held in memory (newest first).
     void setRecords(QList<ArchiveSummary> records);
+    // Reads from a source that answers later (a server) from now on, beginning again.
+    void setAsyncSource(std::unique_ptr<AsyncArchiveListSource> source);
+    AsyncArchiveListSource *asyncSource() const { return m_async.get(); }
 
     // Reads the first page again; false (and problem()) when the archive cannot be read.
     bool reload();
-    // True while a search goes on in later turns of the event loop.
-    bool isSearching() const { return !m_complete && m_rows.size() < m_wanted; }
+    // True while a search goes on in later turns of the event loop, or rows asked of a
+    // server have not come yet.
+    bool isSearching() const { return m_async ? m_loading : !m_complete && m_rows.size() < m_wanted; }
+    // Rows asked of a server have not come yet.
+    bool isLoading() const { return m_loading; }
     // The ids of every row of the list as shown (filter and span included), in its order:
-    // for an export of the whole list. Nullopt when the archive cannot be read.
+    // for an export of the whole list. Nullopt (and lastProblem()) when the archive cannot be read.
     std::optional<QList<qint64>> allIds();
+    // Why the last read failed.
+    QString lastProblem() const { return m_problem; }
 
     void setFilterText(const QString &text);
     QString filterText() const { return m_query.filter; }
@@ -82,6 +98,10 @@ signals:
     void problem(const QString &text);
     // A search that went on in later turns has read to its end or filled its page.
     void searchFinished();
+    // Rows asked of a server are coming (true) or have come or failed (false).
+    void loadingChanged(bool loading);
+    // A server's page has arrived.
+    void rowsArrived();
 
 private:
     void requery();
@@ -90,6 +110,10 @@ private:
     bool matches(const ArchiveSummary &row) const;
     // The query the source sees: the span and the order; the text is applied here.
     ArchiveListQuery sourceQuery() const;
+    void askServer();
+    void serverAnswered(quint64 ticket, const QList<ArchiveSummary> &rows, bool ok, const QString &problem);
+    void setLoading(bool loading);
+    void failed(const QString &problem);
 
     std::unique_ptr<ArchiveListSource> m_source;
     ArchiveListQuery m_query;
@@ -98,4 +122,11 @@ private:
     qsizetype m_wanted = PageSize;            // rows the view asked for so far
     bool m_complete = true;                   // the source has no rows after m_lastRead
     QTimer *m_readOn = nullptr;
+    QString m_problem;
+
+    std::unique_ptr<AsyncArchiveListSource> m_async;
+    quint64 m_asked = 0;      // the ticket of the page awaited, 0 for none
+    bool m_replace = false;   // the page awaited begins the list anew
+    bool m_loading = false;
+    QTimer *m_retry = nullptr;
 };

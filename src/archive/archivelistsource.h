@@ -4,6 +4,7 @@
 #include "archivesettings.h"
 
 #include <QList>
+#include <QObject>
 #include <QString>
 #include <limits>
 #include <optional>
@@ -15,7 +16,7 @@ struct ArchiveListQuery {
     enum Column { Date, Protocol, Revision, Type, Serial, Firm, ColumnCount };
 
     // Kept when the type, serial number or protocol number contains it, any case. Applied by
-    // the list model to the rows it reads; the sources leave it alone.
+    // the list model to the rows a source read from a file; a server applies it itself.
     QString filter;
     qint64 fromMsecs = std::numeric_limits<qint64>::min(); // first moment kept, UTC milliseconds
     qint64 toMsecs = std::numeric_limits<qint64>::max();   // first moment no longer kept
@@ -75,4 +76,25 @@ private:
     ArchiveSettings m_settings;
     QString m_connectionName;
     QString m_lastError;
+};
+
+// The rows of an archive that answers later (a server): asked on the window's thread, read
+// on a thread of its own and answered by a signal, so the window never waits. A newer
+// ask supersedes the older ones, which are never answered. The query's text is applied.
+class AsyncArchiveListSource : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+    // Up to `limit` rows after `after` (none: from the start); answered by rowsRead with
+    // the ticket returned.
+    virtual quint64 ask(const ArchiveListQuery &query, const std::optional<ArchiveSummary> &after, int limit) = 0;
+    // How many records the archive holds; answered by countRead.
+    virtual void askCount() = 0;
+    // The ids of every row `query` keeps, in its order, for an export. The calling thread's
+    // event loop runs while they are read; nullopt (and `error`) when unreadable.
+    virtual std::optional<QList<qint64>> allIds(const ArchiveListQuery &query, QString *error) = 0;
+
+signals:
+    void rowsRead(quint64 ticket, const QList<ArchiveSummary> &rows, bool ok, const QString &problem);
+    void countRead(qint64 count);
 };

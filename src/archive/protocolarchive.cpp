@@ -1,6 +1,7 @@
 #include "protocolarchive.h"
 
 #include "archiveoutbox.h"
+#include "serverlistsource.h"
 
 #include <QCryptographicHash>
 #include <QDataStream>
@@ -486,7 +487,9 @@ bool ProtocolArchive::createSchema(ArchiveSql &sql)
         if (!sql.run(statement))
             return false;
     }
-    return true;
+    // The list's indexes, made at once while the table is empty; an older server archive
+    // gets them from the list's first read (ServerListSource).
+    return !m_settings.isServer() || ServerListSchema::create(sql.db, &sql.error);
 }
 
 // Version 1 kept one flat row per protocol, texts as JSON, no revisions and no hash.
@@ -831,8 +834,9 @@ void ProtocolArchive::lostConnection()
 std::optional<QList<ArchiveSummary>> ProtocolArchive::summaries()
 {
     if (readsAside()) {
-        // After a failure the server is asked again only now and then, not on every look.
-        const bool retry = m_summariesFailed && QDateTime::currentMSecsSinceEpoch() - m_summariesFailedAt > 5000;
+        // After a failure the server is asked again only now and then, not on every look;
+        // measured on a steady clock, so a clock set back does not stop it.
+        const bool retry = m_summariesFailed && m_summariesFailedAt.hasExpired(SummariesRetryMs);
         if ((m_summariesStale || retry) && !m_summariesInFlight)
             readSummariesAside();
         if (m_summariesFailed)
@@ -1042,33 +1046,43 @@ void ProtocolArchive::enableOutbox(const QString &outboxPath)
     auto *reader = new ArchiveReader(m_settings);
     reader->moveToThread(m_readerThread);
     m_reader = reader;
-    connect(reader, &ArchiveReader::summariesRead, this,
-            [this](quint64 ticket, const QList<ArchiveSummary> &list, bool ok, const QString &problem) {
-                // Only the answer to the latest request counts, and only once.
-                if (ticket != m_readTicket || !m_summariesInFlight)
-                    return;
-                m_summariesInFlight = false;
-                m_summariesFailed = !ok;
-                if (ok) {
-                    m_summaries = list;
-                    m_haveSummaries = true;
-                    m_lastError.clear();
-                } else {
-                    m_summariesFailedAt = QDateTime::currentMSecsSinceEpoch();
-                    m_lastError = problem;
-                }
-                emit summariesArrived();
-            });
     connect(this, &ProtocolArchive::recordStored, this, [this] { m_summariesStale = true; });
     m_readerThread->start();
 }
 
 void ProtocolArchive::readSummariesAside()
 {
+    // The whole list takes seconds on a large server: it has a connection and a thread of
+    // its own, so a record opened meanwhile does not wait behind it.
+    if (!m_listReader) {
+        m_listReaderThread = new QThread;
+        m_listReaderThread->setObjectName(QStringLiteral("archive summaries reader"));
+        auto *reader = new ArchiveReader(m_settings);
+        reader->moveToThread(m_listReaderThread);
+        m_listReader = reader;
+        connect(reader, &ArchiveReader::summariesRead, this,
+                [this](quint64 ticket, const QList<ArchiveSummary> &list, bool ok, const QString &problem) {
+                    // Only the answer to the latest request counts, and only once.
+                    if (ticket != m_readTicket || !m_summariesInFlight)
+                        return;
+                    m_summariesInFlight = false;
+                    m_summariesFailed = !ok;
+                    if (ok) {
+                        m_summaries = list;
+                        m_haveSummaries = true;
+                        m_lastError.clear();
+                    } else {
+                        m_summariesFailedAt.start();
+                        m_lastError = problem;
+                    }
+                    emit summariesArrived();
+                });
+        m_listReaderThread->start();
+    }
     m_summariesInFlight = true;
     m_summariesStale = false;
     const quint64 ticket = ++m_readTicket;
-    auto *reader = static_cast<ArchiveReader *>(m_reader);
+    auto *reader = static_cast<ArchiveReader *>(m_listReader);
     QMetaObject::invokeMethod(reader, [reader, ticket] { reader->readSummaries(ticket); }, Qt::QueuedConnection);
 }
 
@@ -1138,8 +1152,21 @@ void retire(QObject *worker, QThread *thread, int msecs)
 
 } // namespace
 
+void ProtocolArchive::stopListReader(int msecs)
+{
+    if (!m_listReader)
+        return;
+    disconnect(m_listReader, nullptr, this, nullptr);
+    QObject *reader = m_listReader;
+    QThread *thread = m_listReaderThread;
+    m_listReader = nullptr;
+    m_listReaderThread = nullptr;
+    retire(reader, thread, msecs);
+}
+
 void ProtocolArchive::stopSender(int msecs)
 {
+    stopListReader(msecs / 4);
     if (m_readerThread) {
         disconnect(m_reader, nullptr, this, nullptr);
         QObject *reader = m_reader;

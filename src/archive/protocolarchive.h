@@ -4,6 +4,7 @@
 #include "archiverecord.h"
 #include "archivesettings.h"
 
+#include <QElapsedTimer>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -125,6 +126,8 @@ public:
     // RecordWaitMs for it.
     std::optional<ArchiveRecord> record(qint64 id);
     static constexpr int RecordWaitMs = 3000;
+    // How long after a failed read of a server's list summaries() asks again.
+    static constexpr int SummariesRetryMs = 5000;
     // Records came in by another way (a file moved to the server): the next list is read anew.
     void listMayHaveChanged() { m_summariesStale = true; }
     // The list is being read from the server for the first time.
@@ -198,6 +201,7 @@ private:
     void startSender();
     bool readsAside() const { return m_reader != nullptr; }
     void readSummariesAside();
+    void stopListReader(int msecs);
     QString fail(const QString &what, const QString &detail);
     StoreResult failed(const QString &message);
 
@@ -228,12 +232,14 @@ private:
     struct PendingRecord;
     QThread *m_readerThread = nullptr;
     QObject *m_reader = nullptr;
+    QThread *m_listReaderThread = nullptr; // the whole list's reads, apart from the records'
+    QObject *m_listReader = nullptr;
     quint64 m_readTicket = 0;
     bool m_summariesInFlight = false;
     bool m_summariesStale = true;
     bool m_haveSummaries = false;
     bool m_summariesFailed = false;
-    qint64 m_summariesFailedAt = 0;
+    QElapsedTimer m_summariesFailedAt;
     QList<ArchiveSummary> m_summaries;
     std::shared_ptr<PendingRecord> m_recordRead;
 };
