@@ -1,4 +1,5 @@
 #include "closeonsignal.h"
+#include "commandline.h"
 #include "dialoglanguage.h"
 #include "errorreport.h"
 #include "programversion.h"
@@ -7,8 +8,15 @@
 
 #include <QFont>
 
+#include <cstdio>
+
 int main(int argc, char *argv[])
 {
+    // Answered before the application exists: no display is needed for them.
+    if (const std::optional<QByteArray> answer = commandLineAnswer(argc, argv)) {
+        std::fwrite(answer->constData(), 1, size_t(answer->size()), stdout);
+        return std::fflush(stdout) == 0 ? 0 : 1;
+    }
     BenchApplication app(argc, argv);
     // Names the user's data folder, whatever the executable is called.
     QCoreApplication::setApplicationName(QStringLiteral("transformer-bench"));
