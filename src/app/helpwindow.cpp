@@ -8,7 +8,6 @@
 #include <QHash>
 #include <QKeyEvent>
 #include <QPushButton>
-#include <QShortcut>
 #include <QTextBrowser>
 #include <QVBoxLayout>
 
@@ -46,8 +45,17 @@ HelpWindow::HelpWindow(QWidget *parent)
     connect(forwardButton, &QPushButton::clicked, browser, &QTextBrowser::forward);
     connect(contentsButton, &QPushButton::clicked, this, [this] { showSection(QStringLiteral("contents")); });
     connect(aboutButton, &QPushButton::clicked, this, &HelpWindow::aboutRequested);
-    auto *close = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-    connect(close, &QShortcut::activated, this, &QWidget::close);
+}
+
+// A key event, not a shortcut: a window's shortcut would take Esc from the window
+// "О программе" opened over it as well.
+void HelpWindow::keyPressEvent(QKeyEvent *event)
+{
+    if (event->matches(QKeySequence::Cancel)) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void HelpWindow::showSection(const QString &section)

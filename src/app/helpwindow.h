@@ -33,6 +33,9 @@ public:
 signals:
     void aboutRequested();
 
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+
 private:
     QString m_section;
 };
