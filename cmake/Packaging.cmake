@@ -46,10 +46,10 @@ set(CPACK_PACKAGE_NAME transformer-bench)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "${BENCH_MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Test bench for power transformers, with the test protocol")
-set(CPACK_PACKAGE_DESCRIPTION "The desktop program of a test bench for power transformers (Russian interface):
-no-load, short-circuit, ratio and vector group, winding and insulation resistance, a
-two-page test protocol and its archive. Includes bench-emulator, which plays the bench's
-measuring unit on a pseudo-terminal.")
+set(CPACK_PACKAGE_DESCRIPTION "The desktop program of a test bench for power transformers
+(Russian interface): no-load, short-circuit, ratio and vector group, winding
+and insulation resistance, a two-page test protocol and its archive. Includes
+bench-emulator, which plays the bench's measuring unit on a pseudo-terminal.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
