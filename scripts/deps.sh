@@ -13,7 +13,7 @@ runtime=(libqt6widgets6 libqt6serialport6 libqt6printsupport6 libqt6charts6 libq
 build=(cmake g++ make qt6-base-dev qt6-base-dev-tools qt6-serialport-dev qt6-charts-dev libqt6opengl6-dev libgl-dev
        postgresql xvfb xauth xdotool imagemagick poppler-utils
        zlib1g-dev unzip clang libclang-rt-14-dev
-       dpkg-dev desktop-file-utils appstream locales)
+       dpkg-dev desktop-file-utils appstream locales lintian)
 packages=("${runtime[@]}")
 [ "${1:-}" = runtime ] || packages+=("${build[@]}")
 missing=()

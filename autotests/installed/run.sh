@@ -2,7 +2,7 @@
 # The Debian package as a workshop gets it: builds it (scripts/package.sh), installs it with
 # dpkg, starts the installed program as an unprivileged user on a display of its own with
 # the installed emulator on a pseudo-terminal, opens the port, starts a resistance
-# measurement, closes the program by SIGTERM, and checks that the records are in the user's
+# measurement, opens the manual with F1, closes the program by SIGTERM, and checks that the records are in the user's
 # data folder and that the user wrote nothing anywhere else; then purges the package and
 # checks that nothing of it is left. Run as root by ./test.sh after ctest (it installs into
 # this machine); a machine with the package already installed is left alone.
@@ -49,7 +49,10 @@ installed=1
 for f in /usr/bin/transformer-bench /usr/bin/bench-emulator \
          /usr/share/applications/ru.varnek.transformerbench.desktop \
          /usr/share/icons/hicolor/scalable/apps/ru.varnek.transformerbench.svg \
-         /usr/share/metainfo/ru.varnek.transformerbench.metainfo.xml; do
+         /usr/share/metainfo/ru.varnek.transformerbench.metainfo.xml \
+         /usr/share/doc/transformer-bench/copyright /usr/share/doc/transformer-bench/changelog.gz \
+         /usr/share/doc/transformer-bench/manual.html \
+         /usr/share/man/man1/transformer-bench.1.gz /usr/share/man/man1/bench-emulator.1.gz; do
   [ -f "$f" ] || fail "$f is not installed"
 done
 # Only what running needs: no compiler, build tool, display server or database server.
@@ -82,6 +85,11 @@ as_user() {
      DISPLAY="$display" XDG_RUNTIME_DIR="$runtime" "$@"
 }
 
+# Answered on a terminal with no display, and nothing else starts.
+as_user env -u DISPLAY transformer-bench --version >"$work/version.out" 2>"$work/version.err" &
+wait $! || fail "transformer-bench --version ended with an error"
+grep -q "^transformer-bench [0-9]" "$work/version.out" || fail "transformer-bench --version printed: $(cat "$work/version.out")"
+
 as_user bench-emulator --port 10 --preset idle >"$work/emulator.out" 2>"$work/emulator.err" &
 pids+=($!)
 for _ in $(seq 50); do grep -q "^COM10 -> " "$work/emulator.out" && break; sleep 0.1; done
@@ -98,6 +106,10 @@ DISPLAY=$display xdotool mousemove --window "$wid" 810 10 click 1
 sleep 2
 DISPLAY=$display xdotool mousemove --window "$wid" 385 258 click 1
 sleep 2
+# F1 where the pointer rests, on the main window: the manual built into the program opens.
+DISPLAY=$display xdotool key F1
+DISPLAY=$display timeout 15 xdotool search --sync --onlyvisible --pid "$app" --name "Руководство оператора" >/dev/null \
+  || fail "F1 opened no manual"
 [ -n "${INSTALLED_SHOT:-}" ] && DISPLAY=$display import -window root "$INSTALLED_SHOT"
 kill -TERM "$app"
 for _ in $(seq 100); do kill -0 "$app" 2>/dev/null || break; sleep 0.1; done

@@ -17,6 +17,7 @@
 #include <QPainterPath>
 #include <QPrinter>
 #include <QScreen>
+#include <QShortcut>
 #include <QResizeEvent>
 #include <QShowEvent>
 #include <QStandardPaths>
@@ -241,6 +242,14 @@ TForm4::TForm4(QWidget *parent)
         view->setStore(std::make_shared<SheetStore>());
     }
     QRPreview2->hide();
+    // The keys of every desktop program: through the buttons, so a key does nothing
+    // while its button is unavailable.
+    const auto key = [this](const QKeySequence &keys, QToolButton *button) {
+        connect(new QShortcut(keys, this), &QShortcut::activated, button, &QToolButton::click);
+    };
+    key(QKeySequence(Qt::CTRL | Qt::Key_P), QRPrint);
+    key(QKeySequence(Qt::CTRL | Qt::Key_S), QRSavePdf);
+    connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this, &QWidget::close);
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

@@ -25,6 +25,7 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QShortcut>
 #include <QShowEvent>
 #include <QTableView>
 #include <QTableWidget>
@@ -92,6 +93,7 @@ ArchiveCompareWindow::ArchiveCompareWindow(QWidget *parent)
     setObjectName(QStringLiteral("ArchiveCompareWindow"));
     setWindowTitle(QStringLiteral("Сравнение протоколов"));
     resize(760, 620);
+    connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this, &QWidget::close);
     title->setWordWrap(true);
     QFont bold = title->font();
     bold.setBold(true);
@@ -183,6 +185,10 @@ ArchiveWindow::ArchiveWindow(ProtocolArchive *archive, QWidget *parent)
     filterEdit->setClearButtonEnabled(true);
     auto *filterLabel = new QLabel(QStringLiteral("Поиск:"), this);
     filterLabel->setBuddy(filterEdit);
+    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_F), this), &QShortcut::activated, this, [this] {
+        filterEdit->setFocus(Qt::ShortcutFocusReason);
+        filterEdit->selectAll();
+    });
 
     // The list's first days are this month's; the span applies once ticked.
     const QDate today = QDate::currentDate();

@@ -41,7 +41,7 @@ LinkController::LinkController(TForm1 &window, RatedController &rated, InputErro
                                const Ui::PageTransformations &ratio, const Ui::PageResistence &resistance)
     : Ui::Form1(form), Ui::PageMain(main), Ui::PageIdle(idle), Ui::PageChort(shortCircuit),
       Ui::PageTransformations(ratio), Ui::PageResistence(resistance), VaComm1(new SerialChannel(this)),
-      Timer1(new QTimer(this)), Link(std::make_unique<LinkState>()), m_window(window), m_rated(rated)
+      Timer1(new QTimer(this)), PortSearch(new QTimer(this)), Link(std::make_unique<LinkState>()), m_window(window), m_rated(rated)
 {
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(5000);
@@ -77,6 +77,9 @@ LinkController::LinkController(TForm1 &window, RatedController &rated, InputErro
             Timer1->start();
     });
     connect(Timer1, &QTimer::timeout, this, [this] { runGuarded([this] { Timer1Timer(); }); });
+    PortSearch->setObjectName(QStringLiteral("PortSearch"));
+    PortSearch->setInterval(PortSearchMs);
+    connect(PortSearch, &QTimer::timeout, this, [this] { runGuarded([this] { PortSearchTimer(); }); });
     connect(PageControl1, &PageControl::changedByOperator, this,
             [this] { runGuarded([this] { PageControl1Change(); }); });
     connect(cbCurrent, &QComboBox::currentIndexChanged, this,
@@ -265,12 +268,13 @@ void LinkController::cbVoltageChange()
 void LinkController::PageControl1Change()
 {
     Timer1->stop();
+    PortSearch->stop();
     setTestControlsEnabled(false);
     dropPendingReadouts();
     clearReadouts(false);
     StatusBarMain->clear();
 
-    int page = PageControl1->activePageIndex();
+    const int page = PageControl1->activePageIndex();
     if (page == TForm1::PageIdle || page == TForm1::PageChort || page == TForm1::PageTransformations) {
         const RatedDataGap gap =
             firstRatedDataGap({Pnom->text(), Unom->text(), Unom2->text(), Inom->text(), Inom2->text()});
@@ -286,15 +290,26 @@ void LinkController::PageControl1Change()
             return;
     }
 
-    page = PageControl1->activePageIndex();
-    if (page != TForm1::PageIdle && page != TForm1::PageChort && page != TForm1::PageTransformations
-        && page != TForm1::PageResistence) {
+    if (!onMeasuringPage()) {
         VaComm1->ClosePort();
         return;
     }
+    openOnMeasuringPage();
+}
+
+bool LinkController::onMeasuringPage() const
+{
+    const int page = PageControl1->activePageIndex();
+    return page == TForm1::PageIdle || page == TForm1::PageChort || page == TForm1::PageTransformations
+           || page == TForm1::PageResistence;
+}
+
+void LinkController::openOnMeasuringPage()
+{
     try {
         if (!VaComm1->PortIsOpen())
             VaComm1->OpenPort();
+        PortSearch->stop();
         if (VaComm1->PortIsOpen()) {
             StatusBarMain->setText(portText(" открыт"));
             Timer1->start();
@@ -303,6 +318,10 @@ void LinkController::PageControl1Change()
         }
     } catch (const BenchError &) {
         StatusBarMain->setText(portText(VaComm1->openWasRefused() ? " занят или нет прав доступа" : " не найден"));
+        // A refusal is searched past too: a freshly plugged adapter's device may belong to
+        // root for a moment before its rules give it to the dialout group.
+        if (!PortSearch->isActive())
+            PortSearch->start();
     }
 }
 
@@ -323,6 +342,17 @@ void LinkController::Timer1Timer()
     StatusBarMain->setText(QStringLiteral("Попытка восстановления связи"));
     setTextColourOnce(Label2, RedColour);
     setTextColourOnce(Label6, RedColour);
+}
+
+// Only a measuring page whose port is still closed keeps looking; a page left for another
+// without a page change (the program's own) ends the search.
+void LinkController::PortSearchTimer()
+{
+    if (!onMeasuringPage() || VaComm1->PortIsOpen()) {
+        PortSearch->stop();
+        return;
+    }
+    openOnMeasuringPage();
 }
 
 // A test computes from the latest packet while the readouts may still wait for the screen

@@ -34,6 +34,10 @@ public:
 
     SerialChannel *const VaComm1;
     QTimer *const Timer1; // link supervision, 5000 ms
+    // Looks for the device again while a measuring page could not open it, so that an
+    // adapter plugged in after the page was chosen opens without another page change.
+    QTimer *const PortSearch;
+    static constexpr int PortSearchMs = 1500;
 
     // ---- values the tests compute with ----
     BenchReadings Readings;
@@ -50,6 +54,7 @@ public:
     void cbVoltageChange();
     void PageControl1Change();
     void Timer1Timer();
+    void PortSearchTimer();
     // Writes the readouts still waiting for the screen timer, before a test computes.
     void showPendingReadouts();
     void writeLinkScreen();
@@ -82,6 +87,9 @@ private:
     void takeLinkUpdate(const LinkUpdate &update);
     void dropPendingReadouts();
     void lineQuiet();
+    bool onMeasuringPage() const; // the port is open only on these four
+    // The last step of a page change to a measuring page, and each look of the search.
+    void openOnMeasuringPage();
 
     TForm1 &m_window;
     RatedController &m_rated;

@@ -1,4 +1,5 @@
 #include "closeonsignal.h"
+#include "commandline.h"
 #include "dialoglanguage.h"
 #include "errorreport.h"
 #include "programstart.h"
@@ -6,8 +7,15 @@
 #include "programwindows.h"
 #include "recordslocation.h"
 
+#include <cstdio>
+
 int main(int argc, char *argv[])
 {
+    // Answered before the application exists: no display is needed for them.
+    if (const std::optional<QByteArray> answer = commandLineAnswer(argc, argv)) {
+        std::fwrite(answer->constData(), 1, size_t(answer->size()), stdout);
+        return std::fflush(stdout) == 0 ? 0 : 1;
+    }
     BenchApplication app(argc, argv);
     prepareProgram(app);
     QCoreApplication::setApplicationVersion(programVersion());

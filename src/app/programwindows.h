@@ -3,6 +3,7 @@
 #include "archivecontroller.h"
 #include "assessmentcontroller.h"
 #include "dialogscontroller.h"
+#include "helpwindow.h"
 #include "linkcontroller.h"
 #include "main.h"
 #include "protocolcontroller.h"
@@ -33,4 +34,5 @@ struct ProgramWindows {
     ProtocolController protocol;
     ArchiveController archive;
     AssessmentController assessment;
+    HelpController help{archive.archive()}; // F1 in every window
 };

@@ -68,6 +68,9 @@ private slots:
     void portWithoutADeviceIsNotFoundUntilSelectedAgain_data();
     void portWithoutADeviceIsNotFoundUntilSelectedAgain();
     void portThatIsRefusedSaysSoNotThatItIsMissing();
+    void adapterPluggedInOnAMeasuringPageOpensWithoutAPageChange_data();
+    void adapterPluggedInOnAMeasuringPageOpensWithoutAPageChange();
+    void searchForTheAdapterEndsWithTheMeasuringPage();
     void ratedTextThatIsNoNumberStopsThePageChangeAtItsField_data();
     void ratedTextThatIsNoNumberStopsThePageChangeAtItsField();
     void fieldLeftByAClickOnAnotherTabGetsItsPageBack_data();
@@ -289,6 +292,68 @@ void TstPageChange::portThatIsRefusedSaysSoNotThatItIsMissing()
     clickTab(0);
     clickTab(4);
     QCOMPARE(f->form->control<QLabel>("StatusBarMain")->text(), com(Port, Open));
+}
+
+void TstPageChange::adapterPluggedInOnAMeasuringPageOpensWithoutAPageChange_data()
+{
+    QTest::addColumn<bool>("held");
+    QTest::addColumn<QString>("failure");
+    QTest::newRow("no device, then the adapter's link appears") << false << NotFound;
+    QTest::newRow("device held by another program, then let go")
+        << true << QStringLiteral(" занят или нет прав доступа");
+}
+
+// The operator plugs the adapter in after choosing the page: within a look or two the port
+// opens, the watchdog runs and the first packet brings the readouts, as after a page change.
+void TstPageChange::adapterPluggedInOnAMeasuringPageOpensWithoutAPageChange()
+{
+    QFETCH(bool, held);
+    QFETCH(QString, failure);
+    const QString link = QDir(f->deviceFolder()).filePath(QStringLiteral("COM%1").arg(Port));
+    std::unique_ptr<QSerialPort> holder;
+    if (held) {
+        holder = std::make_unique<QSerialPort>(f->windows->link.VaComm1->deviceName());
+        QVERIFY2(holder->open(QIODevice::ReadWrite), qPrintable(holder->errorString()));
+    } else {
+        QVERIFY(QFile::remove(link));
+    }
+    fillRated();
+    clickTab(1);
+    QCOMPARE(f->form->control<QLabel>("StatusBarMain")->text(), com(Port, failure));
+    QVERIFY(!f->windows->link.VaComm1->PortIsOpen());
+    QVERIFY(!f->windows->link.Timer1->isActive());
+
+    if (held)
+        holder->close();
+    else
+        QVERIFY(bench->linkAs(f->deviceFolder(), Port));
+
+    QTRY_COMPARE_WITH_TIMEOUT(f->form->control<QLabel>("StatusBarMain")->text(), com(Port, Open),
+                              4 * LinkController::PortSearchMs);
+    QVERIFY(f->windows->link.VaComm1->PortIsOpen());
+    QVERIFY(f->windows->link.Timer1->isActive());
+    QVERIFY(!f->windows->link.PortSearch->isActive());
+    QCOMPARE(f->form->control<PageControl>("PageControl1")->activePageIndex(), 1);
+    QVERIFY(f->prompts.messages.isEmpty());
+    QVERIFY(bench->write(livePacket()));
+    QTRY_VERIFY(f->form->control<QPushButton>("IdleState")->isEnabled());
+    QCOMPARE(f->form->control<QLabel>("Uab")->text(), QStringLiteral("100.0"));
+}
+
+// Off the measuring pages the port stays closed, whatever is plugged in meanwhile.
+void TstPageChange::searchForTheAdapterEndsWithTheMeasuringPage()
+{
+    QVERIFY(QFile::remove(QDir(f->deviceFolder()).filePath(QStringLiteral("COM%1").arg(Port))));
+    clickTab(4);
+    QCOMPARE(f->form->control<QLabel>("StatusBarMain")->text(), com(Port, NotFound));
+    QVERIFY(f->windows->link.PortSearch->isActive());
+
+    clickTab(5);
+    QVERIFY(!f->windows->link.PortSearch->isActive());
+    QVERIFY(bench->linkAs(f->deviceFolder(), Port));
+    QTest::qWait(2 * LinkController::PortSearchMs);
+    QVERIFY(!f->windows->link.VaComm1->PortIsOpen());
+    QCOMPARE(f->form->control<QLabel>("StatusBarMain")->text(), QString());
 }
 
 void TstPageChange::ratedTextThatIsNoNumberStopsThePageChangeAtItsField_data()
