@@ -13,6 +13,7 @@
 #include "ratedentry.h"
 #include "report.h"
 #include "recordslocation.h"
+#include "resultrecord.h"
 #include "serialchannel.h"
 #include "settingsfile.h"
 #include "statefile.h"
@@ -145,11 +146,17 @@ void RecordsController::FormShow()
         StatusBarMain->setText(notice);
 }
 
-// The text every state key stands for as the window shows it now.
+// The text every state key stands for now: a result from the record, the type's name, the
+// serial number and the conclusion from their entries.
 QHash<QString, QString> RecordsController::stateTexts() const
 {
+    const ResultRecord &results = m_window.results();
     QHash<QString, QString> texts;
     for (const StateKey &k : StateFile::keys()) {
+        if (const std::optional<ResultId> id = Results::byKey(k.key)) {
+            texts.insert(k.key, results.text(*id));
+            continue;
+        }
         switch (k.kind) {
         case StateKey::Kind::Text:
             texts.insert(k.key, controlText(m_window.control(k.control)));
@@ -172,6 +179,14 @@ void RecordsController::restoreState()
     for (qsizetype i = 0; i < entries.size() && i < keys.size(); ++i) {
         const StateKey &k = keys[i];
         const QString &text = entries[i].second;
+        if (const std::optional<ResultId> id = Results::byKey(k.key)) {
+            // An insulation entry recomputes its coefficient as typing would.
+            m_window.results().set(*id, text);
+            // At start-up the window itself is the sender: an empty temperature is reported.
+            if (*id == ResultId::Temperature)
+                m_rated.TemperatureExit(&m_window);
+            continue;
+        }
         switch (k.kind) {
         case StateKey::Kind::Text: {
             QWidget *w = m_window.control(k.control);

@@ -1,4 +1,5 @@
 #include "assessmentwindow.h"
+#include "resultrecord.h"
 #include "cataloguefile.h"
 #include "declaredstore.h"
 #include "operatortyping.h"
@@ -99,7 +100,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(w));
         QCOMPARE(verdictOf(w, u"losses.p0"_s), u"не оценивается: нет измерения"_s);
 
-        f->form->control<QLabel>("Pxx00")->setText(u"  600.0"_s);
+        f->form->results().set(ResultId::Pxx00, u"  600.0"_s);
         QTRY_COMPARE(verdictOf(w, u"losses.p0"_s), u"не оценивается: нет паспортного значения P0"_s);
         type(w->p0Edit, u"500"_s);
         QCOMPARE(verdictOf(w, u"losses.p0"_s), u"не соответствует"_s);
@@ -110,7 +111,7 @@ private slots:
         QVERIFY(w->table->item(r, AssessmentWindow::SourceColumn)->text().contains(u"IEC 60076-1"_s));
 
         // A new no-load result reaches the open window without a touch.
-        f->form->control<QLabel>("Pxx00")->setText(u"  570.0"_s);
+        f->form->results().set(ResultId::Pxx00, u"  570.0"_s);
         QTRY_COMPARE(verdictOf(w, u"losses.p0"_s), u"соответствует"_s);
         QCOMPARE(colourOf(w, u"losses.p0"_s), AssessmentWindow::verdictColour(Verdict::Complies));
         QVERIFY(w->summary->text().contains(u"соответствует - 1"_s));
@@ -178,7 +179,7 @@ private slots:
     void anEngineersVerdictNeedsAReasonAndShowsAsManual()
     {
         f->form->control<QLineEdit>("RepairNumber")->setText(u"77"_s);
-        f->form->control<QLabel>("Pxx00")->setText(u"600"_s);
+        f->form->results().set(ResultId::Pxx00, u"600"_s);
         AssessmentWindow *w = openWindow();
         QVERIFY(w);
         type(w->p0Edit, u"500"_s);
@@ -223,7 +224,7 @@ private slots:
     {
         f->form->control<QLineEdit>("ProtocolNumber")->setText(u"12"_s);
         f->form->control<QLineEdit>("RepairNumber")->setText(u"4711"_s);
-        f->form->control<QLabel>("Pxx00")->setText(u"600"_s);
+        f->form->results().set(ResultId::Pxx00, u"600"_s);
         AssessmentWindow *w = openWindow();
         QVERIFY(w);
         type(w->p0Edit, u"500"_s);
