@@ -285,13 +285,13 @@ void TstRestart::resultsEmptiedByALaterTestComeBackEmpty()
                             "Ukz101", "Ukz102", "Pkz11", "Pkz12"};
     QVERIFY(f->start());
     for (const char *name : phases)
-        f->form->findChild<QLabel *>(name)->setText(QStringLiteral("1.23"));
+        f->form->results().set(*Results::byKey(QLatin1String(name)), QStringLiteral("1.23"));
     f->form->results().set(Results::resistenceCell(1, 1), QStringLiteral("7.5"));
     QVERIFY(f->restart());
     QCOMPARE(f->shown("Ubc00"), QStringLiteral("1.23"));
 
     for (const char *name : phases)
-        f->form->findChild<QLabel *>(name)->clear();
+        f->form->results().clear(*Results::byKey(QLatin1String(name)));
     f->form->results().set(Results::resistenceCell(1, 1), QString());
     f->form->control<QPlainTextEdit>("Conclusion")->clear();
     QVERIFY(f->restart());
