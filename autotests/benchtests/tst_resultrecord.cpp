@@ -62,7 +62,6 @@ void TstResultRecord::valueIsTheNumberTheTextShows()
 // The resistance table is written with the region's separator; its value reads it back.
 void TstResultRecord::resistanceReadsTheRegionsSeparator()
 {
-    const QLocale before;
     const bool comma = QLocale::system().decimalPoint() == u","_s;
     ResultRecord record;
     record.set(Results::resistance(2, 0), comma ? u"5,921"_s : u"5.921"_s);

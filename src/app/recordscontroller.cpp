@@ -188,15 +188,9 @@ void RecordsController::restoreState()
             continue;
         }
         switch (k.kind) {
-        case StateKey::Kind::Text: {
-            QWidget *w = m_window.control(k.control);
-            // An insulation field recomputes its coefficient as typing would.
-            setControlText(w, text);
-            // At start-up the window itself is the sender: an empty temperature is reported.
-            if (w == Temperature)
-                m_rated.TemperatureExit(&m_window);
+        case StateKey::Kind::Text:
+            setControlText(m_window.control(k.control), text);
             break;
-        }
         case StateKey::Kind::ListIndex: {
             auto *combo = qobject_cast<QComboBox *>(m_window.control(k.control));
             // The link follows the range lists' changes; an unchanged one is in force already.
@@ -276,17 +270,19 @@ void RecordsController::loadType(bool clearFirst)
 
 TransformerType RecordsController::typeOnPage() const
 {
+    // The rated values from the record; the two choices by their place in the list.
+    const ResultRecord &results = m_window.results();
     TransformerType type;
-    type.unom = Unom->text();
-    type.unom2 = Unom2->text();
-    type.inom = Inom->text();
-    type.inom2 = Inom2->text();
-    type.pnom = Pnom->text();
-    type.freq2 = Freq2->text();
+    type.unom = results.text(ResultId::Unom);
+    type.unom2 = results.text(ResultId::Unom2);
+    type.inom = results.text(ResultId::Inom);
+    type.inom2 = results.text(ResultId::Inom2);
+    type.pnom = results.text(ResultId::Pnom);
+    type.freq2 = results.text(ResultId::Freq2);
     type.material = Material->itemIndex();
     type.fasNumber = FasNumber->itemIndex();
-    type.transformerWeight = TransformerWeight->text();
-    type.circuit = Circuit->currentText();
+    type.transformerWeight = results.text(ResultId::TransformerWeight);
+    type.circuit = results.text(ResultId::Circuit);
     return type;
 }
 

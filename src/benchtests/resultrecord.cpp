@@ -252,11 +252,3 @@ void ResultRecord::set(ResultId id, const QString &text)
     e.value = Results::valueOf(id, text);
     emit changed(id);
 }
-
-QHash<QString, QString> ResultRecord::textsByKey() const
-{
-    QHash<QString, QString> texts;
-    for (const ResultQuantity &q : Results::quantities())
-        texts.insert(q.key, m_entries[index(q.id)].text);
-    return texts;
-}

@@ -107,9 +107,6 @@ public:
     void set(ResultId id, const QString &text) override;
     void clear(ResultId id) { set(id, QString()); }
 
-    // Every text by its quantity's key.
-    QHash<QString, QString> textsByKey() const;
-
 signals:
     void changed(ResultId id);
 
