@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The libraries below src/app need no window: none links Qt Widgets or Qt's printing support
-# (which brings Widgets), includes a widget or printer header, or includes a header of src/app.
+# (which brings Widgets), includes a widget or printer header, includes a header of src/app,
+# or looks a widget up by its name.
 # The report engine's screen views (src/protocol/engine/views) are widgets by design.
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -18,6 +19,11 @@ for header in $(find src/app -name '*.h' -printf '%f\n'); do
     echo "a file below src/app includes $header of src/app"; found=1
   fi
 done
+# Results reach the libraries as data (the record of results), never as a control found by
+# its name: nothing below src/app, nor the judgement's caller, looks a widget up by name.
+if grep -nE '(\.|->|\b)control(<[^>]*>)?\(|findChild *[<(]' $(find src -path src/app -prune -o -type f \( -name '*.h' -o -name '*.cpp' \) -print) src/app/assessmentcontroller.*; then
+  echo "a widget is looked up by its name below src/app or in the judgement"; found=1
+fi
 # A library linked only when its target happens to exist hides a missing floor until a
 # build without it fails somewhere else.
 for list in $(find src tools -name CMakeLists.txt); do

@@ -3,6 +3,7 @@
 // well under 100 ms; the first press also opens the window.
 
 #include "controls.h"
+#include "resultrecord.h"
 #include "programwindows.h"
 #include "recordingprompts.h"
 #include "recordslocation.h"
@@ -40,13 +41,13 @@ int main(int argc, char **argv)
                           form1.control<QLabel>("Ixx00"), form1.control<QLabel>("Ixx01"), form1.control<QLabel>("Pxx00"), form1.control<QLabel>("Uab10"), form1.control<QLabel>("Ubc10"), form1.control<QLabel>("Uca10"),
                           form1.control<QLabel>("Ukz100"), form1.control<QLabel>("Ia10"), form1.control<QLabel>("Ib10"), form1.control<QLabel>("Ic10"), form1.control<QLabel>("Ukz101"), form1.control<QLabel>("Ukz111"),
                           form1.control<QLabel>("Pkz11"), form1.control<QLabel>("Ukz102"), form1.control<QLabel>("Pkz12"), form1.control<QLabel>("Group")})
-            l->setText(QStringLiteral("401.7"));
+            form1.results().set(*Results::byKey(l->objectName()), QStringLiteral("401.7"));
         for (int c = 0; c < 12; ++c)
             for (int r = 0; r < 3; ++r)
-                form1.control<StringGrid>("TransformGrid")->setCell(c, r, QStringLiteral("25.03"));
+                form1.results().set(Results::transformCell(c, r), QStringLiteral("25.03"));
         for (int c = 0; c < 7; ++c)
             for (int r = 0; r < 4; ++r)
-                form1.control<StringGrid>("ResistenceGrid")->setCell(c, r, QStringLiteral("5,921"));
+                form1.results().set(Results::resistenceCell(c, r), QStringLiteral("5,921"));
         form1.control<QPlainTextEdit>("Firm")->setPlainText(QStringLiteral("ООО \"Энергоремонт\"\nцех трансформаторов"));
         form1.control<QPlainTextEdit>("Conclusion")->setPlainText(QStringLiteral("Трансформатор испытания выдержал."));
         form1.control<QComboBox>("Circuit")->setCurrentIndex(2);

@@ -5,6 +5,7 @@
 #include "ratiotest.h"
 #include "report.h"
 #include "resistancetest.h"
+#include "resultrecord.h"
 #include "shortcircuittest.h"
 #include "statefile.h"
 #include "windowfixture.h"
@@ -19,23 +20,12 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-struct GridCell {
-    QString grid;
-    int column;
-    int row;
-};
-
-// Keeps every name a calculation writes to, whatever the text.
-class NameSink : public FieldSink {
+// Keeps every quantity a calculation writes to, whatever the text.
+class IdSink : public FieldSink {
 public:
-    void setText(const QString &field, const QString &) override { fields.insert(field); }
-    void setCell(const QString &grid, int column, int row, const QString &) override
-    {
-        cells.append({grid, column, row});
-    }
+    void set(ResultId id, const QString &) override { ids.insert(id); }
 
-    QSet<QString> fields;
-    QList<GridCell> cells;
+    QSet<ResultId> ids;
 };
 
 // Readings and rated data on which every step of every test succeeds, so that each
@@ -58,9 +48,9 @@ bool holdsText(const QWidget *w)
 
 } // namespace
 
-// Code and controls meet by name in three places: the state file's keys, the fields the
-// calculations write, and the filling of the protocol. A renamed control or element must
-// fail here, never in front of an operator.
+// Code and controls meet by name in three places: the state file's keys, the record of
+// results that the calculations write and the window shows, and the filling of the
+// protocol. A renamed control or element must fail here, never in front of an operator.
 class TstControlNames : public QObject {
     Q_OBJECT
 private slots:
@@ -68,7 +58,8 @@ private slots:
     void cleanup();
 
     void everyStateKeyResolvesToItsControl();
-    void everyFieldTheCalculationsWriteResolves();
+    void everyQuantityOfTheRecordIsShownByItsControl();
+    void everyQuantityTheCalculationsWriteIsShown();
     void everyNameOfTheFillingResolves();
 
 private:
@@ -113,11 +104,25 @@ void TstControlNames::everyStateKeyResolvesToItsControl()
     }
 }
 
-void TstControlNames::everyFieldTheCalculationsWriteResolves()
+void TstControlNames::everyQuantityOfTheRecordIsShownByItsControl()
+{
+    for (const ResultQuantity &q : Results::quantities()) {
+        if (q.grid.isEmpty()) {
+            QWidget *w = f->form->control(q.key);
+            QVERIFY2(w && (holdsText(w) || qobject_cast<RadioGroup *>(w)), qPrintable(q.key));
+            continue;
+        }
+        StringGrid *g = f->form->grid(q.grid);
+        QVERIFY2(g, qPrintable(q.grid));
+        QVERIFY2(q.column < g->columnCount() && q.row < g->rowCount(), qPrintable(q.key));
+    }
+}
+
+void TstControlNames::everyQuantityTheCalculationsWriteIsShown()
 {
     const BenchReadings readings = everyReadingSet();
     const RatedValues rated{25, 400, 10, 230, 20, 20, CopperConstant};
-    NameSink sink;
+    IdSink sink;
     for (bool onePhase : {true, false}) {
         runNoLoadTest(readings, rated, 3, onePhase, sink);
         runShortCircuitTest(readings, rated, 3, onePhase, sink);
@@ -129,17 +134,13 @@ void TstControlNames::everyFieldTheCalculationsWriteResolves()
     computeImbalances([](int, int) { return QStringLiteral("1"); }, QLocale::c(), sink);
     computeAbsorptionCoefficients({u"1"_s, u"2"_s, u"1"_s, u"2"_s, u"1"_s, u"2"_s}, sink);
 
-    QVERIFY(!sink.fields.isEmpty());
-    for (const QString &field : std::as_const(sink.fields)) {
-        QWidget *w = f->form->control(field);
-        QVERIFY2(qobject_cast<QLabel *>(w) || qobject_cast<QLineEdit *>(w), qPrintable(field));
-    }
-    QVERIFY(!sink.cells.isEmpty());
-    for (const GridCell &c : std::as_const(sink.cells)) {
-        StringGrid *g = f->form->grid(c.grid);
-        QVERIFY2(g, qPrintable(c.grid));
-        QVERIFY2(c.column < g->columnCount() && c.row < g->rowCount(),
-                 qPrintable(u"%1[%2,%3]"_s.arg(c.grid).arg(c.column).arg(c.row)));
+    // Results go into labels, cells and the coefficients' edits, never into a choice.
+    QVERIFY(!sink.ids.isEmpty());
+    for (ResultId id : std::as_const(sink.ids)) {
+        const ResultQuantity &q = Results::quantity(id);
+        QWidget *w = q.grid.isEmpty() ? f->form->control(q.key) : f->form->grid(q.grid);
+        QVERIFY2(qobject_cast<QLabel *>(w) || qobject_cast<QLineEdit *>(w) || qobject_cast<StringGrid *>(w),
+                 qPrintable(q.key));
     }
 }
 

@@ -1,4 +1,5 @@
 #include "controls.h"
+#include "resultrecord.h"
 #include "errorreport.h"
 #include "bencherror.h"
 #include "windowfixture.h"
@@ -404,10 +405,10 @@ void TstMainWindow::clearEmptiesTheEntriesOfTheTransformer()
     const QList<QLabel *> results{f->form->control<QLabel>("Uab00"), f->form->control<QLabel>("Ixx01"), f->form->control<QLabel>("Pxx00"), f->form->control<QLabel>("Uab10"),
                                   f->form->control<QLabel>("Ukz112"), f->form->control<QLabel>("Ikz10"), f->form->control<QLabel>("Pkz12"), f->form->control<QLabel>("Group")};
     for (QLabel *l : results)
-        l->setText(QStringLiteral("1.0"));
-    f->form->control<StringGrid>("TransformGrid")->setCell(11, 2, QStringLiteral("x"));
-    f->form->control<StringGrid>("TransformGrid")->setCell(0, 0, QStringLiteral("x"));
-    f->form->control<StringGrid>("ResistenceGrid")->setCell(6, 3, QStringLiteral("x"));
+        f->form->results().set(*Results::byKey(l->objectName()), QStringLiteral("1.0"));
+    f->form->results().set(Results::transformCell(11, 2), QStringLiteral("x"));
+    f->form->results().set(Results::transformCell(0, 0), QStringLiteral("x"));
+    f->form->results().set(Results::resistenceCell(6, 3), QStringLiteral("x"));
     f->form->control<QComboBox>("Circuit")->setEditText(QStringLiteral("U / U - 0"));
     f->form->control<QLineEdit>("Freq2")->clear();
     f->form->control<QPlainTextEdit>("Conclusion")->setPlainText(QString());
@@ -439,7 +440,7 @@ void TstMainWindow::clearLeavesOtherEntriesAlone()
     for (QLineEdit *e : {f->form->control<QLineEdit>("RHL15"), f->form->control<QLineEdit>("RHL60"), f->form->control<QLineEdit>("UHL"), f->form->control<QLineEdit>("THL"), f->form->control<QLineEdit>("Rem"),
                          f->form->control<QLineEdit>("ProtocolNumber"), f->form->control<QLineEdit>("Investigator"), f->form->control<QLineEdit>("Chief"), f->form->control<QLineEdit>("OilAnalysis")})
         e->setText(QStringLiteral("5"));
-    f->form->control<StringGrid>("TransformGrid1")->setCell(0, 0, QStringLiteral("10000.00"));
+    f->form->results().set(Results::measureCell(0, 0), QStringLiteral("10000.00"));
     f->form->control<QPlainTextEdit>("Firm")->setPlainText(QStringLiteral("Фирма"));
     f->form->control<QCheckBox>("IsolationCheckBox")->setChecked(true);
     f->form->control<RadioGroup>("RadioGroup2")->setItemIndex(3);

@@ -3,6 +3,7 @@
 
 #include "protocolarchive.h"
 #include "protocolfields.h"
+#include "resultrecord.h"
 
 #include "controls.h"
 #include "errorreport.h"
@@ -20,9 +21,10 @@ const QString FlashPrefix = ProtocolFields::find(ProtocolFields::FlashTemperatur
 
 } // namespace
 
-AssessmentController::AssessmentController(const RecordsController &records, const Ui::PageMain &main,
-                                           const Ui::PageProtocol &protocol, ProtocolArchive &archive)
-    : Ui::PageMain(main), Ui::PageProtocol(protocol), m_records(records), m_archive(archive)
+AssessmentController::AssessmentController(const RecordsController &records, const ResultRecord &results,
+                                           const Ui::PageMain &main, const Ui::PageProtocol &protocol,
+                                           ProtocolArchive &archive)
+    : Ui::PageMain(main), Ui::PageProtocol(protocol), m_records(records), m_results(results), m_archive(archive)
 {
     connect(AssessmentButton, &QPushButton::clicked, this, [this] { runGuarded([this] { AssessmentButtonClick(); }); });
 }
@@ -51,14 +53,10 @@ QHash<QString, QString> AssessmentController::assessmentTexts() const
 {
     QHash<QString, QString> texts = m_records.stateTexts();
     texts.insert(u"ProtocolNumber"_s, ProtocolNumber->text());
-    for (QLineEdit *e : {Unom, Unom2, Pnom, ElectricStrength, AcidNumber, WaterContent, FlashTemperature})
-        texts.insert(e->objectName(), e->text());
-    texts.insert(u"Circuit"_s, Circuit->currentText());
-    const auto chosen = [](const RadioGroup *g) {
-        return g->itemIndex() >= 0 ? g->items().value(g->itemIndex()) : QString();
-    };
-    texts.insert(u"Material"_s, chosen(Material));
-    texts.insert(u"FasNumber"_s, chosen(FasNumber));
+    using enum ResultId;
+    for (ResultId id : {Unom, Unom2, Pnom, ElectricStrength, AcidNumber, WaterContent, FlashTemperature, Circuit,
+                        Material, FasNumber})
+        texts.insert(Results::quantity(id).key, m_results.text(id));
     return texts;
 }
 

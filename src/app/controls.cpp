@@ -73,8 +73,11 @@ void RadioGroup::rebuild()
         before = b;
         m_buttons.append(b);
     }
+    const bool changed = m_index != -1;
     m_index = -1;
     updateTabStop();
+    if (changed)
+        emit itemIndexChanged();
 }
 
 // The group is one stop of the keyboard order: its selected item, or the first when
@@ -136,6 +139,8 @@ void RadioGroup::setItemIndex(int index)
     for (int i = 0; i < m_buttons.size(); ++i)
         m_buttons[i]->setChecked(i == index);
     updateTabStop();
+    if (changed)
+        emit itemIndexChanged();
     if (changed && index >= 0)
         emit clicked();
 }

@@ -35,6 +35,8 @@ public:
 
 signals:
     void clicked();
+    // The selection changed, to an item or to none, by whatever means.
+    void itemIndexChanged();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -8,6 +8,7 @@
 #include "errorreport.h"
 #include "prompts.h"
 #include "ratedentry.h"
+#include "resultrecord.h"
 #include "serialchannel.h"
 #include "settingsfile.h"
 
@@ -168,6 +169,15 @@ void LinkController::lineQuiet()
     takeLinkUpdate(Link->receiver.lineQuiet(Readings, linkContext()));
 }
 
+std::optional<ResultId> LinkController::resistanceTarget() const
+{
+    const int tap = RadioGroup2->itemIndex();
+    const int pair = RadioGroup3->itemIndex();
+    if (tap < 0 || pair < 0)
+        return std::nullopt;
+    return Results::resistance(tap, pair);
+}
+
 void LinkController::takeLinkUpdate(const LinkUpdate &u)
 {
     if (u.lastGoodKind) {
@@ -178,7 +188,8 @@ void LinkController::takeLinkUpdate(const LinkUpdate &u)
     // A result, not a readout: written at once into the cell selected now.
     if (u.Resistance && u.resistanceText) {
         Resistance = *u.Resistance;
-        ResistenceGrid->setCell(RadioGroup2->itemIndex(), RadioGroup3->itemIndex(), *u.resistanceText);
+        if (const auto cell = resistanceTarget())
+            m_window.results().set(*cell, *u.resistanceText);
     }
     if (u.readings) {
         Readings = *u.readings;

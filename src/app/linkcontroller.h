@@ -57,6 +57,8 @@ public:
     void PortSearchTimer();
     // Writes the readouts still waiting for the screen timer, before a test computes.
     void showPendingReadouts();
+    // The cell of the resistance table chosen now (tap and phase pair); none without both.
+    std::optional<ResultId> resistanceTarget() const;
     void writeLinkScreen();
 
     // The framer with its buffer, the packet counters and the interval clock, and what

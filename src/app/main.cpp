@@ -4,6 +4,7 @@
 #include "controls.h"
 #include "errorreport.h"
 #include "instrumentranges.h"
+#include "resultbinding.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -55,6 +56,9 @@ TForm1::TForm1(QWidget *parent) : QWidget(parent)
 
     connectShell();
     FormCreate();
+    // Before any controller connects to the entries: whoever reacts to a typed text finds
+    // it in the record already.
+    new ResultBinding(m_results, *this);
 }
 
 TForm1::~TForm1() = default;
@@ -104,14 +108,21 @@ void TForm1::sBitBtn2Click()
         e->clear();
     Circuit->setEditText(QString());
     Freq2->setText(QStringLiteral("50"));
-    for (QLabel *l : {Uab00, Ubc00, Uca00, Ia00, Ic00, Ib00, Ixx00, Ixx01, Pxx00})
-        l->clear();
-    for (QLabel *l : {Uab10, Ubc10, Uca10, Ukz100, Ukz101, Ukz102, Ukz110, Ukz111, Ukz112,
-                      Ia10, Ic10, Ib10, Ikz10, Pkz10, Pkz11, Pkz12})
-        l->clear();
-    TransformGrid->clearCells();
-    Group->clear();
-    ResistenceGrid->clearCells();
+    {
+        using enum ResultId;
+        for (ResultId id : {Uab00, Ubc00, Uca00, Ia00, Ic00, Ib00, Ixx00, Ixx01, Pxx00})
+            m_results.clear(id);
+        for (ResultId id : {Uab10, Ubc10, Uca10, Ukz100, Ukz101, Ukz102, Ukz110, Ukz111, Ukz112,
+                            Ia10, Ic10, Ib10, Ikz10, Pkz10, Pkz11, Pkz12})
+            m_results.clear(id);
+    }
+    for (int c = 0; c < TransformGridColumns; ++c)
+        for (int r = 0; r < TransformGridRows; ++r)
+            m_results.clear(Results::transformCell(c, r));
+    m_results.clear(ResultId::Group);
+    for (int c = 0; c < ResistenceGridColumns; ++c)
+        for (int r = 0; r < ResistenceGridRows; ++r)
+            m_results.clear(Results::resistenceCell(c, r));
     RepairNumber->clear();
     Conclusion->setPlainText(QStringLiteral("Трансформатор годен к эксплуатации"));
     for (QLineEdit *e : {RHigh15, RHigh60, RLow15, RLow60, Uhigh, Ulow, Thigh, Tlow})

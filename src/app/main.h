@@ -1,6 +1,7 @@
 #pragma once
 
 #include "inputerrors.h"
+#include "resultrecord.h"
 
 #include "ui_form1.h"
 #include "ui_page_chort.h"
@@ -64,6 +65,12 @@ public:
     }
     StringGrid *grid(const QString &name) const;
 
+    // The results the window shows, as data: the tests write them here, one binding table
+    // (resultbinding.h) shows them in the controls, and the records, the protocol, the
+    // archive and the judgement read them here.
+    ResultRecord &results() { return m_results; }
+    const ResultRecord &results() const { return m_results; }
+
     // The tab pages in their order, for code that needs them by index.
     enum PageIndex { PageMain, PageIdle, PageChort, PageTransformations, PageResistence, PageProtocol };
 
@@ -107,6 +114,7 @@ private:
     InputErrors &inputErrors() { return *m_inputErrors; }
 
     QHash<QString, QWidget *> m_controls;
+    ResultRecord m_results;
     bool m_shown = false;
     std::unique_ptr<InputErrors> m_inputErrors;
 };

@@ -15,7 +15,7 @@ ProgramWindows::ProgramWindows()
       protocol(form1, form1.form<Ui::PageMain>(), form1.form<Ui::PageTransformations>(),
                form1.form<Ui::PageResistence>(), form1.form<Ui::PageProtocol>(), form3),
       archive(form1, records, form1.form<Ui::PageMain>(), form1.form<Ui::PageProtocol>(), form3, form4),
-      assessment(records, form1.form<Ui::PageMain>(), form1.form<Ui::PageProtocol>(), archive.archive())
+      assessment(records, form1.results(), form1.form<Ui::PageMain>(), form1.form<Ui::PageProtocol>(), archive.archive())
 {
     form4.setDocument(&form3);
 }

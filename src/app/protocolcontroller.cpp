@@ -5,6 +5,7 @@
 #include "errorreport.h"
 #include "filling.h"
 #include "report.h"
+#include "resultrecord.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -24,26 +25,30 @@ ProtocolController::ProtocolController(const TForm1 &window, const Ui::PageMain 
 
 void ProtocolController::PreviwClick()
 {
+    const ResultRecord &results = m_window.results();
     FillingInput input;
-    for (const QString &name : fillingControlNames())
-        input.texts.insert(name, controlText(m_window.control(name)));
+    // Results from the record; the names and the people from their entries.
+    for (const QString &name : fillingControlNames()) {
+        const std::optional<ResultId> id = Results::byKey(name);
+        input.texts.insert(name, id ? results.text(*id) : controlText(m_window.control(name)));
+    }
     input.firm = Firm->toPlainText();
     input.conclusion = Conclusion->toPlainText();
     // No phase count chosen yet prints an empty field instead of abandoning the protocol.
-    input.fasNumber = FasNumber->items().value(FasNumber->itemIndex());
+    input.fasNumber = results.text(ResultId::FasNumber);
     input.isolationTicked = IsolationCheckBox->isChecked();
-    const auto columns = [](const StringGrid *grid, int count) {
+    const auto columns = [&results](ResultId (*cell)(int, int), int count, int rows) {
         QList<QStringList> out;
         for (int c = 0; c < count; ++c) {
             QStringList cells;
-            for (int r = 0; r < grid->rowCount(); ++r)
-                cells.append(grid->cell(c, r));
+            for (int r = 0; r < rows; ++r)
+                cells.append(results.text(cell(c, r)));
             out.append(cells);
         }
         return out;
     };
-    input.transformColumns = columns(TransformGrid, TransformColumnsPrinted);
-    input.resistenceColumns = columns(ResistenceGrid, ResistenceColumnsPrinted);
+    input.transformColumns = columns(&Results::transformCell, TransformColumnsPrinted, TransformGridRows);
+    input.resistenceColumns = columns(&Results::resistenceCell, ResistenceColumnsPrinted, ResistenceGridRows);
 
     for (const FieldValue &v : fillProtocol(input)) {
         switch (v.kind) {

@@ -13,6 +13,7 @@
 #include "ratedentry.h"
 #include "report.h"
 #include "recordslocation.h"
+#include "resultrecord.h"
 #include "serialchannel.h"
 #include "settingsfile.h"
 #include "statefile.h"
@@ -147,11 +148,17 @@ void RecordsController::FormShow()
         StatusBarMain->setText(notice);
 }
 
-// The text every state key stands for as the window shows it now.
+// The text every state key stands for now: a result from the record, the type's name, the
+// serial number and the conclusion from their entries.
 QHash<QString, QString> RecordsController::stateTexts() const
 {
+    const ResultRecord &results = m_window.results();
     QHash<QString, QString> texts;
     for (const StateKey &k : StateFile::keys()) {
+        if (const std::optional<ResultId> id = Results::byKey(k.key)) {
+            texts.insert(k.key, results.text(*id));
+            continue;
+        }
         switch (k.kind) {
         case StateKey::Kind::Text:
             texts.insert(k.key, controlText(m_window.control(k.control)));
@@ -174,16 +181,18 @@ void RecordsController::restoreState()
     for (qsizetype i = 0; i < entries.size() && i < keys.size(); ++i) {
         const StateKey &k = keys[i];
         const QString &text = entries[i].second;
-        switch (k.kind) {
-        case StateKey::Kind::Text: {
-            QWidget *w = m_window.control(k.control);
-            // An insulation field recomputes its coefficient as typing would.
-            setControlText(w, text);
+        if (const std::optional<ResultId> id = Results::byKey(k.key)) {
+            // An insulation entry recomputes its coefficient as typing would.
+            m_window.results().set(*id, text);
             // At start-up the window itself is the sender: an empty temperature is reported.
-            if (w == Temperature)
+            if (*id == ResultId::Temperature)
                 m_rated.TemperatureExit(&m_window);
-            break;
+            continue;
         }
+        switch (k.kind) {
+        case StateKey::Kind::Text:
+            setControlText(m_window.control(k.control), text);
+            break;
         case StateKey::Kind::ListIndex: {
             auto *combo = qobject_cast<QComboBox *>(m_window.control(k.control));
             // The link follows the range lists' changes; an unchanged one is in force already.
@@ -268,17 +277,19 @@ void RecordsController::loadType(bool clearFirst)
 
 TransformerType RecordsController::typeOnPage() const
 {
+    // The rated values from the record; the two choices by their place in the list.
+    const ResultRecord &results = m_window.results();
     TransformerType type;
-    type.unom = Unom->text();
-    type.unom2 = Unom2->text();
-    type.inom = Inom->text();
-    type.inom2 = Inom2->text();
-    type.pnom = Pnom->text();
-    type.freq2 = Freq2->text();
+    type.unom = results.text(ResultId::Unom);
+    type.unom2 = results.text(ResultId::Unom2);
+    type.inom = results.text(ResultId::Inom);
+    type.inom2 = results.text(ResultId::Inom2);
+    type.pnom = results.text(ResultId::Pnom);
+    type.freq2 = results.text(ResultId::Freq2);
     type.material = Material->itemIndex();
     type.fasNumber = FasNumber->itemIndex();
-    type.transformerWeight = TransformerWeight->text();
-    type.circuit = Circuit->currentText();
+    type.transformerWeight = results.text(ResultId::TransformerWeight);
+    type.circuit = results.text(ResultId::Circuit);
     return type;
 }
 

@@ -5,11 +5,11 @@
 #include "bencherror.h"
 #include "controls.h"
 #include "errorreport.h"
-#include "fieldsink.h"
 #include "insulationtest.h"
 #include "noloadtest.h"
 #include "ratiotest.h"
 #include "resistancetest.h"
+#include "resultrecord.h"
 #include "serialchannel.h"
 #include "shortcircuittest.h"
 
@@ -18,39 +18,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
-
-namespace {
-
-// Writes the calculations' texts straight into the controls of the same name, so a
-// step that fails leaves the fields written before it showing their new texts.
-class WindowSink : public FieldSink {
-public:
-    explicit WindowSink(const TForm1 *window) : m_window(window) {}
-
-    void setText(const QString &field, const QString &text) override
-    {
-        QWidget *w = m_window->control(field);
-        if (auto *label = qobject_cast<QLabel *>(w))
-            label->setText(text);
-        else if (auto *edit = qobject_cast<QLineEdit *>(w))
-            edit->setText(text);
-        else
-            throw BenchError(QStringLiteral("Нет поля ") + field);
-    }
-
-    void setCell(const QString &grid, int column, int row, const QString &text) override
-    {
-        StringGrid *g = m_window->grid(grid);
-        if (!g)
-            throw BenchError(QStringLiteral("Нет таблицы ") + grid);
-        g->setCell(column, row, text);
-    }
-
-private:
-    const TForm1 *m_window;
-};
-
-} // namespace
 
 TestsController::TestsController(TForm1 &window, LinkController &link, const RatedValues &rated, const Ui::PageMain &main, const Ui::PageIdle &idle,
                                  const Ui::PageChort &shortCircuit, const Ui::PageTransformations &ratio,
@@ -84,29 +51,27 @@ TestsController::TestsController(TForm1 &window, LinkController &link, const Rat
 void TestsController::IdleStateClick()
 {
     m_link.showPendingReadouts();
-    WindowSink sink(&m_window);
-    runNoLoadTest(m_link.Readings, m_rated, m_link.Scaling.CurrentDigits, FasNumber->itemIndex() == 0, sink);
+    runNoLoadTest(m_link.Readings, m_rated, m_link.Scaling.CurrentDigits, FasNumber->itemIndex() == 0,
+                  m_window.results());
 }
 
 void TestsController::ShortStateClick()
 {
     m_link.showPendingReadouts();
-    WindowSink sink(&m_window);
-    runShortCircuitTest(m_link.Readings, m_rated, m_link.Scaling.CurrentDigits, FasNumber->itemIndex() == 0, sink);
+    runShortCircuitTest(m_link.Readings, m_rated, m_link.Scaling.CurrentDigits, FasNumber->itemIndex() == 0,
+                        m_window.results());
 }
 
 void TestsController::TransformClick()
 {
     m_link.showPendingReadouts();
-    WindowSink sink(&m_window);
     runRatioTest(m_link.Readings, m_rated, m_link.Scaling.VoltageDigits, RadioGroup1->itemIndex(),
-                 FasNumber->itemIndex() == 0, sink);
+                 FasNumber->itemIndex() == 0, m_window.results());
 }
 
 void TestsController::TransformGridDblClick()
 {
-    WindowSink sink(&m_window);
-    clearRatioTap(RadioGroup1->itemIndex(), sink);
+    clearRatioTap(RadioGroup1->itemIndex(), m_window.results());
 }
 
 namespace {
@@ -127,7 +92,8 @@ void TestsController::ResistClick()
     m_link.setResistancePaused(false);
     for (RadioGroup *g : {RadioGroup2, RadioGroup3, RadioGroup4, ResistenceRange1})
         g->setEnabled(false);
-    ResistenceGrid->setCell(RadioGroup2->itemIndex(), RadioGroup3->itemIndex(), QString());
+    if (const auto cell = m_link.resistanceTarget())
+        m_window.results().clear(*cell);
     const auto command = resistanceStartCommand(ResistenceRange1->itemIndex());
     if (!command)
         return;
@@ -161,9 +127,9 @@ void TestsController::RadioGroup4Click()
 
 void TestsController::sButton1Click()
 {
-    WindowSink sink(&m_window);
-    computeImbalances([this](int column, int row) { return ResistenceGrid->cell(column, row); },
-                      QLocale::system(), sink);
+    const ResultRecord &results = m_window.results();
+    computeImbalances([&results](int column, int row) { return results.text(Results::resistance(column, row)); },
+                      QLocale::system(), m_window.results());
 }
 
 void TestsController::Button1Click()
@@ -180,8 +146,9 @@ void TestsController::Button2Click()
 
 void TestsController::RIEnter()
 {
-    WindowSink sink(&m_window);
-    computeAbsorptionCoefficients({RHigh15->text(), RHigh60->text(), RLow15->text(), RLow60->text(),
-                                   RHL15->text(), RHL60->text()},
-                                  sink);
+    using enum ResultId;
+    ResultRecord &results = m_window.results();
+    computeAbsorptionCoefficients({results.text(RHigh15), results.text(RHigh60), results.text(RLow15),
+                                   results.text(RLow60), results.text(RHL15), results.text(RHL60)},
+                                  results);
 }

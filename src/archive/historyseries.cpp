@@ -2,7 +2,7 @@
 
 #include "archivecomparison.h"
 #include "protocolfields.h"
-#include "statefile.h"
+#include "resultrecord.h"
 #include "typednumber.h"
 
 #include <QHash>
@@ -21,9 +21,9 @@ constexpr int LowWinding = 5; // the resistance grid's column of the LV winding
 const QString RatioRows[] = {u"AB"_s, u"BC"_s, u"CA"_s};
 const QString ResistanceRows[] = {u"AB"_s, u"CA"_s, u"BC"_s};
 const QString GapNames[] = {u"ВН - К"_s, u"НН - К"_s, u"ВН - НН"_s};
-const QString R15Keys[] = {u"RHigh15"_s, u"RLow15"_s, u"RHL15"_s};
-const QString R60Keys[] = {u"RHigh60"_s, u"RLow60"_s, u"RHL60"_s};
-const QString KabsKeys[] = {u"KabsHigh"_s, u"KabsLow"_s, u"KabsHL"_s};
+const ResultId R15Ids[] = {ResultId::RHigh15, ResultId::RLow15, ResultId::RHL15};
+const ResultId R60Ids[] = {ResultId::RHigh60, ResultId::RLow60, ResultId::RHL60};
+const ResultId KabsIds[] = {ResultId::KabsHigh, ResultId::KabsLow, ResultId::KabsHL};
 
 // The oil's results stand on the protocol after their caption (the protocol's fields).
 struct OilField {
@@ -40,28 +40,28 @@ const OilField OilFields[] = {
     {u"oil.flash", u"Температура вспышки масла", u"°C", ProtocolFields::FlashTemperature, u"oil.flash"},
 };
 
-// One plain result by its state key.
+// One plain result of the record.
 struct Single {
     const char16_t *id;
     const char16_t *title;
     const char16_t *unit;
     const char16_t *symbol;
-    const char16_t *key;
+    ResultId result;
     const char16_t *normId;
 };
 const Single Singles[] = {
-    {u"i0.percent", u"Ток холостого хода, %", u"%", u"I0", u"Ixx01", u"noload.current"},
-    {u"i0", u"Ток холостого хода, А", u"А", u"I0", u"Ixx00", u""},
-    {u"p0", u"Потери холостого хода", u"Вт", u"P0", u"Pxx00", u"losses.p0"},
-    {u"uk75.percent", u"Напряжение короткого замыкания при 75 °C, %", u"%", u"uk", u"Ukz112", u"uk"},
-    {u"uk75", u"Напряжение короткого замыкания при 75 °C, В", u"В", u"Uк", u"Ukz102", u""},
-    {u"pk75", u"Потери короткого замыкания при 75 °C", u"Вт", u"Pк", u"Pkz12", u"losses.pk"},
+    {u"i0.percent", u"Ток холостого хода, %", u"%", u"I0", ResultId::Ixx01, u"noload.current"},
+    {u"i0", u"Ток холостого хода, А", u"А", u"I0", ResultId::Ixx00, u""},
+    {u"p0", u"Потери холостого хода", u"Вт", u"P0", ResultId::Pxx00, u"losses.p0"},
+    {u"uk75.percent", u"Напряжение короткого замыкания при 75 °C, %", u"%", u"uk", ResultId::Ukz112, u"uk"},
+    {u"uk75", u"Напряжение короткого замыкания при 75 °C, В", u"В", u"Uк", ResultId::Ukz102, u""},
+    {u"pk75", u"Потери короткого замыкания при 75 °C", u"Вт", u"Pк", ResultId::Pkz12, u"losses.pk"},
 };
 
 // The low-voltage rows read ab, ca, bc for a delta winding, a0, b0, c0 for a star.
 bool lowVoltageIsDelta(const ArchiveRecord &record)
 {
-    const QString circuit = record.fields.value(ProtocolFields::Circuit, record.results.value(u"Circuit"_s)).simplified();
+    const QString circuit = record.fields.value(ProtocolFields::Circuit, record.results.value(Results::quantity(ResultId::Circuit).key)).simplified();
     return circuit == u"U / D - 11" || circuit == u"D / D - 0";
 }
 
@@ -70,9 +70,11 @@ bool sameSerial(const QString &a, const QString &b)
     return a.trimmed().compare(b.trimmed(), Qt::CaseInsensitive) == 0;
 }
 
-std::optional<double> result(const ArchiveRecord &record, const QString &key)
+// An archived result, kept under its quantity's key. Read leniently: the record may come
+// from another bench or another region's separator.
+std::optional<double> result(const ArchiveRecord &record, ResultId id)
 {
-    return leadingValue(record.results.value(key));
+    return leadingValue(record.results.value(Results::quantity(id).key));
 }
 
 using Reader = std::function<std::optional<double>(const ArchiveRecord &)>;
@@ -110,8 +112,8 @@ QString materialName(const Options &options)
 Reader reducedResistance(int tap, int row, double constant)
 {
     return [=](const ArchiveRecord &record) -> std::optional<double> {
-        const std::optional<double> r = result(record, StateFile::gridKey(StateFile::ResistenceGrid, tap, row));
-        const std::optional<double> theta = result(record, u"Temperature"_s);
+        const std::optional<double> r = result(record, Results::resistance(tap, row));
+        const std::optional<double> theta = result(record, ResultId::Temperature);
         if (!r || !theta || constant + *theta <= 0)
             return std::nullopt;
         return *r * (constant + ReferenceTemperature) / (constant + *theta);
@@ -121,10 +123,10 @@ Reader reducedResistance(int tap, int row, double constant)
 Reader kabs(int gap)
 {
     return [gap](const ArchiveRecord &record) -> std::optional<double> {
-        if (const std::optional<double> k = result(record, KabsKeys[gap]))
+        if (const std::optional<double> k = result(record, KabsIds[gap]))
             return k;
-        const std::optional<double> r15 = result(record, R15Keys[gap]);
-        const std::optional<double> r60 = result(record, R60Keys[gap]);
+        const std::optional<double> r15 = result(record, R15Ids[gap]);
+        const std::optional<double> r60 = result(record, R60Ids[gap]);
         if (r15 && r60 && *r15 > 0)
             return *r60 / *r15;
         return std::nullopt;
@@ -136,7 +138,7 @@ std::optional<ChartPlan> planOf(const QString &id, const ArchiveRecord *latest, 
     for (const Single &s : Singles) {
         if (id != QStringView(s.id))
             continue;
-        const QString key = QString::fromUtf16(s.key);
+        const ResultId key = s.result;
         const QString unit = QString::fromUtf16(s.unit);
         ChartPlan plan{QString::fromUtf16(s.title), unit, QString::fromUtf16(s.symbol) + u", "_s + unit, {}};
         plan.lines.append({plan.title, QString::fromUtf16(s.normId), -1, -1,
@@ -166,7 +168,7 @@ std::optional<ChartPlan> planOf(const QString &id, const ArchiveRecord *latest, 
     if (group == u"ratio" && ok && index >= 0 && index < HighTaps) {
         ChartPlan plan{u"Коэффициент трансформации, положение "_s + TapNames[index], QString(), u"K"_s, {}};
         for (int row = 0; row < 3; ++row) {
-            const QString key = StateFile::gridKey(StateFile::TransformGrid, 2 * index + 1, row);
+            const ResultId key = Results::ratio(index, row);
             plan.lines.append({RatioRows[row], u"ratio.factory"_s, index, row,
                                [key](const ArchiveRecord &r) { return result(r, key); }});
         }
@@ -188,7 +190,7 @@ std::optional<ChartPlan> planOf(const QString &id, const ArchiveRecord *latest, 
     }
     if (group == u"insulation" && ok && index >= 0 && index < 3) {
         ChartPlan plan{u"Сопротивление изоляции "_s + GapNames[index], u"МОм"_s, u"R, МОм"_s, {}};
-        const QString k15 = R15Keys[index], k60 = R60Keys[index];
+        const ResultId k15 = R15Ids[index], k60 = R60Ids[index];
         plan.lines.append({u"R15"_s, QString(), index, -1, [k15](const ArchiveRecord &r) { return result(r, k15); }});
         plan.lines.append({u"R60"_s, u"insulation.r60"_s, index, -1,
                            [k60](const ArchiveRecord &r) { return result(r, k60); }});

@@ -7,5 +7,7 @@ inline constexpr int VoltageTransformerItemCount = 3;  // cbVoltage
 
 inline constexpr int TransformGridColumns = 12;
 inline constexpr int TransformGridRows = 3;
+inline constexpr int TransformGrid1Columns = 4;
+inline constexpr int TransformGrid1Rows = 3;
 inline constexpr int ResistenceGridColumns = 7;
 inline constexpr int ResistenceGridRows = 4;

@@ -1,4 +1,5 @@
 #include "assessmentwindow.h"
+#include "resultrecord.h"
 #include "cataloguefile.h"
 #include "declaredstore.h"
 #include "operatortyping.h"
@@ -99,7 +100,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(w));
         QCOMPARE(verdictOf(w, u"losses.p0"_s), u"не оценивается: нет измерения"_s);
 
-        f->form->control<QLabel>("Pxx00")->setText(u"  600.0"_s);
+        f->form->results().set(ResultId::Pxx00, u"  600.0"_s);
         QTRY_COMPARE(verdictOf(w, u"losses.p0"_s), u"не оценивается: нет паспортного значения P0"_s);
         type(w->p0Edit, u"500"_s);
         QCOMPARE(verdictOf(w, u"losses.p0"_s), u"не соответствует"_s);
@@ -111,10 +112,10 @@ private slots:
 
         // A new no-load result reaches the open window without a touch; P0 within its +15 %
         // conforms once the total is known to be within its +10 %.
-        f->form->control<QLabel>("Pxx00")->setText(u"  570.0"_s);
+        f->form->results().set(ResultId::Pxx00, u"  570.0"_s);
         QTRY_COMPARE(verdictOf(w, u"losses.p0"_s), u"не оценивается: полные потери не оценены (нет измерения)"_s);
         type(w->pkEdit, u"3000"_s);
-        f->form->control<QLabel>("Pkz12")->setText(u"  3000"_s);
+        f->form->results().set(ResultId::Pkz12, u"  3000"_s);
         QTRY_COMPARE(verdictOf(w, u"losses.p0"_s), u"соответствует"_s);
         QCOMPARE(colourOf(w, u"losses.p0"_s), AssessmentWindow::verdictColour(Verdict::Complies));
         QVERIFY(w->summary->text().contains(u"соответствует - 3"_s));
@@ -253,7 +254,7 @@ private slots:
     void anEngineersVerdictNeedsAReasonAndShowsAsManual()
     {
         f->form->control<QLineEdit>("RepairNumber")->setText(u"77"_s);
-        f->form->control<QLabel>("Pxx00")->setText(u"600"_s);
+        f->form->results().set(ResultId::Pxx00, u"600"_s);
         AssessmentWindow *w = openWindow();
         QVERIFY(w);
         type(w->p0Edit, u"500"_s);
@@ -313,7 +314,7 @@ private slots:
     {
         f->form->control<QLineEdit>("ProtocolNumber")->setText(u"12"_s);
         f->form->control<QLineEdit>("RepairNumber")->setText(u"4711"_s);
-        f->form->control<QLabel>("Pxx00")->setText(u"600"_s);
+        f->form->results().set(ResultId::Pxx00, u"600"_s);
         AssessmentWindow *w = openWindow();
         QVERIFY(w);
         type(w->p0Edit, u"500"_s);

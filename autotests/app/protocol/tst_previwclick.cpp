@@ -1,4 +1,5 @@
 #include "Unit4.h"
+#include "resultrecord.h"
 #include "filling.h"
 #include "operatortyping.h"
 #include "report.h"
@@ -106,11 +107,11 @@ void TstPreviwClick::controlTextsReachBothPages()
     w->control<QLineEdit>("Unom2")->setText(u"10000"_s);
     w->control<QLineEdit>("Unom")->setText(u"400"_s);
     w->control<QLineEdit>("Temperature")->setText(u"25"_s);
-    w->control<QLabel>("Ixx01")->setText(u"2.10"_s);
-    w->control<QLabel>("Pkz12")->setText(u"3700"_s);
-    w->control<StringGrid>("TransformGrid")->setCell(0, 0, u"2625.0"_s);
-    w->control<StringGrid>("TransformGrid")->setCell(0, 2, u"2624.0"_s);
-    w->control<StringGrid>("ResistenceGrid")->setCell(5, 1, u"0,006"_s);
+    w->results().set(ResultId::Ixx01, u"2.10"_s);
+    w->results().set(ResultId::Pkz12, u"3700"_s);
+    w->results().set(Results::transformCell(0, 0), u"2625.0"_s);
+    w->results().set(Results::transformCell(0, 2), u"2624.0"_s);
+    w->results().set(Results::resistenceCell(5, 1), u"0,006"_s);
     w->control<QPlainTextEdit>("Firm")->setPlainText(u"ООО Ромашка\nцех 2"_s);
     f->showPageOf(w->control<QPlainTextEdit>("Conclusion"));
     w->control<QPlainTextEdit>("Conclusion")->clear();
@@ -150,8 +151,8 @@ void TstPreviwClick::noPhaseCountChosenPrintsAnEmptyFieldAndGoesOn()
 {
     TForm1 *w = f->form;
     QCOMPARE(w->control<RadioGroup>("FasNumber")->itemIndex(), -1);
-    w->control<QLabel>("Pkz12")->setText(u"3700"_s);
-    w->control<StringGrid>("ResistenceGrid")->setCell(0, 0, u"5,92"_s);
+    w->results().set(ResultId::Pkz12, u"3700"_s);
+    w->results().set(Results::resistenceCell(0, 0), u"5,92"_s);
     press();
     QVERIFY(f->prompts.messages.isEmpty());
     QCOMPARE(caption("QRFasNumber"), QString());

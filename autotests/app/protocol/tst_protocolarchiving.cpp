@@ -1,4 +1,5 @@
 #include "Unit4.h"
+#include "resultrecord.h"
 #include "archivewindow.h"
 #include "historywindow.h"
 #include "report.h"
@@ -108,7 +109,7 @@ void TstProtocolArchiving::fillAndPress(const QString &conclusion)
     w->control<QComboBox>("Name")->setEditText(u"ТМ-250/10"_s);
     w->control<QLineEdit>("RepairNumber")->setText(u"4711"_s);
     w->control<QPlainTextEdit>("Firm")->setPlainText(u"ООО Ромашка"_s);
-    w->control<QLabel>("Pxx00")->setText(u"1240"_s);
+    w->results().set(ResultId::Pxx00, u"1240"_s);
     w->control<QPlainTextEdit>("Conclusion")->setPlainText(conclusion);
     f->click(w->control<QPushButton>("Previw"));
     // Page 1 is laid out in a step of its own after the click.
@@ -197,7 +198,7 @@ void TstProtocolArchiving::entriesChangedAfterTheFillingDoNotReachTheRecord()
     fillAndPress();
     f->form->control<QLineEdit>("RepairNumber")->setText(u"9999"_s);
     f->form->control<QComboBox>("Name")->setEditText(u"ТМ-400/10"_s);
-    f->form->control<QLabel>("Pxx00")->setText(u"2000"_s);
+    f->form->results().set(ResultId::Pxx00, u"2000"_s);
     produce(Way::Print);
     const QList<ArchiveSummary> list = summaries();
     QCOMPARE(list.size(), 1);
@@ -333,7 +334,7 @@ void TstProtocolArchiving::historyPointOpensItsProtocolInThePreview()
     fillAndPress();
     produce(Way::Print);
     f->form->control<QLineEdit>("ProtocolNumber")->setText(u"13"_s);
-    f->form->control<QLabel>("Pxx00")->setText(u"1300"_s);
+    f->form->results().set(ResultId::Pxx00, u"1300"_s);
     f->click(f->form->control<QPushButton>("Previw"));
     QCoreApplication::processEvents();
     produce(Way::Print);

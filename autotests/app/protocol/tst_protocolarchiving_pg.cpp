@@ -1,4 +1,5 @@
 #include "Unit4.h"
+#include "resultrecord.h"
 #include "archivelistmodel.h"
 #include "archivewindow.h"
 #include "keyvaluefile.h"
@@ -84,7 +85,7 @@ private slots:
             w->control<QComboBox>("Name")->setEditText(u"ТМ-250/10"_s);
             w->control<QLineEdit>("RepairNumber")->setText(QString::number(4700 + i));
             w->control<QPlainTextEdit>("Firm")->setPlainText(u"ООО Ромашка"_s);
-            w->control<QLabel>("Pxx00")->setText(u"1240"_s);
+            w->results().set(ResultId::Pxx00, u"1240"_s);
             f.click(w->control<QPushButton>("Previw"));
             // Page 1 is laid out in a step of its own after the click.
             QCoreApplication::processEvents();

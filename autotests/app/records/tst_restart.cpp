@@ -1,4 +1,5 @@
 #include "restartfixture.h"
+#include "resultrecord.h"
 #include "transformertypes.h"
 
 #include "cataloguefile.h"
@@ -142,11 +143,11 @@ void TstRestart::storedResultsStayWhenTheTypeIsLoadedAtStart()
     QVERIFY(f->start());
     QVERIFY(f->choose(f->form->control<QComboBox>("Name"), TypeName));
     TForm1 *w = f->form;
-    w->control<QLabel>("Uab00")->setText(QStringLiteral("400.0"));
-    w->control<QLabel>("Pkz10")->setText(QStringLiteral("1234.6"));
-    w->control<StringGrid>("TransformGrid")->setCell(1, 0, QStringLiteral("25.01"));
-    w->control<QLabel>("Group")->setText(QStringLiteral("11"));
-    w->control<StringGrid>("ResistenceGrid")->setCell(1, 2, QStringLiteral("12.3"));
+    w->results().set(ResultId::Uab00, QStringLiteral("400.0"));
+    w->results().set(ResultId::Pkz10, QStringLiteral("1234.6"));
+    w->results().set(Results::transformCell(1, 0), QStringLiteral("25.01"));
+    w->results().set(ResultId::Group, QStringLiteral("11"));
+    w->results().set(Results::resistenceCell(1, 2), QStringLiteral("12.3"));
     w->control<QLineEdit>("RepairNumber")->setText(QStringLiteral("4711"));
     w->control<QPlainTextEdit>("Conclusion")->setPlainText(QStringLiteral("Годен"));
     w->control<QLineEdit>("RHigh15")->setText(QStringLiteral("500"));
@@ -189,8 +190,8 @@ void TstRestart::everyEntryOfTheStateComesBackAsShown()
             QVERIFY2(c, qPrintable(k.control));
             if (c == w->control<QComboBox>("Name"))
                 w->control<QComboBox>("Name")->setEditText(QStringLiteral("Нет в каталоге"));
-            else if (auto *l = qobject_cast<QLabel *>(c))
-                l->setText(text);
+            else if (qobject_cast<QLabel *>(c))
+                w->results().set(*Results::byKey(k.key), text);
             else if (auto *e = qobject_cast<QLineEdit *>(c))
                 e->setText(text);
             else if (auto *m = qobject_cast<QPlainTextEdit *>(c))
@@ -199,7 +200,7 @@ void TstRestart::everyEntryOfTheStateComesBackAsShown()
             break;
         }
         case StateKey::Kind::GridCell:
-            w->findChild<StringGrid *>(k.control)->setCell(k.column, k.row, text);
+            w->results().set(*Results::byKey(k.key), text);
             break;
         case StateKey::Kind::ListIndex:
             break;
@@ -284,14 +285,14 @@ void TstRestart::resultsEmptiedByALaterTestComeBackEmpty()
                             "Ukz101", "Ukz102", "Pkz11", "Pkz12"};
     QVERIFY(f->start());
     for (const char *name : phases)
-        f->form->findChild<QLabel *>(name)->setText(QStringLiteral("1.23"));
-    f->form->control<StringGrid>("ResistenceGrid")->setCell(1, 1, QStringLiteral("7.5"));
+        f->form->results().set(*Results::byKey(QLatin1String(name)), QStringLiteral("1.23"));
+    f->form->results().set(Results::resistenceCell(1, 1), QStringLiteral("7.5"));
     QVERIFY(f->restart());
     QCOMPARE(f->shown("Ubc00"), QStringLiteral("1.23"));
 
     for (const char *name : phases)
-        f->form->findChild<QLabel *>(name)->clear();
-    f->form->control<StringGrid>("ResistenceGrid")->setCell(1, 1, QString());
+        f->form->results().clear(*Results::byKey(QLatin1String(name)));
+    f->form->results().set(Results::resistenceCell(1, 1), QString());
     f->form->control<QPlainTextEdit>("Conclusion")->clear();
     QVERIFY(f->restart());
     for (const char *name : phases)
@@ -437,7 +438,7 @@ void TstRestart::aSettingThatCannotBeWrittenAtCloseLeavesTheStateWritten()
 {
     QVERIFY(QDir().mkdir(f->filePath(SettingsFile::FileName)));
     QVERIFY(f->start());
-    f->form->control<QLabel>("Uab00")->setText(QStringLiteral("400.0"));
+    f->form->results().set(ResultId::Uab00, QStringLiteral("400.0"));
     f->showPageOf(f->form->control<QLineEdit>("Chief"));
     f->form->control<QLineEdit>("Chief")->setFocus(Qt::MouseFocusReason);
     typeText(f->form->control<QLineEdit>("Chief"), QStringLiteral("Кузнецов"));
@@ -556,7 +557,7 @@ void TstRestart::aStateThatCannotBeWrittenIsReportedAndTheWindowStillCloses()
     QVERIFY(QDir().mkdir(f->filePath(StateFile::FileName)));
     QVERIFY(f->start());
     QCOMPARE(f->messageTexts(), QString());
-    f->form->control<QLabel>("Uab00")->setText(QStringLiteral("400.0"));
+    f->form->results().set(ResultId::Uab00, QStringLiteral("400.0"));
     QVERIFY(f->close());
 
     QCOMPARE(f->prompts.messages.size(), 1);

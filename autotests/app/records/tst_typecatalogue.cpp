@@ -1,4 +1,5 @@
 #include "restartfixture.h"
+#include "resultrecord.h"
 #include "transformertypes.h"
 
 #include "cataloguefile.h"
@@ -92,10 +93,10 @@ void TstTypeCatalogue::compareShown(const TransformerType &t)
 void TstTypeCatalogue::fillResults()
 {
     TForm1 *w = f->form;
-    w->control<QLabel>("Uab00")->setText(QStringLiteral("400.0"));
-    w->control<QLabel>("Pkz12")->setText(QStringLiteral("1234.6"));
-    w->control<StringGrid>("TransformGrid")->setCell(2, 1, QStringLiteral("25.01"));
-    w->control<StringGrid>("ResistenceGrid")->setCell(1, 0, QStringLiteral("12.3"));
+    w->results().set(ResultId::Uab00, QStringLiteral("400.0"));
+    w->results().set(ResultId::Pkz12, QStringLiteral("1234.6"));
+    w->results().set(Results::transformCell(2, 1), QStringLiteral("25.01"));
+    w->results().set(Results::resistenceCell(1, 0), QStringLiteral("12.3"));
     w->control<QLineEdit>("RepairNumber")->setText(QStringLiteral("4711"));
     w->control<QPlainTextEdit>("Conclusion")->setPlainText(QStringLiteral("Не годен"));
 }

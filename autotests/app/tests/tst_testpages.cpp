@@ -1,4 +1,5 @@
 #include "arithmetic.h"
+#include "resultrecord.h"
 #include "controls.h"
 #include "errorreport.h"
 #include "operatortyping.h"
@@ -106,6 +107,14 @@ private slots:
 private:
     void press(QPushButton *button);
     QLabel *label(const QString &name) const { return f->form->findChild<QLabel *>(name); }
+    // A result the window shows before the test runs, as an earlier run would leave it.
+    void showBefore(const QString &name, const QString &text)
+    {
+        if (const std::optional<ResultId> id = Results::byKey(name))
+            f->form->results().set(*id, text);
+        else
+            label(name)->setText(text);
+    }
     void click(RadioGroup *group, int item);
 
     std::unique_ptr<WindowFixture> f;
@@ -155,7 +164,7 @@ void TstTestPages::noLoadStartShowsTheReadingsOfItsPhases()
     QFETCH(QStringList, texts);
     const QStringList fields{"Uab00", "Ubc00", "Uca00", "Ia00", "Ib00", "Ic00", "Ixx00", "Ixx01", "Pxx00"};
     for (const QString &f : fields)
-        label(f)->setText(QStringLiteral("9.99")); // an earlier three-phase run
+        showBefore(f, QStringLiteral("9.99")); // an earlier three-phase run
     f->form->control<QComboBox>("cbCurrent")->setCurrentIndex(1);
     click(f->form->control<RadioGroup>("FasNumber"), phases);
     f->windows->link.Readings = measured();
@@ -172,7 +181,7 @@ void TstTestPages::shortCircuitStartReducesToRatedCurrent()
 {
     click(f->form->control<RadioGroup>("FasNumber"), 0);
     for (const char *f : {"Ubc10", "Uca10", "Ib10", "Ic10"})
-        label(f)->setText(Old);
+        showBefore(QString::fromLatin1(f), Old);
     BenchReadings r = measured();
     r.Ptotal = 900;
     r.Iavg = 9;
@@ -233,7 +242,7 @@ void TstTestPages::failingStepKeepsTheFieldsWrittenBeforeItAndIsReported()
     QFETCH(QStringList, kept);
     for (QLabel *l : f->form->control<QWidget>("Idle")->findChildren<QLabel *>() + f->form->control<QWidget>("Chort")->findChildren<QLabel *>())
         if (l->frameShape() == QFrame::Box)
-            l->setText(Old);
+            showBefore(l->objectName(), Old);
     click(f->form->control<RadioGroup>("FasNumber"), 1);
     click(f->form->control<RadioGroup>("Material"), 0);
     f->windows->link.Readings = measured();
@@ -267,7 +276,7 @@ void TstTestPages::ratioStartFillsTheSelectedTapAndDoubleClickEmptiesIt()
 {
     click(f->form->control<RadioGroup>("FasNumber"), 1);
     click(f->form->control<RadioGroup>("RadioGroup1"), 2); // "III"
-    f->form->control<StringGrid>("TransformGrid")->setCell(0, 0, Old); // tap "I", measured before
+    f->form->results().set(Results::transformCell(0, 0), Old); // tap "I", measured before
     BenchReadings r = measured();
     r.Kab = 25.0L;
     r.Kbc = 25.1L;
@@ -340,12 +349,12 @@ void TstTestPages::imbalanceButtonFillsTheLastRow()
     StringGrid *g = f->form->control<StringGrid>("ResistenceGrid");
     const QStringList column0{r(1.0), r(1.01), r(0.99)};
     for (int row = 0; row < 3; ++row) {
-        g->setCell(0, row, column0[row]);
-        g->setCell(2, row, r(0));
+        f->form->results().set(Results::resistenceCell(0, row), column0[row]);
+        f->form->results().set(Results::resistenceCell(2, row), r(0));
     }
-    g->setCell(1, 0, r(2.0));
-    g->setCell(1, 1, r(2.1));
-    g->setCell(1, 3, Old);
+    f->form->results().set(Results::resistenceCell(1, 0), r(2.0));
+    f->form->results().set(Results::resistenceCell(1, 1), r(2.1));
+    f->form->results().set(Results::resistenceCell(1, 3), Old);
 
     press(f->form->control<QPushButton>("sButton1"));
 
@@ -421,7 +430,7 @@ void TstTestPages::resistanceMeasurementSendsItsCommandsAndFillsTheSelectedCell(
     click(f->form->control<RadioGroup>("ResistenceRange1"), 2);
     f->form->control<QCheckBox>("cbAutoStop")->setChecked(autoStop);
     StringGrid *g = f->form->control<StringGrid>("ResistenceGrid");
-    g->setCell(5, 1, Old);
+    f->form->results().set(Results::resistenceCell(5, 1), Old);
 
     // A value still on its way from before the start: the drain after the pause takes it.
     QVERIFY(bench.write(resistancePacket(7.0f)));

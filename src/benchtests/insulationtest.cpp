@@ -3,6 +3,7 @@
 #include "fieldsink.h"
 #include "fixedpoint.h"
 #include "numbersyntax.h"
+#include "resultrecord.h"
 
 #include <cmath>
 
@@ -23,7 +24,7 @@ QString absorptionCoefficientText(const QString &r15, const QString &r60)
 
 void computeAbsorptionCoefficients(const InsulationTexts &t, FieldSink &sink)
 {
-    sink.setText(QStringLiteral("KabsHigh"), absorptionCoefficientText(t.RHigh15, t.RHigh60));
-    sink.setText(QStringLiteral("KabsLow"), absorptionCoefficientText(t.RLow15, t.RLow60));
-    sink.setText(QStringLiteral("KabsHL"), absorptionCoefficientText(t.RHL15, t.RHL60));
+    sink.set(ResultId::KabsHigh, absorptionCoefficientText(t.RHigh15, t.RHigh60));
+    sink.set(ResultId::KabsLow, absorptionCoefficientText(t.RLow15, t.RLow60));
+    sink.set(ResultId::KabsHL, absorptionCoefficientText(t.RHL15, t.RHL60));
 }

@@ -1,13 +1,15 @@
 #pragma once
 
 #include "fieldsink.h"
+#include "resultrecord.h"
 
 #include <QMap>
 #include <QString>
 #include <QStringList>
 
-// Stands in for the window: keeps what each field and cell shows now, and the order in
-// which they were written. Cells are keyed "Grid[column,row]".
+// Stands in for the record: keeps what each quantity shows now, and the order in which
+// they were written, by the names the window shows them under. Cells are keyed
+// "Grid[column,row]".
 class RecordingSink : public FieldSink {
 public:
     static QString cellKey(const QString &grid, int column, int row)
@@ -15,10 +17,10 @@ public:
         return QStringLiteral("%1[%2,%3]").arg(grid).arg(column).arg(row);
     }
 
-    void setText(const QString &field, const QString &text) override { write(field, text); }
-    void setCell(const QString &grid, int column, int row, const QString &text) override
+    void set(ResultId id, const QString &text) override
     {
-        write(cellKey(grid, column, row), text);
+        const ResultQuantity &q = Results::quantity(id);
+        write(q.grid.isEmpty() ? q.key : cellKey(q.grid, q.column, q.row), text);
     }
 
     // What the operator would see in `key` before the test runs.

@@ -3,6 +3,7 @@
 #include "arithmetic.h"
 #include "fieldsink.h"
 #include "fixedpoint.h"
+#include "resultrecord.h"
 
 #include <cmath>
 
@@ -34,35 +35,36 @@ void runShortCircuitTest(const BenchReadings &r, const RatedValues &rated, int c
     const long double u = r.Uavg;
     const long double ir = rated.RatedCurrentHV;
     const long double ur = rated.RatedVoltageHV;
-    auto put = [&sink](const char *field, long double value, int decimals) {
-        sink.setText(QLatin1String(field), fixedText(value, decimals, ResultWidth));
+    using enum ResultId;
+    auto put = [&sink](ResultId id, long double value, int decimals) {
+        sink.set(id, fixedText(value, decimals, ResultWidth));
     };
 
-    for (const char *field : {"Ubc10", "Uca10", "Ib10", "Ic10"})
-        sink.setText(QLatin1String(field), QString());
+    for (ResultId id : {Ubc10, Uca10, Ib10, Ic10})
+        sink.set(id, QString());
 
-    put("Ia10", r.Ia, d);
-    put("Uab10", r.Uab, PrimaryVoltageDigits);
+    put(Ia10, r.Ia, d);
+    put(Uab10, r.Uab, PrimaryVoltageDigits);
     if (!onePhase) {
-        put("Ubc10", r.Ubc, PrimaryVoltageDigits);
-        put("Uca10", r.Uca, PrimaryVoltageDigits);
-        put("Ib10", r.Ib, d);
-        put("Ic10", r.Ic, d);
+        put(Ubc10, r.Ubc, PrimaryVoltageDigits);
+        put(Uca10, r.Uca, PrimaryVoltageDigits);
+        put(Ib10, r.Ib, d);
+        put(Ic10, r.Ic, d);
     }
 
     // Powers carry one decimal fewer than currents; with none to spare they show none.
-    put("Pkz10", p, d - 1);
+    put(Pkz10, p, d - 1);
     const long double pRated = reducedOrMeasured(p * ir * ir / i / i, p, i);
-    put("Pkz11", pRated, d - 1);
+    put(Pkz11, pRated, d - 1);
     const long double k = temperatureFactor(rated.MaterialConstant, rated.WindingTemperature);
-    put("Pkz12", pRated * k, d - 1);
+    put(Pkz12, pRated * k, d - 1);
 
-    put("Ikz10", i, d);
-    put("Ukz100", u, PrimaryVoltageDigits);
-    put("Ukz110", checkedDivide(u * 100, ur), 2);
+    put(Ikz10, i, d);
+    put(Ukz100, u, PrimaryVoltageDigits);
+    put(Ukz110, checkedDivide(u * 100, ur), 2);
     const long double uRated = reducedOrMeasured(u * ir / i, u, i);
-    put("Ukz101", uRated, PrimaryVoltageDigits);
-    put("Ukz111", checkedDivide(uRated * 100, ur), 2);
+    put(Ukz101, uRated, PrimaryVoltageDigits);
+    put(Ukz111, checkedDivide(uRated * 100, ur), 2);
 
     // The active part of uk in per cent is P' / (10 * RatedPower), P' in W, power in kVA.
     const long double uk = checkedDivide(uRated * 100, ur);
@@ -71,6 +73,6 @@ void runShortCircuitTest(const BenchReadings &r, const RatedValues &rated, int c
     const long double uk75 = checkedSquareRoot(uk * uk + activeSquared * (k * k - 1));
 
     // Deliberately the reverse of the rows above: per cent with one decimal, volts with two.
-    put("Ukz112", uk75, PrimaryVoltageDigits);
-    put("Ukz102", uk75 * ur / 100, 2);
+    put(Ukz112, uk75, PrimaryVoltageDigits);
+    put(Ukz102, uk75 * ur / 100, 2);
 }

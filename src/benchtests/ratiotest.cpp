@@ -3,11 +3,9 @@
 #include "arithmetic.h"
 #include "fieldsink.h"
 #include "fixedpoint.h"
+#include "resultrecord.h"
 
 namespace {
-
-const QString TapGrid = QStringLiteral("TransformGrid");
-const QString MeasureGrid = QStringLiteral("TransformGrid1");
 
 bool isTap(int tap) { return tap >= 0 && tap < RatioTapCount; }
 
@@ -23,22 +21,22 @@ void runRatioTest(const BenchReadings &r, const RatedValues &rated, int voltageD
     const int vd = voltageDigits;
     const long double un = rated.RatedVoltageLV;
     auto tapCell = [&sink](int column, int row, long double value, int decimals) {
-        sink.setCell(TapGrid, column, row, fixedText(value, decimals, ResultWidth));
+        sink.set(Results::transformCell(column, row), fixedText(value, decimals, ResultWidth));
     };
     auto measureCell = [&sink](int column, int row, long double value, int decimals) {
-        sink.setCell(MeasureGrid, column, row, fixedText(value, decimals, ResultWidth));
+        sink.set(Results::measureCell(column, row), fixedText(value, decimals, ResultWidth));
     };
 
     // Rows BC and CA are emptied first so that a one-phase press leaves nothing of an
     // earlier three-phase press of the same tap.
     for (int row = 1; row <= 2; ++row) {
         for (int column : {kCol, uCol, RatedVoltageColumn})
-            sink.setCell(TapGrid, column, row, QString());
+            sink.set(Results::transformCell(column, row), QString());
         for (int column : {1, 0, 2})
-            sink.setCell(MeasureGrid, column, row, QString());
+            sink.set(Results::measureCell(column, row), QString());
     }
 
-    sink.setText(QStringLiteral("Group"), fixedText(r.PhaseGroup, 0, 1));
+    sink.set(ResultId::Group, fixedText(r.PhaseGroup, 0, 1));
     tapCell(kCol, 0, r.Kab, 2);
     measureCell(1, 0, r.Kab, 2);
     tapCell(uCol, 0, un * r.Kab, vd);
@@ -71,7 +69,7 @@ void clearRatioTap(int tap, FieldSink &sink)
     if (!isTap(tap))
         return;
     for (int row = 0; row < 3; ++row) {
-        sink.setCell(TapGrid, 2 * tap, row, QString());
-        sink.setCell(TapGrid, 2 * tap + 1, row, QString());
+        sink.set(Results::ratioVoltage(tap, row), QString());
+        sink.set(Results::ratio(tap, row), QString());
     }
 }

@@ -4,6 +4,7 @@
 #include "fixedpoint.h"
 #include "numbersyntax.h"
 #include "packetlayout.h"
+#include "resultrecord.h"
 
 #include <QLocale>
 #include <algorithm>
@@ -115,6 +116,6 @@ void computeImbalances(const std::function<QString(int column, int row)> &cell,
                        const QLocale &locale, FieldSink &sink)
 {
     for (int column = 0; column < ResistanceTapCount; ++column)
-        sink.setCell(QStringLiteral("ResistenceGrid"), column, ImbalanceRow,
-                     imbalanceText(cell(column, 0), cell(column, 1), cell(column, 2), locale));
+        sink.set(Results::imbalance(column),
+                 imbalanceText(cell(column, 0), cell(column, 1), cell(column, 2), locale));
 }
