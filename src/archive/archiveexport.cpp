@@ -17,7 +17,7 @@
 #include <functional>
 #include <limits>
 #include <cmath>
-#include <cstring>
+#include <utility>
 #include <zlib.h>
 
 namespace ArchiveExport {
