@@ -18,6 +18,7 @@
 #include "archivewindow.h"
 #include "pgcluster.h"
 #include "protocolarchive.h"
+#include "recordingprompts.h"
 #include "serverlistsource.h"
 
 #include <QApplication>
@@ -28,6 +29,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -627,6 +629,7 @@ int main(int argc, char **argv)
         }
     }
     if (!at.isEmpty()) {
+        RecordingPrompts prompts;
         ArchiveSettings settings;
         settings.driver = ArchiveSettings::Driver::PostgreSQL;
         settings.host = at[0];
@@ -638,6 +641,13 @@ int main(int argc, char **argv)
         windowPart(settings, folder.path());
         return 0;
     }
+    // A message box would stop the measuring: messages are counted and told at the end.
+    RecordingPrompts prompts;
+    const auto tellMessages = qScopeGuard([&] {
+        say("messages", QString::number(prompts.messages.size()));
+        for (const RecordingPrompts::Message &m : std::as_const(prompts.messages))
+            std::fprintf(stderr, "message: %s\n", qPrintable(m.text));
+    });
     PgCluster cluster;
     bool skip = false;
     const QString problem = cluster.start(&skip, QStringLiteral("ru_RU.UTF-8"));
