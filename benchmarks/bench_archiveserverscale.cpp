@@ -18,6 +18,7 @@
 #include "archivewindow.h"
 #include "pgcluster.h"
 #include "protocolarchive.h"
+#include "recordingprompts.h"
 #include "serverlistsource.h"
 
 #include <QApplication>
@@ -28,6 +29,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -212,9 +214,10 @@ bool fill(const ArchiveSettings &settings, int records)
 ArchiveRecord benchRecord(int bench, int k)
 {
     ArchiveRecord record;
-    // Every bench stores revisions of the same three protocols: their numbers must still
-    // follow each other without a gap.
-    record.protocolNumber = QString::number(9000000 + k % 3);
+    // A bench stores revisions of three protocols of its own, and every tenth store a
+    // revision of one protocol all benches share: revision numbers must follow each other
+    // without a gap however the stores meet.
+    record.protocolNumber = k % 10 == 9 ? QStringLiteral("9000000") : QStringLiteral("9%1-%2").arg(bench).arg(k % 3);
     record.serialNumber = QStringLiteral("77");
     record.type = Types[k % Types.size()];
     record.firm = QStringLiteral("ООО \"Энергоремонт\"");
@@ -538,16 +541,15 @@ void benchesPart(PgCluster &cluster, const ArchiveSettings &settings, const QLis
             if (db.open()) {
                 QSqlQuery q(db);
                 const QString marks = QStringLiteral("SELECT (c.fields::json)->>'QRMark' AS mark FROM contents c "
-                                                     "JOIN revisions r ON r.id = c.revision_id WHERE r.protocol_number IN "
-                                                     "('9000000', '9000001', '9000002') AND (c.fields::json)->>'QRMark' LIKE '%1__-%'")
+                                                     "JOIN revisions r ON r.id = c.revision_id WHERE r.protocol_number LIKE '9%' AND r.serial_number = '77' AND (c.fields::json)->>'QRMark' LIKE '%1__-%'")
                                           .arg(n);
                 if (q.exec(QStringLiteral("SELECT count(*), count(DISTINCT mark) FROM (%1) m").arg(marks)) && q.next()) {
                     onServer = q.value(0).toLongLong();
                     distinct = q.value(1).toLongLong();
                 }
                 if (q.exec(QStringLiteral("SELECT count(*) FROM (SELECT protocol_id, max(revision) AS top, count(*) AS n, "
-                                          "count(DISTINCT revision) AS d FROM revisions WHERE protocol_number IN "
-                                          "('9000000', '9000001', '9000002') GROUP BY protocol_id) p WHERE top <> n OR d <> n"))
+                                          "count(DISTINCT revision) AS d FROM revisions WHERE protocol_number LIKE '9%' AND serial_number = '77' "
+                                          "GROUP BY protocol_id) p WHERE top <> n OR d <> n"))
                     && q.next())
                     gaps = q.value(0).toLongLong() == 0 ? QStringLiteral("none") : QStringLiteral("%1 protocols with gaps").arg(q.value(0).toLongLong());
             }
@@ -627,6 +629,7 @@ int main(int argc, char **argv)
         }
     }
     if (!at.isEmpty()) {
+        RecordingPrompts prompts;
         ArchiveSettings settings;
         settings.driver = ArchiveSettings::Driver::PostgreSQL;
         settings.host = at[0];
@@ -638,6 +641,13 @@ int main(int argc, char **argv)
         windowPart(settings, folder.path());
         return 0;
     }
+    // A message box would stop the measuring: messages are counted and told at the end.
+    RecordingPrompts prompts;
+    const auto tellMessages = qScopeGuard([&] {
+        say("messages", QString::number(prompts.messages.size()));
+        for (const RecordingPrompts::Message &m : std::as_const(prompts.messages))
+            std::fprintf(stderr, "message: %s\n", qPrintable(m.text));
+    });
     PgCluster cluster;
     bool skip = false;
     const QString problem = cluster.start(&skip, QStringLiteral("ru_RU.UTF-8"));

@@ -53,7 +53,7 @@ server_part() {
     --seconds "$server_s" --benches "$server_benches" >"$f" 2>"$tmpd/server.err" || true
   load1=$(cut -d' ' -f1-3 /proc/loadavg)
   # The file archive's row of the same measure, from the table of the last full run.
-  filerow() { local r; r=$(grep -F "| Archive of 1000000 records: $1" docs/benchmarks.md 2>/dev/null | head -n 1 | awk -F' [|] ' '{ print $3 }' | sed 's/ |$//'); echo "${r:-not measured}"; }
+  filerow() { local r; r=$(grep -F "| Archive of 1000000 records: $1" docs/benchmarks.md 2>/dev/null | head -n 1 | awk -F' [|] ' '{ print $2 }' | sed 's/ |$//'); echo "${r:-not measured}"; }
   {
     echo "<!-- server archive -->"
     echo "## The shared server archive"
@@ -76,9 +76,10 @@ server_part() {
     echo "| Longest turn of the window's event loop over all of the above | $(val "$f" longest_turn) | $(filerow "search going") | < 100 ms |"
     echo "| Resident memory of the process | $(val "$f" rss) | | < 100 MB |"
     echo
-    echo "N bench processes each store a protocol every 0.5 s for $server_s s through the program's outbox (all of them"
-    echo "revisions of the same three protocols), while two windows of the measuring process type searches and click"
-    echo "heads. Stored = acknowledged = on the server once each; gaps are counted in the revisions of those protocols;"
+    echo "N bench processes each store a protocol every 0.5 s for $server_s s through the program's outbox (revisions of"
+    echo "three protocols of its own, and every tenth a revision of one protocol all benches share), while two windows of"
+    echo "the measuring process type searches and click heads. Stored = acknowledged = on the server once each; gaps are"
+    echo "counted in the revisions of all those protocols;"
     echo "store-to-server is from the store to the sender's acknowledgement; the server's processor share is the time of"
     echo "all its processes over the run (200 % would be both cores)."
     echo

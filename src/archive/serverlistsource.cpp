@@ -263,6 +263,12 @@ void retire(QObject *worker, QThread *thread, int msecs)
         delete thread;
 }
 
+// What a statement of an ask begins with, so the server shows which ask it runs.
+QString askMark(quint64 ticket)
+{
+    return QStringLiteral("/* archive list %1 */ ").arg(ticket);
+}
+
 // Cancels the reader's statement on the server when a newer ask makes it useless.
 class ServerListCanceller : public QObject {
 public:
@@ -291,10 +297,13 @@ public:
                 return; // the old read then runs to its end, and its answer is dropped
             }
         }
+        // Only while the server still runs that ask: a cancel that came late must not
+        // hit the next one.
         QSqlQuery query(QSqlDatabase::database(m_name, false));
-        query.prepare(QStringLiteral("SELECT pg_cancel_backend(?)"));
-        query.addBindValue(pid);
-        if (!query.exec())
+        if (!query.exec(QStringLiteral("SELECT pg_cancel_backend(pid) FROM pg_stat_activity WHERE pid = %1 "
+                                       "AND state = 'active' AND starts_with(query, '%2')")
+                            .arg(pid)
+                            .arg(askMark(ticket))))
             dropConnection(m_name);
     }
 
@@ -321,11 +330,11 @@ bool ServerListSchema::create(QSqlDatabase db, QString *error)
     // A failed statement spoils the transaction; the savepoint keeps it for the rest.
     if (!run(db, QStringLiteral("SAVEPOINT list_trigram"), error))
         return false;
-    const bool trigram = run(db, QStringLiteral("CREATE EXTENSION IF NOT EXISTS pg_trgm"), nullptr);
+    const bool trigram = hasTrigram(db) || run(db, QStringLiteral("CREATE EXTENSION IF NOT EXISTS pg_trgm"), nullptr);
     if (!run(db, trigram ? QStringLiteral("RELEASE SAVEPOINT list_trigram") : QStringLiteral("ROLLBACK TO SAVEPOINT list_trigram"),
              error))
         return false;
-    if (!run(db, searchColumnStatement(), error))
+    if (!hasSearchColumn(db) && !run(db, searchColumnStatement(), error))
         return false;
     for (const IndexDefinition &index : indexDefinitions()) {
         if (index.name == SearchIndex && !trigram)
@@ -515,7 +524,8 @@ bool ServerListReader::read(const ServerListJob &job, QList<ArchiveSummary> *row
     const auto exec = [&](const QString &statement) {
         QSqlQuery q(db);
         q.setForwardOnly(true);
-        bool done = q.exec(statement);
+        // The ask's mark lets a cancel find this statement, and only this one.
+        bool done = q.exec(askMark(job.ticket) + statement);
         while (done && q.next()) {
             if (job.kind == Kind::Page) {
                 ArchiveSummary row;
@@ -590,8 +600,8 @@ void ServerListReader::work()
         QString problem;
         bool ok = false;
         bool dropped = false;
-        // A read the server cancelled, or a connection it dropped, is tried once more.
-        for (int attempt = 0; attempt < 2 && !ok && !dropped; ++attempt) {
+        // A read the server cancelled, or a connection it dropped, is tried again.
+        for (int attempt = 0; attempt < 3 && !ok && !dropped; ++attempt) {
             if (!open(&problem))
                 continue;
             if (!m_haveTables) {
