@@ -197,7 +197,7 @@ private slots:
     void aDecisionIsDroppedWhenItsValueChangesAndTheRowSaysSo()
     {
         f->form->control<QLineEdit>("RepairNumber")->setText(u"78"_s);
-        f->form->control<QLabel>("Pxx00")->setText(u"600"_s);
+        f->form->results().set(ResultId::Pxx00, u"600"_s);
         AssessmentWindow *w = openWindow();
         QVERIFY(w);
         type(w->p0Edit, u"500"_s);
@@ -207,13 +207,13 @@ private slots:
         QTest::mouseClick(w->overrideButton, Qt::LeftButton);
         QCOMPARE(verdictOf(w, u"losses.p0"_s), u"соответствует (вручную: допуск по договору; программа: не соответствует)"_s);
 
-        f->form->control<QLabel>("Pxx00")->setText(u"640"_s);
+        f->form->results().set(ResultId::Pxx00, u"640"_s);
         QTRY_COMPARE(verdictOf(w, u"losses.p0"_s),
                      u"не соответствует (решение инженера «соответствует: допуск по договору» снято: изменились значения, "
                      "на которых оно принято)"_s);
         QVERIFY(DeclaredStore::loadTest(u"78"_s, QString()).overrides.isEmpty());
         // Back to the old value, the decision stays dropped: the engineer decides again.
-        f->form->control<QLabel>("Pxx00")->setText(u"600"_s);
+        f->form->results().set(ResultId::Pxx00, u"600"_s);
         QTRY_VERIFY(w->rows().size() > 0 && !verdictOf(w, u"losses.p0"_s).contains(u"вручную"_s));
         QCOMPARE(verdictOf(w, u"losses.p0"_s).left(16), u"не соответствует"_s);
     }
