@@ -196,7 +196,8 @@ private slots:
 
     void theShippedK2TableMarksItsPointsToConfirm()
     {
-        const NormRow &norm = NormsTable::shipped().norm(QStringLiteral("insulation.factory"));
+        const NormsTable shipped = NormsTable::shipped();
+        const NormRow &norm = shipped.norm(QStringLiteral("insulation.factory"));
         QCOMPARE(norm.values, QList<double>{50});
         QCOMPARE(norm.factors.mid(0, 10), QList<double>({1, 1.04, 2, 1.08, 3, 1.13, 4, 1.17, 5, 1.22}));
         QCOMPARE(norm.factors.mid(norm.factors.size() - 2), QList<double>({70, 17.0}));
