@@ -161,17 +161,6 @@ Statement conditions(const ArchiveListQuery &query)
     return s;
 }
 
-QVariant sortValue(ArchiveListQuery::Column column, const ArchiveSummary &row)
-{
-    switch (column) {
-    case ArchiveListQuery::Protocol: return row.protocolNumber;
-    case ArchiveListQuery::Revision: return row.revision;
-    case ArchiveListQuery::Type: return row.type;
-    case ArchiveListQuery::Serial: return row.serialNumber;
-    case ArchiveListQuery::Firm: return row.firm;
-    default: return row.msecs;
-    }
-}
 
 } // namespace
 
@@ -186,7 +175,7 @@ std::optional<QList<ArchiveSummary>> SqlArchiveListSource::rows(const ArchiveLis
     if (after) {
         const QString keyset = QStringLiteral("(%1, id) %2 (?, ?)").arg(column, query.descending ? u"<" : u">");
         s.where = s.where.isEmpty() ? keyset : s.where + QStringLiteral(" AND ") + keyset;
-        s.values << sortValue(query.sortColumn, *after) << after->id;
+        s.values << listSortValue(query.sortColumn, *after) << after->id;
     }
     const QString statement =
         QStringLiteral("SELECT id, revision, stored_at, protocol_number, type, serial_number, firm FROM revisions%1 "
@@ -230,4 +219,16 @@ std::optional<qint64> SqlArchiveListSource::count()
         return std::nullopt;
     }
     return q.value(0).toLongLong();
+}
+
+QVariant listSortValue(ArchiveListQuery::Column column, const ArchiveSummary &row)
+{
+    switch (column) {
+    case ArchiveListQuery::Protocol: return row.protocolNumber;
+    case ArchiveListQuery::Revision: return row.revision;
+    case ArchiveListQuery::Type: return row.type;
+    case ArchiveListQuery::Serial: return row.serialNumber;
+    case ArchiveListQuery::Firm: return row.firm;
+    default: return row.msecs;
+    }
 }

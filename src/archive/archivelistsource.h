@@ -6,6 +6,7 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QVariant>
 #include <limits>
 #include <optional>
 
@@ -25,6 +26,9 @@ struct ArchiveListQuery {
 
     bool operator==(const ArchiveListQuery &) const = default;
 };
+
+// The value a row is ordered by in `column`: where a page of the list resumes after it.
+QVariant listSortValue(ArchiveListQuery::Column column, const ArchiveSummary &row);
 
 // The list's rows a page at a time, so a window shows a million records as fast as a
 // hundred: each page starts after the last row of the one before, never by counting

@@ -2,6 +2,7 @@
 
 #include "archiveoutbox.h"
 #include "serverlistsource.h"
+#include "workerthread.h"
 
 #include <QCryptographicHash>
 #include <QDataStream>
@@ -1135,22 +1136,6 @@ void ProtocolArchive::sendWaiting()
         sender->poke();
 }
 
-namespace {
-
-// Deletes `worker` on its own thread, so its connections close there, and waits at most
-// `msecs` for it. A server that does not answer may hold the thread longer: it then ends
-// with the process.
-void retire(QObject *worker, QThread *thread, int msecs)
-{
-    QMetaObject::invokeMethod(worker, [worker, thread] {
-        delete worker;
-        thread->quit();
-    }, Qt::QueuedConnection);
-    if (thread->wait(msecs))
-        delete thread;
-}
-
-} // namespace
 
 void ProtocolArchive::stopListReader(int msecs)
 {

@@ -1,4 +1,5 @@
 #include "serverlistsource.h"
+#include "workerthread.h"
 
 #include <QEventLoop>
 #include <QSqlDriver>
@@ -116,18 +117,6 @@ QString orderExpression(ArchiveListQuery::Column column)
     }
 }
 
-QVariant sortValue(ArchiveListQuery::Column column, const ArchiveSummary &row)
-{
-    switch (column) {
-    case ArchiveListQuery::Protocol: return row.protocolNumber;
-    case ArchiveListQuery::Revision: return row.revision;
-    case ArchiveListQuery::Type: return row.type;
-    case ArchiveListQuery::Serial: return row.serialNumber;
-    case ArchiveListQuery::Firm: return row.firm;
-    default: return row.msecs;
-    }
-}
-
 // The typed text as a LIKE pattern's middle: its wildcards taken literally, control
 // characters (which no field shows) left out.
 QString searchNeedle(const QString &filter)
@@ -167,7 +156,7 @@ QString listStatement(const QSqlDriver *driver, const QString &searched, const A
         where << QStringLiteral("stored_at < %1").arg(query.toMsecs);
     const QString order = orderExpression(query.sortColumn);
     if (after) {
-        const QString value = literal(driver, sortValue(query.sortColumn, *after));
+        const QString value = literal(driver, listSortValue(query.sortColumn, *after));
         where << QStringLiteral("(%1, id) %2 (%3, %4)")
                      .arg(order, query.descending ? u"<" : u">",
                           isTextColumn(query.sortColumn) ? QStringLiteral("left(%1, %2)").arg(value).arg(SortKeyLength) : value)
@@ -251,17 +240,6 @@ void dropConnection(const QString &name)
     QSqlDatabase::removeDatabase(name);
 }
 
-// Deletes `worker` on its own thread and waits at most `msecs` for it; a thread held by a
-// server that does not answer ends with the process.
-void retire(QObject *worker, QThread *thread, int msecs)
-{
-    QMetaObject::invokeMethod(worker, [worker, thread] {
-        delete worker;
-        thread->quit();
-    }, Qt::QueuedConnection);
-    if (thread->wait(msecs))
-        delete thread;
-}
 
 // What a statement of an ask begins with, so the server shows which ask it runs.
 QString askMark(quint64 ticket)
