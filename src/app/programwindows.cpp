@@ -1,7 +1,8 @@
 #include "programwindows.h"
 
-ProgramWindows::ProgramWindows()
-    : rated(form1.form<Ui::Form1>(), form1.form<Ui::PageMain>(), form1.form<Ui::PageProtocol>(),
+ProgramWindows::ProgramWindows(ProgramContext given)
+    : context(std::move(given)),
+      rated(form1.form<Ui::Form1>(), form1.form<Ui::PageMain>(), form1.form<Ui::PageProtocol>(),
             form1.inputErrors()),
       link(form1, rated, form1.inputErrors(), form1.form<Ui::Form1>(), form1.form<Ui::PageMain>(), form1.form<Ui::PageIdle>(),
            form1.form<Ui::PageChort>(), form1.form<Ui::PageTransformations>(),

@@ -6,6 +6,7 @@
 #include "helpwindow.h"
 #include "linkcontroller.h"
 #include "main.h"
+#include "programcontext.h"
 #include "protocolcontroller.h"
 #include "ratedcontroller.h"
 #include "recordscontroller.h"
@@ -19,8 +20,9 @@
 // made in the order the operator meets them. The program, the tests and the benchmarks
 // all build the program through here, so what they run is what the operator runs.
 struct ProgramWindows {
-    ProgramWindows();
+    explicit ProgramWindows(ProgramContext context = {});
 
+    const ProgramContext context; // first, so every member below may use it
     TForm1 form1;
     RatedController rated;
     LinkController link;
