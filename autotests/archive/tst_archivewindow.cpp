@@ -136,10 +136,10 @@ private slots:
         QCOMPARE(m_window->model->rowCount(), 3);
     }
 
-    void compareMarksChangesBeyondTwoPercentOlderFirst()
+    void compareMarksChangesBeyondTheirNormOlderFirst()
     {
         const auto older = m_archive->store(withResults(sampleRecord("17", "4411"), "1200", "0.500", 10));
-        const auto newer = m_archive->store(withResults(sampleRecord("31", "4411"), "1300", "0.505", 40));
+        const auto newer = m_archive->store(withResults(sampleRecord("31", "4411"), "1400", "0.505", 40));
         QVERIFY(older.ok() && newer.ok());
         m_window->show();
         m_window->selectRows({rowOfId(newer.id), rowOfId(older.id)});
@@ -156,8 +156,11 @@ private slots:
         const int current = rowOf.value(QStringLiteral("Ток холостого хода, А"), -1);
         QVERIFY(losses >= 0 && current >= 0);
         QCOMPARE(table->item(losses, ArchiveCompareWindow::BeforeColumn)->text(), QStringLiteral("1200"));
-        QCOMPARE(table->item(losses, ArchiveCompareWindow::ChangeColumn)->text(), QStringLiteral("+8.3"));
+        QCOMPARE(table->item(losses, ArchiveCompareWindow::ChangeColumn)->text(), QStringLiteral("+16.7"));
         QVERIFY(table->item(losses, ArchiveCompareWindow::ChangeColumn)->data(ArchiveCompareWindow::MarkedRole).toBool());
+        // +16.7 % of no-load losses is beyond their +15 %: the norm stands beside it.
+        QVERIFY(table->item(losses, ArchiveCompareWindow::NormColumn)->text().startsWith(QStringLiteral("рост +16.67 %; не более +15 %")));
+        QVERIFY(table->item(current, ArchiveCompareWindow::NormColumn)->text().isEmpty());
         QCOMPARE(table->item(current, ArchiveCompareWindow::ChangeColumn)->text(), QStringLiteral("+1.0"));
         QVERIFY(!table->item(current, ArchiveCompareWindow::ChangeColumn)->data(ArchiveCompareWindow::MarkedRole).toBool());
     }

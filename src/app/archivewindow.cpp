@@ -92,7 +92,7 @@ ArchiveCompareWindow::ArchiveCompareWindow(QWidget *parent)
 {
     setObjectName(QStringLiteral("ArchiveCompareWindow"));
     setWindowTitle(QStringLiteral("Сравнение протоколов"));
-    resize(760, 620);
+    resize(1100, 620);
     connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this, &QWidget::close);
     title->setWordWrap(true);
     QFont bold = title->font();
@@ -100,15 +100,15 @@ ArchiveCompareWindow::ArchiveCompareWindow(QWidget *parent)
     title->setFont(bold);
     table->setColumnCount(ColumnCount);
     table->setHorizontalHeaderLabels({QStringLiteral("Испытание"), QStringLiteral("Величина"), QStringLiteral("Ранее"),
-                                      QStringLiteral("Теперь"), QStringLiteral("Изменение, %")});
+                                      QStringLiteral("Теперь"), QStringLiteral("Изменение, %"), QStringLiteral("Норма")});
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
     table->verticalHeader()->hide();
     table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 6);
     table->setFocusPolicy(Qt::NoFocus);
-    table->horizontalHeader()->setSectionResizeMode(QuantityColumn, QHeaderView::Stretch);
-    legend->setText(QStringLiteral("Изменения больше %1 % выделены красным.")
-                        .arg(QString::number(ArchiveComparison::MarkAbovePercent)));
+    table->horizontalHeader()->setSectionResizeMode(QuantityColumn, QHeaderView::ResizeToContents);
+    table->horizontalHeader()->setSectionResizeMode(NormColumn, QHeaderView::Stretch);
+    legend->setText(QStringLiteral("Изменения сверх нормы величины выделены красным, норма названа рядом."));
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(title);
     layout->addWidget(table, 1);
@@ -127,11 +127,13 @@ void ArchiveCompareWindow::showComparison(const ArchiveRecord &before, const Arc
         // The test's name stands once, on the first of its rows.
         const bool firstOfSection = r == 0 || rows[r - 1].section != row.section;
         const QStringList texts = {firstOfSection ? row.section : QString(), row.quantity, row.before, row.after,
-                                   ArchiveComparison::changeText(row.changePercent)};
+                                   ArchiveComparison::changeText(row.changePercent), row.norm};
         for (int c = 0; c < texts.size(); ++c) {
             auto *item = new QTableWidgetItem(texts[c]);
-            if (c >= BeforeColumn)
+            if (c >= BeforeColumn && c != NormColumn)
                 item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            if (c == NormColumn)
+                item->setToolTip(row.norm);
             if (row.marked) {
                 item->setBackground(MarkedRowColour);
                 if (c == ChangeColumn) {
@@ -147,7 +149,7 @@ void ArchiveCompareWindow::showComparison(const ArchiveRecord &before, const Arc
         }
     }
     table->resizeColumnToContents(SectionColumn);
-    for (int c = BeforeColumn; c < ColumnCount; ++c)
+    for (int c = BeforeColumn; c < NormColumn; ++c)
         table->resizeColumnToContents(c);
     legend->setVisible(true);
 }

@@ -24,7 +24,7 @@ class ArchiveCompareWindow : public QWidget {
 public:
     // The role of a change cell that tells whether it is marked.
     static constexpr int MarkedRole = Qt::UserRole + 1;
-    enum Column { SectionColumn, QuantityColumn, BeforeColumn, AfterColumn, ChangeColumn, ColumnCount };
+    enum Column { SectionColumn, QuantityColumn, BeforeColumn, AfterColumn, ChangeColumn, NormColumn, ColumnCount };
 
     explicit ArchiveCompareWindow(QWidget *parent = nullptr);
     void showComparison(const ArchiveRecord &before, const ArchiveRecord &after);

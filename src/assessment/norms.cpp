@@ -26,11 +26,14 @@ struct NormShape {
     const char *id;
     int count;
     int alternative = 0;
+    // Added after workshops had copies of the file: a copy without it takes the shipped one.
+    bool addedLater = false;
 };
-// resistance.*, ratio.phases, ratio.factory: the limit in per cent.
+// resistance.*, ratio.phases, ratio.factory, ratio.previous: the limit in per cent.
 // ratio.declared: per cent, and the divisor of uk (a tenth of uk).
 // insulation.kabs: the least coefficient and the temperatures (°C) it holds between.
 // insulation.factory: the least share of the factory value in per cent; K2 in keys of its own.
+// insulation.previous: the least share of the previous value in per cent (K2 of insulation.factory).
 // oil.breakdown: class (kV), before filling, in service (kV); then the same for the next class.
 // oil.acid: fresh; in service normal; in service limit (mg KOH/g).
 // oil.water: non-sealed before filling, in service (g/t); then the same for a sealed unit
@@ -39,8 +42,9 @@ struct NormShape {
 // uk: the uk (%) where the tolerance changes, the tolerance below it and at or above it.
 constexpr NormShape Shapes[] = {
     {"resistance.phases", 1}, {"resistance.factory", 1}, {"resistance.previous", 1},
-    {"ratio.phases", 1}, {"ratio.factory", 1}, {"ratio.declared", 2}, {"group", 0},
+    {"ratio.phases", 1}, {"ratio.factory", 1}, {"ratio.previous", 1, 0, true}, {"ratio.declared", 2}, {"group", 0},
     {"insulation.r60", Pairs}, {"insulation.kabs", 3}, {"insulation.factory", 1},
+    {"insulation.previous", 1, 0, true},
     {"oil.breakdown", 6}, {"oil.acid", 3}, {"oil.flash", 1}, {"oil.water", 2, 4},
     {"losses.total", 1}, {"losses.p0", 1}, {"losses.pk", 1}, {"noload.current", 1}, {"uk", 3},
 };
@@ -54,6 +58,9 @@ const QString ValuesKey = u"Значения"_s;
 const QString FactorsKey = u"K2"_s;
 const QString FactorsToConfirmKey = u"K2, уточнить"_s;
 const QString Confirmed = u"подтверждено"_s;
+// The share of an allowance that makes a change from the previous test "близко к пределу".
+const QString NearLimitSection = u"near.limit"_s;
+const QString NearLimitKey = u"Доля допуска"_s;
 const QString ToConfirm = u"уточнить"_s;
 
 // A norms file is a few kilobytes; anything far larger is not one, and is not read.
@@ -127,8 +134,9 @@ QString nonsenseOf(const QString &id, const QList<double> &v)
         }
     } else if (id == u"insulation.kabs" && v[1] >= v[2]) {
         return u"диапазон температур "_s + listed(v, 1, 2, u".."_s) + u" °C: начало должно быть ниже конца"_s;
-    } else if (id == u"insulation.factory" && v[0] > 100) {
-        return u"доля заводского значения "_s + QString::number(v[0]) + u" % больше 100 %"_s;
+    } else if ((id == u"insulation.factory" || id == u"insulation.previous") && v[0] > 100) {
+        return u"доля "_s + (id == u"insulation.factory" ? u"заводского"_s : u"прежнего"_s) + u" значения "_s
+            + QString::number(v[0]) + u" % больше 100 %"_s;
     } else if (id == u"oil.breakdown" && v[0] >= v[3]) {
         return u"классы напряжения "_s + listed(v, 0, 3, u" и "_s) + u" кВ должны возрастать"_s;
     } else if (id == u"oil.acid" && (v[0] > v[1] || v[1] > v[2])) {
@@ -206,7 +214,7 @@ QString structureOf(const QString &path, QByteArray *bytes)
         return u"файл не в ожидаемой кодировке: он в UTF-8, а файл норм пишется в Windows-1251"_s;
     Q_UNUSED(asUtf8);
 
-    const QStringList ids = NormsTable::ids();
+    const QStringList ids = NormsTable::ids() << NearLimitSection;
     const QStringList lines = decodeWindows1251(*bytes).split(u'\n');
     QHash<QString, int> sectionLine, keyLine;
     QString section;
@@ -229,6 +237,23 @@ QString structureOf(const QString &path, QByteArray *bytes)
             keyLine.insert(key, i + 1);
         }
     }
+    return QString();
+}
+
+// The share from the file, the default when the file has none; or what is wrong with it.
+QString readNearLimitShare(const KeyValueFile &file, double *share)
+{
+    const QHash<QString, QString> v = file.readValues(NearLimitSection, {NearLimitKey});
+    const auto found = v.constFind(NearLimitKey);
+    if (found == v.cend()) {
+        *share = DefaultNearLimitShare;
+        return QString();
+    }
+    const std::optional<double> value = readTypedNumber(*found).value;
+    if (!value || *value <= 0 || *value > 1)
+        return u"раздел ["_s + NearLimitSection + u"]: ключ «"_s + NearLimitKey + u"»: «"_s + found->trimmed()
+            + u"» - не доля допуска больше 0 и не больше 1 (например, 0.75)"_s;
+    *share = *value;
     return QString();
 }
 
@@ -270,6 +295,10 @@ NormsTable NormsTable::fromFile(const QString &path, QString *error)
             *error = u"раздел ["_s + id + u"]: "_s + what;
             return NormsTable();
         };
+        if (v.isEmpty() && shape.addedLater && path != ShippedNormsPath) {
+            table.m_rows.append(shipped().norm(id));
+            continue;
+        }
         if (v.isEmpty())
             return fail(u"раздела нет"_s);
         NormRow row;
@@ -301,7 +330,8 @@ NormsTable NormsTable::fromFile(const QString &path, QString *error)
         }
         table.m_rows.append(row);
     }
-    return table;
+    *error = readNearLimitShare(file, &table.m_nearLimitShare);
+    return error->isEmpty() ? table : NormsTable();
 }
 
 NormsTable NormsTable::shipped()

@@ -19,11 +19,16 @@ struct NormRow {
     QList<double> factorsToConfirm;
 };
 
+// The share of an allowance a change from the previous test may take before it is noted,
+// when the norms file does not say.
+inline constexpr double DefaultNearLimitShare = 0.75;
+
 // The norms the results are judged against, in the order the window lists them.
 class NormsTable {
 public:
     const QList<NormRow> &rows() const { return m_rows; }
-    // The norm of that id; a table always holds every id (a file lacking one is refused).
+    // The norm of that id; a table always holds every id (a file lacking one is refused,
+    // but for the norms added after workshops had their copies: those come from the shipped).
     const NormRow &norm(const QString &id) const;
     double value(const QString &id, int index) const { return norm(id).values.value(index); }
 
@@ -38,8 +43,13 @@ public:
     // Every id the judgement needs, in their order.
     static QStringList ids();
 
+    // A change from the previous test that takes more than this share of its allowance is
+    // "близко к пределу" (a note; the verdict stays).
+    double nearLimitShare() const { return m_nearLimitShare; }
+
 private:
     QList<NormRow> m_rows;
+    double m_nearLimitShare = DefaultNearLimitShare;
 };
 
 // The workshop's own copy of the norms lies beside the records under this name.
