@@ -190,6 +190,135 @@ private slots:
                verdict, missing);
     }
 
+    // Ratio and R60 against the previous protocol of the serial number (R60 reduced with K2),
+    // and the note of a change that takes more than three quarters of its allowance.
+    void theChangeFromThePreviousTest_data()
+    {
+        QTest::addColumn<Change>("change");
+        QTest::addColumn<QString>("id");
+        QTest::addColumn<Verdict>("verdict");
+        QTest::addColumn<QString>("missing");
+        QTest::addColumn<QString>("nearLimit"); // "" = no note
+        const auto ratio = [](const QString &previous, const QString &now) -> Change {
+            return [=](AssessmentInput &in) {
+                in.previous.texts.insert(QStringLiteral("TransformGrid10"), previous);
+                in.texts.insert(QStringLiteral("TransformGrid10"), now);
+            };
+        };
+        const auto r60 = [](const QString &previous, double previousAt, const QString &now, double nowAt) -> Change {
+            return [=](AssessmentInput &in) {
+                in.previous.texts.insert(QStringLiteral("RHigh60"), previous);
+                in.previous.insulationTemperature = previousAt;
+                in.texts.insert(QStringLiteral("RHigh60"), now);
+                in.test.insulationTemperature = nowAt;
+            };
+        };
+        const QString ratioRow = QStringLiteral("ratio.previous.0");
+        const QString r60Row = QStringLiteral("insulation.previous.0");
+        QTest::newRow("ratio unchanged") << ratio("25.00", "25.00") << ratioRow << Verdict::Complies << "" << "";
+        QTest::newRow("ratio -1.6 %") << ratio("25.00", "24.60") << ratioRow << Verdict::Complies << ""
+                                      << "изменение занимает 80 % допуска ±2 %";
+        QTest::newRow("ratio +1.5 %, three quarters exactly") << ratio("25.00", "25.375") << ratioRow
+                                                              << Verdict::Complies << "" << "";
+        QTest::newRow("ratio +2.04 %") << ratio("25.00", "25.51") << ratioRow << Verdict::Fails << "" << "";
+        QTest::newRow("ratio, no previous protocol")
+            << Change([](AssessmentInput &in) {
+                   in.previous = PreviousRecord();
+                   in.texts.insert(QStringLiteral("TransformGrid10"), QStringLiteral("25.00"));
+               })
+            << "ratio.previous" << Verdict::NotAssessed << "нет предыдущего протокола этого заводского номера" << "";
+        QTest::newRow("ratio, none in the previous protocol")
+            << Change([](AssessmentInput &in) { in.texts.insert(QStringLiteral("TransformGrid10"), QStringLiteral("25.00")); })
+            << "ratio.previous" << Verdict::NotAssessed << "нет прежних значений" << "";
+        QTest::newRow("ratio, a tap measured only now")
+            << Change([](AssessmentInput &in) {
+                   in.previous.texts.insert(QStringLiteral("TransformGrid10"), QStringLiteral("25.00"));
+                   in.texts.insert(QStringLiteral("TransformGrid10"), QStringLiteral("25.00"));
+                   in.texts.insert(QStringLiteral("TransformGrid30"), QStringLiteral("24.40"));
+               })
+            << "ratio.previous.1" << Verdict::NotAssessed << "нет прежних значений" << "";
+
+        QTest::newRow("R60 -40 % at one temperature") << r60("4000", 20, "2400", 20) << r60Row << Verdict::Complies << ""
+                                                      << "изменение занимает 80 % допуска -50 %";
+        QTest::newRow("R60 -55 %") << r60("4000", 20, "1800", 20) << r60Row << Verdict::Fails << "" << "";
+        // 2667 MΩ once brought to 30 °C: -21 %, a good way from the limit.
+        QTest::newRow("R60 warmer now") << r60("4000", 20, "2100", 30) << r60Row << Verdict::Complies << "" << "";
+        // 6000 MΩ once brought to 20 °C: -65 %.
+        QTest::newRow("R60 colder now") << r60("4000", 30, "2100", 20) << r60Row << Verdict::Fails << "" << "";
+        QTest::newRow("R60 rose") << r60("1000", 20, "3000", 20) << r60Row << Verdict::Complies << "" << "";
+        QTest::newRow("R60 beyond the K2 table") << r60("4000", -20, "3000", 90) << r60Row << Verdict::NeedsAnalysis
+                                                 << "вне таблицы K2" << "";
+        QTest::newRow("R60, no previous insulation temperature")
+            << Change([](AssessmentInput &in) {
+                   in.previous.texts.insert(QStringLiteral("RHigh60"), QStringLiteral("4000"));
+                   in.texts.insert(QStringLiteral("RHigh60"), QStringLiteral("4000"));
+                   in.test.insulationTemperature = 20;
+               })
+            << r60Row << Verdict::NotAssessed << "нет температуры измерения изоляции в предыдущем протоколе" << "";
+        QTest::newRow("R60, no insulation temperature now")
+            << Change([](AssessmentInput &in) {
+                   in.previous.texts.insert(QStringLiteral("RHigh60"), QStringLiteral("4000"));
+                   in.previous.insulationTemperature = 20;
+                   in.texts.insert(QStringLiteral("RHigh60"), QStringLiteral("4000"));
+               })
+            << r60Row << Verdict::NotAssessed << "нет температуры измерения изоляции" << "";
+        QTest::newRow("R60, none in the previous protocol")
+            << Change([](AssessmentInput &in) { in.texts.insert(QStringLiteral("RHigh60"), QStringLiteral("4000")); })
+            << "insulation.previous" << Verdict::NotAssessed << "нет прежних R60" << "";
+        QTest::newRow("R60, a gap the previous protocol lacks")
+            << Change([](AssessmentInput &in) {
+                   in.previous.texts.insert(QStringLiteral("RHigh60"), QStringLiteral("4000"));
+                   in.previous.insulationTemperature = 20;
+                   in.texts.insert(QStringLiteral("RLow60"), QStringLiteral("4000"));
+                   in.test.insulationTemperature = 20;
+               })
+            << "insulation.previous.1" << Verdict::NotAssessed << "нет прежнего R60" << "";
+
+        QTest::newRow("resistance +1.7 %")
+            << Change([](AssessmentInput &in) {
+                   in.previous.texts.insert(QStringLiteral("ResistenceGrid00"), QStringLiteral("1.000"));
+                   in.texts.insert(QStringLiteral("ResistenceGrid00"), QStringLiteral("1.017"));
+               })
+            << "resistance.previous.0" << Verdict::Complies << "" << "изменение занимает 85 % допуска ±2 %";
+        QTest::newRow("flash point fell 4.2 °C")
+            << Change([](AssessmentInput &in) {
+                   in.previous.texts.insert(QStringLiteral("FlashTemperature"), QStringLiteral("140"));
+                   in.texts.insert(QStringLiteral("FlashTemperature"), QStringLiteral("135.8"));
+               })
+            << "oil.flash" << Verdict::Complies << "" << "изменение занимает 84 % допуска 5 °C";
+        // The factory's values are no previous test: no note however close.
+        QTest::newRow("ratio -1.9 % from the factory")
+            << Change([](AssessmentInput &in) {
+                   in.serial.ratio[0][0] = 25.0;
+                   in.texts.insert(QStringLiteral("TransformGrid10"), QStringLiteral("24.525"));
+               })
+            << "ratio.factory.0" << Verdict::Complies << "" << "";
+    }
+    void theChangeFromThePreviousTest()
+    {
+        QFETCH(Change, change);
+        QFETCH(QString, id);
+        QFETCH(Verdict, verdict);
+        QFETCH(QString, missing);
+        QFETCH(QString, nearLimit);
+        AssessmentInput in = baseInput();
+        in.previous.present = true;
+        in.previous.label = QStringLiteral("протокол № 7 от 03.02.2025");
+        in.previous.texts.insert(QStringLiteral("Temperature"), QStringLiteral("20"));
+        change(in);
+        expect(in, id, verdict, missing);
+        const QList<AssessmentRow> rows = assess(in, NormsTable::shipped());
+        const AssessmentRow *row = rowOf(rows, id);
+        QVERIFY(row);
+        QCOMPARE(row->nearLimit, nearLimit);
+        // The note stands beside the verdict, which it leaves as it is.
+        QCOMPARE(row->verdictLine().contains(QStringLiteral("близко к пределу")), !nearLimit.isEmpty());
+        if (!nearLimit.isEmpty())
+            QCOMPARE(row->verdictLine(), verdictText(verdict) + QStringLiteral("; близко к пределу: ") + nearLimit);
+        if (in.previous.present && verdict != Verdict::NotAssessed && id.contains(QStringLiteral(".previous")))
+            QVERIFY2(row->reference.endsWith(in.previous.label), qPrintable(row->reference));
+    }
+
     void ratioAgainstTheNameplate_data()
     {
         QTest::addColumn<int>("tap");

@@ -1,6 +1,7 @@
 #include "assessmentcontroller.h"
 #include "recordscontroller.h"
 
+#include "declaredstore.h"
 #include "protocolarchive.h"
 #include "protocolfields.h"
 #include "resultrecord.h"
@@ -90,5 +91,8 @@ PreviousRecord AssessmentController::previousRecord(const QString &serial, const
     if (flash.startsWith(FlashPrefix))
         flash = flash.mid(FlashPrefix.size());
     previous.texts.insert(u"FlashTemperature"_s, flash);
+    // Its R60 is reduced from the temperature kept with that test's inputs.
+    previous.insulationTemperature =
+        DeclaredStore::loadTest(record->serialNumber, record->protocolNumber).declared.insulationTemperature;
     return previous;
 }

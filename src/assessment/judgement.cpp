@@ -5,6 +5,7 @@
 #include <QCryptographicHash>
 #include <QLocale>
 
+#include <array>
 #include <functional>
 
 #include <algorithm>
@@ -136,7 +137,8 @@ private:
                            const std::function<std::optional<double>(int, int)> &reference,
                            const Taken &referenceTemperature);
     void resistanceChecks();
-    void ratioAgainstTheFactory(bool measured);
+    void ratioAgainst(const QString &normId, const QString &whose,
+                      const std::function<std::optional<double>(int, int)> &reference, bool measured);
     void ratioAgainstTheNameplate(bool measured);
     void ratioChecks();
     void groupCheck();
@@ -144,7 +146,12 @@ private:
     void insulationChecks();
     void r60Checks(const Taken &theta, const QString &outside);
     void kabsChecks(const Taken &theta, const QString &outside);
-    void insulationAgainstTheFactory(const Taken &theta);
+    void insulationAgainst(const QString &normId, const std::array<QString, 3> &whose,
+                           const std::function<std::optional<double>(int)> &reference,
+                           const Taken &referenceTemperature, const Taken &theta);
+    bool previousAbsent(const QString &normId);
+    void noteNearLimit(AssessmentRow &row, double used, double allowance, const QString &allowanceText);
+    void referToThePrevious(const QString &normId);
     void oilChecks();
     void declaredChecks();
     bool anyMeasured(int taps, const std::function<QString(int, int)> &key) const;
@@ -254,6 +261,37 @@ void Judge::judgeAbove(AssessmentRow &row, double deviation, double limit)
     const auto within = [limit](double d) { return d <= limit + Slack; };
     row.deviation = shownPercent(deviation, true, within);
     row.verdict = within(deviation) ? Verdict::Complies : Verdict::Fails;
+}
+
+// A check against the previous protocol has no rows but this one without it.
+bool Judge::previousAbsent(const QString &normId)
+{
+    if (in.previous.present)
+        return false;
+    notAssessed(add(normId, QString(), QString()), u"нет предыдущего протокола этого заводского номера"_s);
+    return true;
+}
+
+// The previous protocol named beside what the rows of `normId` hold against.
+void Judge::referToThePrevious(const QString &normId)
+{
+    for (AssessmentRow &row : rows) {
+        if (row.normId == normId)
+            row.reference = (row.reference.isEmpty() ? QString() : row.reference + u"; "_s) + in.previous.label;
+    }
+}
+
+// A change from the previous test that conforms but takes more than the norms' share of
+// its allowance: a note, before a limit is reached. `used` and `allowance` in one unit.
+void Judge::noteNearLimit(AssessmentRow &row, double used, double allowance, const QString &allowanceText)
+{
+    static const QStringList fromThePrevious = {u"resistance.previous"_s, u"ratio.previous"_s,
+                                                u"insulation.previous"_s, u"oil.flash"_s};
+    if (!fromThePrevious.contains(row.normId) || row.verdict != Verdict::Complies || !(allowance > 0))
+        return;
+    const double share = used / allowance;
+    if (share > norms.nearLimitShare() + Slack)
+        row.nearLimit = u"изменение занимает "_s + numberText(share * 100) + u" % допуска "_s + allowanceText;
 }
 
 bool Judge::anyMeasured(int taps, const std::function<QString(int, int)> &key) const
@@ -402,6 +440,7 @@ void Judge::resistanceAgainst(const QString &normId, const QString &whose,
         const auto within = [most](double d) { return std::fabs(d) <= most + Slack; };
         row.deviation = shownPercent(worst, true, within) + u" ("_s + worstName + u')';
         row.verdict = within(worst) ? Verdict::Complies : Verdict::Fails;
+        noteNearLimit(row, std::fabs(worst), most, u"±"_s + numberText(most) + u" %"_s);
     }
 }
 
@@ -424,36 +463,27 @@ void Judge::resistanceChecks()
                                        u"нет температуры заводского измерения"_s, Kind::Temperature));
     }
 
-    if (lacksNorm(u"resistance.previous"_s))
+    if (lacksNorm(u"resistance.previous"_s) || previousAbsent(u"resistance.previous"_s))
         return;
-    if (!in.previous.present) {
-        notAssessed(add(u"resistance.previous"_s, QString(), QString()),
-                    u"нет предыдущего протокола этого заводского номера"_s);
-        return;
-    }
     const QHash<QString, QString> &p = in.previous.texts;
     resistanceAgainst(u"resistance.previous"_s, u"прежних"_s,
                       [&](int t, int r) { return readResult(p.value(resistanceKey(t, r))).value; },
                       resultText(p.value(u"Temperature"_s), u"температура прежнего измерения"_s,
                                  u"нет температуры прежнего измерения"_s, Kind::Temperature));
-    for (AssessmentRow &row : rows) {
-        if (row.normId == u"resistance.previous"_s)
-            row.reference = (row.reference.isEmpty() ? QString() : row.reference + u"; "_s) + in.previous.label;
-    }
+    referToThePrevious(u"resistance.previous"_s);
 }
 
-// The worst phase of each tap against the factory's ratios.
-void Judge::ratioAgainstTheFactory(bool measured)
+// The worst phase of each tap against reference ratios (the factory's, the previous test's).
+void Judge::ratioAgainst(const QString &id, const QString &whose,
+                         const std::function<std::optional<double>(int, int)> &reference, bool measured)
 {
-    const QString id = u"ratio.factory"_s;
-    if (lacksNorm(id))
-        return;
-    const SerialDeclared &s = in.serial;
-    bool anyFactory = false;
-    for (const auto &tap : s.ratio)
-        anyFactory = anyFactory || std::any_of(tap.cbegin(), tap.cend(), [](auto v) { return v.has_value(); });
-    if (!anyFactory) {
-        notAssessed(add(id, QString(), QString()), u"нет заводских значений"_s);
+    bool anyReference = false;
+    for (int t = 0; t < RatioTaps; ++t) {
+        for (int r = 0; r < Phases; ++r)
+            anyReference = anyReference || reference(t, r).has_value();
+    }
+    if (!anyReference) {
+        notAssessed(add(id, QString(), QString()), u"нет "_s + whose + u" значений"_s);
         return;
     }
     if (!measured) {
@@ -475,7 +505,7 @@ void Judge::ratioAgainstTheFactory(bool measured)
                     problem = m;
                 continue;
             }
-            const std::optional<double> ref = s.ratio[t][r];
+            const std::optional<double> ref = reference(t, r);
             if (!ref || !std::isfinite(*ref) || *ref <= 0)
                 continue;
             refs.append(RatioRowNames[r] + u' ' + numberText(*ref));
@@ -494,7 +524,7 @@ void Judge::ratioAgainstTheFactory(bool measured)
             continue;
         }
         if (worstName.isEmpty()) {
-            notAssessed(row, u"нет заводских значений"_s);
+            notAssessed(row, u"нет "_s + whose + u" значений"_s);
             continue;
         }
         row.reference = refs.join(u"; "_s);
@@ -502,6 +532,7 @@ void Judge::ratioAgainstTheFactory(bool measured)
         const auto within = [most](double d) { return std::fabs(d) <= most + Slack; };
         row.deviation = shownPercent(worst, true, within) + u" ("_s + worstName + u')';
         row.verdict = within(worst) ? Verdict::Complies : Verdict::Fails;
+        noteNearLimit(row, std::fabs(worst), most, u"±"_s + numberText(most) + u" %"_s);
     }
 }
 
@@ -592,7 +623,14 @@ void Judge::ratioChecks()
     const auto key = [](int t, int r) { return ratioKey(t, r); };
     spreadOfPhases(u"ratio.phases"_s, RatioTaps, RatioRowNames, key);
     const bool measured = anyMeasured(RatioTaps, key);
-    ratioAgainstTheFactory(measured);
+    if (!lacksNorm(u"ratio.factory"_s))
+        ratioAgainst(u"ratio.factory"_s, u"заводских"_s, [&](int t, int r) { return in.serial.ratio[t][r]; }, measured);
+    if (!lacksNorm(u"ratio.previous"_s) && !previousAbsent(u"ratio.previous"_s)) {
+        const QHash<QString, QString> &p = in.previous.texts;
+        ratioAgainst(u"ratio.previous"_s, u"прежних"_s,
+                     [&](int t, int r) { return readResult(p.value(ratioKey(t, r))).value; }, measured);
+        referToThePrevious(u"ratio.previous"_s);
+    }
     ratioAgainstTheNameplate(measured);
 }
 
@@ -728,26 +766,32 @@ void Judge::kabsChecks(const Taken &theta, const QString &outside)
     }
 }
 
-void Judge::insulationAgainstTheFactory(const Taken &theta)
+// R60 of each gap against reference values (the factory's, the previous test's) reduced to
+// the temperature of this measurement with K2 of the factory norm's table. `whose` names the
+// reference values, one and none of it: "заводских", "заводское", "заводского".
+void Judge::insulationAgainst(const QString &normId, const std::array<QString, 3> &whose,
+                              const std::function<std::optional<double>(int)> &reference,
+                              const Taken &referenceTemperature, const Taken &theta)
 {
-    const QString factoryId = u"insulation.factory"_s;
-    const NormRow &norm = norms.norm(factoryId);
-    const SerialDeclared &s = in.serial;
-    if (std::none_of(s.r60.cbegin(), s.r60.cend(), [](auto v) { return v.has_value(); })) {
-        notAssessed(add(factoryId, QString(), QString()), u"нет заводских R60"_s);
+    const NormRow &norm = norms.norm(u"insulation.factory"_s);
+    bool anyReference = false;
+    for (int g = 0; g < InsulationGaps; ++g)
+        anyReference = anyReference || reference(g).has_value();
+    if (!anyReference) {
+        notAssessed(add(normId, QString(), QString()), u"нет "_s + whose[0] + u" R60"_s);
         return;
     }
-    const Taken factoryTemperature = declared(s.r60Temperature, u"температура заводского измерения"_s,
-                                              u"нет температуры заводского измерения"_s, Kind::Temperature);
     for (int g = 0; g < InsulationGaps; ++g) {
-        AssessmentRow &row = add(factoryId, QString::number(g), GapNames[g]);
+        AssessmentRow &row = add(normId, QString::number(g), GapNames[g]);
         row.measured = text(R60Keys[g]);
         const Taken m = result(R60Keys[g], u"R60"_s, u"нет R60"_s, Kind::Positive);
-        const Taken factory = declared(s.r60[g], u"заводское R60"_s, u"нет заводского R60"_s, Kind::Positive);
-        if (const Taken *p = firstProblem({&m, &factory, &factoryTemperature, &theta})) {
+        const Taken factory = declared(reference(g), whose[1] + u" R60"_s, u"нет "_s + whose[2] + u" R60"_s,
+                                       Kind::Positive);
+        if (const Taken *p = firstProblem({&m, &factory, &referenceTemperature, &theta})) {
             conclude(row, *p);
             continue;
         }
+        const Taken &factoryTemperature = referenceTemperature;
         const double difference = *theta.value - *factoryTemperature.value;
         QList<double> from;
         const std::optional<double> k2 = insulationFactor(norm.factors, std::fabs(difference), &from);
@@ -758,16 +802,18 @@ void Judge::insulationAgainstTheFactory(const Taken &theta)
             continue;
         }
         const double at = insulationAt(*factory.value, *factoryTemperature.value, *theta.value, *k2);
-        row.reference = numberText(at) + u" МОм (заводское "_s + numberText(*factory.value) + u" при "_s
+        row.reference = numberText(at) + u" МОм ("_s + whose[1] + u' ' + numberText(*factory.value) + u" при "_s
             + degrees(*factoryTemperature.value) + u", приведено к "_s + degrees(*theta.value) + u')';
         row.note = u"K2 = "_s + numberText(*k2) + u" при разности "_s + degrees(std::fabs(difference));
         if (std::any_of(from.cbegin(), from.cend(), [&](double t) { return norm.factorsToConfirm.contains(t); }))
             row.note += u" (по точке таблицы K2 с отметкой «уточнить»)"_s;
         const double d = deviationPercent(*m.value, at);
-        const double least = limit(factoryId, 0) - 100;
+        const double least = limit(normId, 0) - 100;
         const auto within = [least](double x) { return x >= least - Slack; };
         row.deviation = shownPercent(d, true, within);
         row.verdict = within(d) ? Verdict::Complies : Verdict::Fails;
+        // A fall takes of the allowance, a rise nothing.
+        noteNearLimit(row, std::max(0.0, -d), -least, u"-"_s + numberText(-least) + u" %"_s);
     }
 }
 
@@ -782,8 +828,23 @@ void Judge::insulationChecks()
         r60Checks(theta, outside);
     if (!lacksNorm(u"insulation.kabs"_s))
         kabsChecks(theta, outside);
-    if (!lacksNorm(u"insulation.factory"_s))
-        insulationAgainstTheFactory(theta);
+    if (!lacksNorm(u"insulation.factory"_s)) {
+        const SerialDeclared &s = in.serial;
+        insulationAgainst(u"insulation.factory"_s, {u"заводских"_s, u"заводское"_s, u"заводского"_s},
+                          [&](int g) { return s.r60[g]; },
+                          declared(s.r60Temperature, u"температура заводского измерения"_s,
+                                   u"нет температуры заводского измерения"_s, Kind::Temperature),
+                          theta);
+    }
+    if (!lacksNorm(u"insulation.previous"_s) && !previousAbsent(u"insulation.previous"_s)) {
+        const QHash<QString, QString> &p = in.previous.texts;
+        insulationAgainst(u"insulation.previous"_s, {u"прежних"_s, u"прежнее"_s, u"прежнего"_s},
+                          [&](int g) { return readResult(p.value(R60Keys[g])).value; },
+                          declared(in.previous.insulationTemperature, u"температура прежнего измерения изоляции"_s,
+                                   u"нет температуры измерения изоляции в предыдущем протоколе"_s, Kind::Temperature),
+                          theta);
+        referToThePrevious(u"insulation.previous"_s);
+    }
 }
 
 void Judge::oilChecks()
@@ -855,6 +916,7 @@ void Judge::oilChecks()
             row.reference = numberText(*before.value) + u" °C, "_s + in.previous.label;
             row.deviation = u"снижение "_s + numberText(fall) + u" °C"_s;
             row.verdict = fall <= limit(row.normId) + Slack ? Verdict::Complies : Verdict::Fails;
+            noteNearLimit(row, std::max(0.0, fall), limit(row.normId), numberText(limit(row.normId)) + u" °C"_s);
         }
     }
     if (const std::optional<double> v = start(u"oil.water"_s, u"WaterContent"_s, u"влагосодержание"_s, Kind::NotNegative)) {
@@ -1020,6 +1082,8 @@ QString AssessmentRow::verdictLine() const
         line += u": "_s + missing;
     if (manual)
         line += u" (вручную: "_s + reason + u"; программа: "_s + verdictText(automatic) + u')';
+    if (!nearLimit.isEmpty())
+        line += u"; близко к пределу: "_s + nearLimit;
     if (dropped)
         line += u" (решение инженера «"_s + verdictText(dropped->verdict) + u": "_s + dropped->reason
             + u"» снято: изменились значения, на которых оно принято)"_s;

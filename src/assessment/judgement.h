@@ -30,6 +30,8 @@ struct PreviousRecord {
     QString label; // how the rows name it: "протокол № 12 от 03.02.2025"
     // Result texts by the state file's keys, and "FlashTemperature" when the record has it.
     QHash<QString, QString> texts;
+    // °C at which its insulation was measured, as kept with that test's inputs.
+    std::optional<double> insulationTemperature;
 };
 
 struct AssessmentInput {
@@ -78,9 +80,14 @@ struct AssessmentRow {
     QString basis;
     // An engineer's decision made on other values, no longer applied.
     std::optional<VerdictOverride> dropped;
+    // A change from the previous test within its allowance but taking more of it than the
+    // norms' share: how much ("изменение занимает 85 % допуска ±2 %"). Beside the verdict,
+    // which it never changes.
+    QString nearLimit;
 
     // The verdict as shown: "не оценивается: нет паспортного P0", "соответствует (вручную: ...)",
-    // "соответствует (решение инженера «...» снято: изменились значения, на которых оно принято)".
+    // "соответствует (решение инженера «...» снято: изменились значения, на которых оно принято)",
+    // "соответствует; близко к пределу: изменение занимает 85 % допуска ±2 %".
     QString verdictLine() const;
 };
 
