@@ -11,6 +11,8 @@
 
 using namespace Qt::StringLiterals;
 
+Q_DECLARE_METATYPE(Verdict)
+
 namespace {
 
 QByteArray shippedBytes()
@@ -127,6 +129,17 @@ private slots:
                                                      << "раздел [insulation.r60]: ключ «Значения»: наименьшее R60 должно убывать";
         QTest::newRow("K2 as a factor per 10 °C") << "Значения=50\r\n" << "Значения=50; 1.5\r\n"
                                                   << "раздел [insulation.factory]: ключ «Значения»: нужно чисел: 1, указано: 2";
+        const QString share = u"Доля допуска=0.75"_s;
+        const QString refusedShare = u"раздел [near.limit]: ключ «Доля допуска»: «"_s;
+        QTest::newRow("share above 1") << share << "Доля допуска=1.5" << refusedShare + u"1.5» - не доля допуска"_s;
+        QTest::newRow("share 0") << share << "Доля допуска=0" << refusedShare + u"0»"_s;
+        QTest::newRow("share negative") << share << "Доля допуска=-0.75" << refusedShare + u"-0.75»"_s;
+        QTest::newRow("share in words") << share << "Доля допуска=три четверти" << refusedShare + u"три четверти»"_s;
+        QTest::newRow("share in per cent") << share << "Доля допуска=75 %" << refusedShare + u"75 %»"_s;
+        QTest::newRow("share empty") << share << "Доля допуска=" << refusedShare + u"»"_s;
+        QTest::newRow("R60 to more than 100 % of the previous") << "Значения=50\r\n\r\n[oil.breakdown]"
+                                                                << "Значения=150\r\n\r\n[oil.breakdown]"
+                                                                << "раздел [insulation.previous]: ключ «Значения»: доля прежнего значения 150 % больше 100 %";
         QTest::newRow("acid limits out of order") << "Значения=0.02; 0.1; 0.25" << "Значения=0.02; 0.3; 0.25"
                                                   << "раздел [oil.acid]: ключ «Значения»";
     }
@@ -143,6 +156,87 @@ private slots:
         QVERIFY(norms.refusal.endsWith(QStringLiteral("Оценка ведётся по нормам, поставляемым с программой.")));
         QCOMPARE(norms.table.value(QStringLiteral("resistance.phases"), 0), 2.0);
         QCOMPARE(norms.table.rows().size(), NormsTable::ids().size());
+    }
+
+    // A copy written before the previous test's ratio and R60 had norms, and before the share
+    // near the limit was a setting, is taken whole: the shipped ones stand for what it lacks.
+    void anOlderCopyIsTakenWithTheShippedNormsItLacks()
+    {
+        QString text = decodeWindows1251(shippedBytes());
+        for (const QString &section : {u"[ratio.previous]"_s, u"[insulation.previous]"_s, u"[near.limit]"_s}) {
+            const qsizetype from = text.indexOf(section);
+            const qsizetype to = text.indexOf(u"\r\n["_s, from);
+            QVERIFY(from >= 0);
+            text.remove(from, to < 0 ? text.size() - from : to + 2 - from);
+        }
+        text.replace(u"Значения=2\r\n\r\n[resistance.factory]"_s, u"Значения=3\r\n\r\n[resistance.factory]"_s);
+        QVERIFY(!text.contains(u"[ratio.previous]"_s) && !text.contains(u"[near.limit]"_s));
+        QVERIFY(writeWorkshopCopy(encodeWindows1251(text)));
+        const NormsInForce norms = loadNorms();
+        QVERIFY2(norms.refusal.isEmpty(), qPrintable(norms.refusal));
+        QCOMPARE(norms.origin, workshopNormsPath());
+        QCOMPARE(norms.table.value(u"resistance.phases"_s, 0), 3.0);
+        QCOMPARE(norms.table.rows().size(), NormsTable::ids().size());
+        QCOMPARE(norms.table.value(u"ratio.previous"_s, 0), 2.0);
+        QCOMPARE(norms.table.value(u"insulation.previous"_s, 0), 50.0);
+        QCOMPARE(norms.table.nearLimitShare(), DefaultNearLimitShare);
+        // The original sections do not come from the shipped norms when they are missing.
+        QVERIFY(writeWorkshopCopy(encodeWindows1251(QString(text).replace(u"[ratio.factory]"_s, u"[ratio.factori]"_s))));
+        QVERIFY(loadNorms().refusal.contains(u"раздел [ratio.factory]: раздела нет"_s));
+    }
+
+    // The workshop's share of an allowance decides the note "близко к пределу"; a zero
+    // allowance notes nothing and marks any fall.
+    void theShareNearTheLimitIsTheWorkshops_data()
+    {
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<QString>("to");
+        QTest::addColumn<QString>("ratio");    // now, against 25.00 before
+        QTest::addColumn<QString>("r60");      // now, against 4000 MΩ before, both at 20 °C
+        QTest::addColumn<Verdict>("r60Verdict");
+        QTest::addColumn<bool>("ratioNoted");
+        QTest::addColumn<bool>("r60Noted");
+        QTest::newRow("shipped: three quarters") << "" << "" << "24.60" << "2400" << Verdict::Complies << true << true;
+        QTest::newRow("nine tenths") << "Доля допуска=0.75" << "Доля допуска=0.9" << "24.60" << "2400"
+                                     << Verdict::Complies << false << false;
+        QTest::newRow("nine tenths, comma") << "Доля допуска=0.75" << "Доля допуска=0,9" << "24.54" << "2100"
+                                            << Verdict::Complies << true << true;
+        QTest::newRow("1: never") << "Доля допуска=0.75" << "Доля допуска=1" << "24.51" << "2001"
+                                  << Verdict::Complies << false << false;
+        QTest::newRow("R60 held to 100 %: a fall fails") << "Значения=50\r\n\r\n[oil.breakdown]"
+                                                         << "Значения=100\r\n\r\n[oil.breakdown]" << "25.00" << "3999"
+                                                         << Verdict::Fails << false << false;
+        QTest::newRow("R60 held to 100 %: unchanged") << "Значения=50\r\n\r\n[oil.breakdown]"
+                                                      << "Значения=100\r\n\r\n[oil.breakdown]" << "25.00" << "4000"
+                                                      << Verdict::Complies << false << false;
+    }
+    void theShareNearTheLimitIsTheWorkshops()
+    {
+        QFETCH(QString, from);
+        QFETCH(QString, to);
+        QFETCH(QString, ratio);
+        QFETCH(QString, r60);
+        QFETCH(Verdict, r60Verdict);
+        QFETCH(bool, ratioNoted);
+        QFETCH(bool, r60Noted);
+        if (!from.isEmpty())
+            QVERIFY(writeWorkshopCopy(editedNorms(from, to)));
+        const NormsInForce norms = loadNorms();
+        QVERIFY2(norms.refusal.isEmpty(), qPrintable(norms.refusal));
+        AssessmentInput in;
+        in.texts = {{u"TransformGrid10"_s, ratio}, {u"RHigh60"_s, r60}};
+        in.test.insulationTemperature = 20;
+        in.previous.present = true;
+        in.previous.texts = {{u"TransformGrid10"_s, u"25.00"_s}, {u"RHigh60"_s, u"4000"_s}};
+        in.previous.insulationTemperature = 20;
+        const QList<AssessmentRow> rows = assess(in, norms.table);
+        const auto rowOf = [&](const QString &id) {
+            return *std::find_if(rows.cbegin(), rows.cend(), [&](const AssessmentRow &r) { return r.id == id; });
+        };
+        QCOMPARE(rowOf(u"ratio.previous.0"_s).verdict, Verdict::Complies);
+        QCOMPARE(!rowOf(u"ratio.previous.0"_s).nearLimit.isEmpty(), ratioNoted);
+        QCOMPARE(rowOf(u"insulation.previous.0"_s).verdict, r60Verdict);
+        QCOMPARE(!rowOf(u"insulation.previous.0"_s).nearLimit.isEmpty(), r60Noted);
     }
 
     void aCopyInAnotherFormIsRefusedSayingWhy_data()
@@ -165,6 +259,8 @@ private slots:
         QTest::newRow("a key twice") << encodeWindows1251(keyTwice)
                                      << "раздел [oil.flash]: ключ «значения» повторяется: строки " + lineOf(keyTwice, u"Значения=5\r"_s)
                                             + " и " + lineOf(keyTwice, u"значения=50"_s);
+        const QString shareTwice = text + u"\r\n[Near.Limit]\r\nДоля допуска=0.5\r\n"_s;
+        QTest::newRow("the share's section twice") << encodeWindows1251(shareTwice) << "раздел [near.limit] повторяется";
         // A norms file is a few kilobytes: 204 MB took 11-18 s and 208 MB on the window's thread.
         QTest::newRow("far too large") << shippedBytes() + QByteArray(70 * 1024, ';') << "файл норм - несколько килобайт";
     }
