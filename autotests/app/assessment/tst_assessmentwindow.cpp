@@ -373,9 +373,10 @@ private slots:
         QVERIFY(w);
         QVERIFY(w->normsLine->text().contains(u"поставляемые с программой"_s));
         QCOMPARE(w->normsTable->rowCount(), NormsTable::ids().size());
-        QCOMPARE(w->normsTable->item(7, 0)->text(), u"Сопротивление изоляции R60, наименьшее"_s);
-        QVERIFY(w->normsTable->item(7, 2)->text().startsWith(u"маслонаполненные до 35 кВ"_s));
-        QCOMPARE(w->normsTable->item(7, 4)->text(), u"уточнить"_s);
+        const int r60 = int(NormsTable::ids().indexOf(u"insulation.r60"_s));
+        QCOMPARE(w->normsTable->item(r60, 0)->text(), u"Сопротивление изоляции R60, наименьшее"_s);
+        QVERIFY(w->normsTable->item(r60, 2)->text().startsWith(u"маслонаполненные до 35 кВ"_s));
+        QCOMPARE(w->normsTable->item(r60, 4)->text(), u"уточнить"_s);
         QTest::mouseClick(w->normsCopyButton, Qt::LeftButton);
         QVERIFY(QFile::exists(f->filePath(NormsFileName)));
         QVERIFY(!w->normsCopyButton->isEnabled());
