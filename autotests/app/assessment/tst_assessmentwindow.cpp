@@ -3,6 +3,7 @@
 #include "cataloguefile.h"
 #include "declaredstore.h"
 #include "operatortyping.h"
+#include "protocolarchive.h"
 #include "windowfixture.h"
 
 #include "sheet.h"
@@ -365,6 +366,35 @@ private slots:
         QVERIFY(bytes.startsWith("%PDF"));
         QCOMPARE(bytes.count("/Type /Page\n") + bytes.count("/Type /Page\r"), qsizetype(w->sheets().size()));
         QVERIFY(f->prompts.messages.isEmpty());
+    }
+
+    // The previous protocol of the serial number from the archive: a ratio 1.6 % off it
+    // conforms, "близко к пределу" beside the verdict in the window and on the sheet.
+    void aChangeNearItsLimitIsNotedBesideTheVerdict()
+    {
+        ArchiveRecord previous;
+        previous.protocolNumber = u"11"_s;
+        previous.serialNumber = u"4711"_s;
+        previous.type = u"ТМ-250"_s;
+        previous.moment = QDateTime(QDate(2025, 2, 3), QTime(10, 0));
+        previous.results = {{u"TransformGrid10"_s, u"25.00"_s}, {u"RHigh60"_s, u"4000"_s}};
+        QVERIFY(f->windows->archive.archive().store(previous).ok());
+        DeclaredStore::TestRecord test;
+        test.declared.insulationTemperature = 30;
+        DeclaredStore::saveTest(u"4711"_s, u"11"_s, test);
+        f->form->control<QLineEdit>("RepairNumber")->setText(u"4711"_s);
+        f->form->control<QLineEdit>("ProtocolNumber")->setText(u"12"_s);
+        f->form->results().set(Results::ratio(0, 0), u"24.60"_s);
+        f->form->results().set(ResultId::RHigh60, u"2000"_s);
+        AssessmentWindow *w = openWindow();
+        QVERIFY(w);
+        type(w->insulationTemperatureEdit, u"20"_s);
+        const QString noted = u"соответствует; близко к пределу: изменение занимает 80 % допуска ±2 %"_s;
+        QTRY_COMPARE(verdictOf(w, u"ratio.previous.0"_s), noted);
+        QCOMPARE(colourOf(w, u"ratio.previous.0"_s), AssessmentWindow::verdictColour(Verdict::Complies));
+        QVERIFY(packedText(w->sheets(), 0).contains(QString(noted).remove(u' ')));
+        // 4000 MΩ at 30 °C is 6000 at 20 °C: 2000 is a third of it.
+        QCOMPARE(verdictOf(w, u"insulation.previous.0"_s), u"не соответствует"_s);
     }
 
     void theWorkshopCopyIsMadeFromTheWindow()
