@@ -2,12 +2,15 @@
 #include "archivewindow.h"
 #include "helpwindow.h"
 #include "programversion.h"
+#include "namedchild.h"
 #include "windowfixture.h"
 
 #include <QDialog>
 #include <QDir>
 #include <QPointer>
+#include <QPushButton>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QScrollBar>
@@ -143,10 +146,10 @@ void TstHelp::f1OpensTheManualAtTheSectionOfTheWindow()
     QVERIFY(help);
     QTRY_VERIFY(help->isVisible());
     QCOMPARE(help->section(), section);
-    QCOMPARE(help->browser->source().fragment(), section);
-    QVERIFY(help->browser->document()->toPlainText().contains(QStringLiteral("Руководство оператора")));
+    QCOMPARE(namedChild<QTextBrowser>(help, QStringLiteral("HelpBrowser"))->source().fragment(), section);
+    QVERIFY(namedChild<QTextBrowser>(help, QStringLiteral("HelpBrowser"))->document()->toPlainText().contains(QStringLiteral("Руководство оператора")));
     // At the section, not at the top.
-    QTRY_VERIFY(help->browser->verticalScrollBar()->value() > 0);
+    QTRY_VERIFY(namedChild<QTextBrowser>(help, QStringLiteral("HelpBrowser"))->verticalScrollBar()->value() > 0);
 }
 
 // A modal dialog blocks every window but its own children.
@@ -170,19 +173,19 @@ void TstHelp::aboutTellsVersionQtRecordsArchiveAndLicence()
 {
     HelpWindow *help = f->windows->help.showHelp(QString());
     QVERIFY(activate(help));
-    help->aboutButton->click();
+    namedChild<QPushButton>(help, QStringLiteral("AboutButton"))->click();
     auto *about = help->findChild<AboutWindow *>();
     QVERIFY(about);
     QVERIFY(about->isVisible());
     QCOMPARE(about->windowTitle(), QStringLiteral("О программе"));
-    QVERIFY(about->versionLabel->text().contains(programVersionNumber()));
-    QVERIFY(about->versionLabel->text().contains(programCommit()));
-    QVERIFY(about->qtLabel->text().startsWith(QString::fromLatin1(qVersion())));
-    QCOMPARE(about->recordsLabel->text(), QDir::toNativeSeparators(f->recordsFolder()));
-    QCOMPARE(about->archiveLabel->text(),
+    QVERIFY(namedChild<QLabel>(about, QStringLiteral("AboutVersion"))->text().contains(programVersionNumber()));
+    QVERIFY(namedChild<QLabel>(about, QStringLiteral("AboutVersion"))->text().contains(programCommit()));
+    QVERIFY(namedChild<QLabel>(about, QStringLiteral("AboutQt"))->text().startsWith(QString::fromLatin1(qVersion())));
+    QCOMPARE(namedChild<QLabel>(about, QStringLiteral("AboutRecords"))->text(), QDir::toNativeSeparators(f->recordsFolder()));
+    QCOMPARE(namedChild<QLabel>(about, QStringLiteral("AboutArchive"))->text(),
              QStringLiteral("файл ") + QDir::toNativeSeparators(f->filePath(QStringLiteral("varnek.db"))));
-    QVERIFY(about->waitingLabel->text().startsWith(QStringLiteral("нет")));
-    QVERIFY(about->licence->toPlainText().contains(QStringLiteral("Copyright: 2026 Transformer bench project")));
+    QVERIFY(namedChild<QLabel>(about, QStringLiteral("AboutWaiting"))->text().startsWith(QStringLiteral("нет")));
+    QVERIFY(namedChild<QPlainTextEdit>(about, QStringLiteral("AboutLicence"))->toPlainText().contains(QStringLiteral("Copyright: 2026 Transformer bench project")));
 
     QVERIFY(activate(about));
     QTest::keyClick(about, Qt::Key_Escape);
