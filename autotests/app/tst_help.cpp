@@ -1,10 +1,12 @@
 #include "aboutwindow.h"
 #include "archivewindow.h"
 #include "helpwindow.h"
+#include "historywindow.h"
 #include "programversion.h"
 #include "namedchild.h"
 #include "windowfixture.h"
 
+#include <QAbstractButton>
 #include <QDialog>
 #include <QDir>
 #include <QPointer>
@@ -42,6 +44,8 @@ private slots:
     void ctrlFGoesToTheArchiveSearch();
     void escapeInADialogOverAWindowClosesOnlyTheDialog_data();
     void escapeInADialogOverAWindowClosesOnlyTheDialog();
+    void tabGoesThroughTheControlsInTheirOrder_data();
+    void tabGoesThroughTheControlsInTheirOrder();
 
 private:
     QWidget *windowNamed(const QString &name);
@@ -298,4 +302,54 @@ void TstHelp::escapeInADialogOverAWindowClosesOnlyTheDialog()
 }
 
 QTEST_MAIN(TstHelp)
+// A form makes its controls in the order it lists them, which sets where Tab goes: the manual's
+// page comes before the buttons above it.
+void TstHelp::tabGoesThroughTheControlsInTheirOrder_data()
+{
+    QTest::addColumn<QString>("window");
+    QTest::addColumn<QStringList>("order");
+    QTest::newRow("справка") << "HelpWindow"
+                             << QStringList{"HelpBrowser", "HelpBack", "HelpForward", "HelpContents", "AboutButton"};
+    QTest::newRow("О программе") << "AboutWindow" << QStringList{"AboutLicence", "Закрыть"};
+    QTest::newRow("Динамика") << "HistoryWindow"
+                              << QStringList{"HistoryQuantity", "HistoryChart", "HistoryPng", "HistoryPdf",
+                                             "HistorySheetPrint", "HistorySheetPdf"};
+    QTest::newRow("Протокол") << "Form4"
+                              << QStringList{"QROpen", "QRSave", "QRPrint", "QRSetup", "QRFitToText", "FitToWidth",
+                                             "FitToPage", "Previous", "Next", "QRSavePdf", "QRPreview1", "QRPreview2"};
+}
+
+// From the control a shown window gives the keyboard to, once round its focus chain.
+void TstHelp::tabGoesThroughTheControlsInTheirOrder()
+{
+    QFETCH(QString, window);
+    QFETCH(QStringList, order);
+    std::unique_ptr<QWidget> own;
+    QWidget *w = nullptr;
+    if (window == QLatin1String("HelpWindow"))
+        w = f->windows->help.showHelp(QString());
+    else if (window == QLatin1String("AboutWindow"))
+        own.reset(w = f->windows->help.showAbout(nullptr));
+    else if (window == QLatin1String("HistoryWindow"))
+        own.reset(w = new HistoryWindow(nullptr));
+    else
+        w = windowNamed(window);
+    QVERIFY(w);
+    QVERIFY(activate(w));
+    QWidget *first = QApplication::focusWidget();
+    QVERIFY(first);
+
+    QStringList stops;
+    QWidget *next = first;
+    do {
+        const auto *button = qobject_cast<const QAbstractButton *>(next);
+        const QString name = next->objectName().isEmpty() && button ? button->text() : next->objectName();
+        // A chart view's own parts have no names of ours.
+        if (w->isAncestorOf(next) && (next->focusPolicy() & Qt::TabFocus) && !name.isEmpty())
+            stops << name;
+        next = next->nextInFocusChain();
+    } while (next != first);
+    QCOMPARE(stops, order);
+}
+
 #include "tst_help.moc"
