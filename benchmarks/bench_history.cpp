@@ -141,12 +141,11 @@ int main(int argc, char **argv)
         settle(history);
         opened.append(double(timer.nsecsElapsed()) / 1e6);
 
-        const int index = history->quantityBox->findData(QStringLiteral("resistance.2"));
         timer.restart();
-        history->quantityBox->setCurrentIndex(index);
+        history->showQuantity(QStringLiteral("resistance.2"));
         settle(history);
         switched.append(double(timer.nsecsElapsed()) / 1e6);
-        seriesCount = int(history->chartView->chart()->series().size());
+        seriesCount = int(history->plot().chart->series().size());
         points = int(history->chart().records.size());
     }
     out("records", QString::number(points));

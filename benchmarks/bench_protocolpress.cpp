@@ -9,6 +9,7 @@
 #include "recordslocation.h"
 #include "report.h"
 #include "sheetview.h"
+#include "namedchild.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -30,7 +31,7 @@ int main(int argc, char **argv)
     {
         ProgramWindows windows;
         TForm1 &form1 = windows.form1;
-        TForm4 &form4 = windows.form4;
+        QWidget *page1 = namedChild<SheetView>(&windows.form4, QStringLiteral("QRPreview1"))->viewport();
         form1.show();
 
         // Every control the protocol reads holds a text.
@@ -60,7 +61,7 @@ int main(int argc, char **argv)
             windows.protocol.PreviwClick();
             // Page 1 is laid out in a step of its own, after the main window's repaint.
             QCoreApplication::processEvents();
-            form4.QRPreview1->viewport()->repaint();
+            page1->repaint();
             return timer.nsecsElapsed() / 1e6;
         };
         const double first = press();

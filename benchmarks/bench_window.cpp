@@ -19,6 +19,7 @@
 #include "serialchannel.h"
 #include "sheetview.h"
 #include "statefile.h"
+#include "namedchild.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -452,10 +453,10 @@ int protocol(int argc, char **argv)
             return 1;
     }
     w.form4.QROpenClick();
-    QWidget *page = w.form4.QRPreview1->viewport();
+    QWidget *page = namedChild<SheetView>(&w.form4, QStringLiteral("QRPreview1"))->viewport();
     page->repaint();
     out("bound_bytes", QString::number(bound.size()));
-    out("bound_zoom", QString::number(w.form4.QRPreview1->zoom()));
+    out("bound_zoom", QString::number(namedChild<SheetView>(&w.form4, QStringLiteral("QRPreview1"))->zoom()));
     out("bound_repaint_ms", QString::number(medianMs([&] { page->repaint(); }), 'f', 1));
     Prompts::install(previous);
     return 0;

@@ -1,13 +1,18 @@
 #include "aboutwindow.h"
 #include "archivewindow.h"
 #include "helpwindow.h"
+#include "historywindow.h"
 #include "programversion.h"
+#include "namedchild.h"
 #include "windowfixture.h"
 
+#include <QAbstractButton>
 #include <QDialog>
 #include <QDir>
 #include <QPointer>
+#include <QPushButton>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QScrollBar>
@@ -39,6 +44,8 @@ private slots:
     void ctrlFGoesToTheArchiveSearch();
     void escapeInADialogOverAWindowClosesOnlyTheDialog_data();
     void escapeInADialogOverAWindowClosesOnlyTheDialog();
+    void tabGoesThroughTheControlsInTheirOrder_data();
+    void tabGoesThroughTheControlsInTheirOrder();
 
 private:
     QWidget *windowNamed(const QString &name);
@@ -143,10 +150,10 @@ void TstHelp::f1OpensTheManualAtTheSectionOfTheWindow()
     QVERIFY(help);
     QTRY_VERIFY(help->isVisible());
     QCOMPARE(help->section(), section);
-    QCOMPARE(help->browser->source().fragment(), section);
-    QVERIFY(help->browser->document()->toPlainText().contains(QStringLiteral("Руководство оператора")));
+    QCOMPARE(namedChild<QTextBrowser>(help, QStringLiteral("HelpBrowser"))->source().fragment(), section);
+    QVERIFY(namedChild<QTextBrowser>(help, QStringLiteral("HelpBrowser"))->document()->toPlainText().contains(QStringLiteral("Руководство оператора")));
     // At the section, not at the top.
-    QTRY_VERIFY(help->browser->verticalScrollBar()->value() > 0);
+    QTRY_VERIFY(namedChild<QTextBrowser>(help, QStringLiteral("HelpBrowser"))->verticalScrollBar()->value() > 0);
 }
 
 // A modal dialog blocks every window but its own children.
@@ -170,19 +177,19 @@ void TstHelp::aboutTellsVersionQtRecordsArchiveAndLicence()
 {
     HelpWindow *help = f->windows->help.showHelp(QString());
     QVERIFY(activate(help));
-    help->aboutButton->click();
+    namedChild<QPushButton>(help, QStringLiteral("AboutButton"))->click();
     auto *about = help->findChild<AboutWindow *>();
     QVERIFY(about);
     QVERIFY(about->isVisible());
     QCOMPARE(about->windowTitle(), QStringLiteral("О программе"));
-    QVERIFY(about->versionLabel->text().contains(programVersionNumber()));
-    QVERIFY(about->versionLabel->text().contains(programCommit()));
-    QVERIFY(about->qtLabel->text().startsWith(QString::fromLatin1(qVersion())));
-    QCOMPARE(about->recordsLabel->text(), QDir::toNativeSeparators(f->recordsFolder()));
-    QCOMPARE(about->archiveLabel->text(),
+    QVERIFY(namedChild<QLabel>(about, QStringLiteral("AboutVersion"))->text().contains(programVersionNumber()));
+    QVERIFY(namedChild<QLabel>(about, QStringLiteral("AboutVersion"))->text().contains(programCommit()));
+    QVERIFY(namedChild<QLabel>(about, QStringLiteral("AboutQt"))->text().startsWith(QString::fromLatin1(qVersion())));
+    QCOMPARE(namedChild<QLabel>(about, QStringLiteral("AboutRecords"))->text(), QDir::toNativeSeparators(f->recordsFolder()));
+    QCOMPARE(namedChild<QLabel>(about, QStringLiteral("AboutArchive"))->text(),
              QStringLiteral("файл ") + QDir::toNativeSeparators(f->filePath(QStringLiteral("varnek.db"))));
-    QVERIFY(about->waitingLabel->text().startsWith(QStringLiteral("нет")));
-    QVERIFY(about->licence->toPlainText().contains(QStringLiteral("Copyright: 2026 Transformer bench project")));
+    QVERIFY(namedChild<QLabel>(about, QStringLiteral("AboutWaiting"))->text().startsWith(QStringLiteral("нет")));
+    QVERIFY(namedChild<QPlainTextEdit>(about, QStringLiteral("AboutLicence"))->toPlainText().contains(QStringLiteral("Copyright: 2026 Transformer bench project")));
 
     QVERIFY(activate(about));
     QTest::keyClick(about, Qt::Key_Escape);
@@ -295,4 +302,54 @@ void TstHelp::escapeInADialogOverAWindowClosesOnlyTheDialog()
 }
 
 QTEST_MAIN(TstHelp)
+// A form makes its controls in the order it lists them, which sets where Tab goes: the manual's
+// page comes before the buttons above it.
+void TstHelp::tabGoesThroughTheControlsInTheirOrder_data()
+{
+    QTest::addColumn<QString>("window");
+    QTest::addColumn<QStringList>("order");
+    QTest::newRow("справка") << "HelpWindow"
+                             << QStringList{"HelpBrowser", "HelpBack", "HelpForward", "HelpContents", "AboutButton"};
+    QTest::newRow("О программе") << "AboutWindow" << QStringList{"AboutLicence", "Закрыть"};
+    QTest::newRow("Динамика") << "HistoryWindow"
+                              << QStringList{"HistoryQuantity", "HistoryChart", "HistoryPng", "HistoryPdf",
+                                             "HistorySheetPrint", "HistorySheetPdf"};
+    QTest::newRow("Протокол") << "Form4"
+                              << QStringList{"QROpen", "QRSave", "QRPrint", "QRSetup", "QRFitToText", "FitToWidth",
+                                             "FitToPage", "Previous", "Next", "QRSavePdf", "QRPreview1", "QRPreview2"};
+}
+
+// From the control a shown window gives the keyboard to, once round its focus chain.
+void TstHelp::tabGoesThroughTheControlsInTheirOrder()
+{
+    QFETCH(QString, window);
+    QFETCH(QStringList, order);
+    std::unique_ptr<QWidget> own;
+    QWidget *w = nullptr;
+    if (window == QLatin1String("HelpWindow"))
+        w = f->windows->help.showHelp(QString());
+    else if (window == QLatin1String("AboutWindow"))
+        own.reset(w = f->windows->help.showAbout(nullptr));
+    else if (window == QLatin1String("HistoryWindow"))
+        own.reset(w = new HistoryWindow(nullptr));
+    else
+        w = windowNamed(window);
+    QVERIFY(w);
+    QVERIFY(activate(w));
+    QWidget *first = QApplication::focusWidget();
+    QVERIFY(first);
+
+    QStringList stops;
+    QWidget *next = first;
+    do {
+        const auto *button = qobject_cast<const QAbstractButton *>(next);
+        const QString name = next->objectName().isEmpty() && button ? button->text() : next->objectName();
+        // A chart view's own parts have no names of ours.
+        if (w->isAncestorOf(next) && (next->focusPolicy() & Qt::TabFocus) && !name.isEmpty())
+            stops << name;
+        next = next->nextInFocusChain();
+    } while (next != first);
+    QCOMPARE(stops, order);
+}
+
 #include "tst_help.moc"

@@ -2,6 +2,7 @@
 #include "archivelistmodel.h"
 #include "archivewindow.h"
 #include "historywindow.h"
+#include "namedchild.h"
 #include "protocolarchive.h"
 #include "recordingprompts.h"
 #include "recordslocation.h"
@@ -174,7 +175,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(history));
         QVERIFY(history->showQuantity(QStringLiteral("i0.percent")));
         QTest::qWait(50);
-        const QImage image = history->chartView->viewport()->grab().toImage();
+        const QImage image = namedChild<QChartView>(history, QStringLiteral("HistoryChart"))->viewport()->grab().toImage();
         const QColor line = history->plot().points[0]->color();
         const qreal ratio = image.devicePixelRatio();
         for (int r = 0; r < 3; ++r) {
@@ -197,7 +198,7 @@ private slots:
                                                .arg(history->chart().records[2].moment.toLocalTime().toString("dd.MM.yyyy")));
         QCOMPARE(history->pointText(0, 1), QString()); // the gap
         QSignalSpy opened(m_window.get(), &ArchiveWindow::openRequested);
-        QTest::mouseClick(history->chartView->viewport(), Qt::LeftButton, {}, history->viewportPosition(0, 2));
+        QTest::mouseClick(namedChild<QChartView>(history, QStringLiteral("HistoryChart"))->viewport(), Qt::LeftButton, {}, history->viewportPosition(0, 2));
         QCOMPARE(opened.size(), 1);
         QCOMPARE(opened.first().first().toLongLong(), m_ids[2]);
     }
@@ -215,7 +216,7 @@ private slots:
         QCOMPARE(history.plot().bands.size(), 1);
         const QAreaSeries *band = history.plot().bands.first();
         QCOMPARE(band->upperSeries()->points().first().y(), 1150.0);
-        QVERIFY(history.note->text().contains(u"не более +15 % от паспортного P0 1000"));
+        QVERIFY(namedChild<QLabel>(&history, QStringLiteral("HistoryNote"))->text().contains(u"не более +15 % от паспортного P0 1000"));
         QVERIFY(history.showQuantity(QStringLiteral("i0")));
         QCOMPARE(history.plot().bands.size(), 0); // no norm for the current in amperes
     }
@@ -229,9 +230,9 @@ private slots:
         const QString pdf = m_dir->filePath(QStringLiteral("chart.pdf"));
         const QString sheet = m_dir->filePath(QStringLiteral("sheet.pdf"));
         prompts.fileAnswers = {png, pdf, sheet};
-        QTest::mouseClick(history->pngButton, Qt::LeftButton);
-        QTest::mouseClick(history->pdfButton, Qt::LeftButton);
-        QTest::mouseClick(history->sheetPdfButton, Qt::LeftButton);
+        QTest::mouseClick(namedChild<QPushButton>(history, QStringLiteral("HistoryPng")), Qt::LeftButton);
+        QTest::mouseClick(namedChild<QPushButton>(history, QStringLiteral("HistoryPdf")), Qt::LeftButton);
+        QTest::mouseClick(namedChild<QPushButton>(history, QStringLiteral("HistorySheetPdf")), Qt::LeftButton);
         QVERIFY(prompts.questions.isEmpty());
         QVERIFY(prompts.messages.isEmpty());
         QImage image(png);
@@ -248,7 +249,7 @@ private slots:
         prompts.fileAnswers = {png};
         prompts.yesNoAnswers = {false};
         QVERIFY(history->showQuantity(QStringLiteral("p0")));
-        QTest::mouseClick(history->pngButton, Qt::LeftButton);
+        QTest::mouseClick(namedChild<QPushButton>(history, QStringLiteral("HistoryPng")), Qt::LeftButton);
         QCOMPARE(prompts.questions.size(), 1);
         QVERIFY(prompts.questions.first().text.contains(u"уже существует"));
         QFile again(png);
@@ -287,7 +288,7 @@ private slots:
         HistoryWindow *history = openHistory(m_ids[0]);
         QVERIFY(history);
         RecordingPrompts prompts;
-        QTest::mouseClick(history->sheetPrintButton, Qt::LeftButton);
+        QTest::mouseClick(namedChild<QPushButton>(history, QStringLiteral("HistorySheetPrint")), Qt::LeftButton);
         QCOMPARE(prompts.printSetups, 1);
         QVERIFY(prompts.messages.isEmpty());
 
@@ -298,7 +299,7 @@ private slots:
             printer->setPageOrientation(QPageLayout::Landscape);
             return true;
         };
-        QTest::mouseClick(history->sheetPrintButton, Qt::LeftButton);
+        QTest::mouseClick(namedChild<QPushButton>(history, QStringLiteral("HistorySheetPrint")), Qt::LeftButton);
         QVERIFY(prompts.messages.isEmpty());
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));

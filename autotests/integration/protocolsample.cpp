@@ -29,7 +29,7 @@ int main(int argc, char *argv[])
             ok = s.pressProtocol();
         }
         if (ok)
-            sheets = {*s.form3->stendReportStore()->sheet(), *s.form4->QRPreview2->store()->sheet()};
+            sheets = {*s.form3->stendReportStore()->sheet(), *s.form4->pageStore(2)->sheet()};
         else
             err << "protocol-sample: " << s.error << "\n";
         for (const auto &m : fixture.prompts.messages)

@@ -182,8 +182,8 @@ public:
         f.click(f.form->control<QPushButton>("Previw"));
         return check(QTest::qWaitFor([this] {
                          return form4->isVisible() && form3->stendReportStore()
-                             && form3->stendReportStore()->hasSheet() && form4->QRPreview2->store()
-                             && form4->QRPreview2->store()->hasSheet();
+                             && form3->stendReportStore()->hasSheet() && form4->pageStore(2)
+                             && form4->pageStore(2)->hasSheet();
                      }),
                      "the protocol did not open");
     }

@@ -7,6 +7,7 @@
 //   GOLDEN_OUTPUTS_WRITE=1 LC_ALL=C.UTF-8 build/autotests/integration/tst_goldenoutputs
 //   GOLDEN_OUTPUTS_WRITE=1 LC_ALL=ru_RU.UTF-8 build/autotests/integration/tst_goldenoutputs
 #include "historyseries.h"
+#include "namedchild.h"
 #include "protocolarchive.h"
 #include "protocolsession.h"
 #include "sheetstore.h"
@@ -18,6 +19,7 @@
 #include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
+#include <QToolButton>
 
 using namespace Qt::StringLiterals;
 
@@ -160,8 +162,8 @@ void TstGoldenOutputs::wholeRunKeepsEveryOutputAsBefore()
 
         holdsBytes(u"protocol-fields1.txt"_s, documentFields(s.form3->StendReport));
         holdsBytes(u"protocol-fields2.txt"_s, documentFields(s.form3->StendReport2));
-        holdsBytes(u"sheet1.bin"_s, sheetWithoutToday(SheetStore::serialize(*s.form4->QRPreview1->store()->sheet())));
-        holdsBytes(u"sheet2.bin"_s, sheetWithoutToday(SheetStore::serialize(*s.form4->QRPreview2->store()->sheet())));
+        holdsBytes(u"sheet1.bin"_s, sheetWithoutToday(SheetStore::serialize(*s.form4->pageStore(1)->sheet())));
+        holdsBytes(u"sheet2.bin"_s, sheetWithoutToday(SheetStore::serialize(*s.form4->pageStore(2)->sheet())));
 
         QMap<QString, QString> judged;
         const QHash<QString, QString> texts = fixture.windows->assessment.assessmentTexts();
@@ -172,7 +174,7 @@ void TstGoldenOutputs::wholeRunKeepsEveryOutputAsBefore()
         // Saved as a pair: the archive keeps it.
         QTemporaryDir dir;
         fixture.prompts.fileAnswers = {dir.filePath(u"protocol.qrp"_s)};
-        QTest::mouseClick(s.form4->QRSave, Qt::LeftButton);
+        QTest::mouseClick(namedChild<QToolButton>(s.form4, u"QRSave"_s), Qt::LeftButton);
         QVERIFY(fixture.prompts.messages.isEmpty());
         ProtocolArchive reader(ArchiveSettings::sqliteDefault());
         const QList<ArchiveSummary> list = reader.summaries().value_or(QList<ArchiveSummary>{});

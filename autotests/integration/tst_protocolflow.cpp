@@ -1,3 +1,4 @@
+#include "namedchild.h"
 #include "protocolsession.h"
 #include "sheetoutput.h"
 #include "sheetstore.h"
@@ -7,6 +8,7 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QToolButton>
 
 using namespace Qt::StringLiterals;
 
@@ -64,7 +66,7 @@ void TstProtocolFlow::wholeRecordReachesTheProtocolAndSurvivesSaveOpenAndPdf()
     QVERIFY(fixture.prompts.messages.isEmpty());
 
     const Sheet page1 = *s.form3->stendReportStore()->sheet();
-    const Sheet page2 = *s.form4->QRPreview2->store()->sheet();
+    const Sheet page2 = *s.form4->pageStore(2)->sheet();
     const QString title = u"Протокол №12 испытания трансформатора ТМ-250/10"_s;
     QCOMPARE(s.form4->windowTitle(), title);
     QCOMPARE(textAt(page1, onPaper(90, 20)), QStringList{title});
@@ -104,18 +106,18 @@ void TstProtocolFlow::wholeRecordReachesTheProtocolAndSurvivesSaveOpenAndPdf()
     QTemporaryDir dir;
     const QString name = dir.filePath(s.form4->proposedFileName() + u".qrp"_s);
     fixture.prompts.fileAnswers = {name};
-    QTest::mouseClick(s.form4->QRSave, Qt::LeftButton);
+    QTest::mouseClick(namedChild<QToolButton>(s.form4, u"QRSave"_s), Qt::LeftButton);
     fixture.prompts.fileAnswers = {name};
-    QTest::mouseClick(s.form4->QROpen, Qt::LeftButton);
+    QTest::mouseClick(namedChild<QToolButton>(s.form4, u"QROpen"_s), Qt::LeftButton);
     QVERIFY(fixture.prompts.messages.isEmpty());
-    QCOMPARE(allText(*s.form4->QRPreview1->store()->sheet()), allText(page1));
-    QCOMPARE(allText(*s.form4->QRPreview2->store()->sheet()), allText(page2));
+    QCOMPARE(allText(*s.form4->pageStore(1)->sheet()), allText(page1));
+    QCOMPARE(allText(*s.form4->pageStore(2)->sheet()), allText(page2));
 
     if (QStandardPaths::findExecutable(u"pdftotext"_s).isEmpty())
         QSKIP("pdftotext is not installed");
     const QString pdf = dir.filePath(u"protocol.pdf"_s);
     fixture.prompts.fileAnswers = {pdf};
-    QTest::mouseClick(s.form4->QRSavePdf, Qt::LeftButton);
+    QTest::mouseClick(namedChild<QToolButton>(s.form4, u"QRSavePdf"_s), Qt::LeftButton);
     QProcess text;
     text.start(u"pdftotext"_s, {pdf, u"-"_s});
     QVERIFY(text.waitForFinished(20000));

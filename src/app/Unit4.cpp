@@ -9,10 +9,10 @@
 #include "sheetview.h"
 #include "viewzoom.h"
 
+#include "ui_form4.h"
+
 #include <QDir>
 #include <QFileInfo>
-#include <QFrame>
-#include <QHBoxLayout>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPrinter>
@@ -22,7 +22,6 @@
 #include <QShowEvent>
 #include <QStandardPaths>
 #include <QToolButton>
-#include <QVBoxLayout>
 
 using namespace Qt::StringLiterals;
 
@@ -152,13 +151,6 @@ QSizeF paperOf(const SheetView *view)
     return sheet ? sheet->orientedPaperMm() : QSizeF(210.0, 297.0);
 }
 
-QWidget *separator(QWidget *parent)
-{
-    auto *gap = new QWidget(parent);
-    gap->setFixedSize(8, 30);
-    return gap;
-}
-
 } // namespace
 
 QString ProtocolFiles::proposedName(const QString &title)
@@ -225,38 +217,45 @@ TForm4::TForm4(QWidget *parent)
     // offering to minimise or maximise it, the fixed size from resizing it.
     : QWidget(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                           | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
-      m_printer(std::make_unique<QPrinter>(QPrinter::HighResolution))
+      ui(std::make_unique<Ui::Form4>()), m_printer(std::make_unique<QPrinter>(QPrinter::HighResolution))
 {
-    setObjectName(u"Form4"_s);
-    setWindowTitle(u"Протокол"_s);
+    ui->setupUi(this);
     setWindowState(Qt::WindowMaximized);
 
-    buildToolBar();
-    QRPreview1 = new SheetView(this);
-    QRPreview1->setObjectName(u"QRPreview1"_s);
-    QRPreview2 = new SheetView(this);
-    QRPreview2->setObjectName(u"QRPreview2"_s);
-    for (SheetView *view : {QRPreview1, QRPreview2}) {
-        view->setFrameShape(QFrame::NoFrame);
-        // Every handler can count on a store, even before the first request.
-        view->setStore(std::make_shared<SheetStore>());
+    // The buttons' pictures are drawn, not shipped.
+    const struct {
+        QToolButton *button;
+        Picture picture;
+        void (TForm4::*handler)();
+    } buttons[] = {
+        {ui->QROpen, Picture::Open, &TForm4::QROpenClick},
+        {ui->QRSave, Picture::Save, &TForm4::QRSaveClick},
+        {ui->QRPrint, Picture::Print, &TForm4::QRPrintClick},
+        {ui->QRSetup, Picture::Setup, &TForm4::QRSetupClick},
+        {ui->QRFitToText, Picture::Actual, &TForm4::QRFitToTextClick},
+        {ui->FitToWidth, Picture::Width, &TForm4::FitToWidthClick},
+        {ui->FitToPage, Picture::Page, &TForm4::FitToPageClick},
+        {ui->Previous, Picture::Sheet1, &TForm4::PreviousClick},
+        {ui->Next, Picture::Sheet2, &TForm4::NextClick},
+        {ui->QRSavePdf, Picture::Pdf, &TForm4::QRSavePdfClick},
+    };
+    for (const auto &b : buttons) {
+        b.button->setIcon(pictureIcon(b.picture));
+        connect(b.button, &QToolButton::clicked, this, b.handler);
     }
-    QRPreview2->hide();
+
+    // Every handler can count on a store, even before the first request.
+    for (SheetView *view : {ui->QRPreview1, ui->QRPreview2})
+        view->setStore(std::make_shared<SheetStore>());
+    ui->QRPreview2->hide();
     // The keys of every desktop program: through the buttons, so a key does nothing
     // while its button is unavailable.
     const auto key = [this](const QKeySequence &keys, QToolButton *button) {
         connect(new QShortcut(keys, this), &QShortcut::activated, button, &QToolButton::click);
     };
-    key(QKeySequence(Qt::CTRL | Qt::Key_P), QRPrint);
-    key(QKeySequence(Qt::CTRL | Qt::Key_S), QRSavePdf);
+    key(QKeySequence(Qt::CTRL | Qt::Key_P), ui->QRPrint);
+    key(QKeySequence(Qt::CTRL | Qt::Key_S), ui->QRSavePdf);
     connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this, &QWidget::close);
-
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    layout->addWidget(ToolBar, 0, Qt::AlignLeft);
-    layout->addWidget(QRPreview1, 1);
-    layout->addWidget(QRPreview2, 1);
 }
 
 TForm4::~TForm4()
@@ -265,46 +264,9 @@ TForm4::~TForm4()
         m_document->StendReportPreview = nullptr;
 }
 
-void TForm4::buildToolBar()
+std::shared_ptr<SheetStore> TForm4::pageStore(int page) const
 {
-    ToolBar = new QFrame(this);
-    ToolBar->setObjectName(u"ToolBar"_s);
-    ToolBar->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    auto *row = new QHBoxLayout(ToolBar);
-    row->setContentsMargins(2, 2, 2, 2);
-    row->setSpacing(0);
-    row->setSizeConstraint(QLayout::SetFixedSize);
-
-    const auto button = [this, row](QToolButton *&member, const char *name, const QString &hint,
-                                    Picture picture, void (TForm4::*handler)()) {
-        member = new QToolButton(ToolBar);
-        member->setObjectName(QString::fromLatin1(name));
-        member->setAutoRaise(true);
-        member->setFixedSize(30, 30);
-        member->setIconSize(QSize(24, 24));
-        member->setIcon(pictureIcon(picture));
-        member->setToolTip(hint);
-        member->setAccessibleName(hint);
-        connect(member, &QToolButton::clicked, this, handler);
-        row->addWidget(member);
-    };
-
-    row->addWidget(separator(ToolBar));
-    button(QROpen, "QROpen", u"Открыть"_s, Picture::Open, &TForm4::QROpenClick);
-    button(QRSave, "QRSave", u"Сохранить"_s, Picture::Save, &TForm4::QRSaveClick);
-    row->addWidget(separator(ToolBar));
-    button(QRPrint, "QRPrint", u"Печать"_s, Picture::Print, &TForm4::QRPrintClick);
-    button(QRSetup, "QRSetup", u"Принтер"_s, Picture::Setup, &TForm4::QRSetupClick);
-    row->addWidget(separator(ToolBar));
-    button(QRFitToText, "QRFitToText", u"100 %"_s, Picture::Actual, &TForm4::QRFitToTextClick);
-    button(FitToWidth, "FitToWidth", u"По ширине"_s, Picture::Width, &TForm4::FitToWidthClick);
-    button(FitToPage, "FitToPage", u"Весь лист"_s, Picture::Page, &TForm4::FitToPageClick);
-    row->addWidget(separator(ToolBar));
-    button(Previous, "Previous", u"Лист 1"_s, Picture::Sheet1, &TForm4::PreviousClick);
-    button(Next, "Next", u"Лист 2"_s, Picture::Sheet2, &TForm4::NextClick);
-    row->addWidget(separator(ToolBar));
-    button(QRSavePdf, "QRSavePdf", u"Сохранить в PDF"_s, Picture::Pdf, &TForm4::QRSavePdfClick);
-    Previous->setEnabled(false);
+    return (page == 2 ? ui->QRPreview2 : ui->QRPreview1)->store();
 }
 
 void TForm4::setDocument(TForm3 *form3)
@@ -322,7 +284,7 @@ void TForm4::StendReportPreview(const std::shared_ptr<SheetStore> &store)
 {
     m_documentPages = true;
     m_pagesDate = QDate::currentDate();
-    QRPreview1->setStore(store);
+    ui->QRPreview1->setStore(store);
     // A request while the window is open would otherwise leave page 2, the caption and
     // the proposed name from the earlier fill beside a new page 1.
     if (isVisible())
@@ -373,7 +335,7 @@ void TForm4::refreshFromDocument()
         return;
     const ReportElement *title = m_document->element(ProtocolFields::ProtocolNumber);
     showTitle(title ? title->caption : QString());
-    QRPreview2->setStore(m_document->prepareStendReport2());
+    ui->QRPreview2->setStore(m_document->prepareStendReport2());
 }
 
 void TForm4::showTitle(const QString &title)
@@ -386,17 +348,17 @@ void TForm4::showSheets(const std::shared_ptr<SheetStore> &page1, const std::sha
                         const QString &title)
 {
     m_documentPages = false;
-    QRPreview1->setStore(page1 ? page1 : std::make_shared<SheetStore>());
-    QRPreview2->setStore(page2 ? page2 : std::make_shared<SheetStore>());
+    ui->QRPreview1->setStore(page1 ? page1 : std::make_shared<SheetStore>());
+    ui->QRPreview2->setStore(page2 ? page2 : std::make_shared<SheetStore>());
     showTitle(title);
-    for (SheetView *view : {QRPreview1, QRPreview2})
+    for (SheetView *view : {ui->QRPreview1, ui->QRPreview2})
         view->viewport()->update();
     showInFront();
 }
 
 bool TForm4::bothPagesReady() const
 {
-    for (const SheetView *view : {QRPreview1, QRPreview2})
+    for (const SheetView *view : {ui->QRPreview1, ui->QRPreview2})
         if (!view->store() || !view->store()->hasSheet() || !view->store()->isComplete())
             return false;
     return true;
@@ -404,23 +366,23 @@ bool TForm4::bothPagesReady() const
 
 void TForm4::PreviousClick()
 {
-    QRPreview2->hide();
-    QRPreview1->show();
-    Previous->setEnabled(false);
-    Next->setEnabled(true);
+    ui->QRPreview2->hide();
+    ui->QRPreview1->show();
+    ui->Previous->setEnabled(false);
+    ui->Next->setEnabled(true);
 }
 
 void TForm4::NextClick()
 {
-    QRPreview1->hide();
-    QRPreview2->show();
-    Previous->setEnabled(true);
-    Next->setEnabled(false);
+    ui->QRPreview1->hide();
+    ui->QRPreview2->show();
+    ui->Previous->setEnabled(true);
+    ui->Next->setEnabled(false);
 }
 
 void TForm4::QRFitToTextClick()
 {
-    for (SheetView *view : {QRPreview1, QRPreview2})
+    for (SheetView *view : {ui->QRPreview1, ui->QRPreview2})
         view->setZoom(100);
 }
 
@@ -428,17 +390,17 @@ void TForm4::QRFitToTextClick()
 // to the shown view's area, which is the place the hidden one will take.
 void TForm4::FitToWidthClick()
 {
-    SheetView *shown = QRPreview1->isVisible() ? QRPreview1 : QRPreview2;
+    SheetView *shown = ui->QRPreview1->isVisible() ? ui->QRPreview1 : ui->QRPreview2;
     const QSize area = shown->viewport()->size();
-    for (SheetView *view : {QRPreview1, QRPreview2})
+    for (SheetView *view : {ui->QRPreview1, ui->QRPreview2})
         view->setZoom(ViewZoom::fitToWidth(paperOf(view), area.width(), view->logicalDpiX()));
 }
 
 void TForm4::FitToPageClick()
 {
-    SheetView *shown = QRPreview1->isVisible() ? QRPreview1 : QRPreview2;
+    SheetView *shown = ui->QRPreview1->isVisible() ? ui->QRPreview1 : ui->QRPreview2;
     const QSize area = shown->viewport()->size();
-    for (SheetView *view : {QRPreview1, QRPreview2})
+    for (SheetView *view : {ui->QRPreview1, ui->QRPreview2})
         view->setZoom(ViewZoom::fitToPage(paperOf(view), QSizeF(area), view->logicalDpiX(),
                                           view->logicalDpiY()));
 }
@@ -448,7 +410,7 @@ void TForm4::QRPrintClick()
     QList<int> pages;
     QList<Sheet> sheets;
     int page = 0;
-    for (SheetView *view : {QRPreview1, QRPreview2}) {
+    for (SheetView *view : {ui->QRPreview1, ui->QRPreview2}) {
         ++page;
         // An emptied store has nothing to print, as it has nothing to save.
         if (!view->store() || !view->store()->hasSheet() || !view->store()->isComplete())
@@ -529,11 +491,11 @@ void TForm4::QRSaveClick()
     if (first.isEmpty())
         return;
     const QString second = ProtocolFiles::secondPageName(first);
-    if (!saveStore(QRPreview1, first)) {
+    if (!saveStore(ui->QRPreview1, first)) {
         reportSaveFailure(first);
         return;
     }
-    if (!saveStore(QRPreview2, second)) {
+    if (!saveStore(ui->QRPreview2, second)) {
         reportSaveFailure(second);
         return;
     }
@@ -568,9 +530,9 @@ void TForm4::QROpenClick()
     m_documentPages = false;
     m_proposedName = first;
     setWindowTitle(first);
-    if (!loadInto(QRPreview1, first))
+    if (!loadInto(ui->QRPreview1, first))
         return;
-    loadInto(QRPreview2, ProtocolFiles::secondPageName(first));
+    loadInto(ui->QRPreview2, ProtocolFiles::secondPageName(first));
 }
 
 bool TForm4::loadInto(SheetView *view, const QString &path)
@@ -611,7 +573,7 @@ QString TForm4::pdfProposedPath() const
 void TForm4::QRSavePdfClick()
 {
     QList<Sheet> sheets;
-    for (SheetView *view : {QRPreview1, QRPreview2})
+    for (SheetView *view : {ui->QRPreview1, ui->QRPreview2})
         if (view->store() && view->store()->hasSheet() && view->store()->isComplete())
             sheets.append(*view->store()->sheet());
     if (sheets.isEmpty())

@@ -10,11 +10,13 @@
 
 #include <memory>
 
-class QFrame;
 class QPrinter;
-class QToolButton;
 class SheetStore;
 class SheetView;
+
+namespace Ui {
+class Form4;
+}
 
 // Names of a saved protocol, a pair of files of which the second is derived from the first.
 namespace ProtocolFiles {
@@ -44,15 +46,12 @@ public:
     // The document holder whose pages the window shows; installs its preview hook.
     void setDocument(TForm3 *form3);
 
-    QFrame *ToolBar;
-    QToolButton *QROpen, *QRSave, *QRPrint, *QRSetup, *QRFitToText, *FitToWidth, *FitToPage,
-        *Previous, *Next, *QRSavePdf;
-    SheetView *QRPreview1, *QRPreview2;
-
     // The printer settings in force for both pages; every job gets a printer of its own made
     // from them.
     QPrinter &printer() { return *m_printer; }
     QString proposedFileName() const { return m_proposedName; }
+    // What page 1 or page 2 shows (an empty store before anything was shown).
+    std::shared_ptr<SheetStore> pageStore(int page) const;
 
     // The hook of page 1: its new store goes to the first view and the window shows.
     void StendReportPreview(const std::shared_ptr<SheetStore> &store);
@@ -87,7 +86,6 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
-    void buildToolBar();
     // Shown maximised, or raised when it is already shown.
     void showInFront();
     // Caption, proposed name and a freshly generated page 2.
@@ -102,6 +100,7 @@ private:
     bool printJob(const QList<Sheet> &sheets, const QString &name, int page);
     QString printedDocumentName() const;
 
+    std::unique_ptr<Ui::Form4> ui;
     QPointer<TForm3> m_document;
     std::unique_ptr<QPrinter> m_printer;
     QString m_proposedName;

@@ -2,9 +2,13 @@
 
 #include <QDialog>
 
+#include <memory>
+
 class ProtocolArchive;
-class QLabel;
-class QPlainTextEdit;
+
+namespace Ui {
+class AboutWindow;
+}
 
 // "О программе": the version and the commit it was built from, Qt's version, where the
 // records are kept, the archive in use with what waits for the server, and the licence.
@@ -14,19 +18,14 @@ public:
     static const QString Caption;
 
     explicit AboutWindow(ProtocolArchive &archive, QWidget *parent = nullptr);
+    ~AboutWindow() override;
 
     // The licence as the package ships it (its copyright file).
     static QString licenceText();
 
-    QLabel *versionLabel;
-    QLabel *qtLabel;
-    QLabel *recordsLabel;
-    QLabel *archiveLabel;
-    QLabel *waitingLabel;
-    QPlainTextEdit *licence;
-
 private:
     void showArchive();
 
+    std::unique_ptr<Ui::AboutWindow> ui;
     ProtocolArchive &m_archive;
 };

@@ -33,9 +33,8 @@ void addFields(QMap<QString, QString> &fields, const PageDocument &page)
     }
 }
 
-QByteArray serializedSheet(const SheetView *view)
+QByteArray serializedSheet(const std::shared_ptr<SheetStore> &store)
 {
-    const std::shared_ptr<SheetStore> store = view->store();
     return store && store->sheet() ? SheetStore::serialize(*store->sheet()) : QByteArray();
 }
 
@@ -85,8 +84,8 @@ void ArchiveController::recordProducedProtocol()
     record.moment = QDateTime::currentDateTime();
     addFields(record.fields, Form3->StendReport);
     addFields(record.fields, Form3->StendReport2);
-    record.sheet1 = serializedSheet(Form4->QRPreview1);
-    record.sheet2 = serializedSheet(Form4->QRPreview2);
+    record.sheet1 = serializedSheet(Form4->pageStore(1));
+    record.sheet2 = serializedSheet(Form4->pageStore(2));
     // The paper is out already; a failure only shows its one message.
     recordInArchive(Form4, *m_archive, record);
 }

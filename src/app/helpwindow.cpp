@@ -3,49 +3,28 @@
 #include "aboutwindow.h"
 #include "controls.h"
 
+#include "ui_helpwindow.h"
+
 #include <QApplication>
-#include <QHBoxLayout>
 #include <QHash>
 #include <QKeyEvent>
-#include <QPushButton>
-#include <QTextBrowser>
-#include <QVBoxLayout>
 
 const QString HelpWindow::Caption = QStringLiteral("Руководство оператора");
 const QString HelpWindow::ManualUrl = QStringLiteral("qrc:/manual/manual.html");
 
 HelpWindow::HelpWindow(QWidget *parent)
-    : QWidget(parent, Qt::Window), browser(new QTextBrowser(this)),
-      backButton(new QPushButton(QStringLiteral("Назад"), this)),
-      forwardButton(new QPushButton(QStringLiteral("Вперёд"), this)),
-      contentsButton(new QPushButton(QStringLiteral("Содержание"), this)),
-      aboutButton(new QPushButton(QStringLiteral("О программе"), this))
+    : QWidget(parent, Qt::Window), ui(std::make_unique<Ui::HelpWindow>())
 {
-    setObjectName(QStringLiteral("HelpWindow"));
-    setWindowTitle(Caption);
-    resize(760, 640);
-    browser->setObjectName(QStringLiteral("HelpBrowser"));
-    browser->setOpenExternalLinks(true);
-    aboutButton->setObjectName(QStringLiteral("AboutButton"));
-
-    auto *buttons = new QHBoxLayout;
-    for (QPushButton *b : {backButton, forwardButton, contentsButton})
-        buttons->addWidget(b);
-    buttons->addStretch(1);
-    buttons->addWidget(aboutButton);
-    auto *layout = new QVBoxLayout(this);
-    layout->addLayout(buttons);
-    layout->addWidget(browser, 1);
-
-    backButton->setEnabled(false);
-    forwardButton->setEnabled(false);
-    connect(browser, &QTextBrowser::backwardAvailable, backButton, &QPushButton::setEnabled);
-    connect(browser, &QTextBrowser::forwardAvailable, forwardButton, &QPushButton::setEnabled);
-    connect(backButton, &QPushButton::clicked, browser, &QTextBrowser::backward);
-    connect(forwardButton, &QPushButton::clicked, browser, &QTextBrowser::forward);
-    connect(contentsButton, &QPushButton::clicked, this, [this] { showSection(QStringLiteral("contents")); });
-    connect(aboutButton, &QPushButton::clicked, this, &HelpWindow::aboutRequested);
+    ui->setupUi(this);
+    connect(ui->HelpBrowser, &QTextBrowser::backwardAvailable, ui->HelpBack, &QPushButton::setEnabled);
+    connect(ui->HelpBrowser, &QTextBrowser::forwardAvailable, ui->HelpForward, &QPushButton::setEnabled);
+    connect(ui->HelpBack, &QPushButton::clicked, ui->HelpBrowser, &QTextBrowser::backward);
+    connect(ui->HelpForward, &QPushButton::clicked, ui->HelpBrowser, &QTextBrowser::forward);
+    connect(ui->HelpContents, &QPushButton::clicked, this, [this] { showSection(QStringLiteral("contents")); });
+    connect(ui->AboutButton, &QPushButton::clicked, this, &HelpWindow::aboutRequested);
 }
+
+HelpWindow::~HelpWindow() = default;
 
 // A key event, not a shortcut: a window's shortcut would take Esc from the window
 // "О программе" opened over it as well.
@@ -64,10 +43,10 @@ void HelpWindow::showSection(const QString &section)
     QUrl url(ManualUrl);
     if (!section.isEmpty())
         url.setFragment(section);
-    browser->setSource(url);
+    ui->HelpBrowser->setSource(url);
     // The same page again does not scroll by itself.
     if (!section.isEmpty())
-        browser->scrollToAnchor(section);
+        ui->HelpBrowser->scrollToAnchor(section);
 }
 
 HelpController::HelpController(ProtocolArchive &archive, QObject *parent)

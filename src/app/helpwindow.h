@@ -5,10 +5,14 @@
 #include <QString>
 #include <QWidget>
 
+#include <memory>
+
 class AboutWindow;
 class ProtocolArchive;
-class QPushButton;
-class QTextBrowser;
+
+namespace Ui {
+class HelpWindow;
+}
 
 // The operator's manual, built into the program (it must not depend on the package's
 // documentation folder, which some installations leave out), read in a window of its own.
@@ -19,16 +23,11 @@ public:
     static const QString ManualUrl;
 
     explicit HelpWindow(QWidget *parent = nullptr);
+    ~HelpWindow() override;
 
     // Shows the manual at the section of that name ("idle", "preview"; empty: the start).
     void showSection(const QString &section);
     QString section() const { return m_section; }
-
-    QTextBrowser *browser;
-    QPushButton *backButton;
-    QPushButton *forwardButton;
-    QPushButton *contentsButton;
-    QPushButton *aboutButton;
 
 signals:
     void aboutRequested();
@@ -37,6 +36,7 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
+    std::unique_ptr<Ui::HelpWindow> ui;
     QString m_section;
 };
 

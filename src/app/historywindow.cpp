@@ -10,6 +10,8 @@
 #include "sheetrenderer.h"
 #include "units.h"
 
+#include "ui_historywindow.h"
+
 #include <QAreaSeries>
 #include <QChart>
 #include <QChartView>
@@ -18,9 +20,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGraphicsScene>
-#include <QHBoxLayout>
 #include <QImage>
-#include <QLabel>
 #include <QLegendMarker>
 #include <QLineSeries>
 #include <QPageSize>
@@ -31,7 +31,6 @@
 #include <QScatterSeries>
 #include <QToolTip>
 #include <QValueAxis>
-#include <QVBoxLayout>
 #include <cmath>
 
 using namespace Qt::StringLiterals;
@@ -238,68 +237,25 @@ HistoryPlot HistoryPlot::make(const HistorySeries::Chart &chart, const QList<std
 // ---- HistoryWindow ----
 
 HistoryWindow::HistoryWindow(ProtocolArchive *archive, QWidget *parent)
-    : QWidget(parent, Qt::Window),
-      title(new QLabel(this)),
-      quantityBox(new QComboBox(this)),
-      chartView(new QChartView(this)),
-      note(new QLabel(this)),
-      pngButton(new QPushButton(u"Сохранить в PNG"_s, this)),
-      pdfButton(new QPushButton(u"Сохранить в PDF"_s, this)),
-      sheetPrintButton(new QPushButton(u"Печать истории испытаний"_s, this)),
-      sheetPdfButton(new QPushButton(u"История испытаний в PDF"_s, this)),
-      m_archive(archive)
+    : QWidget(parent, Qt::Window), ui(std::make_unique<Ui::HistoryWindow>()), m_archive(archive)
 {
-    setObjectName(u"HistoryWindow"_s);
-    setWindowTitle(Caption);
-    resize(900, 620);
-    QFont bold = title->font();
-    bold.setBold(true);
-    title->setFont(bold);
-    title->setWordWrap(true);
-    quantityBox->setObjectName(u"HistoryQuantity"_s);
-    quantityBox->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-    auto *quantityLabel = new QLabel(u"Величина:"_s, this);
-    quantityLabel->setBuddy(quantityBox);
-    chartView->setRenderHint(QPainter::Antialiasing);
-    chartView->setMinimumSize(480, 300);
-    note->setWordWrap(true);
-    note->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    pngButton->setObjectName(u"HistoryPng"_s);
-    pdfButton->setObjectName(u"HistoryPdf"_s);
-    sheetPrintButton->setObjectName(u"HistorySheetPrint"_s);
-    sheetPdfButton->setObjectName(u"HistorySheetPdf"_s);
-    sheetPrintButton->setToolTip(u"Лист А4 «История испытаний» с основными графиками трансформатора"_s);
-    sheetPdfButton->setToolTip(sheetPrintButton->toolTip());
+    ui->setupUi(this);
+    ui->HistoryChart->setRenderHint(QPainter::Antialiasing);
 
-    auto *top = new QHBoxLayout;
-    top->addWidget(quantityLabel);
-    top->addWidget(quantityBox);
-    top->addStretch(1);
-    auto *buttons = new QHBoxLayout;
-    buttons->addWidget(pngButton);
-    buttons->addWidget(pdfButton);
-    buttons->addStretch(1);
-    buttons->addWidget(sheetPrintButton);
-    buttons->addWidget(sheetPdfButton);
-    auto *layout = new QVBoxLayout(this);
-    layout->addWidget(title);
-    layout->addLayout(top);
-    layout->addWidget(chartView, 1);
-    layout->addWidget(note);
-    layout->addLayout(buttons);
-
-    connect(quantityBox, &QComboBox::currentIndexChanged, this, [this] { rebuild(); });
+    connect(ui->HistoryQuantity, &QComboBox::currentIndexChanged, this, [this] { rebuild(); });
     if (m_archive) {
         connect(m_archive, &ProtocolArchive::recordStored, this, [this] {
             if (isVisible() && m_shownId != 0)
                 showFor(m_shownId);
         });
     }
-    connect(pngButton, &QPushButton::clicked, this, &HistoryWindow::saveChartImage);
-    connect(pdfButton, &QPushButton::clicked, this, &HistoryWindow::saveChartPdf);
-    connect(sheetPrintButton, &QPushButton::clicked, this, &HistoryWindow::printSheet);
-    connect(sheetPdfButton, &QPushButton::clicked, this, &HistoryWindow::saveSheetPdf);
+    connect(ui->HistoryPng, &QPushButton::clicked, this, &HistoryWindow::saveChartImage);
+    connect(ui->HistoryPdf, &QPushButton::clicked, this, &HistoryWindow::saveChartPdf);
+    connect(ui->HistorySheetPrint, &QPushButton::clicked, this, &HistoryWindow::printSheet);
+    connect(ui->HistorySheetPdf, &QPushButton::clicked, this, &HistoryWindow::saveSheetPdf);
 }
+
+HistoryWindow::~HistoryWindow() = default;
 
 void HistoryWindow::message(const QString &text, bool error)
 {
@@ -360,37 +316,37 @@ void HistoryWindow::showHistory(const QString &serialNumber, const QList<Archive
     m_context.bands.materialConstant = m_context.options.materialConstant.value_or(HistorySeries::CopperConstant);
     m_context.bands.referenceTemperature = HistorySeries::ReferenceTemperature;
 
-    const QString previous = quantityBox->currentData().toString();
-    const QSignalBlocker blocker(quantityBox);
-    quantityBox->clear();
+    const QString previous = ui->HistoryQuantity->currentData().toString();
+    const QSignalBlocker blocker(ui->HistoryQuantity);
+    ui->HistoryQuantity->clear();
     for (const HistorySeries::Quantity &q : HistorySeries::quantitiesWithData(m_records, m_serial, m_context.options))
-        quantityBox->addItem(q.title, q.id);
-    const int again = quantityBox->findData(previous);
-    quantityBox->setCurrentIndex(again >= 0 ? again : 0);
+        ui->HistoryQuantity->addItem(q.title, q.id);
+    const int again = ui->HistoryQuantity->findData(previous);
+    ui->HistoryQuantity->setCurrentIndex(again >= 0 ? again : 0);
 
     QString head = (m_records.isEmpty() ? QString() : m_records.last().type + u", "_s) + u"заводской № "_s + m_serial;
     if (!m_records.isEmpty())
         head += u"\nПротоколов: "_s + QString::number(m_records.size()) + u", с "_s
             + dateText(m_records.first().moment) + u" по "_s + dateText(m_records.last().moment);
-    title->setText(head);
+    ui->HistoryTitle->setText(head);
     setWindowTitle(Caption + u" — заводской № "_s + m_serial);
-    const bool any = quantityBox->count() > 0;
-    for (QWidget *w : {static_cast<QWidget *>(quantityBox), static_cast<QWidget *>(pngButton),
-                       static_cast<QWidget *>(pdfButton), static_cast<QWidget *>(sheetPrintButton),
-                       static_cast<QWidget *>(sheetPdfButton)})
+    const bool any = ui->HistoryQuantity->count() > 0;
+    for (QWidget *w : {static_cast<QWidget *>(ui->HistoryQuantity), static_cast<QWidget *>(ui->HistoryPng),
+                       static_cast<QWidget *>(ui->HistoryPdf), static_cast<QWidget *>(ui->HistorySheetPrint),
+                       static_cast<QWidget *>(ui->HistorySheetPdf)})
         w->setEnabled(any);
     rebuild();
 }
 
 bool HistoryWindow::showQuantity(const QString &quantityId)
 {
-    const int index = quantityBox->findData(quantityId);
+    const int index = ui->HistoryQuantity->findData(quantityId);
     if (index < 0)
         return false;
-    if (index == quantityBox->currentIndex())
+    if (index == ui->HistoryQuantity->currentIndex())
         rebuild();
     else
-        quantityBox->setCurrentIndex(index);
+        ui->HistoryQuantity->setCurrentIndex(index);
     return true;
 }
 
@@ -406,11 +362,11 @@ QList<std::optional<NormBand>> HistoryWindow::bandsOf(const HistorySeries::Chart
 
 void HistoryWindow::rebuild()
 {
-    const QString id = quantityBox->currentData().toString();
+    const QString id = ui->HistoryQuantity->currentData().toString();
     m_chart = HistorySeries::build(id, m_records, m_serial, m_context.options);
-    QChart *old = chartView->chart();
+    QChart *old = ui->HistoryChart->chart();
     m_plot = HistoryPlot::make(m_chart, bandsOf(m_chart));
-    chartView->setChart(m_plot.chart);
+    ui->HistoryChart->setChart(m_plot.chart);
     delete old;
     if (id.isEmpty())
         m_plot.chart->setTitle(u"В протоколах этого трансформатора нет чисел для графика"_s);
@@ -439,7 +395,7 @@ void HistoryWindow::rebuild()
             }
             const int r = recordAt(p);
             if (r >= 0)
-                QToolTip::showText(QCursor::pos(), pointText(line, r), chartView);
+                QToolTip::showText(QCursor::pos(), pointText(line, r), ui->HistoryChart);
         });
         connect(points, &QScatterSeries::clicked, this, [this, recordAt](const QPointF &p) {
             const int r = recordAt(p);
@@ -453,7 +409,7 @@ void HistoryWindow::rebuild()
         t.prepend(u"Норма: "_s);
     if (std::any_of(m_plot.baselines.cbegin(), m_plot.baselines.cend(), [](auto *b) { return b != nullptr; }))
         lines.append(u"Пунктир — значение первого протокола (база). Щелчок по точке открывает её протокол."_s);
-    note->setText(lines.join(u'\n'));
+    ui->HistoryNote->setText(lines.join(u'\n'));
 }
 
 QString HistoryWindow::pointText(int line, int recordIndex) const
@@ -485,7 +441,7 @@ QPoint HistoryWindow::viewportPosition(int line, int recordIndex) const
         return {};
     const QPointF value(double(m_chart.records[recordIndex].moment.toMSecsSinceEpoch()), *v);
     const QPointF inChart = m_plot.chart->mapToPosition(value, m_plot.points[line]);
-    return chartView->mapFromScene(m_plot.chart->mapToScene(inChart));
+    return ui->HistoryChart->mapFromScene(m_plot.chart->mapToScene(inChart));
 }
 
 void HistoryWindow::renderChart(QPainter &painter, const QRectF &target, const HistorySeries::Chart &chart) const
@@ -565,7 +521,7 @@ void HistoryWindow::saveChartPdf()
     font.setPointSizeF(11);
     painter.setFont(font);
     const QRectF head(page.left(), page.top(), page.width(), 12 * pxPerMm);
-    painter.drawText(head, Qt::AlignLeft | Qt::AlignTop, title->text());
+    painter.drawText(head, Qt::AlignLeft | Qt::AlignTop, ui->HistoryTitle->text());
     renderChart(painter, page.adjusted(0, 14 * pxPerMm, 0, 0), m_chart);
     painter.end();
 }

@@ -6,19 +6,20 @@
 
 #include <QList>
 #include <QWidget>
+#include <memory>
 #include <optional>
 
 class ProtocolArchive;
 class QAreaSeries;
 class QChart;
-class QChartView;
-class QComboBox;
-class QLabel;
 class QLineSeries;
 class QPainter;
-class QPushButton;
 class QScatterSeries;
 struct Sheet;
+
+namespace Ui {
+class HistoryWindow;
+}
 
 // What the bands of a transformer's charts are drawn from.
 struct HistoryContext {
@@ -53,6 +54,7 @@ class HistoryWindow : public QWidget {
     Q_OBJECT
 public:
     explicit HistoryWindow(ProtocolArchive *archive, QWidget *parent = nullptr);
+    ~HistoryWindow() override;
 
     // Reads every protocol of the serial number of record `id` from the archive and shows
     // them, again whenever a protocol is stored while the window is open; false (after a
@@ -84,15 +86,6 @@ public:
     // The file name proposed for the chart or the sheet, with its extension.
     QString proposedName(const QString &what, const QString &extension) const;
 
-    QLabel *title;
-    QComboBox *quantityBox;
-    QChartView *chartView;
-    QLabel *note;
-    QPushButton *pngButton;
-    QPushButton *pdfButton;
-    QPushButton *sheetPrintButton;
-    QPushButton *sheetPdfButton;
-
     static inline const QString Caption = QStringLiteral("Динамика");
 
 signals:
@@ -106,6 +99,7 @@ private:
     QString askPath(const QString &title, const QString &filter, const QString &extension, const QString &name);
     void message(const QString &text, bool error);
 
+    std::unique_ptr<Ui::HistoryWindow> ui;
     ProtocolArchive *m_archive;
     qint64 m_shownId = 0; // the record whose transformer is shown, read again when a protocol is stored
     QString m_serial;

@@ -1,5 +1,6 @@
 #include "Unit4.h"
 #include "programversion.h"
+#include "namedchild.h"
 #include "recordingprompts.h"
 #include "report.h"
 #include "sheetstore.h"
@@ -110,6 +111,8 @@ private slots:
 
 private:
     void request(const QString &title = Title12, const QString &conclusion = u"Годен"_s);
+    SheetView *view(int page) const { return namedChild<SheetView>(form4.get(), u"QRPreview%1"_s.arg(page)); }
+    QToolButton *button(const QString &name) const { return namedChild<QToolButton>(form4.get(), name); }
 
     std::unique_ptr<RecordingPrompts> prompts;
     std::unique_ptr<TForm3> form3;
@@ -197,19 +200,19 @@ void TstPreviewWindow::firstRequestOpensMaximisedOnPage1WithPage2Ready()
     QVERIFY(form4->isMaximized());
     QCOMPARE(form4->windowTitle(), Title12);
     QCOMPARE(form4->proposedFileName(), u"Протокол №12"_s);
-    QVERIFY(form4->QRPreview1->isVisible());
-    QVERIFY(!form4->QRPreview2->isVisible());
-    QVERIFY(!form4->Previous->isEnabled());
-    QVERIFY(form4->Next->isEnabled());
-    QCOMPARE(form4->QRPreview1->store(), form3->stendReportStore());
-    QVERIFY(sheetText(form4->QRPreview1->store().get()).contains(Title12));
-    QVERIFY(sheetText(form4->QRPreview2->store().get()).contains(u"Годен"_s));
+    QVERIFY(view(1)->isVisible());
+    QVERIFY(!view(2)->isVisible());
+    QVERIFY(!button(u"Previous"_s)->isEnabled());
+    QVERIFY(button(u"Next"_s)->isEnabled());
+    QCOMPARE(form4->pageStore(1), form3->stendReportStore());
+    QVERIFY(sheetText(form4->pageStore(1).get()).contains(Title12));
+    QVERIFY(sheetText(form4->pageStore(2).get()).contains(u"Годен"_s));
     // Page 1 arrives fitted to the width of the view as it stands on the maximised window.
     QTest::qWait(50);
-    QCOMPARE(form4->QRPreview1->zoom(),
-             ViewZoom::fitToWidth({210.0, 297.0}, form4->QRPreview1->viewport()->width(),
-                                  form4->QRPreview1->logicalDpiX()));
-    QCOMPARE(form4->QRPreview2->zoom(), 100);
+    QCOMPARE(view(1)->zoom(),
+             ViewZoom::fitToWidth({210.0, 297.0}, view(1)->viewport()->width(),
+                                  view(1)->logicalDpiX()));
+    QCOMPARE(view(2)->zoom(), 100);
     QVERIFY(form4->windowFlags() & Qt::WindowCloseButtonHint);
     QVERIFY(!(form4->windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
     // A fixed border: the window manager may neither resize it nor offer to minimise it.
@@ -224,9 +227,9 @@ void TstPreviewWindow::firstRequestOpensMaximisedOnPage1WithPage2Ready()
     const QStringList hints = {u"Открыть"_s, u"Сохранить"_s, u"Печать"_s, u"Принтер"_s, u"100 %"_s,
                                u"По ширине"_s, u"Весь лист"_s, u"Лист 1"_s, u"Лист 2"_s,
                                u"Сохранить в PDF"_s};
-    const QList<QToolButton *> buttons = {form4->QROpen, form4->QRSave, form4->QRPrint, form4->QRSetup,
-                                          form4->QRFitToText, form4->FitToWidth, form4->FitToPage,
-                                          form4->Previous, form4->Next, form4->QRSavePdf};
+    const QList<QToolButton *> buttons = {button(u"QROpen"_s), button(u"QRSave"_s), button(u"QRPrint"_s), button(u"QRSetup"_s),
+                                          button(u"QRFitToText"_s), button(u"FitToWidth"_s), button(u"FitToPage"_s),
+                                          button(u"Previous"_s), button(u"Next"_s), button(u"QRSavePdf"_s)};
     int lastX = -1;
     for (int i = 0; i < buttons.size(); ++i) {
         QCOMPARE(buttons[i]->toolTip(), hints[i]);
@@ -240,51 +243,51 @@ void TstPreviewWindow::firstRequestOpensMaximisedOnPage1WithPage2Ready()
 void TstPreviewWindow::reopeningKeepsPage2InViewAndPreparesItAfresh()
 {
     request();
-    QTest::mouseClick(form4->Next, Qt::LeftButton);
-    QVERIFY(form4->QRPreview2->isVisible());
-    QVERIFY(!form4->QRPreview1->isVisible());
-    QVERIFY(form4->Previous->isEnabled());
-    QVERIFY(!form4->Next->isEnabled());
-    const SheetStore *oldPage2 = form4->QRPreview2->store().get();
+    QTest::mouseClick(button(u"Next"_s), Qt::LeftButton);
+    QVERIFY(view(2)->isVisible());
+    QVERIFY(!view(1)->isVisible());
+    QVERIFY(button(u"Previous"_s)->isEnabled());
+    QVERIFY(!button(u"Next"_s)->isEnabled());
+    const SheetStore *oldPage2 = form4->pageStore(2).get();
     form4->close();
     QVERIFY(!form4->isVisible());
 
     request(u"Протокол №13 испытания трансформатора ТМ"_s, u"Не годен"_s);
     QVERIFY(form4->isVisible());
-    QVERIFY(form4->QRPreview2->isVisible());
-    QVERIFY(!form4->QRPreview1->isVisible());
-    QVERIFY(form4->QRPreview2->store().get() != oldPage2);
-    QVERIFY(sheetText(form4->QRPreview2->store().get()).contains(u"Не годен"_s));
+    QVERIFY(view(2)->isVisible());
+    QVERIFY(!view(1)->isVisible());
+    QVERIFY(form4->pageStore(2).get() != oldPage2);
+    QVERIFY(sheetText(form4->pageStore(2).get()).contains(u"Не годен"_s));
     QCOMPARE(form4->windowTitle(), u"Протокол №13 испытания трансформатора ТМ"_s);
 
-    QTest::mouseClick(form4->Previous, Qt::LeftButton);
-    QVERIFY(form4->QRPreview1->isVisible());
-    QVERIFY(!form4->QRPreview2->isVisible());
+    QTest::mouseClick(button(u"Previous"_s), Qt::LeftButton);
+    QVERIFY(view(1)->isVisible());
+    QVERIFY(!view(2)->isVisible());
 }
 
 void TstPreviewWindow::requestWhileOpenRefreshesBothPagesAndTheNames()
 {
     request();
-    QTest::mouseClick(form4->Next, Qt::LeftButton);
+    QTest::mouseClick(button(u"Next"_s), Qt::LeftButton);
     request(u"Протокол №14 испытания трансформатора ТМ"_s, u"Годен к эксплуатации"_s);
     QCOMPARE(form4->windowTitle(), u"Протокол №14 испытания трансформатора ТМ"_s);
     QCOMPARE(form4->proposedFileName(), u"Протокол №14"_s);
-    QVERIFY(sheetText(form4->QRPreview1->store().get()).contains(u"Протокол №14"_s));
-    QVERIFY(sheetText(form4->QRPreview2->store().get()).contains(u"Годен к эксплуатации"_s));
-    QVERIFY(form4->QRPreview2->isVisible());
+    QVERIFY(sheetText(form4->pageStore(1).get()).contains(u"Протокол №14"_s));
+    QVERIFY(sheetText(form4->pageStore(2).get()).contains(u"Годен к эксплуатации"_s));
+    QVERIFY(view(2)->isVisible());
 }
 
 void TstPreviewWindow::zoomButtonsActOnBothViews()
 {
     request();
-    QTest::mouseClick(form4->FitToPage, Qt::LeftButton);
-    const int page1Zoom = form4->QRPreview1->zoom();
-    QTest::mouseClick(form4->QRFitToText, Qt::LeftButton);
-    QCOMPARE(form4->QRPreview1->zoom(), 100);
-    QCOMPARE(form4->QRPreview2->zoom(), 100);
-    QTest::mouseClick(form4->FitToWidth, Qt::LeftButton);
-    QVERIFY(form4->QRPreview1->zoom() != 100 || page1Zoom != 100);
-    QCOMPARE(form4->QRPreview2->zoom(), form4->QRPreview1->zoom());
+    QTest::mouseClick(button(u"FitToPage"_s), Qt::LeftButton);
+    const int page1Zoom = view(1)->zoom();
+    QTest::mouseClick(button(u"QRFitToText"_s), Qt::LeftButton);
+    QCOMPARE(view(1)->zoom(), 100);
+    QCOMPARE(view(2)->zoom(), 100);
+    QTest::mouseClick(button(u"FitToWidth"_s), Qt::LeftButton);
+    QVERIFY(view(1)->zoom() != 100 || page1Zoom != 100);
+    QCOMPARE(view(2)->zoom(), view(1)->zoom());
 }
 
 void TstPreviewWindow::saveWritesThePairUnderTheChosenName_data()
@@ -307,7 +310,7 @@ void TstPreviewWindow::saveWritesThePairUnderTheChosenName()
     old.close();
 
     prompts->fileAnswers = {dir->filePath(name)};
-    QTest::mouseClick(form4->QRSave, Qt::LeftButton);
+    QTest::mouseClick(button(u"QRSave"_s), Qt::LeftButton);
     QCOMPARE(prompts->fileDialogs.size(), 1);
     const FileRequest &asked = prompts->fileDialogs[0].request;
     QCOMPARE(prompts->fileDialogs[0].kind, RecordingPrompts::FileDialogKind::Save);
@@ -320,12 +323,12 @@ void TstPreviewWindow::saveWritesThePairUnderTheChosenName()
     SheetStore page1, page2;
     QVERIFY(page1.load(dir->filePath(name)));
     QVERIFY(page2.load(dir->filePath(partner)));
-    QCOMPARE(*page1.sheet(), *form4->QRPreview1->store()->sheet());
-    QCOMPARE(*page2.sheet(), *form4->QRPreview2->store()->sheet());
+    QCOMPARE(*page1.sheet(), *form4->pageStore(1)->sheet());
+    QCOMPARE(*page2.sheet(), *form4->pageStore(2)->sheet());
 
     // A cancelled dialog writes nothing.
     QVERIFY(QFile::remove(dir->filePath(name)));
-    QTest::mouseClick(form4->QRSave, Qt::LeftButton);
+    QTest::mouseClick(button(u"QRSave"_s), Qt::LeftButton);
     QVERIFY(!QFile::exists(dir->filePath(name)));
 }
 
@@ -334,7 +337,7 @@ void TstPreviewWindow::saveIntoAnUnwritableFolderIsReported()
     request();
     const QString name = dir->filePath(u"missing/folder/p.qrp"_s);
     prompts->fileAnswers = {name};
-    QTest::mouseClick(form4->QRSave, Qt::LeftButton);
+    QTest::mouseClick(button(u"QRSave"_s), Qt::LeftButton);
     QCOMPARE(prompts->messages.size(), 1);
     QCOMPARE(prompts->messages[0].caption, u"Ошибка сохранения протокола"_s);
     QCOMPARE(prompts->messages[0].text, u"Невозможно сохранить файл '"_s + name + u"'"_s);
@@ -344,30 +347,30 @@ void TstPreviewWindow::saveIntoAnUnwritableFolderIsReported()
 void TstPreviewWindow::openedPairShowsTheSavedSheets()
 {
     request();
-    const Sheet saved1 = *form4->QRPreview1->store()->sheet();
-    const Sheet saved2 = *form4->QRPreview2->store()->sheet();
+    const Sheet saved1 = *form4->pageStore(1)->sheet();
+    const Sheet saved2 = *form4->pageStore(2)->sheet();
     const QString name = dir->filePath(u"p.qrp"_s);
     prompts->fileAnswers = {name};
-    QTest::mouseClick(form4->QRSave, Qt::LeftButton);
+    QTest::mouseClick(button(u"QRSave"_s), Qt::LeftButton);
 
     request(u"Протокол №99 испытания трансформатора X"_s, u"другое"_s);
-    form4->QRPreview1->setZoom(55);
+    view(1)->setZoom(55);
     prompts->fileAnswers = {name};
-    QTest::mouseClick(form4->QROpen, Qt::LeftButton);
+    QTest::mouseClick(button(u"QROpen"_s), Qt::LeftButton);
     QCOMPARE(prompts->fileDialogs.last().kind, RecordingPrompts::FileDialogKind::Open);
     QCOMPARE(prompts->fileDialogs.last().request.proposedName, QString());
     QCOMPARE(prompts->fileDialogs.last().request.defaultExtension, u"qrp"_s);
     QVERIFY(prompts->messages.isEmpty());
-    QCOMPARE(*form4->QRPreview1->store()->sheet(), saved1);
-    QCOMPARE(*form4->QRPreview2->store()->sheet(), saved2);
+    QCOMPARE(*form4->pageStore(1)->sheet(), saved1);
+    QCOMPARE(*form4->pageStore(2)->sheet(), saved2);
     QCOMPARE(form4->windowTitle(), name);
     QCOMPARE(form4->proposedFileName(), name);
-    QCOMPARE(form4->QRPreview1->zoom(), 55);
+    QCOMPARE(view(1)->zoom(), 55);
 
     // Saving again writes the loaded sheets.
     const QString again = dir->filePath(u"again.qrp"_s);
     prompts->fileAnswers = {again};
-    QTest::mouseClick(form4->QRSave, Qt::LeftButton);
+    QTest::mouseClick(button(u"QRSave"_s), Qt::LeftButton);
     SheetStore reread;
     QVERIFY(reread.load(dir->filePath(u"again"_s)));
     QCOMPARE(*reread.sheet(), saved2);
@@ -376,26 +379,26 @@ void TstPreviewWindow::openedPairShowsTheSavedSheets()
 void TstPreviewWindow::openWithoutPage2ReportsThePartnerAndEmptiesPage2()
 {
     request();
-    const Sheet saved1 = *form4->QRPreview1->store()->sheet();
+    const Sheet saved1 = *form4->pageStore(1)->sheet();
     const QString name = dir->filePath(u"p.qrp"_s);
     prompts->fileAnswers = {name};
-    QTest::mouseClick(form4->QRSave, Qt::LeftButton);
+    QTest::mouseClick(button(u"QRSave"_s), Qt::LeftButton);
     QVERIFY(QFile::remove(dir->filePath(u"p"_s)));
 
     prompts->fileAnswers = {name};
-    QTest::mouseClick(form4->QROpen, Qt::LeftButton);
+    QTest::mouseClick(button(u"QROpen"_s), Qt::LeftButton);
     QCOMPARE(prompts->messages.size(), 1);
     QCOMPARE(prompts->messages[0].caption, u"Ошибка открытия протокола"_s);
     QCOMPARE(prompts->messages[0].text, u"Невозможно открыть файл '"_s + dir->filePath(u"p"_s) + u"'"_s);
     QCOMPARE(prompts->messages[0].icon, PromptIcon::Error);
-    QCOMPARE(*form4->QRPreview1->store()->sheet(), saved1);
-    QVERIFY(!form4->QRPreview2->store()->hasSheet());
+    QCOMPARE(*form4->pageStore(1)->sheet(), saved1);
+    QVERIFY(!form4->pageStore(2)->hasSheet());
     QCOMPARE(form4->windowTitle(), name);
 
     // The emptied page 2 is skipped by a save; page 1 is still written.
     const QString copy = dir->filePath(u"copy.qrp"_s);
     prompts->fileAnswers = {copy};
-    QTest::mouseClick(form4->QRSave, Qt::LeftButton);
+    QTest::mouseClick(button(u"QRSave"_s), Qt::LeftButton);
     QVERIFY(QFile::exists(copy));
     QVERIFY(!QFile::exists(dir->filePath(u"copy"_s)));
     QCOMPARE(prompts->messages.size(), 1);
@@ -404,16 +407,16 @@ void TstPreviewWindow::openWithoutPage2ReportsThePartnerAndEmptiesPage2()
 void TstPreviewWindow::openOfANameThatDoesNotExistEmptiesPage1Only()
 {
     request();
-    const auto page2 = form4->QRPreview2->store();
+    const auto page2 = form4->pageStore(2);
     const Sheet sheet2 = *page2->sheet();
     const QString name = dir->filePath(u"nothing.qrp"_s);
     prompts->fileAnswers = {name};
-    QTest::mouseClick(form4->QROpen, Qt::LeftButton);
+    QTest::mouseClick(button(u"QROpen"_s), Qt::LeftButton);
     QCOMPARE(prompts->messages.size(), 1);
     QCOMPARE(prompts->messages[0].text, u"Невозможно открыть файл '"_s + name + u"'"_s);
-    QVERIFY(!form4->QRPreview1->store()->hasSheet());
-    QCOMPARE(form4->QRPreview2->store(), page2);
-    QCOMPARE(*form4->QRPreview2->store()->sheet(), sheet2);
+    QVERIFY(!form4->pageStore(1)->hasSheet());
+    QCOMPARE(form4->pageStore(2), page2);
+    QCOMPARE(*form4->pageStore(2)->sheet(), sheet2);
     QCOMPARE(form4->proposedFileName(), name);
 
     // A file that is not a store is a failed load too.
@@ -422,12 +425,12 @@ void TstPreviewWindow::openOfANameThatDoesNotExistEmptiesPage1Only()
     junk.write("not a protocol at all");
     junk.close();
     prompts->fileAnswers = {junk.fileName()};
-    QTest::mouseClick(form4->QROpen, Qt::LeftButton);
+    QTest::mouseClick(button(u"QROpen"_s), Qt::LeftButton);
     QCOMPARE(prompts->messages.size(), 2);
     QCOMPARE(prompts->messages[1].text, u"Невозможно открыть файл '"_s + junk.fileName() + u"'"_s);
 
     // A cancelled dialog changes nothing.
-    QTest::mouseClick(form4->QROpen, Qt::LeftButton);
+    QTest::mouseClick(button(u"QROpen"_s), Qt::LeftButton);
     QCOMPARE(prompts->messages.size(), 2);
     QCOMPARE(form4->proposedFileName(), junk.fileName());
 }
@@ -440,30 +443,30 @@ void TstPreviewWindow::openOfADeviceOrAFifoFailsAtOnce()
     QSKIP("devices and FIFOs are a Unix matter");
 #else
     request();
-    const auto page2 = form4->QRPreview2->store();
+    const auto page2 = form4->pageStore(2);
     const QString zero = dir->filePath(u"zero.qrp"_s);
     QVERIFY(QFile::link(u"/dev/zero"_s, zero));
     prompts->fileAnswers = {zero};
-    QTest::mouseClick(form4->QROpen, Qt::LeftButton);
+    QTest::mouseClick(button(u"QROpen"_s), Qt::LeftButton);
     QCOMPARE(prompts->messages.size(), 1);
     QCOMPARE(prompts->messages[0].text, u"Невозможно открыть файл '"_s + zero + u"'"_s);
-    QVERIFY(!form4->QRPreview1->store()->hasSheet());
-    QCOMPARE(form4->QRPreview2->store(), page2);
+    QVERIFY(!form4->pageStore(1)->hasSheet());
+    QCOMPARE(form4->pageStore(2), page2);
 
     // A saved page 1 whose partner's name is a FIFO: page 1 comes in, page 2 is emptied.
     const QString name = dir->filePath(u"p.qrp"_s);
     request();
-    const Sheet saved1 = *form4->QRPreview1->store()->sheet();
+    const Sheet saved1 = *form4->pageStore(1)->sheet();
     prompts->fileAnswers = {name};
-    QTest::mouseClick(form4->QRSave, Qt::LeftButton);
+    QTest::mouseClick(button(u"QRSave"_s), Qt::LeftButton);
     QVERIFY(QFile::remove(dir->filePath(u"p"_s)));
     QVERIFY(mkfifo(QFile::encodeName(dir->filePath(u"p"_s)).constData(), 0600) == 0);
     prompts->fileAnswers = {name};
-    QTest::mouseClick(form4->QROpen, Qt::LeftButton);
+    QTest::mouseClick(button(u"QROpen"_s), Qt::LeftButton);
     QCOMPARE(prompts->messages.size(), 2);
     QCOMPARE(prompts->messages[1].text, u"Невозможно открыть файл '"_s + dir->filePath(u"p"_s) + u"'"_s);
-    QCOMPARE(*form4->QRPreview1->store()->sheet(), saved1);
-    QVERIFY(!form4->QRPreview2->store()->hasSheet());
+    QCOMPARE(*form4->pageStore(1)->sheet(), saved1);
+    QVERIFY(!form4->pageStore(2)->hasSheet());
 #endif
 }
 
@@ -481,12 +484,12 @@ void TstPreviewWindow::printSendsPage1ThenPage2ToTheChosenPrinter()
         printer->setDuplex(QPrinter::DuplexLongSide);
         return true;
     };
-    QTest::mouseClick(form4->QRSetup, Qt::LeftButton);
+    QTest::mouseClick(button(u"QRSetup"_s), Qt::LeftButton);
     QCOMPARE(prompts->printSetups, 1);
 
     QList<int> printed;
     connect(form4.get(), &TForm4::pagePrinted, this, [&](int page) { printed.append(page); });
-    QTest::mouseClick(form4->QRPrint, Qt::LeftButton);
+    QTest::mouseClick(button(u"QRPrint"_s), Qt::LeftButton);
     QCOMPARE(printed, (QList<int>{1, 2}));
     QVERIFY(prompts->messages.isEmpty());
     // Both pages in the one file, in order, each on A4.
@@ -510,14 +513,14 @@ void TstPreviewWindow::printSendsPage1ThenPage2ToTheChosenPrinter()
         printer->setFromTo(2, 2);
         return true;
     };
-    QTest::mouseClick(form4->QRSetup, Qt::LeftButton);
-    QTest::mouseClick(form4->QRPrint, Qt::LeftButton);
+    QTest::mouseClick(button(u"QRSetup"_s), Qt::LeftButton);
+    QTest::mouseClick(button(u"QRPrint"_s), Qt::LeftButton);
     QCOMPARE(pdfPages(out), 1);
     QVERIFY(pdfText(out).contains(u"Заключение"_s));
 
     // A cancelled set-up keeps the chosen printer.
     prompts->onPrinterSetUp = [](QPrinter *) { return false; };
-    QTest::mouseClick(form4->QRSetup, Qt::LeftButton);
+    QTest::mouseClick(button(u"QRSetup"_s), Qt::LeftButton);
     QCOMPARE(form4->printer().outputFileName(), out);
 }
 
@@ -533,8 +536,8 @@ void TstPreviewWindow::printJobThatFailsDoesNotSpoilTheNext()
         printer->setOutputFileName(nowhere);
         return true;
     };
-    QTest::mouseClick(form4->QRSetup, Qt::LeftButton);
-    QTest::mouseClick(form4->QRPrint, Qt::LeftButton);
+    QTest::mouseClick(button(u"QRSetup"_s), Qt::LeftButton);
+    QTest::mouseClick(button(u"QRPrint"_s), Qt::LeftButton);
     QCOMPARE(prompts->messages.size(), 1);
     QCOMPARE(prompts->messages[0].caption, u"Ошибка печати протокола"_s);
     // The first line as ever, then why.
@@ -547,8 +550,8 @@ void TstPreviewWindow::printJobThatFailsDoesNotSpoilTheNext()
         printer->setOutputFileName(out);
         return true;
     };
-    QTest::mouseClick(form4->QRSetup, Qt::LeftButton);
-    QTest::mouseClick(form4->QRPrint, Qt::LeftButton);
+    QTest::mouseClick(button(u"QRSetup"_s), Qt::LeftButton);
+    QTest::mouseClick(button(u"QRPrint"_s), Qt::LeftButton);
     QCOMPARE(prompts->messages.size(), 1);
     QCOMPARE(pdfPages(out), 2);
     QVERIFY(QDir().mkpath(QFileInfo(nowhere).path()));
@@ -556,8 +559,8 @@ void TstPreviewWindow::printJobThatFailsDoesNotSpoilTheNext()
         printer->setOutputFileName(nowhere);
         return true;
     };
-    QTest::mouseClick(form4->QRSetup, Qt::LeftButton);
-    QTest::mouseClick(form4->QRPrint, Qt::LeftButton);
+    QTest::mouseClick(button(u"QRSetup"_s), Qt::LeftButton);
+    QTest::mouseClick(button(u"QRPrint"_s), Qt::LeftButton);
     QCOMPARE(prompts->messages.size(), 1);
     QCOMPARE(pdfPages(nowhere), 2);
 }
@@ -569,7 +572,7 @@ void TstPreviewWindow::printWithoutAPrinterSaysWhy()
     if (!QPrinterInfo::availablePrinterNames().isEmpty())
         QSKIP("this computer has a printer: the job would print");
     request();
-    QTest::mouseClick(form4->QRPrint, Qt::LeftButton);
+    QTest::mouseClick(button(u"QRPrint"_s), Qt::LeftButton);
     QCOMPARE(prompts->messages.size(), 1);
     const QStringList lines = prompts->messages[0].text.split(u'\n');
     QCOMPARE(lines.size(), 2);
@@ -586,7 +589,7 @@ void TstPreviewWindow::pdfButtonWritesBothPagesAsOneDocument()
     request();
     const QString pdf = dir->filePath(u"p.pdf"_s);
     prompts->fileAnswers = {pdf};
-    QTest::mouseClick(form4->QRSavePdf, Qt::LeftButton);
+    QTest::mouseClick(button(u"QRSavePdf"_s), Qt::LeftButton);
     QCOMPARE(prompts->fileDialogs.size(), 1);
     QCOMPARE(prompts->fileDialogs[0].request.filters, QStringList{u"PDF (*.pdf)"_s});
     QCOMPARE(prompts->fileDialogs[0].request.defaultExtension, u"pdf"_s);
@@ -652,24 +655,24 @@ void TstPreviewWindow::pdfDialogOffersAnExistingFolderAndAsksBeforeReplacing()
     QVERIFY(form3->setCaption(u"QRRepairNumber"_s, u"345"_s));
     request();
     const QString name = u"Протокол №12 зав. №345 "_s + QDate::currentDate().toString(u"dd.MM.yyyy"_s) + u".pdf"_s;
-    QTest::mouseClick(form4->QRSavePdf, Qt::LeftButton);
+    QTest::mouseClick(button(u"QRSavePdf"_s), Qt::LeftButton);
     QCOMPARE(prompts->fileDialogs.size(), 1);
     QCOMPARE(prompts->fileDialogs[0].request.proposedName, QDir(home).filePath(name));
 
     QVERIFY(QDir(home).mkdir(u"Documents"_s));
-    QTest::mouseClick(form4->QRSavePdf, Qt::LeftButton);
+    QTest::mouseClick(button(u"QRSavePdf"_s), Qt::LeftButton);
     QCOMPARE(prompts->fileDialogs[1].request.proposedName, QDir(home).filePath(u"Documents/"_s + name));
 
-    QTest::mouseClick(form4->QRSave, Qt::LeftButton);
+    QTest::mouseClick(button(u"QRSave"_s), Qt::LeftButton);
     QCOMPARE(prompts->fileDialogs[2].request.proposedName, u"Протокол №12"_s);
 
     // An opened pair is offered as a PDF beside itself.
     const QString pair = dir->filePath(u"pair.qrp"_s);
     prompts->fileAnswers = {pair};
-    QTest::mouseClick(form4->QRSave, Qt::LeftButton);
+    QTest::mouseClick(button(u"QRSave"_s), Qt::LeftButton);
     prompts->fileAnswers = {pair};
-    QTest::mouseClick(form4->QROpen, Qt::LeftButton);
-    QTest::mouseClick(form4->QRSavePdf, Qt::LeftButton);
+    QTest::mouseClick(button(u"QROpen"_s), Qt::LeftButton);
+    QTest::mouseClick(button(u"QRSavePdf"_s), Qt::LeftButton);
     QCOMPARE(prompts->fileDialogs.last().request.proposedName, dir->filePath(u"pair.pdf"_s));
     QVERIFY(prompts->messages.isEmpty());
 }
@@ -686,7 +689,7 @@ void TstPreviewWindow::pdfAsksBeforeReplacing()
     file.close();
 
     prompts->fileAnswers = {existing};
-    QTest::mouseClick(form4->QRSavePdf, Qt::LeftButton);
+    QTest::mouseClick(button(u"QRSavePdf"_s), Qt::LeftButton);
     QCOMPARE(prompts->questions.size(), 1);
     QCOMPARE(prompts->questions[0].caption, u"Сохранение протокола в PDF"_s);
     QVERIFY(prompts->questions[0].text.contains(QDir::toNativeSeparators(existing)));
@@ -696,7 +699,7 @@ void TstPreviewWindow::pdfAsksBeforeReplacing()
 
     prompts->fileAnswers = {existing};
     prompts->yesNoAnswers = {true};
-    QTest::mouseClick(form4->QRSavePdf, Qt::LeftButton);
+    QTest::mouseClick(button(u"QRSavePdf"_s), Qt::LeftButton);
     QCOMPARE(prompts->questions.size(), 2);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QVERIFY(file.read(5) == "%PDF-");
@@ -704,12 +707,13 @@ void TstPreviewWindow::pdfAsksBeforeReplacing()
 
     const QString pair = dir->filePath(u"pair.qrp"_s);
     prompts->fileAnswers = {pair};
-    QTest::mouseClick(form4->QRSave, Qt::LeftButton);
+    QTest::mouseClick(button(u"QRSave"_s), Qt::LeftButton);
     prompts->fileAnswers = {pair};
-    QTest::mouseClick(form4->QRSave, Qt::LeftButton);
+    QTest::mouseClick(button(u"QRSave"_s), Qt::LeftButton);
     QCOMPARE(prompts->questions.size(), 2);
     QVERIFY(prompts->messages.isEmpty());
 }
 
 QTEST_MAIN(TstPreviewWindow)
 #include "tst_previewwindow.moc"
+#include "namedchild.h"

@@ -1,4 +1,5 @@
 #include "Unit4.h"
+#include "namedchild.h"
 #include "resultrecord.h"
 #include "filling.h"
 #include "operatortyping.h"
@@ -135,12 +136,12 @@ void TstPreviwClick::controlTextsReachBothPages()
     QCOMPARE(form3->element(u"QRRichText6"_s)->geometryMm.width(), 0.0);
     QVERIFY(qAbs(form3->element(u"QRRichText2"_s)->geometryMm.width() - 20.1) < 0.05);
 
-    const QString page1 = allText(form4->QRPreview1->store().get());
+    const QString page1 = allText(form4->pageStore(1).get());
     QVERIFY(page1.contains(u"Протокол №12 испытания трансформатора ТМ-250/10"_s));
     QVERIFY(page1.contains(u"2.10"_s));
     QVERIFY(page1.contains(u"\u0394 / \u0394 - 0"_s));
     QVERIFY(page1.contains(u"ab\nca\nbc\n%"_s));
-    const QString page2 = allText(form4->QRPreview2->store().get());
+    const QString page2 = allText(form4->pageStore(2).get());
     QVERIFY(page2.contains(u"Проведено испытание изоляции индуцированным напряжением 800 В"_s));
     QVERIFY(page2.contains(u"Годен к работе"_s));
     // The controls are left as they were.
@@ -168,7 +169,7 @@ void TstPreviwClick::askingAgainWhileOpenRefreshesBothPages()
     w->control<QLineEdit>("ProtocolNumber")->setText(u"1"_s);
     w->control<QPlainTextEdit>("Conclusion")->setPlainText(u"первый"_s);
     press();
-    QTest::mouseClick(form4->Next, Qt::LeftButton);
+    QTest::mouseClick(namedChild<QToolButton>(form4, u"Next"_s), Qt::LeftButton);
     QVERIFY(form4->isVisible());
 
     w->control<QLineEdit>("ProtocolNumber")->setText(u"2"_s);
@@ -176,9 +177,9 @@ void TstPreviwClick::askingAgainWhileOpenRefreshesBothPages()
     press();
     QCOMPARE(form4->windowTitle(), u"Протокол №2 испытания трансформатора "_s);
     QCOMPARE(form4->proposedFileName(), u"Протокол №2"_s);
-    QVERIFY(allText(form4->QRPreview1->store().get()).contains(u"Протокол №2"_s));
-    QVERIFY(allText(form4->QRPreview2->store().get()).contains(u"второй"_s));
-    QVERIFY(form4->QRPreview2->isVisible());
+    QVERIFY(allText(form4->pageStore(1).get()).contains(u"Протокол №2"_s));
+    QVERIFY(allText(form4->pageStore(2).get()).contains(u"второй"_s));
+    QVERIFY(namedChild<SheetView>(form4, u"QRPreview2"_s)->isVisible());
 }
 
 QTEST_MAIN(TstPreviwClick)

@@ -1,4 +1,5 @@
 #include "Unit4.h"
+#include "namedchild.h"
 #include "resultrecord.h"
 #include "archivewindow.h"
 #include "historywindow.h"
@@ -121,15 +122,15 @@ void TstProtocolArchiving::produce(Way way)
 {
     const QString name = f->filePath(u"out%1"_s.arg(++files));
     switch (way) {
-    case Way::Print: QTest::mouseClick(form4->QRPrint, Qt::LeftButton); break;
+    case Way::Print: QTest::mouseClick(namedChild<QToolButton>(form4, u"QRPrint"_s), Qt::LeftButton); break;
     case Way::Save:
         f->prompts.fileAnswers = {name + u".qrp"_s};
-        QTest::mouseClick(form4->QRSave, Qt::LeftButton);
+        QTest::mouseClick(namedChild<QToolButton>(form4, u"QRSave"_s), Qt::LeftButton);
         QVERIFY(QFile::exists(name + u".qrp"_s) && QFile::exists(name));
         break;
     case Way::Pdf:
         f->prompts.fileAnswers = {name + u".pdf"_s};
-        QTest::mouseClick(form4->QRSavePdf, Qt::LeftButton);
+        QTest::mouseClick(namedChild<QToolButton>(form4, u"QRSavePdf"_s), Qt::LeftButton);
         QVERIFY(QFile::exists(name + u".pdf"_s));
         break;
     }
@@ -170,8 +171,8 @@ void TstProtocolArchiving::producedProtocolIsKeptOnceAndRevisedWhenChanged()
     QCOMPARE(record->fields.value(u"QRConclusion"_s), u"Годен"_s);
     QCOMPARE(record->results, asMap(f->windows->records.stateTexts()));
     QVERIFY(record->results.values().contains(u"1240"_s));
-    for (const auto &[data, view] : {std::pair{record->sheet1, form4->QRPreview1},
-                                     std::pair{record->sheet2, form4->QRPreview2}}) {
+    for (const auto &[data, view] : {std::pair{record->sheet1, namedChild<SheetView>(form4, u"QRPreview1"_s)},
+                                     std::pair{record->sheet2, namedChild<SheetView>(form4, u"QRPreview2"_s)}}) {
         const std::optional<Sheet> sheet = SheetStore::deserialize(data);
         QVERIFY(sheet);
         QCOMPARE(SheetStore::serialize(*sheet), SheetStore::serialize(*view->store()->sheet()));
@@ -221,11 +222,11 @@ void TstProtocolArchiving::pairOpenedFromFilesIsNotKept()
     fillAndPress(u"Не годен"_s);
     const QString pair = f->filePath(u"other.qrp"_s);
     f->prompts.fileAnswers = {pair};
-    QTest::mouseClick(form4->QRSave, Qt::LeftButton);
+    QTest::mouseClick(namedChild<QToolButton>(form4, u"QRSave"_s), Qt::LeftButton);
     QCOMPARE(summaries().size(), 2);
 
     f->prompts.fileAnswers = {f->filePath(u"out1.qrp"_s)};
-    QTest::mouseClick(form4->QROpen, Qt::LeftButton);
+    QTest::mouseClick(namedChild<QToolButton>(form4, u"QROpen"_s), Qt::LeftButton);
     QVERIFY(!form4->showsDocumentPages());
     produce(Way::Print);
     produce(Way::Pdf);
@@ -275,11 +276,11 @@ void TstProtocolArchiving::unusableArchiveStillPrintsWithOneMessage()
 void TstProtocolArchiving::archivedRecordOpensInThePreviewAndIsNotKeptAgain()
 {
     fillAndPress();
-    const QString page1 = allText(form4->QRPreview1->store().get());
-    const QString page2 = allText(form4->QRPreview2->store().get());
+    const QString page1 = allText(form4->pageStore(1).get());
+    const QString page2 = allText(form4->pageStore(2).get());
     produce(Way::Print);
     fillAndPress(u"Не годен"_s);
-    QVERIFY(allText(form4->QRPreview2->store().get()) != page2);
+    QVERIFY(allText(form4->pageStore(2).get()) != page2);
 
     QCOMPARE(f->form->control<QPushButton>("ArchiveButton")->text(), u"Архив протоколов"_s);
     QCOMPARE(nextTabStop(f->form->control<QPushButton>("Previw")), f->form->control<QPushButton>("ArchiveButton"));
@@ -297,8 +298,8 @@ void TstProtocolArchiving::archivedRecordOpensInThePreviewAndIsNotKeptAgain()
     window->selectRows({0});
     window->openSelected();
     QVERIFY(!form4->showsDocumentPages());
-    QCOMPARE(allText(form4->QRPreview1->store().get()), page1);
-    QCOMPARE(allText(form4->QRPreview2->store().get()), page2);
+    QCOMPARE(allText(form4->pageStore(1).get()), page1);
+    QCOMPARE(allText(form4->pageStore(2).get()), page2);
     QVERIFY2(form4->windowTitle().startsWith(u"Протокол №12 испытания трансформатора ТМ-250/10 — архивная копия, редакция 1 от "_s),
              qPrintable(form4->windowTitle()));
     QCOMPARE(form4->proposedFileName(), u"Протокол №12"_s);
@@ -306,7 +307,7 @@ void TstProtocolArchiving::archivedRecordOpensInThePreviewAndIsNotKeptAgain()
     // Shown again, the window keeps the record's sheets.
     form4->hide();
     form4->show();
-    QCOMPARE(allText(form4->QRPreview2->store().get()), page2);
+    QCOMPARE(allText(form4->pageStore(2).get()), page2);
 
     produce(Way::Print);
     produce(Way::Pdf);
@@ -353,10 +354,10 @@ void TstProtocolArchiving::historyPointOpensItsProtocolInThePreview()
     QCOMPARE(history->chart().lines.first().values,
              (QList<std::optional<double>>{1240.0, 1300.0}));
 
-    QTest::mouseClick(history->chartView->viewport(), Qt::LeftButton, {}, history->viewportPosition(0, 0));
+    QTest::mouseClick(namedChild<QChartView>(history, u"HistoryChart"_s)->viewport(), Qt::LeftButton, {}, history->viewportPosition(0, 0));
     QVERIFY2(form4->windowTitle().startsWith(u"Протокол №12 испытания трансформатора ТМ-250/10 — архивная копия"_s),
              qPrintable(form4->windowTitle()));
-    QTest::mouseClick(history->chartView->viewport(), Qt::LeftButton, {}, history->viewportPosition(0, 1));
+    QTest::mouseClick(namedChild<QChartView>(history, u"HistoryChart"_s)->viewport(), Qt::LeftButton, {}, history->viewportPosition(0, 1));
     QVERIFY2(form4->windowTitle().startsWith(u"Протокол №13 испытания трансформатора ТМ-250/10 — архивная копия"_s),
              qPrintable(form4->windowTitle()));
     QVERIFY(f->prompts.messages.isEmpty());

@@ -1,4 +1,5 @@
 #include "Unit4.h"
+#include "namedchild.h"
 #include "resultrecord.h"
 #include "archivelistmodel.h"
 #include "archivewindow.h"
@@ -90,7 +91,7 @@ private slots:
             // Page 1 is laid out in a step of its own after the click.
             QCoreApplication::processEvents();
             QVERIFY(f.form4->isVisible());
-            QTest::mouseClick(f.form4->QRPrint, Qt::LeftButton);
+            QTest::mouseClick(namedChild<QToolButton>(f.form4, u"QRPrint"_s), Qt::LeftButton);
         }
         QCOMPARE(pagesPrinted, 2 * Protocols);
         QVERIFY(f.prompts.messages.isEmpty()); // a queued record is no failure
@@ -104,7 +105,7 @@ private slots:
         // The first protocol after the server's return is stored, not skipped.
         f.form->control<QLineEdit>("ProtocolNumber")->setText(u"21"_s);
         f.click(f.form->control<QPushButton>("Previw"));
-        QTest::mouseClick(f.form4->QRPrint, Qt::LeftButton);
+        QTest::mouseClick(namedChild<QToolButton>(f.form4, u"QRPrint"_s), Qt::LeftButton);
         QTRY_COMPARE_WITH_TIMEOUT(protocolsOnServer(settings).value(u"21"_s), 1, 15000);
         QVERIFY(f.prompts.messages.isEmpty());
     }
