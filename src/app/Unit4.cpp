@@ -224,8 +224,7 @@ TForm4::TForm4(QWidget *parent)
     // A fixed frame with the close button only: a dialog's type keeps window managers from
     // offering to minimise or maximise it, the fixed size from resizing it.
     : QWidget(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                          | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
-      m_printer(std::make_unique<QPrinter>(QPrinter::HighResolution))
+                          | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint)
 {
     setObjectName(u"Form4"_s);
     setWindowTitle(u"Протокол"_s);
@@ -257,6 +256,13 @@ TForm4::TForm4(QWidget *parent)
     layout->addWidget(ToolBar, 0, Qt::AlignLeft);
     layout->addWidget(QRPreview1, 1);
     layout->addWidget(QRPreview2, 1);
+}
+
+QPrinter &TForm4::printer()
+{
+    if (!m_printer)
+        m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    return *m_printer;
 }
 
 TForm4::~TForm4()
@@ -460,7 +466,7 @@ void TForm4::QRPrintClick()
         return;
     const QString document = printedDocumentName();
     // Two jobs into one file would leave only the second page in it.
-    if (!m_printer->outputFileName().isEmpty()) {
+    if (!printer().outputFileName().isEmpty()) {
         if (!printJob(sheets, document, pages.first()))
             return;
         for (int printed : pages)
@@ -480,7 +486,7 @@ void TForm4::QRPrintClick()
 // left in its printer reaches the next job or the next choice of printer.
 bool TForm4::printJob(const QList<Sheet> &sheets, const QString &name, int page)
 {
-    const QPrinter &chosen = *m_printer;
+    const QPrinter &chosen = printer();
     // Without a file or a printer of the operator's choice the job goes to the system's default
     // printer as it is now: one installed after the program started is found.
     QPrinter job(QPrinter::HighResolution);
@@ -519,7 +525,7 @@ QString TForm4::printedDocumentName() const
 
 void TForm4::QRSetupClick()
 {
-    Prompts::current().setUpPrinter(this, m_printer.get());
+    Prompts::current().setUpPrinter(this, &printer());
 }
 
 void TForm4::QRSaveClick()

@@ -50,8 +50,9 @@ public:
     SheetView *QRPreview1, *QRPreview2;
 
     // The printer settings in force for both pages; every job gets a printer of its own made
-    // from them.
-    QPrinter &printer() { return *m_printer; }
+    // from them. Made when first asked for: the print system is slow to load and the
+    // operator may never print.
+    QPrinter &printer();
     QString proposedFileName() const { return m_proposedName; }
 
     // The hook of page 1: its new store goes to the first view and the window shows.
