@@ -288,7 +288,7 @@ void TForm4::buildToolBar()
         member->setAutoRaise(true);
         member->setFixedSize(30, 30);
         member->setIconSize(QSize(24, 24));
-        member->setIcon(pictureIcon(picture));
+        m_toolBarPictures.append({member, int(picture)});
         member->setToolTip(hint);
         member->setAccessibleName(hint);
         connect(member, &QToolButton::clicked, this, handler);
@@ -354,6 +354,9 @@ void TForm4::showInFront()
 
 void TForm4::showEvent(QShowEvent *event)
 {
+    // The pictures are drawn when the window is first seen, not at the program's start.
+    for (const auto &[button, picture] : std::exchange(m_toolBarPictures, {}))
+        button->setIcon(pictureIcon(Picture(picture)));
     QWidget::showEvent(event);
     // Sheets opened or handed in stay as they are; only the document's pages are refreshed.
     if (!event->spontaneous() && m_documentPages)

@@ -8,7 +8,10 @@
 #include <QString>
 #include <QWidget>
 
+#include <QList>
+
 #include <memory>
+#include <utility>
 
 class QFrame;
 class QPrinter;
@@ -105,6 +108,8 @@ private:
 
     QPointer<TForm3> m_document;
     std::unique_ptr<QPrinter> m_printer;
+    // The toolbar's buttons still without their picture, until the window is first shown.
+    QList<std::pair<QToolButton *, int>> m_toolBarPictures;
     QString m_proposedName;
     // The day the document's page 1 was generated, the date it prints.
     QDate m_pagesDate;
