@@ -3,7 +3,8 @@
 // time and the resident size of the process, the time to the first painted main window.
 // Prints "name value" lines for benchmarks/run.sh; never part of ctest.
 //
-//   bench_window startup --runs 5 [--catalogue 10000]
+//   bench_window startup --runs 5 [--catalogue 10000]   the program's start and, in turn with
+//                                                       it, bench_floor's bare window as the floor
 //   bench_window link --emulator PATH --rate R --seconds S [--rss-at S2]
 //   bench_window protocol
 
@@ -39,6 +40,7 @@
 #include <functional>
 #include <optional>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <sys/resource.h>
 
@@ -194,19 +196,47 @@ int startupChild(int argc, char **argv, const QString &folder, qint64 startNs)
         // What the start read, so that a file that was not found cannot pass for a fast start.
         out("types", QString::number(w.form1.control<QComboBox>("Name")->count()));
         out("name", w.form1.control<QComboBox>("Name")->currentText());
+        out("widgets", QString::number(w.form1.findChildren<QWidget *>().size() + 1));
         out("painted_ms", QString::number(ms, 'f', 1));
-        app.quit();
+        // Timed as a whole process too: the figure is the start, so the child leaves at once,
+        // as the floor does, without the close that writes the state.
+        std::_Exit(0);
     };
     w.form1.show();
     QTimer::singleShot(30000, &app, [&] { app.exit(1); });
     return app.exec();
 }
 
+// One child's time from before it was started to its window painted, and what it printed.
+std::optional<double> timedChild(const QString &program, QStringList arguments, QList<QByteArray> *lines)
+{
+    QProcess child;
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    arguments.append(QString::number(monotonicNs()));
+    child.start(program, arguments);
+    if (!child.waitForFinished(60000) || child.exitCode() != 0)
+        return std::nullopt;
+    *lines = child.readAllStandardOutput().trimmed().split('\n');
+    if (lines->isEmpty() || !lines->last().startsWith("painted_ms "))
+        return std::nullopt;
+    return lines->last().mid(11).toDouble();
+}
+
+void outTimes(const char *prefix, QList<double> times)
+{
+    std::sort(times.begin(), times.end());
+    const QByteArray p(prefix);
+    out((p + "_median_ms").constData(), QString::number(times.at(times.size() / 2), 'f', 1));
+    out((p + "_min_ms").constData(), QString::number(times.first(), 'f', 1));
+    out((p + "_max_ms").constData(), QString::number(times.last(), 'f', 1));
+}
+
 int startup(const QStringList &args)
 {
     const int runs = argument(args, QStringLiteral("--runs"), QStringLiteral("5")).toInt();
     const int types = argument(args, QStringLiteral("--catalogue"), QStringLiteral("0")).toInt();
-    QList<double> times;
+    const QString floor = QCoreApplication::applicationDirPath() + QStringLiteral("/bench_floor");
+    QList<double> times, floorTimes;
     for (int i = 0; i < runs; ++i) {
         // Fresh files for each run: a start rewrites nothing, but leave nothing to chance.
         QTemporaryDir dir;
@@ -214,30 +244,31 @@ int startup(const QStringList &args)
             out("error", QStringLiteral("cannot write the files"));
             return 1;
         }
-        QProcess child;
-        child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        const qint64 startNs = monotonicNs();
-        child.start(QCoreApplication::applicationFilePath(),
-                    {QStringLiteral("startup-child"), dir.path(), QString::number(startNs)});
-        if (!child.waitForFinished(60000) || child.exitCode() != 0) {
-            out("error", QStringLiteral("a start did not paint its window"));
+        QList<QByteArray> lines;
+        const std::optional<double> ms =
+            timedChild(QCoreApplication::applicationFilePath(), {QStringLiteral("startup-child"), dir.path()}, &lines);
+        if (!ms || lines.size() != 4) {
+            out("error", ms ? QString::fromUtf8(lines.join(' ')) : QStringLiteral("a start did not paint its window"));
             return 1;
         }
-        const QList<QByteArray> lines = child.readAllStandardOutput().trimmed().split('\n');
-        if (lines.size() != 3 || !lines.last().startsWith("painted_ms ")) {
-            out("error", QString::fromUtf8(lines.join(' ')));
-            return 1;
-        }
-        times.append(lines.last().mid(11).toDouble());
+        times.append(*ms);
+        const QString widgets = QString::fromUtf8(lines.at(2).mid(8));
         if (i == 0) {
             out("types", QString::fromUtf8(lines.at(0).mid(6)));
             out("name", QString::fromUtf8(lines.at(1).mid(5)));
+            out("widgets", widgets);
         }
+        // The floor right after, so that both see the machine as it is now.
+        QList<QByteArray> floorLines;
+        const std::optional<double> floorMs = timedChild(floor, {widgets}, &floorLines);
+        if (!floorMs) {
+            out("error", QStringLiteral("the bare window did not paint"));
+            return 1;
+        }
+        floorTimes.append(*floorMs);
     }
-    std::sort(times.begin(), times.end());
-    out("startup_median_ms", QString::number(times.at(times.size() / 2), 'f', 1));
-    out("startup_min_ms", QString::number(times.first(), 'f', 1));
-    out("startup_max_ms", QString::number(times.last(), 'f', 1));
+    outTimes("startup", times);
+    outTimes("floor", floorTimes);
     out("qt", QString::fromLatin1(qVersion()));
     return 0;
 }

@@ -8,6 +8,8 @@
 #                              only the shared server archive (a million records on a PostgreSQL
 #                              cluster it starts, N benches storing for S seconds, 60 by default);
 #                              its section of docs/benchmarks.md is replaced, the rest kept
+#   benchmarks/run.sh --startup  only the start-up rows (the program and its floor, in turn, 9 runs);
+#                              those rows of docs/benchmarks.md are replaced with the load average beside them
 #
 # Runs on its own Xvfb display; needs Xvfb and xdotool (scripts/deps.sh installs them).
 set -euo pipefail
@@ -21,6 +23,7 @@ runs=5
 table=docs/benchmarks.md
 kind="full run"
 server_only=0
+startup_only=0
 server_s=60
 server_benches=1,5,10,20
 server_records=1000000
@@ -30,9 +33,10 @@ while [ $# -gt 0 ]; do
              server_s=10; server_benches=1,5; server_records=100000 ;;
     --hour) memory_s=3600; kind="full run, memory over 60 minutes (--hour)" ;;
     --server) server_only=1 ;;
+    --startup) startup_only=1; runs=9 ;;
     --server-seconds) server_s=$2; shift ;;
     --server-benches) server_benches=$2; shift ;;
-    *) echo "usage: $0 [--quick|--hour] [--server [--server-seconds S] [--server-benches 1,5,10,20]]" >&2; exit 2 ;;
+    *) echo "usage: $0 [--quick|--hour|--startup] [--server [--server-seconds S] [--server-benches 1,5,10,20]]" >&2; exit 2 ;;
   esac
   shift
 done
@@ -187,6 +191,42 @@ real_cpu() {
 rows=()
 row() { rows+=("| $1 | $2 |"); echo "  $1: $2" >&2; }
 
+# ---- start-up ----
+# The program's start and a bare Qt window with as many widgets, started in turn.
+startup_rows() {
+  local files f args label read_back
+  echo "start-up..." >&2
+  for files in none full; do
+    f="$tmp/startup-$files.txt"
+    args=(startup --runs "$runs")
+    label="no files"
+    if [ $files = full ]; then args+=(--catalogue 10000); label="catalogue of 10 000 types and a full state file"; fi
+    if "$harness" "${args[@]}" >"$f" 2>"$f.err"; then
+      read_back=""
+      [ $files = full ] && read_back="; the type list shows $(val "$f" types) names, the stored type \"$(val "$f" name)\" loaded"
+      row "Start-up to the main window painted, $label (median of $runs)" \
+          "$(val "$f" startup_median_ms) ms (fastest $(val "$f" startup_min_ms), slowest $(val "$f" startup_max_ms)$read_back)"
+      row "Floor: a bare Qt window with as many widgets ($(val "$f" widgets)) painted, in turn with the row above (median of $runs)" \
+          "$(val "$f" floor_median_ms) ms (fastest $(val "$f" floor_min_ms), slowest $(val "$f" floor_max_ms))"
+    else
+      row "Start-up, $label" "$(why "$f")"
+    fi
+  done
+}
+
+if [ $startup_only = 1 ]; then
+  startup_rows
+  load_after=$(cut -d' ' -f1-3 /proc/loadavg)
+  rows+=("| Start-up rows: load average | $load_before before, $load_after after ($(date -u '+%Y-%m-%d %H:%M UTC'), commit $(git rev-parse --short HEAD 2>/dev/null || echo '?'), \`run.sh --startup\`) |")
+  # The start-up rows of the table give way to the new ones, in their place.
+  printf '%s\n' "${rows[@]}" >"$tmp/startup-rows"
+  awk -v new="$tmp/startup-rows" '
+    /^\| (Start-up|Floor: a bare Qt window)/ { if (!done) { while ((getline l < new) > 0) print l; done = 1 } next }
+    { print }' "$table" >"$tmp/table" && mv "$tmp/table" "$table"
+  printf '%s\n' "${rows[@]}"
+  exit 0
+fi
+
 # ---- link ----
 for m in 1 10 30; do
   rate=$((line_rate * m))
@@ -209,21 +249,7 @@ done
 qt=$(val "$tmp/link-1.txt" qt)
 
 # ---- start-up ----
-echo "start-up..." >&2
-for files in none full; do
-  f="$tmp/startup-$files.txt"
-  args=(startup --runs "$runs")
-  label="no files"
-  if [ $files = full ]; then args+=(--catalogue 10000); label="catalogue of 10 000 types and a full state file"; fi
-  if "$harness" "${args[@]}" >"$f" 2>"$f.err"; then
-    read_back=""
-    [ $files = full ] && read_back="; the type list shows $(val "$f" types) names, the stored type \"$(val "$f" name)\" loaded"
-    row "Start-up to the main window painted, $label (median of $runs)" \
-        "$(val "$f" startup_median_ms) ms (fastest $(val "$f" startup_min_ms), slowest $(val "$f" startup_max_ms)$read_back)"
-  else
-    row "Start-up, $label" "$(why "$f")"
-  fi
-done
+startup_rows
 
 # ---- protocol ----
 echo "protocol..." >&2

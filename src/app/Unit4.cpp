@@ -217,7 +217,7 @@ TForm4::TForm4(QWidget *parent)
     // offering to minimise or maximise it, the fixed size from resizing it.
     : QWidget(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                           | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
-      ui(std::make_unique<Ui::Form4>()), m_printer(std::make_unique<QPrinter>(QPrinter::HighResolution))
+      ui(std::make_unique<Ui::Form4>())
 {
     ui->setupUi(this);
     setWindowState(Qt::WindowMaximized);
@@ -240,7 +240,7 @@ TForm4::TForm4(QWidget *parent)
         {ui->QRSavePdf, Picture::Pdf, &TForm4::QRSavePdfClick},
     };
     for (const auto &b : buttons) {
-        b.button->setIcon(pictureIcon(b.picture));
+        m_toolBarPictures.append({b.button, int(b.picture)});
         connect(b.button, &QToolButton::clicked, this, b.handler);
     }
 
@@ -256,6 +256,13 @@ TForm4::TForm4(QWidget *parent)
     key(QKeySequence(Qt::CTRL | Qt::Key_P), ui->QRPrint);
     key(QKeySequence(Qt::CTRL | Qt::Key_S), ui->QRSavePdf);
     connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this, &QWidget::close);
+}
+
+QPrinter &TForm4::printer()
+{
+    if (!m_printer)
+        m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    return *m_printer;
 }
 
 TForm4::~TForm4()
@@ -310,6 +317,9 @@ void TForm4::showInFront()
 
 void TForm4::showEvent(QShowEvent *event)
 {
+    // The pictures are drawn when the window is first seen, not at the program's start.
+    for (const auto &[button, picture] : std::exchange(m_toolBarPictures, {}))
+        button->setIcon(pictureIcon(Picture(picture)));
     QWidget::showEvent(event);
     // Sheets opened or handed in stay as they are; only the document's pages are refreshed.
     if (!event->spontaneous() && m_documentPages)
@@ -422,7 +432,7 @@ void TForm4::QRPrintClick()
         return;
     const QString document = printedDocumentName();
     // Two jobs into one file would leave only the second page in it.
-    if (!m_printer->outputFileName().isEmpty()) {
+    if (!printer().outputFileName().isEmpty()) {
         if (!printJob(sheets, document, pages.first()))
             return;
         for (int printed : pages)
@@ -442,7 +452,7 @@ void TForm4::QRPrintClick()
 // left in its printer reaches the next job or the next choice of printer.
 bool TForm4::printJob(const QList<Sheet> &sheets, const QString &name, int page)
 {
-    const QPrinter &chosen = *m_printer;
+    const QPrinter &chosen = printer();
     // Without a file or a printer of the operator's choice the job goes to the system's default
     // printer as it is now: one installed after the program started is found.
     QPrinter job(QPrinter::HighResolution);
@@ -481,7 +491,7 @@ QString TForm4::printedDocumentName() const
 
 void TForm4::QRSetupClick()
 {
-    Prompts::current().setUpPrinter(this, m_printer.get());
+    Prompts::current().setUpPrinter(this, &printer());
 }
 
 void TForm4::QRSaveClick()

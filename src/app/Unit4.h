@@ -8,7 +8,10 @@
 #include <QString>
 #include <QWidget>
 
+#include <QList>
+
 #include <memory>
+#include <utility>
 
 class QPrinter;
 class SheetStore;
@@ -47,8 +50,9 @@ public:
     void setDocument(TForm3 *form3);
 
     // The printer settings in force for both pages; every job gets a printer of its own made
-    // from them.
-    QPrinter &printer() { return *m_printer; }
+    // from them. Made when first asked for: the print system is slow to load and the
+    // operator may never print.
+    QPrinter &printer();
     QString proposedFileName() const { return m_proposedName; }
     // What page 1 or page 2 shows (an empty store before anything was shown).
     std::shared_ptr<SheetStore> pageStore(int page) const;
@@ -103,6 +107,8 @@ private:
     std::unique_ptr<Ui::Form4> ui;
     QPointer<TForm3> m_document;
     std::unique_ptr<QPrinter> m_printer;
+    // The toolbar's buttons still without their picture, until the window is first shown.
+    QList<std::pair<QToolButton *, int>> m_toolBarPictures;
     QString m_proposedName;
     // The day the document's page 1 was generated, the date it prints.
     QDate m_pagesDate;

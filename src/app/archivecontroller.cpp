@@ -50,9 +50,9 @@ std::shared_ptr<SheetStore> storeOf(const QByteArray &data, QString *error)
 
 } // namespace
 
-ArchiveController::ArchiveController(TForm1 &window, const RecordsController &records, const Ui::PageMain &main,
-                                     const Ui::PageProtocol &protocol, TForm3 &document, TForm4 &preview)
-    : Ui::PageMain(main), Ui::PageProtocol(protocol), m_window(window), m_records(records), Form3(&document), Form4(&preview),
+ArchiveController::ArchiveController(TForm1 &window, const RecordsController &records, TForm3 &document,
+                                     TForm4 &preview)
+    : Ui::PageMain(window.forms()), Ui::PageProtocol(window.forms()), m_window(window), m_records(records), Form3(&document), Form4(&preview),
       // The records folder is known by now: the program's own, or a test's.
       m_archive(std::make_unique<ProtocolArchive>(ArchiveSettings::fromSettingsFile()))
 {

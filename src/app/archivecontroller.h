@@ -17,8 +17,7 @@ class TForm4;
 class ArchiveController : public QObject, private Ui::PageMain, private Ui::PageProtocol {
     Q_OBJECT
 public:
-    ArchiveController(TForm1 &window, const RecordsController &records, const Ui::PageMain &main, const Ui::PageProtocol &protocol,
-                      TForm3 &document, TForm4 &preview);
+    ArchiveController(TForm1 &window, const RecordsController &records, TForm3 &document, TForm4 &preview);
     ~ArchiveController() override;
 
     ProtocolArchive &archive() { return *m_archive; }

@@ -22,10 +22,10 @@ const QString FlashPrefix = ProtocolFields::find(ProtocolFields::FlashTemperatur
 
 } // namespace
 
-AssessmentController::AssessmentController(const RecordsController &records, const ResultRecord &results,
-                                           const Ui::PageMain &main, const Ui::PageProtocol &protocol,
+AssessmentController::AssessmentController(const TForm1 &window, const RecordsController &records,
                                            ProtocolArchive &archive)
-    : Ui::PageMain(main), Ui::PageProtocol(protocol), m_records(records), m_results(results), m_archive(archive)
+    : Ui::PageMain(window.forms()), Ui::PageProtocol(window.forms()), m_records(records),
+      m_results(window.results()), m_archive(archive)
 {
     connect(AssessmentButton, &QPushButton::clicked, this, [this] { runGuarded([this] { AssessmentButtonClick(); }); });
 }

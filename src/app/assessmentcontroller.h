@@ -15,8 +15,7 @@ class ResultRecord;
 class AssessmentController : public QObject, private Ui::PageMain, private Ui::PageProtocol {
     Q_OBJECT
 public:
-    AssessmentController(const RecordsController &records, const ResultRecord &results,
-                         const Ui::PageMain &main, const Ui::PageProtocol &protocol, ProtocolArchive &archive);
+    AssessmentController(const TForm1 &window, const RecordsController &records, ProtocolArchive &archive);
     ~AssessmentController() override;
 
     AssessmentWindow *assessmentWindow() const { return m_assessmentWindow; }

@@ -32,18 +32,22 @@ class PageControl;
 struct TransformerType;
 enum class EntryField;
 
+// The main window's forms together: every control of the window by its layout name.
+struct MainForms : Ui::Form1,
+                   Ui::PageMain,
+                   Ui::PageIdle,
+                   Ui::PageChort,
+                   Ui::PageTransformations,
+                   Ui::PageResistence,
+                   Ui::PageProtocol {
+};
+
 // The main window: live readouts on the left, the six pages of the tests and the
 // protocol entries on the right. Controls keep their layout names; handlers are named
 // after the control and its event.
 class TForm1 : public QWidget,
                // The forms' controls, reached by their layout names in the handlers.
-               private Ui::Form1,
-               private Ui::PageMain,
-               private Ui::PageIdle,
-               private Ui::PageChort,
-               private Ui::PageTransformations,
-               private Ui::PageResistence,
-               private Ui::PageProtocol {
+               private MainForms {
     Q_OBJECT
 public:
     explicit TForm1(QWidget *parent = nullptr);
@@ -70,6 +74,12 @@ public:
     // archive and the judgement read them here.
     ResultRecord &results() { return m_results; }
     const ResultRecord &results() const { return m_results; }
+
+    // The one door to the controls for whoever works on the window: the controllers take
+    // what they need from here.
+    const MainForms &forms() const { return *this; }
+    // The one place a refused entry is reported and its field given the focus back.
+    InputErrors &inputErrors() { return *m_inputErrors; }
 
     // The tab pages in their order, for code that needs them by index.
     enum PageIndex { PageMain, PageIdle, PageChort, PageTransformations, PageResistence, PageProtocol };
@@ -103,15 +113,6 @@ private:
     enum class Diagnostic { Labels3And4 = 1, Label8 = 2, Gauge = 4 };
     Q_DECLARE_FLAGS(Diagnostics, Diagnostic)
     void toggleDiagnostics(Diagnostics which);
-
-    // The controllers are handed the forms they work on by the composition root.
-    friend struct ProgramWindows;
-    template <class Form>
-    const Form &form() const
-    {
-        return *this;
-    }
-    InputErrors &inputErrors() { return *m_inputErrors; }
 
     QHash<QString, QWidget *> m_controls;
     ResultRecord m_results;

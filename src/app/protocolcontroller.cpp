@@ -13,14 +13,10 @@
 #include <QPushButton>
 #include <QTimer>
 
-ProtocolController::ProtocolController(const TForm1 &window, const Ui::PageMain &main,
-                                       const Ui::PageTransformations &ratio,
-                                       const Ui::PageResistence &resistance,
-                                       const Ui::PageProtocol &protocol, TForm3 &document)
-    : Ui::PageMain(main), Ui::PageTransformations(ratio), Ui::PageResistence(resistance),
-      Ui::PageProtocol(protocol), m_window(window), Form3(&document)
+ProtocolController::ProtocolController(const TForm1 &window, TForm3 &document)
+    : m_window(window), ui(window.forms()), Form3(&document)
 {
-    connect(Previw, &QPushButton::clicked, this, [this] { runGuarded([this] { PreviwClick(); }); });
+    connect(ui.Previw, &QPushButton::clicked, this, [this] { runGuarded([this] { PreviwClick(); }); });
 }
 
 void ProtocolController::PreviwClick()
@@ -32,11 +28,11 @@ void ProtocolController::PreviwClick()
         const std::optional<ResultId> id = Results::byKey(name);
         input.texts.insert(name, id ? results.text(*id) : controlText(m_window.control(name)));
     }
-    input.firm = Firm->toPlainText();
-    input.conclusion = Conclusion->toPlainText();
+    input.firm = ui.Firm->toPlainText();
+    input.conclusion = ui.Conclusion->toPlainText();
     // No phase count chosen yet prints an empty field instead of abandoning the protocol.
     input.fasNumber = results.text(ResultId::FasNumber);
-    input.isolationTicked = IsolationCheckBox->isChecked();
+    input.isolationTicked = ui.IsolationCheckBox->isChecked();
     const auto columns = [&results](ResultId (*cell)(int, int), int count, int rows) {
         QList<QStringList> out;
         for (int c = 0; c < count; ++c) {

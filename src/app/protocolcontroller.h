@@ -8,20 +8,15 @@ class TForm3;
 
 // "Протокол": the window's texts and tables filled into the protocol document, which
 // then shows its preview.
-class ProtocolController : public QObject,
-                           private Ui::PageMain,
-                           private Ui::PageTransformations,
-                           private Ui::PageResistence,
-                           private Ui::PageProtocol {
+class ProtocolController : public QObject {
     Q_OBJECT
 public:
-    ProtocolController(const TForm1 &window, const Ui::PageMain &main,
-                       const Ui::PageTransformations &ratio, const Ui::PageResistence &resistance,
-                       const Ui::PageProtocol &protocol, TForm3 &document);
+    ProtocolController(const TForm1 &window, TForm3 &document);
 
     void PreviwClick();
 
 private:
     const TForm1 &m_window;
+    const MainForms &ui;
     TForm3 *const Form3;
 };

@@ -11,9 +11,7 @@
 #include <QPointer>
 #include <QTimer>
 
-RatedController::RatedController(const Ui::Form1 &form, const Ui::PageMain &main,
-                                 const Ui::PageProtocol &protocol, InputErrors &inputErrors)
-    : Ui::Form1(form), Ui::PageMain(main), Ui::PageProtocol(protocol), m_inputErrors(inputErrors)
+RatedController::RatedController(TForm1 &window) : ui(window.forms()), m_inputErrors(window.inputErrors())
 {
     // While the focus is given back, the field it leaves is not left by the operator:
     // checking it would start a tug of war between two fields that both hold bad texts.
@@ -24,18 +22,18 @@ RatedController::RatedController(const Ui::Form1 &form, const Ui::PageMain &main
         });
     };
     const std::pair<QLineEdit *, void (RatedController::*)()> rated[] = {
-        {Pnom, &RatedController::PnomExit},   {Unom, &RatedController::UnomExit},   {Inom, &RatedController::InomExit},
-        {Unom2, &RatedController::Unom2Exit}, {Inom2, &RatedController::Inom2Exit},
+        {ui.Pnom, &RatedController::PnomExit},   {ui.Unom, &RatedController::UnomExit},   {ui.Inom, &RatedController::InomExit},
+        {ui.Unom2, &RatedController::Unom2Exit}, {ui.Inom2, &RatedController::Inom2Exit},
     };
     for (auto [field, handler] : rated)
         checkOnExit(field, [this, handler] { (this->*handler)(); });
-    checkOnExit(Temperature, [this] { TemperatureExit(Temperature); });
-    for (QLineEdit *e : {Thigh, RHigh60, RHigh15, RLow15, Uhigh, Tlow, RepairNumber, YearOfRepair,
-                         RLow60, ProtocolNumber, RHL15, RHL60, THL})
+    checkOnExit(ui.Temperature, [this] { TemperatureExit(ui.Temperature); });
+    for (QLineEdit *e : {ui.Thigh, ui.RHigh60, ui.RHigh15, ui.RLow15, ui.Uhigh, ui.Tlow, ui.RepairNumber, ui.YearOfRepair,
+                         ui.RLow60, ui.ProtocolNumber, ui.RHL15, ui.RHL60, ui.THL})
         checkOnExit(e, [this, e] { TEditExit(e); });
-    for (QLineEdit *e : {Ulow, UHL})
+    for (QLineEdit *e : {ui.Ulow, ui.UHL})
         checkOnExit(e, [this, e] { UlowExit(e); });
-    connect(Material, &RadioGroup::clicked, this, [this] { runGuarded([this] { MaterialClick(); }); });
+    connect(ui.Material, &RadioGroup::clicked, this, [this] { runGuarded([this] { MaterialClick(); }); });
 }
 
 bool RatedController::enterRated(QLineEdit *field, int entryField)
@@ -50,8 +48,8 @@ bool RatedController::enterRated(QLineEdit *field, int entryField)
 bool RatedController::enterRatedFields(std::optional<EntryField> stopAt)
 {
     const std::pair<QLineEdit *, EntryField> fields[] = {
-        {Pnom, EntryField::Pnom}, {Unom, EntryField::Unom}, {Unom2, EntryField::Unom2},
-        {Inom, EntryField::Inom}, {Inom2, EntryField::Inom2}};
+        {ui.Pnom, EntryField::Pnom}, {ui.Unom, EntryField::Unom}, {ui.Unom2, EntryField::Unom2},
+        {ui.Inom, EntryField::Inom}, {ui.Inom2, EntryField::Inom2}};
     for (EntryField kind : RatedFieldOrder) {
         QLineEdit *field = std::find_if(std::begin(fields), std::end(fields),
                                         [kind](const auto &f) { return f.second == kind; })->first;
@@ -63,26 +61,26 @@ bool RatedController::enterRatedFields(std::optional<EntryField> stopAt)
     return true;
 }
 
-void RatedController::PnomExit() { enterRated(Pnom, int(EntryField::Pnom)); }
-void RatedController::UnomExit() { enterRated(Unom, int(EntryField::Unom)); }
-void RatedController::InomExit() { enterRated(Inom, int(EntryField::Inom)); }
-void RatedController::Unom2Exit() { enterRated(Unom2, int(EntryField::Unom2)); }
-void RatedController::Inom2Exit() { enterRated(Inom2, int(EntryField::Inom2)); }
+void RatedController::PnomExit() { enterRated(ui.Pnom, int(EntryField::Pnom)); }
+void RatedController::UnomExit() { enterRated(ui.Unom, int(EntryField::Unom)); }
+void RatedController::InomExit() { enterRated(ui.Inom, int(EntryField::Inom)); }
+void RatedController::Unom2Exit() { enterRated(ui.Unom2, int(EntryField::Unom2)); }
+void RatedController::Inom2Exit() { enterRated(ui.Inom2, int(EntryField::Inom2)); }
 
 void RatedController::TemperatureExit(QObject *sender)
 {
     // The emptiness test belongs to the control that raised the event; at start-up that
     // is the window, so an empty restored temperature is reported, not passed over.
-    const bool fromTemperature = sender == nullptr || sender == Temperature;
+    const bool fromTemperature = sender == nullptr || sender == ui.Temperature;
     const EntryCheck check =
-        enterValue(Temperature->text(), EntryField::Temperature, Rated, fromTemperature);
+        enterValue(ui.Temperature->text(), EntryField::Temperature, Rated, fromTemperature);
     if (check.outcome == EntryCheck::Outcome::NotANumber)
-        m_inputErrors.report(Temperature, check.message);
+        m_inputErrors.report(ui.Temperature, check.message);
 }
 
 void RatedController::MaterialClick()
 {
-    Rated.MaterialConstant = materialConstantFor(Material->itemIndex());
+    Rated.MaterialConstant = materialConstantFor(ui.Material->itemIndex());
 }
 
 void RatedController::TEditExit(QLineEdit *sender)

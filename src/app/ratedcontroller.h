@@ -12,11 +12,10 @@ enum class EntryField;
 // The rated values as the operator types them: each checked when its field is left, read
 // into `Rated` for the tests, with the winding temperature and the material's constant;
 // the insulation's plain numbers checked the same way.
-class RatedController : public QObject, private Ui::Form1, private Ui::PageMain, private Ui::PageProtocol {
+class RatedController : public QObject {
     Q_OBJECT
 public:
-    RatedController(const Ui::Form1 &form, const Ui::PageMain &main, const Ui::PageProtocol &protocol,
-                    InputErrors &inputErrors);
+    explicit RatedController(TForm1 &window);
 
     RatedValues Rated;
 
@@ -39,5 +38,6 @@ private:
     // Reads one rated text into `Rated`; false after reporting a text that is not a number.
     bool enterRated(QLineEdit *field, int entryField);
 
+    const MainForms &ui;
     InputErrors &m_inputErrors;
 };

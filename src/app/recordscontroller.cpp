@@ -49,11 +49,8 @@ bool sameTypeName(const QString &a, const QString &b)
 
 } // namespace
 
-RecordsController::RecordsController(TForm1 &window, RatedController &rated, InputErrors &inputErrors,
-                                     const Ui::Form1 &form, const Ui::PageMain &main,
-                                     const Ui::PageResistence &resistance, const Ui::PageProtocol &protocol)
-    : Ui::Form1(form), Ui::PageMain(main), Ui::PageResistence(resistance), Ui::PageProtocol(protocol),
-      m_window(window), m_rated(rated), m_inputErrors(inputErrors)
+RecordsController::RecordsController(TForm1 &window, RatedController &rated)
+    : m_window(window), ui(window.forms()), m_rated(rated), m_inputErrors(window.inputErrors())
 {
 
     // Settings are written field by field as the operator leaves them.
@@ -78,21 +75,21 @@ RecordsController::RecordsController(TForm1 &window, RatedController &rated, Inp
     // The other texts the operator types and the files keep; those read as numbers are
     // refused by their number check already, and the state file keeps any conclusion
     // whole in escaped pieces.
-    for (QWidget *field : std::initializer_list<QWidget *>{Name, TransformerWeight, Freq2, Circuit,
-                                                           KabsHigh, KabsLow, KabsHL})
+    for (QWidget *field : std::initializer_list<QWidget *>{ui.Name, ui.TransformerWeight, ui.Freq2, ui.Circuit,
+                                                           ui.KabsHigh, ui.KabsLow, ui.KabsHL})
         onExit(field, [this, field] { refuseUnstorableText(field); });
-    connect(cbAutoStop, &QCheckBox::clicked, this, [this] { runGuarded([this] { cbAutoStopClick(); }); });
+    connect(ui.cbAutoStop, &QCheckBox::clicked, this, [this] { runGuarded([this] { cbAutoStopClick(); }); });
 
     // Only the operator's typing and choosing load a type, choosing the shown one again
     // included; texts the program sets do not. Enter on a listed text is a choice too,
     // except on the loaded one, where it changes nothing.
-    Name->setCompleter(nullptr);
-    Name->installEventFilter(this);
-    Name->lineEdit()->installEventFilter(this);
-    connect(Name->lineEdit(), &QLineEdit::textEdited, this, [this] { runGuarded([this] { NameChange(); }); });
-    connect(Name, &QComboBox::activated, this, [this] { runGuarded([this] { NameChange(); }); });
-    connect(sButton6, &QPushButton::clicked, this, [this] { runGuarded([this] { sButton6Click(); }); });
-    connect(sButton7, &QPushButton::clicked, this, [this] { runGuarded([this] { sButton7Click(); }); });
+    ui.Name->setCompleter(nullptr);
+    ui.Name->installEventFilter(this);
+    ui.Name->lineEdit()->installEventFilter(this);
+    connect(ui.Name->lineEdit(), &QLineEdit::textEdited, this, [this] { runGuarded([this] { NameChange(); }); });
+    connect(ui.Name, &QComboBox::activated, this, [this] { runGuarded([this] { NameChange(); }); });
+    connect(ui.sButton6, &QPushButton::clicked, this, [this] { runGuarded([this] { sButton6Click(); }); });
+    connect(ui.sButton7, &QPushButton::clicked, this, [this] { runGuarded([this] { sButton7Click(); }); });
     connect(&window, &TForm1::starting, this, [this] { runGuarded([this] { FormShow(); }); });
     connect(&window, &TForm1::closing, this, [this] { runGuarded([this] { FormClose(); }); });
 }
@@ -112,40 +109,40 @@ bool RecordsController::refuseUnstorableText(QWidget *field)
 // Enter in `Name` whose text is the type already loaded: nothing to do.
 bool RecordsController::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() != QEvent::KeyPress || (watched != Name && watched != Name->lineEdit()))
+    if (event->type() != QEvent::KeyPress || (watched != ui.Name && watched != ui.Name->lineEdit()))
         return QObject::eventFilter(watched, event);
     const int key = static_cast<QKeyEvent *>(event)->key();
-    return (key == Qt::Key_Return || key == Qt::Key_Enter) && sameTypeName(Name->currentText(), m_loadedName);
+    return (key == Qt::Key_Return || key == Qt::Key_Enter) && sameTypeName(ui.Name->currentText(), m_loadedName);
 }
 
 void RecordsController::refillTypeList()
 {
-    const QString text = Name->currentText();
-    Name->clear();
-    Name->addItems(CatalogueFile::typeNames());
-    Name->setCurrentIndex(-1);
-    Name->setEditText(text);
+    const QString text = ui.Name->currentText();
+    ui.Name->clear();
+    ui.Name->addItems(CatalogueFile::typeNames());
+    ui.Name->setCurrentIndex(-1);
+    ui.Name->setEditText(text);
 }
 
 void RecordsController::FormShow()
 {
-    PageControl1->setActivePage(PageControl1->page(TForm1::PageMain));
+    ui.PageControl1->setActivePage(ui.PageControl1->page(TForm1::PageMain));
 
     removeLeftOverTemporaries();
     const BenchSettings s = SettingsFile::read();
     for (const SettingsFile::TextSetting &setting : SettingsFile::textSettings())
         setControlText(m_window.control(setting.control), s.texts.value(setting.control));
-    cbAutoStop->setChecked(s.autoStop);
+    ui.cbAutoStop->setChecked(s.autoStop);
 
-    YearOfRepair->setText(QString::number(QDate::currentDate().year()));
+    ui.YearOfRepair->setText(QString::number(QDate::currentDate().year()));
     refillTypeList();
     restoreState();
-    if (!Name->currentText().isEmpty())
+    if (!ui.Name->currentText().isEmpty())
         loadType(false);
     // Said here once, where the port state will stand after the first page change.
     const QString notice = recordsNotice();
     if (!notice.isEmpty())
-        StatusBarMain->setText(notice);
+        ui.StatusBarMain->setText(notice);
 }
 
 // The text every state key stands for now: a result from the record, the type's name, the
@@ -243,36 +240,36 @@ void RecordsController::cbAutoStopClick()
 {
     if (!recordsFolderUsable())
         return;
-    SettingsFile::writeAutoStop(cbAutoStop->isChecked());
+    SettingsFile::writeAutoStop(ui.cbAutoStop->isChecked());
 }
 
 // Only a new name empties the entries: choosing the loaded type again reloads its rated
 // data and keeps every result.
 void RecordsController::NameChange()
 {
-    loadType(!sameTypeName(Name->currentText(), m_loadedName));
+    loadType(!sameTypeName(ui.Name->currentText(), m_loadedName));
 }
 
 void RecordsController::loadType(bool clearFirst)
 {
     if (clearFirst)
         m_window.sBitBtn2Click();
-    const QString name = Name->currentText();
+    const QString name = ui.Name->currentText();
     m_loadedName = name;
     if (name.isEmpty())
         return;
     TransformerType type = typeOnPage();
     CatalogueFile::loadType(name, type);
-    Unom->setText(type.unom);
-    Unom2->setText(type.unom2);
-    Inom->setText(type.inom);
-    Inom2->setText(type.inom2);
-    Pnom->setText(type.pnom);
-    Freq2->setText(type.freq2);
-    Material->setItemIndex(type.material);
-    FasNumber->setItemIndex(type.fasNumber);
-    TransformerWeight->setText(type.transformerWeight);
-    Circuit->setEditText(type.circuit);
+    ui.Unom->setText(type.unom);
+    ui.Unom2->setText(type.unom2);
+    ui.Inom->setText(type.inom);
+    ui.Inom2->setText(type.inom2);
+    ui.Pnom->setText(type.pnom);
+    ui.Freq2->setText(type.freq2);
+    ui.Material->setItemIndex(type.material);
+    ui.FasNumber->setItemIndex(type.fasNumber);
+    ui.TransformerWeight->setText(type.transformerWeight);
+    ui.Circuit->setEditText(type.circuit);
 }
 
 TransformerType RecordsController::typeOnPage() const
@@ -286,8 +283,8 @@ TransformerType RecordsController::typeOnPage() const
     type.inom2 = results.text(ResultId::Inom2);
     type.pnom = results.text(ResultId::Pnom);
     type.freq2 = results.text(ResultId::Freq2);
-    type.material = Material->itemIndex();
-    type.fasNumber = FasNumber->itemIndex();
+    type.material = ui.Material->itemIndex();
+    type.fasNumber = ui.FasNumber->itemIndex();
     type.transformerWeight = results.text(ResultId::TransformerWeight);
     type.circuit = results.text(ResultId::Circuit);
     return type;
@@ -295,11 +292,11 @@ TransformerType RecordsController::typeOnPage() const
 
 void RecordsController::sButton6Click()
 {
-    const QString name = Name->currentText();
+    const QString name = ui.Name->currentText();
     if (name.isEmpty())
         return;
-    for (QWidget *field : std::initializer_list<QWidget *>{Name, Unom, Unom2, Inom, Inom2, Pnom,
-                                                           Freq2, TransformerWeight, Circuit})
+    for (QWidget *field : std::initializer_list<QWidget *>{ui.Name, ui.Unom, ui.Unom2, ui.Inom, ui.Inom2, ui.Pnom,
+                                                           ui.Freq2, ui.TransformerWeight, ui.Circuit})
         if (refuseUnstorableText(field))
             return;
     const TransformerType type = typeOnPage();
@@ -320,12 +317,12 @@ void RecordsController::sButton6Click()
 
 void RecordsController::sButton7Click()
 {
-    CatalogueFile::deleteType(Name->currentText());
+    CatalogueFile::deleteType(ui.Name->currentText());
     refillTypeList();
-    Name->setEditText(QString());
+    ui.Name->setEditText(QString());
     m_loadedName.clear();
-    for (QLineEdit *e : {TransformerWeight, Pnom, Unom, Unom2, Inom, Inom2})
+    for (QLineEdit *e : {ui.TransformerWeight, ui.Pnom, ui.Unom, ui.Unom2, ui.Inom, ui.Inom2})
         e->clear();
-    Circuit->setEditText(QString());
-    Freq2->setText(QStringLiteral("50"));
+    ui.Circuit->setEditText(QString());
+    ui.Freq2->setText(QStringLiteral("50"));
 }

@@ -13,16 +13,10 @@ struct TransformerType;
 // What the window keeps across a restart and from one transformer to the next: the
 // settings written as their fields are left, the state file read at start and written at
 // close, and the type catalogue behind "Тип трансформатора".
-class RecordsController : public QObject,
-                          private Ui::Form1,
-                          private Ui::PageMain,
-                          private Ui::PageResistence,
-                          private Ui::PageProtocol {
+class RecordsController : public QObject {
     Q_OBJECT
 public:
-    RecordsController(TForm1 &window, RatedController &rated, InputErrors &inputErrors,
-                      const Ui::Form1 &form, const Ui::PageMain &main,
-                      const Ui::PageResistence &resistance, const Ui::PageProtocol &protocol);
+    RecordsController(TForm1 &window, RatedController &rated);
 
     void FormShow();
     void FormClose();
@@ -47,6 +41,7 @@ private:
     bool refuseUnstorableText(QWidget *field);
 
     TForm1 &m_window;
+    const MainForms &ui;
     RatedController &m_rated;
     InputErrors &m_inputErrors;
     // The writer of each settings field: run when the field is left, and at close for

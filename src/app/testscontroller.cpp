@@ -19,59 +19,56 @@
 #include <QPushButton>
 #include <QTimer>
 
-TestsController::TestsController(TForm1 &window, LinkController &link, const RatedValues &rated, const Ui::PageMain &main, const Ui::PageIdle &idle,
-                                 const Ui::PageChort &shortCircuit, const Ui::PageTransformations &ratio,
-                                 const Ui::PageResistence &resistance, const Ui::PageProtocol &protocol)
-    : Ui::PageMain(main), Ui::PageTransformations(ratio), Ui::PageResistence(resistance),
-      Ui::PageProtocol(protocol), Timer2(new QTimer(this)), m_window(window), m_link(link), m_rated(rated)
+TestsController::TestsController(TForm1 &window, LinkController &link, const RatedValues &rated)
+    : Timer2(new QTimer(this)), m_window(window), ui(window.forms()), m_link(link), m_rated(rated)
 {
     Timer2->setObjectName(QStringLiteral("Timer2"));
     Timer2->setInterval(30000);
     auto guard = [this](void (TestsController::*handler)()) {
         return [this, handler] { runGuarded([this, handler] { (this->*handler)(); }); };
     };
-    connect(idle.IdleState, &QPushButton::clicked, this, guard(&TestsController::IdleStateClick));
-    connect(shortCircuit.ShortState, &QPushButton::clicked, this, guard(&TestsController::ShortStateClick));
-    connect(Transform, &QPushButton::clicked, this, guard(&TestsController::TransformClick));
-    connect(TransformGrid, &QTableWidget::cellDoubleClicked, this, guard(&TestsController::TransformGridDblClick));
-    connect(Resist, &QPushButton::clicked, this, guard(&TestsController::ResistClick));
-    connect(ResistStop, &QPushButton::clicked, this, guard(&TestsController::ResistStopClick));
+    connect(ui.IdleState, &QPushButton::clicked, this, guard(&TestsController::IdleStateClick));
+    connect(ui.ShortState, &QPushButton::clicked, this, guard(&TestsController::ShortStateClick));
+    connect(ui.Transform, &QPushButton::clicked, this, guard(&TestsController::TransformClick));
+    connect(ui.TransformGrid, &QTableWidget::cellDoubleClicked, this, guard(&TestsController::TransformGridDblClick));
+    connect(ui.Resist, &QPushButton::clicked, this, guard(&TestsController::ResistClick));
+    connect(ui.ResistStop, &QPushButton::clicked, this, guard(&TestsController::ResistStopClick));
     // A coarse timer may fire 5 % early; the auto-stop must never cut a measurement short.
     Timer2->setTimerType(Qt::PreciseTimer);
     connect(Timer2, &QTimer::timeout, this, guard(&TestsController::Timer2Timer));
-    connect(RadioGroup3, &RadioGroup::clicked, this, guard(&TestsController::RadioGroup3Click));
-    connect(RadioGroup4, &RadioGroup::clicked, this, guard(&TestsController::RadioGroup4Click));
-    connect(sButton1, &QPushButton::clicked, this, guard(&TestsController::sButton1Click));
-    connect(Button1, &QPushButton::clicked, this, guard(&TestsController::Button1Click));
-    connect(Button2, &QPushButton::clicked, this, guard(&TestsController::Button2Click));
-    for (QLineEdit *e : {RHigh15, RHigh60, RLow15, RLow60, RHL15, RHL60})
+    connect(ui.RadioGroup3, &RadioGroup::clicked, this, guard(&TestsController::RadioGroup3Click));
+    connect(ui.RadioGroup4, &RadioGroup::clicked, this, guard(&TestsController::RadioGroup4Click));
+    connect(ui.sButton1, &QPushButton::clicked, this, guard(&TestsController::sButton1Click));
+    connect(ui.Button1, &QPushButton::clicked, this, guard(&TestsController::Button1Click));
+    connect(ui.Button2, &QPushButton::clicked, this, guard(&TestsController::Button2Click));
+    for (QLineEdit *e : {ui.RHigh15, ui.RHigh60, ui.RLow15, ui.RLow60, ui.RHL15, ui.RHL60})
         connect(e, &QLineEdit::textChanged, this, guard(&TestsController::RIEnter));
 }
 
 void TestsController::IdleStateClick()
 {
     m_link.showPendingReadouts();
-    runNoLoadTest(m_link.Readings, m_rated, m_link.Scaling.CurrentDigits, FasNumber->itemIndex() == 0,
+    runNoLoadTest(m_link.Readings, m_rated, m_link.Scaling.CurrentDigits, ui.FasNumber->itemIndex() == 0,
                   m_window.results());
 }
 
 void TestsController::ShortStateClick()
 {
     m_link.showPendingReadouts();
-    runShortCircuitTest(m_link.Readings, m_rated, m_link.Scaling.CurrentDigits, FasNumber->itemIndex() == 0,
+    runShortCircuitTest(m_link.Readings, m_rated, m_link.Scaling.CurrentDigits, ui.FasNumber->itemIndex() == 0,
                         m_window.results());
 }
 
 void TestsController::TransformClick()
 {
     m_link.showPendingReadouts();
-    runRatioTest(m_link.Readings, m_rated, m_link.Scaling.VoltageDigits, RadioGroup1->itemIndex(),
-                 FasNumber->itemIndex() == 0, m_window.results());
+    runRatioTest(m_link.Readings, m_rated, m_link.Scaling.VoltageDigits, ui.RadioGroup1->itemIndex(),
+                 ui.FasNumber->itemIndex() == 0, m_window.results());
 }
 
 void TestsController::TransformGridDblClick()
 {
-    clearRatioTap(RadioGroup1->itemIndex(), m_window.results());
+    clearRatioTap(ui.RadioGroup1->itemIndex(), m_window.results());
 }
 
 namespace {
@@ -86,15 +83,15 @@ void sendCommand(SerialChannel *channel, const ResistanceCommand &command)
 void TestsController::ResistClick()
 {
     m_link.Timer1->stop();
-    if (cbAutoStop->isChecked())
+    if (ui.cbAutoStop->isChecked())
         Timer2->start();
-    Resist->setEnabled(false);
+    ui.Resist->setEnabled(false);
     m_link.setResistancePaused(false);
-    for (RadioGroup *g : {RadioGroup2, RadioGroup3, RadioGroup4, ResistenceRange1})
+    for (RadioGroup *g : {ui.RadioGroup2, ui.RadioGroup3, ui.RadioGroup4, ui.ResistenceRange1})
         g->setEnabled(false);
     if (const auto cell = m_link.resistanceTarget())
         m_window.results().clear(*cell);
-    const auto command = resistanceStartCommand(ResistenceRange1->itemIndex());
+    const auto command = resistanceStartCommand(ui.ResistenceRange1->itemIndex());
     if (!command)
         return;
     sendCommand(m_link.VaComm1, *command);
@@ -104,7 +101,7 @@ void TestsController::ResistStopClick()
 {
     m_link.setResistancePaused(true);
     Timer2->stop();
-    for (RadioGroup *g : {RadioGroup2, RadioGroup3, RadioGroup4, ResistenceRange1})
+    for (RadioGroup *g : {ui.RadioGroup2, ui.RadioGroup3, ui.RadioGroup4, ui.ResistenceRange1})
         g->setEnabled(true);
     sendCommand(m_link.VaComm1, resistanceStopCommand());
 }
@@ -117,12 +114,12 @@ void TestsController::Timer2Timer()
 
 void TestsController::RadioGroup3Click()
 {
-    RadioGroup4->setItemIndex(mirroredPairIndex(RadioGroup3->itemIndex()));
+    ui.RadioGroup4->setItemIndex(mirroredPairIndex(ui.RadioGroup3->itemIndex()));
 }
 
 void TestsController::RadioGroup4Click()
 {
-    RadioGroup3->setItemIndex(mirroredPairIndex(RadioGroup4->itemIndex()));
+    ui.RadioGroup3->setItemIndex(mirroredPairIndex(ui.RadioGroup4->itemIndex()));
 }
 
 void TestsController::sButton1Click()

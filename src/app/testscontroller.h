@@ -11,16 +11,10 @@ class LinkController;
 // The bench tests: no-load, short-circuit, ratio and winding resistance with its
 // auto-stop, and the insulation's absorption coefficients. Each handler computes from the
 // readings the link keeps and writes its texts through the window's name table.
-class TestsController : public QObject,
-                        private Ui::PageMain,
-                        private Ui::PageTransformations,
-                        private Ui::PageResistence,
-                        private Ui::PageProtocol {
+class TestsController : public QObject {
     Q_OBJECT
 public:
-    TestsController(TForm1 &window, LinkController &link, const RatedValues &rated, const Ui::PageMain &main, const Ui::PageIdle &idle,
-                    const Ui::PageChort &shortCircuit, const Ui::PageTransformations &ratio,
-                    const Ui::PageResistence &resistance, const Ui::PageProtocol &protocol);
+    TestsController(TForm1 &window, LinkController &link, const RatedValues &rated);
 
     QTimer *const Timer2; // resistance auto-stop, 30000 ms
 
@@ -40,6 +34,7 @@ public:
 
 private:
     TForm1 &m_window;
+    const MainForms &ui;
     LinkController &m_link;
     const RatedValues &m_rated;
 };
