@@ -19,4 +19,6 @@ ProgramWindows::ProgramWindows(ProgramContext given)
       assessment(records, form1.results(), form1.form<Ui::PageMain>(), form1.form<Ui::PageProtocol>(), archive.archive())
 {
     form4.setDocument(&form3);
+    archive.setJudge([this] { return assessment.currentJudgement(); });
+    archive.setJudgementViewer([this](const ArchiveRecord &record) { assessment.showArchived(record); });
 }

@@ -201,7 +201,7 @@ bool ArchiveOutbox::add(const ArchiveRecord &record, QString *key)
     query.addBindValue(ProtocolArchive::textsToJson(record.results));
     query.addBindValue(record.sheet1.isNull() ? QByteArray("") : record.sheet1);
     query.addBindValue(record.sheet2.isNull() ? QByteArray("") : record.sheet2);
-    query.addBindValue(ProtocolArchive::judgementToJson(record.judgement));
+    query.addBindValue(nonNull(ProtocolArchive::judgementToJson(record.judgement)));
     // One statement is one transaction.
     if (!query.exec()) {
         m_lastError = QStringLiteral("Протокол не записан в очередь отправки на сервер %1: %2")

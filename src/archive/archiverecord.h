@@ -111,7 +111,7 @@ struct ArchiveSummary {
     // Rows of the stored judgement that do not conform and that need analysis; -1: not judged.
     int failing = -1;
     int analysis = 0;
-    QString approvedBy;     // empty while not approved
+    QString approvedBy = {}; // empty while not approved
     qint64 approvedMsecs = 0;
 
     bool judged() const { return failing >= 0; }
