@@ -58,6 +58,11 @@ void AssessmentController::AssessmentButtonClick()
             return m_archive.withdrawApproval(id, person, reason, QDateTime::currentMSecsSinceEpoch());
         };
         m_assessmentWindow = new AssessmentWindow(std::move(sources));
+        // A protocol printed while the window is open can be approved at once.
+        connect(&m_archive, &ProtocolArchive::recordStored, m_assessmentWindow, [this] {
+            if (m_assessmentWindow->isVisible())
+                runGuarded([this] { m_assessmentWindow->readStored(); });
+        });
     }
     m_assessmentWindow->show();
     m_assessmentWindow->raise();

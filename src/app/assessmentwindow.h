@@ -68,6 +68,8 @@ public:
     // chief to begin with); "Снять утверждение" with a reason.
     void approveStored();
     void withdrawApproval();
+    // Reads the newest stored revision of this protocol again (a protocol was stored).
+    void readStored();
     // The newest stored revision of this protocol, as last read.
     const std::optional<ArchiveRecord> &storedRevision() const { return m_stored; }
 
@@ -139,7 +141,6 @@ private:
     void refreshNorms();
     QStringList temperaturesOutside() const;
     void keepDecisionsWithTheirValues();
-    void readStored();
     void showApproval();
 
     AssessmentSources m_sources;
