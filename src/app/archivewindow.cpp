@@ -180,7 +180,7 @@ ArchiveWindow::ArchiveWindow(ProtocolArchive *archive, QWidget *parent)
 {
     setObjectName(QStringLiteral("ArchiveWindow"));
     setWindowTitle(ProtocolArchive::Caption);
-    resize(1040, 560);
+    resize(1100, 560);
 
     filterEdit->setObjectName(QStringLiteral("ArchiveFilter"));
     filterEdit->setPlaceholderText(QStringLiteral("Тип, заводской № или № протокола"));
@@ -219,13 +219,13 @@ ArchiveWindow::ArchiveWindow(ProtocolArchive *archive, QWidget *parent)
     table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 6);
     table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed); // no per-row sizing of 100 000 rows
     table->horizontalHeader()->setStretchLastSection(true);
-    table->setColumnWidth(ArchiveListModel::DateColumn, 120);
-    table->setColumnWidth(ArchiveListModel::ProtocolColumn, 90);
+    table->setColumnWidth(ArchiveListModel::DateColumn, 115);
+    table->setColumnWidth(ArchiveListModel::ProtocolColumn, 85);
     table->setColumnWidth(ArchiveListModel::RevisionColumn, 70);
-    table->setColumnWidth(ArchiveListModel::TypeColumn, 170);
-    table->setColumnWidth(ArchiveListModel::SerialColumn, 110);
-    table->setColumnWidth(ArchiveListModel::FirmColumn, 150);
-    table->setColumnWidth(ArchiveListModel::VerdictColumn, 190);
+    table->setColumnWidth(ArchiveListModel::TypeColumn, 140);
+    table->setColumnWidth(ArchiveListModel::SerialColumn, 100);
+    table->setColumnWidth(ArchiveListModel::FirmColumn, 140);
+    table->setColumnWidth(ArchiveListModel::VerdictColumn, 245);
     // The verdict beside the transformer it is of; the firm and the approval after it.
     table->horizontalHeader()->moveSection(ArchiveListModel::VerdictColumn, ArchiveListModel::FirmColumn);
 
