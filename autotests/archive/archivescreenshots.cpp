@@ -47,6 +47,23 @@ ArchiveRecord protocol(const QString &number, const QString &serial, const QStri
     return record;
 }
 
+// A judgement of `checks` rows, `failing` of them not conforming and `analysis` wanting analysis.
+ArchiveJudgement judgement(int failing, int analysis)
+{
+    ArchiveJudgement j;
+    j.judged = true;
+    for (int i = 0; i < 12; ++i) {
+        JudgedCheck c;
+        c.id = QStringLiteral("check.%1").arg(i);
+        c.verdict = i < failing ? StoredVerdict::Fails
+            : i < failing + analysis ? StoredVerdict::NeedsAnalysis
+                                     : StoredVerdict::Complies;
+        j.rows.append(c);
+    }
+    j.programVersion = QStringLiteral("1.0.0");
+    return j;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -63,8 +80,14 @@ int main(int argc, char **argv)
     const QDateTime day(QDate(2026, 11, 2), QTime(9, 40));
     const QStringList types = {"ТМ-630/10", "ТМГ-100/10", "ТМГ-250/6", "ТМ-1000/10", "ТМН-2500/35"};
     for (int i = 0; i < 14; ++i) {
-        archive.store(protocol(QString::number(210 + i), QString::number(40110 + i * 37), types[i % types.size()],
-                               day.addDays(i * 2).addSecs(i * 1700), 1180 + i * 20, 0.48 + i * 0.01, 0.34, 1.1, 1500));
+        ArchiveRecord record = protocol(QString::number(210 + i), QString::number(40110 + i * 37), types[i % types.size()],
+                                        day.addDays(i * 2).addSecs(i * 1700), 1180 + i * 20, 0.48 + i * 0.01, 0.34, 1.1, 1500);
+        // The oldest were stored before judgements were kept.
+        if (i >= 3)
+            record.judgement = judgement(i % 5 == 0 ? 1 : 0, i % 4 == 1 ? 2 : 0);
+        const auto stored = archive.store(record);
+        if (i >= 3 && i % 3 == 0)
+            archive.approve(stored.id, QStringLiteral("Петров П.П."), record.moment.addSecs(5400).toMSecsSinceEpoch());
     }
     const auto before = archive.store(protocol("118", "40147", "ТМ-630/10", QDateTime(QDate(2024, 5, 14), QTime(10, 5)),
                                                1240.5, 0.512, 0.3412, 1.20, 1800));
@@ -72,7 +95,7 @@ int main(int argc, char **argv)
                                               1302.0, 0.518, 0.3436, 3.10, 1200));
 
     ArchiveWindow window(&archive);
-    window.resize(860, 520);
+    window.resize(1100, 520);
     window.show();
     QList<int> rows;
     for (int row = 0; row < window.model->rowCount(); ++row) {
@@ -83,6 +106,13 @@ int main(int argc, char **argv)
     window.selectRows(rows);
     QApplication::processEvents();
     window.grab().save(QDir(out).filePath(QStringLiteral("archive-window.png")));
+
+    // The verdicts: the whole list, then only what wants attention.
+    window.selectRows({});
+    QApplication::processEvents();
+    window.grab().save(QDir(out).filePath(QStringLiteral("archive-verdicts.png")));
+    window.selectRows(rows);
+    QApplication::processEvents();
 
     window.compareSelected();
     window.compareWindow->resize(760, 720);

@@ -105,6 +105,168 @@ private slots:
         QCOMPARE(listed, (QList<qint64>{ids[1], ids[3], ids[4], ids[0], ids[2]}));
     }
 
+    void judgementAndApprovalsReadBackExactly()
+    {
+        auto archive = openFresh();
+        ArchiveRecord record = sampleRecord();
+        record.judgement = sampleJudgement();
+        const auto stored = archive->store(record);
+        QVERIFY2(stored.ok(), qPrintable(stored.message));
+        QCOMPARE(archive->approve(stored.id, QStringLiteral("Петров П.П."), 1773490000000), QString());
+
+        const std::optional<ArchiveRecord> back = archive->record(stored.id);
+        QVERIFY(back);
+        QVERIFY(back->judgement.judged);
+        QCOMPARE(back->judgement.rows, record.judgement.rows);
+        QCOMPARE(back->judgement.normsOrigin, record.judgement.normsOrigin);
+        QCOMPARE(back->judgement.normsDigest, record.judgement.normsDigest);
+        QCOMPARE(back->judgement.programVersion, record.judgement.programVersion);
+        QCOMPARE(back->judgement.judgedMsecs, record.judgement.judgedMsecs);
+        QCOMPARE(back->judgement.input, record.judgement.input);
+        QCOMPARE(back->approvals, (QList<ApprovalEvent>{{true, QStringLiteral("Петров П.П."), 1773490000000, QString()}}));
+
+        const std::optional<QList<ArchiveSummary>> list = archive->summaries();
+        QVERIFY(list);
+        QCOMPARE(list->size(), 1);
+        QCOMPARE(list->first().failing, 1);
+        QCOMPARE(list->first().analysis, 1);
+        QCOMPARE(list->first().verdictText(), QStringLiteral("не соответствует: 1, требует анализа: 1"));
+        QCOMPARE(list->first().approvedBy, QStringLiteral("Петров П.П."));
+        QCOMPARE(list->first().approvedMsecs, 1773490000000);
+    }
+
+    // A record produced without a judgement lists as not judged, never as conforming.
+    void recordWithoutJudgementIsNotJudged()
+    {
+        auto archive = openFresh();
+        const auto stored = archive->store(sampleRecord());
+        QVERIFY(stored.ok());
+        QVERIFY(!archive->record(stored.id)->judgement.judged);
+        QCOMPARE(archive->summaries()->first().verdictText(), QStringLiteral("не оценивалось"));
+    }
+
+    // The program's version and the judgement are not the protocol: printed again after an
+    // upgrade, it stays the revision it was, its judgement brought up to date until approved.
+    void reprintAfterAnUpgradeIsNoNewRevision()
+    {
+        auto archive = openFresh();
+        ArchiveRecord record = sampleRecord();
+        record.judgement = sampleJudgement(QStringLiteral("1.4.0"));
+        const auto first = archive->store(record);
+        record.judgement = sampleJudgement(QStringLiteral("1.5.0"));
+        record.judgement.rows[1].verdict = StoredVerdict::Complies;
+        record.judgement.rows[1].verdictLine = QStringLiteral("соответствует (вручную: перемерено)");
+        const auto again = archive->store(record);
+        QCOMPARE(again.status, ProtocolArchive::StoreResult::Status::Unchanged);
+        QCOMPARE(again.id, first.id);
+        QCOMPARE(archive->record(first.id)->judgement.programVersion, QStringLiteral("1.5.0"));
+        QCOMPARE(archive->summaries()->first().verdictText(), QStringLiteral("требует анализа: 1"));
+        // Printed again without a judgement (an older outbox's record), it keeps the one it has.
+        ArchiveRecord unjudged = record;
+        unjudged.judgement = {};
+        QCOMPARE(archive->store(unjudged).status, ProtocolArchive::StoreResult::Status::Unchanged);
+        QCOMPARE(archive->record(first.id)->judgement.programVersion, QStringLiteral("1.5.0"));
+    }
+
+    // Every way a record is written, tried on an approved revision: none changes it.
+    void approvedRevisionIsNeverChanged_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<bool>("changedTexts");
+        QTest::addColumn<int>("newRevision"); // 0: none made
+        QTest::newRow("printed again, new judgement") << QStringLiteral("store") << false << 0;
+        QTest::newRow("sent again from an outbox") << QStringLiteral("key") << false << 0;
+        QTest::newRow("copied from a file archive") << QStringLiteral("repeat") << false << 2;
+        QTest::newRow("changed and printed") << QStringLiteral("store") << true << 2;
+        QTest::newRow("changed, from an outbox") << QStringLiteral("key") << true << 2;
+        QTest::newRow("approved twice") << QStringLiteral("approve") << false << 0;
+    }
+
+    void approvedRevisionIsNeverChanged()
+    {
+        QFETCH(QString, path);
+        QFETCH(bool, changedTexts);
+        QFETCH(int, newRevision);
+        auto archive = openFresh();
+        ArchiveRecord record = sampleRecord();
+        record.judgement = sampleJudgement();
+        const auto first = archive->store(record);
+        QVERIFY(first.ok());
+        QCOMPARE(archive->approve(first.id, QStringLiteral("Петров П.П."), 1000), QString());
+        const std::optional<ArchiveRecord> before = archive->record(first.id);
+        QVERIFY(before);
+
+        ArchiveRecord again = record;
+        again.judgement = sampleJudgement(QStringLiteral("9.9.9"));
+        again.judgement.rows[1].verdict = StoredVerdict::Complies;
+        again.moment = record.moment.addDays(1);
+        if (changedTexts)
+            again.results[QStringLiteral("Pxx00")] = QStringLiteral("1300.0");
+        ProtocolArchive::StoreResult result;
+        if (path == QStringLiteral("store"))
+            result = archive->store(again);
+        else if (path == QStringLiteral("key"))
+            result = archive->storeOnce(again, QStringLiteral("outbox-key-1"));
+        else if (path == QStringLiteral("repeat"))
+            result = archive->storeOnce(again, QStringLiteral("file-key-1"), /*keepRepeats=*/true);
+        else
+            QVERIFY(!archive->approve(first.id, QStringLiteral("Иванов И.И."), 2000, &again.judgement).isEmpty());
+        if (path != QStringLiteral("approve"))
+            QVERIFY2(result.ok(), qPrintable(result.message));
+
+        const std::optional<ArchiveRecord> after = archive->record(first.id);
+        QVERIFY(after);
+        QCOMPARE(after->judgement.rows, before->judgement.rows);
+        QCOMPARE(after->judgement.programVersion, before->judgement.programVersion);
+        QCOMPARE(after->results, before->results);
+        QCOMPARE(after->fields, before->fields);
+        QCOMPARE(after->approvals, before->approvals);
+        QCOMPARE(after->revision, 1);
+        if (newRevision == 0) {
+            QVERIFY(result.id == 0 || result.id == first.id);
+        } else {
+            QCOMPARE(result.revision, newRevision);
+            const std::optional<ArchiveRecord> made = archive->record(result.id);
+            QVERIFY(made);
+            // A new revision is not approved, whatever the one before it was.
+            QVERIFY(made->approvals.isEmpty());
+            QCOMPARE(made->judgement.programVersion, QStringLiteral("9.9.9"));
+        }
+        const std::optional<QList<ArchiveSummary>> list = archive->summaries();
+        QVERIFY(list);
+        for (const ArchiveSummary &row : *list)
+            QCOMPARE(row.approvedBy, row.id == first.id ? QStringLiteral("Петров П.П.") : QString());
+    }
+
+    void approvalIsGivenAndWithdrawnWithItsReasons()
+    {
+        auto archive = openFresh();
+        ArchiveRecord record = sampleRecord();
+        record.judgement = sampleJudgement();
+        const qint64 id = archive->store(record).id;
+        QVERIFY(!archive->approve(id, QStringLiteral("  "), 1000).isEmpty());
+        QVERIFY(!archive->withdrawApproval(id, QStringLiteral("Петров П.П."), QStringLiteral("ошибка"), 1500).isEmpty());
+        QVERIFY(!archive->approve(987654, QStringLiteral("Петров П.П."), 1000).isEmpty());
+        QCOMPARE(archive->approve(id, QStringLiteral("Петров П.П."), 2000), QString());
+        QVERIFY(!archive->withdrawApproval(id, QStringLiteral("Петров П.П."), QStringLiteral(" "), 3000).isEmpty());
+        QCOMPARE(archive->withdrawApproval(id, QStringLiteral("Петров П.П."), QStringLiteral("не тот паспорт"), 3000),
+                 QString());
+        QCOMPARE(archive->summaries()->first().approvedBy, QString());
+        // Unapproved again, the judgement may be brought up to date and approved anew.
+        ArchiveJudgement later = sampleJudgement(QStringLiteral("1.5.0"));
+        QCOMPARE(archive->approve(id, QStringLiteral("Сидоров С.С."), 4000, &later), QString());
+        const std::optional<ArchiveRecord> back = archive->record(id);
+        QVERIFY(back);
+        QCOMPARE(back->judgement.programVersion, QStringLiteral("1.5.0"));
+        const QList<ApprovalEvent> expected = {
+            {true, QStringLiteral("Петров П.П."), 2000, QString()},
+            {false, QStringLiteral("Петров П.П."), 3000, QStringLiteral("не тот паспорт")},
+            {true, QStringLiteral("Сидоров С.С."), 4000, QString()},
+        };
+        QCOMPARE(back->approvals, expected);
+        QCOMPARE(approvalInForce(back->approvals)->person, QStringLiteral("Сидоров С.С."));
+    }
+
     void absentRecordIsNothing()
     {
         auto archive = openFresh();

@@ -273,8 +273,61 @@ private slots:
         QVERIFY2(outbox.first(&entry), qPrintable(outbox.lastError()));
         QVERIFY(entry);
         QCOMPARE(entry->key, QStringLiteral("old-key"));
+        // Queued before judgements travelled: it goes as not judged.
+        QVERIFY(!entry->record.judgement.judged);
         QVERIFY(outbox.setAside(QStringLiteral("old-key"), QStringLiteral("refused")));
         QCOMPARE(outbox.count(), std::optional<int>(0));
+        // The same file takes new records with their judgement.
+        ArchiveRecord record = sampleRecord();
+        record.judgement = sampleJudgement();
+        QString key;
+        QVERIFY(outbox.add(record, &key));
+        QVERIFY(outbox.first(&entry));
+        QVERIFY(entry);
+        QCOMPARE(entry->key, key);
+        QCOMPARE(entry->record.judgement.rows, record.judgement.rows);
+        QCOMPARE(entry->record.judgement.input, record.judgement.input);
+        QCOMPARE(entry->record.judgement.normsDigest, record.judgement.normsDigest);
+    }
+
+    // A file of records saved at close by an older version is read without writing to it.
+    void aSavedFileOfTheEarlierFormIsReadAsItIs()
+    {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString path = dir.filePath(QStringLiteral("saved.db"));
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("earlier-saved"));
+            db.setDatabaseName(path);
+            QVERIFY(db.open());
+            QSqlQuery query(db);
+            QVERIFY(query.exec(QStringLiteral(
+                "CREATE TABLE outbox (seq INTEGER PRIMARY KEY AUTOINCREMENT, entry_key TEXT NOT NULL UNIQUE, "
+                "stored_at BIGINT NOT NULL, protocol_number TEXT NOT NULL, serial_number TEXT NOT NULL, type TEXT NOT NULL, "
+                "firm TEXT NOT NULL, fields TEXT NOT NULL, results TEXT NOT NULL, sheet1 BLOB NOT NULL, sheet2 BLOB NOT NULL, "
+                "problem TEXT NOT NULL DEFAULT '', aside INTEGER NOT NULL DEFAULT 0)")));
+            QVERIFY(query.exec(QStringLiteral("INSERT INTO outbox (entry_key, stored_at, protocol_number, serial_number, "
+                                              "type, firm, fields, results, sheet1, sheet2) VALUES ('saved-key', 0, '5', "
+                                              "'55', 'ТМ', 'Фирма', '{}', '{\"Pxx00\":\"1.5\"}', x'00', x'00')")));
+            query = QSqlQuery();
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("earlier-saved"));
+        const QByteArray before = [&] {
+            QFile file(path);
+            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        }();
+        {
+            ArchiveOutbox saved(path, ArchiveOutbox::Access::ReadOnly);
+            std::optional<ArchiveOutbox::Entry> entry;
+            QVERIFY2(saved.next(0, &entry), qPrintable(saved.lastError()));
+            QVERIFY(entry);
+            QCOMPARE(entry->record.results.value(QStringLiteral("Pxx00")), QStringLiteral("1.5"));
+            QVERIFY(!entry->record.judgement.judged);
+        }
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), before);
     }
 
     void storedTextsAreBoundedAndWithoutNul_data()

@@ -2,10 +2,13 @@
 #include "keyvaluefile.h"
 #include "protocolarchive.h"
 #include "recordslocation.h"
+#include "archivelistsource.h"
 #include "storetests.h"
 
 #include <QFile>
+#include <QSet>
 #include <QSignalSpy>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -66,7 +69,7 @@ private slots:
         ProtocolArchive archive(ArchiveSettings::sqliteDefault());
         const auto list = archive.summaries();
         QVERIFY2(list, qPrintable(archive.lastError()));
-        QCOMPARE(archive.schemaVersion(), 2);
+        QCOMPARE(archive.schemaVersion(), ProtocolArchive::SchemaVersion);
         QCOMPARE(list->size(), 3);
         QCOMPARE(list->at(0).protocolNumber, QStringLiteral("5"));
         QCOMPARE(list->at(0).revision, 2);
@@ -86,6 +89,114 @@ private slots:
     }
 
     // A bench of that time left NULL where it had no text; the rows still become records.
+    // A file of the version before judgements opens as it was: its record unjudged, listed
+    // as "не оценивалось" and filtered out of the records that want attention; new records
+    // keep their judgement beside it.
+    void versionTwoFileOpensWithItsRecordsNotJudged()
+    {
+        freshArchive();
+        QString error;
+        QVERIFY2(writeVersion2File(dbPath(), &error), qPrintable(error));
+        ProtocolArchive archive(ArchiveSettings::sqliteDefault());
+        QVERIFY2(archive.open(), qPrintable(archive.lastError()));
+        QCOMPARE(archive.schemaVersion(), ProtocolArchive::SchemaVersion);
+        const std::optional<ArchiveRecord> old = archive.record(1);
+        QVERIFY(old);
+        QCOMPARE(old->results.value(QStringLiteral("Pxx00")), QStringLiteral("1240.5"));
+        QCOMPARE(old->sheet1, QByteArray("\x01"));
+        QVERIFY(!old->judgement.judged);
+        QVERIFY(old->approvals.isEmpty());
+
+        ArchiveRecord record = sampleRecord();
+        record.judgement = sampleJudgement();
+        const auto stored = archive.store(record);
+        QVERIFY2(stored.ok(), qPrintable(stored.message));
+        QCOMPARE(archive.record(stored.id)->judgement.rows, record.judgement.rows);
+        const std::optional<QList<ArchiveSummary>> list = archive.summaries();
+        QVERIFY(list);
+        QCOMPARE(list->size(), 2);
+        QCOMPARE(list->last().verdictText(), QStringLiteral("не оценивалось"));
+
+        SqlArchiveListSource source(ArchiveSettings::sqliteDefault());
+        ArchiveListQuery query;
+        query.attentionOnly = true;
+        const std::optional<QList<ArchiveSummary>> wanted = source.rows(query, nullptr, 50);
+        QVERIFY2(wanted, qPrintable(source.lastError()));
+        QCOMPARE(wanted->size(), 1);
+        QCOMPARE(wanted->first().id, stored.id);
+    }
+
+    // The filter of records that want attention reads a page at a time after the last row
+    // shown, in any order of the list, through the index made for it.
+    void attentionFilterPagesInEveryOrder_data()
+    {
+        QTest::addColumn<int>("column");
+        QTest::addColumn<bool>("descending");
+        QTest::newRow("newest first") << int(ArchiveListQuery::Date) << true;
+        QTest::newRow("by protocol") << int(ArchiveListQuery::Protocol) << false;
+        QTest::newRow("by serial, descending") << int(ArchiveListQuery::Serial) << true;
+    }
+
+    void attentionFilterPagesInEveryOrder()
+    {
+        QFETCH(int, column);
+        QFETCH(bool, descending);
+        ProtocolArchive archive(freshArchive());
+        QSet<qint64> wanted;
+        for (int i = 0; i < 23; ++i) {
+            ArchiveRecord record = sampleRecord(QString::number(100 + i), QString::number(5000 + i % 7));
+            record.moment = record.moment.addSecs(i * 37 % 11);
+            if (i % 3 != 0) {
+                record.judgement = sampleJudgement();
+                // Every third judged record conforms throughout.
+                if (i % 3 == 2)
+                    for (JudgedCheck &c : record.judgement.rows)
+                        c.verdict = StoredVerdict::Complies;
+            }
+            const auto stored = archive.store(record);
+            QVERIFY(stored.ok());
+            if (i % 3 == 1)
+                wanted.insert(stored.id);
+        }
+        SqlArchiveListSource source(archive.settings());
+        ArchiveListQuery query;
+        query.attentionOnly = true;
+        query.sortColumn = ArchiveListQuery::Column(column);
+        query.descending = descending;
+        QSet<qint64> seen;
+        std::optional<ArchiveSummary> last;
+        for (int page = 0; page < 10; ++page) {
+            const std::optional<QList<ArchiveSummary>> rows = source.rows(query, last ? &*last : nullptr, 3);
+            QVERIFY2(rows, qPrintable(source.lastError()));
+            if (rows->isEmpty())
+                break;
+            for (const ArchiveSummary &row : *rows) {
+                QVERIFY(!seen.contains(row.id));
+                QVERIFY(row.failing > 0 || row.analysis > 0);
+                seen.insert(row.id);
+            }
+            last = rows->last();
+        }
+        QCOMPARE(seen, wanted);
+        // The query plan uses the filter's index when the list is in its default order.
+        if (column == int(ArchiveListQuery::Date)) {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("plan"));
+            db.setDatabaseName(dbPath());
+            QVERIFY(db.open());
+            QSqlQuery plan(db);
+            QVERIFY(plan.exec(QStringLiteral("EXPLAIN QUERY PLAN SELECT id FROM revisions WHERE attention = 1 "
+                                             "ORDER BY stored_at DESC, id DESC LIMIT 3")));
+            QString steps;
+            while (plan.next())
+                steps += plan.value(3).toString() + QLatin1Char('\n');
+            QVERIFY2(steps.contains(QStringLiteral("revisions_attention")), qPrintable(steps));
+            plan = QSqlQuery();
+            db.close();
+            db = QSqlDatabase();
+            QSqlDatabase::removeDatabase(QStringLiteral("plan"));
+        }
+    }
+
     void versionOneNullTextsAreMigratedAsEmpty()
     {
         freshArchive();
@@ -147,7 +258,7 @@ private slots:
             << QStringList{"CREATE TABLE invoices (id INTEGER PRIMARY KEY)"} << QStringLiteral("не является архивом");
         QTest::newRow("newer schema")
             << QStringList{"CREATE TABLE archive_meta (name TEXT PRIMARY KEY, value TEXT NOT NULL)",
-                           "INSERT INTO archive_meta VALUES ('schema_version', '3')"}
+                           "INSERT INTO archive_meta VALUES ('schema_version', '4')"}
             << QStringLiteral("более новой версией");
     }
     void foreignOrNewerDatabaseIsRefused()

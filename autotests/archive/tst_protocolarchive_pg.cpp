@@ -3,6 +3,7 @@
 #include "archivetransfer.h"
 #include "pgcluster.h"
 #include "protocolarchive.h"
+#include "serverlistsource.h"
 #include "storetests.h"
 
 #include <QDir>
@@ -311,6 +312,73 @@ private slots:
 
     // A workshop's file moves to the server once however often it is moved, and a move
     // cut short goes on where it stopped.
+    // The judgement goes with its record through the outbox; the approval is given on the
+    // server; a file archive moved to the server brings its approvals; the server's list
+    // carries the verdicts and keeps only those that want attention when asked.
+    void judgementTravelsThroughTheOutboxAndAFileMove()
+    {
+        const ArchiveSettings settings = freshArchive();
+        ProtocolArchive archive(settings);
+        archive.enableOutbox(m_local.filePath(QStringLiteral("outbox-judged.db")));
+        QSignalSpy stored(&archive, &ProtocolArchive::recordStored);
+        ArchiveRecord record = markedRecord(1);
+        record.judgement = sampleJudgement();
+        QCOMPARE(archive.store(record).status, ProtocolArchive::StoreResult::Status::Queued);
+        QTRY_COMPARE_WITH_TIMEOUT(stored.size(), 1, 15000);
+        const qint64 id = stored.at(0).at(0).toLongLong();
+        QTRY_VERIFY_WITH_TIMEOUT(archive.record(id).has_value(), 15000);
+        QCOMPARE(archive.record(id)->judgement.rows, record.judgement.rows);
+        QTRY_VERIFY_WITH_TIMEOUT(archive.latestRevisionId(QStringLiteral("7"), QStringLiteral("7007")) == id, 15000);
+        QCOMPARE(archive.approve(id, QStringLiteral("Петров П.П."), 5000), QString());
+        QCOMPARE(archive.record(id)->approvals.size(), 1);
+        // Printed again with a new judgement: the approved revision keeps its own.
+        ArchiveRecord again = record;
+        again.judgement = sampleJudgement(QStringLiteral("9.9.9"));
+        QCOMPARE(archive.store(again).status, ProtocolArchive::StoreResult::Status::Queued);
+        QTRY_COMPARE_WITH_TIMEOUT(archive.waitingCount(), 0, 15000);
+        QCOMPARE(archive.record(id)->judgement.programVersion, record.judgement.programVersion);
+
+        const QString path = m_local.filePath(QStringLiteral("judged-file.db"));
+        qint64 localId = 0;
+        {
+            ArchiveSettings file;
+            file.database = path;
+            ProtocolArchive local(file);
+            ArchiveRecord other = sampleRecord(QStringLiteral("8"), QStringLiteral("8008"));
+            other.judgement = sampleJudgement();
+            localId = local.store(other).id;
+            QCOMPARE(local.approve(localId, QStringLiteral("Сидоров С.С."), 6000), QString());
+            QCOMPARE(local.withdrawApproval(localId, QStringLiteral("Сидоров С.С."), QStringLiteral("описка"), 7000), QString());
+            QCOMPARE(local.approve(localId, QStringLiteral("Сидоров С.С."), 8000), QString());
+        }
+        const ArchiveTransferSummary moved = copyArchiveFile(path, settings);
+        QVERIFY2(moved.problem.isEmpty(), qPrintable(moved.problem));
+        QCOMPARE(moved.copied, 1);
+        ProtocolArchive direct(settings, ProtocolArchive::ServerAccess::Direct);
+        const std::optional<qint64> movedId = direct.latestRevisionId(QStringLiteral("8"), QStringLiteral("8008"));
+        QVERIFY(movedId && *movedId > 0);
+        const std::optional<ArchiveRecord> back = direct.record(*movedId);
+        QVERIFY(back);
+        QCOMPARE(back->approvals.size(), 3);
+        QCOMPARE(approvalInForce(back->approvals)->msecs, 8000);
+        QCOMPARE(back->judgement.rows, sampleJudgement().rows);
+
+        ServerListSource list(settings);
+        QSignalSpy rows(&list, &AsyncArchiveListSource::rowsRead);
+        ArchiveListQuery query;
+        query.attentionOnly = true;
+        list.ask(query, std::nullopt, 50);
+        QTRY_COMPARE_WITH_TIMEOUT(rows.size(), 1, 15000);
+        QVERIFY2(rows.at(0).at(2).toBool(), qPrintable(rows.at(0).at(3).toString()));
+        const QList<ArchiveSummary> page = rows.at(0).at(1).value<QList<ArchiveSummary>>();
+        QCOMPARE(page.size(), 2);
+        for (const ArchiveSummary &row : page) {
+            QCOMPARE(row.verdictText(), QStringLiteral("не соответствует: 1, требует анализа: 1"));
+            QVERIFY(!row.approvedBy.isEmpty());
+        }
+        list.stop();
+    }
+
     void fileMovedToTheServerIsCopiedOnceEvenWhenRunAgain()
     {
         const QString path = m_local.filePath(QStringLiteral("moved.db"));

@@ -3,6 +3,7 @@
 
 #include "Unit4.h"
 #include "archiveoutbox.h"
+#include "assessmentwindow.h"
 #include "errorreport.h"
 #include "prompts.h"
 #include "protocolfields.h"
@@ -66,7 +67,12 @@ ArchiveController::ArchiveController(TForm1 &window, const RecordsController &re
     });
     connect(ArchiveButton, &QPushButton::clicked, this, [this] { runGuarded([this] { ArchiveButtonClick(); }); });
     // After the filling has run: what it filled is what the paper will show.
-    connect(Previw, &QPushButton::clicked, this, [this] { m_filled = mainWindowPartOfRecord(); });
+    connect(Previw, &QPushButton::clicked, this, [this] {
+        m_filled = mainWindowPartOfRecord();
+        // The judgement of the same results, made now: a protocol is kept judged as it was filled.
+        if (m_judge)
+            runGuarded([this] { m_filled.judgement = m_judge(); });
+    });
     connect(Form4, &TForm4::protocolProduced, this, [this] { runGuarded([this] { recordProducedProtocol(); }); });
 }
 
@@ -110,6 +116,8 @@ void ArchiveController::ArchiveButtonClick()
         // The window follows the archive's new records by itself.
         connect(m_archiveWindow, &ArchiveWindow::openRequested, this,
                 [this](qint64 id) { runGuarded([this, id] { openArchivedRecord(id); }); });
+        connect(m_archiveWindow, &ArchiveWindow::judgementRequested, this,
+                [this](qint64 id) { runGuarded([this, id] { showArchivedJudgement(id); }); });
     }
     m_archiveWindow->show();
     m_archiveWindow->raise();
@@ -135,8 +143,26 @@ void ArchiveController::openArchivedRecord(qint64 id)
         return;
     }
     // The caption tells a stored copy from a protocol just made, and which revision it is.
-    const QString caption = u"%1 — архивная копия, редакция %2 от %3"_s.arg(
+    QString caption = u"%1 — архивная копия, редакция %2 от %3"_s.arg(
         record->fields.value(ProtocolFields::ProtocolNumber), QString::number(record->revision),
         record->moment.toLocalTime().toString(u"dd.MM.yyyy HH:mm"_s));
+    const QString approval = approvalLine(record->approvals);
+    if (!approval.isEmpty())
+        caption += u". "_s + approval;
     Form4->showSheets(page1, page2, caption);
+}
+
+void ArchiveController::showArchivedJudgement(qint64 id)
+{
+    QWidget *owner = m_archiveWindow ? static_cast<QWidget *>(m_archiveWindow) : &m_window;
+    const std::optional<ArchiveRecord> record = m_archive->record(id);
+    if (!record) {
+        const QString error = m_archive->lastError();
+        Prompts::current().showMessage(owner, ProtocolArchive::Caption,
+                                       u"Запись не прочитана из архива"_s + (error.isEmpty() ? QString() : u": "_s + error),
+                                       PromptIcon::Warning);
+        return;
+    }
+    if (m_viewer)
+        m_viewer(*record);
 }

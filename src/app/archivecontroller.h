@@ -6,6 +6,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <functional>
 #include <memory>
 
 class RecordsController;
@@ -27,6 +28,11 @@ public:
     void recordProducedProtocol();
     ArchiveRecord mainWindowPartOfRecord() const;
     void openArchivedRecord(qint64 id);
+    // Where the judgement of the results comes from when "Протокол" fills the document,
+    // and where an archived record's judgement is shown.
+    void setJudge(std::function<ArchiveJudgement()> judge) { m_judge = std::move(judge); }
+    void setJudgementViewer(std::function<void(const ArchiveRecord &)> viewer) { m_viewer = std::move(viewer); }
+    void showArchivedJudgement(qint64 id);
 
 private:
     TForm1 &m_window;
@@ -38,4 +44,6 @@ private:
     // What the main window held when "Протокол" filled the document: the record must
     // describe the paper, not entries changed while the preview was open.
     ArchiveRecord m_filled;
+    std::function<ArchiveJudgement()> m_judge;
+    std::function<void(const ArchiveRecord &)> m_viewer;
 };

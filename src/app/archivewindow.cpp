@@ -166,6 +166,8 @@ ArchiveWindow::ArchiveWindow(ProtocolArchive *archive, QWidget *parent)
       openButton(new QPushButton(QStringLiteral("Открыть"), this)),
       compareButton(new QPushButton(QStringLiteral("Сравнить"), this)),
       historyButton(new QPushButton(QStringLiteral("Динамика"), this)),
+      judgementButton(new QPushButton(QStringLiteral("Оценка"), this)),
+      attentionCheck(new QCheckBox(QStringLiteral("Только не соответствующие и требующие анализа"), this)),
       xlsxButton(new QPushButton(QStringLiteral("Выгрузить в Excel"), this)),
       csvButton(new QPushButton(QStringLiteral("Выгрузить в CSV"), this)),
       jsonButton(new QPushButton(QStringLiteral("Выгрузить в JSON"), this)),
@@ -180,7 +182,7 @@ ArchiveWindow::ArchiveWindow(ProtocolArchive *archive, QWidget *parent)
 {
     setObjectName(QStringLiteral("ArchiveWindow"));
     setWindowTitle(ProtocolArchive::Caption);
-    resize(820, 560);
+    resize(1100, 560);
 
     filterEdit->setObjectName(QStringLiteral("ArchiveFilter"));
     filterEdit->setPlaceholderText(QStringLiteral("Тип, заводской № или № протокола"));
@@ -219,16 +221,23 @@ ArchiveWindow::ArchiveWindow(ProtocolArchive *archive, QWidget *parent)
     table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 6);
     table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed); // no per-row sizing of 100 000 rows
     table->horizontalHeader()->setStretchLastSection(true);
-    table->setColumnWidth(ArchiveListModel::DateColumn, 120);
-    table->setColumnWidth(ArchiveListModel::ProtocolColumn, 90);
+    table->setColumnWidth(ArchiveListModel::DateColumn, 115);
+    table->setColumnWidth(ArchiveListModel::ProtocolColumn, 85);
     table->setColumnWidth(ArchiveListModel::RevisionColumn, 70);
-    table->setColumnWidth(ArchiveListModel::TypeColumn, 170);
-    table->setColumnWidth(ArchiveListModel::SerialColumn, 110);
+    table->setColumnWidth(ArchiveListModel::TypeColumn, 140);
+    table->setColumnWidth(ArchiveListModel::SerialColumn, 100);
+    table->setColumnWidth(ArchiveListModel::FirmColumn, 140);
+    table->setColumnWidth(ArchiveListModel::VerdictColumn, 245);
+    // The verdict beside the transformer it is of; the firm and the approval after it.
+    table->horizontalHeader()->moveSection(ArchiveListModel::VerdictColumn, ArchiveListModel::FirmColumn);
 
     openButton->setToolTip(QStringLiteral("Открыть протокол в окне просмотра"));
     compareButton->setToolTip(QStringLiteral("Сравнить две записи одного трансформатора"));
     historyButton->setObjectName(QStringLiteral("ArchiveHistory"));
     historyButton->setToolTip(QStringLiteral("Графики результатов всех протоколов этого трансформатора по датам"));
+    judgementButton->setObjectName(QStringLiteral("ArchiveJudgement"));
+    judgementButton->setToolTip(QStringLiteral("Оценка результатов, сохранённая с протоколом, и оценка по действующим нормам"));
+    attentionCheck->setObjectName(QStringLiteral("ArchiveAttention"));
     const QString exportTip = QStringLiteral("Выгрузить выбранные записи, а если ничего не выбрано, весь список");
     for (QPushButton *button : {xlsxButton, csvButton, jsonButton})
         button->setToolTip(exportTip);
@@ -241,10 +250,13 @@ ArchiveWindow::ArchiveWindow(ProtocolArchive *archive, QWidget *parent)
     top->addWidget(fromEdit);
     top->addWidget(toLabel);
     top->addWidget(toEdit);
+    top->addSpacing(12);
+    top->addWidget(attentionCheck);
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(openButton);
     buttons->addWidget(compareButton);
     buttons->addWidget(historyButton);
+    buttons->addWidget(judgementButton);
     buttons->addStretch(1);
     buttons->addWidget(xlsxButton);
     buttons->addWidget(csvButton);
@@ -285,6 +297,10 @@ ArchiveWindow::ArchiveWindow(ProtocolArchive *archive, QWidget *parent)
         updateButtons();
     });
     connect(periodCheck, &QCheckBox::toggled, this, &ArchiveWindow::applyPeriod);
+    connect(attentionCheck, &QCheckBox::toggled, this, [this](bool only) {
+        model->setAttentionOnly(only);
+        updateButtons();
+    });
     connect(fromEdit, &QDateEdit::dateChanged, this, &ArchiveWindow::applyPeriod);
     connect(toEdit, &QDateEdit::dateChanged, this, &ArchiveWindow::applyPeriod);
     connect(table->selectionModel(), &QItemSelectionModel::selectionChanged, this, &ArchiveWindow::updateButtons);
@@ -327,6 +343,11 @@ ArchiveWindow::ArchiveWindow(ProtocolArchive *archive, QWidget *parent)
     connect(openButton, &QPushButton::clicked, this, &ArchiveWindow::openSelected);
     connect(compareButton, &QPushButton::clicked, this, &ArchiveWindow::compareSelected);
     connect(historyButton, &QPushButton::clicked, this, &ArchiveWindow::showHistorySelected);
+    connect(judgementButton, &QPushButton::clicked, this, [this] {
+        const QList<qint64> ids = selectedIds();
+        if (ids.size() == 1)
+            emit judgementRequested(ids.first());
+    });
     connect(xlsxButton, &QPushButton::clicked, this, [this] { exportSelected(ArchiveExport::Format::Xlsx); });
     connect(csvButton, &QPushButton::clicked, this, [this] { exportSelected(ArchiveExport::Format::Csv); });
     connect(jsonButton, &QPushButton::clicked, this, [this] { exportSelected(ArchiveExport::Format::Json); });
@@ -464,6 +485,7 @@ void ArchiveWindow::updateButtons()
     openButton->setEnabled(chosen == 1);
     compareButton->setEnabled(chosen == 2);
     historyButton->setEnabled(chosen == 1);
+    judgementButton->setEnabled(chosen == 1);
     for (QPushButton *button : {xlsxButton, csvButton, jsonButton})
         button->setEnabled(model->rowCount() > 0);
 }

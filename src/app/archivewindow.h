@@ -83,6 +83,10 @@ public:
     QPushButton *openButton;
     QPushButton *compareButton;
     QPushButton *historyButton;
+    // "Оценка": the chosen record's judgement as stored; the check keeps only the records
+    // whose judgement has rows that do not conform or need analysis.
+    QPushButton *judgementButton;
+    QCheckBox *attentionCheck;
     QPushButton *xlsxButton;
     QPushButton *csvButton;
     QPushButton *jsonButton;
@@ -103,6 +107,7 @@ public:
 
 signals:
     void openRequested(qint64 id);
+    void judgementRequested(qint64 id);
     // A copy of a file to the server has ended; `summary` is what the operator was told.
     void transferFinished(const QString &summary);
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "assessmentwindow.h"
+#include "archiverecord.h"
 #include "main.h"
 
 #include <QObject>
@@ -26,9 +27,32 @@ public:
     QHash<QString, QString> assessmentTexts() const;
     PreviousRecord previousRecord(const QString &serial, const QString &protocolNumber) const;
 
+    // The input the window judges `texts` with when nothing is typed in it unsaved: the
+    // declared values and the engineer's decisions as stored, the previous protocol.
+    AssessmentInput inputFor(const QHash<QString, QString> &texts) const;
+    // The judgement of the main window's results as they stand, by the norms in force, in
+    // the archive's form: what a protocol produced now is stored with.
+    ArchiveJudgement currentJudgement();
+    // `rows` made by `norms` on `texts`, in the archive's form; `results` are the record's,
+    // which the judgement's own input need not repeat.
+    static ArchiveJudgement archiveJudgement(const QList<AssessmentRow> &rows, const NormsInForce &norms,
+                                             const QHash<QString, QString> &texts,
+                                             const QMap<QString, QString> &results);
+    // What a record's judgement reads: its results and the judgement's own input.
+    static QHash<QString, QString> textsOfRecord(const ArchiveRecord &record);
+    // "Оценка результатов" of an archived record: its judgement as stored, and today's where it differs.
+    void showArchived(const ArchiveRecord &record);
+    ArchivedJudgementWindow *archivedWindow() const { return m_archivedWindow; }
+
 private:
+    // The protocol's newest revision in the archive, and approving or withdrawing it.
+    std::optional<ArchiveRecord> storedProtocol(const QString &protocolNumber, const QString &serial) const;
+    QString approveStored(qint64 id, const QString &person, const QList<AssessmentRow> &rows);
+
     const RecordsController &m_records;
     const ResultRecord &m_results;
     ProtocolArchive &m_archive;
     QPointer<AssessmentWindow> m_assessmentWindow;
+    QPointer<ArchivedJudgementWindow> m_archivedWindow;
+    NormsSource m_norms;
 };

@@ -11,8 +11,10 @@
 #include "declaredstore.h"
 #include "errorreport.h"
 #include "prompts.h"
+#include "protocolfields.h"
 
 #include <QComboBox>
+#include <QDateTime>
 #include <QFileInfo>
 #include <QFormLayout>
 #include <QGuiApplication>
@@ -241,6 +243,28 @@ AssessmentWindow::AssessmentWindow(AssessmentSources sources, QWidget *parent)
     inputProblems->setObjectName(u"inputProblems"_s);
     inputProblems->setWordWrap(true);
 
+    approvalLabel = new QLabel(this);
+    approvalLabel->setObjectName(u"approvalLabel"_s);
+    approvalLabel->setWordWrap(true);
+    approverEdit = new QLineEdit(this);
+    approverEdit->setObjectName(u"approverEdit"_s);
+    approverEdit->setPlaceholderText(u"кто утверждает"_s);
+    approverEdit->setMaximumWidth(180);
+    approveButton = new QPushButton(u"Утвердить"_s, this);
+    approveButton->setObjectName(u"approveButton"_s);
+    approveButton->setToolTip(u"Утвердить протокол в архиве: последнюю сохранённую редакцию с этой оценкой"_s);
+    withdrawReasonEdit = new QLineEdit(this);
+    withdrawReasonEdit->setObjectName(u"withdrawReasonEdit"_s);
+    withdrawReasonEdit->setPlaceholderText(u"причина снятия утверждения"_s);
+    withdrawButton = new QPushButton(u"Снять утверждение"_s, this);
+    withdrawButton->setObjectName(u"withdrawButton"_s);
+    auto *approvalRow = new QHBoxLayout;
+    approvalRow->addWidget(approvalLabel, 1);
+    approvalRow->addWidget(approverEdit);
+    approvalRow->addWidget(approveButton);
+    approvalRow->addWidget(withdrawReasonEdit);
+    approvalRow->addWidget(withdrawButton);
+
     auto *top = new QHBoxLayout;
     top->addWidget(normsLine, 1);
     top->addWidget(normsCopyButton);
@@ -275,6 +299,7 @@ AssessmentWindow::AssessmentWindow(AssessmentSources sources, QWidget *parent)
     split->setStretchFactor(0, 3);
     split->setStretchFactor(1, 1);
     layout->addWidget(split, 1);
+    layout->addLayout(approvalRow);
     layout->addLayout(bottom);
 
     const auto guarded = [this](void (AssessmentWindow::*f)()) {
@@ -287,8 +312,12 @@ AssessmentWindow::AssessmentWindow(AssessmentSources sources, QWidget *parent)
     connect(previewButton, &QPushButton::clicked, this, guarded(&AssessmentWindow::previewSheets));
     connect(printButton, &QPushButton::clicked, this, guarded(&AssessmentWindow::printSheets));
     connect(pdfButton, &QPushButton::clicked, this, guarded(&AssessmentWindow::writeSheetsPdf));
+    connect(approveButton, &QPushButton::clicked, this, guarded(&AssessmentWindow::approveStored));
+    connect(withdrawButton, &QPushButton::clicked, this, guarded(&AssessmentWindow::withdrawApproval));
+    connect(approverEdit, &QLineEdit::textChanged, this, [this] { showApproval(); });
+    connect(withdrawReasonEdit, &QLineEdit::textChanged, this, [this] { showApproval(); });
     for (QLineEdit *e : findChildren<QLineEdit *>()) {
-        if (e != overrideReason)
+        if (e != overrideReason && e != approverEdit && e != withdrawReasonEdit)
             connect(e, &QLineEdit::textChanged, this, [this] { if (!m_loading) judge(); });
     }
     for (QTableWidget *t : {resistanceTable, ratioTable})
@@ -370,7 +399,10 @@ void AssessmentWindow::refresh()
         m_serial = serial;
         m_protocol = protocol;
         loadDeclared(sameTransformer);
+        approverEdit->clear();
+        withdrawReasonEdit->clear();
     }
+    readStored();
     title->setText(u"Тип: "_s + (m_type.isEmpty() ? u"не указан"_s : m_type) + u"    Заводской №: "_s
                    + (m_serial.isEmpty() ? u"не указан"_s : m_serial) + u"    Протокол №: "_s
                    + (m_protocol.isEmpty() ? u"не указан"_s : m_protocol));
@@ -459,7 +491,8 @@ void AssessmentWindow::judge()
     // A typed text that is not a number counts as missing; the window says which.
     QStringList problems;
     for (QLineEdit *e : findChildren<QLineEdit *>()) {
-        if (e != overrideReason && !e->text().trimmed().isEmpty() && !DeclaredStore::declaredNumber(e->text()))
+        if (e != overrideReason && e != approverEdit && e != withdrawReasonEdit && !e->text().trimmed().isEmpty()
+            && !DeclaredStore::declaredNumber(e->text()))
             problems.append(u"«"_s + e->text() + u"»"_s);
     }
     for (QTableWidget *t : {resistanceTable, ratioTable})
@@ -658,6 +691,8 @@ QList<Sheet> AssessmentWindow::sheets() const
     header.serialNumber = m_serial;
     header.norms = m_norms.origin.isEmpty() ? u"Нормы: поставляемые с программой"_s
                                             : u"Нормы: файл мастерской "_s + m_norms.origin;
+    if (m_stored)
+        header.approval = approvalLine(m_stored->approvals);
     QList<Sheet> result;
     const QDate today = QDate::currentDate();
     for (const PageDocument &page : assessmentPages(header, m_rows))
@@ -745,4 +780,200 @@ void AssessmentWindow::writeSheetsPdf()
     if (!SheetOutput::writePdf(sheets(), path, &error))
         Prompts::current().showMessage(this, Caption, u"Лист оценки не записан: "_s + path + u" ("_s + error + u')',
                                        PromptIcon::Error);
+}
+
+QString approvalLine(const QList<ApprovalEvent> &events)
+{
+    const std::optional<ApprovalEvent> approval = approvalInForce(events);
+    if (!approval)
+        return {};
+    return u"Утверждено: "_s + approval->person + u", "_s
+        + QDateTime::fromMSecsSinceEpoch(approval->msecs).toString(u"dd.MM.yyyy HH:mm"_s);
+}
+
+// The stored revision is read when the protocol shown changes and after an approval; a
+// protocol printed while the window is open is found at the next change of the results.
+void AssessmentWindow::readStored()
+{
+    m_stored = m_sources.stored ? m_sources.stored(m_protocol, m_serial) : std::nullopt;
+    if (m_stored && approverEdit->text().trimmed().isEmpty())
+        approverEdit->setText(m_stored->fields.value(ProtocolFields::Chief).trimmed());
+    showApproval();
+}
+
+void AssessmentWindow::showApproval()
+{
+    const bool approved = m_stored && approvalInForce(m_stored->approvals);
+    QString text;
+    if (!m_stored) {
+        text = u"Протокол ещё не сохранён в архиве: утвердить его можно после печати, сохранения или записи в PDF."_s;
+    } else {
+        text = u"В архиве: редакция "_s + QString::number(m_stored->revision) + u" от "_s
+            + m_stored->moment.toLocalTime().toString(u"dd.MM.yyyy HH:mm"_s) + u". "_s
+            + (approved ? approvalLine(m_stored->approvals) : u"Не утверждено."_s);
+        // The last withdrawal stays in sight until a new approval.
+        if (!approved && !m_stored->approvals.isEmpty())
+            text += u" Утверждение снято: "_s + m_stored->approvals.last().person + u", «"_s
+                + m_stored->approvals.last().reason + u"»."_s;
+    }
+    approvalLabel->setText(text);
+    approveButton->setEnabled(m_stored && !approved && !approverEdit->text().trimmed().isEmpty());
+    withdrawButton->setEnabled(approved && !withdrawReasonEdit->text().trimmed().isEmpty());
+    withdrawReasonEdit->setEnabled(approved);
+}
+
+void AssessmentWindow::approveStored()
+{
+    if (!m_stored || !m_sources.approve)
+        return;
+    const QString refusal = m_sources.approve(m_stored->id, approverEdit->text().trimmed(), m_rows);
+    if (!refusal.isEmpty())
+        Prompts::current().showMessage(this, Caption, u"Протокол не утверждён: "_s + refusal, PromptIcon::Warning);
+    readStored();
+}
+
+void AssessmentWindow::withdrawApproval()
+{
+    if (!m_stored || !m_sources.withdraw)
+        return;
+    const QString refusal =
+        m_sources.withdraw(m_stored->id, approverEdit->text().trimmed(), withdrawReasonEdit->text().trimmed());
+    if (!refusal.isEmpty())
+        Prompts::current().showMessage(this, Caption, u"Утверждение не снято: "_s + refusal, PromptIcon::Warning);
+    else
+        withdrawReasonEdit->clear();
+    readStored();
+}
+
+// ---- ArchivedJudgementWindow ----
+
+ArchivedJudgementWindow::ArchivedJudgementWindow(QWidget *parent) : QWidget(parent, Qt::Window)
+{
+    setObjectName(u"ArchivedJudgementWindow"_s);
+    setWindowTitle(Caption + u" — архивная копия"_s);
+    resize(fittedSize(this, QSize(1200, 600)));
+    title = new QLabel(this);
+    title->setObjectName(u"title"_s);
+    QFont bold = title->font();
+    bold.setBold(true);
+    title->setFont(bold);
+    madeBy = new QLabel(this);
+    madeBy->setObjectName(u"madeBy"_s);
+    madeBy->setWordWrap(true);
+    madeBy->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    approval = new QLabel(this);
+    approval->setObjectName(u"approval"_s);
+    approval->setWordWrap(true);
+    table = new QTableWidget(0, ColumnCount, this);
+    table->setObjectName(u"table"_s);
+    table->setHorizontalHeaderLabels({u"Проверка"_s, u"Измерено"_s, u"Сравнивается с"_s, u"Норма"_s,
+                                      u"Отклонение"_s, u"Заключение (сохранено)"_s, u"По действующим нормам"_s,
+                                      u"Источник"_s});
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table->setWordWrap(true);
+    table->verticalHeader()->hide();
+    const int widths[ColumnCount] = {185, 120, 150, 160, 85, 190, 190, 120};
+    for (int c = 0; c < ColumnCount; ++c)
+        table->setColumnWidth(c, widths[c]);
+    table->horizontalHeader()->setStretchLastSection(true);
+    summary = new QLabel(this);
+    summary->setObjectName(u"summary"_s);
+    summary->setWordWrap(true);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(title);
+    layout->addWidget(madeBy);
+    layout->addWidget(approval);
+    layout->addWidget(table, 1);
+    layout->addWidget(summary);
+}
+
+namespace {
+
+Verdict verdictOf(StoredVerdict verdict)
+{
+    switch (verdict) {
+    case StoredVerdict::Complies: return Verdict::Complies;
+    case StoredVerdict::Fails: return Verdict::Fails;
+    case StoredVerdict::NeedsAnalysis: return Verdict::NeedsAnalysis;
+    case StoredVerdict::NotAssessed: break;
+    }
+    return Verdict::NotAssessed;
+}
+
+QString normsText(const ArchiveJudgement &judgement)
+{
+    return (judgement.normsOrigin.isEmpty() ? u"поставляемые с программой"_s
+                                            : u"файл мастерской "_s + judgement.normsOrigin)
+        + u" (SHA-256 "_s + judgement.normsDigest.left(16) + u"…)"_s;
+}
+
+} // namespace
+
+void ArchivedJudgementWindow::showJudgements(const ArchiveRecord &record, const ArchiveJudgement &today)
+{
+    const ArchiveJudgement &stored = record.judgement;
+    title->setText(u"Протокол № "_s + record.protocolNumber + u", редакция "_s + QString::number(record.revision)
+                   + u" от "_s + record.moment.toLocalTime().toString(u"dd.MM.yyyy HH:mm"_s) + u"    Тип: "_s
+                   + record.type + u"    Заводской №: "_s + record.serialNumber);
+    madeBy->setText(stored.judged ? u"Оценка сохранена с протоколом "_s
+                                        + QDateTime::fromMSecsSinceEpoch(stored.judgedMsecs).toString(u"dd.MM.yyyy HH:mm"_s)
+                                        + u": нормы - "_s + normsText(stored) + u", программа "_s + stored.programVersion
+                                        + u". Действующие нормы - "_s + normsText(today) + u"."_s
+                                  : u"Протокол сохранён без оценки: не оценивалось. Справа - оценка по действующим нормам ("_s
+                                        + normsText(today) + u")."_s);
+    QStringList events;
+    for (const ApprovalEvent &e : record.approvals)
+        events.append((e.approved ? u"утверждено: "_s : u"утверждение снято: "_s) + e.person + u", "_s
+                      + QDateTime::fromMSecsSinceEpoch(e.msecs).toString(u"dd.MM.yyyy HH:mm"_s)
+                      + (e.reason.isEmpty() ? QString() : u", причина: «"_s + e.reason + u"»"_s));
+    const QString inForce = approvalLine(record.approvals);
+    approval->setText((inForce.isEmpty() ? u"Не утверждено."_s : inForce)
+                      + (events.size() > 1 || (!events.isEmpty() && inForce.isEmpty())
+                             ? u" История: "_s + events.join(u"; "_s) + u"."_s
+                             : QString()));
+
+    // The stored rows in their order, then those only today's judgement has.
+    QList<const JudgedCheck *> shown;
+    for (const JudgedCheck &c : stored.rows)
+        shown.append(&c);
+    QHash<QString, const JudgedCheck *> todayById;
+    for (const JudgedCheck &c : today.rows) {
+        todayById.insert(c.id, &c);
+        const bool there = std::any_of(stored.rows.cbegin(), stored.rows.cend(),
+                                       [&c](const JudgedCheck &s) { return s.id == c.id; });
+        if (!there)
+            shown.append(&c);
+    }
+    table->setRowCount(int(shown.size()));
+    int differing = 0;
+    for (int i = 0; i < shown.size(); ++i) {
+        const JudgedCheck &row = *shown[i];
+        const bool isStored = i < stored.rows.size();
+        const JudgedCheck *now = todayById.value(row.id);
+        const bool differs = !now || !isStored || now->verdictLine != row.verdictLine || now->measured != row.measured
+            || now->reference != row.reference || now->limit != row.limit;
+        differing += differs ? 1 : 0;
+        const QString texts[ColumnCount] = {
+            row.check, row.measured, row.reference, row.limit, row.deviation,
+            isStored ? row.verdictLine : u"не оценивалось"_s,
+            !differs ? QString() : now ? now->verdictLine + (now->limit != row.limit ? u" (норма: "_s + now->limit + u')' : QString())
+                                       : u"нет такой проверки"_s,
+            row.source};
+        for (int c = 0; c < ColumnCount; ++c) {
+            auto *item = new QTableWidgetItem(texts[c]);
+            item->setToolTip(texts[c]);
+            if (c == VerdictColumn && isStored)
+                item->setBackground(AssessmentWindow::verdictColour(verdictOf(row.verdict)));
+            if (c == TodayColumn && differs && now)
+                item->setBackground(AssessmentWindow::verdictColour(verdictOf(now->verdict)));
+            table->setItem(i, c, item);
+        }
+    }
+    table->resizeRowsToContents();
+    summary->setText(!stored.judged ? u"Сохранённой оценки нет."_s
+                     : differing == 0
+                         ? u"Оценка по действующим нормам не отличается от сохранённой."_s
+                         : u"Строк, где оценка по действующим нормам отличается от сохранённой: "_s
+                             + QString::number(differing) + u"."_s);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "archiverecord.h"
 #include "judgement.h"
 #include "norms.h"
 #include "sheet.h"
@@ -25,7 +26,16 @@ struct AssessmentSources {
     std::function<QHash<QString, QString>()> texts;
     // The previous protocol of the serial number other than this protocol number.
     std::function<PreviousRecord(const QString &serial, const QString &protocolNumber)> previous;
+    // The protocol's newest revision in the archive; none before it is stored.
+    std::function<std::optional<ArchiveRecord>(const QString &protocolNumber, const QString &serial)> stored;
+    // Approves the revision `id` in the name of `person` (with the rows judged now, when
+    // they judge its results), or withdraws its approval; empty on success, else why not.
+    std::function<QString(qint64 id, const QString &person, const QList<AssessmentRow> &rows)> approve;
+    std::function<QString(qint64 id, const QString &person, const QString &reason)> withdraw;
 };
+
+// "Утверждено: Петров П.П., 11.12.2026 10:15", or empty while not approved.
+QString approvalLine(const QList<ApprovalEvent> &events);
 
 // The window "Оценка результатов": one row per check with its verdict in words and in
 // colour, the declared values it needs, and the engineer's own verdict with a reason.
@@ -54,6 +64,14 @@ public:
     void applyOverride();
     void removeOverride();
     void makeNormsCopy();
+    // "Утвердить": the protocol's newest stored revision, in the name typed (the protocol's
+    // chief to begin with); "Снять утверждение" with a reason.
+    void approveStored();
+    void withdrawApproval();
+    // Reads the newest stored revision of this protocol again (a protocol was stored).
+    void readStored();
+    // The newest stored revision of this protocol, as last read.
+    const std::optional<ArchiveRecord> &storedRevision() const { return m_stored; }
 
     // The sheet "Оценка результатов испытаний к протоколу №…", a document of its own: its
     // pages as the rows stand now, shown in a preview, printed as one job, written as a PDF.
@@ -97,6 +115,12 @@ public:
     SheetView *sheetView = nullptr;
     QLabel *sheetPageLabel = nullptr;
     QLabel *inputProblems;
+    // The protocol in the archive and its approval.
+    QLabel *approvalLabel;
+    QLineEdit *approverEdit;
+    QPushButton *approveButton;
+    QLineEdit *withdrawReasonEdit;
+    QPushButton *withdrawButton;
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -117,6 +141,7 @@ private:
     void refreshNorms();
     QStringList temperaturesOutside() const;
     void keepDecisionsWithTheirValues();
+    void showApproval();
 
     AssessmentSources m_sources;
     NormsSource m_normsSource;
@@ -131,7 +156,28 @@ private:
     QList<AssessmentRow> m_rows;
     QTimer *m_follow;
     bool m_loading = false;
+    std::optional<ArchiveRecord> m_stored;
     QList<Sheet> m_previewSheets;
     int m_previewPage = 0;
     void showPreviewPage(int page);
+};
+
+// "Оценка результатов" of an archived record, read only: each check as it was stored with
+// the protocol, and beside it the verdict by today's norms where that differs.
+class ArchivedJudgementWindow : public QWidget {
+    Q_OBJECT
+public:
+    enum Column {
+        CheckColumn, MeasuredColumn, ReferenceColumn, LimitColumn, DeviationColumn, VerdictColumn, TodayColumn,
+        SourceColumn, ColumnCount
+    };
+
+    explicit ArchivedJudgementWindow(QWidget *parent = nullptr);
+    void showJudgements(const ArchiveRecord &record, const ArchiveJudgement &today);
+
+    QLabel *title;
+    QLabel *madeBy;   // the norms and the program it was made by
+    QLabel *approval; // the approvals given and withdrawn
+    QTableWidget *table;
+    QLabel *summary;
 };

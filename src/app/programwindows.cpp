@@ -13,4 +13,6 @@ ProgramWindows::ProgramWindows(ProgramContext given)
       assessment(form1, records, archive.archive())
 {
     form4.setDocument(&form3);
+    archive.setJudge([this] { return assessment.currentJudgement(); });
+    archive.setJudgementViewer([this](const ArchiveRecord &record) { assessment.showArchived(record); });
 }

@@ -204,6 +204,14 @@ void ArchiveListModel::requery()
     reload();
 }
 
+void ArchiveListModel::setAttentionOnly(bool only)
+{
+    if (only == m_query.attentionOnly)
+        return;
+    m_query.attentionOnly = only;
+    requery();
+}
+
 void ArchiveListModel::setFilterText(const QString &text)
 {
     const QString filter = text.trimmed();
@@ -226,7 +234,7 @@ void ArchiveListModel::setDateRange(const QDate &first, const QDate &last)
 
 void ArchiveListModel::sort(int column, Qt::SortOrder order)
 {
-    if (column < 0 || column >= ColumnCount)
+    if (column < 0 || column >= ArchiveListQuery::ColumnCount)
         return;
     ArchiveListQuery query = m_query;
     query.sortColumn = ArchiveListQuery::Column(column);
@@ -291,6 +299,9 @@ QVariant ArchiveListModel::data(const QModelIndex &index, int role) const
     case TypeColumn: return record.type;
     case SerialColumn: return record.serialNumber;
     case FirmColumn: return record.firm;
+    case VerdictColumn: return record.verdictText();
+    case ApprovalColumn:
+        return record.approvedBy.isEmpty() ? QString() : record.approvedBy + QStringLiteral(", ") + dateText(record.approvedMsecs);
     default: return {};
     }
 }
@@ -306,6 +317,8 @@ QVariant ArchiveListModel::headerData(int section, Qt::Orientation orientation, 
     case TypeColumn: return QStringLiteral("Тип трансформатора");
     case SerialColumn: return QStringLiteral("Заводской №");
     case FirmColumn: return QStringLiteral("Фирма");
+    case VerdictColumn: return QStringLiteral("Оценка");
+    case ApprovalColumn: return QStringLiteral("Утверждено");
     default: return {};
     }
 }

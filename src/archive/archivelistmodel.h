@@ -12,7 +12,7 @@
 #include <optional>
 
 // The archive's list for the window: date, protocol number, revision, type, serial
-// number, firm; newest first until a click on a column's head orders it by that column.
+// number, firm, the stored verdict and who approved; newest first until a click on a column's head orders it by that column.
 // The filter keeps the rows whose type, serial number or protocol number contains the
 // text, without regard to case; a span of days keeps the rows of those days.
 //
@@ -38,7 +38,10 @@ public:
         TypeColumn = ArchiveListQuery::Type,
         SerialColumn = ArchiveListQuery::Serial,
         FirmColumn = ArchiveListQuery::Firm,
-        ColumnCount = ArchiveListQuery::ColumnCount
+        // The stored judgement and the approval: shown, not an order of the list.
+        VerdictColumn = ArchiveListQuery::ColumnCount,
+        ApprovalColumn,
+        ColumnCount
     };
     static constexpr int IdRole = Qt::UserRole + 1;
     static constexpr int PageSize = 200;
@@ -73,6 +76,8 @@ public:
     // Why the last read failed.
     QString lastProblem() const { return m_problem; }
 
+    // Only the records whose stored judgement has rows that do not conform or need analysis.
+    void setAttentionOnly(bool only);
     void setFilterText(const QString &text);
     QString filterText() const { return m_query.filter; }
     // The days from `first` to `last`, both kept, local time; an invalid date leaves that end open.

@@ -1,5 +1,7 @@
 #include "archivelistsource.h"
 
+#include "protocolarchive.h"
+
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -52,7 +54,8 @@ QList<ArchiveSummary> MemoryArchiveListSource::sorted(const ArchiveListQuery &qu
 {
     QList<ArchiveSummary> list;
     for (const ArchiveSummary &row : m_records) {
-        if (row.msecs >= query.fromMsecs && row.msecs < query.toMsecs)
+        if (row.msecs >= query.fromMsecs && row.msecs < query.toMsecs
+            && (!query.attentionOnly || row.failing > 0 || row.analysis > 0))
             list.append(row);
     }
     std::stable_sort(list.begin(), list.end(), [&](const ArchiveSummary &a, const ArchiveSummary &b) {
@@ -157,6 +160,9 @@ Statement conditions(const ArchiveListQuery &query)
         parts.append(QStringLiteral("stored_at < ?"));
         s.values << query.toMsecs;
     }
+    // Served by the index of (attention, stored_at, id).
+    if (query.attentionOnly)
+        parts.append(QStringLiteral("attention = 1"));
     s.where = parts.join(QStringLiteral(" AND "));
     return s;
 }
@@ -178,9 +184,9 @@ std::optional<QList<ArchiveSummary>> SqlArchiveListSource::rows(const ArchiveLis
         s.values << listSortValue(query.sortColumn, *after) << after->id;
     }
     const QString statement =
-        QStringLiteral("SELECT id, revision, stored_at, protocol_number, type, serial_number, firm FROM revisions%1 "
-                       "ORDER BY %2 %3, id %3 LIMIT %4")
-            .arg(s.where.isEmpty() ? QString() : QStringLiteral(" WHERE ") + s.where, column, direction)
+        QStringLiteral("SELECT %1 FROM revisions%2 ORDER BY %3 %4, id %4 LIMIT %5")
+            .arg(ProtocolArchive::SummaryColumns,
+                 s.where.isEmpty() ? QString() : QStringLiteral(" WHERE ") + s.where, column, direction)
             .arg(limit);
     QSqlQuery q(QSqlDatabase::database(m_connectionName, false));
     q.setForwardOnly(true);
@@ -189,17 +195,8 @@ std::optional<QList<ArchiveSummary>> SqlArchiveListSource::rows(const ArchiveLis
         q.addBindValue(value);
     ok = ok && q.exec();
     QList<ArchiveSummary> list;
-    while (ok && q.next()) {
-        ArchiveSummary row;
-        row.id = q.value(0).toLongLong();
-        row.revision = q.value(1).toInt();
-        row.msecs = q.value(2).toLongLong();
-        row.protocolNumber = q.value(3).toString();
-        row.type = q.value(4).toString();
-        row.serialNumber = q.value(5).toString();
-        row.firm = q.value(6).toString();
-        list.append(std::move(row));
-    }
+    while (ok && q.next())
+        list.append(ProtocolArchive::summaryOf(q));
     if (!ok || q.lastError().isValid()) {
         m_lastError = QStringLiteral("Архив протоколов не читается: ") + q.lastError().text().trimmed();
         close();

@@ -21,6 +21,8 @@ struct ArchiveListQuery {
     QString filter;
     qint64 fromMsecs = std::numeric_limits<qint64>::min(); // first moment kept, UTC milliseconds
     qint64 toMsecs = std::numeric_limits<qint64>::max();   // first moment no longer kept
+    // Kept only the records whose stored judgement has rows that do not conform or need analysis.
+    bool attentionOnly = false;
     Column sortColumn = Date;
     bool descending = true; // ties fall to the record's id in the same direction
 

@@ -31,7 +31,7 @@ const QString OutboxTable = QStringLiteral(
     "CREATE TABLE IF NOT EXISTS outbox (seq INTEGER PRIMARY KEY AUTOINCREMENT, entry_key TEXT NOT NULL UNIQUE, "
     "stored_at BIGINT NOT NULL, protocol_number TEXT NOT NULL, serial_number TEXT NOT NULL, type TEXT NOT NULL, "
     "firm TEXT NOT NULL, fields TEXT NOT NULL, results TEXT NOT NULL, sheet1 BLOB NOT NULL, sheet2 BLOB NOT NULL, "
-    "problem TEXT NOT NULL DEFAULT '', aside INTEGER NOT NULL DEFAULT 0)");
+    "problem TEXT NOT NULL DEFAULT '', aside INTEGER NOT NULL DEFAULT 0, judgement TEXT NOT NULL DEFAULT '')");
 
 const QString EntryColumns = QStringLiteral("seq, entry_key, stored_at, protocol_number, serial_number, type, firm, "
                                             "fields, results, sheet1, sheet2, problem");
@@ -56,6 +56,8 @@ ArchiveOutbox::Entry entryOf(const QSqlQuery &query)
     found.record.sheet1 = query.value(9).toByteArray();
     found.record.sheet2 = query.value(10).toByteArray();
     found.problem = query.value(11).toString();
+    // An entry queued before judgements travelled has none: it goes as "не оценивалось".
+    found.record.judgement = ProtocolArchive::judgementFromJson(query.value(12).toString());
     return found;
 }
 
@@ -123,6 +125,12 @@ bool ArchiveOutbox::open()
         return false;
     }
     if (readOnly) {
+        // A file saved by an older version has no judgements: its records read as not judged.
+        QSqlQuery columns(db);
+        m_hasJudgement = false;
+        if (columns.exec(QStringLiteral("PRAGMA table_info(outbox)")))
+            while (columns.next())
+                m_hasJudgement = m_hasJudgement || columns.value(1).toString() == QStringLiteral("judgement");
         m_open = true;
         return true;
     }
@@ -141,28 +149,37 @@ bool ArchiveOutbox::open()
     return true;
 }
 
-// An outbox of an earlier version has no place for the mark of a record set aside.
+// An outbox of an earlier version has no place for the mark of a record set aside, nor
+// for the judgement.
 bool ArchiveOutbox::addAsideColumn()
 {
     QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
-    const auto hasColumn = [&db] {
+    const auto hasColumn = [&db](const QString &name) {
         QSqlQuery columns(db);
         if (!columns.exec(QStringLiteral("PRAGMA table_info(outbox)")))
             return false;
         while (columns.next())
-            if (columns.value(1).toString() == QStringLiteral("aside"))
+            if (columns.value(1).toString() == name)
                 return true;
         return false;
     };
-    if (hasColumn())
-        return true;
     QSqlQuery query(db);
-    // Another program on the same folder may have added it meanwhile.
-    if (query.exec(QStringLiteral("ALTER TABLE outbox ADD COLUMN aside INTEGER NOT NULL DEFAULT 0")) || hasColumn())
+    // Another program on the same folder may have added one meanwhile.
+    const auto added = [&](const QString &name, const QString &definition) {
+        return hasColumn(name) || query.exec(QStringLiteral("ALTER TABLE outbox ADD COLUMN %1 %2").arg(name, definition))
+            || hasColumn(name);
+    };
+    if (added(QStringLiteral("aside"), QStringLiteral("INTEGER NOT NULL DEFAULT 0"))
+        && added(QStringLiteral("judgement"), QStringLiteral("TEXT NOT NULL DEFAULT ''")))
         return true;
     m_lastError = QStringLiteral("Очередь отправки на сервер %1 не открывается: %2")
                       .arg(QDir::toNativeSeparators(m_path), queryError(query));
     return false;
+}
+
+QString ArchiveOutbox::entryColumns() const
+{
+    return EntryColumns + (m_hasJudgement ? QStringLiteral(", judgement") : QStringLiteral(", '' AS judgement"));
 }
 
 bool ArchiveOutbox::add(const ArchiveRecord &record, QString *key)
@@ -172,7 +189,7 @@ bool ArchiveOutbox::add(const ArchiveRecord &record, QString *key)
     const QString entryKey = QUuid::createUuid().toString(QUuid::WithoutBraces);
     QSqlQuery query(QSqlDatabase::database(m_connectionName, false));
     query.prepare(QStringLiteral("INSERT INTO outbox (entry_key, stored_at, protocol_number, serial_number, type, firm, "
-                                 "fields, results, sheet1, sheet2) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+                                 "fields, results, sheet1, sheet2, judgement) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
     query.addBindValue(entryKey);
     query.addBindValue(record.moment.isValid() ? record.moment.toMSecsSinceEpoch()
                                                : QDateTime::currentMSecsSinceEpoch());
@@ -184,6 +201,7 @@ bool ArchiveOutbox::add(const ArchiveRecord &record, QString *key)
     query.addBindValue(ProtocolArchive::textsToJson(record.results));
     query.addBindValue(record.sheet1.isNull() ? QByteArray("") : record.sheet1);
     query.addBindValue(record.sheet2.isNull() ? QByteArray("") : record.sheet2);
+    query.addBindValue(nonNull(ProtocolArchive::judgementToJson(record.judgement)));
     // One statement is one transaction.
     if (!query.exec()) {
         m_lastError = QStringLiteral("Протокол не записан в очередь отправки на сервер %1: %2")
@@ -203,7 +221,7 @@ bool ArchiveOutbox::first(std::optional<Entry> *entry)
         return false;
     QSqlQuery query(QSqlDatabase::database(m_connectionName, false));
     query.setForwardOnly(true);
-    if (!query.exec(QStringLiteral("SELECT %1 FROM outbox WHERE aside = 0 ORDER BY seq LIMIT 1").arg(EntryColumns))) {
+    if (!query.exec(QStringLiteral("SELECT %1 FROM outbox WHERE aside = 0 ORDER BY seq LIMIT 1").arg(entryColumns()))) {
         m_lastError = QStringLiteral("Очередь отправки на сервер %1 не читается: %2")
                           .arg(QDir::toNativeSeparators(m_path), queryError(query));
         close();
@@ -221,7 +239,7 @@ bool ArchiveOutbox::next(qint64 seq, std::optional<Entry> *entry)
         return false;
     QSqlQuery query(QSqlDatabase::database(m_connectionName, false));
     query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT %1 FROM outbox WHERE seq > ? ORDER BY seq LIMIT 1").arg(EntryColumns));
+    query.prepare(QStringLiteral("SELECT %1 FROM outbox WHERE seq > ? ORDER BY seq LIMIT 1").arg(entryColumns()));
     query.addBindValue(seq);
     if (!query.exec()) {
         m_lastError = QStringLiteral("Файл %1 не читается: %2").arg(QDir::toNativeSeparators(m_path), queryError(query));

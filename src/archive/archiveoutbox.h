@@ -85,12 +85,14 @@ private:
     void release();
     bool change(const QString &statement, const QVariantList &values);
     std::optional<int> countWhere(const QString &condition);
+    QString entryColumns() const;
 
     QString m_path;
     Access m_access = Access::ReadWrite;
     QString m_connectionName;
     QString m_lastError;
     bool m_open = false;
+    bool m_hasJudgement = true; // false for a file of an older version read only
 };
 
 // Sends the outbox to the server, oldest first, each record once. Lives on a thread of

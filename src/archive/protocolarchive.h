@@ -12,6 +12,7 @@
 #include <optional>
 
 class QSqlDatabase;
+class QSqlQuery;
 class QThread;
 class QTimer;
 struct ArchiveSql;
@@ -37,7 +38,7 @@ struct ArchiveSql;
 class ProtocolArchive : public QObject {
     Q_OBJECT
 public:
-    static constexpr int SchemaVersion = 2;
+    static constexpr int SchemaVersion = 3;
     // How long SQLite waits for another writer before the store gives up.
     static constexpr int BusyTimeoutMs = 250;
 
@@ -133,6 +134,17 @@ public:
     // The list is being read from the server for the first time.
     bool isReadingList() const { return m_summariesInFlight && !m_haveSummaries; }
 
+    // The newest revision of a protocol number and serial number: 0 when there is none yet
+    // (a server's record still in the outbox), nullopt when the archive cannot be read.
+    std::optional<qint64> latestRevisionId(const QString &protocolNumber, const QString &serialNumber);
+    // Approves revision `id` in the name of `person` at `msecs`, with `judgement` (when
+    // given) as the one it is approved with; withdraws an approval for a reason. Each is
+    // logged and kept. Empty on success, else why not (a revision approved already, or
+    // not approved, is refused). An approved revision's texts and judgement never change:
+    // a changed protocol becomes a new revision, unapproved.
+    QString approve(qint64 id, const QString &person, qint64 msecs, const ArchiveJudgement *judgement = nullptr);
+    QString withdrawApproval(qint64 id, const QString &person, const QString &reason, qint64 msecs);
+
     // The schema version of the open database (0 when closed).
     int schemaVersion() const { return m_schemaVersion; }
 
@@ -152,6 +164,17 @@ public:
     // The texts of a record as its database keeps them: one JSON object.
     static QString textsToJson(const QMap<QString, QString> &texts);
     static QMap<QString, QString> textsFromJson(const QString &json);
+
+    // The judgement's rows as its database keeps them (one JSON array), and the whole
+    // judgement as the outbox carries it (empty for none).
+    static QString checksToJson(const QList<JudgedCheck> &checks);
+    static QList<JudgedCheck> checksFromJson(const QString &json);
+    static QString judgementToJson(const ArchiveJudgement &judgement);
+    static ArchiveJudgement judgementFromJson(const QString &json);
+
+    // The columns of `revisions` the list reads, and one row of them as the list holds it.
+    static const QString SummaryColumns;
+    static ArchiveSummary summaryOf(const QSqlQuery &query);
 
     // The most characters the list's columns keep: a server's index row holds all of
     // them together and takes about 2.7 kB; longer texts are cut with "…". The whole
@@ -182,6 +205,10 @@ private:
     bool migrate(QString *error);
     bool createSchema(ArchiveSql &sql);
     bool migrateFrom1(ArchiveSql &sql);
+    bool migrateFrom2(ArchiveSql &sql);
+    bool writeJudgement(ArchiveSql &sql, qint64 id, const ArchiveJudgement &judgement);
+    bool readJudgement(ArchiveSql &sql, ArchiveRecord *record);
+    QString changeApproval(qint64 id, const ApprovalEvent &event, const ArchiveJudgement *judgement);
     std::optional<StoreResult> insertRecord(ArchiveSql &sql, const ArchiveRecord &record, const QByteArray &hash,
                                             bool keepRepeats);
     StoreResult storeInTransaction(const ArchiveRecord &record, const QString &key, bool keepRepeats);
@@ -193,6 +220,8 @@ private:
     bool serverLacks(char32_t c) const;
     ArchiveRecord inServerEncoding(const ArchiveRecord &record) const;
     QString jsonForServer(const QMap<QString, QString> &texts) const;
+    QString escapedForServer(const QString &json) const;
+    QString plainForServer(const QString &value) const;
     void countWaiting();
     bool usableVersion(int stored, QString *error);
     bool hasReceivedTable();

@@ -1,4 +1,6 @@
 #include "serverlistsource.h"
+
+#include "protocolarchive.h"
 #include "workerthread.h"
 
 #include <QEventLoop>
@@ -154,6 +156,8 @@ QString listStatement(const QSqlDriver *driver, const QString &searched, const A
         where << QStringLiteral("stored_at >= %1").arg(query.fromMsecs);
     if (query.toMsecs != std::numeric_limits<qint64>::max())
         where << QStringLiteral("stored_at < %1").arg(query.toMsecs);
+    if (query.attentionOnly)
+        where << QStringLiteral("attention = 1");
     const QString order = orderExpression(query.sortColumn);
     if (after) {
         const QString value = literal(driver, listSortValue(query.sortColumn, *after));
@@ -498,7 +502,7 @@ bool ServerListReader::read(const ServerListJob &job, QList<ArchiveSummary> *row
     QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
     const QSqlDriver *driver = db.driver();
     const QString searched = m_haveSearchColumn ? SearchColumn : searchExpression();
-    const QString rowColumns = QStringLiteral("id, revision, stored_at, protocol_number, type, serial_number, firm");
+    const QString rowColumns = ProtocolArchive::SummaryColumns;
     const auto exec = [&](const QString &statement) {
         QSqlQuery q(db);
         q.setForwardOnly(true);
@@ -506,15 +510,7 @@ bool ServerListReader::read(const ServerListJob &job, QList<ArchiveSummary> *row
         bool done = q.exec(askMark(job.ticket) + statement);
         while (done && q.next()) {
             if (job.kind == Kind::Page) {
-                ArchiveSummary row;
-                row.id = q.value(0).toLongLong();
-                row.revision = q.value(1).toInt();
-                row.msecs = q.value(2).toLongLong();
-                row.protocolNumber = q.value(3).toString();
-                row.type = q.value(4).toString();
-                row.serialNumber = q.value(5).toString();
-                row.firm = q.value(6).toString();
-                rows->append(std::move(row));
+                rows->append(ProtocolArchive::summaryOf(q));
             } else if (job.kind == Kind::Ids) {
                 ids->append(q.value(0).toLongLong());
             } else {

@@ -128,6 +128,10 @@ private:
             page.addElement(label(u"Norms"_s, QRectF(0, 14.5, WidthMm, 5), TextFont, m_header.norms, true));
             page.addElement(ReportElement{u"Date"_s, ElementKind::SysDate, QRectF(WidthMm - 40, 0, 40, 5), TextFont});
             m_y = 21;
+            if (!m_header.approval.isEmpty()) {
+                page.addElement(label(u"Approval"_s, QRectF(0, 20, WidthMm, 5), TextFont, m_header.approval, true));
+                m_y = 26.5;
+            }
         }
         double x = 0;
         const double h = TextFitter::lineHeightMm(HeadFont) + 2 * InsetMm;

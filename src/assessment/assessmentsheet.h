@@ -14,6 +14,7 @@ struct AssessmentSheetHeader {
     QString type;
     QString serialNumber;
     QString norms; // which norms were applied, in words
+    QString approval; // "Утверждено: …" of the stored protocol, empty while not approved
 };
 
 // The sheets "Оценка результатов испытаний к протоколу №…": a document of their own, apart
