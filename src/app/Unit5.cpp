@@ -18,12 +18,6 @@
 
 namespace {
 
-TForm5::ModalRunner &modalRunner()
-{
-    static TForm5::ModalRunner runner;
-    return runner;
-}
-
 QFrame *makeGroup(QWidget *parent, const char *name, int x, int y, int w, int h)
 {
     auto *f = new QFrame(parent);
@@ -70,7 +64,8 @@ RadioGroup *makeRadioGroup(QWidget *parent, const char *name, int x, int y, int 
 
 } // namespace
 
-TForm5::TForm5(SerialChannel *channel, QWidget *parent) : QDialog(parent), m_channel(channel)
+TForm5::TForm5(SerialChannel *channel, ModalRunner modalRunner, QWidget *parent)
+    : QDialog(parent), m_channel(channel), m_modalRunner(std::move(modalRunner))
 {
     setObjectName(QStringLiteral("Form5"));
     setModal(true);
@@ -134,17 +129,10 @@ void TForm5::FormCreate()
     GaugeButton->setText(QStringLiteral("Юстировать"));
 }
 
-TForm5::ModalRunner TForm5::setModalRunnerForTests(ModalRunner runner)
-{
-    ModalRunner previous = std::move(modalRunner());
-    modalRunner() = std::move(runner);
-    return previous;
-}
-
 void TForm5::ShowModal()
 {
-    if (const ModalRunner &runner = modalRunner())
-        runner(*this);
+    if (m_modalRunner)
+        m_modalRunner(*this);
     else
         exec();
 }

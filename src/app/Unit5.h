@@ -18,7 +18,12 @@ class SerialChannel;
 class TForm5 : public QDialog {
     Q_OBJECT
 public:
-    explicit TForm5(SerialChannel *channel, QWidget *parent = nullptr);
+    // How ShowModal runs the dialog; empty: exec(). A test's runner opens it without a
+    // nested event loop (open()), acts as the operator and closes it before returning, so
+    // no test waits on a real modal dialog.
+    using ModalRunner = std::function<void(TForm5 &)>;
+
+    explicit TForm5(SerialChannel *channel, ModalRunner modalRunner = {}, QWidget *parent = nullptr);
 
     QFrame *VoltageGroupBox, *CurrentGroupBox, *ResistenceGroupBox;
     QCheckBox *VoltageCheckBox, *CurrentCheckBox, *ResistenceCheckBox;
@@ -38,15 +43,10 @@ public:
     // Shows the dialog modally and returns once it has closed.
     void ShowModal();
 
-    // How ShowModal runs the dialog. A test's runner opens it without a nested event loop
-    // (open()), acts as the operator and closes it before returning, so no test waits on a
-    // real modal dialog. Returns the runner it replaces; an empty one restores exec().
-    using ModalRunner = std::function<void(TForm5 &)>;
-    static ModalRunner setModalRunnerForTests(ModalRunner runner);
-
 protected:
     void showEvent(QShowEvent *event) override;
 
 private:
     SerialChannel *m_channel;
+    const ModalRunner m_modalRunner;
 };

@@ -39,14 +39,17 @@ void setBackgroundColourOnce(QWidget *w, const QColor &c)
 LinkController::LinkController(TForm1 &window, RatedController &rated, InputErrors &inputErrors,
                                const Ui::Form1 &form, const Ui::PageMain &main,
                                const Ui::PageIdle &idle, const Ui::PageChort &shortCircuit,
-                               const Ui::PageTransformations &ratio, const Ui::PageResistence &resistance)
+                               const Ui::PageTransformations &ratio, const Ui::PageResistence &resistance,
+                               const QString &deviceFolder, std::function<qint64()> clock)
     : Ui::Form1(form), Ui::PageMain(main), Ui::PageIdle(idle), Ui::PageChort(shortCircuit),
-      Ui::PageTransformations(ratio), Ui::PageResistence(resistance), VaComm1(new SerialChannel(this)),
+      Ui::PageTransformations(ratio), Ui::PageResistence(resistance), VaComm1(new SerialChannel(deviceFolder, this)),
       Timer1(new QTimer(this)), PortSearch(new QTimer(this)), Link(std::make_unique<LinkState>()), m_window(window), m_rated(rated)
 {
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(5000);
     Link->clockSource.start();
+    if (clock)
+        Link->clock = std::move(clock);
     // A coarse timer may fire 5 % early: the watchdog must never act before 5000 ms of
     // silence.
     Timer1->setTimerType(Qt::PreciseTimer);

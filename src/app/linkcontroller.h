@@ -30,7 +30,8 @@ class LinkController : public QObject,
 public:
     LinkController(TForm1 &window, RatedController &rated, InputErrors &inputErrors, const Ui::Form1 &form, const Ui::PageMain &main,
                    const Ui::PageIdle &idle, const Ui::PageChort &shortCircuit,
-                   const Ui::PageTransformations &ratio, const Ui::PageResistence &resistance);
+                   const Ui::PageTransformations &ratio, const Ui::PageResistence &resistance,
+                   const QString &deviceFolder = {}, std::function<qint64()> clock = {});
 
     SerialChannel *const VaComm1;
     QTimer *const Timer1; // link supervision, 5000 ms
@@ -72,7 +73,7 @@ public:
         QTimer screenTimer; // writes `pending` when the pacer says so
         QTimer quietTimer;  // a waiting packet is taken when the line stays quiet this long
         QElapsedTimer clockSource;
-        // Monotonic milliseconds; tests put a clock of their own here.
+        // Monotonic milliseconds: the one handed in, else the time since the link was made.
         std::function<qint64()> clock = [this] { return clockSource.elapsed(); };
 
         static constexpr int QuietLineMs = 50;

@@ -6,7 +6,7 @@ ProgramWindows::ProgramWindows(ProgramContext given)
             form1.inputErrors()),
       link(form1, rated, form1.inputErrors(), form1.form<Ui::Form1>(), form1.form<Ui::PageMain>(), form1.form<Ui::PageIdle>(),
            form1.form<Ui::PageChort>(), form1.form<Ui::PageTransformations>(),
-           form1.form<Ui::PageResistence>()),
+           form1.form<Ui::PageResistence>(), context.deviceFolder, context.linkClock),
       records(form1, rated, form1.inputErrors(), form1.form<Ui::Form1>(), form1.form<Ui::PageMain>(),
               form1.form<Ui::PageResistence>(), form1.form<Ui::PageProtocol>()),
       tests(form1, link, rated.Rated, form1.form<Ui::PageMain>(), form1.form<Ui::PageIdle>(), form1.form<Ui::PageChort>(),

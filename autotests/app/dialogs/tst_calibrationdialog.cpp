@@ -423,7 +423,7 @@ void TestCalibrationDialog::gaugeEmptiesTheReadoutsAroundTheDialogAndRedoesThePa
     f->form->control<QLabel>("StatusBarMain")->setText(QStringLiteral("COM10 открыт"));
 
     int shown = 0;
-    TForm5::setModalRunnerForTests([&](TForm5 &dialog) {
+    f->calibrationRunner = [&](TForm5 &dialog) {
         ++shown;
         dialog.open();
         for (QLabel *l : nine)
@@ -434,7 +434,7 @@ void TestCalibrationDialog::gaugeEmptiesTheReadoutsAroundTheDialogAndRedoesThePa
         for (QLabel *l : nine)
             l->setText(QStringLiteral("231.0"));
         dialog.accept();
-    });
+    };
     QTest::mouseClick(f->form->control<QPushButton>("Gauge"), Qt::LeftButton);
 
     QCOMPARE(shown, 1);
@@ -454,12 +454,12 @@ void TestCalibrationDialog::gaugeLetsTheOperatorCalibrateThroughTheRealChannel()
     PseudoTerminal line;
     openOnTheBench(line);
     f->form->control<QPushButton>("Gauge")->setEnabled(true);
-    TForm5::setModalRunnerForTests([&](TForm5 &dialog) {
+    f->calibrationRunner = [&](TForm5 &dialog) {
         dialog.open();
         tick(Box::Current);
         QTest::mouseClick(dialog.GaugeButton, Qt::LeftButton);
         dialog.reject();
-    });
+    };
     QTest::mouseClick(f->form->control<QPushButton>("Gauge"), Qt::LeftButton);
     QCOMPARE(line.read(7).toHex(' '), QByteArray("dd 03 b5 76 c9 4e 3c"));
     QCOMPARE(line.readAvailable(), QByteArray());

@@ -171,7 +171,7 @@ void TestPortSettingsDialog::okClosesThePortAppliesBothAndStoresThemForTheNextSt
 
     f->windows->link.Timer1Timer();
     QVERIFY(f->windows->link.VaComm1->PortIsOpen());
-    QCOMPARE(f->windows->link.VaComm1->deviceName(), QDir(SerialChannel::deviceFolder()).filePath(QStringLiteral("COM3")));
+    QCOMPARE(f->windows->link.VaComm1->deviceName(), QDir(f->deviceFolder()).filePath(QStringLiteral("COM3")));
 }
 
 void TestPortSettingsDialog::standsOnItsChannelWithoutTheMainWindow()

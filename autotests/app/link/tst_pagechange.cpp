@@ -538,7 +538,7 @@ void TstPageChange::timersNeverFireEarly()
 void TstPageChange::readoutsAreWrittenAtMostOncePerIntervalWithTheLatestValues()
 {
     qint64 now = 1000000;
-    f->windows->link.Link->clock = [&] { return now; };
+    f->linkClock = [&] { return now; };
     f->windows->link.Link->pacer = ScreenPacer(1000000); // the real timer never comes in this test
     fillRated();
     clickTab(1);
@@ -594,7 +594,7 @@ void TstPageChange::startShowsTheReadoutsItComputedFrom()
     QFETCH(int, tab);
     QFETCH(QString, button);
     qint64 now = 1000000;
-    f->windows->link.Link->clock = [&] { return now; };
+    f->linkClock = [&] { return now; };
     f->windows->link.Link->pacer = ScreenPacer(1000000); // the real timer never comes in this test
     fillRated();
     clickTab(tab);
