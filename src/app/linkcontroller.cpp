@@ -6,6 +6,7 @@
 #include "bencherror.h"
 #include "controls.h"
 #include "errorreport.h"
+#include "linktexts.h"
 #include "prompts.h"
 #include "ratedentry.h"
 #include "resultrecord.h"
@@ -32,6 +33,20 @@ void setBackgroundColourOnce(QWidget *w, const QColor &c)
 {
     if (!w->autoFillBackground() || w->palette().color(QPalette::Window) != c)
         setBackgroundColour(w, c);
+}
+
+// Only a text that differs from the shown one is set: the same readout comes again and
+// again at full line rate, and each setting costs a layout and a repaint request.
+void showText(QLabel *label, const QString &text)
+{
+    if (label->text() != text)
+        label->setText(text);
+}
+
+void showText(QLabel *label, const std::optional<QString> &text)
+{
+    if (text)
+        showText(label, *text);
 }
 
 } // namespace
@@ -161,8 +176,7 @@ LinkContext LinkController::linkContext() const
     context.scaling = Scaling;
     context.onePhase = FasNumber->itemIndex() == 0;
     context.resistanceRange = qMax(0, ResistenceRange1->itemIndex());
-    context.locale = QLocale::system();
-    context.deferTexts = true;
+    context.locale = Link->locale;
     return context;
 }
 
@@ -199,10 +213,10 @@ void LinkController::takeLinkUpdate(const LinkUpdate &u)
         setTestControlsEnabled(true);
         for (RadioGroup *g : {RadioGroup2, RadioGroup3, RadioGroup4, ResistenceRange1})
             g->setEnabled(true);
-        StatusBarMain->setText(portText(" открыт"));
+        showText(StatusBarMain, portText(" открыт"));
     }
 
-    if (!(u.Label7 || u.lbCRC || u.Label2 || u.Label6 || u.Label8 || u.hasSignalTexts()))
+    if (!u.showsSomething())
         return;
     if (Link->hasPending)
         Link->pending.absorb(u);
@@ -226,34 +240,30 @@ void LinkController::writeLinkScreen()
     Link->pending = LinkUpdate();
     Link->hasPending = false;
 
-    if (u.Label7)
-        Label7->setText(*u.Label7);
-    if (u.lbCRC)
-        lbCRC->setText(*u.lbCRC);
-    if (u.Label8)
-        Label8->setText(*u.Label8);
-    if (u.Label2)
-        Label2->setText(*u.Label2);
-    if (u.Label6)
-        Label6->setText(*u.Label6);
-    if (u.hasSignalTexts()) {
-        const SignalTexts t = u.shownTexts();
-        Label3->setText(t.Label3);
-        Label4->setText(t.Label4);
-        Uab2->setText(t.Uab2);
-        Uab->setText(t.Uab);
-        Ubc->setText(t.Ubc);
-        Uca->setText(t.Uca);
-        Ia->setText(t.Ia);
-        Ib->setText(t.Ib);
-        Ic->setText(t.Ic);
-        U_AB->setText(t.U_AB);
-        U_BC->setText(t.U_BC);
-        U_CA->setText(t.U_CA);
-        Freq->setText(t.Freq);
-        if (t.KfColour != FormFactorColour::Unchanged) {
-            Kf->setText(t.Kf);
-            const QColor c = t.KfColour == FormFactorColour::OutOfRange ? RedColour : WindowColour;
+    const LinkTexts t = linkTexts(u);
+    showText(Label7, t.interval);
+    showText(lbCRC, t.verdict);
+    showText(Label8, t.failedCount);
+    showText(Label2, t.signalCount);
+    showText(Label6, t.resistanceCount);
+    if (t.readouts) {
+        const SignalTexts &r = *t.readouts;
+        showText(Label3, r.Label3);
+        showText(Label4, r.Label4);
+        showText(Uab2, r.Uab2);
+        showText(Uab, r.Uab);
+        showText(Ubc, r.Ubc);
+        showText(Uca, r.Uca);
+        showText(Ia, r.Ia);
+        showText(Ib, r.Ib);
+        showText(Ic, r.Ic);
+        showText(U_AB, r.U_AB);
+        showText(U_BC, r.U_BC);
+        showText(U_CA, r.U_CA);
+        showText(Freq, r.Freq);
+        if (r.KfColour != FormFactorColour::Unchanged) {
+            showText(Kf, r.Kf);
+            const QColor c = r.KfColour == FormFactorColour::OutOfRange ? RedColour : WindowColour;
             setBackgroundColourOnce(Kf, c);
             setBackgroundColourOnce(StaticText2, c);
         }

@@ -73,6 +73,7 @@ public:
         QTimer screenTimer; // writes `pending` when the pacer says so
         QTimer quietTimer;  // a waiting packet is taken when the line stays quiet this long
         QElapsedTimer clockSource;
+        const QLocale locale = QLocale::system(); // of the power labels and resistance cells
         // Monotonic milliseconds: the one handed in, else the time since the link was made.
         std::function<qint64()> clock = [this] { return clockSource.elapsed(); };
 
