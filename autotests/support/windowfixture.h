@@ -5,7 +5,6 @@
 #include "recordingprompts.h"
 #include "recordslocation.h"
 #include "report.h"
-#include "serialchannel.h"
 #include "sets.h"
 
 #include <QCheckBox>
@@ -16,6 +15,17 @@
 #include <QStyleOptionButton>
 #include <QTemporaryDir>
 #include <QTest>
+
+// A control of a window by its object name (the dialogs keep their forms to themselves);
+// a missing one fails the test where it is used.
+template <class T>
+T *child(QWidget *window, const char *name)
+{
+    T *found = window->findChild<T *>(QLatin1String(name));
+    if (!found)
+        qFatal("no control %s in %s", name, qPrintable(window->objectName()));
+    return found;
+}
 
 // The main window on folders of its own: the key/value files in a temporary folder, and
 // an empty device folder where only what a test links there can be opened, so no real

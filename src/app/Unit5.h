@@ -3,18 +3,16 @@
 #include <QDialog>
 
 #include <functional>
+#include <memory>
 
-class QCheckBox;
-class QFrame;
-class QLabel;
-class QLineEdit;
-class QPushButton;
-class QStatusBar;
-class RadioGroup;
-class SerialChannel;
+class LinkController;
+
+namespace Ui {
+class CalibrationForm;
+}
 
 // Calibration dialog: sends the raw value the bench ought to report for a known
-// reference, one quantity at a time, through `channel`; modal.
+// reference, one quantity at a time, over the link; modal.
 class TForm5 : public QDialog {
     Q_OBJECT
 public:
@@ -23,17 +21,9 @@ public:
     // no test waits on a real modal dialog.
     using ModalRunner = std::function<void(TForm5 &)>;
 
-    explicit TForm5(SerialChannel *channel, ModalRunner modalRunner = {}, QWidget *parent = nullptr);
+    explicit TForm5(LinkController &link, ModalRunner modalRunner = {}, QWidget *parent = nullptr);
+    ~TForm5() override;
 
-    QFrame *VoltageGroupBox, *CurrentGroupBox, *ResistenceGroupBox;
-    QCheckBox *VoltageCheckBox, *CurrentCheckBox, *ResistenceCheckBox;
-    RadioGroup *VoltageRadioGroup, *ResistenceRadioGroup;
-    QLineEdit *VoltageEdit, *CurrentEdit, *ResistenceEdit;
-    QLabel *VoltageLabel, *CurrentLabel, *ResistenceLabel;
-    QPushButton *GaugeButton;
-    QStatusBar *StatusBar;
-
-    void FormCreate();
     void FormActivate();
     // The click of all three check boxes.
     void VoltageCheckBoxClick();
@@ -47,6 +37,7 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
-    SerialChannel *m_channel;
+    std::unique_ptr<Ui::CalibrationForm> ui;
+    LinkController &m_link;
     const ModalRunner m_modalRunner;
 };

@@ -57,8 +57,9 @@ LinkController::LinkController(TForm1 &window, RatedController &rated, InputErro
                                const Ui::PageTransformations &ratio, const Ui::PageResistence &resistance,
                                const QString &deviceFolder, std::function<qint64()> clock)
     : Ui::Form1(form), Ui::PageMain(main), Ui::PageIdle(idle), Ui::PageChort(shortCircuit),
-      Ui::PageTransformations(ratio), Ui::PageResistence(resistance), VaComm1(new SerialChannel(deviceFolder, this)),
-      Timer1(new QTimer(this)), PortSearch(new QTimer(this)), Link(std::make_unique<LinkState>()), m_window(window), m_rated(rated)
+      Ui::PageTransformations(ratio), Ui::PageResistence(resistance), Link(std::make_unique<LinkState>()),
+      VaComm1(new SerialChannel(deviceFolder, this)), Timer1(new QTimer(this)), PortSearch(new QTimer(this)),
+      m_window(window), m_rated(rated)
 {
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(5000);
@@ -109,15 +110,77 @@ LinkController::LinkController(TForm1 &window, RatedController &rated, InputErro
     cbVoltageChange();
     // The port as the settings file has it, before the window's start-up reading.
     connect(&window, &TForm1::starting, this, [this] {
-        runGuarded([this] {
-            const PortSettings port = SettingsFile::readPort();
-            if (VaComm1->PortIsOpen())
-                VaComm1->ClosePort();
-            VaComm1->setPortNum(port.portNum);
-            VaComm1->setUserBaudrate(port.userBaudrate);
-        });
+        runGuarded([this] { usePort(SettingsFile::readPort()); });
     });
     connect(&inputErrors, &InputErrors::pageChangedByProgram, this, [this] { runGuarded([this] { PageControl1Change(); }); });
+}
+
+PortSettings LinkController::portSettings() const
+{
+    return PortSettings{VaComm1->PortNum(), VaComm1->UserBaudrate()};
+}
+
+void LinkController::usePort(const PortSettings &settings)
+{
+    VaComm1->ClosePort();
+    VaComm1->setPortNum(settings.portNum);
+    VaComm1->setUserBaudrate(settings.userBaudrate);
+}
+
+void LinkController::applyPortSettings(const PortSettings &settings)
+{
+    usePort(settings);
+    SettingsFile::writePort(settings.portNum, settings.userBaudrate);
+}
+
+void LinkController::openPort()
+{
+    VaComm1->OpenPort();
+}
+
+bool LinkController::isPortOpen() const
+{
+    return VaComm1->PortIsOpen();
+}
+
+QString LinkController::deviceName() const
+{
+    return VaComm1->deviceName();
+}
+
+void LinkController::send(const QByteArray &bytes)
+{
+    VaComm1->SendBytes(reinterpret_cast<const std::uint8_t *>(bytes.constData()), int(bytes.size()));
+}
+
+void LinkController::sendCommand(std::uint8_t lead, std::span<const std::uint8_t> tail)
+{
+    sendPausedCommand(*VaComm1, lead, tail.data(), int(tail.size()));
+}
+
+void LinkController::drainInput()
+{
+    VaComm1->drainInput();
+}
+
+int LinkController::pendingInputCount() const
+{
+    return VaComm1->PendingInputCount();
+}
+
+void LinkController::stopWatchdog()
+{
+    Timer1->stop();
+}
+
+bool LinkController::searchingForPort() const
+{
+    return PortSearch->isActive();
+}
+
+PacketCounts LinkController::packetCounts() const
+{
+    return Link->receiver.counts();
 }
 
 bool LinkController::resistancePaused() const { return Link->receiver.resistancePaused(); }

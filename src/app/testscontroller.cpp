@@ -75,17 +75,16 @@ void TestsController::TransformGridDblClick()
 }
 
 namespace {
-void sendCommand(SerialChannel *channel, const ResistanceCommand &command)
+void sendCommand(LinkController &link, const ResistanceCommand &command)
 {
-    sendPausedCommand(*channel, std::uint8_t(command.lead),
-                      reinterpret_cast<const std::uint8_t *>(command.tail.constData()),
-                      int(command.tail.size()));
+    link.sendCommand(std::uint8_t(command.lead),
+                     {reinterpret_cast<const std::uint8_t *>(command.tail.constData()), std::size_t(command.tail.size())});
 }
 } // namespace
 
 void TestsController::ResistClick()
 {
-    m_link.Timer1->stop();
+    m_link.stopWatchdog();
     if (cbAutoStop->isChecked())
         Timer2->start();
     Resist->setEnabled(false);
@@ -97,7 +96,7 @@ void TestsController::ResistClick()
     const auto command = resistanceStartCommand(ResistenceRange1->itemIndex());
     if (!command)
         return;
-    sendCommand(m_link.VaComm1, *command);
+    sendCommand(m_link, *command);
 }
 
 void TestsController::ResistStopClick()
@@ -106,7 +105,7 @@ void TestsController::ResistStopClick()
     Timer2->stop();
     for (RadioGroup *g : {RadioGroup2, RadioGroup3, RadioGroup4, ResistenceRange1})
         g->setEnabled(true);
-    sendCommand(m_link.VaComm1, resistanceStopCommand());
+    sendCommand(m_link, resistanceStopCommand());
 }
 
 void TestsController::Timer2Timer()
@@ -134,14 +133,12 @@ void TestsController::sButton1Click()
 
 void TestsController::Button1Click()
 {
-    const QByteArray bytes = serviceCommandCC();
-    m_link.VaComm1->SendBytes(reinterpret_cast<const std::uint8_t *>(bytes.constData()), int(bytes.size()));
+    m_link.send(serviceCommandCC());
 }
 
 void TestsController::Button2Click()
 {
-    const QByteArray bytes = serviceCommandB5();
-    m_link.VaComm1->SendBytes(reinterpret_cast<const std::uint8_t *>(bytes.constData()), int(bytes.size()));
+    m_link.send(serviceCommandB5());
 }
 
 void TestsController::RIEnter()
