@@ -158,11 +158,6 @@ void LinkController::sendCommand(std::uint8_t lead, std::span<const std::uint8_t
     sendPausedCommand(*VaComm1, lead, tail.data(), int(tail.size()));
 }
 
-void LinkController::drainInput()
-{
-    VaComm1->drainInput();
-}
-
 int LinkController::pendingInputCount() const
 {
     return VaComm1->PendingInputCount();

@@ -53,8 +53,6 @@ public:
     // in which the bench gets ready, the input of the pause thrown away, then the rest.
     void send(const QByteArray &bytes);
     void sendCommand(std::uint8_t lead, std::span<const std::uint8_t> tail);
-    // Every byte waiting on the line and in the framer thrown away.
-    void drainInput();
     int pendingInputCount() const;
     // The watchdog that brings a silent link back (5000 ms, precise); stopped while a
     // resistance measurement runs.

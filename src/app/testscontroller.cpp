@@ -10,7 +10,6 @@
 #include "ratiotest.h"
 #include "resistancetest.h"
 #include "resultrecord.h"
-#include "serialchannel.h"
 #include "shortcircuittest.h"
 
 #include <QCheckBox>
