@@ -186,10 +186,9 @@ bool writeFullFiles(const QString &folder, int types)
 int startupChild(int argc, char **argv, const QString &folder, qint64 startNs)
 {
     setRecordsDirectoryForTests(folder);
-    SerialChannel::setDeviceFolder(folder);
     BenchApplication app(argc, argv);
     app.setFont(QFont(QStringLiteral("Liberation Sans"), 8));
-    Windows w;
+    Windows w(ProgramContext{.deviceFolder = folder});
     PaintCounter counter(&w.form1);
     counter.firstPaint = [&] {
         const double ms = double(monotonicNs() - startNs) / 1e6;
@@ -330,11 +329,10 @@ int link(int argc, char **argv, const QStringList &args)
     const double rssAt = argument(args, QStringLiteral("--rss-at"), QStringLiteral("-1")).toDouble();
     QTemporaryDir dir;
     setRecordsDirectoryForTests(dir.path());
-    SerialChannel::setDeviceFolder(dir.path());
 
     BenchApplication app(argc, argv);
     app.setFont(QFont(QStringLiteral("Liberation Sans"), 8));
-    Windows w;
+    Windows w(ProgramContext{.deviceFolder = dir.path()});
     PaintCounter counter(&w.form1);
     if (!showPainted(w.form1, counter))
         return 1;
@@ -421,10 +419,9 @@ int protocol(int argc, char **argv)
 {
     QTemporaryDir dir;
     setRecordsDirectoryForTests(dir.path());
-    SerialChannel::setDeviceFolder(dir.path());
     BenchApplication app(argc, argv);
     app.setFont(QFont(QStringLiteral("Liberation Sans"), 8));
-    Windows w;
+    Windows w(ProgramContext{.deviceFolder = dir.path()});
     PaintCounter counter(&w.form1);
     if (!showPainted(w.form1, counter))
         return 1;

@@ -5,6 +5,7 @@
 #include "crc8.h"
 #include "fuzzinput.h"
 #include "linkreceiver.h"
+#include "linktexts.h"
 #include "packetframer.h"
 
 #include <QByteArray>
@@ -81,6 +82,9 @@ int receive(const std::uint8_t *stream, std::size_t size, int chunk, int &good)
             return n;
         }, readings, context);
         FUZZ_ASSERT(update.bytesRead >= 0 && update.bytesRead <= waiting);
+        FUZZ_ASSERT(!update.counts || *update.counts == receiver.counts());
+        const LinkTexts texts = linkTexts(update);
+        FUZZ_ASSERT(texts.readouts.has_value() == update.readings.has_value());
         if (update.readings)
             readings = *update.readings;
         at += std::size_t(update.bytesRead);

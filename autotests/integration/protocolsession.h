@@ -42,7 +42,7 @@ public:
         f.form->show();
         f.form->activateWindow();
         // After the start-up reading, which sets the port from the settings file.
-        f.windows->link.VaComm1->setPortNum(Port);
+        f.windows->link.usePort({Port});
         return check(QTest::qWaitForWindowExposed(f.form), "the main window did not show");
     }
 

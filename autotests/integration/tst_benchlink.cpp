@@ -52,7 +52,7 @@ void TstBenchLink::init()
     f = std::make_unique<WindowFixture>();
     QVERIFY(f->isValid());
     f->createWindow();
-    f->windows->link.VaComm1->setPortNum(Port);
+    f->windows->link.usePort({Port});
 }
 
 // The window lets go of the port before the emulator ends, and the emulator ends

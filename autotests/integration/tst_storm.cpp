@@ -53,7 +53,7 @@ private slots:
         f = std::make_unique<WindowFixture>();
         QVERIFY(f->isValid());
         f->createWindow();
-        f->windows->link.VaComm1->setPortNum(Port);
+        f->windows->link.usePort({Port});
     }
 
     void cleanup()

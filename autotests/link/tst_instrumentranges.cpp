@@ -1,6 +1,7 @@
 #include "benchtables.h"
 #include "instrumentranges.h"
 #include "linkreceiver.h"
+#include "linktexts.h"
 #include "packetbuilder.h"
 
 #include <QtTest>
@@ -34,7 +35,7 @@ SignalTexts shownWith(const InstrumentScaling &scaling)
         return n;
     };
     const LinkUpdate update = receiver.receive(int(waiting.size()), read, BenchReadings{}, context);
-    return update.signalTexts.value_or(SignalTexts{});
+    return linkTexts(update).readouts.value_or(SignalTexts{});
 }
 
 // Primary over secondary rating of an item text such as "15А/5А" or "10кВ/100В".

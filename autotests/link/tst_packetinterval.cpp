@@ -35,15 +35,15 @@ void TestPacketInterval::intervalShowsSecondsAndThreeDigitMilliseconds()
 void TestPacketInterval::firstPacketIsMeasuredFromTheClockZero()
 {
     PacketIntervalClock clock;
-    QCOMPARE(clock.mark(1234), QStringLiteral("1.234"));
+    QCOMPARE(clock.mark(1234), qint64(1234));
 }
 
 void TestPacketInterval::eachPacketIsMeasuredFromThePreviousOne()
 {
     PacketIntervalClock clock;
     clock.mark(10000);
-    QCOMPARE(clock.mark(10020), QStringLiteral("0.020"));
-    QCOMPARE(clock.mark(12025), QStringLiteral("2.005"));
+    QCOMPARE(clock.mark(10020), qint64(20));
+    QCOMPARE(clock.mark(12025), qint64(2005));
     QCOMPARE(clock.LastPacketTime, qint64(12025));
 }
 

@@ -80,10 +80,9 @@ void TestSerialChannel::init()
 {
     folder = std::make_unique<QTemporaryDir>();
     QVERIFY(folder->isValid());
-    SerialChannel::setDeviceFolder(folder->path());
     farEnd = std::make_unique<PseudoTerminal>();
     QVERIFY(farEnd->isValid());
-    channel = std::make_unique<SerialChannel>();
+    channel = std::make_unique<SerialChannel>(folder->path());
     channel->setPortNum(PortNumber);
 }
 
@@ -91,7 +90,6 @@ void TestSerialChannel::cleanup()
 {
     channel.reset();
     farEnd.reset();
-    SerialChannel::setDeviceFolder({});
     setRecordsDirectoryForTests({});
     folder.reset();
 }
@@ -111,9 +109,10 @@ void TestSerialChannel::portNumberNamesTheFolderEntryOrABuiltInPort()
 // The program's folder (here the test's own) holds no COM73; the user's records folder does.
 void TestSerialChannel::anInstalledProgramFindsItsLinkInTheRecordsFolder()
 {
-    SerialChannel::setDeviceFolder({});
+    channel = std::make_unique<SerialChannel>();
+    channel->setPortNum(PortNumber);
     setRecordsDirectoryForTests(folder->path());
-    QVERIFY(!QFileInfo::exists(QDir(SerialChannel::deviceFolder()).filePath(QStringLiteral("COM73"))));
+    QVERIFY(!QFileInfo::exists(QDir(channel->deviceFolder()).filePath(QStringLiteral("COM73"))));
     QCOMPARE(channel->deviceName(), QStringLiteral("/dev/ttyS72"));
     linkPort(farEnd->slaveName());
     QCOMPARE(channel->deviceName(), folder->filePath(QStringLiteral("COM73")));

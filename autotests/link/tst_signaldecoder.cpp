@@ -52,7 +52,6 @@ private slots:
     void averagesOfThreePhases();
     void onePhaseAppliesTheCurrentRatioOnce();
     void ratiosAreZeroWhereTheFirstChannelIsSilent();
-    void laterPacketWithoutFormFactorKeepsTheEarlierOne();
 };
 
 void TestSignalDecoder::silentPacketShowsZerosAndKeepsFrequencyAndFormFactor()
@@ -351,25 +350,6 @@ void TestSignalDecoder::ratiosAreZeroWhereTheFirstChannelIsSilent()
     QVERIFY(near(d.readings.Kab, 100));
     QVERIFY(d.readings.Kbc == 0);
     QVERIFY(d.readings.Kca == 0);
-}
-
-void TestSignalDecoder::laterPacketWithoutFormFactorKeepsTheEarlierOne()
-{
-    SignalFields withMean;
-    withMean.Uab = 60000000;
-    withMean.UabMean = 38895176;
-    SignalTexts texts = decode(withMean).texts;
-    SignalFields withoutMean;
-    withoutMean.Uab = 6000000;
-    texts.takeLater(decode(withoutMean).texts);
-    QCOMPARE(texts.Uab, QStringLiteral("31.6"));
-    QCOMPARE(texts.Kf, QStringLiteral("1.1400"));
-    QCOMPARE(texts.KfColour, FormFactorColour::OutOfRange);
-
-    withMean.UabMean = 39946397;
-    texts.takeLater(decode(withMean).texts);
-    QCOMPARE(texts.Kf, QStringLiteral("1.1100"));
-    QCOMPARE(texts.KfColour, FormFactorColour::Normal);
 }
 
 QTEST_APPLESS_MAIN(TestSignalDecoder)

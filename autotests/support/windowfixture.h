@@ -5,16 +5,27 @@
 #include "recordingprompts.h"
 #include "recordslocation.h"
 #include "report.h"
-#include "serialchannel.h"
 #include "sets.h"
 
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QTemporaryDir>
 #include <QTest>
+
+// A control of a window by its object name (the dialogs keep their forms to themselves);
+// a missing one fails the test where it is used.
+template <class T>
+T *child(QWidget *window, const char *name)
+{
+    T *found = window->findChild<T *>(QLatin1String(name));
+    if (!found)
+        qFatal("no control %s in %s", name, qPrintable(window->objectName()));
+    return found;
+}
 
 // The main window on folders of its own: the key/value files in a temporary folder, and
 // an empty device folder where only what a test links there can be opened, so no real
@@ -24,16 +35,14 @@ public:
     WindowFixture()
     {
         setRecordsDirectoryForTests(m_records.path());
-        SerialChannel::setDeviceFolder(m_devices.path());
+        m_linkClock.start();
     }
 
     // The windows go before the prompts they may still use and before the folders they
-    // may still read; a calibration runner left by a test must not reach the next one.
+    // may still read.
     ~WindowFixture()
     {
-        TForm5::setModalRunnerForTests({});
         deleteWindow();
-        SerialChannel::setDeviceFolder(QString());
         setRecordsDirectoryForTests(QString());
     }
 
@@ -49,7 +58,7 @@ public:
     // nothing of its start-up has run.
     void createWindow()
     {
-        windows = std::make_unique<ProgramWindows>();
+        windows = std::make_unique<ProgramWindows>(context());
         form = &windows->form1;
         form2 = &windows->form2;
         form3 = &windows->form3;
@@ -110,6 +119,27 @@ public:
         QTest::mouseClick(button, Qt::LeftButton);
     }
 
+    // What the windows are made with: the device folder, and the calibration dialog and
+    // the link's clock reaching the test's own while it has set one.
+    ProgramContext context()
+    {
+        ProgramContext c;
+        c.deviceFolder = m_devices.path();
+        c.modalRunner = [this](TForm5 &dialog) {
+            if (calibrationRunner)
+                calibrationRunner(dialog);
+            else
+                dialog.exec();
+        };
+        c.linkClock = [this] { return linkClock ? linkClock() : m_linkClock.elapsed(); };
+        return c;
+    }
+
+    // How the calibration dialog is run while set (see TForm5::ModalRunner).
+    TForm5::ModalRunner calibrationRunner;
+    // The link's monotonic milliseconds while set.
+    std::function<qint64()> linkClock;
+
     RecordingPrompts prompts;
     std::unique_ptr<ProgramWindows> windows;
     TForm1 *form = nullptr;
@@ -121,4 +151,5 @@ public:
 private:
     QTemporaryDir m_records;
     QTemporaryDir m_devices;
+    QElapsedTimer m_linkClock;
 };

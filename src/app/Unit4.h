@@ -14,6 +14,7 @@
 #include <utility>
 
 class QPrinter;
+class QToolButton;
 class SheetStore;
 class SheetView;
 

@@ -1,4 +1,5 @@
 #include "Unit5.h"
+#include "ui_calibration.h"
 
 #include "bencherror.h"
 #include "calibrationframe.h"
@@ -6,7 +7,7 @@
 #include "errorreport.h"
 #include "prompts.h"
 #include "ratedentry.h"
-#include "serialchannel.h"
+#include "linkcontroller.h"
 
 #include <QCheckBox>
 #include <QFrame>
@@ -16,135 +17,28 @@
 #include <QShowEvent>
 #include <QStatusBar>
 
-namespace {
-
-TForm5::ModalRunner &modalRunner()
+TForm5::TForm5(LinkController &link, ModalRunner modalRunner, QWidget *parent)
+    : QDialog(parent), ui(std::make_unique<Ui::CalibrationForm>()), m_link(link),
+      m_modalRunner(std::move(modalRunner))
 {
-    static TForm5::ModalRunner runner;
-    return runner;
-}
-
-QFrame *makeGroup(QWidget *parent, const char *name, int x, int y, int w, int h)
-{
-    auto *f = new QFrame(parent);
-    f->setObjectName(QString::fromLatin1(name));
-    f->setGeometry(x, y, w, h);
-    f->setFrameShape(QFrame::Box);
-    f->setFrameShadow(QFrame::Sunken);
-    return f;
-}
-
-QCheckBox *makeCheckBox(QWidget *parent, const char *name, int x, int y, int w)
-{
-    auto *c = new QCheckBox(parent);
-    c->setObjectName(QString::fromLatin1(name));
-    c->setGeometry(x, y, w, 17);
-    return c;
-}
-
-QLineEdit *makeEdit(QWidget *parent, const char *name, int x, int y, const QString &text)
-{
-    auto *e = new QLineEdit(text, parent);
-    e->setObjectName(QString::fromLatin1(name));
-    e->setGeometry(x, y, 81, 21);
-    return e;
-}
-
-QLabel *makeUnit(QWidget *parent, const char *name, int x, int y)
-{
-    auto *l = new QLabel(parent);
-    l->setObjectName(QString::fromLatin1(name));
-    l->setGeometry(x, y, 50, 16);
-    return l;
-}
-
-RadioGroup *makeRadioGroup(QWidget *parent, const char *name, int x, int y, int w, int h,
-                           const QStringList &items, int columns)
-{
-    auto *g = new RadioGroup(QString(), items, columns, parent);
-    g->setObjectName(QString::fromLatin1(name));
-    g->setGeometry(x, y, w, h);
-    g->setItemIndex(0);
-    return g;
-}
-
-} // namespace
-
-TForm5::TForm5(SerialChannel *channel, QWidget *parent) : QDialog(parent), m_channel(channel)
-{
-    setObjectName(QStringLiteral("Form5"));
-    setModal(true);
     setFont(QFont(QStringLiteral("Liberation Sans"), 8));
-    QPalette p = palette();
-    p.setColor(QPalette::Window, WindowColour);
-    setPalette(p);
-    setAutoFillBackground(true);
-    setFixedSize(281, 315);
+    setBackgroundColour(this, WindowColour);
+    ui->setupUi(this);
+    setFixedSize(size());
 
-    VoltageGroupBox = makeGroup(this, "VoltageGroupBox", 8, 8, 265, 73);
-    VoltageCheckBox = makeCheckBox(VoltageGroupBox, "VoltageCheckBox", 8, 6, 120);
-    VoltageRadioGroup = makeRadioGroup(VoltageGroupBox, "VoltageRadioGroup", 8, 28, 108, 37,
-                                       {QStringLiteral("400"), QStringLiteral("100")}, 2);
-    VoltageEdit = makeEdit(VoltageGroupBox, "VoltageEdit", 120, 38, QStringLiteral("400"));
-    VoltageLabel = makeUnit(VoltageGroupBox, "VoltageLabel", 208, 41);
-
-    CurrentGroupBox = makeGroup(this, "CurrentGroupBox", 8, 88, 265, 61);
-    CurrentCheckBox = makeCheckBox(CurrentGroupBox, "CurrentCheckBox", 8, 6, 120);
-    CurrentEdit = makeEdit(CurrentGroupBox, "CurrentEdit", 120, 30, QStringLiteral("5"));
-    CurrentLabel = makeUnit(CurrentGroupBox, "CurrentLabel", 208, 33);
-
-    ResistenceGroupBox = makeGroup(this, "ResistenceGroupBox", 8, 156, 265, 103);
-    ResistenceCheckBox = makeCheckBox(ResistenceGroupBox, "ResistenceCheckBox", 8, 6, 120);
-    ResistenceRadioGroup = makeRadioGroup(
-        ResistenceGroupBox, "ResistenceRadioGroup", 8, 28, 108, 67,
-        {QStringLiteral("200"), QStringLiteral("20"), QStringLiteral("2"), QStringLiteral("0.2"),
-         QStringLiteral("0.01")},
-        2);
-    ResistenceEdit = makeEdit(ResistenceGroupBox, "ResistenceEdit", 120, 51, QStringLiteral("200"));
-    ResistenceLabel = makeUnit(ResistenceGroupBox, "ResistenceLabel", 208, 54);
-
-    GaugeButton = new QPushButton(this);
-    GaugeButton->setObjectName(QStringLiteral("GaugeButton"));
-    GaugeButton->setGeometry(8, 266, 265, 27);
-    GaugeButton->setAutoDefault(false);
-
-    StatusBar = new QStatusBar(this);
-    StatusBar->setObjectName(QStringLiteral("StatusBar"));
-    StatusBar->setSizeGripEnabled(false);
-    StatusBar->setGeometry(0, 297, 281, 18);
-
-    for (QCheckBox *box : {VoltageCheckBox, CurrentCheckBox, ResistenceCheckBox})
+    for (QCheckBox *box : {ui->VoltageCheckBox, ui->CurrentCheckBox, ui->ResistenceCheckBox})
         connect(box, &QCheckBox::clicked, this, [this] { runGuarded([this] { VoltageCheckBoxClick(); }); });
-    connect(ResistenceRadioGroup, &RadioGroup::clicked, this,
+    connect(ui->ResistenceRadioGroup, &RadioGroup::clicked, this,
             [this] { runGuarded([this] { ResistenceRadioGroupClick(); }); });
-    connect(GaugeButton, &QPushButton::clicked, this, [this] { runGuarded([this] { GaugeButtonClick(); }); });
-
-    FormCreate();
+    connect(ui->GaugeButton, &QPushButton::clicked, this, [this] { runGuarded([this] { GaugeButtonClick(); }); });
 }
 
-void TForm5::FormCreate()
-{
-    setWindowTitle(QStringLiteral("Юстировка стенда"));
-    VoltageCheckBox->setText(QStringLiteral("Напряжение"));
-    VoltageLabel->setText(QStringLiteral("Вольт"));
-    CurrentCheckBox->setText(QStringLiteral("Ток"));
-    CurrentLabel->setText(QStringLiteral("Ампер"));
-    ResistenceCheckBox->setText(QStringLiteral("Сопротивление"));
-    ResistenceLabel->setText(QStringLiteral("Ом"));
-    GaugeButton->setText(QStringLiteral("Юстировать"));
-}
-
-TForm5::ModalRunner TForm5::setModalRunnerForTests(ModalRunner runner)
-{
-    ModalRunner previous = std::move(modalRunner());
-    modalRunner() = std::move(runner);
-    return previous;
-}
+TForm5::~TForm5() = default;
 
 void TForm5::ShowModal()
 {
-    if (const ModalRunner &runner = modalRunner())
-        runner(*this);
+    if (m_modalRunner)
+        m_modalRunner(*this);
     else
         exec();
 }
@@ -161,7 +55,7 @@ void TForm5::showEvent(QShowEvent *event)
 
 void TForm5::FormActivate()
 {
-    for (QCheckBox *box : {VoltageCheckBox, CurrentCheckBox, ResistenceCheckBox})
+    for (QCheckBox *box : {ui->VoltageCheckBox, ui->CurrentCheckBox, ui->ResistenceCheckBox})
         box->setChecked(false);
     VoltageCheckBoxClick();
     ResistenceRadioGroupClick();
@@ -170,43 +64,43 @@ void TForm5::FormActivate()
 // One quantity at a time: a ticked box locks the other two until it is unticked.
 void TForm5::VoltageCheckBoxClick()
 {
-    const bool voltage = VoltageCheckBox->isChecked();
-    const bool current = CurrentCheckBox->isChecked();
-    const bool resistance = ResistenceCheckBox->isChecked();
+    const bool voltage = ui->VoltageCheckBox->isChecked();
+    const bool current = ui->CurrentCheckBox->isChecked();
+    const bool resistance = ui->ResistenceCheckBox->isChecked();
     if (voltage) {
-        CurrentCheckBox->setEnabled(false);
-        ResistenceCheckBox->setEnabled(false);
+        ui->CurrentCheckBox->setEnabled(false);
+        ui->ResistenceCheckBox->setEnabled(false);
     }
     if (current) {
-        VoltageCheckBox->setEnabled(false);
-        ResistenceCheckBox->setEnabled(false);
+        ui->VoltageCheckBox->setEnabled(false);
+        ui->ResistenceCheckBox->setEnabled(false);
     }
     if (resistance) {
-        CurrentCheckBox->setEnabled(false);
-        VoltageCheckBox->setEnabled(false);
+        ui->CurrentCheckBox->setEnabled(false);
+        ui->VoltageCheckBox->setEnabled(false);
     }
-    for (QWidget *w : {static_cast<QWidget *>(VoltageRadioGroup), static_cast<QWidget *>(VoltageEdit),
-                       static_cast<QWidget *>(VoltageLabel)})
+    for (QWidget *w : {static_cast<QWidget *>(ui->VoltageRadioGroup), static_cast<QWidget *>(ui->VoltageEdit),
+                       static_cast<QWidget *>(ui->VoltageLabel)})
         w->setEnabled(voltage);
-    CurrentEdit->setEnabled(current);
-    CurrentLabel->setEnabled(current);
-    for (QWidget *w : {static_cast<QWidget *>(ResistenceRadioGroup), static_cast<QWidget *>(ResistenceEdit),
-                       static_cast<QWidget *>(ResistenceLabel)})
+    ui->CurrentEdit->setEnabled(current);
+    ui->CurrentLabel->setEnabled(current);
+    for (QWidget *w : {static_cast<QWidget *>(ui->ResistenceRadioGroup), static_cast<QWidget *>(ui->ResistenceEdit),
+                       static_cast<QWidget *>(ui->ResistenceLabel)})
         w->setEnabled(resistance);
     if (!voltage && !current && !resistance) {
-        GaugeButton->setEnabled(false);
-        for (QCheckBox *box : {VoltageCheckBox, CurrentCheckBox, ResistenceCheckBox})
+        ui->GaugeButton->setEnabled(false);
+        for (QCheckBox *box : {ui->VoltageCheckBox, ui->CurrentCheckBox, ui->ResistenceCheckBox})
             box->setEnabled(true);
     } else {
-        GaugeButton->setEnabled(true);
+        ui->GaugeButton->setEnabled(true);
     }
 }
 
 void TForm5::ResistenceRadioGroupClick()
 {
-    const int item = ResistenceRadioGroup->itemIndex();
+    const int item = ui->ResistenceRadioGroup->itemIndex();
     if (item >= 0)
-        ResistenceEdit->setText(ResistenceRadioGroup->items().at(item));
+        ui->ResistenceEdit->setText(ui->ResistenceRadioGroup->items().at(item));
 }
 
 // A reference that is not a number is refused rather than sent: the bench would take
@@ -216,17 +110,17 @@ void TForm5::GaugeButtonClick()
     CalibrationQuantity quantity = CalibrationQuantity::Voltage;
     int item = 0;
     QLineEdit *edit = nullptr;
-    if (VoltageCheckBox->isChecked()) {
+    if (ui->VoltageCheckBox->isChecked()) {
         quantity = CalibrationQuantity::Voltage;
-        item = VoltageRadioGroup->itemIndex();
-        edit = VoltageEdit;
-    } else if (CurrentCheckBox->isChecked()) {
+        item = ui->VoltageRadioGroup->itemIndex();
+        edit = ui->VoltageEdit;
+    } else if (ui->CurrentCheckBox->isChecked()) {
         quantity = CalibrationQuantity::Current;
-        edit = CurrentEdit;
-    } else if (ResistenceCheckBox->isChecked()) {
+        edit = ui->CurrentEdit;
+    } else if (ui->ResistenceCheckBox->isChecked()) {
         quantity = CalibrationQuantity::Resistance;
-        item = ResistenceRadioGroup->itemIndex();
-        edit = ResistenceEdit;
+        item = ui->ResistenceRadioGroup->itemIndex();
+        edit = ui->ResistenceEdit;
     } else {
         return;
     }
@@ -250,5 +144,5 @@ void TForm5::GaugeButtonClick()
         return;
     }
 
-    sendPausedCommand(*m_channel, build.frame[0], build.frame.data() + 1, int(build.frame.size()) - 1);
+    m_link.sendCommand(build.frame[0], std::span<const std::uint8_t>(build.frame).subspan(1));
 }

@@ -3,32 +3,27 @@
 #include <QDialog>
 
 #include <functional>
+#include <memory>
 
-class QCheckBox;
-class QFrame;
-class QLabel;
-class QLineEdit;
-class QPushButton;
-class QStatusBar;
-class RadioGroup;
-class SerialChannel;
+class LinkController;
+
+namespace Ui {
+class CalibrationForm;
+}
 
 // Calibration dialog: sends the raw value the bench ought to report for a known
-// reference, one quantity at a time, through `channel`; modal.
+// reference, one quantity at a time, over the link; modal.
 class TForm5 : public QDialog {
     Q_OBJECT
 public:
-    explicit TForm5(SerialChannel *channel, QWidget *parent = nullptr);
+    // How ShowModal runs the dialog; empty: exec(). A test's runner opens it without a
+    // nested event loop (open()), acts as the operator and closes it before returning, so
+    // no test waits on a real modal dialog.
+    using ModalRunner = std::function<void(TForm5 &)>;
 
-    QFrame *VoltageGroupBox, *CurrentGroupBox, *ResistenceGroupBox;
-    QCheckBox *VoltageCheckBox, *CurrentCheckBox, *ResistenceCheckBox;
-    RadioGroup *VoltageRadioGroup, *ResistenceRadioGroup;
-    QLineEdit *VoltageEdit, *CurrentEdit, *ResistenceEdit;
-    QLabel *VoltageLabel, *CurrentLabel, *ResistenceLabel;
-    QPushButton *GaugeButton;
-    QStatusBar *StatusBar;
+    explicit TForm5(LinkController &link, ModalRunner modalRunner = {}, QWidget *parent = nullptr);
+    ~TForm5() override;
 
-    void FormCreate();
     void FormActivate();
     // The click of all three check boxes.
     void VoltageCheckBoxClick();
@@ -38,15 +33,11 @@ public:
     // Shows the dialog modally and returns once it has closed.
     void ShowModal();
 
-    // How ShowModal runs the dialog. A test's runner opens it without a nested event loop
-    // (open()), acts as the operator and closes it before returning, so no test waits on a
-    // real modal dialog. Returns the runner it replaces; an empty one restores exec().
-    using ModalRunner = std::function<void(TForm5 &)>;
-    static ModalRunner setModalRunnerForTests(ModalRunner runner);
-
 protected:
     void showEvent(QShowEvent *event) override;
 
 private:
-    SerialChannel *m_channel;
+    std::unique_ptr<Ui::CalibrationForm> ui;
+    LinkController &m_link;
+    const ModalRunner m_modalRunner;
 };

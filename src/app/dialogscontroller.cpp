@@ -14,6 +14,8 @@ DialogsController::DialogsController(LinkController &link, const Ui::Form1 &form
 {
     connect(sBitBtn3, &QPushButton::clicked, this, [this] { runGuarded([this] { sBitBtn3Click(); }); });
     connect(Gauge, &QPushButton::clicked, this, [this] { runGuarded([this] { GaugeClick(); }); });
+    connect(Form2, &TForm2::settingsChosen, this,
+            [this](const PortSettings &settings) { runGuarded([this, settings] { portSettingsChosen(settings); }); });
 }
 
 // Modeless: the main window and its link keep working while the dialog is open.
@@ -23,8 +25,17 @@ void DialogsController::sBitBtn3Click()
         Form2->raise();
         Form2->activateWindow();
     } else {
+        Form2->showSettings(m_link.portSettings());
         Form2->show();
     }
+}
+
+// The dialog closes once the settings are taken; a settings file that cannot be written
+// keeps it open over the error report, with the settings taken for this run.
+void DialogsController::portSettingsChosen(const PortSettings &settings)
+{
+    m_link.applyPortSettings(settings);
+    Form2->hide();
 }
 
 // Packets keep arriving behind the modal dialog; the readouts are emptied around it so

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "main.h"
+#include "settingsfile.h"
 
 #include <QObject>
 
@@ -16,6 +17,7 @@ public:
 
     void sBitBtn3Click();
     void GaugeClick();
+    void portSettingsChosen(const PortSettings &settings);
 
 private:
     LinkController &m_link;

@@ -6,6 +6,7 @@
 #include "bencherror.h"
 #include "controls.h"
 #include "errorreport.h"
+#include "linktexts.h"
 #include "prompts.h"
 #include "ratedentry.h"
 #include "resultrecord.h"
@@ -34,19 +35,37 @@ void setBackgroundColourOnce(QWidget *w, const QColor &c)
         setBackgroundColour(w, c);
 }
 
+// Only a text that differs from the shown one is set: the same readout comes again and
+// again at full line rate, and each setting costs a layout and a repaint request.
+void showText(QLabel *label, const QString &text)
+{
+    if (label->text() != text)
+        label->setText(text);
+}
+
+void showText(QLabel *label, const std::optional<QString> &text)
+{
+    if (text)
+        showText(label, *text);
+}
+
 } // namespace
 
 LinkController::LinkController(TForm1 &window, RatedController &rated, InputErrors &inputErrors,
                                const Ui::Form1 &form, const Ui::PageMain &main,
                                const Ui::PageIdle &idle, const Ui::PageChort &shortCircuit,
-                               const Ui::PageTransformations &ratio, const Ui::PageResistence &resistance)
+                               const Ui::PageTransformations &ratio, const Ui::PageResistence &resistance,
+                               const QString &deviceFolder, std::function<qint64()> clock)
     : Ui::Form1(form), Ui::PageMain(main), Ui::PageIdle(idle), Ui::PageChort(shortCircuit),
-      Ui::PageTransformations(ratio), Ui::PageResistence(resistance), VaComm1(new SerialChannel(this)),
-      Timer1(new QTimer(this)), PortSearch(new QTimer(this)), Link(std::make_unique<LinkState>()), m_window(window), m_rated(rated)
+      Ui::PageTransformations(ratio), Ui::PageResistence(resistance), Link(std::make_unique<LinkState>()),
+      VaComm1(new SerialChannel(deviceFolder, this)), Timer1(new QTimer(this)), PortSearch(new QTimer(this)),
+      m_window(window), m_rated(rated)
 {
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(5000);
     Link->clockSource.start();
+    if (clock)
+        Link->clock = std::move(clock);
     // A coarse timer may fire 5 % early: the watchdog must never act before 5000 ms of
     // silence.
     Timer1->setTimerType(Qt::PreciseTimer);
@@ -91,15 +110,72 @@ LinkController::LinkController(TForm1 &window, RatedController &rated, InputErro
     cbVoltageChange();
     // The port as the settings file has it, before the window's start-up reading.
     connect(&window, &TForm1::starting, this, [this] {
-        runGuarded([this] {
-            const PortSettings port = SettingsFile::readPort();
-            if (VaComm1->PortIsOpen())
-                VaComm1->ClosePort();
-            VaComm1->setPortNum(port.portNum);
-            VaComm1->setUserBaudrate(port.userBaudrate);
-        });
+        runGuarded([this] { usePort(SettingsFile::readPort()); });
     });
     connect(&inputErrors, &InputErrors::pageChangedByProgram, this, [this] { runGuarded([this] { PageControl1Change(); }); });
+}
+
+PortSettings LinkController::portSettings() const
+{
+    return PortSettings{VaComm1->PortNum(), VaComm1->UserBaudrate()};
+}
+
+void LinkController::usePort(const PortSettings &settings)
+{
+    VaComm1->ClosePort();
+    VaComm1->setPortNum(settings.portNum);
+    VaComm1->setUserBaudrate(settings.userBaudrate);
+}
+
+void LinkController::applyPortSettings(const PortSettings &settings)
+{
+    usePort(settings);
+    SettingsFile::writePort(settings.portNum, settings.userBaudrate);
+}
+
+void LinkController::openPort()
+{
+    VaComm1->OpenPort();
+}
+
+bool LinkController::isPortOpen() const
+{
+    return VaComm1->PortIsOpen();
+}
+
+QString LinkController::deviceName() const
+{
+    return VaComm1->deviceName();
+}
+
+void LinkController::send(const QByteArray &bytes)
+{
+    VaComm1->SendBytes(reinterpret_cast<const std::uint8_t *>(bytes.constData()), int(bytes.size()));
+}
+
+void LinkController::sendCommand(std::uint8_t lead, std::span<const std::uint8_t> tail)
+{
+    sendPausedCommand(*VaComm1, lead, tail.data(), int(tail.size()));
+}
+
+int LinkController::pendingInputCount() const
+{
+    return VaComm1->PendingInputCount();
+}
+
+void LinkController::stopWatchdog()
+{
+    Timer1->stop();
+}
+
+bool LinkController::searchingForPort() const
+{
+    return PortSearch->isActive();
+}
+
+PacketCounts LinkController::packetCounts() const
+{
+    return Link->receiver.counts();
 }
 
 bool LinkController::resistancePaused() const { return Link->receiver.resistancePaused(); }
@@ -158,8 +234,7 @@ LinkContext LinkController::linkContext() const
     context.scaling = Scaling;
     context.onePhase = FasNumber->itemIndex() == 0;
     context.resistanceRange = qMax(0, ResistenceRange1->itemIndex());
-    context.locale = QLocale::system();
-    context.deferTexts = true;
+    context.locale = Link->locale;
     return context;
 }
 
@@ -196,10 +271,10 @@ void LinkController::takeLinkUpdate(const LinkUpdate &u)
         setTestControlsEnabled(true);
         for (RadioGroup *g : {RadioGroup2, RadioGroup3, RadioGroup4, ResistenceRange1})
             g->setEnabled(true);
-        StatusBarMain->setText(portText(" открыт"));
+        showText(StatusBarMain, portText(" открыт"));
     }
 
-    if (!(u.Label7 || u.lbCRC || u.Label2 || u.Label6 || u.Label8 || u.hasSignalTexts()))
+    if (!u.showsSomething())
         return;
     if (Link->hasPending)
         Link->pending.absorb(u);
@@ -223,34 +298,30 @@ void LinkController::writeLinkScreen()
     Link->pending = LinkUpdate();
     Link->hasPending = false;
 
-    if (u.Label7)
-        Label7->setText(*u.Label7);
-    if (u.lbCRC)
-        lbCRC->setText(*u.lbCRC);
-    if (u.Label8)
-        Label8->setText(*u.Label8);
-    if (u.Label2)
-        Label2->setText(*u.Label2);
-    if (u.Label6)
-        Label6->setText(*u.Label6);
-    if (u.hasSignalTexts()) {
-        const SignalTexts t = u.shownTexts();
-        Label3->setText(t.Label3);
-        Label4->setText(t.Label4);
-        Uab2->setText(t.Uab2);
-        Uab->setText(t.Uab);
-        Ubc->setText(t.Ubc);
-        Uca->setText(t.Uca);
-        Ia->setText(t.Ia);
-        Ib->setText(t.Ib);
-        Ic->setText(t.Ic);
-        U_AB->setText(t.U_AB);
-        U_BC->setText(t.U_BC);
-        U_CA->setText(t.U_CA);
-        Freq->setText(t.Freq);
-        if (t.KfColour != FormFactorColour::Unchanged) {
-            Kf->setText(t.Kf);
-            const QColor c = t.KfColour == FormFactorColour::OutOfRange ? RedColour : WindowColour;
+    const LinkTexts t = linkTexts(u);
+    showText(Label7, t.interval);
+    showText(lbCRC, t.verdict);
+    showText(Label8, t.failedCount);
+    showText(Label2, t.signalCount);
+    showText(Label6, t.resistanceCount);
+    if (t.readouts) {
+        const SignalTexts &r = *t.readouts;
+        showText(Label3, r.Label3);
+        showText(Label4, r.Label4);
+        showText(Uab2, r.Uab2);
+        showText(Uab, r.Uab);
+        showText(Ubc, r.Ubc);
+        showText(Uca, r.Uca);
+        showText(Ia, r.Ia);
+        showText(Ib, r.Ib);
+        showText(Ic, r.Ic);
+        showText(U_AB, r.U_AB);
+        showText(U_BC, r.U_BC);
+        showText(U_CA, r.U_CA);
+        showText(Freq, r.Freq);
+        if (r.KfColour != FormFactorColour::Unchanged) {
+            showText(Kf, r.Kf);
+            const QColor c = r.KfColour == FormFactorColour::OutOfRange ? RedColour : WindowColour;
             setBackgroundColourOnce(Kf, c);
             setBackgroundColourOnce(StaticText2, c);
         }

@@ -4,7 +4,7 @@ ProgramWindows::ProgramWindows(ProgramContext given)
     : context(std::move(given)),
       rated(form1),
       link(form1, rated, form1.inputErrors(), form1.forms(), form1.forms(), form1.forms(), form1.forms(),
-           form1.forms(), form1.forms()),
+           form1.forms(), form1.forms(), context.deviceFolder, context.linkClock),
       records(form1, rated),
       tests(form1, link, rated.Rated),
       dialogs(link, form1.forms(), form2, form5),

@@ -29,8 +29,8 @@ struct ProgramWindows {
     RecordsController records;
     TForm3 form3; // the protocol document
     TForm4 form4; // its preview
-    TForm5 form5{link.VaComm1};
-    TForm2 form2{link.VaComm1};
+    TForm5 form5{link, context.modalRunner};
+    TForm2 form2;
     TestsController tests;
     DialogsController dialogs;
     ProtocolController protocol;

@@ -1,34 +1,37 @@
 #pragma once
 
+#include "settingsfile.h"
+
 #include <QDialog>
 
-class QLabel;
-class QLineEdit;
-class QPushButton;
-class QSpinBox;
-class SerialChannel;
+#include <memory>
 
-// Port settings dialog; modeless, the main window stays usable. It keeps no values of
-// its own: it shows and sets the port number and speed of `channel`, and stores them in
-// the settings file.
+namespace Ui {
+class PortSettingsForm;
+}
+
+// Port settings dialog; modeless, the main window stays usable. It only shows the settings
+// it is given and returns those the operator chose with "OK" (settingsChosen); the link
+// applies and stores them, and closes the dialog once they are taken.
 class TForm2 : public QDialog {
     Q_OBJECT
 public:
-    explicit TForm2(SerialChannel *channel, QWidget *parent = nullptr);
+    explicit TForm2(QWidget *parent = nullptr);
+    ~TForm2() override;
 
-    QLabel *sLabel1, *sLabel3, *sLabel2;
-    QSpinBox *ComNum;
-    QLineEdit *sEdit1;
-    QPushButton *sButton1, *sButton2;
+    // Shows `settings` in the fields.
+    void showSettings(const PortSettings &settings);
+    // What the fields hold; throws BenchError for a speed that is not a whole number
+    // above zero ("'…' is not a valid integer value", "Скорость '…' недопустима: …").
+    PortSettings chosenSettings();
 
-    void FormCreate();
-    void FormShow();
     void sButton1Click();
     void sButton2Click();
 
-protected:
-    void showEvent(QShowEvent *event) override;
+signals:
+    // "OK" with settings that can be taken.
+    void settingsChosen(const PortSettings &settings);
 
 private:
-    SerialChannel *m_channel;
+    std::unique_ptr<Ui::PortSettingsForm> ui;
 };

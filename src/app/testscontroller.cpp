@@ -10,7 +10,6 @@
 #include "ratiotest.h"
 #include "resistancetest.h"
 #include "resultrecord.h"
-#include "serialchannel.h"
 #include "shortcircuittest.h"
 
 #include <QCheckBox>
@@ -72,17 +71,16 @@ void TestsController::TransformGridDblClick()
 }
 
 namespace {
-void sendCommand(SerialChannel *channel, const ResistanceCommand &command)
+void sendCommand(LinkController &link, const ResistanceCommand &command)
 {
-    sendPausedCommand(*channel, std::uint8_t(command.lead),
-                      reinterpret_cast<const std::uint8_t *>(command.tail.constData()),
-                      int(command.tail.size()));
+    link.sendCommand(std::uint8_t(command.lead),
+                     {reinterpret_cast<const std::uint8_t *>(command.tail.constData()), std::size_t(command.tail.size())});
 }
 } // namespace
 
 void TestsController::ResistClick()
 {
-    m_link.Timer1->stop();
+    m_link.stopWatchdog();
     if (ui.cbAutoStop->isChecked())
         Timer2->start();
     ui.Resist->setEnabled(false);
@@ -94,7 +92,7 @@ void TestsController::ResistClick()
     const auto command = resistanceStartCommand(ui.ResistenceRange1->itemIndex());
     if (!command)
         return;
-    sendCommand(m_link.VaComm1, *command);
+    sendCommand(m_link, *command);
 }
 
 void TestsController::ResistStopClick()
@@ -103,7 +101,7 @@ void TestsController::ResistStopClick()
     Timer2->stop();
     for (RadioGroup *g : {ui.RadioGroup2, ui.RadioGroup3, ui.RadioGroup4, ui.ResistenceRange1})
         g->setEnabled(true);
-    sendCommand(m_link.VaComm1, resistanceStopCommand());
+    sendCommand(m_link, resistanceStopCommand());
 }
 
 void TestsController::Timer2Timer()
@@ -131,14 +129,12 @@ void TestsController::sButton1Click()
 
 void TestsController::Button1Click()
 {
-    const QByteArray bytes = serviceCommandCC();
-    m_link.VaComm1->SendBytes(reinterpret_cast<const std::uint8_t *>(bytes.constData()), int(bytes.size()));
+    m_link.send(serviceCommandCC());
 }
 
 void TestsController::Button2Click()
 {
-    const QByteArray bytes = serviceCommandB5();
-    m_link.VaComm1->SendBytes(reinterpret_cast<const std::uint8_t *>(bytes.constData()), int(bytes.size()));
+    m_link.send(serviceCommandB5());
 }
 
 void TestsController::RIEnter()

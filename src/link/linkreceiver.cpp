@@ -4,19 +4,18 @@
 
 #include <algorithm>
 
-QString packetVerdictText(PacketKind kind, PacketCheck check)
+namespace {
+
+using SignalCopy = std::array<std::uint8_t, SignalPacketLength>;
+
+SignalCopy copyOf(SignalPacketBytes packet)
 {
-    const bool signal = kind == PacketKind::Signal;
-    switch (check) {
-    case PacketCheck::Good:
-        return signal ? QStringLiteral("CRCV OK") : QStringLiteral("CRCR OK");
-    case PacketCheck::BadChecksum:
-        return signal ? QStringLiteral("CRCV failed") : QStringLiteral("CRCR failed");
-    case PacketCheck::Discarded:
-        break;
-    }
-    return {};
+    SignalCopy copy;
+    std::copy(packet.begin(), packet.end(), copy.begin());
+    return copy;
 }
+
+} // namespace
 
 LinkReceiver::LinkReceiver(Clock clock)
     : m_clock(std::move(clock))
@@ -48,53 +47,59 @@ LinkUpdate LinkReceiver::lineQuiet(const BenchReadings &current, const LinkConte
     return update;
 }
 
+// A full line brings dozens of signal packets to one event; the readings after them are
+// those of the last, with the frequency of the last that measured one, and the form
+// factor shown is that of the last that carried a mean voltage. So only those are
+// decoded, which gives what decoding each packet in turn would give.
 void LinkReceiver::takePackets(LinkUpdate &update, const BenchReadings &current,
                                const LinkContext &context)
 {
-    BenchReadings readings = current;
+    std::optional<SignalCopy> last, lastWithPeriod, lastWithMean;
     FramedPacket packet;
     while (m_framer.nextPacket(packet)) {
-        update.Label7 = m_interval.mark(m_clock());
+        update.intervalMs = m_interval.mark(m_clock());
         if (packet.check == PacketCheck::Discarded)
             continue;
-        update.lbCRC = packetVerdictText(packet.kind, packet.check);
+        update.verdict = PacketVerdict{packet.kind, packet.check};
         if (packet.check == PacketCheck::BadChecksum) {
-            ++m_failedPackets;
-            update.Label8 = QStringLiteral("F %1").arg(m_failedPackets);
+            ++m_counts.failed;
+            update.counts = m_counts;
             continue;
         }
         update.lastGoodKind = packet.kind;
-        if (packet.kind == PacketKind::Signal && context.deferTexts) {
-            readings = decodeSignalReadings(packet.signalBytes(), readings, context.scaling,
-                                            context.onePhase);
-            update.readings = readings;
-            update.textSource = SignalTextSource{readings, context.scaling, context.locale};
-            if (readings.UabMean != 0)
-                update.formFactorSource = update.textSource;
-            ++m_signalPackets;
-            update.Label2 = QStringLiteral("VA %1").arg(m_signalPackets);
-        } else if (packet.kind == PacketKind::Signal) {
-            SignalDecoding decoded = DecodeSignalPacket(packet.signalBytes(), readings,
-                                                        context.scaling, context.onePhase,
-                                                        context.locale);
-            readings = decoded.readings;
-            update.readings = readings;
-            if (update.signalTexts)
-                update.signalTexts->takeLater(decoded.texts);
-            else
-                update.signalTexts = std::move(decoded.texts);
-            ++m_signalPackets;
-            update.Label2 = QStringLiteral("VA %1").arg(m_signalPackets);
+        if (packet.kind == PacketKind::Signal) {
+            const SignalPacketBytes bytes = packet.signalBytes();
+            last = copyOf(bytes);
+            if (carriesPeriodCount(bytes))
+                lastWithPeriod = last;
+            if (carriesMeanVoltage(bytes))
+                lastWithMean = last;
+            ++m_counts.signal;
         } else {
             ResistanceDecoding decoded = DecodeResistancePacket(packet.resistanceBytes(),
                                                                 context.resistanceRange,
                                                                 context.locale);
             update.Resistance = decoded.Resistance;
             update.resistanceText = std::move(decoded.text);
-            ++m_resistancePackets;
-            update.Label6 = QStringLiteral("R %1").arg(m_resistancePackets);
+            ++m_counts.resistance;
         }
+        update.counts = m_counts;
     }
+    if (!last)
+        return;
+
+    const auto decode = [&](const SignalCopy &bytes, const BenchReadings &previous) {
+        return decodeSignalReadings(SignalPacketBytes(bytes), previous, context.scaling, context.onePhase);
+    };
+    BenchReadings previous = current;
+    if (lastWithPeriod && *lastWithPeriod != *last)
+        previous.Frequency = decode(*lastWithPeriod, current).Frequency;
+    const BenchReadings readings = decode(*last, previous);
+    update.readings = readings;
+    update.textSource = SignalTextSource{readings, context.scaling, context.locale};
+    if (lastWithMean)
+        update.formFactorSource = SignalTextSource{lastWithMean == last ? readings : decode(*lastWithMean, current),
+                                                   context.scaling, context.locale};
 }
 
 void LinkUpdate::absorb(const LinkUpdate &later)
@@ -104,42 +109,19 @@ void LinkUpdate::absorb(const LinkUpdate &later)
         if (theirs)
             mine = theirs;
     };
-    take(Label7, later.Label7);
-    take(lbCRC, later.lbCRC);
-    take(Label2, later.Label2);
-    take(Label6, later.Label6);
-    take(Label8, later.Label8);
+    take(intervalMs, later.intervalMs);
+    take(verdict, later.verdict);
+    take(counts, later.counts);
     take(lastGoodKind, later.lastGoodKind);
     take(readings, later.readings);
     take(Resistance, later.Resistance);
     take(resistanceText, later.resistanceText);
-    if (later.signalTexts) {
-        if (signalTexts)
-            signalTexts->takeLater(*later.signalTexts);
-        else
-            signalTexts = later.signalTexts;
-    }
     take(textSource, later.textSource);
     take(formFactorSource, later.formFactorSource);
 }
 
-SignalTexts LinkUpdate::shownTexts() const
-{
-    if (!textSource)
-        return signalTexts.value_or(SignalTexts());
-    SignalTexts t = signalTextsOf(textSource->readings, textSource->scaling, textSource->locale);
-    if (t.KfColour == FormFactorColour::Unchanged && formFactorSource) {
-        const SignalTexts f = signalTextsOf(formFactorSource->readings, formFactorSource->scaling,
-                                            formFactorSource->locale);
-        t.Kf = f.Kf;
-        t.KfColour = f.KfColour;
-    }
-    return t;
-}
-
 void LinkUpdate::dropSignalTexts()
 {
-    signalTexts.reset();
     textSource.reset();
     formFactorSource.reset();
 }

@@ -10,6 +10,7 @@
 #include <QLocale>
 #include <QString>
 
+#include <array>
 #include <functional>
 #include <optional>
 
@@ -19,9 +20,6 @@ struct LinkContext {
     bool onePhase = false;   // "Одна" selected in `FasNumber`
     int resistanceRange = 0; // item index of `ResistenceRange1`
     QLocale locale;          // regional format of the power labels and resistance cells
-    // Leave the readout texts to be made when they are shown (LinkUpdate::shownTexts()):
-    // at full line rate most packets are never shown.
-    bool deferTexts = false;
 };
 
 // What the readout texts of a decoded signal packet are made from.
@@ -31,24 +29,40 @@ struct SignalTextSource {
     QLocale locale;
 };
 
-// What one received-data event changes on the main window. An empty optional means:
-// leave that control as it is. Each packet is counted and decoded; the texts are those
-// the screen would show after the last of them, so the window writes them once.
+// How many packets the receiver has taken since it was made.
+struct PacketCounts {
+    int signal = 0;     // good signal packets
+    int resistance = 0; // good resistance packets
+    int failed = 0;     // packets whose checksum failed
+    friend bool operator==(const PacketCounts &, const PacketCounts &) = default;
+};
+
+// The verdict on a checked packet: its kind and whether its checksum held.
+struct PacketVerdict {
+    PacketKind kind = PacketKind::Signal;
+    PacketCheck check = PacketCheck::Good;
+    friend bool operator==(const PacketVerdict &, const PacketVerdict &) = default;
+};
+
+// What one received-data event found, as facts; linkTexts() (linktexts.h) makes the texts
+// they show. An empty optional means: nothing of that kind happened. Every packet is
+// counted; only the last good signal packet is decoded, since the window shows and the
+// tests compute with the latest readings alone.
 struct LinkUpdate {
     int bytesRead = 0;
-    std::optional<QString> Label7; // interval before the last complete packet
-    std::optional<QString> lbCRC;  // verdict of the last checked packet
-    std::optional<QString> Label2; // "VA n"
-    std::optional<QString> Label6; // "R n"
-    std::optional<QString> Label8; // "F n"
+    // Milliseconds between the last complete packet and the one before it.
+    std::optional<qint64> intervalMs;
+    // The last checked packet (a discarded one is not checked).
+    std::optional<PacketVerdict> verdict;
+    // The counters after the last counted packet.
+    std::optional<PacketCounts> counts;
     // Kind of the last good packet: its counter turns green (0, 128, 0), the other red.
     std::optional<PacketKind> lastGoodKind;
 
-    // After at least one good signal packet: the new `BenchReadings`, the readout texts;
-    // the test controls become available and the status bar reads "COM" n " открыт".
+    // After at least one good signal packet: the new `BenchReadings`; the test controls
+    // become available and the status bar reads "COM" n " открыт".
     std::optional<BenchReadings> readings;
-    std::optional<SignalTexts> signalTexts;
-    // With deferred texts: the last good signal packet, and the last one that carried a
+    // What the readouts show: the last good signal packet, and the last one that carried a
     // form factor (a later packet without one leaves `Kf` as it was).
     std::optional<SignalTextSource> textSource;
     std::optional<SignalTextSource> formFactorSource;
@@ -61,14 +75,10 @@ struct LinkUpdate {
     // Folds a later update into this one, as if both had come in one event: what the
     // later one sets wins, the rest stays.
     void absorb(const LinkUpdate &later);
-    // Whether there are readout texts to show, and what they are, made or deferred.
-    bool hasSignalTexts() const { return signalTexts || textSource; }
-    SignalTexts shownTexts() const;
+    // Whether the link's labels or readouts have something to show.
+    bool showsSomething() const { return intervalMs || verdict || counts || textSource; }
     void dropSignalTexts();
 };
-
-// "CRCV OK", "CRCV failed", "CRCR OK" or "CRCR failed"; empty for a discarded packet.
-QString packetVerdictText(PacketKind kind, PacketCheck check);
 
 // The receive side of the bench link: framer, packet interval, packet counters and the
 // two decoders, with no window behind it.
@@ -101,9 +111,10 @@ public:
     // A resistance measurement runs: its packets are awaited (see PacketFramer).
     void setResistanceExpected(bool expected) { m_framer.setResistanceExpected(expected); }
 
-    int signalPackets() const { return m_signalPackets; }
-    int resistancePackets() const { return m_resistancePackets; }
-    int failedPackets() const { return m_failedPackets; }
+    PacketCounts counts() const { return m_counts; }
+    int signalPackets() const { return m_counts.signal; }
+    int resistancePackets() const { return m_counts.resistance; }
+    int failedPackets() const { return m_counts.failed; }
     const PacketFramer &framer() const { return m_framer; }
 
 private:
@@ -113,7 +124,5 @@ private:
     PacketIntervalClock m_interval;
     Clock m_clock;
     QElapsedTimer m_sinceStart;
-    int m_signalPackets = 0;
-    int m_resistancePackets = 0;
-    int m_failedPackets = 0;
+    PacketCounts m_counts;
 };

@@ -7,9 +7,9 @@ QString packetIntervalText(qint64 elapsedMs)
     return QStringLiteral("%1.%2").arg(elapsedMs / 1000).arg(elapsedMs % 1000, 3, 10, QLatin1Char('0'));
 }
 
-QString PacketIntervalClock::mark(qint64 nowMs)
+qint64 PacketIntervalClock::mark(qint64 nowMs)
 {
-    const QString text = packetIntervalText(nowMs - LastPacketTime);
+    const qint64 elapsed = nowMs - LastPacketTime;
     LastPacketTime = nowMs;
-    return text;
+    return elapsed;
 }

@@ -12,7 +12,7 @@ QString packetIntervalText(qint64 elapsedMs);
 // shows the time since then rather than a meaningless span since some epoch.
 class PacketIntervalClock {
 public:
-    // Text of the interval since the previous mark (or since zero), then marks `nowMs`.
-    QString mark(qint64 nowMs);
+    // Milliseconds since the previous mark (or since zero), then marks `nowMs`.
+    qint64 mark(qint64 nowMs);
     qint64 LastPacketTime = 0;
 };

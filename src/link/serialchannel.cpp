@@ -18,12 +18,6 @@
 
 namespace {
 
-QString &folderOverride()
-{
-    static QString folder;
-    return folder;
-}
-
 BenchError whileOpenError()
 {
     return BenchError(QStringLiteral("Can't perform this operation while port is open"));
@@ -52,8 +46,8 @@ private:
 
 } // namespace
 
-SerialChannel::SerialChannel(QObject *parent)
-    : QObject(parent)
+SerialChannel::SerialChannel(QString deviceFolder, QObject *parent)
+    : QObject(parent), m_deviceFolder(std::move(deviceFolder))
 {
     connect(&m_port, &QSerialPort::readyRead, this, &SerialChannel::onReadyRead);
     connect(&m_port, &QSerialPort::errorOccurred, this, &SerialChannel::onError);
@@ -65,14 +59,9 @@ SerialChannel::~SerialChannel()
         m_port.close();
 }
 
-void SerialChannel::setDeviceFolder(const QString &folder)
+QString SerialChannel::deviceFolder() const
 {
-    folderOverride() = folder;
-}
-
-QString SerialChannel::deviceFolder()
-{
-    return folderOverride().isEmpty() ? QCoreApplication::applicationDirPath() : folderOverride();
+    return m_deviceFolder.isEmpty() ? QCoreApplication::applicationDirPath() : m_deviceFolder;
 }
 
 QString SerialChannel::deviceName() const
@@ -81,7 +70,7 @@ QString SerialChannel::deviceName() const
     return QStringLiteral("\\\\.\\COM%1").arg(m_portNum);
 #else
     QStringList folders{deviceFolder()};
-    if (folderOverride().isEmpty() && QDir(recordsDirectory()) != QDir(folders.first()))
+    if (m_deviceFolder.isEmpty() && QDir(recordsDirectory()) != QDir(folders.first()))
         folders.append(recordsDirectory());
     for (const QString &folder : folders) {
         const QString local = QDir(folder).filePath(QStringLiteral("COM%1").arg(m_portNum));

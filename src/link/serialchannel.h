@@ -22,7 +22,9 @@ public:
     static constexpr int DefaultPortNum = 10;
     static constexpr int DefaultBaudrate = 1000000;
 
-    explicit SerialChannel(QObject *parent = nullptr);
+    // `deviceFolder`: where COMn entries are looked for; empty means the program's own
+    // folder and then the records folder (see deviceName()).
+    explicit SerialChannel(QString deviceFolder = {}, QObject *parent = nullptr);
     ~SerialChannel() override;
 
     // Throws "Can't perform this operation while port is open", "Specified device not
@@ -60,10 +62,8 @@ public:
     // installed program's folder is closed to its users), else /dev/ttyS<n-1>.
     QString deviceName() const;
 
-    // Where COMn entries are looked for; empty (the default) means the program's own
-    // folder. Meant for tests and the emulator's integration runs.
-    static void setDeviceFolder(const QString &folder);
-    static QString deviceFolder();
+    // The folder COMn entries are looked for first.
+    QString deviceFolder() const;
 
 signals:
     // Received bytes wait; `count` (> 0) is how many. Not raised again while a handler
@@ -83,6 +83,7 @@ private:
     void onError(QSerialPort::SerialPortError error);
 
     QSerialPort m_port;
+    const QString m_deviceFolder;
     int m_portNum = DefaultPortNum;
     int m_baudrate = DefaultBaudrate;
     bool m_deliveryPending = false;

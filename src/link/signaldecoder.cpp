@@ -108,15 +108,14 @@ QString regionalPowerText(long double value, const QLocale &locale)
     return regionalNumberText(text, locale);
 }
 
-void SignalTexts::takeLater(const SignalTexts &later)
+bool carriesPeriodCount(SignalPacketBytes packet)
 {
-    const QString keptKf = Kf;
-    const FormFactorColour keptColour = KfColour;
-    *this = later;
-    if (later.KfColour == FormFactorColour::Unchanged) {
-        Kf = keptKf;
-        KfColour = keptColour;
-    }
+    return ticks(packet.data(), PacketLayout::W2) != 0;
+}
+
+bool carriesMeanVoltage(SignalPacketBytes packet)
+{
+    return unsigned32(packet.data(), PacketLayout::UabMeanOffset) != 0;
 }
 
 BenchReadings decodeSignalReadings(SignalPacketBytes packet, const BenchReadings &previous,

@@ -29,11 +29,6 @@ struct SignalTexts {
     QString Kf;   // meaningful only when KfColour is not Unchanged
     FormFactorColour KfColour = FormFactorColour::Unchanged;
     QString Label3, Label4;
-
-    // Replaces these texts by those of a later packet of the same event, keeping the
-    // form factor when the later packet could not compute one: writing the screen once
-    // with the merged texts shows what writing it after every packet would have shown.
-    void takeLater(const SignalTexts &later);
 };
 
 struct SignalDecoding {
@@ -62,3 +57,8 @@ BenchReadings decodeSignalReadings(SignalPacketBytes packet, const BenchReadings
                                    const InstrumentScaling &scaling, bool onePhase);
 SignalTexts signalTextsOf(const BenchReadings &readings, const InstrumentScaling &scaling,
                           const QLocale &locale);
+
+// Whether a packet measures the frequency itself (else it keeps the one before it), and
+// whether it carries the mean voltage the form factor is computed from.
+bool carriesPeriodCount(SignalPacketBytes packet);
+bool carriesMeanVoltage(SignalPacketBytes packet);

@@ -30,7 +30,7 @@ private slots:
     void refusedSpeedKeepsTheDialogOpenAndWritesNothing();
     void settingsFileThatCannotBeWrittenKeepsTheDialogOpen();
     void cancelChangesNothingAndTheNextShowingShowsTheChannelAgain();
-    void standsOnItsChannelWithoutTheMainWindow();
+    void returnsTheChosenSettingsAndTouchesNothing();
 
 private:
     void showDialog();
@@ -61,15 +61,15 @@ void TestPortSettingsDialog::showDialog()
 
 void TestPortSettingsDialog::typePort(const QString &text)
 {
-    f->form2->ComNum->selectAll();
-    QTest::keyClicks(f->form2->ComNum, text);
+    child<QSpinBox>(f->form2, "ComNum")->selectAll();
+    QTest::keyClicks(child<QSpinBox>(f->form2, "ComNum"), text);
 }
 
 void TestPortSettingsDialog::typeSpeed(const QString &text)
 {
-    f->form2->sEdit1->selectAll();
-    QTest::keyClick(f->form2->sEdit1, Qt::Key_Backspace);
-    QTest::keyClicks(f->form2->sEdit1, text);
+    child<QLineEdit>(f->form2, "sEdit1")->selectAll();
+    QTest::keyClick(child<QLineEdit>(f->form2, "sEdit1"), Qt::Key_Backspace);
+    QTest::keyClicks(child<QLineEdit>(f->form2, "sEdit1"), text);
 }
 
 void TestPortSettingsDialog::controlsShowTheirLetterExactCaptions_data()
@@ -120,12 +120,11 @@ void TestPortSettingsDialog::showingFillsThePortAndSpeedOfTheChannel()
     QFETCH(int, speed);
     QFETCH(QString, speedText);
     if (setChannel) {
-        f->windows->link.VaComm1->setPortNum(port);
-        f->windows->link.VaComm1->setUserBaudrate(speed);
+        f->windows->link.usePort({port, speed});
     }
     showDialog();
-    QCOMPARE(f->form2->ComNum->value(), port);
-    QCOMPARE(f->form2->sEdit1->text(), speedText);
+    QCOMPARE(child<QSpinBox>(f->form2, "ComNum")->value(), port);
+    QCOMPARE(child<QLineEdit>(f->form2, "sEdit1")->text(), speedText);
     // Modeless: the main window goes on taking the operator's input.
     QVERIFY(!f->form2->isModal());
     QCOMPARE(QApplication::activeModalWidget(), nullptr);
@@ -137,8 +136,8 @@ void TestPortSettingsDialog::showingTheOpenDialogAgainKeepsWhatTheOperatorTyped(
     typePort(QStringLiteral("5"));
     typeSpeed(QStringLiteral("9600"));
     showDialog();
-    QCOMPARE(f->form2->ComNum->value(), 5);
-    QCOMPARE(f->form2->sEdit1->text(), QStringLiteral("9600"));
+    QCOMPARE(child<QSpinBox>(f->form2, "ComNum")->value(), 5);
+    QCOMPARE(child<QLineEdit>(f->form2, "sEdit1")->text(), QStringLiteral("9600"));
 }
 
 // The dialog leaves the watchdog alone: if it runs, it reopens the port with the new
@@ -149,51 +148,56 @@ void TestPortSettingsDialog::okClosesThePortAppliesBothAndStoresThemForTheNextSt
     QVERIFY(line.isValid());
     QVERIFY(line.linkAs(f->deviceFolder(), 10));
     QVERIFY(line.linkAs(f->deviceFolder(), 3));
-    f->windows->link.VaComm1->OpenPort();
-    f->windows->link.Timer1->start();
+    // As on the page "Омическое сопротивление": the port open and the watchdog on.
+    f->form->control<PageControl>("PageControl1")->tabButton(TForm1::PageResistence)->click();
+    QVERIFY(f->windows->link.isPortOpen());
+    QVERIFY(f->windows->link.watchdog().isActive());
 
     showDialog();
     typePort(QStringLiteral("3"));
     typeSpeed(QStringLiteral("115200"));
-    QTest::mouseClick(f->form2->sButton1, Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(f->form2, "sButton1"), Qt::LeftButton);
 
     QVERIFY(f->prompts.messages.isEmpty());
     QVERIFY(!f->form2->isVisible());
-    QVERIFY(!f->windows->link.VaComm1->PortIsOpen());
-    QCOMPARE(f->windows->link.VaComm1->PortNum(), 3);
-    QCOMPARE(f->windows->link.VaComm1->UserBaudrate(), 115200);
-    QVERIFY(f->windows->link.Timer1->isActive());
+    QVERIFY(!f->windows->link.isPortOpen());
+    QCOMPARE(f->windows->link.portSettings().portNum, 3);
+    QCOMPARE(f->windows->link.portSettings().userBaudrate, 115200);
+    QVERIFY(f->windows->link.watchdog().isActive());
 
     ProgramWindows nextStart;
     nextStart.form1.show();
-    QCOMPARE(nextStart.link.VaComm1->PortNum(), 3);
-    QCOMPARE(nextStart.link.VaComm1->UserBaudrate(), 115200);
+    QCOMPARE(nextStart.link.portSettings().portNum, 3);
+    QCOMPARE(nextStart.link.portSettings().userBaudrate, 115200);
 
     f->windows->link.Timer1Timer();
-    QVERIFY(f->windows->link.VaComm1->PortIsOpen());
-    QCOMPARE(f->windows->link.VaComm1->deviceName(), QDir(SerialChannel::deviceFolder()).filePath(QStringLiteral("COM3")));
+    QVERIFY(f->windows->link.isPortOpen());
+    QCOMPARE(f->windows->link.deviceName(), QDir(f->deviceFolder()).filePath(QStringLiteral("COM3")));
 }
 
-void TestPortSettingsDialog::standsOnItsChannelWithoutTheMainWindow()
+// The dialog only shows what it is given and returns what the operator chose: no port is
+// touched and no file written until the link takes them.
+void TestPortSettingsDialog::returnsTheChosenSettingsAndTouchesNothing()
 {
-    SerialChannel channel;
-    channel.setPortNum(7);
-    channel.setUserBaudrate(19200);
-    TForm2 dialog(&channel);
+    TForm2 dialog;
+    dialog.showSettings({7, 19200});
     dialog.show();
-    QCOMPARE(dialog.ComNum->value(), 7);
-    QCOMPARE(dialog.sEdit1->text(), QStringLiteral("19200"));
+    QCOMPARE(child<QSpinBox>(&dialog, "ComNum")->value(), 7);
+    QCOMPARE(child<QLineEdit>(&dialog, "sEdit1")->text(), QStringLiteral("19200"));
 
-    dialog.ComNum->selectAll();
-    QTest::keyClicks(dialog.ComNum, QStringLiteral("4"));
-    dialog.sEdit1->selectAll();
-    QTest::keyClicks(dialog.sEdit1, QStringLiteral("57600"));
-    QTest::mouseClick(dialog.sButton1, Qt::LeftButton);
+    QList<PortSettings> chosen;
+    connect(&dialog, &TForm2::settingsChosen, this, [&](const PortSettings &s) { chosen.append(s); });
+    child<QSpinBox>(&dialog, "ComNum")->selectAll();
+    QTest::keyClicks(child<QSpinBox>(&dialog, "ComNum"), QStringLiteral("4"));
+    child<QLineEdit>(&dialog, "sEdit1")->selectAll();
+    QTest::keyClicks(child<QLineEdit>(&dialog, "sEdit1"), QStringLiteral("57600"));
+    QTest::mouseClick(child<QPushButton>(&dialog, "sButton1"), Qt::LeftButton);
     QVERIFY(f->prompts.messages.isEmpty());
-    QCOMPARE(channel.PortNum(), 4);
-    QCOMPARE(channel.UserBaudrate(), 57600);
-    QCOMPARE(SettingsFile::readPort().portNum, 4);
-    QCOMPARE(SettingsFile::readPort().userBaudrate, 57600);
+    QCOMPARE(chosen.size(), 1);
+    QCOMPARE(chosen[0].portNum, 4);
+    QCOMPARE(chosen[0].userBaudrate, 57600);
+    QVERIFY(!QFile::exists(SettingsFile::path()));
+    QCOMPARE(f->windows->link.portSettings().portNum, 10);
 }
 
 void TestPortSettingsDialog::refusedSpeedKeepsTheDialogOpenAndWritesNothing_data()
@@ -218,27 +222,31 @@ void TestPortSettingsDialog::refusedSpeedKeepsTheDialogOpenAndWritesNothing()
     PseudoTerminal line;
     QVERIFY(line.isValid());
     QVERIFY(line.linkAs(f->deviceFolder(), 10));
-    f->windows->link.VaComm1->OpenPort();
+    f->windows->link.openPort();
 
     showDialog();
     typePort(QStringLiteral("4"));
     typeSpeed(speed);
-    QTest::mouseClick(f->form2->sButton1, Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(f->form2, "sButton1"), Qt::LeftButton);
 
     QCOMPARE(f->prompts.messages.size(), 1);
     QCOMPARE(f->prompts.messages[0].caption, ErrorReportCaption);
     QCOMPARE(f->prompts.messages[0].text, message.arg(speed));
     QVERIFY(f->form2->isVisible());
-    QVERIFY(!f->windows->link.VaComm1->PortIsOpen());
-    QCOMPARE(f->windows->link.VaComm1->PortNum(), 4);
-    QCOMPARE(f->windows->link.VaComm1->UserBaudrate(), 1000000);
+    // Refused as a whole: the port stays open on the settings it had.
+    QVERIFY(f->windows->link.isPortOpen());
+    QCOMPARE(f->windows->link.portSettings().portNum, 10);
+    QCOMPARE(f->windows->link.portSettings().userBaudrate, 1000000);
     QVERIFY(!QFile::exists(SettingsFile::path()));
 
     // The operator mends the speed and presses "OK" again.
     typeSpeed(QStringLiteral("9600"));
-    QTest::mouseClick(f->form2->sButton1, Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(f->form2, "sButton1"), Qt::LeftButton);
     QCOMPARE(f->prompts.messages.size(), 1);
     QVERIFY(!f->form2->isVisible());
+    QVERIFY(!f->windows->link.isPortOpen());
+    QCOMPARE(f->windows->link.portSettings().portNum, 4);
+    QCOMPARE(SettingsFile::readPort().portNum, 4);
     QCOMPARE(SettingsFile::readPort().userBaudrate, 9600);
 }
 
@@ -253,14 +261,14 @@ void TestPortSettingsDialog::settingsFileThatCannotBeWrittenKeepsTheDialogOpen()
     showDialog();
     typePort(QStringLiteral("3"));
     typeSpeed(QStringLiteral("115200"));
-    QTest::mouseClick(f->form2->sButton1, Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(f->form2, "sButton1"), Qt::LeftButton);
 
     QCOMPARE(f->prompts.messages.size(), 1);
     QCOMPARE(f->prompts.messages[0].caption, ErrorReportCaption);
     QCOMPARE(f->prompts.messages[0].text, QStringLiteral("Unable to write to %1").arg(SettingsFile::path()));
     QVERIFY(f->form2->isVisible());
-    QCOMPARE(f->windows->link.VaComm1->PortNum(), 3);
-    QCOMPARE(f->windows->link.VaComm1->UserBaudrate(), 115200);
+    QCOMPARE(f->windows->link.portSettings().portNum, 3);
+    QCOMPARE(f->windows->link.portSettings().userBaudrate, 115200);
 }
 
 void TestPortSettingsDialog::cancelChangesNothingAndTheNextShowingShowsTheChannelAgain()
@@ -268,22 +276,22 @@ void TestPortSettingsDialog::cancelChangesNothingAndTheNextShowingShowsTheChanne
     PseudoTerminal line;
     QVERIFY(line.isValid());
     QVERIFY(line.linkAs(f->deviceFolder(), 10));
-    f->windows->link.VaComm1->OpenPort();
+    f->windows->link.openPort();
 
     showDialog();
     typePort(QStringLiteral("3"));
     typeSpeed(QStringLiteral("115200"));
-    QTest::mouseClick(f->form2->sButton2, Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(f->form2, "sButton2"), Qt::LeftButton);
 
     QVERIFY(!f->form2->isVisible());
-    QVERIFY(f->windows->link.VaComm1->PortIsOpen());
-    QCOMPARE(f->windows->link.VaComm1->PortNum(), 10);
-    QCOMPARE(f->windows->link.VaComm1->UserBaudrate(), 1000000);
+    QVERIFY(f->windows->link.isPortOpen());
+    QCOMPARE(f->windows->link.portSettings().portNum, 10);
+    QCOMPARE(f->windows->link.portSettings().userBaudrate, 1000000);
     QVERIFY(!QFile::exists(SettingsFile::path()));
 
     showDialog();
-    QCOMPARE(f->form2->ComNum->value(), 10);
-    QCOMPARE(f->form2->sEdit1->text(), QStringLiteral("1000000"));
+    QCOMPARE(child<QSpinBox>(f->form2, "ComNum")->value(), 10);
+    QCOMPARE(child<QLineEdit>(f->form2, "sEdit1")->text(), QStringLiteral("1000000"));
 }
 
 QTEST_MAIN(TestPortSettingsDialog)

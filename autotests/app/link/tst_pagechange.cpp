@@ -102,7 +102,7 @@ void TstPageChange::init()
     QVERIFY(f->isValid());
     QVERIFY(bench->linkAs(f->deviceFolder(), Port));
     QVERIFY(f->startWindow());
-    f->windows->link.VaComm1->setPortNum(Port);
+    f->windows->link.usePort({Port});
 }
 
 // The window closes its port before the bench goes away.
@@ -171,8 +171,8 @@ void TstPageChange::missingRatedTextsAreListedInOneBoxAndThePageReturns()
     QCOMPARE(f->form->control<PageControl>("PageControl1")->activePage(), f->form->control<QWidget>("Main"));
     QVERIFY(f->form->control<PageControl>("PageControl1")->tabButton(0)->isChecked());
     QCOMPARE(f->form->control<QLabel>("StatusBarMain")->text(), QString());
-    QVERIFY(!f->windows->link.VaComm1->PortIsOpen());
-    QVERIFY(!f->windows->link.Timer1->isActive());
+    QVERIFY(!f->windows->link.isPortOpen());
+    QVERIFY(!f->windows->link.watchdog().isActive());
 }
 
 // Events run while the box is up; with the port still open they would bring the link up
@@ -180,16 +180,16 @@ void TstPageChange::missingRatedTextsAreListedInOneBoxAndThePageReturns()
 void TstPageChange::portIsClosedBeforeTheMissingDataBox()
 {
     clickTab(4);
-    QVERIFY(f->windows->link.VaComm1->PortIsOpen());
+    QVERIFY(f->windows->link.isPortOpen());
     bool openDuringBox = true;
-    f->prompts.onMessage = [&] { openDuringBox = f->windows->link.VaComm1->PortIsOpen(); };
+    f->prompts.onMessage = [&] { openDuringBox = f->windows->link.isPortOpen(); };
 
     clickTab(1);
 
     QCOMPARE(f->prompts.messages.size(), 1);
     QVERIFY(!openDuringBox);
     QCOMPARE(f->form->control<PageControl>("PageControl1")->activePage(), f->form->control<QWidget>("Main"));
-    QVERIFY(!f->windows->link.Timer1->isActive());
+    QVERIFY(!f->windows->link.watchdog().isActive());
 }
 
 void TstPageChange::resistancePageOpensThePortWithoutAnyRatedText()
@@ -199,20 +199,20 @@ void TstPageChange::resistancePageOpensThePortWithoutAnyRatedText()
     QVERIFY(f->prompts.messages.isEmpty());
     QCOMPARE(f->form->control<PageControl>("PageControl1")->activePage(), f->form->control<QWidget>("Resistence"));
     QCOMPARE(f->form->control<QLabel>("StatusBarMain")->text(), com(Port, Open));
-    QVERIFY(f->windows->link.VaComm1->PortIsOpen());
-    QVERIFY(f->windows->link.Timer1->isActive());
+    QVERIFY(f->windows->link.isPortOpen());
+    QVERIFY(f->windows->link.watchdog().isActive());
     QVERIFY(!f->form->control<QPushButton>("Resist")->isEnabled()); // until the first good packet
 
     clickTab(0);
-    QVERIFY(!f->windows->link.VaComm1->PortIsOpen());
-    QVERIFY(!f->windows->link.Timer1->isActive());
+    QVERIFY(!f->windows->link.isPortOpen());
+    QVERIFY(!f->windows->link.watchdog().isActive());
 }
 
 void TstPageChange::movingBetweenTestPagesKeepsThePortOpen()
 {
     fillRated();
     clickTab(1);
-    QVERIFY(f->windows->link.VaComm1->PortIsOpen());
+    QVERIFY(f->windows->link.isPortOpen());
     QVERIFY(bench->write(livePacket()));
     QTRY_VERIFY(f->form->control<QPushButton>("IdleState")->isEnabled());
     QCOMPARE(f->form->control<QLabel>("Uab")->text(), QStringLiteral("100.0"));
@@ -226,8 +226,8 @@ void TstPageChange::movingBetweenTestPagesKeepsThePortOpen()
 
     QVERIFY(f->prompts.messages.isEmpty());
     QCOMPARE(f->form->control<QLabel>("StatusBarMain")->text(), com(Port, Open));
-    QVERIFY(f->windows->link.VaComm1->PortIsOpen());
-    QVERIFY(f->windows->link.Timer1->isActive());
+    QVERIFY(f->windows->link.isPortOpen());
+    QVERIFY(f->windows->link.watchdog().isActive());
     for (QLabel *l : readouts())
         QVERIFY2(l->text().isEmpty(), qPrintable(l->objectName()));
     QCOMPARE(f->form->control<QLabel>("Kf")->text(), kf);
@@ -252,26 +252,26 @@ void TstPageChange::portWithoutADeviceIsNotFoundUntilSelectedAgain()
 {
     QFETCH(int, port);
     QFETCH(bool, dangling);
-    f->windows->link.VaComm1->setPortNum(port);
+    f->windows->link.usePort({port});
     if (dangling)
         QVERIFY(linkDangling(port));
-    else if (QFileInfo::exists(f->windows->link.VaComm1->deviceName()))
+    else if (QFileInfo::exists(f->windows->link.deviceName()))
         QSKIP("this machine has a built-in port of that number");
 
     clickTab(4);
 
     QVERIFY(f->prompts.messages.isEmpty());
     QCOMPARE(f->form->control<QLabel>("StatusBarMain")->text(), com(port, NotFound));
-    QVERIFY(!f->windows->link.VaComm1->PortIsOpen());
-    QVERIFY(!f->windows->link.Timer1->isActive());
+    QVERIFY(!f->windows->link.isPortOpen());
+    QVERIFY(!f->windows->link.watchdog().isActive());
 
     // The bench plugged in; selecting a measuring page again tries again.
     QVERIFY(bench->linkAs(f->deviceFolder(), port));
     clickTab(0);
     clickTab(4);
     QCOMPARE(f->form->control<QLabel>("StatusBarMain")->text(), com(port, Open));
-    QVERIFY(f->windows->link.VaComm1->PortIsOpen());
-    QVERIFY(f->windows->link.Timer1->isActive());
+    QVERIFY(f->windows->link.isPortOpen());
+    QVERIFY(f->windows->link.watchdog().isActive());
 }
 
 // Root passes any file permission, so the refusal comes from another holder of the device:
@@ -279,14 +279,14 @@ void TstPageChange::portWithoutADeviceIsNotFoundUntilSelectedAgain()
 // permission does.
 void TstPageChange::portThatIsRefusedSaysSoNotThatItIsMissing()
 {
-    QSerialPort holder(f->windows->link.VaComm1->deviceName());
+    QSerialPort holder(f->windows->link.deviceName());
     QVERIFY2(holder.open(QIODevice::ReadWrite), qPrintable(holder.errorString()));
 
     clickTab(4);
 
     QVERIFY(f->prompts.messages.isEmpty());
     QCOMPARE(f->form->control<QLabel>("StatusBarMain")->text(), com(Port, QStringLiteral(" занят или нет прав доступа")));
-    QVERIFY(!f->windows->link.VaComm1->PortIsOpen());
+    QVERIFY(!f->windows->link.isPortOpen());
 
     holder.close();
     clickTab(0);
@@ -312,7 +312,7 @@ void TstPageChange::adapterPluggedInOnAMeasuringPageOpensWithoutAPageChange()
     const QString link = QDir(f->deviceFolder()).filePath(QStringLiteral("COM%1").arg(Port));
     std::unique_ptr<QSerialPort> holder;
     if (held) {
-        holder = std::make_unique<QSerialPort>(f->windows->link.VaComm1->deviceName());
+        holder = std::make_unique<QSerialPort>(f->windows->link.deviceName());
         QVERIFY2(holder->open(QIODevice::ReadWrite), qPrintable(holder->errorString()));
     } else {
         QVERIFY(QFile::remove(link));
@@ -320,8 +320,8 @@ void TstPageChange::adapterPluggedInOnAMeasuringPageOpensWithoutAPageChange()
     fillRated();
     clickTab(1);
     QCOMPARE(f->form->control<QLabel>("StatusBarMain")->text(), com(Port, failure));
-    QVERIFY(!f->windows->link.VaComm1->PortIsOpen());
-    QVERIFY(!f->windows->link.Timer1->isActive());
+    QVERIFY(!f->windows->link.isPortOpen());
+    QVERIFY(!f->windows->link.watchdog().isActive());
 
     if (held)
         holder->close();
@@ -330,9 +330,9 @@ void TstPageChange::adapterPluggedInOnAMeasuringPageOpensWithoutAPageChange()
 
     QTRY_COMPARE_WITH_TIMEOUT(f->form->control<QLabel>("StatusBarMain")->text(), com(Port, Open),
                               4 * LinkController::PortSearchMs);
-    QVERIFY(f->windows->link.VaComm1->PortIsOpen());
-    QVERIFY(f->windows->link.Timer1->isActive());
-    QVERIFY(!f->windows->link.PortSearch->isActive());
+    QVERIFY(f->windows->link.isPortOpen());
+    QVERIFY(f->windows->link.watchdog().isActive());
+    QVERIFY(!f->windows->link.searchingForPort());
     QCOMPARE(f->form->control<PageControl>("PageControl1")->activePageIndex(), 1);
     QVERIFY(f->prompts.messages.isEmpty());
     QVERIFY(bench->write(livePacket()));
@@ -346,13 +346,13 @@ void TstPageChange::searchForTheAdapterEndsWithTheMeasuringPage()
     QVERIFY(QFile::remove(QDir(f->deviceFolder()).filePath(QStringLiteral("COM%1").arg(Port))));
     clickTab(4);
     QCOMPARE(f->form->control<QLabel>("StatusBarMain")->text(), com(Port, NotFound));
-    QVERIFY(f->windows->link.PortSearch->isActive());
+    QVERIFY(f->windows->link.searchingForPort());
 
     clickTab(5);
-    QVERIFY(!f->windows->link.PortSearch->isActive());
+    QVERIFY(!f->windows->link.searchingForPort());
     QVERIFY(bench->linkAs(f->deviceFolder(), Port));
     QTest::qWait(2 * LinkController::PortSearchMs);
-    QVERIFY(!f->windows->link.VaComm1->PortIsOpen());
+    QVERIFY(!f->windows->link.isPortOpen());
     QCOMPARE(f->form->control<QLabel>("StatusBarMain")->text(), QString());
 }
 
@@ -392,9 +392,9 @@ void TstPageChange::ratedTextThatIsNoNumberStopsThePageChangeAtItsField()
         e->setText(text);
         clickTab(fromPage);
     }
-    QCOMPARE(f->windows->link.VaComm1->PortIsOpen(), fromPage == 4);
+    QCOMPARE(f->windows->link.isPortOpen(), fromPage == 4);
     bool openDuringBox = true;
-    f->prompts.onMessage = [&] { openDuringBox = f->windows->link.VaComm1->PortIsOpen(); };
+    f->prompts.onMessage = [&] { openDuringBox = f->windows->link.isPortOpen(); };
 
     clickTab(toPage);
 
@@ -407,8 +407,8 @@ void TstPageChange::ratedTextThatIsNoNumberStopsThePageChangeAtItsField()
     QTRY_VERIFY(e->hasFocus());
     QCOMPARE(e->selectedText(), text);
     QCOMPARE(e->text(), text);
-    QVERIFY(!f->windows->link.VaComm1->PortIsOpen());
-    QVERIFY(!f->windows->link.Timer1->isActive());
+    QVERIFY(!f->windows->link.isPortOpen());
+    QVERIFY(!f->windows->link.watchdog().isActive());
     QCOMPARE(f->form->control<QLabel>("StatusBarMain")->text(), QString());
     QTest::qWait(20);
     QCOMPARE(f->prompts.messages.size(), 1);
@@ -454,8 +454,8 @@ void TstPageChange::fieldLeftByAClickOnAnotherTabGetsItsPageBack()
     QCOMPARE(f->form->control<PageControl>("PageControl1")->activePageIndex(), fromPage);
     QVERIFY(f->form->control<PageControl>("PageControl1")->tabButton(fromPage)->isChecked());
     QCOMPARE(e->selectedText(), text);
-    QVERIFY(!f->windows->link.VaComm1->PortIsOpen());
-    QVERIFY(!f->windows->link.Timer1->isActive());
+    QVERIFY(!f->windows->link.isPortOpen());
+    QVERIFY(!f->windows->link.watchdog().isActive());
     QCOMPARE(f->form->control<QLabel>("StatusBarMain")->text(), QString());
 
     typeText(QApplication::focusWidget(), QStringLiteral("7"));
@@ -484,15 +484,15 @@ void TstPageChange::silentBenchEmptiesTheReadoutsAndTheNextPacketBringsThemBack(
     QCOMPARE(f->form->control<QLabel>("Label2")->palette().color(QPalette::WindowText), Red);
     QCOMPARE(f->form->control<QLabel>("Label6")->palette().color(QPalette::WindowText), Red);
     QCOMPARE(f->form->control<QLabel>("StatusBarMain")->text(), Reconnecting);
-    QVERIFY(!f->windows->link.VaComm1->PortIsOpen());
-    QVERIFY(f->windows->link.Timer1->isActive());
+    QVERIFY(!f->windows->link.isPortOpen());
+    QVERIFY(f->windows->link.watchdog().isActive());
     QVERIFY(f->prompts.messages.isEmpty());
 
     PseudoTerminal replugged;
     QVERIFY(replugged.isValid());
     QVERIFY(replugged.linkAs(f->deviceFolder(), Port));
     f->windows->link.Timer1Timer();
-    QVERIFY(f->windows->link.VaComm1->PortIsOpen());
+    QVERIFY(f->windows->link.isPortOpen());
     QCOMPARE(f->form->control<QLabel>("StatusBarMain")->text(), Reconnecting);
 
     QVERIFY(replugged.write(livePacket()));
@@ -502,7 +502,7 @@ void TstPageChange::silentBenchEmptiesTheReadoutsAndTheNextPacketBringsThemBack(
     for (QPushButton *b : testButtons())
         QVERIFY2(b->isEnabled(), qPrintable(b->objectName()));
     QCOMPARE(f->form->control<QLabel>("Label2")->palette().color(QPalette::WindowText), Green);
-    QVERIFY(f->windows->link.Timer1->isActive());
+    QVERIFY(f->windows->link.watchdog().isActive());
     QVERIFY(f->prompts.messages.isEmpty());
 }
 
@@ -516,19 +516,19 @@ void TstPageChange::lostAdapterLeavesTheStatusSayingThePortIsClosed()
 
     bench.reset();
 
-    QTRY_VERIFY(!f->windows->link.VaComm1->PortIsOpen());
+    QTRY_VERIFY(!f->windows->link.isPortOpen());
     QCOMPARE(f->form->control<QLabel>("StatusBarMain")->text(), com(Port, QStringLiteral(" закрыт")));
     QVERIFY(!f->form->control<QPushButton>("Resist")->isEnabled());
     QVERIFY(f->form->control<QLabel>("Uab")->text().isEmpty());
-    QVERIFY(f->windows->link.Timer1->isActive());
+    QVERIFY(f->windows->link.watchdog().isActive());
     QVERIFY(f->prompts.messages.isEmpty());
 }
 
 // A coarse timer may fire 5 % early; these two must not.
 void TstPageChange::timersNeverFireEarly()
 {
-    QCOMPARE(f->windows->link.Timer1->timerType(), Qt::PreciseTimer);
-    QCOMPARE(f->windows->link.Timer1->interval(), 5000);
+    QCOMPARE(f->windows->link.watchdog().timerType(), Qt::PreciseTimer);
+    QCOMPARE(f->windows->link.watchdog().interval(), 5000);
     QCOMPARE(f->windows->tests.Timer2->timerType(), Qt::PreciseTimer);
     QCOMPARE(f->windows->tests.Timer2->interval(), 30000);
 }
@@ -538,13 +538,13 @@ void TstPageChange::timersNeverFireEarly()
 void TstPageChange::readoutsAreWrittenAtMostOncePerIntervalWithTheLatestValues()
 {
     qint64 now = 1000000;
-    f->windows->link.Link->clock = [&] { return now; };
+    f->linkClock = [&] { return now; };
     f->windows->link.Link->pacer = ScreenPacer(1000000); // the real timer never comes in this test
     fillRated();
     clickTab(1);
     // Two packets in a row: the follower confirms the first after the port opened.
     QVERIFY(bench->write(livePacket() + livePacket()));
-    QTRY_COMPARE(f->windows->link.Link->receiver.signalPackets(), 2);
+    QTRY_COMPARE(f->windows->link.packetCounts().signal, 2);
     f->windows->link.writeLinkScreen();
     QCOMPARE(f->form->control<QLabel>("Uab")->text(), QStringLiteral("100.0"));
     QCOMPARE(f->form->control<QLabel>("Label2")->text(), QStringLiteral("VA 2"));
@@ -594,12 +594,12 @@ void TstPageChange::startShowsTheReadoutsItComputedFrom()
     QFETCH(int, tab);
     QFETCH(QString, button);
     qint64 now = 1000000;
-    f->windows->link.Link->clock = [&] { return now; };
+    f->linkClock = [&] { return now; };
     f->windows->link.Link->pacer = ScreenPacer(1000000); // the real timer never comes in this test
     fillRated();
     clickTab(tab);
     QVERIFY(bench->write(livePacket() + livePacket()));
-    QTRY_COMPARE(f->windows->link.Link->receiver.signalPackets(), 2);
+    QTRY_COMPARE(f->windows->link.packetCounts().signal, 2);
     f->windows->link.writeLinkScreen();
     QCOMPARE(f->form->control<QLabel>("Uab")->text(), QStringLiteral("100.0"));
 
@@ -635,7 +635,7 @@ void TstPageChange::drainBeforeAMeasurementAlsoEmptiesTheFramer()
     QTRY_COMPARE(double(f->windows->link.Resistance), 12.5);
     QVERIFY(!f->form->control<StringGrid>("ResistenceGrid")->cell(f->form->control<RadioGroup>("RadioGroup2")->itemIndex(),
                                            f->form->control<RadioGroup>("RadioGroup3")->itemIndex()).isEmpty());
-    QCOMPARE(f->windows->link.Link->receiver.failedPackets(), 0);
+    QCOMPARE(f->windows->link.packetCounts().failed, 0);
     f->windows->tests.ResistStopClick();
 }
 

@@ -96,10 +96,10 @@ void TstRestart::firstStartShowsTheLayoutAndCreatesNoFile()
     // The title the layout puts there is not a stored title.
     QCOMPARE(f->shown("ChiefName"), QString());
     QVERIFY(w->control<QCheckBox>("cbAutoStop")->isChecked());
-    QCOMPARE(f->windows->link.VaComm1->PortNum(), 10);
-    QCOMPARE(f->windows->link.VaComm1->UserBaudrate(), 1000000);
-    QVERIFY(!f->windows->link.VaComm1->PortIsOpen());
-    QVERIFY(!f->windows->link.Timer1->isActive());
+    QCOMPARE(f->windows->link.portSettings().portNum, 10);
+    QCOMPARE(f->windows->link.portSettings().userBaudrate, 1000000);
+    QVERIFY(!f->windows->link.isPortOpen());
+    QVERIFY(!f->windows->link.watchdog().isActive());
     for (QPushButton *b : {w->control<QPushButton>("IdleState"), w->control<QPushButton>("ShortState"), w->control<QPushButton>("Transform"), w->control<QPushButton>("Resist"), w->control<QPushButton>("Gauge")})
         QVERIFY2(!b->isEnabled(), qPrintable(b->objectName()));
     QCOMPARE(f->messageTexts(), QString());
@@ -132,9 +132,9 @@ void TstRestart::thePortOfTheSettingsIsSetAndStaysClosed()
 {
     SettingsFile::writePort(7, 115200);
     QVERIFY(f->start());
-    QCOMPARE(f->windows->link.VaComm1->PortNum(), 7);
-    QCOMPARE(f->windows->link.VaComm1->UserBaudrate(), 115200);
-    QVERIFY(!f->windows->link.VaComm1->PortIsOpen());
+    QCOMPARE(f->windows->link.portSettings().portNum, 7);
+    QCOMPARE(f->windows->link.portSettings().userBaudrate, 115200);
+    QVERIFY(!f->windows->link.isPortOpen());
 }
 
 void TstRestart::storedResultsStayWhenTheTypeIsLoadedAtStart()

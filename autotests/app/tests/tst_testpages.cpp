@@ -125,7 +125,7 @@ void TstTestPages::init()
     f = std::make_unique<WindowFixture>();
     QVERIFY(f->isValid());
     QVERIFY(f->startWindow());
-    f->windows->link.VaComm1->setPortNum(Port);
+    f->windows->link.usePort({Port});
 }
 
 void TstTestPages::cleanup()
@@ -422,7 +422,7 @@ void TstTestPages::resistanceMeasurementSendsItsCommandsAndFillsTheSelectedCell(
     QVERIFY(bench.isValid());
     QVERIFY(bench.linkAs(f->deviceFolder(), Port));
     QTest::mouseClick(f->form->control<PageControl>("PageControl1")->tabButton(4), Qt::LeftButton);
-    QVERIFY(f->windows->link.VaComm1->PortIsOpen());
+    QVERIFY(f->windows->link.isPortOpen());
     QVERIFY(bench.write(signalPacket({})));
     QTRY_VERIFY(f->form->control<QPushButton>("Resist")->isEnabled());
     click(f->form->control<RadioGroup>("RadioGroup2"), 5);
@@ -445,14 +445,14 @@ void TstTestPages::resistanceMeasurementSendsItsCommandsAndFillsTheSelectedCell(
     for (RadioGroup *group :
          {f->form->control<RadioGroup>("RadioGroup2"), f->form->control<RadioGroup>("RadioGroup3"), f->form->control<RadioGroup>("RadioGroup4"), f->form->control<RadioGroup>("ResistenceRange1")})
         QVERIFY(!group->isEnabled());
-    QVERIFY(!f->windows->link.Timer1->isActive());
+    QVERIFY(!f->windows->link.watchdog().isActive());
     QCOMPARE(f->windows->tests.Timer2->isActive(), autoStop);
 
     QVERIFY(bench.write(resistancePacket(12.5f)));
     const QString value = QLocale::system().toString(12.5, 'f', 3);
     QTRY_COMPARE(g->cell(5, 1), value);
     QCOMPARE(f->form->control<QLabel>("Label6")->text(), QStringLiteral("R 1"));
-    QVERIFY(f->windows->link.Timer1->isActive());
+    QVERIFY(f->windows->link.watchdog().isActive());
 
     const Sent stop = sentDuring(bench, [&] {
         if (autoStop)
