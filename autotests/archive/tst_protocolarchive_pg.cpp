@@ -602,8 +602,9 @@ private slots:
         {
             ProtocolArchive archive(server);
             archive.enableOutbox(QDir(blocker.fileName()).filePath(QStringLiteral("varnek-outbox.db")));
-            QVERIFY(!archive.store(markedRecord(1)).ok());
-            QVERIFY(!archive.store(markedRecord(2)).ok());
+            archive.store(markedRecord(1));
+            archive.store(markedRecord(2));
+            archive.finishWrites(ProtocolArchive::WriteWaitAtCloseMs);
             QCOMPARE(archive.unsavedCount(), 2);
             QString error;
             QVERIFY2(archive.saveUnsaved(saved, &error), qPrintable(error));
@@ -633,7 +634,8 @@ int main(int argc, char *argv[])
         settings.database = QString::fromLocal8Bit(argv[5]);
         settings.user = QStringLiteral("postgres");
         settings.passwordFile = settings.host + QStringLiteral("/no-password-file");
-        ArchiveSender sender(settings, QString::fromLocal8Bit(argv[2]));
+        ArchiveSender sender([settings] { return std::make_unique<ProtocolArchive>(settings, ProtocolArchive::ServerAccess::Direct); },
+                             QString::fromLocal8Bit(argv[2]));
         sender.send();
         return 0;
     }

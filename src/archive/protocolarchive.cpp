@@ -1,14 +1,13 @@
 #include "protocolarchive.h"
 
 #include "archiveoutbox.h"
+#include "archivetexts.h"
 #include "serverlistsource.h"
 #include "workerthread.h"
 
 #include <QCryptographicHash>
 #include <QDataStream>
 #include <QFileInfo>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QScopeGuard>
 #include <QSet>
 #include <QSqlDatabase>
@@ -66,21 +65,50 @@ QStringList currentSchema(bool server)
 
 } // namespace
 
+// Reads the server's archive for the user-interface thread, on a thread of its own: a
+// server that stalls keeps this thread waiting, never the window.
+class ArchiveReader : public QObject {
+    Q_OBJECT
+public:
+    explicit ArchiveReader(const ArchiveSettings &server) : m_settings(server) {}
+
+    // The list, answered by summariesRead with the same ticket.
+    void readSummaries(quint64 ticket)
+    {
+        const std::optional<QList<ArchiveSummary>> list = server().summaries();
+        emit summariesRead(ticket, list.value_or(QList<ArchiveSummary>{}), list.has_value(), server().lastError());
+    }
+    // One record; nullopt (and `error`) when absent or unreadable.
+    std::optional<ArchiveRecord> readRecord(qint64 id, QString *error)
+    {
+        std::optional<ArchiveRecord> record = server().record(id);
+        *error = server().lastError();
+        return record;
+    }
+
+signals:
+    void summariesRead(quint64 ticket, const QList<ArchiveSummary> &list, bool ok, const QString &problem);
+
+private:
+    ProtocolArchive &server()
+    {
+        if (!m_server)
+            m_server = std::make_unique<ProtocolArchive>(m_settings, ProtocolArchive::ServerAccess::Direct);
+        return *m_server;
+    }
+
+    ArchiveSettings m_settings;
+    std::unique_ptr<ProtocolArchive> m_server;
+};
+
 QString ProtocolArchive::textsToJson(const QMap<QString, QString> &map)
 {
-    QJsonObject object;
-    for (auto it = map.cbegin(); it != map.cend(); ++it)
-        object.insert(it.key(), it.value());
-    return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
+    return ArchiveTexts::toJson(map);
 }
 
 QMap<QString, QString> ProtocolArchive::textsFromJson(const QString &text)
 {
-    QMap<QString, QString> map;
-    const QJsonObject object = QJsonDocument::fromJson(text.toUtf8()).object();
-    for (auto it = object.constBegin(); it != object.constEnd(); ++it)
-        map.insert(it.key(), it.value().toString());
-    return map;
+    return ArchiveTexts::fromJson(text);
 }
 
 namespace {
@@ -602,9 +630,32 @@ std::optional<ProtocolArchive::StoreResult> ProtocolArchive::insertRecord(Archiv
 
 ProtocolArchive::StoreResult ProtocolArchive::store(const ArchiveRecord &record)
 {
+    if (m_writer) {
+        m_writer->add({ArchiveOutbox::newKey(), record});
+        StoreResult result;
+        result.status = StoreResult::Status::Queued;
+        // While the file refuses, each record is told to be in memory only.
+        if (m_writer->isFailing())
+            result = failed(m_waitingProblem);
+        emit waitingChanged();
+        return result;
+    }
     if (hasOutbox())
         return keep(record);
     return storeInTransaction(record, QString(), false);
+}
+
+OutboxTarget::Answer ProtocolArchive::take(const ArchiveRecord &record, const QString &key)
+{
+    const StoreResult result = storeOnce(record, key);
+    Answer answer;
+    answer.ok = result.ok();
+    answer.stored = result.status == StoreResult::Status::Stored;
+    answer.id = result.id;
+    answer.refusedRecord = result.refusedRecord;
+    answer.refusedForGood = !result.ok() && refusedForGood();
+    answer.problem = m_lastError.isEmpty() ? result.message : m_lastError;
+    return answer;
 }
 
 ProtocolArchive::StoreResult ProtocolArchive::storeOnce(const ArchiveRecord &record, const QString &key,
@@ -1032,6 +1083,7 @@ void ProtocolArchive::enableOutbox(const QString &outboxPath)
         return;
     m_outbox = std::make_unique<ArchiveOutbox>(m_outboxPath);
     countWaiting();
+    startWriter();
     startSender();
     // The user-interface thread's check found the server: what waits goes now, and the
     // list is worth reading again.
@@ -1087,11 +1139,65 @@ void ProtocolArchive::readSummariesAside()
     QMetaObject::invokeMethod(reader, [reader, ticket] { reader->readSummaries(ticket); }, Qt::QueuedConnection);
 }
 
+void ProtocolArchive::startWriter()
+{
+    m_writerThread = new QThread;
+    m_writerThread->setObjectName(QStringLiteral("archive outbox writer"));
+    m_writer = new OutboxWriter(m_outboxPath);
+    m_writer->moveToThread(m_writerThread);
+    connect(m_writer, &OutboxWriter::written, this, [this] {
+        ++m_waiting;
+        m_reported = false;
+        sendWaiting();
+        emit waitingChanged();
+    });
+    connect(m_writer, &OutboxWriter::failed, this, [this](const QString &problem) {
+        m_waitingProblem = problem;
+        const StoreResult failure = failed(problem);
+        if (failure.report)
+            emit storeFailed(failure.message);
+        emit waitingChanged();
+    });
+    m_writerThread->start();
+}
+
+void ProtocolArchive::finishWrites(int msecs)
+{
+    if (!m_writer)
+        return;
+    const QList<OutboxRecord> left = m_writer->finish(msecs);
+    disconnect(m_writer, nullptr, this, nullptr);
+    // A write under way is let finish: what it writes is in the file, as it should be.
+    retire(m_writer, m_writerThread, std::max(msecs, 500));
+    m_writer = nullptr;
+    m_writerThread = nullptr;
+    if (left.isEmpty())
+        return;
+    // Ahead of any kept in memory before: the order of the stores holds.
+    m_unsaved = left + m_unsaved;
+    // One more try on this thread; what the file does not take waits to be saved elsewhere.
+    StoreResult last;
+    flushUnsaved(&last);
+}
+
+int ProtocolArchive::waitingCount() const
+{
+    return m_waiting + (m_writer && !m_writer->isFailing() ? m_writer->pendingCount() : 0);
+}
+
+int ProtocolArchive::unsavedCount() const
+{
+    return int(m_unsaved.size()) + (m_writer && m_writer->isFailing() ? m_writer->pendingCount() : 0);
+}
+
 void ProtocolArchive::startSender()
 {
     m_senderThread = new QThread;
     m_senderThread->setObjectName(QStringLiteral("archive sender"));
-    auto *sender = new ArchiveSender(m_settings, m_outboxPath);
+    const ArchiveSettings settings = m_settings;
+    auto *sender = new ArchiveSender(
+        [settings] { return std::unique_ptr<OutboxTarget>(new ProtocolArchive(settings, ServerAccess::Direct)); },
+        m_outboxPath);
     sender->moveToThread(m_senderThread);
     m_sender = sender;
     connect(sender, &ArchiveSender::sent, this, [this](qint64 id, bool stored) {
@@ -1151,6 +1257,7 @@ void ProtocolArchive::stopListReader(int msecs)
 
 void ProtocolArchive::stopSender(int msecs)
 {
+    finishWrites(msecs);
     stopListReader(msecs / 4);
     if (m_readerThread) {
         disconnect(m_reader, nullptr, this, nullptr);
@@ -1174,7 +1281,8 @@ void ProtocolArchive::stopSender(int msecs)
 
 ProtocolArchive::StoreResult ProtocolArchive::keep(const ArchiveRecord &record)
 {
-    m_unsaved.append(record);
+    // A record for a server gets its key now, so however it travels the server keeps it once.
+    m_unsaved.append({m_settings.isServer() ? ArchiveOutbox::newKey() : QString(), record});
     StoreResult last;
     flushUnsaved(&last);
     return last;
@@ -1189,14 +1297,14 @@ bool ProtocolArchive::flushUnsaved(StoreResult *last)
     while (!m_unsaved.isEmpty()) {
         StoreResult result;
         if (m_settings.isServer()) {
-            if (m_outbox->add(m_unsaved.first())) {
+            if (m_outbox->addWithKey(m_unsaved.first().record, m_unsaved.first().key)) {
                 result.status = StoreResult::Status::Queued;
                 m_reported = false;
             } else {
                 result = failed(m_outbox->lastError());
             }
         } else {
-            result = storeInTransaction(m_unsaved.first(), QString(), false);
+            result = storeInTransaction(m_unsaved.first().record, QString(), false);
         }
         *last = result;
         if (!result.ok()) {
@@ -1220,9 +1328,12 @@ bool ProtocolArchive::flushUnsaved(StoreResult *last)
 
 bool ProtocolArchive::saveUnsaved(const QString &path, QString *error)
 {
+    // Records still with the writer are saved with the rest.
+    finishWrites(0);
     ArchiveOutbox file(path);
     while (!m_unsaved.isEmpty()) {
-        if (!file.add(m_unsaved.first())) {
+        const OutboxRecord &next = m_unsaved.first();
+        if (!(next.key.isEmpty() ? file.add(next.record) : file.addWithKey(next.record, next.key))) {
             if (error)
                 *error = file.lastError();
             emit waitingChanged();
@@ -1235,3 +1346,5 @@ bool ProtocolArchive::saveUnsaved(const QString &path, QString *error)
     emit waitingChanged();
     return true;
 }
+
+#include "protocolarchive.moc"

@@ -34,7 +34,7 @@ struct ArchiveSql;
 //   ProtocolArchive archive(ArchiveSettings::fromSettingsFile());
 // printing, saving or writing a PDF then calls recordInArchive() (src/app/archivewindow.h),
 // and the archive window asks record(id) for the sheets of the record it opens.
-class ProtocolArchive : public QObject {
+class ProtocolArchive : public QObject, public OutboxTarget {
     Q_OBJECT
 public:
     static constexpr int SchemaVersion = 2;
@@ -70,15 +70,15 @@ public:
     ~ProtocolArchive() override;
 
     // From now on no record is lost to a database that does not answer. A server archive
-    // writes every record at once into the local SQLite outbox `outboxPath` and sends it
-    // from a thread of its own, in order, as soon as the server answers; store() then
-    // says Queued. A record that not even the local file takes stays pending in memory
-    // and is tried again every few seconds.
+    // hands every record to a thread that writes it into the local SQLite outbox
+    // `outboxPath` (the caller never waits for the disk), and sends it from another, in
+    // order, as soon as the server answers; store() then says Queued. A record that not
+    // even the local file takes stays pending in memory and is tried again every second.
     void enableOutbox(const QString &outboxPath);
     bool hasOutbox() const { return !m_outboxPath.isEmpty(); }
-    // Records in the outbox that the server has not taken yet (0 without an outbox),
-    // those set aside not counted.
-    int waitingCount() const { return m_waiting; }
+    // Records on their way to the server, in the outbox or about to be written there (0
+    // without an outbox), those set aside not counted.
+    int waitingCount() const;
     // Why the first of them is not sent, empty while the server takes them.
     QString waitingProblem() const { return m_waitingProblem; }
     // Records the server refused for their content, kept in the outbox with its reason
@@ -87,9 +87,15 @@ public:
     // Puts the records set aside back in line, oldest first, and sends.
     void retrySetAside();
     // Records that no database took: kept in memory only.
-    int unsavedCount() const { return int(m_unsaved.size()); }
+    int unsavedCount() const;
     // Writes the records pending in memory into a SQLite file of the outbox's form.
     bool saveUnsaved(const QString &path, QString *error);
+    // At the program's end: waits at most `msecs` for the records handed to the outbox's
+    // writer to reach the file. Those that did not stay in memory (unsavedCount), for
+    // the operator to save elsewhere; a record written late as well keeps its key, so
+    // the archive stores it once.
+    void finishWrites(int msecs);
+    static constexpr int WriteWaitAtCloseMs = 3000;
     // Asks the sender to try the server now (it also tries every few seconds).
     void sendWaiting();
     // Stops the sender and the reader, waiting at most `msecs` for a server that does not
@@ -113,6 +119,8 @@ public:
     // first record on the server already; the key makes the replay harmless.
     // `keepRepeats` keeps a record equal to its protocol's latest revision as well.
     StoreResult storeOnce(const ArchiveRecord &record, const QString &key, bool keepRepeats = false);
+    // The outbox's sender stores through this.
+    Answer take(const ArchiveRecord &record, const QString &key) override;
     // The last open failed on a database this program must not write (another program's,
     // or a newer schema): trying again does not help.
     bool refusedForGood() const { return m_refused; }
@@ -172,6 +180,9 @@ signals:
     void waitingChanged();
     // A list read on the reader's thread has arrived (or failed): summaries() has it.
     void summariesArrived();
+    // A record handed to the outbox's writer could not be written there (the first
+    // failure after a working spell): `message` is for the operator.
+    void storeFailed(const QString &message);
 
 private:
     QSqlDatabase database() const;
@@ -199,6 +210,7 @@ private:
     StoreResult keep(const ArchiveRecord &record);
     bool flushUnsaved(StoreResult *last);
     void startSender();
+    void startWriter();
     bool readsAside() const { return m_reader != nullptr; }
     void readSummariesAside();
     void stopListReader(int msecs);
@@ -218,7 +230,9 @@ private:
 
     QString m_outboxPath;
     std::unique_ptr<ArchiveOutbox> m_outbox; // the user-interface thread's connection to it
-    QList<ArchiveRecord> m_unsaved;
+    QList<OutboxRecord> m_unsaved;
+    QThread *m_writerThread = nullptr;
+    OutboxWriter *m_writer = nullptr;
     QTimer *m_retryTimer = nullptr;
     QThread *m_senderThread = nullptr;
     QObject *m_sender = nullptr;
