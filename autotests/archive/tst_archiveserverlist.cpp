@@ -477,6 +477,18 @@ private slots:
         QCOMPARE(page.rows.size(), 167);
     }
 
+    // The records of one serial number are found by an index of the server.
+    void theRecordsOfOneSerialNumberAreFoundByAnIndex()
+    {
+        const ArchiveSettings settings = archiveWith(tiedRows(50));
+        Direct direct(settings);
+        QVERIFY(direct.exec(QStringLiteral("SET enable_seqscan = off")).isEmpty());
+        const QString plan = direct.value(QStringLiteral("EXPLAIN (FORMAT JSON) SELECT id FROM revisions WHERE %1 IN ('аб-7', 'x')")
+                                              .arg(ServerListSchema::serialKey()))
+                                 .toString();
+        QVERIFY2(plan.contains(QStringLiteral("revisions_page_serial_key")), qPrintable(plan));
+    }
+
     // A user who may not create extensions: the archive is made without the trigram
     // index, and the search finds the same rows by reading the table.
     void theSearchWorksWithoutTrigrams()

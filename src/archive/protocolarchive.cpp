@@ -85,6 +85,13 @@ public:
         *error = server().lastError();
         return record;
     }
+    // The records of one serial number; nullopt (and `error`) when unreadable.
+    std::optional<QList<ArchiveSummary>> readSummariesOfSerial(const QString &serialNumber, QString *error)
+    {
+        std::optional<QList<ArchiveSummary>> list = server().summariesOfSerial(serialNumber);
+        *error = server().lastError();
+        return list;
+    }
 
 signals:
     void summariesRead(quint64 ticket, const QList<ArchiveSummary> &list, bool ok, const QString &problem);
@@ -942,41 +949,54 @@ struct ProtocolArchive::PendingRecord {
     std::condition_variable done;
     bool finished = false;
     std::optional<ArchiveRecord> record;
+    std::optional<QList<ArchiveSummary>> list;
     QString error;
 };
+
+bool ProtocolArchive::readAside(const std::function<void(ArchiveReader &, PendingRecord &)> &read,
+                                std::shared_ptr<PendingRecord> *answer)
+{
+    if (m_recordRead) {
+        std::lock_guard lock(m_recordRead->mutex);
+        if (!m_recordRead->finished) {
+            fail(QStringLiteral("Сервер архива %1 ещё не ответил на прошлый запрос").arg(m_settings.description()),
+                 QString());
+            return false;
+        }
+    }
+    auto pending = std::make_shared<PendingRecord>();
+    m_recordRead = pending;
+    auto *reader = static_cast<ArchiveReader *>(m_reader);
+    QMetaObject::invokeMethod(reader, [reader, pending, read] {
+        PendingRecord found;
+        read(*reader, found);
+        std::lock_guard lock(pending->mutex);
+        pending->record = std::move(found.record);
+        pending->list = std::move(found.list);
+        pending->error = found.error;
+        pending->finished = true;
+        pending->done.notify_all();
+    }, Qt::QueuedConnection);
+    std::unique_lock lock(pending->mutex);
+    // A late answer finds nobody waiting and is dropped with its PendingRecord.
+    if (!pending->done.wait_for(lock, std::chrono::milliseconds(RecordWaitMs), [&] { return pending->finished; })) {
+        fail(QStringLiteral("Сервер архива %1 не ответил за %2 с").arg(m_settings.description()).arg(RecordWaitMs / 1000),
+             QString());
+        return false;
+    }
+    m_lastError = pending->error;
+    *answer = pending;
+    return true;
+}
 
 std::optional<ArchiveRecord> ProtocolArchive::record(qint64 id)
 {
     if (readsAside()) {
-        if (m_recordRead) {
-            std::lock_guard lock(m_recordRead->mutex);
-            if (!m_recordRead->finished) {
-                fail(QStringLiteral("Сервер архива %1 ещё не ответил на прошлый запрос").arg(m_settings.description()),
-                     QString());
-                return std::nullopt;
-            }
-        }
-        auto pending = std::make_shared<PendingRecord>();
-        m_recordRead = pending;
-        auto *reader = static_cast<ArchiveReader *>(m_reader);
-        QMetaObject::invokeMethod(reader, [reader, pending, id] {
-            QString error;
-            std::optional<ArchiveRecord> found = reader->readRecord(id, &error);
-            std::lock_guard lock(pending->mutex);
-            pending->record = std::move(found);
-            pending->error = error;
-            pending->finished = true;
-            pending->done.notify_all();
-        }, Qt::QueuedConnection);
-        std::unique_lock lock(pending->mutex);
-        // A late answer finds nobody waiting and is dropped with its PendingRecord.
-        if (!pending->done.wait_for(lock, std::chrono::milliseconds(RecordWaitMs), [&] { return pending->finished; })) {
-            fail(QStringLiteral("Сервер архива %1 не ответил за %2 с").arg(m_settings.description()).arg(RecordWaitMs / 1000),
-                 QString());
+        std::shared_ptr<PendingRecord> answer;
+        if (!readAside([id](ArchiveReader &reader, PendingRecord &found) { found.record = reader.readRecord(id, &found.error); },
+                       &answer))
             return std::nullopt;
-        }
-        m_lastError = pending->error;
-        return std::move(pending->record);
+        return std::move(answer->record);
     }
     if (!open())
         return std::nullopt;
@@ -1014,6 +1034,117 @@ std::optional<ArchiveRecord> ProtocolArchive::record(qint64 id)
         lostConnection();
     }
     return found;
+}
+
+namespace {
+
+// More forms than this and the whole list is read instead.
+constexpr int MostSerialForms = 64;
+
+// The forms lower(trim(serial_number)) may take in a database for the serial number
+// `typed`: every database folds ASCII letters, only some fold the others (a server by its
+// regional settings, a file never), so each such letter is asked for in both cases.
+// nullopt when there are too many forms to ask for.
+std::optional<QStringList> serialForms(const QString &typed)
+{
+    QStringList forms{QString()};
+    for (const QChar c : typed.trimmed()) {
+        const QChar lower = c.toLower();
+        const QChar upper = c.toUpper();
+        if (c.unicode() < 0x80 || lower == upper) {
+            for (QString &form : forms)
+                form += lower;
+            continue;
+        }
+        if (forms.size() * 2 > MostSerialForms)
+            return std::nullopt;
+        QStringList both;
+        for (const QString &form : std::as_const(forms))
+            both << form + lower << form + upper;
+        forms = both;
+    }
+    return forms;
+}
+
+bool sameSerialNumber(const QString &a, const QString &b)
+{
+    return a.trimmed().compare(b.trimmed(), Qt::CaseInsensitive) == 0;
+}
+
+const QString SerialIndex = QStringLiteral("revisions_serial_key");
+
+} // namespace
+
+std::optional<QList<ArchiveSummary>> ProtocolArchive::summariesOfSerial(const QString &serialNumber)
+{
+    if (readsAside()) {
+        std::shared_ptr<PendingRecord> answer;
+        if (!readAside([serialNumber](ArchiveReader &reader, PendingRecord &found) {
+                found.list = reader.readSummariesOfSerial(serialNumber, &found.error);
+            }, &answer))
+            return std::nullopt;
+        return std::move(answer->list);
+    }
+    return readSummariesOfSerial(serialNumber);
+}
+
+std::optional<QList<ArchiveSummary>> ProtocolArchive::readSummariesOfSerial(const QString &serialNumber)
+{
+    const std::optional<QStringList> forms = serialForms(serialNumber);
+    if (!forms) {
+        std::optional<QList<ArchiveSummary>> all = summaries();
+        if (all)
+            all->removeIf([&](const ArchiveSummary &row) { return !sameSerialNumber(row.serialNumber, serialNumber); });
+        return all;
+    }
+    if (!open())
+        return std::nullopt;
+    // A file archive gets its index on first use (a server's comes with the list's indexes);
+    // one that cannot be made now (read-only, locked) only makes this read slower.
+    if (!m_settings.isServer() && !m_serialIndexTried) {
+        m_serialIndexTried = true;
+        QSqlQuery(database()).exec(QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON revisions (%2)").arg(SerialIndex, ServerListSchema::serialKey()));
+    }
+    QList<ArchiveSummary> list;
+    QString error;
+    {
+        ArchiveSql sql{database(), {}};
+        QSqlQuery query(sql.db);
+        QStringList marks;
+        QVariantList values;
+        for (const QString &form : *forms) {
+            marks << QStringLiteral("?");
+            values << form;
+        }
+        if (sql.run(query, QStringLiteral("SELECT id, revision, stored_at, protocol_number, type, serial_number, firm "
+                                          "FROM revisions WHERE %1 IN (%2) ORDER BY stored_at DESC, id DESC")
+                               .arg(ServerListSchema::serialKey(), marks.join(u',')),
+                    values)) {
+            while (query.next()) {
+                ArchiveSummary row;
+                row.id = query.value(0).toLongLong();
+                row.revision = query.value(1).toInt();
+                row.msecs = query.value(2).toLongLong();
+                row.protocolNumber = query.value(3).toString();
+                row.type = query.value(4).toString();
+                row.serialNumber = query.value(5).toString();
+                row.firm = query.value(6).toString();
+                // A database that folds more than this program does finds more.
+                if (sameSerialNumber(row.serialNumber, serialNumber))
+                    list.append(std::move(row));
+            }
+            if (query.lastError().isValid())
+                error = describe(query);
+        } else {
+            error = sql.error;
+        }
+    }
+    if (!error.isEmpty()) {
+        fail(QStringLiteral("Архив протоколов не читается"), error);
+        lostConnection();
+        return std::nullopt;
+    }
+    return list;
 }
 
 QString ProtocolArchive::check(const ArchiveSettings &settings)
@@ -1146,7 +1277,8 @@ void ProtocolArchive::startWriter()
     m_writer = new OutboxWriter(m_outboxPath);
     m_writer->moveToThread(m_writerThread);
     connect(m_writer, &OutboxWriter::written, this, [this] {
-        ++m_waiting;
+        // Counted in the file: the sender may have taken it already.
+        countWaiting();
         m_reported = false;
         sendWaiting();
         emit waitingChanged();

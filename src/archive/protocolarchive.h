@@ -8,6 +8,7 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -15,6 +16,7 @@ class QSqlDatabase;
 class QThread;
 class QTimer;
 struct ArchiveSql;
+class ArchiveReader;
 
 // The archive of every protocol the program produced, on Qt SQL.
 //
@@ -77,7 +79,8 @@ public:
     void enableOutbox(const QString &outboxPath);
     bool hasOutbox() const { return !m_outboxPath.isEmpty(); }
     // Records on their way to the server, in the outbox or about to be written there (0
-    // without an outbox), those set aside not counted.
+    // without an outbox), those set aside not counted. The file is counted when a write
+    // or a send is told, so the count may lag a moment behind.
     int waitingCount() const;
     // Why the first of them is not sent, empty while the server takes them.
     QString waitingProblem() const { return m_waitingProblem; }
@@ -134,6 +137,11 @@ public:
     // RecordWaitMs for it.
     std::optional<ArchiveRecord> record(qint64 id);
     static constexpr int RecordWaitMs = 3000;
+    // Every record of one serial number (each revision), newest first; nullopt when the
+    // archive cannot be read. Serial numbers compare as the history compares them: the
+    // spaces around and the letter case do not count. Read by an index, on the reader's
+    // thread for a server archive with an outbox (waiting at most RecordWaitMs).
+    std::optional<QList<ArchiveSummary>> summariesOfSerial(const QString &serialNumber);
     // How long after a failed read of a server's list summaries() asks again.
     static constexpr int SummariesRetryMs = 5000;
     // Records came in by another way (a file moved to the server): the next list is read anew.
@@ -256,4 +264,9 @@ private:
     QElapsedTimer m_summariesFailedAt;
     QList<ArchiveSummary> m_summaries;
     std::shared_ptr<PendingRecord> m_recordRead;
+    // Runs `read` on the reader's thread and waits for it; false (and m_lastError) when
+    // the reader is busy with an earlier read or does not answer in time.
+    bool readAside(const std::function<void(ArchiveReader &, PendingRecord &)> &read, std::shared_ptr<PendingRecord> *answer);
+    std::optional<QList<ArchiveSummary>> readSummariesOfSerial(const QString &serialNumber);
+    bool m_serialIndexTried = false;
 };

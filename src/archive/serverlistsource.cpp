@@ -96,6 +96,7 @@ QList<IndexDefinition> indexDefinitions()
         {QStringLiteral("revisions_page_serial"), text("serial_number")},
         {QStringLiteral("revisions_page_firm"), text("firm")},
         {SearchIndex, QStringLiteral("ON revisions USING gin (%1 gin_trgm_ops)").arg(SearchColumn)},
+        {QStringLiteral("revisions_page_serial_key"), QStringLiteral("ON revisions (%1)").arg(ServerListSchema::serialKey())},
     };
 }
 
@@ -382,6 +383,11 @@ bool ServerListSchema::build(QSqlDatabase db, const QStringList &names, QString 
         ok = run(db, QStringLiteral("ANALYZE revisions"), error);
     run(db, QStringLiteral("SELECT pg_advisory_unlock(%1)").arg(BuildLock), nullptr);
     return ok;
+}
+
+QString ServerListSchema::serialKey()
+{
+    return QStringLiteral("lower(trim(serial_number))");
 }
 
 bool ServerListSchema::hasTrigramIndex(QSqlDatabase db)

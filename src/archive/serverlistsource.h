@@ -44,6 +44,9 @@ std::optional<QStringList> missing(QSqlDatabase db, QString *error);
 bool build(QSqlDatabase db, const QStringList &names, QString *error);
 // Whether the search is served by a trigram index.
 bool hasTrigramIndex(QSqlDatabase db);
+// The serial number as the records of one transformer are found by (an index of a server
+// and of a file archive serves it): trimmed of spaces, letters folded as the database folds.
+QString serialKey();
 } // namespace ServerListSchema
 
 // The list of a server archive, a page at a time, read on a thread of its own so the
