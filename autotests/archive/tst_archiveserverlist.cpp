@@ -308,6 +308,9 @@ private slots:
         QTest::newRow("protocol number") << "17" << false << QList<qint64>{5, 1};
         QTest::newRow("Latin in another case") << "abc" << false << QList<qint64>{5};
         QTest::newRow("within the span only") << "тмг" << true << QList<qint64>{2};
+        QTest::newRow("one letter in another case") << "Г" << false << QList<qint64>{4, 2};
+        QTest::newRow("two characters") << "мз" << false << QList<qint64>{5};
+        QTest::newRow("two characters nothing holds") << "не" << false << QList<qint64>{};
         QTest::newRow("nothing matches") << "нет такого" << false << QList<qint64>{};
         QTest::newRow("a percent sign is a character") << "%" << false << QList<qint64>{};
         QTest::newRow("an underscore is a character") << "1_0" << false << QList<qint64>{};

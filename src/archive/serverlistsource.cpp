@@ -78,6 +78,27 @@ QString searchColumnStatement()
 
 const QString SearchIndex = QStringLiteral("revisions_page_search");
 
+// A text of one or two characters has no trigram. The distinct one- and two-character
+// pieces of each row's searched texts, in an index of their own, find the rows that hold
+// such a text: few rows at once by the index, many rows by the list's order, whichever
+// the server expects cheaper, never the whole table.
+const QString ShortIndex = QStringLiteral("revisions_page_short");
+const QString ShortPieces = QStringLiteral("archive_short_pieces");
+QString shortPiecesFunction()
+{
+    return QStringLiteral("CREATE OR REPLACE FUNCTION %1(t text) RETURNS text[] LANGUAGE sql IMMUTABLE PARALLEL SAFE "
+                          "AS $$ SELECT coalesce(array_agg(DISTINCT p), '{}') FROM ("
+                          "SELECT substr(t, i, 1) AS p FROM generate_series(1, length(t)) i UNION ALL "
+                          "SELECT substr(t, i, 2) FROM generate_series(1, length(t) - 1) i) pieces $$")
+        .arg(ShortPieces);
+}
+bool hasShortPiecesFunction(QSqlDatabase db)
+{
+    QSqlQuery query(db);
+    return query.exec(QStringLiteral("SELECT to_regprocedure('%1(text)') IS NOT NULL").arg(ShortPieces)) && query.next()
+        && query.value(0).toBool();
+}
+
 struct IndexDefinition {
     QString name;
     QString definition;
@@ -96,6 +117,7 @@ QList<IndexDefinition> indexDefinitions()
         {QStringLiteral("revisions_page_serial"), text("serial_number")},
         {QStringLiteral("revisions_page_firm"), text("firm")},
         {SearchIndex, QStringLiteral("ON revisions USING gin (%1 gin_trgm_ops)").arg(SearchColumn)},
+        {ShortIndex, QStringLiteral("ON revisions USING gin (%1(%2))").arg(ShortPieces, SearchColumn)},
         {QStringLiteral("revisions_page_serial_key"), QStringLiteral("ON revisions (%1)").arg(ServerListSchema::serialKey())},
     };
 }
@@ -145,10 +167,21 @@ QString literal(const QSqlDriver *driver, const QVariant &value)
     return QString::number(value.toLongLong());
 }
 
+// The typed text when it is one or two characters (no trigram), else empty.
+QString shortNeedle(const QString &filter)
+{
+    QString needle;
+    for (QChar c : filter.trimmed())
+        if (c.unicode() >= 0x20 && c.unicode() != 0x7f)
+            needle += c;
+    return needle.size() < 3 ? needle : QString();
+}
+
 // The rows of `query` after `after` in its order, `limit` of them (0: all); `searched` is
-// the folded texts' column, or their expression where the rows lack it.
+// the folded texts' column, or their expression where the rows lack it; `usesShortIndex`
+// when the index of short pieces is there.
 QString listStatement(const QSqlDriver *driver, const QString &searched, const ArchiveListQuery &query,
-                      const ArchiveSummary *after, const QString &columns, int limit)
+                      const ArchiveSummary *after, const QString &columns, int limit, bool usesShortIndex)
 {
     QStringList where;
     if (query.fromMsecs != std::numeric_limits<qint64>::min())
@@ -166,9 +199,13 @@ QString listStatement(const QSqlDriver *driver, const QString &searched, const A
     const QString direction = query.descending ? QStringLiteral("DESC") : QStringLiteral("ASC");
     const QString ordered = QStringLiteral(" ORDER BY %1 %2, id %2").arg(order, direction);
     const QString needle = searchNeedle(query.filter);
-    const QString search = needle.isEmpty() ? QString()
-                                            : QStringLiteral("%1 LIKE ('%' || %2 || '%')")
-                                                  .arg(searched, folded(literal(driver, needle)));
+    QString search = needle.isEmpty() ? QString()
+                                      : QStringLiteral("%1 LIKE ('%' || %2 || '%')")
+                                            .arg(searched, folded(literal(driver, needle)));
+    // Written as the index of short pieces is made, so the server can use it.
+    const QString piece = shortNeedle(query.filter);
+    if (usesShortIndex && !piece.isEmpty())
+        search += QStringLiteral(" AND %1(%2) @> ARRAY[%3]").arg(ShortPieces, SearchColumn, folded(literal(driver, piece)));
     const QString limited = limit > 0 ? QStringLiteral(" LIMIT %1").arg(limit) : QString();
     if (!search.isEmpty())
         where << search;
@@ -315,6 +352,8 @@ bool ServerListSchema::create(QSqlDatabase db, QString *error)
         return false;
     if (!hasSearchColumn(db) && !run(db, searchColumnStatement(), error))
         return false;
+    if (!hasShortPiecesFunction(db) && !run(db, shortPiecesFunction(), error))
+        return false;
     for (const IndexDefinition &index : indexDefinitions()) {
         if (index.name == SearchIndex && !trigram)
             continue;
@@ -369,6 +408,8 @@ bool ServerListSchema::build(QSqlDatabase db, const QStringList &names, QString 
         ok = run(db, QStringLiteral("SET lock_timeout = 10000"), error) && run(db, searchColumnStatement(), error)
             && run(db, QStringLiteral("SET lock_timeout = 0"), error);
     const bool trigram = ok && (hasTrigram(db) || run(db, QStringLiteral("CREATE EXTENSION IF NOT EXISTS pg_trgm"), nullptr));
+    if (ok && still->contains(ShortIndex) && !hasShortPiecesFunction(db))
+        ok = run(db, shortPiecesFunction(), error);
     for (const IndexDefinition &index : indexDefinitions()) {
         if (!ok)
             break;
@@ -422,7 +463,12 @@ bool ServerListReader::open(QString *problem)
 {
     if (QSqlDatabase::contains(m_connectionName) && QSqlDatabase::database(m_connectionName, false).isOpen()) {
         // An archive not brought up to date yet is looked at again: its build may be done.
-        if (m_haveTables && (m_haveSearchColumn || m_buildTried))
+        bool building = false;
+        {
+            std::lock_guard lock(m_shared->mutex);
+            building = m_shared->building;
+        }
+        if (m_haveTables && ((m_haveSearchColumn && m_haveShortIndex) || building))
             return true;
     } else {
         close();
@@ -446,8 +492,10 @@ bool ServerListReader::open(QString *problem)
                 "EXISTS (SELECT 1 FROM pg_attribute WHERE attrelid = to_regclass('revisions') AND attname = '%1' "
                 "AND NOT attisdropped), "
                 "(SELECT count(*) FROM pg_class c JOIN pg_index i ON i.indexrelid = c.oid WHERE i.indisvalid "
-                "AND pg_table_is_visible(c.oid) AND c.relname IN ('%2'))")
-                            .arg(SearchColumn, ServerListSchema::indexNames().join(QStringLiteral("', '"))))
+                "AND pg_table_is_visible(c.oid) AND c.relname IN ('%2')), "
+                "EXISTS (SELECT 1 FROM pg_class c JOIN pg_index i ON i.indexrelid = c.oid WHERE i.indisvalid "
+                "AND pg_table_is_visible(c.oid) AND c.relname = '%3')")
+                            .arg(SearchColumn, ServerListSchema::indexNames().join(QStringLiteral("', '")), ShortIndex))
             || !state.next()) {
             *problem = QStringLiteral("Список архива не читается: ") + errorText(state.lastError());
         } else {
@@ -456,6 +504,7 @@ bool ServerListReader::open(QString *problem)
             m_haveTables = state.value(1).toBool();
             m_haveSearchColumn = state.value(2).toBool();
             missingIndexes = m_haveTables && (!m_haveSearchColumn || state.value(3).toInt() < ServerListSchema::indexNames().size());
+            m_haveShortIndex = state.value(4).toBool();
             problem->clear();
         }
     }
@@ -534,13 +583,13 @@ bool ServerListReader::read(const ServerListJob &job, QList<ArchiveSummary> *row
     switch (job.kind) {
     case Kind::Page: {
         // A text of one or two characters has no trigram: the trigram index would hand
-        // over every row to be looked at again (seconds for a million), so the server
-        // reads in the list's order or the whole table, whichever it expects to be less.
-        const bool short_ = QString(searchNeedle(job.query.filter)).remove(u'\\').size() < 3
-            && !job.query.filter.trimmed().isEmpty();
+        // over every row to be looked at again (seconds for a million). Without the index
+        // of short pieces the server reads in the list's order or the whole table,
+        // whichever it expects to be less.
+        const bool short_ = !shortNeedle(job.query.filter).isEmpty() && !m_haveShortIndex;
         if (short_ && !exec(QStringLiteral("SET enable_bitmapscan = off")))
             return false;
-        const bool ok = exec(listStatement(driver, searched, job.query, after, rowColumns, job.limit));
+        const bool ok = exec(listStatement(driver, searched, job.query, after, rowColumns, job.limit, m_haveShortIndex));
         if (short_) {
             const QSqlError kept = *error;
             QSqlQuery(db).exec(QStringLiteral("RESET enable_bitmapscan"));
@@ -548,7 +597,7 @@ bool ServerListReader::read(const ServerListJob &job, QList<ArchiveSummary> *row
         }
         return ok;
     }
-    case Kind::Ids: return exec(listStatement(driver, searched, job.query, nullptr, QStringLiteral("id"), 0));
+    case Kind::Ids: return exec(listStatement(driver, searched, job.query, nullptr, QStringLiteral("id"), 0, m_haveShortIndex));
     case Kind::Count: return exec(QStringLiteral("SELECT count(*) FROM revisions"));
     }
     return false;

@@ -117,6 +117,7 @@ private:
     QString m_connectionName;
     bool m_haveTables = false;
     bool m_haveSearchColumn = false; // else the search folds each row's texts itself
+    bool m_haveShortIndex = false;   // the index of one- and two-character pieces
     bool m_buildTried;               // missing indexes were built (or tried), or are not ours to build
     QThread *m_builder = nullptr;
 };
