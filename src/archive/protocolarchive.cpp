@@ -539,12 +539,27 @@ bool ProtocolArchive::migrateFrom1(ArchiveSql &sql)
         if (!sql.run(statement))
             return false;
     }
-    QSqlQuery rows(sql.db);
-    if (!sql.run(rows, QStringLiteral("SELECT stored_at, protocol_number, type, serial_number, firm, "
-                                      "fields, results, sheet1, sheet2 FROM protocols_v1 "
-                                      "ORDER BY stored_at, id")))
-        return false;
-    while (rows.next()) {
+    // The ids first, then one row at a time: a server drops the rest of a result read row
+    // by row when the connection runs another statement, and the rows with their sheets
+    // may not fit in memory together.
+    QList<qint64> ids;
+    {
+        QSqlQuery idQuery(sql.db);
+        if (!sql.run(idQuery, QStringLiteral("SELECT id FROM protocols_v1 ORDER BY stored_at, id")))
+            return false;
+        while (idQuery.next())
+            ids.append(idQuery.value(0).toLongLong());
+        if (idQuery.lastError().isValid())
+            return sql.failed(idQuery);
+    }
+    for (const qint64 id : std::as_const(ids)) {
+        QSqlQuery rows(sql.db);
+        if (!sql.run(rows, QStringLiteral("SELECT stored_at, protocol_number, type, serial_number, firm, "
+                                          "fields, results, sheet1, sheet2 FROM protocols_v1 WHERE id = ?"),
+                     {id}))
+            return false;
+        if (!rows.next())
+            continue;
         ArchiveRecord record;
         record.moment = QDateTime::fromString(rows.value(0).toString(), Qt::ISODateWithMs);
         if (!record.moment.isValid())
@@ -557,10 +572,10 @@ bool ProtocolArchive::migrateFrom1(ArchiveSql &sql)
         record.results = textsFromJson(rows.value(6).toString());
         record.sheet1 = rows.value(7).toByteArray();
         record.sheet2 = rows.value(8).toByteArray();
+        rows.finish();
         if (!insertRecord(sql, storable(record), contentHash(record), /*keepRepeats=*/true))
             return false;
     }
-    rows.finish();
     if (sql.kept)
         sql.kept->finish();
     return sql.run(QStringLiteral("DROP TABLE protocols_v1"));
