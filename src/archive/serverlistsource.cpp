@@ -84,6 +84,8 @@ const QString SearchIndex = QStringLiteral("revisions_page_search");
 // the server expects cheaper, never the whole table.
 const QString ShortIndex = QStringLiteral("revisions_page_short");
 const QString ShortPieces = QStringLiteral("archive_short_pieces");
+// How many rows next in the list's order a short text is looked for in before the index.
+constexpr int ShortScanRows = 20000;
 QString shortPiecesFunction()
 {
     return QStringLiteral("CREATE OR REPLACE FUNCTION %1(t text) RETURNS text[] LANGUAGE sql IMMUTABLE PARALLEL SAFE "
@@ -179,9 +181,11 @@ QString shortNeedle(const QString &filter)
 
 // The rows of `query` after `after` in its order, `limit` of them (0: all); `searched` is
 // the folded texts' column, or their expression where the rows lack it; `usesShortIndex`
-// when the index of short pieces is there.
+// when the index of short pieces is there. With `scanBound`, only that many rows next in
+// the order are looked at for the search (the rows must have the search's column).
 QString listStatement(const QSqlDriver *driver, const QString &searched, const ArchiveListQuery &query,
-                      const ArchiveSummary *after, const QString &columns, int limit, bool usesShortIndex)
+                      const ArchiveSummary *after, const QString &columns, int limit, bool usesShortIndex,
+                      int scanBound = 0)
 {
     QStringList where;
     if (query.fromMsecs != std::numeric_limits<qint64>::min())
@@ -207,6 +211,13 @@ QString listStatement(const QSqlDriver *driver, const QString &searched, const A
     if (usesShortIndex && !piece.isEmpty())
         search += QStringLiteral(" AND %1(%2) @> ARRAY[%3]").arg(ShortPieces, SearchColumn, folded(literal(driver, piece)));
     const QString limited = limit > 0 ? QStringLiteral(" LIMIT %1").arg(limit) : QString();
+    if (scanBound > 0 && !needle.isEmpty()) {
+        const QString range = where.isEmpty() ? QString() : QStringLiteral(" WHERE ") + where.join(QStringLiteral(" AND "));
+        return QStringLiteral("SELECT %1 FROM (SELECT %1, %2 FROM revisions%3%4 LIMIT %5) r WHERE %6 LIKE ('%' || %7 || '%')%4%8")
+            .arg(columns, SearchColumn, range, ordered)
+            .arg(scanBound)
+            .arg(SearchColumn, folded(literal(driver, needle)), limited);
+    }
     if (!search.isEmpty())
         where << search;
     const QString conditions = where.isEmpty() ? QString() : QStringLiteral(" WHERE ") + where.join(QStringLiteral(" AND "));
@@ -586,7 +597,26 @@ bool ServerListReader::read(const ServerListJob &job, QList<ArchiveSummary> *row
         // over every row to be looked at again (seconds for a million). Without the index
         // of short pieces the server reads in the list's order or the whole table,
         // whichever it expects to be less.
-        const bool short_ = !shortNeedle(job.query.filter).isEmpty() && !m_haveShortIndex;
+        if (!shortNeedle(job.query.filter).isEmpty() && m_haveShortIndex) {
+            // A text most rows hold fills the page from the rows next in the list's order:
+            // a bounded number of them is looked at first.
+            if (!exec(listStatement(driver, searched, job.query, after, rowColumns, job.limit, true, ShortScanRows)))
+                return false;
+            if (rows->size() >= job.limit)
+                return true;
+            rows->clear();
+            // A rarer text: its rows come by the index of short pieces, never by reading on
+            // through the whole table.
+            if (!exec(QStringLiteral("SET enable_indexscan = off")) || !exec(QStringLiteral("SET enable_seqscan = off")))
+                return false;
+            const bool ok = exec(listStatement(driver, searched, job.query, after, rowColumns, job.limit, true));
+            const QSqlError kept = *error;
+            QSqlQuery(db).exec(QStringLiteral("RESET enable_indexscan"));
+            QSqlQuery(db).exec(QStringLiteral("RESET enable_seqscan"));
+            *error = kept;
+            return ok;
+        }
+        const bool short_ = !shortNeedle(job.query.filter).isEmpty();
         if (short_ && !exec(QStringLiteral("SET enable_bitmapscan = off")))
             return false;
         const bool ok = exec(listStatement(driver, searched, job.query, after, rowColumns, job.limit, m_haveShortIndex));
