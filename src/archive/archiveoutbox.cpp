@@ -61,8 +61,8 @@ ArchiveOutbox::Entry entryOf(const QSqlQuery &query)
 
 } // namespace
 
-ArchiveOutbox::ArchiveOutbox(const QString &path, Access access)
-    : m_path(path), m_access(access), m_connectionName(nextOutboxConnection())
+ArchiveOutbox::ArchiveOutbox(const QString &path, Access access, int busyTimeoutMs)
+    : m_path(path), m_access(access), m_busyTimeoutMs(busyTimeoutMs), m_connectionName(nextOutboxConnection())
 {
 }
 
@@ -99,7 +99,7 @@ bool ArchiveOutbox::open()
     const QString place = QStringLiteral("Очередь отправки на сервер %1").arg(QDir::toNativeSeparators(m_path));
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
     db.setDatabaseName(m_path);
-    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(BusyTimeoutMs)
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(m_busyTimeoutMs)
                          + (readOnly ? QStringLiteral(";QSQLITE_OPEN_READONLY") : QString()));
     if (!db.open()) {
         m_lastError = place + QStringLiteral(" не открывается: ") + db.lastError().text().trimmed();
@@ -369,7 +369,7 @@ int ArchiveSender::send()
     if (!m_server)
         m_server = m_makeTarget();
     if (!m_outbox)
-        m_outbox = std::make_unique<ArchiveOutbox>(m_outboxPath);
+        m_outbox = std::make_unique<ArchiveOutbox>(m_outboxPath, ArchiveOutbox::Access::ReadWrite, ArchiveOutbox::WorkerBusyTimeoutMs);
     m_retry->stop();
     int sentCount = 0;
     while (!m_stop) {
@@ -457,7 +457,7 @@ bool OutboxWriter::isFailing() const
 void OutboxWriter::work()
 {
     if (!m_outbox)
-        m_outbox = std::make_unique<ArchiveOutbox>(m_outboxPath);
+        m_outbox = std::make_unique<ArchiveOutbox>(m_outboxPath, ArchiveOutbox::Access::ReadWrite, ArchiveOutbox::WorkerBusyTimeoutMs);
     for (;;) {
         OutboxRecord next;
         {
@@ -486,6 +486,8 @@ void OutboxWriter::work()
             m_retry->start();
             return;
         }
+        if (m_onWritten)
+            m_onWritten();
         emit written();
     }
 }

@@ -39,6 +39,11 @@ struct OutboxSetAside {
 // One object is one connection, used on one thread only.
 class ArchiveOutbox {
 public:
+    // How long SQLite waits for another writer of the file before an operation fails.
+    static constexpr int BusyTimeoutMs = 250;
+    // The same for a thread of the outbox's own, which may wait.
+    static constexpr int WorkerBusyTimeoutMs = 5000;
+
     struct Entry {
         qint64 seq = 0;
         QString key;
@@ -50,7 +55,9 @@ public:
     // empty file or one of another kind is refused, nothing is written to it.
     enum class Access { ReadWrite, ReadOnly };
 
-    explicit ArchiveOutbox(const QString &path, Access access = Access::ReadWrite);
+    // `busyTimeoutMs`: how long an operation waits for another writer of the file; a
+    // thread that may wait (the writer's, the sender's) waits longer than the window's.
+    explicit ArchiveOutbox(const QString &path, Access access = Access::ReadWrite, int busyTimeoutMs = BusyTimeoutMs);
     ~ArchiveOutbox();
     ArchiveOutbox(const ArchiveOutbox &) = delete;
     ArchiveOutbox &operator=(const ArchiveOutbox &) = delete;
@@ -59,8 +66,6 @@ public:
     // Why the last operation failed.
     QString lastError() const { return m_lastError; }
 
-    // How long SQLite waits for another writer of the file before an operation fails.
-    static constexpr int BusyTimeoutMs = 250;
 
     // Adds `record` under a new key (given back in `key`); false when the file cannot take it.
     bool add(const ArchiveRecord &record, QString *key = nullptr);
@@ -98,6 +103,7 @@ private:
 
     QString m_path;
     Access m_access = Access::ReadWrite;
+    int m_busyTimeoutMs = BusyTimeoutMs;
     QString m_connectionName;
     QString m_lastError;
     bool m_open = false;
@@ -180,6 +186,10 @@ public:
     explicit OutboxWriter(const QString &outboxPath, QObject *parent = nullptr);
     ~OutboxWriter() override;
 
+    // Called on the writer's thread after each record written, before written() reaches
+    // the owner: the sender is woken without a detour through the owner's thread. Set
+    // before the thread starts.
+    void setOnWritten(std::function<void()> onWritten) { m_onWritten = std::move(onWritten); }
     // From the owner's thread: `record` goes after those given before.
     void add(OutboxRecord record);
     // Records given and not written yet.
@@ -214,4 +224,5 @@ private:
     QString m_outboxPath;
     std::unique_ptr<ArchiveOutbox> m_outbox; // made on the writer's thread
     QTimer *m_retry = nullptr;
+    std::function<void()> m_onWritten;
 };

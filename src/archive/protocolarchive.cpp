@@ -1229,8 +1229,8 @@ void ProtocolArchive::enableOutbox(const QString &outboxPath)
         return;
     m_outbox = std::make_unique<ArchiveOutbox>(m_outboxPath);
     countWaiting();
-    startWriter();
     startSender();
+    startWriter();
     // The user-interface thread's check found the server: what waits goes now, and the
     // list is worth reading again.
     connect(this, &ProtocolArchive::availabilityChanged, this, [this](bool available) {
@@ -1290,12 +1290,14 @@ void ProtocolArchive::startWriter()
     m_writerThread = new QThread;
     m_writerThread->setObjectName(QStringLiteral("archive outbox writer"));
     m_writer = new OutboxWriter(m_outboxPath);
+    // The sender outlives the writer (stopSender retires the writer first).
+    if (auto *sender = static_cast<ArchiveSender *>(m_sender))
+        m_writer->setOnWritten([sender] { sender->poke(); });
     m_writer->moveToThread(m_writerThread);
     connect(m_writer, &OutboxWriter::written, this, [this] {
         // Counted in the file: the sender may have taken it already.
         countWaiting();
         m_reported = false;
-        sendWaiting();
         emit waitingChanged();
     });
     connect(m_writer, &OutboxWriter::failed, this, [this](const QString &problem) {
