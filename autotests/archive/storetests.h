@@ -7,6 +7,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <memory>
+#include <tuple>
 
 // Store and read-back behaviour that every kind of database must show. A subclass
 // says where a fresh, empty archive lives.
@@ -265,6 +266,49 @@ private slots:
         };
         QCOMPARE(back->approvals, expected);
         QCOMPARE(approvalInForce(back->approvals)->person, QStringLiteral("Сидоров С.С."));
+    }
+
+    // The records of one serial number come by a query of their own: spaces around and
+    // letter case do not count (Cyrillic too, which a file database does not fold), each
+    // revision is there, newest first; a number nothing holds gives an empty list.
+    void theRecordsOfOneSerialNumberComeByThemselves_data()
+    {
+        QTest::addColumn<QString>("asked");
+        QTest::addColumn<QStringList>("protocols");
+        QTest::newRow("digits") << "1001" << QStringList{"1", "2", "1"};
+        QTest::newRow("spaces around") << " 1001 " << QStringList{"1", "2", "1"};
+        QTest::newRow("Cyrillic, lower case") << "аб-12" << QStringList{"6", "5", "4"};
+        QTest::newRow("Cyrillic, upper case") << "АБ-12" << QStringList{"6", "5", "4"};
+        QTest::newRow("Latin") << "Ab-12" << QStringList{"8", "7"};
+        QTest::newRow("many letters of two cases") << "ЖЖЖЖЖЖЖ" << QStringList{"10", "9"};
+        QTest::newRow("nothing holds it") << "нет такого" << QStringList{};
+    }
+    void theRecordsOfOneSerialNumberComeByThemselves()
+    {
+        QFETCH(QString, asked);
+        QFETCH(QStringList, protocols);
+        auto archive = openFresh();
+        const QDateTime base = sampleRecord().moment;
+        const QList<std::tuple<const char *, const char *, int>> stored = {
+            {"1", "1001", 0},   {"2", " 1001 ", 5}, {"3", "10011", 6}, {"4", "АБ-12", 1},    {"5", "аб-12", 2},
+            {"6", "Аб-12 ", 3}, {"7", "AB-12", 4},  {"8", "ab-12", 7}, {"9", "ЖЖЖЖЖЖЖ", 8}, {"10", "жжжжжжж", 9},
+        };
+        for (const auto &[protocol, serial, minute] : stored) {
+            ArchiveRecord record = sampleRecord(QString::fromUtf8(protocol), QString::fromUtf8(serial));
+            record.moment = base.addSecs(60 * minute);
+            QVERIFY(archive->store(record).ok());
+        }
+        ArchiveRecord revised = sampleRecord(QStringLiteral("1"), QStringLiteral("1001"));
+        revised.moment = base.addSecs(600);
+        revised.firm = QStringLiteral("ООО \"Другая\"");
+        QCOMPARE(archive->store(revised).revision, 2);
+
+        const std::optional<QList<ArchiveSummary>> found = archive->summariesOfSerial(asked);
+        QVERIFY2(found, qPrintable(archive->lastError()));
+        QStringList listed;
+        for (const ArchiveSummary &row : *found)
+            listed << row.protocolNumber;
+        QCOMPARE(listed, protocols);
     }
 
     void absentRecordIsNothing()

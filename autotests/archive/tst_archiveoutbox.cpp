@@ -10,6 +10,7 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -46,6 +47,46 @@ QStringList marksOf(ProtocolArchive &archive)
             marks.prepend(record->fields.value(QStringLiteral("QRMark")));
     return marks;
 }
+
+// The marks and keys of an outbox's records, in its order.
+QList<QPair<QString, QString>> entriesOf(const QString &path)
+{
+    ArchiveOutbox outbox(path, ArchiveOutbox::Access::ReadOnly);
+    QList<QPair<QString, QString>> entries;
+    std::optional<ArchiveOutbox::Entry> entry;
+    for (qint64 seq = 0; outbox.next(seq, &entry) && entry; seq = entry->seq)
+        entries.append({entry->record.fields.value(QStringLiteral("QRMark")), entry->key});
+    return entries;
+}
+
+// Holds the write lock of an SQLite file, as another program writing it does.
+class FileLock {
+public:
+    explicit FileLock(const QString &path)
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
+        db.setDatabaseName(path);
+        m_held = db.open() && QSqlQuery(db).exec(QStringLiteral("BEGIN EXCLUSIVE"));
+    }
+    ~FileLock() { release(); }
+    bool held() const { return m_held; }
+    void release()
+    {
+        if (!QSqlDatabase::contains(m_name))
+            return;
+        {
+            QSqlDatabase db = QSqlDatabase::database(m_name, false);
+            QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(m_name);
+        m_held = false;
+    }
+
+private:
+    QString m_name = QStringLiteral("file-lock");
+    bool m_held = false;
+};
 
 // A PostgreSQL server on a local socket that lets every client log in and then never
 // answers a single statement, as a server stopped in its tracks or a broken proxy does.
@@ -450,6 +491,77 @@ private slots:
         }
         ProtocolArchive archive(target);
         QCOMPARE(marksOf(archive), QStringList{"1"});
+    }
+
+    // A store hands the record to the outbox's writer and returns: a file held by another
+    // writer (a disk that makes writes wait) neither holds the caller nor loses the
+    // record. The writer tries again, in the order of the stores, and tells of its
+    // failure once. Before, the store waited for the file on the caller's thread and
+    // failed.
+    void aStoreDoesNotWaitForTheOutboxFileAndKeepsTheOrder()
+    {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString path = dir.filePath(QStringLiteral("outbox.db"));
+        ProtocolArchive archive(silentServerSettings(dir.path(), 5997));
+        archive.enableOutbox(path);
+        QSignalSpy told(&archive, &ProtocolArchive::storeFailed);
+        FileLock lock(path);
+        QVERIFY(lock.held());
+        const ProtocolArchive::StoreResult first = archive.store(markedRecord(1));
+        QCOMPARE(first.status, ProtocolArchive::StoreResult::Status::Queued);
+        QVERIFY(!first.report);
+        archive.store(markedRecord(2));
+        archive.store(markedRecord(3));
+        QTRY_COMPARE_WITH_TIMEOUT(archive.unsavedCount(), 3, 10000);
+        QCOMPARE(archive.waitingCount(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(told.size(), 1, 10000);
+        QVERIFY(told.first().first().toString().contains(QStringLiteral("в памяти")));
+
+        lock.release();
+        QTRY_COMPARE_WITH_TIMEOUT(archive.waitingCount(), 3, 10000);
+        QCOMPARE(archive.unsavedCount(), 0);
+        archive.store(markedRecord(4));
+        QTRY_COMPARE_WITH_TIMEOUT(entriesOf(path).size(), 4, 10000);
+        archive.stopSender(1000);
+        QStringList marks;
+        for (const auto &[mark, key] : entriesOf(path))
+            marks << mark;
+        QCOMPARE(marks, (QStringList{"1", "2", "3", "4"}));
+        QCOMPARE(told.size(), 1);
+    }
+
+    // At the program's end what the writer could not write in time stays in memory, in
+    // order, and is saved where the operator says under the keys it was given, so a copy
+    // written late as well is stored once.
+    void whatTheWriterHasNotWrittenAtTheEndIsKeptForTheOperator()
+    {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString path = dir.filePath(QStringLiteral("outbox.db"));
+        ProtocolArchive archive(silentServerSettings(dir.path(), 5996));
+        archive.enableOutbox(path);
+        FileLock lock(path);
+        QVERIFY(lock.held());
+        for (int mark = 1; mark <= 3; ++mark)
+            archive.store(markedRecord(mark));
+        archive.finishWrites(300);
+        QCOMPARE(archive.unsavedCount(), 3);
+        QCOMPARE(archive.waitingCount(), 0);
+        const QString saved = dir.filePath(QStringLiteral("saved.db"));
+        QString error;
+        QVERIFY2(archive.saveUnsaved(saved, &error), qPrintable(error));
+        QCOMPARE(archive.unsavedCount(), 0);
+        const auto kept = entriesOf(saved);
+        QCOMPARE(kept.size(), 3);
+        QCOMPARE(kept[0].first, QStringLiteral("1"));
+        QCOMPARE(kept[2].first, QStringLiteral("3"));
+        lock.release();
+        // Given again under its key, a record the outbox has already stays once.
+        ArchiveOutbox outbox(path);
+        QVERIFY(outbox.addWithKey(markedRecord(1), kept[0].second));
+        QVERIFY(outbox.addWithKey(markedRecord(1), kept[0].second));
+        QCOMPARE(outbox.countAll(), std::optional<int>(1));
     }
 
     // A server that lets the program log in and then never answers holds threads of the

@@ -308,6 +308,9 @@ private slots:
         QTest::newRow("protocol number") << "17" << false << QList<qint64>{5, 1};
         QTest::newRow("Latin in another case") << "abc" << false << QList<qint64>{5};
         QTest::newRow("within the span only") << "тмг" << true << QList<qint64>{2};
+        QTest::newRow("one letter in another case") << "Г" << false << QList<qint64>{4, 2};
+        QTest::newRow("two characters") << "мз" << false << QList<qint64>{5};
+        QTest::newRow("two characters nothing holds") << "не" << false << QList<qint64>{};
         QTest::newRow("nothing matches") << "нет такого" << false << QList<qint64>{};
         QTest::newRow("a percent sign is a character") << "%" << false << QList<qint64>{};
         QTest::newRow("an underscore is a character") << "1_0" << false << QList<qint64>{};
@@ -475,6 +478,64 @@ private slots:
         const Page page = readPage(first, query, std::nullopt, 1000);
         QVERIFY(page.ok);
         QCOMPARE(page.rows.size(), 167);
+    }
+
+    // The records of one serial number are found by an index of the server.
+    void theRecordsOfOneSerialNumberAreFoundByAnIndex()
+    {
+        const ArchiveSettings settings = archiveWith(tiedRows(50));
+        Direct direct(settings);
+        QVERIFY(direct.exec(QStringLiteral("SET enable_seqscan = off")).isEmpty());
+        const QString plan = direct.value(QStringLiteral("EXPLAIN (FORMAT JSON) SELECT id FROM revisions WHERE %1 IN ('аб-7', 'x')")
+                                              .arg(ServerListSchema::serialKey()))
+                                 .toString();
+        QVERIFY2(plan.contains(QStringLiteral("revisions_page_serial_key")), qPrintable(plan));
+    }
+
+    // A server archive of the first schema (one flat row per protocol): the program
+    // brings it up to date with every row as a revision, and its list, paged and
+    // searched, gets the list's indexes on its first read.
+    void aServerArchiveOfTheFirstSchemaIsUpgraded()
+    {
+        QString error;
+        const ArchiveSettings settings = m_cluster.createDatabase(&error);
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        {
+            Direct old(settings);
+            for (const char *statement :
+                 {"CREATE TABLE archive_meta (name TEXT PRIMARY KEY, value TEXT NOT NULL)",
+                  "INSERT INTO archive_meta VALUES ('schema_version', '1')",
+                  "CREATE TABLE protocols (id BIGSERIAL PRIMARY KEY, stored_at TEXT NOT NULL, protocol_number TEXT, "
+                  "type TEXT, serial_number TEXT, firm TEXT, fields TEXT, results TEXT, sheet1 BYTEA, sheet2 BYTEA)",
+                  "INSERT INTO protocols (stored_at, protocol_number, type, serial_number, firm, fields, results, sheet1, sheet2) "
+                  "VALUES ('2025-02-01T10:00:00.000Z', '5', 'TM-400', '77', 'F', '{}', '{\"Pxx00\":\"1240.5\"}', 'a', 'b'), "
+                  "('2025-02-03T11:00:00.000Z', '5', 'TM-400', '77', 'F', '{}', '{\"Pxx00\":\"1310.0\"}', 'a', 'b'), "
+                  "('2025-01-20T08:30:00.000Z', '4', 'TMG-100', '12', 'F', '{}', '{}', 'a', 'b')"})
+                QVERIFY2(old.exec(QString::fromUtf8(statement)).isEmpty(), statement);
+        }
+        {
+            ProtocolArchive archive(settings, ProtocolArchive::ServerAccess::Direct);
+            QVERIFY2(archive.open(), qPrintable(archive.lastError()));
+            QCOMPARE(archive.schemaVersion(), ProtocolArchive::SchemaVersion);
+        }
+        ServerListSource source(settings);
+        const std::optional<QList<ArchiveSummary>> read = readAll(source, {}, 2);
+        QVERIFY(read);
+        QCOMPARE(read->size(), 3);
+        QCOMPARE(read->at(0).protocolNumber, QStringLiteral("5"));
+        QCOMPARE(read->at(0).revision, 2);
+        QCOMPARE(read->at(1).revision, 1);
+        QCOMPARE(read->at(2).type, QStringLiteral("TMG-100"));
+        Direct direct(settings);
+        QTRY_VERIFY_WITH_TIMEOUT(ServerListSchema::missing(direct.db(), &error).value_or(QStringList{"?"}).isEmpty(), 60000);
+        QTRY_VERIFY_WITH_TIMEOUT(!source.isBuildingIndexes(), 60000);
+        ArchiveListQuery query;
+        query.filter = QStringLiteral("g-1");
+        const Page page = readPage(source, query, std::nullopt, 10);
+        QVERIFY2(page.ok, qPrintable(page.problem));
+        QCOMPARE(page.rows.size(), 1);
+        query.filter = QStringLiteral("7");
+        QCOMPARE(readPage(source, query, std::nullopt, 10).rows.size(), 2);
     }
 
     // A user who may not create extensions: the archive is made without the trigram

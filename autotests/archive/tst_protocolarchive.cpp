@@ -3,11 +3,13 @@
 #include "protocolarchive.h"
 #include "recordslocation.h"
 #include "archivelistsource.h"
+#include "serverlistsource.h"
 #include "storetests.h"
 
 #include <QFile>
 #include <QSet>
 #include <QSignalSpy>
+#include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
@@ -50,6 +52,27 @@ private slots:
         QVERIFY(archive.store(sampleRecord()).ok());
         QCOMPARE(archive.schemaVersion(), ProtocolArchive::SchemaVersion);
         QVERIFY(QFile::exists(dbPath() + QStringLiteral("-wal")));
+    }
+
+    // The records of one serial number are read by an index, not by the whole list.
+    void theRecordsOfOneSerialNumberAreReadByAnIndex()
+    {
+        ProtocolArchive archive(freshArchive());
+        QVERIFY(archive.store(sampleRecord()).ok());
+        QCOMPARE(archive.summariesOfSerial(QStringLiteral("4411")).value_or(QList<ArchiveSummary>{}).size(), 1);
+        QString plan;
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("plan"));
+            db.setDatabaseName(dbPath());
+            QVERIFY(db.open());
+            QSqlQuery query(db);
+            QVERIFY(query.exec(QStringLiteral("EXPLAIN QUERY PLAN SELECT id FROM revisions WHERE %1 IN ('4411', 'x')")
+                                   .arg(ServerListSchema::serialKey())));
+            while (query.next())
+                plan += query.value(3).toString() + u'\n';
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("plan"));
+        QVERIFY2(plan.contains(QStringLiteral("revisions_serial_key")), qPrintable(plan));
     }
 
     void versionOneFileIsMigratedWithEveryRow()

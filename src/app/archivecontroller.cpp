@@ -59,8 +59,13 @@ ArchiveController::ArchiveController(TForm1 &window, const RecordsController &re
 {
     // A printed protocol is never lost to a server that does not answer: it waits beside the records.
     m_archive->enableOutbox(ArchiveOutbox::defaultPath());
+    // The record went to the outbox's writer after the paper: a failure there is told when it comes.
+    connect(m_archive.get(), &ProtocolArchive::storeFailed, this, [this](const QString &message) {
+        Prompts::current().showMessage(Form4, ProtocolArchive::Caption, message, PromptIcon::Warning);
+    });
     connect(&window, &TForm1::closed, this, [this] {
         runGuarded([this] {
+            m_archive->finishWrites(ProtocolArchive::WriteWaitAtCloseMs);
             offerToSaveUnsaved(&m_window, *m_archive);
             m_archive->stopSender(1000);
         });

@@ -86,7 +86,7 @@ QHash<QString, QString> AssessmentController::assessmentTexts() const
 PreviousRecord AssessmentController::previousRecord(const QString &serial, const QString &protocolNumber) const
 {
     PreviousRecord previous;
-    const std::optional<QList<ArchiveSummary>> all = m_archive.summaries();
+    const std::optional<QList<ArchiveSummary>> all = m_archive.summariesOfSerial(serial);
     if (!all)
         return previous;
     const ArchiveSummary *newest = nullptr;

@@ -276,7 +276,7 @@ bool HistoryWindow::showFor(qint64 id)
         message(u"У записи нет заводского номера: динамику строят по протоколам одного трансформатора."_s, false);
         return false;
     }
-    std::optional<QList<ArchiveSummary>> all = m_archive->summaries();
+    std::optional<QList<ArchiveSummary>> all = m_archive->summariesOfSerial(serial);
     if (!all)
         return unreadable();
     // A server's list read aside may not hold the record yet; the chosen one is shown all the same.

@@ -1,6 +1,6 @@
 #include "archiveoutbox.h"
 
-#include "protocolarchive.h"
+#include "archivetexts.h"
 #include "recordslocation.h"
 
 #include <QDir>
@@ -51,20 +51,20 @@ ArchiveOutbox::Entry entryOf(const QSqlQuery &query)
     found.record.serialNumber = query.value(4).toString();
     found.record.type = query.value(5).toString();
     found.record.firm = query.value(6).toString();
-    found.record.fields = ProtocolArchive::textsFromJson(query.value(7).toString());
-    found.record.results = ProtocolArchive::textsFromJson(query.value(8).toString());
+    found.record.fields = ArchiveTexts::fromJson(query.value(7).toString());
+    found.record.results = ArchiveTexts::fromJson(query.value(8).toString());
     found.record.sheet1 = query.value(9).toByteArray();
     found.record.sheet2 = query.value(10).toByteArray();
     found.problem = query.value(11).toString();
     // An entry queued before judgements travelled has none: it goes as "не оценивалось".
-    found.record.judgement = ProtocolArchive::judgementFromJson(query.value(12).toString());
+    found.record.judgement = ArchiveTexts::judgementFromJson(query.value(12).toString());
     return found;
 }
 
 } // namespace
 
-ArchiveOutbox::ArchiveOutbox(const QString &path, Access access)
-    : m_path(path), m_access(access), m_connectionName(nextOutboxConnection())
+ArchiveOutbox::ArchiveOutbox(const QString &path, Access access, int busyTimeoutMs)
+    : m_path(path), m_access(access), m_busyTimeoutMs(busyTimeoutMs), m_connectionName(nextOutboxConnection())
 {
 }
 
@@ -101,7 +101,7 @@ bool ArchiveOutbox::open()
     const QString place = QStringLiteral("Очередь отправки на сервер %1").arg(QDir::toNativeSeparators(m_path));
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
     db.setDatabaseName(m_path);
-    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(ProtocolArchive::BusyTimeoutMs)
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(m_busyTimeoutMs)
                          + (readOnly ? QStringLiteral(";QSQLITE_OPEN_READONLY") : QString()));
     if (!db.open()) {
         m_lastError = place + QStringLiteral(" не открывается: ") + db.lastError().text().trimmed();
@@ -182,14 +182,30 @@ QString ArchiveOutbox::entryColumns() const
     return EntryColumns + (m_hasJudgement ? QStringLiteral(", judgement") : QStringLiteral(", '' AS judgement"));
 }
 
+QString ArchiveOutbox::newKey()
+{
+    return QUuid::createUuid().toString(QUuid::WithoutBraces);
+}
+
 bool ArchiveOutbox::add(const ArchiveRecord &record, QString *key)
+{
+    const QString entryKey = newKey();
+    if (!addWithKey(record, entryKey))
+        return false;
+    if (key)
+        *key = entryKey;
+    return true;
+}
+
+bool ArchiveOutbox::addWithKey(const ArchiveRecord &record, const QString &entryKey)
 {
     if (!open())
         return false;
-    const QString entryKey = QUuid::createUuid().toString(QUuid::WithoutBraces);
     QSqlQuery query(QSqlDatabase::database(m_connectionName, false));
     query.prepare(QStringLiteral("INSERT INTO outbox (entry_key, stored_at, protocol_number, serial_number, type, firm, "
-                                 "fields, results, sheet1, sheet2, judgement) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+                                 "fields, results, sheet1, sheet2, judgement) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) "
+                                 // A record given again under its key is there already.
+                                 "ON CONFLICT (entry_key) DO NOTHING"));
     query.addBindValue(entryKey);
     query.addBindValue(record.moment.isValid() ? record.moment.toMSecsSinceEpoch()
                                                : QDateTime::currentMSecsSinceEpoch());
@@ -197,11 +213,11 @@ bool ArchiveOutbox::add(const ArchiveRecord &record, QString *key)
     query.addBindValue(nonNull(record.serialNumber));
     query.addBindValue(nonNull(record.type));
     query.addBindValue(nonNull(record.firm));
-    query.addBindValue(ProtocolArchive::textsToJson(record.fields));
-    query.addBindValue(ProtocolArchive::textsToJson(record.results));
+    query.addBindValue(ArchiveTexts::toJson(record.fields));
+    query.addBindValue(ArchiveTexts::toJson(record.results));
     query.addBindValue(record.sheet1.isNull() ? QByteArray("") : record.sheet1);
     query.addBindValue(record.sheet2.isNull() ? QByteArray("") : record.sheet2);
-    query.addBindValue(nonNull(ProtocolArchive::judgementToJson(record.judgement)));
+    query.addBindValue(nonNull(ArchiveTexts::judgementToJson(record.judgement)));
     // One statement is one transaction.
     if (!query.exec()) {
         m_lastError = QStringLiteral("Протокол не записан в очередь отправки на сервер %1: %2")
@@ -209,8 +225,6 @@ bool ArchiveOutbox::add(const ArchiveRecord &record, QString *key)
         close();
         return false;
     }
-    if (key)
-        *key = entryKey;
     return true;
 }
 
@@ -341,8 +355,8 @@ std::optional<int> ArchiveOutbox::countAll()
 
 // ---- ArchiveSender ----
 
-ArchiveSender::ArchiveSender(const ArchiveSettings &server, const QString &outboxPath, QObject *parent)
-    : QObject(parent), m_settings(server), m_outboxPath(outboxPath), m_retry(new QTimer(this))
+ArchiveSender::ArchiveSender(TargetMaker makeTarget, const QString &outboxPath, QObject *parent)
+    : QObject(parent), m_makeTarget(std::move(makeTarget)), m_outboxPath(outboxPath), m_retry(new QTimer(this))
 {
     m_retry->setSingleShot(true);
     m_retry->setInterval(RetryMs);
@@ -371,9 +385,9 @@ int ArchiveSender::send()
 {
     // Made here, so the connections belong to the thread that sends.
     if (!m_server)
-        m_server = std::make_unique<ProtocolArchive>(m_settings, ProtocolArchive::ServerAccess::Direct);
+        m_server = m_makeTarget();
     if (!m_outbox)
-        m_outbox = std::make_unique<ArchiveOutbox>(m_outboxPath);
+        m_outbox = std::make_unique<ArchiveOutbox>(m_outboxPath, ArchiveOutbox::Access::ReadWrite, ArchiveOutbox::WorkerBusyTimeoutMs);
     m_retry->stop();
     int sentCount = 0;
     while (!m_stop) {
@@ -387,12 +401,11 @@ int ArchiveSender::send()
             emit waiting(0, QString());
             return sentCount;
         }
-        const ProtocolArchive::StoreResult result = m_server->storeOnce(entry->record, entry->key);
-        if (!result.ok()) {
-            const QString problem = m_server->lastError().isEmpty() ? result.message : m_server->lastError();
+        const OutboxTarget::Answer answer = m_server->take(entry->record, entry->key);
+        if (!answer.ok) {
             // Refused for what it holds, the record waits aside and the others go on.
-            if (result.refusedRecord) {
-                if (!m_outbox->setAside(entry->key, problem)) {
+            if (answer.refusedRecord) {
+                if (!m_outbox->setAside(entry->key, answer.problem)) {
                     emit waiting(-1, m_outbox->lastError());
                     m_retry->start();
                     return sentCount;
@@ -401,9 +414,9 @@ int ArchiveSender::send()
                 continue;
             }
             // A server that refuses the record for good keeps it waiting, with the reason at the record.
-            if (m_server->refusedForGood())
-                m_outbox->setProblem(entry->key, problem);
-            report(problem);
+            if (answer.refusedForGood)
+                m_outbox->setProblem(entry->key, answer.problem);
+            report(answer.problem);
             m_retry->start();
             return sentCount;
         }
@@ -414,34 +427,96 @@ int ArchiveSender::send()
             return sentCount;
         }
         ++sentCount;
-        emit sent(result.id, result.status == ProtocolArchive::StoreResult::Status::Stored);
+        emit sent(answer.id, answer.stored);
         report(QString());
     }
     return sentCount;
 }
 
-// ---- ArchiveReader ----
+// ---- OutboxWriter ----
 
-ArchiveReader::ArchiveReader(const ArchiveSettings &server, QObject *parent) : QObject(parent), m_settings(server) {}
-
-ArchiveReader::~ArchiveReader() = default;
-
-ProtocolArchive &ArchiveReader::server()
+OutboxWriter::OutboxWriter(const QString &outboxPath, QObject *parent)
+    : QObject(parent), m_outboxPath(outboxPath), m_retry(new QTimer(this))
 {
-    if (!m_server)
-        m_server = std::make_unique<ProtocolArchive>(m_settings, ProtocolArchive::ServerAccess::Direct);
-    return *m_server;
+    m_retry->setSingleShot(true);
+    m_retry->setInterval(RetryMs);
+    connect(m_retry, &QTimer::timeout, this, &OutboxWriter::work);
 }
 
-void ArchiveReader::readSummaries(quint64 ticket)
+OutboxWriter::~OutboxWriter() = default;
+
+void OutboxWriter::add(OutboxRecord record)
 {
-    const std::optional<QList<ArchiveSummary>> list = server().summaries();
-    emit summariesRead(ticket, list.value_or(QList<ArchiveSummary>{}), list.has_value(), server().lastError());
+    {
+        std::lock_guard lock(m_shared.mutex);
+        if (m_shared.finished)
+            return;
+        m_shared.queue.push_back(std::move(record));
+        // A write that failed is tried again by its timer, not by every new record.
+        if (m_shared.scheduled || m_shared.failing)
+            return;
+        m_shared.scheduled = true;
+    }
+    QMetaObject::invokeMethod(this, &OutboxWriter::work, Qt::QueuedConnection);
 }
 
-std::optional<ArchiveRecord> ArchiveReader::readRecord(qint64 id, QString *error)
+int OutboxWriter::pendingCount() const
 {
-    std::optional<ArchiveRecord> record = server().record(id);
-    *error = server().lastError();
-    return record;
+    std::lock_guard lock(m_shared.mutex);
+    return int(m_shared.queue.size());
+}
+
+bool OutboxWriter::isFailing() const
+{
+    std::lock_guard lock(m_shared.mutex);
+    return m_shared.failing;
+}
+
+void OutboxWriter::work()
+{
+    if (!m_outbox)
+        m_outbox = std::make_unique<ArchiveOutbox>(m_outboxPath, ArchiveOutbox::Access::ReadWrite, ArchiveOutbox::WorkerBusyTimeoutMs);
+    for (;;) {
+        OutboxRecord next;
+        {
+            std::lock_guard lock(m_shared.mutex);
+            if (m_shared.finished || m_shared.queue.empty()) {
+                m_shared.scheduled = false;
+                return;
+            }
+            next = m_shared.queue.front();
+            m_shared.writing = true;
+        }
+        const bool ok = m_outbox->addWithKey(next.record, next.key);
+        {
+            std::lock_guard lock(m_shared.mutex);
+            m_shared.writing = false;
+            m_shared.failing = !ok;
+            // finish() may have taken the queue meanwhile.
+            if (ok && !m_shared.queue.empty() && m_shared.queue.front().key == next.key)
+                m_shared.queue.pop_front();
+            if (!ok)
+                m_shared.scheduled = false;
+        }
+        m_shared.done.notify_all();
+        if (!ok) {
+            emit failed(m_outbox->lastError());
+            m_retry->start();
+            return;
+        }
+        if (m_onWritten)
+            m_onWritten();
+        emit written();
+    }
+}
+
+QList<OutboxRecord> OutboxWriter::finish(int msecs)
+{
+    std::unique_lock lock(m_shared.mutex);
+    m_shared.done.wait_for(lock, std::chrono::milliseconds(msecs),
+                           [this] { return m_shared.queue.empty() || (m_shared.failing && !m_shared.writing); });
+    m_shared.finished = true;
+    QList<OutboxRecord> left(m_shared.queue.begin(), m_shared.queue.end());
+    m_shared.queue.clear();
+    return left;
 }

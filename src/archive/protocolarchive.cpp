@@ -1,6 +1,7 @@
 #include "protocolarchive.h"
 
 #include "archiveoutbox.h"
+#include "archivetexts.h"
 #include "serverlistsource.h"
 #include "workerthread.h"
 
@@ -92,124 +93,48 @@ QStringList currentSchema(bool server)
 
 } // namespace
 
-QString ProtocolArchive::textsToJson(const QMap<QString, QString> &map)
-{
-    QJsonObject object;
-    for (auto it = map.cbegin(); it != map.cend(); ++it)
-        object.insert(it.key(), it.value());
-    return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
-}
+// Reads the server's archive for the user-interface thread, on a thread of its own: a
+// server that stalls keeps this thread waiting, never the window.
+class ArchiveReader : public QObject {
+    Q_OBJECT
+public:
+    explicit ArchiveReader(const ArchiveSettings &server) : m_settings(server) {}
 
-QMap<QString, QString> ProtocolArchive::textsFromJson(const QString &text)
-{
-    QMap<QString, QString> map;
-    const QJsonObject object = QJsonDocument::fromJson(text.toUtf8()).object();
-    for (auto it = object.constBegin(); it != object.constEnd(); ++it)
-        map.insert(it.key(), it.value().toString());
-    return map;
-}
-
-namespace {
-
-const char *verdictCode(StoredVerdict verdict)
-{
-    switch (verdict) {
-    case StoredVerdict::Complies: return "complies";
-    case StoredVerdict::Fails: return "fails";
-    case StoredVerdict::NeedsAnalysis: return "analysis";
-    case StoredVerdict::NotAssessed: break;
+    // The list, answered by summariesRead with the same ticket.
+    void readSummaries(quint64 ticket)
+    {
+        const std::optional<QList<ArchiveSummary>> list = server().summaries();
+        emit summariesRead(ticket, list.value_or(QList<ArchiveSummary>{}), list.has_value(), server().lastError());
     }
-    return "none";
-}
-
-StoredVerdict verdictOfCode(const QString &code)
-{
-    for (StoredVerdict v : {StoredVerdict::Complies, StoredVerdict::Fails, StoredVerdict::NeedsAnalysis})
-        if (code == QLatin1String(verdictCode(v)))
-            return v;
-    return StoredVerdict::NotAssessed;
-}
-
-} // namespace
-
-QString ProtocolArchive::checksToJson(const QList<JudgedCheck> &checks)
-{
-    QJsonArray array;
-    for (const JudgedCheck &c : checks) {
-        QJsonObject o;
-        o.insert(QStringLiteral("id"), c.id);
-        o.insert(QStringLiteral("check"), c.check);
-        o.insert(QStringLiteral("measured"), c.measured);
-        o.insert(QStringLiteral("reference"), c.reference);
-        o.insert(QStringLiteral("limit"), c.limit);
-        o.insert(QStringLiteral("deviation"), c.deviation);
-        o.insert(QStringLiteral("verdict"), QLatin1String(verdictCode(c.verdict)));
-        o.insert(QStringLiteral("verdictLine"), c.verdictLine);
-        o.insert(QStringLiteral("decided"), c.decided);
-        o.insert(QStringLiteral("reason"), c.reason);
-        o.insert(QStringLiteral("note"), c.note);
-        o.insert(QStringLiteral("source"), c.source);
-        array.append(o);
+    // One record; nullopt (and `error`) when absent or unreadable.
+    std::optional<ArchiveRecord> readRecord(qint64 id, QString *error)
+    {
+        std::optional<ArchiveRecord> record = server().record(id);
+        *error = server().lastError();
+        return record;
     }
-    return QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Compact));
-}
-
-QList<JudgedCheck> ProtocolArchive::checksFromJson(const QString &json)
-{
-    QList<JudgedCheck> checks;
-    const QJsonArray array = QJsonDocument::fromJson(json.toUtf8()).array();
-    for (const QJsonValue &value : array) {
-        const QJsonObject o = value.toObject();
-        JudgedCheck c;
-        c.id = o.value(QStringLiteral("id")).toString();
-        c.check = o.value(QStringLiteral("check")).toString();
-        c.measured = o.value(QStringLiteral("measured")).toString();
-        c.reference = o.value(QStringLiteral("reference")).toString();
-        c.limit = o.value(QStringLiteral("limit")).toString();
-        c.deviation = o.value(QStringLiteral("deviation")).toString();
-        c.verdict = verdictOfCode(o.value(QStringLiteral("verdict")).toString());
-        c.verdictLine = o.value(QStringLiteral("verdictLine")).toString();
-        c.decided = o.value(QStringLiteral("decided")).toBool();
-        c.reason = o.value(QStringLiteral("reason")).toString();
-        c.note = o.value(QStringLiteral("note")).toString();
-        c.source = o.value(QStringLiteral("source")).toString();
-        checks.append(std::move(c));
+    // The records of one serial number; nullopt (and `error`) when unreadable.
+    std::optional<QList<ArchiveSummary>> readSummariesOfSerial(const QString &serialNumber, QString *error)
+    {
+        std::optional<QList<ArchiveSummary>> list = server().summariesOfSerial(serialNumber);
+        *error = server().lastError();
+        return list;
     }
-    return checks;
-}
 
-QString ProtocolArchive::judgementToJson(const ArchiveJudgement &judgement)
-{
-    if (!judgement.judged)
-        return QString();
-    QJsonObject o;
-    o.insert(QStringLiteral("checks"), QJsonDocument::fromJson(checksToJson(judgement.rows).toUtf8()).array());
-    o.insert(QStringLiteral("normsOrigin"), judgement.normsOrigin);
-    o.insert(QStringLiteral("normsDigest"), judgement.normsDigest);
-    o.insert(QStringLiteral("programVersion"), judgement.programVersion);
-    o.insert(QStringLiteral("judgedAt"), QString::number(judgement.judgedMsecs));
-    o.insert(QStringLiteral("input"), QJsonDocument::fromJson(textsToJson(judgement.input).toUtf8()).object());
-    return QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact));
-}
+signals:
+    void summariesRead(quint64 ticket, const QList<ArchiveSummary> &list, bool ok, const QString &problem);
 
-ArchiveJudgement ProtocolArchive::judgementFromJson(const QString &json)
-{
-    ArchiveJudgement judgement;
-    const QJsonDocument document = QJsonDocument::fromJson(json.toUtf8());
-    if (!document.isObject())
-        return judgement;
-    const QJsonObject o = document.object();
-    judgement.judged = true;
-    judgement.rows = checksFromJson(QString::fromUtf8(
-        QJsonDocument(o.value(QStringLiteral("checks")).toArray()).toJson(QJsonDocument::Compact)));
-    judgement.normsOrigin = o.value(QStringLiteral("normsOrigin")).toString();
-    judgement.normsDigest = o.value(QStringLiteral("normsDigest")).toString();
-    judgement.programVersion = o.value(QStringLiteral("programVersion")).toString();
-    judgement.judgedMsecs = o.value(QStringLiteral("judgedAt")).toString().toLongLong();
-    judgement.input = textsFromJson(
-        QString::fromUtf8(QJsonDocument(o.value(QStringLiteral("input")).toObject()).toJson(QJsonDocument::Compact)));
-    return judgement;
-}
+private:
+    ProtocolArchive &server()
+    {
+        if (!m_server)
+            m_server = std::make_unique<ProtocolArchive>(m_settings, ProtocolArchive::ServerAccess::Direct);
+        return *m_server;
+    }
+
+    ArchiveSettings m_settings;
+    std::unique_ptr<ProtocolArchive> m_server;
+};
 
 const QString ProtocolArchive::SummaryColumns =
     QStringLiteral("id, revision, stored_at, protocol_number, type, serial_number, firm, failing, analysis, "
@@ -655,12 +580,27 @@ bool ProtocolArchive::migrateFrom1(ArchiveSql &sql)
         if (!sql.run(statement))
             return false;
     }
-    QSqlQuery rows(sql.db);
-    if (!sql.run(rows, QStringLiteral("SELECT stored_at, protocol_number, type, serial_number, firm, "
-                                      "fields, results, sheet1, sheet2 FROM protocols_v1 "
-                                      "ORDER BY stored_at, id")))
-        return false;
-    while (rows.next()) {
+    // The ids first, then one row at a time: a server drops the rest of a result read row
+    // by row when the connection runs another statement, and the rows with their sheets
+    // may not fit in memory together.
+    QList<qint64> ids;
+    {
+        QSqlQuery idQuery(sql.db);
+        if (!sql.run(idQuery, QStringLiteral("SELECT id FROM protocols_v1 ORDER BY stored_at, id")))
+            return false;
+        while (idQuery.next())
+            ids.append(idQuery.value(0).toLongLong());
+        if (idQuery.lastError().isValid())
+            return sql.failed(idQuery);
+    }
+    for (const qint64 id : std::as_const(ids)) {
+        QSqlQuery rows(sql.db);
+        if (!sql.run(rows, QStringLiteral("SELECT stored_at, protocol_number, type, serial_number, firm, "
+                                          "fields, results, sheet1, sheet2 FROM protocols_v1 WHERE id = ?"),
+                     {id}))
+            return false;
+        if (!rows.next())
+            continue;
         ArchiveRecord record;
         record.moment = QDateTime::fromString(rows.value(0).toString(), Qt::ISODateWithMs);
         if (!record.moment.isValid())
@@ -669,14 +609,14 @@ bool ProtocolArchive::migrateFrom1(ArchiveSql &sql)
         record.type = rows.value(2).toString();
         record.serialNumber = rows.value(3).toString();
         record.firm = rows.value(4).toString();
-        record.fields = textsFromJson(rows.value(5).toString());
-        record.results = textsFromJson(rows.value(6).toString());
+        record.fields = ArchiveTexts::fromJson(rows.value(5).toString());
+        record.results = ArchiveTexts::fromJson(rows.value(6).toString());
         record.sheet1 = rows.value(7).toByteArray();
         record.sheet2 = rows.value(8).toByteArray();
+        rows.finish();
         if (!insertRecord(sql, storable(record), contentHash(record), /*keepRepeats=*/true))
             return false;
     }
-    rows.finish();
     if (sql.kept)
         sql.kept->finish();
     return sql.run(QStringLiteral("DROP TABLE protocols_v1"));
@@ -786,18 +726,41 @@ bool ProtocolArchive::writeJudgement(ArchiveSql &sql, qint64 id, const ArchiveJu
     return sql.run(QStringLiteral("DELETE FROM judgements WHERE revision_id = ?"), {id})
         && sql.run(QStringLiteral("INSERT INTO judgements (revision_id, checks, norms_origin, norms_digest, "
                                   "program_version, judged_at, input) VALUES (?, ?, ?, ?, ?, ?, ?)"),
-                   {id, escapedForServer(checksToJson(judgement.rows)), plainForServer(judgement.normsOrigin),
+                   {id, escapedForServer(ArchiveTexts::checksToJson(judgement.rows)), plainForServer(judgement.normsOrigin),
                     text(judgement.normsDigest), text(judgement.programVersion), judgement.judgedMsecs,
-                    escapedForServer(textsToJson(withoutNul(judgement.input)))})
+                    escapedForServer(ArchiveTexts::toJson(withoutNul(judgement.input)))})
         && sql.run(QStringLiteral("UPDATE revisions SET failing = ?, analysis = ?, attention = ? WHERE id = ?"),
                    {failing, analysis, failing + analysis > 0 ? 1 : 0, id});
 }
 
 ProtocolArchive::StoreResult ProtocolArchive::store(const ArchiveRecord &record)
 {
+    if (m_writer) {
+        m_writer->add({ArchiveOutbox::newKey(), record});
+        StoreResult result;
+        result.status = StoreResult::Status::Queued;
+        // While the file refuses, each record is told to be in memory only.
+        if (m_writer->isFailing())
+            result = failed(m_waitingProblem);
+        emit waitingChanged();
+        return result;
+    }
     if (hasOutbox())
         return keep(record);
     return storeInTransaction(record, QString(), false);
+}
+
+OutboxTarget::Answer ProtocolArchive::take(const ArchiveRecord &record, const QString &key)
+{
+    const StoreResult result = storeOnce(record, key);
+    Answer answer;
+    answer.ok = result.ok();
+    answer.stored = result.status == StoreResult::Status::Stored;
+    answer.id = result.id;
+    answer.refusedRecord = result.refusedRecord;
+    answer.refusedForGood = !result.ok() && refusedForGood();
+    answer.problem = m_lastError.isEmpty() ? result.message : m_lastError;
+    return answer;
 }
 
 ProtocolArchive::StoreResult ProtocolArchive::storeOnce(const ArchiveRecord &record, const QString &key,
@@ -925,7 +888,7 @@ void ProtocolArchive::learnMissingCharacters(const ArchiveRecord &record)
             addCharacters(present, it.key());
             addCharacters(present, it.value());
         }
-    addCharacters(present, judgementToJson(record.judgement));
+    addCharacters(present, ArchiveTexts::judgementToJson(record.judgement));
     for (const ApprovalEvent &event : record.approvals) {
         addCharacters(present, event.person);
         addCharacters(present, event.reason);
@@ -999,7 +962,7 @@ ArchiveRecord ProtocolArchive::inServerEncoding(const ArchiveRecord &record) con
 
 QString ProtocolArchive::jsonForServer(const QMap<QString, QString> &texts) const
 {
-    return escapedForServer(textsToJson(texts));
+    return escapedForServer(ArchiveTexts::toJson(texts));
 }
 
 QString ProtocolArchive::escapedForServer(const QString &json) const
@@ -1088,41 +1051,54 @@ struct ProtocolArchive::PendingRecord {
     std::condition_variable done;
     bool finished = false;
     std::optional<ArchiveRecord> record;
+    std::optional<QList<ArchiveSummary>> list;
     QString error;
 };
+
+bool ProtocolArchive::readAside(const std::function<void(ArchiveReader &, PendingRecord &)> &read,
+                                std::shared_ptr<PendingRecord> *answer)
+{
+    if (m_recordRead) {
+        std::lock_guard lock(m_recordRead->mutex);
+        if (!m_recordRead->finished) {
+            fail(QStringLiteral("Сервер архива %1 ещё не ответил на прошлый запрос").arg(m_settings.description()),
+                 QString());
+            return false;
+        }
+    }
+    auto pending = std::make_shared<PendingRecord>();
+    m_recordRead = pending;
+    auto *reader = static_cast<ArchiveReader *>(m_reader);
+    QMetaObject::invokeMethod(reader, [reader, pending, read] {
+        PendingRecord found;
+        read(*reader, found);
+        std::lock_guard lock(pending->mutex);
+        pending->record = std::move(found.record);
+        pending->list = std::move(found.list);
+        pending->error = found.error;
+        pending->finished = true;
+        pending->done.notify_all();
+    }, Qt::QueuedConnection);
+    std::unique_lock lock(pending->mutex);
+    // A late answer finds nobody waiting and is dropped with its PendingRecord.
+    if (!pending->done.wait_for(lock, std::chrono::milliseconds(RecordWaitMs), [&] { return pending->finished; })) {
+        fail(QStringLiteral("Сервер архива %1 не ответил за %2 с").arg(m_settings.description()).arg(RecordWaitMs / 1000),
+             QString());
+        return false;
+    }
+    m_lastError = pending->error;
+    *answer = pending;
+    return true;
+}
 
 std::optional<ArchiveRecord> ProtocolArchive::record(qint64 id)
 {
     if (readsAside()) {
-        if (m_recordRead) {
-            std::lock_guard lock(m_recordRead->mutex);
-            if (!m_recordRead->finished) {
-                fail(QStringLiteral("Сервер архива %1 ещё не ответил на прошлый запрос").arg(m_settings.description()),
-                     QString());
-                return std::nullopt;
-            }
-        }
-        auto pending = std::make_shared<PendingRecord>();
-        m_recordRead = pending;
-        auto *reader = static_cast<ArchiveReader *>(m_reader);
-        QMetaObject::invokeMethod(reader, [reader, pending, id] {
-            QString error;
-            std::optional<ArchiveRecord> found = reader->readRecord(id, &error);
-            std::lock_guard lock(pending->mutex);
-            pending->record = std::move(found);
-            pending->error = error;
-            pending->finished = true;
-            pending->done.notify_all();
-        }, Qt::QueuedConnection);
-        std::unique_lock lock(pending->mutex);
-        // A late answer finds nobody waiting and is dropped with its PendingRecord.
-        if (!pending->done.wait_for(lock, std::chrono::milliseconds(RecordWaitMs), [&] { return pending->finished; })) {
-            fail(QStringLiteral("Сервер архива %1 не ответил за %2 с").arg(m_settings.description()).arg(RecordWaitMs / 1000),
-                 QString());
+        std::shared_ptr<PendingRecord> answer;
+        if (!readAside([id](ArchiveReader &reader, PendingRecord &found) { found.record = reader.readRecord(id, &found.error); },
+                       &answer))
             return std::nullopt;
-        }
-        m_lastError = pending->error;
-        return std::move(pending->record);
+        return std::move(answer->record);
     }
     if (!open())
         return std::nullopt;
@@ -1146,8 +1122,8 @@ std::optional<ArchiveRecord> ProtocolArchive::record(qint64 id)
             record.type = query.value(3).toString();
             record.serialNumber = query.value(4).toString();
             record.firm = query.value(5).toString();
-            record.fields = textsFromJson(query.value(6).toString());
-            record.results = textsFromJson(query.value(7).toString());
+            record.fields = ArchiveTexts::fromJson(query.value(6).toString());
+            record.results = ArchiveTexts::fromJson(query.value(7).toString());
             record.sheet1 = query.value(8).toByteArray();
             record.sheet2 = query.value(9).toByteArray();
             query.finish();
@@ -1176,12 +1152,12 @@ bool ProtocolArchive::readJudgement(ArchiveSql &sql, ArchiveRecord *record)
         return false;
     if (query.next()) {
         record->judgement.judged = true;
-        record->judgement.rows = checksFromJson(query.value(0).toString());
+        record->judgement.rows = ArchiveTexts::checksFromJson(query.value(0).toString());
         record->judgement.normsOrigin = query.value(1).toString();
         record->judgement.normsDigest = query.value(2).toString();
         record->judgement.programVersion = query.value(3).toString();
         record->judgement.judgedMsecs = query.value(4).toLongLong();
-        record->judgement.input = textsFromJson(query.value(5).toString());
+        record->judgement.input = ArchiveTexts::fromJson(query.value(5).toString());
     }
     if (!sql.run(query, QStringLiteral("SELECT approved, person, at, reason FROM approvals WHERE revision_id = ? ORDER BY id"),
                  {record->id}))
@@ -1195,8 +1171,8 @@ bool ProtocolArchive::readJudgement(ArchiveSql &sql, ArchiveRecord *record)
 std::optional<qint64> ProtocolArchive::latestRevisionId(const QString &protocolNumber, const QString &serialNumber)
 {
     if (readsAside()) {
-        // A server's list as last read: a record still on its way is not there yet.
-        const std::optional<QList<ArchiveSummary>> all = summaries();
+        // The server's records of this serial number: one still on its way is not there yet.
+        const std::optional<QList<ArchiveSummary>> all = summariesOfSerial(serialNumber);
         if (!all)
             return std::nullopt;
         const ArchiveSummary *latest = nullptr;
@@ -1285,6 +1261,117 @@ QString ProtocolArchive::withdrawApproval(qint64 id, const QString &person, cons
     return changeApproval(id, {false, person, msecs, reason}, nullptr);
 }
 
+namespace {
+
+// More forms than this and the whole list is read instead.
+constexpr int MostSerialForms = 64;
+
+// The forms lower(trim(serial_number)) may take in a database for the serial number
+// `typed`: every database folds ASCII letters, only some fold the others (a server by its
+// regional settings, a file never), so each such letter is asked for in both cases.
+// nullopt when there are too many forms to ask for.
+std::optional<QStringList> serialForms(const QString &typed)
+{
+    QStringList forms{QString()};
+    for (const QChar c : typed.trimmed()) {
+        const QChar lower = c.toLower();
+        const QChar upper = c.toUpper();
+        if (c.unicode() < 0x80 || lower == upper) {
+            for (QString &form : forms)
+                form += lower;
+            continue;
+        }
+        if (forms.size() * 2 > MostSerialForms)
+            return std::nullopt;
+        QStringList both;
+        for (const QString &form : std::as_const(forms))
+            both << form + lower << form + upper;
+        forms = both;
+    }
+    return forms;
+}
+
+bool sameSerialNumber(const QString &a, const QString &b)
+{
+    return a.trimmed().compare(b.trimmed(), Qt::CaseInsensitive) == 0;
+}
+
+const QString SerialIndex = QStringLiteral("revisions_serial_key");
+
+} // namespace
+
+std::optional<QList<ArchiveSummary>> ProtocolArchive::summariesOfSerial(const QString &serialNumber)
+{
+    if (readsAside()) {
+        std::shared_ptr<PendingRecord> answer;
+        if (!readAside([serialNumber](ArchiveReader &reader, PendingRecord &found) {
+                found.list = reader.readSummariesOfSerial(serialNumber, &found.error);
+            }, &answer))
+            return std::nullopt;
+        return std::move(answer->list);
+    }
+    return readSummariesOfSerial(serialNumber);
+}
+
+std::optional<QList<ArchiveSummary>> ProtocolArchive::readSummariesOfSerial(const QString &serialNumber)
+{
+    const std::optional<QStringList> forms = serialForms(serialNumber);
+    if (!forms) {
+        std::optional<QList<ArchiveSummary>> all = summaries();
+        if (all)
+            all->removeIf([&](const ArchiveSummary &row) { return !sameSerialNumber(row.serialNumber, serialNumber); });
+        return all;
+    }
+    if (!open())
+        return std::nullopt;
+    // A file archive gets its index on first use (a server's comes with the list's indexes);
+    // one that cannot be made now (read-only, locked) only makes this read slower.
+    if (!m_settings.isServer() && !m_serialIndexTried) {
+        m_serialIndexTried = true;
+        QSqlQuery(database()).exec(QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON revisions (%2)").arg(SerialIndex, ServerListSchema::serialKey()));
+    }
+    QList<ArchiveSummary> list;
+    QString error;
+    {
+        ArchiveSql sql{database(), {}};
+        QSqlQuery query(sql.db);
+        QStringList marks;
+        QVariantList values;
+        for (const QString &form : *forms) {
+            marks << QStringLiteral("?");
+            values << form;
+        }
+        if (sql.run(query, QStringLiteral("SELECT id, revision, stored_at, protocol_number, type, serial_number, firm "
+                                          "FROM revisions WHERE %1 IN (%2) ORDER BY stored_at DESC, id DESC")
+                               .arg(ServerListSchema::serialKey(), marks.join(u',')),
+                    values)) {
+            while (query.next()) {
+                ArchiveSummary row;
+                row.id = query.value(0).toLongLong();
+                row.revision = query.value(1).toInt();
+                row.msecs = query.value(2).toLongLong();
+                row.protocolNumber = query.value(3).toString();
+                row.type = query.value(4).toString();
+                row.serialNumber = query.value(5).toString();
+                row.firm = query.value(6).toString();
+                // A database that folds more than this program does finds more.
+                if (sameSerialNumber(row.serialNumber, serialNumber))
+                    list.append(std::move(row));
+            }
+            if (query.lastError().isValid())
+                error = describe(query);
+        } else {
+            error = sql.error;
+        }
+    }
+    if (!error.isEmpty()) {
+        fail(QStringLiteral("Архив протоколов не читается"), error);
+        lostConnection();
+        return std::nullopt;
+    }
+    return list;
+}
+
 QString ProtocolArchive::check(const ArchiveSettings &settings)
 {
     if (!settings.problem.isEmpty())
@@ -1353,6 +1440,7 @@ void ProtocolArchive::enableOutbox(const QString &outboxPath)
     m_outbox = std::make_unique<ArchiveOutbox>(m_outboxPath);
     countWaiting();
     startSender();
+    startWriter();
     // The user-interface thread's check found the server: what waits goes now, and the
     // list is worth reading again.
     connect(this, &ProtocolArchive::availabilityChanged, this, [this](bool available) {
@@ -1407,11 +1495,68 @@ void ProtocolArchive::readSummariesAside()
     QMetaObject::invokeMethod(reader, [reader, ticket] { reader->readSummaries(ticket); }, Qt::QueuedConnection);
 }
 
+void ProtocolArchive::startWriter()
+{
+    m_writerThread = new QThread;
+    m_writerThread->setObjectName(QStringLiteral("archive outbox writer"));
+    m_writer = new OutboxWriter(m_outboxPath);
+    // The sender outlives the writer (stopSender retires the writer first).
+    if (auto *sender = static_cast<ArchiveSender *>(m_sender))
+        m_writer->setOnWritten([sender] { sender->poke(); });
+    m_writer->moveToThread(m_writerThread);
+    connect(m_writer, &OutboxWriter::written, this, [this] {
+        // Counted in the file: the sender may have taken it already.
+        countWaiting();
+        m_reported = false;
+        emit waitingChanged();
+    });
+    connect(m_writer, &OutboxWriter::failed, this, [this](const QString &problem) {
+        m_waitingProblem = problem;
+        const StoreResult failure = failed(problem);
+        if (failure.report)
+            emit storeFailed(failure.message);
+        emit waitingChanged();
+    });
+    m_writerThread->start();
+}
+
+void ProtocolArchive::finishWrites(int msecs)
+{
+    if (!m_writer)
+        return;
+    const QList<OutboxRecord> left = m_writer->finish(msecs);
+    disconnect(m_writer, nullptr, this, nullptr);
+    // A write under way is let finish: what it writes is in the file, as it should be.
+    retire(m_writer, m_writerThread, std::max(msecs, 500));
+    m_writer = nullptr;
+    m_writerThread = nullptr;
+    if (left.isEmpty())
+        return;
+    // Ahead of any kept in memory before: the order of the stores holds.
+    m_unsaved = left + m_unsaved;
+    // One more try on this thread; what the file does not take waits to be saved elsewhere.
+    StoreResult last;
+    flushUnsaved(&last);
+}
+
+int ProtocolArchive::waitingCount() const
+{
+    return m_waiting + (m_writer && !m_writer->isFailing() ? m_writer->pendingCount() : 0);
+}
+
+int ProtocolArchive::unsavedCount() const
+{
+    return int(m_unsaved.size()) + (m_writer && m_writer->isFailing() ? m_writer->pendingCount() : 0);
+}
+
 void ProtocolArchive::startSender()
 {
     m_senderThread = new QThread;
     m_senderThread->setObjectName(QStringLiteral("archive sender"));
-    auto *sender = new ArchiveSender(m_settings, m_outboxPath);
+    const ArchiveSettings settings = m_settings;
+    auto *sender = new ArchiveSender(
+        [settings] { return std::unique_ptr<OutboxTarget>(new ProtocolArchive(settings, ServerAccess::Direct)); },
+        m_outboxPath);
     sender->moveToThread(m_senderThread);
     m_sender = sender;
     connect(sender, &ArchiveSender::sent, this, [this](qint64 id, bool stored) {
@@ -1471,6 +1616,7 @@ void ProtocolArchive::stopListReader(int msecs)
 
 void ProtocolArchive::stopSender(int msecs)
 {
+    finishWrites(msecs);
     stopListReader(msecs / 4);
     if (m_readerThread) {
         disconnect(m_reader, nullptr, this, nullptr);
@@ -1494,7 +1640,8 @@ void ProtocolArchive::stopSender(int msecs)
 
 ProtocolArchive::StoreResult ProtocolArchive::keep(const ArchiveRecord &record)
 {
-    m_unsaved.append(record);
+    // A record for a server gets its key now, so however it travels the server keeps it once.
+    m_unsaved.append({m_settings.isServer() ? ArchiveOutbox::newKey() : QString(), record});
     StoreResult last;
     flushUnsaved(&last);
     return last;
@@ -1509,14 +1656,14 @@ bool ProtocolArchive::flushUnsaved(StoreResult *last)
     while (!m_unsaved.isEmpty()) {
         StoreResult result;
         if (m_settings.isServer()) {
-            if (m_outbox->add(m_unsaved.first())) {
+            if (m_outbox->addWithKey(m_unsaved.first().record, m_unsaved.first().key)) {
                 result.status = StoreResult::Status::Queued;
                 m_reported = false;
             } else {
                 result = failed(m_outbox->lastError());
             }
         } else {
-            result = storeInTransaction(m_unsaved.first(), QString(), false);
+            result = storeInTransaction(m_unsaved.first().record, QString(), false);
         }
         *last = result;
         if (!result.ok()) {
@@ -1540,9 +1687,12 @@ bool ProtocolArchive::flushUnsaved(StoreResult *last)
 
 bool ProtocolArchive::saveUnsaved(const QString &path, QString *error)
 {
+    // Records still with the writer are saved with the rest.
+    finishWrites(0);
     ArchiveOutbox file(path);
     while (!m_unsaved.isEmpty()) {
-        if (!file.add(m_unsaved.first())) {
+        const OutboxRecord &next = m_unsaved.first();
+        if (!(next.key.isEmpty() ? file.add(next.record) : file.addWithKey(next.record, next.key))) {
             if (error)
                 *error = file.lastError();
             emit waitingChanged();
@@ -1555,3 +1705,5 @@ bool ProtocolArchive::saveUnsaved(const QString &path, QString *error)
     emit waitingChanged();
     return true;
 }
+
+#include "protocolarchive.moc"

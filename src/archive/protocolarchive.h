@@ -8,6 +8,7 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -16,6 +17,7 @@ class QSqlQuery;
 class QThread;
 class QTimer;
 struct ArchiveSql;
+class ArchiveReader;
 
 // The archive of every protocol the program produced, on Qt SQL.
 //
@@ -35,7 +37,7 @@ struct ArchiveSql;
 //   ProtocolArchive archive(ArchiveSettings::fromSettingsFile());
 // printing, saving or writing a PDF then calls recordInArchive() (src/app/archivewindow.h),
 // and the archive window asks record(id) for the sheets of the record it opens.
-class ProtocolArchive : public QObject {
+class ProtocolArchive : public QObject, public OutboxTarget {
     Q_OBJECT
 public:
     static constexpr int SchemaVersion = 3;
@@ -71,15 +73,16 @@ public:
     ~ProtocolArchive() override;
 
     // From now on no record is lost to a database that does not answer. A server archive
-    // writes every record at once into the local SQLite outbox `outboxPath` and sends it
-    // from a thread of its own, in order, as soon as the server answers; store() then
-    // says Queued. A record that not even the local file takes stays pending in memory
-    // and is tried again every few seconds.
+    // hands every record to a thread that writes it into the local SQLite outbox
+    // `outboxPath` (the caller never waits for the disk), and sends it from another, in
+    // order, as soon as the server answers; store() then says Queued. A record that not
+    // even the local file takes stays pending in memory and is tried again every second.
     void enableOutbox(const QString &outboxPath);
     bool hasOutbox() const { return !m_outboxPath.isEmpty(); }
-    // Records in the outbox that the server has not taken yet (0 without an outbox),
-    // those set aside not counted.
-    int waitingCount() const { return m_waiting; }
+    // Records on their way to the server, in the outbox or about to be written there (0
+    // without an outbox), those set aside not counted. The file is counted when a write
+    // or a send is told, so the count may lag a moment behind.
+    int waitingCount() const;
     // Why the first of them is not sent, empty while the server takes them.
     QString waitingProblem() const { return m_waitingProblem; }
     // Records the server refused for their content, kept in the outbox with its reason
@@ -88,9 +91,15 @@ public:
     // Puts the records set aside back in line, oldest first, and sends.
     void retrySetAside();
     // Records that no database took: kept in memory only.
-    int unsavedCount() const { return int(m_unsaved.size()); }
+    int unsavedCount() const;
     // Writes the records pending in memory into a SQLite file of the outbox's form.
     bool saveUnsaved(const QString &path, QString *error);
+    // At the program's end: waits at most `msecs` for the records handed to the outbox's
+    // writer to reach the file. Those that did not stay in memory (unsavedCount), for
+    // the operator to save elsewhere; a record written late as well keeps its key, so
+    // the archive stores it once.
+    void finishWrites(int msecs);
+    static constexpr int WriteWaitAtCloseMs = 3000;
     // Asks the sender to try the server now (it also tries every few seconds).
     void sendWaiting();
     // Stops the sender and the reader, waiting at most `msecs` for a server that does not
@@ -114,6 +123,8 @@ public:
     // first record on the server already; the key makes the replay harmless.
     // `keepRepeats` keeps a record equal to its protocol's latest revision as well.
     StoreResult storeOnce(const ArchiveRecord &record, const QString &key, bool keepRepeats = false);
+    // The outbox's sender stores through this.
+    Answer take(const ArchiveRecord &record, const QString &key) override;
     // The last open failed on a database this program must not write (another program's,
     // or a newer schema): trying again does not help.
     bool refusedForGood() const { return m_refused; }
@@ -127,6 +138,11 @@ public:
     // RecordWaitMs for it.
     std::optional<ArchiveRecord> record(qint64 id);
     static constexpr int RecordWaitMs = 3000;
+    // Every record of one serial number (each revision), newest first; nullopt when the
+    // archive cannot be read. Serial numbers compare as the history compares them: the
+    // spaces around and the letter case do not count. Read by an index, on the reader's
+    // thread for a server archive with an outbox (waiting at most RecordWaitMs).
+    std::optional<QList<ArchiveSummary>> summariesOfSerial(const QString &serialNumber);
     // How long after a failed read of a server's list summaries() asks again.
     static constexpr int SummariesRetryMs = 5000;
     // Records came in by another way (a file moved to the server): the next list is read anew.
@@ -161,17 +177,6 @@ public:
     // Caption of the archive's messages.
     static inline const QString Caption = QStringLiteral("Архив протоколов");
 
-    // The texts of a record as its database keeps them: one JSON object.
-    static QString textsToJson(const QMap<QString, QString> &texts);
-    static QMap<QString, QString> textsFromJson(const QString &json);
-
-    // The judgement's rows as its database keeps them (one JSON array), and the whole
-    // judgement as the outbox carries it (empty for none).
-    static QString checksToJson(const QList<JudgedCheck> &checks);
-    static QList<JudgedCheck> checksFromJson(const QString &json);
-    static QString judgementToJson(const ArchiveJudgement &judgement);
-    static ArchiveJudgement judgementFromJson(const QString &json);
-
     // The columns of `revisions` the list reads, and one row of them as the list holds it.
     static const QString SummaryColumns;
     static ArchiveSummary summaryOf(const QSqlQuery &query);
@@ -195,6 +200,9 @@ signals:
     void waitingChanged();
     // A list read on the reader's thread has arrived (or failed): summaries() has it.
     void summariesArrived();
+    // A record handed to the outbox's writer could not be written there (the first
+    // failure after a working spell): `message` is for the operator.
+    void storeFailed(const QString &message);
 
 private:
     QSqlDatabase database() const;
@@ -228,6 +236,7 @@ private:
     StoreResult keep(const ArchiveRecord &record);
     bool flushUnsaved(StoreResult *last);
     void startSender();
+    void startWriter();
     bool readsAside() const { return m_reader != nullptr; }
     void readSummariesAside();
     void stopListReader(int msecs);
@@ -247,7 +256,9 @@ private:
 
     QString m_outboxPath;
     std::unique_ptr<ArchiveOutbox> m_outbox; // the user-interface thread's connection to it
-    QList<ArchiveRecord> m_unsaved;
+    QList<OutboxRecord> m_unsaved;
+    QThread *m_writerThread = nullptr;
+    OutboxWriter *m_writer = nullptr;
     QTimer *m_retryTimer = nullptr;
     QThread *m_senderThread = nullptr;
     QObject *m_sender = nullptr;
@@ -271,4 +282,9 @@ private:
     QElapsedTimer m_summariesFailedAt;
     QList<ArchiveSummary> m_summaries;
     std::shared_ptr<PendingRecord> m_recordRead;
+    // Runs `read` on the reader's thread and waits for it; false (and m_lastError) when
+    // the reader is busy with an earlier read or does not answer in time.
+    bool readAside(const std::function<void(ArchiveReader &, PendingRecord &)> &read, std::shared_ptr<PendingRecord> *answer);
+    std::optional<QList<ArchiveSummary>> readSummariesOfSerial(const QString &serialNumber);
+    bool m_serialIndexTried = false;
 };

@@ -80,6 +80,29 @@ QString searchColumnStatement()
 
 const QString SearchIndex = QStringLiteral("revisions_page_search");
 
+// A text of one or two characters has no trigram. The distinct one- and two-character
+// pieces of each row's searched texts, in an index of their own, find the rows that hold
+// such a text: few rows at once by the index, many rows by the list's order, whichever
+// the server expects cheaper, never the whole table.
+const QString ShortIndex = QStringLiteral("revisions_page_short");
+const QString ShortPieces = QStringLiteral("archive_short_pieces");
+// How many rows next in the list's order a short text is looked for in before the index.
+constexpr int ShortScanRows = 20000;
+QString shortPiecesFunction()
+{
+    return QStringLiteral("CREATE OR REPLACE FUNCTION %1(t text) RETURNS text[] LANGUAGE sql IMMUTABLE PARALLEL SAFE "
+                          "AS $$ SELECT coalesce(array_agg(DISTINCT p), '{}') FROM ("
+                          "SELECT substr(t, i, 1) AS p FROM generate_series(1, length(t)) i UNION ALL "
+                          "SELECT substr(t, i, 2) FROM generate_series(1, length(t) - 1) i) pieces $$")
+        .arg(ShortPieces);
+}
+bool hasShortPiecesFunction(QSqlDatabase db)
+{
+    QSqlQuery query(db);
+    return query.exec(QStringLiteral("SELECT to_regprocedure('%1(text)') IS NOT NULL").arg(ShortPieces)) && query.next()
+        && query.value(0).toBool();
+}
+
 struct IndexDefinition {
     QString name;
     QString definition;
@@ -98,6 +121,8 @@ QList<IndexDefinition> indexDefinitions()
         {QStringLiteral("revisions_page_serial"), text("serial_number")},
         {QStringLiteral("revisions_page_firm"), text("firm")},
         {SearchIndex, QStringLiteral("ON revisions USING gin (%1 gin_trgm_ops)").arg(SearchColumn)},
+        {ShortIndex, QStringLiteral("ON revisions USING gin (%1(%2))").arg(ShortPieces, SearchColumn)},
+        {QStringLiteral("revisions_page_serial_key"), QStringLiteral("ON revisions (%1)").arg(ServerListSchema::serialKey())},
     };
 }
 
@@ -146,10 +171,23 @@ QString literal(const QSqlDriver *driver, const QVariant &value)
     return QString::number(value.toLongLong());
 }
 
+// The typed text when it is one or two characters (no trigram), else empty.
+QString shortNeedle(const QString &filter)
+{
+    QString needle;
+    for (QChar c : filter.trimmed())
+        if (c.unicode() >= 0x20 && c.unicode() != 0x7f)
+            needle += c;
+    return needle.size() < 3 ? needle : QString();
+}
+
 // The rows of `query` after `after` in its order, `limit` of them (0: all); `searched` is
-// the folded texts' column, or their expression where the rows lack it.
+// the folded texts' column, or their expression where the rows lack it; `usesShortIndex`
+// when the index of short pieces is there. With `scanBound`, only that many rows next in
+// the order are looked at for the search (the rows must have the search's column).
 QString listStatement(const QSqlDriver *driver, const QString &searched, const ArchiveListQuery &query,
-                      const ArchiveSummary *after, const QString &columns, int limit)
+                      const ArchiveSummary *after, const QString &columns, int limit, bool usesShortIndex,
+                      int scanBound = 0)
 {
     QStringList where;
     if (query.fromMsecs != std::numeric_limits<qint64>::min())
@@ -169,10 +207,21 @@ QString listStatement(const QSqlDriver *driver, const QString &searched, const A
     const QString direction = query.descending ? QStringLiteral("DESC") : QStringLiteral("ASC");
     const QString ordered = QStringLiteral(" ORDER BY %1 %2, id %2").arg(order, direction);
     const QString needle = searchNeedle(query.filter);
-    const QString search = needle.isEmpty() ? QString()
-                                            : QStringLiteral("%1 LIKE ('%' || %2 || '%')")
-                                                  .arg(searched, folded(literal(driver, needle)));
+    QString search = needle.isEmpty() ? QString()
+                                      : QStringLiteral("%1 LIKE ('%' || %2 || '%')")
+                                            .arg(searched, folded(literal(driver, needle)));
+    // Written as the index of short pieces is made, so the server can use it.
+    const QString piece = shortNeedle(query.filter);
+    if (usesShortIndex && !piece.isEmpty())
+        search += QStringLiteral(" AND %1(%2) @> ARRAY[%3]").arg(ShortPieces, SearchColumn, folded(literal(driver, piece)));
     const QString limited = limit > 0 ? QStringLiteral(" LIMIT %1").arg(limit) : QString();
+    if (scanBound > 0 && !needle.isEmpty()) {
+        const QString range = where.isEmpty() ? QString() : QStringLiteral(" WHERE ") + where.join(QStringLiteral(" AND "));
+        return QStringLiteral("SELECT %1 FROM (SELECT %1, %2 FROM revisions%3%4 LIMIT %5) r WHERE %6 LIKE ('%' || %7 || '%')%4%8")
+            .arg(columns, SearchColumn, range, ordered)
+            .arg(scanBound)
+            .arg(SearchColumn, folded(literal(driver, needle)), limited);
+    }
     if (!search.isEmpty())
         where << search;
     const QString conditions = where.isEmpty() ? QString() : QStringLiteral(" WHERE ") + where.join(QStringLiteral(" AND "));
@@ -318,6 +367,8 @@ bool ServerListSchema::create(QSqlDatabase db, QString *error)
         return false;
     if (!hasSearchColumn(db) && !run(db, searchColumnStatement(), error))
         return false;
+    if (!hasShortPiecesFunction(db) && !run(db, shortPiecesFunction(), error))
+        return false;
     for (const IndexDefinition &index : indexDefinitions()) {
         if (index.name == SearchIndex && !trigram)
             continue;
@@ -372,6 +423,8 @@ bool ServerListSchema::build(QSqlDatabase db, const QStringList &names, QString 
         ok = run(db, QStringLiteral("SET lock_timeout = 10000"), error) && run(db, searchColumnStatement(), error)
             && run(db, QStringLiteral("SET lock_timeout = 0"), error);
     const bool trigram = ok && (hasTrigram(db) || run(db, QStringLiteral("CREATE EXTENSION IF NOT EXISTS pg_trgm"), nullptr));
+    if (ok && still->contains(ShortIndex) && !hasShortPiecesFunction(db))
+        ok = run(db, shortPiecesFunction(), error);
     for (const IndexDefinition &index : indexDefinitions()) {
         if (!ok)
             break;
@@ -386,6 +439,11 @@ bool ServerListSchema::build(QSqlDatabase db, const QStringList &names, QString 
         ok = run(db, QStringLiteral("ANALYZE revisions"), error);
     run(db, QStringLiteral("SELECT pg_advisory_unlock(%1)").arg(BuildLock), nullptr);
     return ok;
+}
+
+QString ServerListSchema::serialKey()
+{
+    return QStringLiteral("lower(trim(serial_number))");
 }
 
 bool ServerListSchema::hasTrigramIndex(QSqlDatabase db)
@@ -420,7 +478,12 @@ bool ServerListReader::open(QString *problem)
 {
     if (QSqlDatabase::contains(m_connectionName) && QSqlDatabase::database(m_connectionName, false).isOpen()) {
         // An archive not brought up to date yet is looked at again: its build may be done.
-        if (m_haveTables && (m_haveSearchColumn || m_buildTried))
+        bool building = false;
+        {
+            std::lock_guard lock(m_shared->mutex);
+            building = m_shared->building;
+        }
+        if (m_haveTables && ((m_haveSearchColumn && m_haveShortIndex) || building))
             return true;
     } else {
         close();
@@ -444,8 +507,10 @@ bool ServerListReader::open(QString *problem)
                 "EXISTS (SELECT 1 FROM pg_attribute WHERE attrelid = to_regclass('revisions') AND attname = '%1' "
                 "AND NOT attisdropped), "
                 "(SELECT count(*) FROM pg_class c JOIN pg_index i ON i.indexrelid = c.oid WHERE i.indisvalid "
-                "AND pg_table_is_visible(c.oid) AND c.relname IN ('%2'))")
-                            .arg(SearchColumn, ServerListSchema::indexNames().join(QStringLiteral("', '"))))
+                "AND pg_table_is_visible(c.oid) AND c.relname IN ('%2')), "
+                "EXISTS (SELECT 1 FROM pg_class c JOIN pg_index i ON i.indexrelid = c.oid WHERE i.indisvalid "
+                "AND pg_table_is_visible(c.oid) AND c.relname = '%3')")
+                            .arg(SearchColumn, ServerListSchema::indexNames().join(QStringLiteral("', '")), ShortIndex))
             || !state.next()) {
             *problem = QStringLiteral("Список архива не читается: ") + errorText(state.lastError());
         } else {
@@ -454,6 +519,7 @@ bool ServerListReader::open(QString *problem)
             m_haveTables = state.value(1).toBool();
             m_haveSearchColumn = state.value(2).toBool();
             missingIndexes = m_haveTables && (!m_haveSearchColumn || state.value(3).toInt() < ServerListSchema::indexNames().size());
+            m_haveShortIndex = state.value(4).toBool();
             problem->clear();
         }
     }
@@ -524,13 +590,32 @@ bool ServerListReader::read(const ServerListJob &job, QList<ArchiveSummary> *row
     switch (job.kind) {
     case Kind::Page: {
         // A text of one or two characters has no trigram: the trigram index would hand
-        // over every row to be looked at again (seconds for a million), so the server
-        // reads in the list's order or the whole table, whichever it expects to be less.
-        const bool short_ = QString(searchNeedle(job.query.filter)).remove(u'\\').size() < 3
-            && !job.query.filter.trimmed().isEmpty();
+        // over every row to be looked at again (seconds for a million). Without the index
+        // of short pieces the server reads in the list's order or the whole table,
+        // whichever it expects to be less.
+        if (!shortNeedle(job.query.filter).isEmpty() && m_haveShortIndex) {
+            // A text most rows hold fills the page from the rows next in the list's order:
+            // a bounded number of them is looked at first.
+            if (!exec(listStatement(driver, searched, job.query, after, rowColumns, job.limit, true, ShortScanRows)))
+                return false;
+            if (rows->size() >= job.limit)
+                return true;
+            rows->clear();
+            // A rarer text: its rows come by the index of short pieces, never by reading on
+            // through the whole table.
+            if (!exec(QStringLiteral("SET enable_indexscan = off")) || !exec(QStringLiteral("SET enable_seqscan = off")))
+                return false;
+            const bool ok = exec(listStatement(driver, searched, job.query, after, rowColumns, job.limit, true));
+            const QSqlError kept = *error;
+            QSqlQuery(db).exec(QStringLiteral("RESET enable_indexscan"));
+            QSqlQuery(db).exec(QStringLiteral("RESET enable_seqscan"));
+            *error = kept;
+            return ok;
+        }
+        const bool short_ = !shortNeedle(job.query.filter).isEmpty();
         if (short_ && !exec(QStringLiteral("SET enable_bitmapscan = off")))
             return false;
-        const bool ok = exec(listStatement(driver, searched, job.query, after, rowColumns, job.limit));
+        const bool ok = exec(listStatement(driver, searched, job.query, after, rowColumns, job.limit, m_haveShortIndex));
         if (short_) {
             const QSqlError kept = *error;
             QSqlQuery(db).exec(QStringLiteral("RESET enable_bitmapscan"));
@@ -538,7 +623,7 @@ bool ServerListReader::read(const ServerListJob &job, QList<ArchiveSummary> *row
         }
         return ok;
     }
-    case Kind::Ids: return exec(listStatement(driver, searched, job.query, nullptr, QStringLiteral("id"), 0));
+    case Kind::Ids: return exec(listStatement(driver, searched, job.query, nullptr, QStringLiteral("id"), 0, m_haveShortIndex));
     case Kind::Count: return exec(QStringLiteral("SELECT count(*) FROM revisions"));
     }
     return false;

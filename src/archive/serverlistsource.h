@@ -44,6 +44,9 @@ std::optional<QStringList> missing(QSqlDatabase db, QString *error);
 bool build(QSqlDatabase db, const QStringList &names, QString *error);
 // Whether the search is served by a trigram index.
 bool hasTrigramIndex(QSqlDatabase db);
+// The serial number as the records of one transformer are found by (an index of a server
+// and of a file archive serves it): trimmed of spaces, letters folded as the database folds.
+QString serialKey();
 } // namespace ServerListSchema
 
 // The list of a server archive, a page at a time, read on a thread of its own so the
@@ -114,6 +117,7 @@ private:
     QString m_connectionName;
     bool m_haveTables = false;
     bool m_haveSearchColumn = false; // else the search folds each row's texts itself
+    bool m_haveShortIndex = false;   // the index of one- and two-character pieces
     bool m_buildTried;               // missing indexes were built (or tried), or are not ours to build
     QThread *m_builder = nullptr;
 };
