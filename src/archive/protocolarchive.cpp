@@ -1341,19 +1341,11 @@ std::optional<QList<ArchiveSummary>> ProtocolArchive::readSummariesOfSerial(cons
             marks << QStringLiteral("?");
             values << form;
         }
-        if (sql.run(query, QStringLiteral("SELECT id, revision, stored_at, protocol_number, type, serial_number, firm "
-                                          "FROM revisions WHERE %1 IN (%2) ORDER BY stored_at DESC, id DESC")
-                               .arg(ServerListSchema::serialKey(), marks.join(u',')),
+        if (sql.run(query, QStringLiteral("SELECT %1 FROM revisions WHERE %2 IN (%3) ORDER BY stored_at DESC, id DESC")
+                               .arg(SummaryColumns, ServerListSchema::serialKey(), marks.join(u',')),
                     values)) {
             while (query.next()) {
-                ArchiveSummary row;
-                row.id = query.value(0).toLongLong();
-                row.revision = query.value(1).toInt();
-                row.msecs = query.value(2).toLongLong();
-                row.protocolNumber = query.value(3).toString();
-                row.type = query.value(4).toString();
-                row.serialNumber = query.value(5).toString();
-                row.firm = query.value(6).toString();
+                ArchiveSummary row = summaryOf(query);
                 // A database that folds more than this program does finds more.
                 if (sameSerialNumber(row.serialNumber, serialNumber))
                     list.append(std::move(row));
