@@ -3,6 +3,7 @@
 #include "assessmentwindow.h"
 #include "protocolarchive.h"
 #include "resultrecord.h"
+#include "namedchild.h"
 #include "windowfixture.h"
 
 #include "sheet.h"
@@ -49,7 +50,7 @@ private:
         QVERIFY(f->form4->isVisible());
         const QString name = f->filePath(u"out%1.pdf"_s.arg(++m_files));
         f->prompts.fileAnswers = {name};
-        QTest::mouseClick(f->form4->QRSavePdf, Qt::LeftButton);
+        QTest::mouseClick(namedChild<QToolButton>(f->form4, u"QRSavePdf"_s), Qt::LeftButton);
         QVERIFY(QFile::exists(name));
     }
 
