@@ -504,8 +504,15 @@ void OutboxWriter::work()
             m_retry->start();
             return;
         }
-        if (m_onWritten)
-            m_onWritten();
+        {
+            // Once finish() has returned, the sender may be gone: it is woken only before, and
+            // finish() waits for a wake under way.
+            std::lock_guard lock(m_shared.mutex);
+            if (m_shared.finished)
+                return;
+            if (m_onWritten)
+                m_onWritten();
+        }
         emit written();
     }
 }
