@@ -122,6 +122,14 @@ private:
 // The windows of the program, created in the program's order.
 using Windows = ProgramWindows;
 
+// The program on a device folder of the benchmark's own.
+ProgramContext onDevices(const QString &folder)
+{
+    ProgramContext context;
+    context.deviceFolder = folder;
+    return context;
+}
+
 // A catalogue of `types` types and a state file with every key filled, as a workshop's
 // files look after years of use; written directly, since saving type by type would
 // rewrite the catalogue each time.
@@ -188,7 +196,7 @@ int startupChild(int argc, char **argv, const QString &folder, qint64 startNs)
     setRecordsDirectoryForTests(folder);
     BenchApplication app(argc, argv);
     app.setFont(QFont(QStringLiteral("Liberation Sans"), 8));
-    Windows w(ProgramContext{.deviceFolder = folder});
+    Windows w(onDevices(folder));
     PaintCounter counter(&w.form1);
     counter.firstPaint = [&] {
         const double ms = double(monotonicNs() - startNs) / 1e6;
@@ -332,7 +340,7 @@ int link(int argc, char **argv, const QStringList &args)
 
     BenchApplication app(argc, argv);
     app.setFont(QFont(QStringLiteral("Liberation Sans"), 8));
-    Windows w(ProgramContext{.deviceFolder = dir.path()});
+    Windows w(onDevices(dir.path()));
     PaintCounter counter(&w.form1);
     if (!showPainted(w.form1, counter))
         return 1;
@@ -421,7 +429,7 @@ int protocol(int argc, char **argv)
     setRecordsDirectoryForTests(dir.path());
     BenchApplication app(argc, argv);
     app.setFont(QFont(QStringLiteral("Liberation Sans"), 8));
-    Windows w(ProgramContext{.deviceFolder = dir.path()});
+    Windows w(onDevices(dir.path()));
     PaintCounter counter(&w.form1);
     if (!showPainted(w.form1, counter))
         return 1;
