@@ -8,9 +8,6 @@
 #include <QCryptographicHash>
 #include <QDataStream>
 #include <QFileInfo>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QScopeGuard>
 #include <QSet>
 #include <QSqlDatabase>
@@ -22,6 +19,7 @@
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <memory>
 
@@ -1002,6 +1000,26 @@ void ProtocolArchive::lostConnection()
     }
 }
 
+namespace {
+
+// The list's rows that `statement` reads, those `keep` takes; the error text when the read fails.
+QString readSummaryRows(QSqlDatabase db, const QString &statement, const QVariantList &values,
+                        const std::function<bool(const ArchiveSummary &)> &keep, QList<ArchiveSummary> *list)
+{
+    ArchiveSql sql{db, {}};
+    QSqlQuery query(sql.db);
+    if (!sql.run(query, statement, values))
+        return sql.error;
+    while (query.next()) {
+        ArchiveSummary row = ProtocolArchive::summaryOf(query);
+        if (!keep || keep(row))
+            list->append(std::move(row));
+    }
+    return query.lastError().isValid() ? describe(query) : QString();
+}
+
+} // namespace
+
 std::optional<QList<ArchiveSummary>> ProtocolArchive::summaries()
 {
     if (readsAside()) {
@@ -1017,20 +1035,8 @@ std::optional<QList<ArchiveSummary>> ProtocolArchive::summaries()
     if (!open())
         return std::nullopt;
     QList<ArchiveSummary> list;
-    QString error;
-    {
-        ArchiveSql sql{database(), {}};
-        QSqlQuery query(sql.db);
-        // Sorted here rather than by the database: a plain scan is the cheapest read.
-        if (sql.run(query, QStringLiteral("SELECT %1 FROM revisions").arg(SummaryColumns))) {
-            while (query.next())
-                list.append(summaryOf(query));
-            if (query.lastError().isValid())
-                error = describe(query);
-        } else {
-            error = sql.error;
-        }
-    }
+    // Sorted here rather than by the database: a plain scan is the cheapest read.
+    const QString error = readSummaryRows(database(), QStringLiteral("SELECT %1 FROM revisions").arg(SummaryColumns), {}, {}, &list);
     if (!error.isEmpty()) {
         fail(QStringLiteral("Архив протоколов не читается"), error);
         lostConnection();
@@ -1330,32 +1336,20 @@ std::optional<QList<ArchiveSummary>> ProtocolArchive::readSummariesOfSerial(cons
         m_serialIndexTried = true;
         QSqlQuery(database()).exec(QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON revisions (%2)").arg(SerialIndex, ServerListSchema::serialKey()));
     }
-    QList<ArchiveSummary> list;
-    QString error;
-    {
-        ArchiveSql sql{database(), {}};
-        QSqlQuery query(sql.db);
-        QStringList marks;
-        QVariantList values;
-        for (const QString &form : *forms) {
-            marks << QStringLiteral("?");
-            values << form;
-        }
-        if (sql.run(query, QStringLiteral("SELECT %1 FROM revisions WHERE %2 IN (%3) ORDER BY stored_at DESC, id DESC")
-                               .arg(SummaryColumns, ServerListSchema::serialKey(), marks.join(u',')),
-                    values)) {
-            while (query.next()) {
-                ArchiveSummary row = summaryOf(query);
-                // A database that folds more than this program does finds more.
-                if (sameSerialNumber(row.serialNumber, serialNumber))
-                    list.append(std::move(row));
-            }
-            if (query.lastError().isValid())
-                error = describe(query);
-        } else {
-            error = sql.error;
-        }
+    QStringList marks;
+    QVariantList values;
+    for (const QString &form : *forms) {
+        marks << QStringLiteral("?");
+        values << form;
     }
+    QList<ArchiveSummary> list;
+    const QString error = readSummaryRows(
+        database(),
+        QStringLiteral("SELECT %1 FROM revisions WHERE %2 IN (%3) ORDER BY stored_at DESC, id DESC")
+            .arg(SummaryColumns, ServerListSchema::serialKey(), marks.join(u',')),
+        values,
+        // A database that folds more than this program does finds more.
+        [&](const ArchiveSummary &row) { return sameSerialNumber(row.serialNumber, serialNumber); }, &list);
     if (!error.isEmpty()) {
         fail(QStringLiteral("Архив протоколов не читается"), error);
         lostConnection();
