@@ -53,7 +53,7 @@ std::shared_ptr<SheetStore> storeOf(const QByteArray &data, QString *error)
 
 ArchiveController::ArchiveController(TForm1 &window, const RecordsController &records, TForm3 &document,
                                      TForm4 &preview)
-    : Ui::PageMain(window.forms()), Ui::PageProtocol(window.forms()), m_window(window), m_records(records), Form3(&document), Form4(&preview),
+    : ui(window.forms()), m_window(window), m_records(records), Form3(&document), Form4(&preview),
       // The records folder is known by now: the program's own, or a test's.
       m_archive(std::make_unique<ProtocolArchive>(ArchiveSettings::fromSettingsFile()))
 {
@@ -70,9 +70,9 @@ ArchiveController::ArchiveController(TForm1 &window, const RecordsController &re
             m_archive->stopSender(1000);
         });
     });
-    connect(ArchiveButton, &QPushButton::clicked, this, [this] { runGuarded([this] { ArchiveButtonClick(); }); });
+    connect(ui.ArchiveButton, &QPushButton::clicked, this, [this] { runGuarded([this] { ArchiveButtonClick(); }); });
     // After the filling has run: what it filled is what the paper will show.
-    connect(Previw, &QPushButton::clicked, this, [this] {
+    connect(ui.Previw, &QPushButton::clicked, this, [this] {
         m_filled = mainWindowPartOfRecord();
         // The judgement of the same results, made now: a protocol is kept judged as it was filled.
         if (m_judge)
@@ -104,10 +104,10 @@ void ArchiveController::recordProducedProtocol()
 ArchiveRecord ArchiveController::mainWindowPartOfRecord() const
 {
     ArchiveRecord record;
-    record.protocolNumber = ProtocolNumber->text();
-    record.type = Name->currentText();
-    record.serialNumber = RepairNumber->text();
-    record.firm = Firm->toPlainText();
+    record.protocolNumber = ui.ProtocolNumber->text();
+    record.type = ui.Name->currentText();
+    record.serialNumber = ui.RepairNumber->text();
+    record.firm = ui.Firm->toPlainText();
     const QHash<QString, QString> results = m_records.stateTexts();
     for (auto it = results.cbegin(); it != results.cend(); ++it)
         record.results.insert(it.key(), it.value());

@@ -15,7 +15,7 @@ class TForm4;
 
 // "Архив протоколов": the one archive for the program's life, the protocols the preview
 // produces recorded in it, its window once asked for, and a record opened from there.
-class ArchiveController : public QObject, private Ui::PageMain, private Ui::PageProtocol {
+class ArchiveController : public QObject {
     Q_OBJECT
 public:
     ArchiveController(TForm1 &window, const RecordsController &records, TForm3 &document, TForm4 &preview);
@@ -35,6 +35,7 @@ public:
     void showArchivedJudgement(qint64 id);
 
 private:
+    const MainForms &ui;
     TForm1 &m_window;
     const RecordsController &m_records;
     TForm3 *const Form3;

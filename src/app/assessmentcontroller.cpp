@@ -29,10 +29,10 @@ const QString FlashPrefix = ProtocolFields::find(ProtocolFields::FlashTemperatur
 
 AssessmentController::AssessmentController(const TForm1 &window, const RecordsController &records,
                                            ProtocolArchive &archive)
-    : Ui::PageMain(window.forms()), Ui::PageProtocol(window.forms()), m_records(records),
+    : ui(window.forms()), m_records(records),
       m_results(window.results()), m_archive(archive)
 {
-    connect(AssessmentButton, &QPushButton::clicked, this, [this] { runGuarded([this] { AssessmentButtonClick(); }); });
+    connect(ui.AssessmentButton, &QPushButton::clicked, this, [this] { runGuarded([this] { AssessmentButtonClick(); }); });
 }
 
 AssessmentController::~AssessmentController()
@@ -73,7 +73,7 @@ void AssessmentController::AssessmentButtonClick()
 QHash<QString, QString> AssessmentController::assessmentTexts() const
 {
     QHash<QString, QString> texts = m_records.stateTexts();
-    texts.insert(u"ProtocolNumber"_s, ProtocolNumber->text());
+    texts.insert(u"ProtocolNumber"_s, ui.ProtocolNumber->text());
     using enum ResultId;
     for (ResultId id : {Unom, Unom2, Pnom, ElectricStrength, AcidNumber, WaterContent, FlashTemperature, Circuit,
                         Material, FasNumber})

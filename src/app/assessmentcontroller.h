@@ -13,7 +13,7 @@ class ResultRecord;
 
 // "Оценка результатов": the window that judges what was measured, made when first asked
 // for, against the previous protocol of the same transformer in the archive.
-class AssessmentController : public QObject, private Ui::PageMain, private Ui::PageProtocol {
+class AssessmentController : public QObject {
     Q_OBJECT
 public:
     AssessmentController(const TForm1 &window, const RecordsController &records, ProtocolArchive &archive);
@@ -49,6 +49,7 @@ private:
     std::optional<ArchiveRecord> storedProtocol(const QString &protocolNumber, const QString &serial) const;
     QString approveStored(qint64 id, const QString &person, const QList<AssessmentRow> &rows);
 
+    const MainForms &ui;
     const RecordsController &m_records;
     const ResultRecord &m_results;
     ProtocolArchive &m_archive;
